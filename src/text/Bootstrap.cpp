@@ -1,0 +1,158 @@
+#include "Bootstrap.h"
+
+#include <QHash>
+#include <QLocale>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Table = QHash<QString, QHash<QString, QString>>;
+
+const Table& table() {
+    static const Table t{
+        {u"en"_s,
+         {
+             {u"v2_engine_retry"_s, u"Try again"_s},
+             {u"v2_engine_python_not_found"_s, u"No Python interpreter found. Looked in:\n{paths}"_s},
+             {u"v2_engine_server_not_found"_s, u"The engine isn’t where it was expected: {path}"_s},
+             {u"v2_engine_not_running"_s, u"The engine isn’t running."_s},
+             {u"v2_engine_support_busy"_s,
+              u"Another copy of Vamber is already using this support folder. Close it before opening this one."_s},
+             {u"v2_engine_other_copy"_s,
+              u"Another copy of Vamber is already open. Both write to the same files: close it before opening this one."_s},
+             {u"v2_engine_stopped"_s,
+              u"The engine stopped. Downloads in progress weren’t lost on disk, but it has to be restarted."_s},
+         }},
+        {u"fr"_s,
+         {
+             {u"v2_engine_retry"_s, u"Réessayer"_s},
+             {u"v2_engine_python_not_found"_s, u"Aucun interpréteur Python trouvé. Cherché :\n{paths}"_s},
+             {u"v2_engine_server_not_found"_s,
+              u"Le moteur est introuvable à l'emplacement attendu : {path}"_s},
+             {u"v2_engine_not_running"_s, u"Le moteur n'est pas démarré."_s},
+             {u"v2_engine_support_busy"_s,
+              u"Une autre copie de Vamber utilise déjà ce dossier de support. Fermez-la avant d'ouvrir celle-ci."_s},
+             {u"v2_engine_other_copy"_s,
+              u"Une autre copie de Vamber est déjà ouverte. Les deux écrivent dans les mêmes fichiers : fermez-la avant d'ouvrir celle-ci."_s},
+             {u"v2_engine_stopped"_s,
+              u"Le moteur s'est arrêté. Les téléchargements en cours n'ont pas été perdus sur le disque, mais il faut le relancer."_s},
+         }},
+        {u"nl"_s,
+         {
+             {u"v2_engine_retry"_s, u"Opnieuw"_s},
+             {u"v2_engine_python_not_found"_s, u"Geen Python-interpreter gevonden. Gezocht in:\n{paths}"_s},
+             {u"v2_engine_server_not_found"_s, u"De engine staat niet waar hij verwacht werd: {path}"_s},
+             {u"v2_engine_not_running"_s, u"De engine is niet gestart."_s},
+             {u"v2_engine_support_busy"_s,
+              u"Een andere kopie van Vamber gebruikt deze ondersteuningsmap al. Sluit die voordat u deze opent."_s},
+             {u"v2_engine_other_copy"_s,
+              u"Een andere kopie van Vamber is al open. Beide schrijven naar dezelfde bestanden: sluit die voordat u deze opent."_s},
+             {u"v2_engine_stopped"_s,
+              u"De engine is gestopt. Lopende downloads zijn niet verloren op de schijf, maar hij moet opnieuw worden gestart."_s},
+         }},
+        {u"es"_s,
+         {
+             {u"v2_engine_retry"_s, u"Reintentar"_s},
+             {u"v2_engine_python_not_found"_s,
+              u"No se ha encontrado ningún intérprete de Python. Se ha buscado en:\n{paths}"_s},
+             {u"v2_engine_server_not_found"_s, u"El motor no está donde se esperaba: {path}"_s},
+             {u"v2_engine_not_running"_s, u"El motor no está en marcha."_s},
+             {u"v2_engine_support_busy"_s,
+              u"Otra copia de Vamber ya está usando esta carpeta de soporte. Ciérrala antes de abrir esta."_s},
+             {u"v2_engine_other_copy"_s,
+              u"Ya hay otra copia de Vamber abierta. Las dos escriben en los mismos archivos: ciérrala antes de abrir esta."_s},
+             {u"v2_engine_stopped"_s,
+              u"El motor se ha detenido. Las descargas en curso no se han perdido en el disco, pero hay que volver a arrancarlo."_s},
+         }},
+        {u"de"_s,
+         {
+             {u"v2_engine_retry"_s, u"Erneut versuchen"_s},
+             {u"v2_engine_python_not_found"_s,
+              u"Kein Python-Interpreter gefunden. Gesucht wurde in:\n{paths}"_s},
+             {u"v2_engine_server_not_found"_s,
+              u"Die Engine liegt nicht dort, wo sie erwartet wurde: {path}"_s},
+             {u"v2_engine_not_running"_s, u"Die Engine läuft nicht."_s},
+             {u"v2_engine_support_busy"_s,
+              u"Eine andere Kopie von Vamber benutzt diesen Support-Ordner bereits. Schließe sie, bevor du diese öffnest."_s},
+             {u"v2_engine_other_copy"_s,
+              u"Eine andere Kopie von Vamber ist bereits offen. Beide schreiben in dieselben Dateien: Schließe sie, bevor du diese öffnest."_s},
+             {u"v2_engine_stopped"_s,
+              u"Die Engine hat gestoppt. Laufende Downloads sind auf dem Volume nicht verloren, aber sie muss neu gestartet werden."_s},
+         }},
+    };
+    return t;
+}
+
+// Index into Bootstrap::languages() of the chosen language, or -1 before the first choice.
+std::atomic<int> chosenLanguage{-1};
+
+int indexFor(const QStringList& preferred) {
+    return int(Bootstrap::languages().indexOf(Bootstrap::languageFor(preferred)));
+}
+
+int chosenIndex() {
+    int index = chosenLanguage.load(std::memory_order_acquire);
+    if (index >= 0)
+        return index;
+    int fresh = indexFor(Bootstrap::systemPreferredLanguages());
+    // Another thread may have chosen meanwhile; the first choice stays.
+    if (chosenLanguage.compare_exchange_strong(index, fresh, std::memory_order_acq_rel))
+        return fresh;
+    return index;
+}
+} // namespace
+
+const QStringList& Bootstrap::languages() {
+    static const QStringList list{u"en"_s, u"fr"_s, u"nl"_s, u"es"_s, u"de"_s};
+    return list;
+}
+
+const QStringList& Bootstrap::keys() {
+    static const QStringList list{
+        u"v2_engine_retry"_s,       u"v2_engine_python_not_found"_s, u"v2_engine_server_not_found"_s,
+        u"v2_engine_not_running"_s, u"v2_engine_support_busy"_s,     u"v2_engine_other_copy"_s,
+        u"v2_engine_stopped"_s};
+    return list;
+}
+
+std::optional<QString> Bootstrap::text(const QString& key) {
+    return text(key, languages().at(chosenIndex()));
+}
+
+std::optional<QString> Bootstrap::text(const QString& key, const QString& language) {
+    const Table& t = table();
+    const auto lang = t.constFind(language);
+    if (lang != t.constEnd()) {
+        const auto it = lang->constFind(key);
+        if (it != lang->constEnd())
+            return *it;
+    }
+    const QHash<QString, QString>& english = *t.constFind(u"en"_s);
+    const auto it = english.constFind(key);
+    if (it != english.constEnd())
+        return *it;
+    return std::nullopt;
+}
+
+QString Bootstrap::language() {
+    return languages().at(chosenIndex());
+}
+
+QString Bootstrap::languageFor(const QStringList& preferred) {
+    for (const QString& entry : preferred) {
+        const QString code = entry.left(2).toLower();
+        if (languages().contains(code))
+            return code;
+    }
+    return u"en"_s;
+}
+
+QStringList Bootstrap::systemPreferredLanguages() {
+    return QLocale::system().uiLanguages();
+}
+
+void Bootstrap::choosePreferredLanguages(const QStringList& preferred) {
+    chosenLanguage.store(indexFor(preferred), std::memory_order_release);
+}
