@@ -1,0 +1,37 @@
+"""What a handler gets besides its params."""
+from .output import log
+
+
+class Context:
+    """Per-request view of the engine: emit events, reach the support folder and the settings."""
+
+    def __init__(self, engine, req_id, method):
+        self.engine = engine
+        self.id = req_id
+        self.method = method
+
+    @property
+    def support(self):
+        return self.engine.support
+
+    @property
+    def settings(self):
+        return self.engine.settings
+
+    @property
+    def test_mode(self):
+        return self.engine.test_mode
+
+    def emit(self, event, params=None):
+        """Sends a notification; returns False when it could not be encoded (and was dropped)."""
+        return self.engine.output.event(event, params)
+
+    def log(self, message):
+        log(f"{self.method}: {message}")
+
+    def on_shutdown(self, func):
+        self.engine.on_shutdown(func)
+
+    def shared(self, name, factory):
+        """One object per engine under a name (a job table, a database), made on first use."""
+        return self.engine.shared(name, factory)

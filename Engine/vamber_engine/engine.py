@@ -1,0 +1,180 @@
+"""The engine: reads requests, dispatches them to the registered methods, writes replies."""
+import os
+import sys
+import threading
+import traceback
+
+from . import ENGINE_VERSION, jsonio
+from .context import Context
+from .errors import INTERNAL_ERROR, INVALID_PARAMS, INVALID_REQUEST, METHOD_NOT_FOUND, PARSE_ERROR, EngineError
+from .output import Output, log
+from .params import Params
+from .registry import METHODS, NO_REPLY, load_methods
+from .settings import SettingsStore
+from .support import SupportBusy, SupportDir, default_support_dir
+
+EXIT_SUPPORT_BUSY = 2
+
+
+class Engine:
+    def __init__(self, support, output=None, test_mode=False, argv=None):
+        self.support = support
+        self.output = output or Output()
+        self.test_mode = test_mode
+        self.settings = SettingsStore(support)
+        self.methods = load_methods()
+        self._shared = {}
+        self._shared_lock = threading.Lock()
+        self._hooks = []
+        self._exiting = threading.Lock()
+        self.testctl = None
+        if test_mode:
+            from .testctl import TestControls
+
+            self.testctl = TestControls(self, argv or sys.argv)
+
+    # ---- services for handlers -------------------------------------------------------------
+
+    def shared(self, name, factory):
+        with self._shared_lock:
+            if name not in self._shared:
+                self._shared[name] = factory()
+            return self._shared[name]
+
+    def on_shutdown(self, func):
+        with self._shared_lock:
+            self._hooks.append(func)
+
+    def public_methods(self):
+        return sorted(name for name in self.methods if not name.startswith("test."))
+
+    # ---- the loop ----------------------------------------------------------------------------
+
+    def run(self, stream=None):
+        stream = stream if stream is not None else sys.stdin.buffer
+        self.output.event("ready", {"engineVersion": ENGINE_VERSION})
+        while True:
+            raw = stream.readline()
+            if not raw:
+                break
+            self.handle_line(raw)
+        self.end_of_input()
+
+    def handle_line(self, raw):
+        if raw.endswith(b"\n"):
+            raw = raw[:-1]
+        if self.testctl:
+            self.testctl.log_request(raw)
+        if not raw.strip():
+            return
+        try:
+            request = jsonio.loads(raw.decode("utf-8"))
+        except (UnicodeDecodeError, ValueError) as exc:
+            log(f"unreadable request line: {exc}")
+            self.output.error(None, {"code": PARSE_ERROR, "message": "The request is not valid JSON."})
+            return
+        if not isinstance(request, dict):
+            self.output.error(None, {"code": INVALID_REQUEST, "message": "A request must be a JSON object."})
+            return
+        req_id = request.get("id")
+        if isinstance(req_id, bool) or not isinstance(req_id, int):
+            self.output.error(None, {"code": INVALID_REQUEST, "message": "A request needs an integer \"id\"."})
+            return
+        method = request.get("method")
+        if not isinstance(method, str):
+            self.output.error(req_id, {"code": INVALID_REQUEST, "message": "A request needs a string \"method\".",
+                                       "detail": "method"})
+            return
+        params = request.get("params")
+        if params is None:
+            params = {}
+        if not isinstance(params, dict):
+            self.output.error(req_id, {"code": INVALID_PARAMS, "message": "\"params\" must be an object.",
+                                       "detail": "params"})
+            return
+        if self.testctl and self.testctl.intercept(req_id, method, params):
+            return
+        self.dispatch(req_id, method, params)
+
+    def dispatch(self, req_id, method, params):
+        spec = self.methods.get(method)
+        if spec is None and self.testctl:
+            spec = self.testctl.methods.get(method)
+        if spec is None:
+            self.output.error(req_id, {"code": METHOD_NOT_FOUND, "message": f"Unknown method '{method}'.",
+                                       "detail": method})
+            return
+        if spec.threaded:
+            threading.Thread(target=self._invoke, args=(spec, req_id, params), daemon=True,
+                             name=f"{method}#{req_id}").start()
+        else:
+            self._invoke(spec, req_id, params)
+
+    def _invoke(self, spec, req_id, params):
+        ctx = Context(self, req_id, spec.name)
+        try:
+            result = spec.handler(ctx, Params(params))
+        except EngineError as err:
+            self.output.error(req_id, err.to_json())
+            return
+        except Exception as exc:  # a fault in one handler must never take the engine down
+            log(f"{spec.name} failed:\n{traceback.format_exc()}")
+            self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {spec.name}: {exc}",
+                                       "detail": type(exc).__name__})
+            return
+        if result is not NO_REPLY:
+            self.output.reply(req_id, result)
+
+    # ---- ending --------------------------------------------------------------------------------
+
+    def shutdown_mode(self):
+        return self.testctl.shutdown_mode if self.testctl else "normal"
+
+    def shutdown_requested(self, req_id):
+        mode = self.shutdown_mode()
+        if mode == "silent":
+            return
+        self.output.reply(req_id, {})
+        if mode == "normal":
+            self.exit(0)
+
+    def end_of_input(self):
+        if self.shutdown_mode() != "normal":
+            threading.Event().wait()  # stays until killed
+        self.exit(0)
+
+    def exit(self, status):
+        if not self._exiting.acquire(blocking=False):
+            threading.Event().wait()  # another thread is already ending the process
+        for hook in list(self._hooks):
+            try:
+                hook()
+            except Exception:
+                log(f"shutdown hook failed:\n{traceback.format_exc()}")
+        with self.output.lock:
+            self.output.flush()
+            try:
+                sys.stderr.flush()
+            except (OSError, ValueError):
+                pass
+            os._exit(status)
+
+
+def main(argv):
+    test_mode = os.environ.get("VAMBER_ENGINE_TEST") == "1"
+    if test_mode:
+        from .testctl import write_startup_log
+
+        write_startup_log(argv)
+    support = SupportDir(default_support_dir())
+    try:
+        support.acquire()
+    except SupportBusy:
+        log(f"another engine is using the support folder {support.path}")
+        return EXIT_SUPPORT_BUSY
+    except OSError as exc:
+        log(f"cannot use the support folder {support.path}: {exc}")
+        return 1
+    engine = Engine(support, test_mode=test_mode, argv=argv)
+    engine.run()
+    return 0

@@ -1,0 +1,47 @@
+"""Who the engine is, and how it ends."""
+import os
+import shutil
+import sys
+
+from .. import ENGINE_VERSION
+from .. import constants as C
+from ..registry import NO_REPLY, method
+
+ENGINE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def ffmpeg_dir():
+    found = shutil.which("ffmpeg")
+    return os.path.dirname(found) if found else ""
+
+
+def video_codecs_for(container):
+    return list(C.CONTAINER_CODECS.get(container, ["Auto"]))
+
+
+@method("hello")
+def hello(ctx, params):
+    return {
+        "engineVersion": ENGINE_VERSION,
+        "enginePath": os.path.join(ENGINE_DIR, "server.py"),
+        "python": sys.executable or "python3",
+        "methods": ctx.engine.public_methods(),
+        "capabilities": {
+            "qualities": list(C.QUALITIES),
+            "containers": list(C.CONTAINERS),
+            "videoCodecs": list(C.VIDEO_CODECS),
+            "cookieSources": list(C.COOKIE_SOURCES),
+            "allQualities": list(C.QUALITIES),
+            "allContainers": list(C.CONTAINERS),
+            "allVideoCodecs": list(C.VIDEO_CODECS),
+        },
+        "ffmpegDir": ffmpeg_dir(),
+        "mediaExtensions": list(C.MEDIA_EXTENSIONS),
+        "downloadWorkers": C.DOWNLOAD_WORKERS,
+    }
+
+
+@method("shutdown")
+def shutdown(ctx, params):
+    ctx.engine.shutdown_requested(ctx.id)
+    return NO_REPLY

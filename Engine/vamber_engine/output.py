@@ -1,0 +1,69 @@
+"""Standard output, shared by every thread: one lock, whole lines only."""
+import os
+import sys
+import threading
+
+from . import jsonio
+
+
+class Output:
+    def __init__(self, stream=None):
+        self._stream = stream if stream is not None else sys.stdout.buffer
+        self.lock = threading.RLock()
+
+    def write_bytes(self, data):
+        with self.lock:
+            try:
+                self._stream.write(data)
+                self._stream.flush()
+            except (BrokenPipeError, ValueError, OSError):
+                # The application is gone: nobody will ever read another line.
+                os._exit(0)
+
+    def write_obj(self, obj):
+        self.write_bytes(jsonio.dumps_line(obj))
+
+    def reply(self, req_id, result):
+        try:
+            line = jsonio.dumps_line({"id": req_id, "result": {} if result is None else result})
+        except (ValueError, TypeError) as exc:
+            log(f"reply to request {req_id} is not valid JSON: {exc}")
+            line = jsonio.dumps_line({"id": req_id, "error": {
+                "code": -32603, "message": "The engine produced an invalid reply.", "detail": str(exc)}})
+        self.write_bytes(line)
+
+    def error(self, req_id, err_json):
+        self.write_obj({"id": req_id, "error": err_json})
+
+    def event(self, name, params=None, with_params=True):
+        obj = {"event": name}
+        if with_params:
+            obj["params"] = {} if params is None else params
+        try:
+            line = jsonio.dumps_line(obj)
+        except (ValueError, TypeError) as exc:
+            # A NaN would make the application drop the line; drop it here and say so.
+            log(f"event '{name}' not sent: {exc}")
+            return False
+        self.write_bytes(line)
+        return True
+
+    def flush(self):
+        with self.lock:
+            try:
+                self._stream.flush()
+            except (BrokenPipeError, ValueError, OSError):
+                pass
+
+
+_stderr_lock = threading.Lock()
+
+
+def log(message):
+    """One diagnostic line on standard error."""
+    with _stderr_lock:
+        try:
+            sys.stderr.write(f"[engine] {message}\n")
+            sys.stderr.flush()
+        except (OSError, ValueError):
+            pass

@@ -1,0 +1,39 @@
+"""The method table. Modules in vamber_engine/methods register their handlers with @method."""
+import importlib
+import pkgutil
+from dataclasses import dataclass
+
+
+@dataclass
+class MethodSpec:
+    name: str
+    handler: object
+    threaded: bool = False
+
+
+METHODS = {}
+
+
+def method(name, threaded=False):
+    """Registers handler(ctx, params) under a method name; threaded ones run on a worker thread."""
+
+    def register(func):
+        if name in METHODS and METHODS[name].handler is not func:
+            raise RuntimeError(f"method '{name}' registered twice")
+        METHODS[name] = MethodSpec(name, func, threaded)
+        return func
+
+    return register
+
+
+def load_methods():
+    """Imports every module of the methods package, which fills METHODS."""
+    from . import methods as package
+
+    for info in sorted(pkgutil.iter_modules(package.__path__), key=lambda i: i.name):
+        importlib.import_module(f"{package.__name__}.{info.name}")
+    return METHODS
+
+
+# A handler returns this when it has answered (or deliberately not answered) by itself.
+NO_REPLY = object()
