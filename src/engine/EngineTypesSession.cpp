@@ -1,0 +1,104 @@
+#include "EngineTypesSession.h"
+
+EngineHello::Capabilities EngineHello::Capabilities::fromJson(const JsonReader& r) {
+    return {
+        .qualities = r.req<QStringList>("qualities"),
+        .containers = r.req<QStringList>("containers"),
+        .videoCodecs = r.req<QStringList>("videoCodecs"),
+        .cookieSources = r.req<QStringList>("cookieSources"),
+        .allQualities = r.req<QStringList>("allQualities"),
+        .allContainers = r.req<QStringList>("allContainers"),
+        .allVideoCodecs = r.req<QStringList>("allVideoCodecs"),
+    };
+}
+
+EngineHello EngineHello::fromJson(const JsonReader& r) {
+    return {
+        .engineVersion = r.req<QString>("engineVersion"),
+        .enginePath = r.req<QString>("enginePath"),
+        .python = r.req<QString>("python"),
+        .methods = r.req<QStringList>("methods"),
+        .capabilities = r.req<Capabilities>("capabilities"),
+        .ffmpegDir = r.req<QString>("ffmpegDir"),
+        .mediaExtensions = r.req<QStringList>("mediaExtensions"),
+        .downloadWorkers = r.req<qint64>("downloadWorkers"),
+    };
+}
+
+EngineSettings EngineSettings::fromJson(const JsonReader& r) {
+    return {
+        .outputDir = r.req<QString>("outputDir"),
+        .outputDirIsDefault = r.req<bool>("outputDirIsDefault"),
+        .quality = r.req<QString>("quality"),
+        .container = r.req<QString>("container"),
+        .audioOnly = r.req<bool>("audioOnly"),
+        .saveThumbnail = r.req<bool>("saveThumbnail"),
+        .embedCover = r.req<bool>("embedCover"),
+        .videoCodec = r.req<QString>("videoCodec"),
+        .cookieSource = r.req<QString>("cookieSource"),
+        .cookiesFile = r.req<QString>("cookiesFile"),
+        .speedMode = r.req<QString>("speedMode"),
+        .language = r.req<QString>("language"),
+        .transcriptionEnabled = r.req<bool>("transcriptionEnabled"),
+        .transcriptionModel = r.req<QString>("transcriptionModel"),
+        .transcriptDir = r.req<QString>("transcriptDir"),
+        .transcriptionLanguage = r.req<QString>("transcriptionLanguage"),
+        .transcribeOverSubtitles = r.req<bool>("transcribeOverSubtitles"),
+        .appearance = r.req<QString>("appearance"),
+        .forceGeneric = r.req<bool>("forceGeneric"),
+        .downloadOptionsExpanded = r.req<bool>("downloadOptionsExpanded"),
+        .askWhereToSave = r.req<bool>("askWhereToSave"),
+        .searchEngine = r.req<QString>("searchEngine"),
+        .searchURL = r.req<QString>("searchURL"),
+        .searchEngines = r.req<QStringList>("searchEngines"),
+        .speedModes = r.req<QStringList>("speedModes"),
+        .languages = r.req<QStringList>("languages"),
+        .appearances = r.req<QStringList>("appearances"),
+    };
+}
+
+const AllowedOptions& AllowedOptions::empty() {
+    static const AllowedOptions none = [] {
+        AllowedOptions o;
+        o.container = QStringLiteral("MP4");
+        return o;
+    }();
+    return none;
+}
+
+AllowedOptions AllowedOptions::fromJson(const JsonReader& r) {
+    return {
+        .container = r.req<QString>("container"),
+        .qualities = r.req<QStringList>("qualities"),
+        .allQualities = r.req<QStringList>("allQualities"),
+        .containers = r.req<QStringList>("containers"),
+        .allContainers = r.req<QStringList>("allContainers"),
+        .videoCodecs = r.req<QStringList>("videoCodecs"),
+        .allVideoCodecs = r.req<QStringList>("allVideoCodecs"),
+        .subtitleModes = r.req<QStringList>("subtitleModes"),
+        .allSubtitleModes = r.req<QStringList>("allSubtitleModes"),
+        .cookieSources = r.req<QStringList>("cookieSources"),
+        .allCookieSources = r.req<QStringList>("allCookieSources"),
+    };
+}
+
+UpdateInfo UpdateInfo::fromJson(const JsonReader& r) {
+    return {
+        .available = r.req<bool>("available"),
+        .version = r.req<QString>("version"),
+        .url = r.req<QString>("url"),
+        .current = r.req<QString>("current"),
+    };
+}
+
+Favourite Favourite::fromJson(const JsonReader& r) {
+    return {.url = r.req<QString>("url"), .title = r.req<QString>("title")};
+}
+
+size_t qHash(const Favourite& f, size_t seed) noexcept {
+    return qHashMulti(seed, f.url, f.title);
+}
+
+Favourites Favourites::fromJson(const JsonReader& r) {
+    return {.items = r.req<std::vector<Favourite>>("items")};
+}
