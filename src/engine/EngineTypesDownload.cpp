@@ -1,27 +1,13 @@
 #include "EngineTypesDownload.h"
 
 #include "Strings.h"
+#include "TextTrim.h"
 
 namespace {
 
 size_t hashOptional(const std::optional<qint64>& v, size_t seed) {
     // Absent differs from every present value, 0 included.
     return v ? qHashMulti(seed, true, *v) : qHashMulti(seed, false);
-}
-
-// Spaces, tabs and other horizontal blanks; line breaks stay.
-bool isHorizontalSpace(QChar c) {
-    return c == u'\t' || (c.category() == QChar::Separator_Space);
-}
-
-QString trimHorizontal(const QString& s) {
-    qsizetype begin = 0;
-    qsizetype end = s.size();
-    while (begin < end && isHorizontalSpace(s.at(begin)))
-        ++begin;
-    while (end > begin && isHorizontalSpace(s.at(end - 1)))
-        --end;
-    return s.mid(begin, end - begin);
 }
 
 } // namespace
@@ -133,7 +119,7 @@ QString BatchNote::message() const {
     text.remove(QChar(0x26A0));
     text.remove(QChar(0x2139));
     text.remove(QChar(0xFE0F));
-    return trimHorizontal(text);
+    return trimSpacesAndTabs(text);
 }
 
 BatchNote BatchNote::fromJson(const JsonReader& r) {
