@@ -1,0 +1,102 @@
+#include "BrowserPage.h"
+
+#include "PageView.h"
+
+namespace {
+
+template <typename T, typename Signal>
+void assign(BrowserPage* page, T& field, const T& value, Signal changed) {
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(page->*changed)();
+}
+
+QString addressText(const QUrl& url) {
+    return url.isEmpty() ? QString() : url.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+BrowserPage::BrowserPage(QObject* parent) : QObject(parent), m_id(QUuid::createUuid()) {}
+
+void BrowserPage::setCurrentURL(const QString& url) {
+    assign(this, m_currentURL, url, &BrowserPage::currentURLChanged);
+}
+void BrowserPage::setTitle(const QString& title) {
+    assign(this, m_title, title, &BrowserPage::titleChanged);
+}
+void BrowserPage::setLoading(bool loading) {
+    assign(this, m_loading, loading, &BrowserPage::isLoadingChanged);
+}
+void BrowserPage::setCanGoBack(bool canGoBack) {
+    assign(this, m_canGoBack, canGoBack, &BrowserPage::canGoBackChanged);
+}
+void BrowserPage::setCanGoForward(bool canGoForward) {
+    assign(this, m_canGoForward, canGoForward, &BrowserPage::canGoForwardChanged);
+}
+void BrowserPage::setPendingURL(const QString& url) {
+    assign(this, m_pendingURL, url, &BrowserPage::pendingURLChanged);
+}
+
+void BrowserPage::attachView(PageView* view) {
+    if (m_view == view)
+        return;
+    delete m_view.data();
+    m_view = view;
+    if (!view)
+        return;
+    view->setParent(this);
+    connect(view, &PageView::loadingChanged, this, &BrowserPage::syncFromView);
+    connect(view, &PageView::urlChanged, this, [this](const QUrl& url) { setCurrentURL(addressText(url)); });
+    connect(view, &PageView::titleChanged, this, &BrowserPage::setTitle);
+    connect(view, &PageView::historyChanged, this, [this] {
+        setCanGoBack(m_view->canGoBack());
+        setCanGoForward(m_view->canGoForward());
+    });
+    if (!m_pendingURL.isEmpty()) {
+        const QString address = m_pendingURL;
+        setPendingURL(QString());
+        load(address, std::nullopt);
+    }
+}
+
+void BrowserPage::syncFromView(bool loading) {
+    setLoading(loading);
+    setCurrentURL(addressText(m_view->url()));
+    setTitle(m_view->title());
+    setCanGoBack(m_view->canGoBack());
+    setCanGoForward(m_view->canGoForward());
+}
+
+std::optional<QString> BrowserPage::addressFor(const QString& text, const std::optional<QString>& search) {
+    const QString typed = text.trimmed();
+    if (typed.isEmpty())
+        return std::nullopt;
+    QString address;
+    if (typed.contains(QLatin1String("://"))) {
+        address = typed;
+    } else if (typed.contains(QLatin1Char('.')) && !typed.contains(QLatin1Char(' '))) {
+        address = QLatin1String("https://") + typed;
+    } else {
+        if (!search)
+            return std::nullopt;
+        // The query characters of RFC 3986 stay as typed; everything else is escaped per UTF-8 byte.
+        address = *search + QString::fromLatin1(QUrl::toPercentEncoding(typed, "!$&'()*+,;=:@/?"));
+    }
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative())
+        return std::nullopt;
+    return address;
+}
+
+void BrowserPage::load(const QString& text, const std::optional<QString>& search) {
+    const auto address = addressFor(text, search);
+    if (!address)
+        return;
+    if (!m_view) {
+        setPendingURL(*address);
+        return;
+    }
+    m_view->load(QUrl(*address, QUrl::StrictMode));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "FileDialogs.h"
+
+#include <QList>
+
+// Answers at once with the answer the test set; each call is recorded.
+class FakeFileDialogs : public FileDialogs {
+public:
+    struct Call {
+        enum Kind { Folder, Save } kind;
+        QString message;
+        QString startFolder;
+        QString proposedName;
+    };
+
+    std::optional<QString> folderAnswer;
+    std::optional<QString> saveAnswer;
+    QList<Call> calls;
+
+    QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) override {
+        calls.append({Call::Folder, message, startFolder, QString()});
+        co_return folderAnswer;
+    }
+    QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
+                                                 QString proposedName) override {
+        calls.append({Call::Save, message, startFolder, proposedName});
+        co_return saveAnswer;
+    }
+};
