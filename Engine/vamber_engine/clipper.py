@@ -1,0 +1,256 @@
+"""Cutting a stretch of a media file into a new file with ffmpeg.
+
+"precise" re-encodes, so the clip starts and ends at the requested times; "fast"
+copies the streams, so it starts at the key frame at or before the start time.
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import shutil
+import subprocess
+import threading
+import time
+
+
+class ClipError(Exception):
+    """A clip cannot be made; the text says why."""
+
+    def __init__(self, message: str, missing_tool: bool = False):
+        super().__init__(message)
+        self.missing_tool = missing_tool
+
+
+class ClipCancelled(Exception):
+    pass
+
+
+MODES = ("precise", "fast")
+VIDEO_EXTENSIONS = (".mp4", ".m4v", ".mov", ".mkv", ".webm")
+AUDIO_EXTENSION_BY_CODEC = {"aac": ".m4a", "alac": ".m4a", "mp3": ".mp3", "opus": ".opus",
+                            "vorbis": ".ogg", "flac": ".flac"}
+AUDIO_ENCODER_BY_EXTENSION = {".m4a": ["-c:a", "aac", "-b:a", "192k"],
+                              ".mp3": ["-c:a", "libmp3lame", "-q:a", "2"],
+                              ".opus": ["-c:a", "libopus", "-b:a", "128k"],
+                              ".ogg": ["-c:a", "libopus", "-b:a", "128k"],
+                              ".flac": ["-c:a", "flac"]}
+
+
+def tool(name: str) -> str:
+    found = shutil.which(name)
+    if not found:
+        raise ClipError(f"{name} is not installed; clips need {name}.", missing_tool=True)
+    return found
+
+
+def probe(path: str) -> dict:
+    """Duration in seconds and the codec of the first video and audio stream."""
+    cmd = [tool("ffprobe"), "-v", "error", "-print_format", "json", "-show_format", "-show_streams", path]
+    try:
+        out = subprocess.run(cmd, capture_output=True, timeout=60, check=False)
+    except subprocess.TimeoutExpired:
+        raise ClipError(f"ffprobe took too long to read {os.path.basename(path)}.")
+    if out.returncode != 0:
+        raise ClipError(f"{os.path.basename(path)} is not a media file ffmpeg can read.")
+    try:
+        data = json.loads(out.stdout.decode("utf-8", "replace"))
+    except ValueError:
+        raise ClipError(f"ffprobe gave an unreadable answer for {os.path.basename(path)}.")
+    video = audio = None
+    for stream in data.get("streams", []):
+        kind = stream.get("codec_type")
+        attached = stream.get("disposition", {}).get("attached_pic") == 1
+        if kind == "video" and video is None and not attached:
+            video = stream.get("codec_name", "")
+        elif kind == "audio" and audio is None:
+            audio = stream.get("codec_name", "")
+    try:
+        duration = float(data.get("format", {}).get("duration", "0"))
+    except (TypeError, ValueError):
+        duration = 0.0
+    return {"duration": duration if duration == duration and duration > 0 else 0.0,
+            "video": video, "audio": audio}
+
+
+def _stamp(ms: int) -> str:
+    seconds, millis = divmod(ms, 1000)
+    minutes, seconds = divmod(seconds, 60)
+    hours, minutes = divmod(minutes, 60)
+    text = f"{hours}h{minutes:02d}m{seconds:02d}s" if hours else f"{minutes:02d}m{seconds:02d}s"
+    return text.replace("s", f".{millis:03d}s") if millis else text
+
+
+def output_extension(path: str, info: dict, audio_only: bool) -> str:
+    ext = os.path.splitext(path)[1].lower()
+    if audio_only or not info["video"]:
+        return AUDIO_EXTENSION_BY_CODEC.get(info["audio"] or "", ".m4a")
+    return ext if ext in VIDEO_EXTENSIONS else ".mkv"
+
+
+def check_request(path: str, start_ms: int, end_ms: int) -> None:
+    if not path or not os.path.isfile(path):
+        raise ClipError(f"The file {path or '(none)'} does not exist.")
+    if start_ms < 0:
+        raise ClipError("The clip cannot start before the beginning of the media.")
+    if end_ms <= start_ms:
+        raise ClipError("The clip must end after it starts.")
+
+
+def suggest(path: str, start_ms: int, end_ms: int, audio_only: bool, info: dict | None = None) -> dict:
+    """A free file name beside the source for the clip of [start_ms, end_ms]."""
+    check_request(path, start_ms, end_ms)
+    info = info or probe(path)
+    folder = os.path.dirname(os.path.abspath(path))
+    stem = os.path.splitext(os.path.basename(path))[0]
+    ext = output_extension(path, info, audio_only)
+    base = f"{stem} (clip {_stamp(start_ms)}-{_stamp(end_ms)})"
+    name = base + ext
+    n = 2
+    while os.path.exists(os.path.join(folder, name)):
+        name = f"{base} {n}{ext}"
+        n += 1
+    return {"path": os.path.join(folder, name), "name": name, "directory": folder}
+
+
+def build_command(src: str, dest: str, start_ms: int, end_ms: int, mode: str, audio_only: bool,
+                  info: dict) -> list[str]:
+    ext = os.path.splitext(dest)[1].lower()
+    with_video = bool(info["video"]) and not audio_only
+    cmd = [tool("ffmpeg"), "-hide_banner", "-nostdin", "-y", "-loglevel", "error",
+           "-ss", f"{start_ms / 1000:.3f}", "-i", src, "-t", f"{(end_ms - start_ms) / 1000:.3f}"]
+    if with_video:
+        cmd += ["-map", "0:v:0"]
+    if info["audio"]:
+        cmd += ["-map", "0:a:0"]
+    cmd += ["-sn", "-dn", "-map_metadata", "0"]
+    if mode == "fast":
+        cmd += ["-c", "copy", "-avoid_negative_ts", "make_zero"]
+    elif not with_video:
+        cmd += AUDIO_ENCODER_BY_EXTENSION.get(ext, AUDIO_ENCODER_BY_EXTENSION[".m4a"])
+    elif ext == ".webm":
+        cmd += ["-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "0", "-crf", "32",
+                "-c:a", "libopus", "-b:a", "128k"]
+    else:
+        cmd += ["-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p",
+                "-c:a", "aac", "-b:a", "192k"]
+    if ext in (".mp4", ".m4v", ".mov", ".m4a"):
+        cmd += ["-movflags", "+faststart"]
+    cmd += ["-progress", "pipe:1", "-stats_period", "0.25", "-nostats", dest]
+    return cmd
+
+
+class ClipJobs:
+    """Running extractions by job id, so that one can be cancelled."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._procs: dict[str, subprocess.Popen | None] = {}
+        self._cancelled: set[str] = set()
+
+    def cancel(self, job_id: str) -> bool:
+        with self._lock:
+            if job_id not in self._procs:
+                return False
+            self._cancelled.add(job_id)
+            proc = self._procs[job_id]
+        if proc is not None and proc.poll() is None:
+            proc.terminate()
+        return True
+
+    def running(self) -> list[str]:
+        with self._lock:
+            return list(self._procs)
+
+    def stop_all(self) -> None:
+        for job_id in self.running():
+            self.cancel(job_id)
+
+    def extract(self, path: str, start_ms: int, end_ms: int, job_id: str, mode: str, audio_only: bool,
+                on_progress=None) -> dict:
+        """Writes the clip and returns {"jobId", "path", "name", "sizeBytes"}.
+
+        on_progress(fraction) is called now and then from this thread.
+        Raises ClipCancelled after cancel(job_id), ClipError on failure; either way
+        no partial file is left behind.
+        """
+        if mode not in MODES:
+            raise ClipError(f"Unknown clip mode '{mode}'.")
+        with self._lock:
+            if job_id in self._procs:
+                raise ClipError(f"A clip with the id {job_id} is already being made.")
+            self._procs[job_id] = None
+        try:
+            return self._extract(path, start_ms, end_ms, job_id, mode, audio_only, on_progress)
+        finally:
+            with self._lock:
+                self._procs.pop(job_id, None)
+                self._cancelled.discard(job_id)
+
+    def _is_cancelled(self, job_id: str) -> bool:
+        with self._lock:
+            return job_id in self._cancelled
+
+    def _extract(self, path, start_ms, end_ms, job_id, mode, audio_only, on_progress):
+        check_request(path, start_ms, end_ms)
+        info = probe(path)
+        if info["duration"] and start_ms >= info["duration"] * 1000:
+            raise ClipError("The clip starts after the end of the media.")
+        if not info["video"] and not info["audio"]:
+            raise ClipError(f"{os.path.basename(path)} has no audio or video to cut.")
+        if audio_only and not info["audio"]:
+            raise ClipError(f"{os.path.basename(path)} has no sound to keep.")
+        if info["duration"]:
+            end_ms = min(end_ms, int(info["duration"] * 1000))
+        dest = suggest(path, start_ms, end_ms, audio_only, info)["path"]
+        folder, name = os.path.split(dest)
+        stem, ext = os.path.splitext(name)
+        partial = os.path.join(folder, f".{stem}.{job_id[:12]}.part{ext}")
+        cmd = build_command(path, partial, start_ms, end_ms, mode, audio_only, info)
+        total_us = max(1, (end_ms - start_ms) * 1000)
+        try:
+            with self._lock:
+                if job_id in self._cancelled:
+                    raise ClipCancelled()
+                proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        stdin=subprocess.DEVNULL)
+                self._procs[job_id] = proc
+            errors: list[bytes] = []
+            reader = threading.Thread(target=lambda: errors.append(proc.stderr.read()), daemon=True)
+            reader.start()
+            last = 0.0
+            for raw in proc.stdout:
+                key, _, value = raw.decode("ascii", "replace").strip().partition("=")
+                if key == "out_time_us" and on_progress is not None:
+                    try:
+                        fraction = min(1.0, max(0.0, int(value) / total_us))
+                    except ValueError:
+                        continue
+                    now = time.monotonic()
+                    if now - last >= 0.2:
+                        last = now
+                        on_progress(fraction)
+            status = proc.wait()
+            reader.join()
+            proc.stdout.close()
+            proc.stderr.close()
+            if self._is_cancelled(job_id):
+                raise ClipCancelled()
+            if status != 0 or not os.path.isfile(partial):
+                detail = b"".join(errors).decode("utf-8", "replace").strip().splitlines()
+                raise ClipError("ffmpeg could not cut the clip" + (f": {detail[-1]}" if detail else "."))
+            final = dest
+            if os.path.exists(final):
+                # Someone took the name meanwhile: pick the next free one.
+                final = suggest(path, start_ms, end_ms, audio_only, info)["path"]
+            os.replace(partial, final)
+        except BaseException:
+            try:
+                os.remove(partial)
+            except FileNotFoundError:
+                pass
+            raise
+        if on_progress is not None:
+            on_progress(1.0)
+        return {"jobId": job_id, "path": final, "name": os.path.basename(final),
+                "sizeBytes": os.path.getsize(final)}
