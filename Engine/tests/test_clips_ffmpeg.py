@@ -8,9 +8,8 @@ import threading
 import unittest
 from unittest import mock
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-from vamber_engine import clipper  # noqa: E402
+from vamber_engine import clipper
 
 FPS = 25
 GOP_SECONDS = 2.0

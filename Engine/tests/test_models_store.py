@@ -1,63 +1,26 @@
 import hashlib
-import http.server
 import json
 import os
-import sys
 import tempfile
 import threading
 import time
 import unittest
 from unittest import mock
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-from vamber_engine import modelstore  # noqa: E402
+from tests.fixtures.httpserver import MediaServer
+from vamber_engine import modelstore
 
 BLOB = bytes(range(256)) * 1200  # 307200 bytes
-SLOW_BLOB = b"x" * (64 * 1024 * 64)
+HELD_AT = 64 * 1024
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    catalogue = {}
-    release_slow = threading.Event()
-
-    def log_message(self, *args):
-        pass
-
-    def do_GET(self):
-        if self.path == "/catalogue.json":
-            return self._send(json.dumps(self.catalogue).encode(), "application/json")
-        if self.path == "/files/good.bin":
-            return self._send(BLOB)
-        if self.path == "/files/short.bin":
-            return self._send(BLOB[:-100])
-        if self.path == "/files/unannounced-long.bin":
-            self.send_response(200)
-            self.send_header("Connection", "close")
-            self.end_headers()
-            self.wfile.write(BLOB + b"extra")
-            return
-        if self.path == "/files/slow.bin":
-            self.send_response(200)
-            self.send_header("Content-Length", str(len(SLOW_BLOB)))
-            self.end_headers()
-            for i in range(0, len(SLOW_BLOB), 64 * 1024):
-                try:
-                    self.wfile.write(SLOW_BLOB[i:i + 64 * 1024])
-                    self.wfile.flush()
-                except OSError:
-                    return
-                if self.release_slow.wait(0.05):
-                    return
-            return
-        self.send_error(404)
-
-    def _send(self, body, ctype="application/octet-stream"):
-        self.send_response(200)
-        self.send_header("Content-Type", ctype)
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+def serve_models(srv, catalogue):
+    """The catalogue and model files the tests ask for; /files/slow.bin stops part-way until released."""
+    srv.add("/catalogue.json", json.dumps(catalogue), "application/json")
+    srv.add("/files/good.bin", BLOB)
+    srv.add("/files/short.bin", BLOB[:-100])
+    srv.add("/files/unannounced-long.bin", BLOB + b"extra", send_length=False)
+    return srv.add("/files/slow.bin", BLOB, hold_at=HELD_AT)
 
 
 class Events:
@@ -106,11 +69,9 @@ def model(key, path, size, **extra):
 class ModelStoreTests(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        cls.server.daemon_threads = True
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
-        cls.base = f"http://127.0.0.1:{cls.server.server_port}"
-        Handler.catalogue = {
+        cls.server = MediaServer().start()
+        cls.base = cls.server.url("")
+        catalogue = {
             "default": "good",
             "models": [
                 model("good", "files/good.bin", len(BLOB)),
@@ -118,18 +79,17 @@ class ModelStoreTests(unittest.TestCase):
                 model("badsum", "files/good.bin", len(BLOB), sha256="0" * 64),
                 model("short", "files/short.bin", len(BLOB)),
                 model("long", "files/unannounced-long.bin", len(BLOB)),
-                model("slow", "files/slow.bin", len(SLOW_BLOB)),
+                model("slow", "files/slow.bin", len(BLOB)),
                 model("gone", "files/missing.bin", 10),
                 model("../evil", "files/good.bin", 10, filename="../evil.bin"),
                 {"key": "nosize", "filename": "x.bin", "url": "files/good.bin"},
             ],
         }
+        serve_models(cls.server, catalogue)
 
     @classmethod
     def tearDownClass(cls):
-        Handler.release_slow.set()
-        cls.server.shutdown()
-        cls.server.server_close()
+        cls.server.stop()
 
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()

@@ -3,10 +3,9 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-from vamber_engine import searchindex  # noqa: E402
-from vamber_engine.searchindex import Segment, SearchIndex, discover, parse_subtitles  # noqa: E402
+from vamber_engine import searchindex
+from vamber_engine.searchindex import Segment, SearchIndex, discover, parse_subtitles
 
 SRT = """1
 00:00:01,000 --> 00:00:03,500

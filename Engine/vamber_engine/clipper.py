@@ -30,6 +30,7 @@ MODES = ("precise", "fast")
 VIDEO_EXTENSIONS = (".mp4", ".m4v", ".mov", ".mkv", ".webm")
 AUDIO_EXTENSION_BY_CODEC = {"aac": ".m4a", "alac": ".m4a", "mp3": ".mp3", "opus": ".opus",
                             "vorbis": ".ogg", "flac": ".flac"}
+AUDIO_ONLY_SUFFIXES = tuple(set(AUDIO_EXTENSION_BY_CODEC.values()))
 AUDIO_ENCODER_BY_EXTENSION = {".m4a": ["-c:a", "aac", "-b:a", "192k"],
                               ".mp3": ["-c:a", "libmp3lame", "-q:a", "2"],
                               ".opus": ["-c:a", "libopus", "-b:a", "128k"],
@@ -155,16 +156,21 @@ class ClipJobs:
             self._cancelled.add(job_id)
             proc = self._procs[job_id]
         if proc is not None and proc.poll() is None:
-            proc.terminate()
+            # The partial file is thrown away, so there is nothing to finish cleanly.
+            proc.kill()
         return True
 
     def running(self) -> list[str]:
         with self._lock:
             return list(self._procs)
 
-    def stop_all(self) -> None:
+    def stop_all(self, wait: float = 1.0) -> None:
+        """Cancels every extraction and gives them a moment to remove their partial files."""
         for job_id in self.running():
             self.cancel(job_id)
+        deadline = time.monotonic() + wait
+        while self.running() and time.monotonic() < deadline:
+            time.sleep(0.02)
 
     def extract(self, path: str, start_ms: int, end_ms: int, job_id: str, mode: str, audio_only: bool,
                 on_progress=None) -> dict:

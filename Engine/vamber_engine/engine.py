@@ -26,6 +26,8 @@ class Engine:
         self._shared = {}
         self._shared_lock = threading.Lock()
         self._hooks = []
+        # Its own lock: a shared() factory may register a hook while holding _shared_lock.
+        self._hooks_lock = threading.Lock()
         self._exiting = threading.Lock()
         self.testctl = None
         if test_mode:
@@ -42,7 +44,7 @@ class Engine:
             return self._shared[name]
 
     def on_shutdown(self, func):
-        with self._shared_lock:
+        with self._hooks_lock:
             self._hooks.append(func)
 
     def public_methods(self):

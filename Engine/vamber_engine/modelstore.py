@@ -296,6 +296,8 @@ class ModelStore:
             if announced and announced.isdigit() and int(announced) != total:
                 raise ModelError(f"Size mismatch for '{model.key}': the server sends {int(announced)} bytes, "
                                  f"the catalogue expects {total}.")
+            # Whatever has arrived, so that progress keeps moving on a slow line.
+            read = getattr(response, "read1", response.read)
             digest = hashlib.sha256()
             done = 0
             last_emit = 0.0
@@ -303,7 +305,7 @@ class ModelStore:
             with open(partial, "wb") as out:
                 while True:
                     try:
-                        chunk = response.read(CHUNK)
+                        chunk = read(CHUNK)
                     except (OSError, ValueError) as exc:
                         if job.cancelled:
                             raise _Cancelled()

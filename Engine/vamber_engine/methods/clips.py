@@ -1,0 +1,83 @@
+"""Clips: "clip.suggest", "clip.extract" (with "clip.progress" and "clip.state"), "clip.cancel"."""
+import os
+
+from .. import clipper
+from ..errors import CANCELLED, FAILED, UNAVAILABLE, EngineError
+from ..registry import method
+
+
+def jobs(ctx):
+    return ctx.shared("clipjobs", lambda: _open(ctx))
+
+
+def _open(ctx):
+    j = clipper.ClipJobs()
+    ctx.on_shutdown(j.stop_all)
+    return j
+
+
+def _error(exc):
+    return EngineError(UNAVAILABLE if exc.missing_tool else FAILED, str(exc))
+
+
+def _times(params):
+    return params.int("startMs"), params.int("endMs")
+
+
+@method("clip.suggest", threaded=True)
+def suggest(ctx, params):
+    path = params.str("path")
+    start, end = _times(params)
+    audio_only = params.bool("audioOnly")
+    try:
+        return clipper.suggest(path, start, end, audio_only)
+    except clipper.ClipError as exc:
+        raise _error(exc)
+
+
+def _add_to_library(ctx, source, result, audio_only):
+    try:
+        from .library import library
+        from ..librarydb import Item
+    except ImportError:
+        return
+    lib = library(ctx)
+    origin = lib.get(source)
+    stem = os.path.splitext(result["name"])[0]
+    lib.add(Item(path=result["path"], title=stem, url=origin.url if origin else "",
+                 kind="audio" if audio_only or result["name"].endswith(clipper.AUDIO_ONLY_SUFFIXES) else "video",
+                 sizeBytes=result["sizeBytes"], channel=origin.channel if origin else "",
+                 playlist=origin.playlist if origin else ""))
+
+
+@method("clip.extract", threaded=True)
+def extract(ctx, params):
+    path = params.str("path")
+    start, end = _times(params)
+    job_id = params.str("jobId", allow_empty=False)
+    mode = params.choice("mode", clipper.MODES)
+    audio_only = params.bool("audioOnly")
+
+    def progress(fraction):
+        ctx.emit("clip.progress", {"jobId": job_id, "fraction": fraction})
+
+    try:
+        result = jobs(ctx).extract(path, start, end, job_id, mode, audio_only, progress)
+    except clipper.ClipCancelled:
+        ctx.emit("clip.state", {"jobId": job_id, "state": "cancelled"})
+        raise EngineError(CANCELLED, "The clip was cancelled.")
+    except clipper.ClipError as exc:
+        ctx.emit("clip.state", {"jobId": job_id, "state": "failed", "message": str(exc)})
+        raise _error(exc)
+    try:
+        _add_to_library(ctx, path, result, audio_only)
+    except Exception as exc:  # the clip is written; a library problem must not hide it
+        ctx.log(f"could not list the clip {result['path']} in the library: {exc}")
+    ctx.emit("clip.state", {"jobId": job_id, "state": "done", "destination": result["path"],
+                            "sizeBytes": result["sizeBytes"]})
+    return result
+
+
+@method("clip.cancel")
+def cancel(ctx, params):
+    return {"cancelled": jobs(ctx).cancel(params.str("jobId"))}
