@@ -57,6 +57,17 @@ EngineSettings EngineSettings::fromJson(const JsonReader& r) {
     };
 }
 
+QJsonValue SettingValue::toJson() const {
+    return std::visit([](const auto& v) { return QJsonValue(v); }, m_value);
+}
+
+QJsonObject SettingsPatch::toJson() const {
+    QJsonObject object;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        object.insert(it.key(), it->toJson());
+    return {{"values", object}};
+}
+
 const AllowedOptions& AllowedOptions::empty() {
     static const AllowedOptions none = [] {
         AllowedOptions o;

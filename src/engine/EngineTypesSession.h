@@ -3,9 +3,13 @@
 #include "JsonReader.h"
 
 #include <QHash>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
+#include <variant>
 #include <vector>
 
 // Records that describe an engine session as a whole, and the small app-level replies (update check,
@@ -73,6 +77,37 @@ struct EngineSettings {
 
     static EngineSettings fromJson(const JsonReader& r);
     bool operator==(const EngineSettings&) const = default;
+};
+
+// One setting value sent with "settings.set": text or flag, written as a bare JSON string or boolean.
+class SettingValue {
+public:
+    SettingValue() = default; // an empty text
+    static SettingValue text(QString value) { return SettingValue(std::move(value)); }
+    static SettingValue flag(bool value) { return SettingValue(value); }
+
+    bool isText() const { return std::holds_alternative<QString>(m_value); }
+    bool isFlag() const { return std::holds_alternative<bool>(m_value); }
+    // The text, or empty for a flag.
+    QString textValue() const { return isText() ? std::get<QString>(m_value) : QString(); }
+    // The flag, or false for a text.
+    bool flagValue() const { return isFlag() && std::get<bool>(m_value); }
+
+    QJsonValue toJson() const;
+    bool operator==(const SettingValue&) const = default;
+
+private:
+    // Only through text() and flag(): a bare string literal must never turn into a flag.
+    explicit SettingValue(std::variant<QString, bool> value) : m_value(std::move(value)) {}
+    std::variant<QString, bool> m_value;
+};
+
+// The params of "settings.set": {"values": {setting key: value}}; the keys are EngineSettings keys.
+struct SettingsPatch {
+    QMap<QString, SettingValue> values;
+
+    QJsonObject toJson() const;
+    bool operator==(const SettingsPatch&) const = default;
 };
 
 // The engine's option lists for one container ("options.allowed"): each list twice, what may be chosen

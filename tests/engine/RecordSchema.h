@@ -35,8 +35,8 @@ struct Schema {
 inline Field req(const char* key, Kind kind, const Schema* nested = nullptr) {
     return {QString::fromLatin1(key), kind, false, nested};
 }
-inline Field opt(const char* key, Kind kind) {
-    return {QString::fromLatin1(key), kind, true, nullptr};
+inline Field opt(const char* key, Kind kind, const Schema* nested = nullptr) {
+    return {QString::fromLatin1(key), kind, true, nested};
 }
 
 // One generated variant of a fixture: either it must decode, or fail at `path` with `problem`.

@@ -1,6 +1,7 @@
 // Strict decoding of every engine record: a full fixture checked field by field, then every mutation the
 // record's schema generates (dropped keys, nulls, wrong types, fractional integers, bad list elements).
 
+#include "EngineMethods.h"
 #include "EngineTypes.h"
 #include "RecordSchema.h"
 
@@ -234,6 +235,12 @@ const Schema clipResultSchema{{
     req("name", Kind::String),
     req("sizeBytes", Kind::Int),
 }};
+
+const Schema queueSavedSchema{{req("saved", Kind::Int)}};
+const Schema thumbnailSchema{{req("path", Kind::String)}};
+const Schema runtimeSchema{{req("name", Kind::String)}};
+const Schema jsRuntimeSchema{{opt("runtime", Kind::Record, &runtimeSchema)}};
+const Schema reportSchema{{req("sent", Kind::Bool)}};
 
 // --- fixtures and expected values ----------------------------------------------------------------------
 
@@ -481,6 +488,16 @@ std::vector<RecordCase> cases() {
          parseObject(R"({"jobId":"C-1","path":"/m/a clip.mp4","name":"a clip.mp4","sizeBytes":1048576})"),
          equalTo(ClipResult{"C-1", "/m/a clip.mp4", "a clip.mp4", 1048576})});
 
+    // The small replies that belong to one method each.
+    using namespace EngineMethods;
+    out.push_back(
+        {"queue.save reply", &queueSavedSchema, parseObject(R"({"saved":4})"), equalTo(QueueSave::Reply{4})});
+    out.push_back({"thumbnail.resolve reply", &thumbnailSchema, parseObject(R"({"path":"/c/t.jpg"})"),
+                   equalTo(ThumbnailResolve::Reply{"/c/t.jpg"})});
+    out.push_back({"js.runtime reply", &jsRuntimeSchema, parseObject(R"({"runtime":{"name":"python3"}})"),
+                   equalTo(JsRuntime::Reply{JsRuntime::Reply::Runtime{"python3"}})});
+    out.push_back({"report.send reply", &reportSchema, parseObject(R"({"sent":true})"),
+                   equalTo(ReportSend::Reply{true})});
     return out;
 }
 
@@ -621,6 +638,13 @@ private slots:
         QJsonObject models = caseOf(u"ModelsInfo").fixture;
         models.insert("diskUsage", QJsonObject{});
         QVERIFY(decodeJson<ModelsInfo>(models).diskUsage.isEmpty());
+    }
+
+    void noScriptRuntime() {
+        using Reply = EngineMethods::JsRuntime::Reply;
+        QVERIFY(!decodeJson<Reply>(parseObject("{}")).runtime);
+        QVERIFY(!decodeJson<Reply>(parseObject(R"({"runtime":null})")).runtime);
+        QVERIFY_THROWS_EXCEPTION(DecodeError, decodeJson<Reply>(parseObject(R"({"runtime":{}})")));
     }
 
     void analysisOptionalsAbsent() {
