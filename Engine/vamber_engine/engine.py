@@ -14,6 +14,7 @@ from .settings import SettingsStore
 from .support import SupportBusy, SupportDir, default_support_dir
 
 EXIT_SUPPORT_BUSY = 2
+EOF_GRACE_SECONDS = 1.0
 
 
 class Engine:
@@ -29,6 +30,8 @@ class Engine:
         # Its own lock: a shared() factory may register a hook while holding _shared_lock.
         self._hooks_lock = threading.Lock()
         self._exiting = threading.Lock()
+        self._inflight = 0
+        self._inflight_cv = threading.Condition()
         self.testctl = None
         if test_mode:
             from .testctl import TestControls
@@ -107,10 +110,20 @@ class Engine:
                                        "detail": method})
             return
         if spec.threaded:
-            threading.Thread(target=self._invoke, args=(spec, req_id, params), daemon=True,
+            with self._inflight_cv:
+                self._inflight += 1
+            threading.Thread(target=self._invoke_counted, args=(spec, req_id, params), daemon=True,
                              name=f"{method}#{req_id}").start()
         else:
             self._invoke(spec, req_id, params)
+
+    def _invoke_counted(self, spec, req_id, params):
+        try:
+            self._invoke(spec, req_id, params)
+        finally:
+            with self._inflight_cv:
+                self._inflight -= 1
+                self._inflight_cv.notify_all()
 
     def _invoke(self, spec, req_id, params):
         ctx = Context(self, req_id, spec.name)
@@ -143,6 +156,9 @@ class Engine:
     def end_of_input(self):
         if self.shutdown_mode() != "normal":
             threading.Event().wait()  # stays until killed
+        # Short requests still running get a moment to answer; long jobs are left to the hooks.
+        with self._inflight_cv:
+            self._inflight_cv.wait_for(lambda: self._inflight == 0, timeout=EOF_GRACE_SECONDS)
         self.exit(0)
 
     def exit(self, status):

@@ -1,0 +1,98 @@
+"""What the engine keeps for the application: the saved queue and the favourites."""
+import glob
+import json
+import os
+
+from tests.harness import EngineTestCase
+
+
+def row(n, **over):
+    r = {"url": f"https://example.com/v/{n}", "title": f"Vidéo {n} ✓", "quality": "720p", "container": "MP4",
+         "audio_only": n % 2 == 0, "thumb_url": "", "playlist": "", "channel": "Chaîne", "status": "waiting"}
+    r.update(over)
+    return r
+
+
+class QueueTest(EngineTestCase):
+    def test_saved_rows_come_back_exactly_after_a_restart(self):
+        e = self.start()
+        self.assertEqual(e.result("queue.load"), {"items": []})
+        rows = [row(1), row(2, title=""), row(3, url="")]
+        self.assertEqual(e.result("queue.save", {"items": rows}), {"saved": 3})
+        e.result("shutdown")
+        e.wait_exit()
+        e = self.start()
+        loaded = e.result("queue.load")["items"]
+        self.assertEqual(loaded, rows)
+        self.assertEqual([list(r) for r in loaded], [list(rows[0])] * 3)  # the nine keys, in order
+        self.assertEqual(e.result("queue.save", {"items": []}), {"saved": 0})
+        self.assertEqual(e.result("queue.load"), {"items": []})
+
+    def test_extra_keys_are_not_stored(self):
+        e = self.start()
+        e.result("queue.save", {"items": [dict(row(1), extra="x")]})
+        self.assertEqual(e.result("queue.load")["items"], [row(1)])
+
+    def test_bad_rows_are_refused_whole_naming_the_key(self):
+        e = self.start()
+        e.result("queue.save", {"items": [row(1)]})
+        wrong = dict(row(2))
+        wrong["audioOnly"] = wrong.pop("audio_only")
+        cases = [
+            ({"items": [row(1), wrong]}, "items[1].audio_only"),
+            ({"items": [row(1, title=None)]}, "items[0].title"),
+            ({"items": [row(1, audio_only="no")]}, "items[0].audio_only"),
+            ({"items": [row(1), "x"]}, "items[1]"),
+            ({"items": {}}, "items"),
+            ({}, "items"),
+        ]
+        for params, key in cases:
+            with self.subTest(key=key):
+                err = e.call("queue.save", params)["error"]
+                self.assertEqual((err["code"], err["detail"]), (-32602, key))
+        self.assertEqual(e.result("queue.load")["items"], [row(1)])
+
+    def test_unreadable_queue_file_is_kept_aside(self):
+        os.makedirs(self.support)
+        path = os.path.join(self.support, "queue.json")
+        cases = [b"{broken", json.dumps({"items": [{"url": "x"}]}).encode(), b'{"items": 3}']
+        for data in cases:
+            with self.subTest(data=data):
+                for old in glob.glob(path + "*"):
+                    os.unlink(old)
+                with open(path, "wb") as f:
+                    f.write(data)
+                e = self.start()
+                self.assertEqual(e.result("queue.load"), {"items": []})
+                (aside,) = glob.glob(path + ".corrupt-*")
+                with open(aside, "rb") as f:
+                    self.assertEqual(f.read(), data)
+                e.result("shutdown")
+                e.wait_exit()
+
+
+class FavouritesTest(EngineTestCase):
+    def test_add_remove_and_persist(self):
+        e = self.start()
+        self.assertEqual(e.result("favourites.list"), {"items": []})
+        e.result("favourites.add", {"url": "https://a.example/", "title": "A"})
+        e.result("favourites.add", {"url": "https://b.example/", "title": ""})
+        got = e.result("favourites.add", {"url": "https://a.example/", "title": "A again"})
+        self.assertEqual(got["items"], [{"url": "https://a.example/", "title": "A again"},
+                                        {"url": "https://b.example/", "title": ""}])
+        self.assertEqual(e.result("favourites.remove", {"url": "https://nowhere/"}), got)
+        e.result("shutdown")
+        e.wait_exit()
+        e = self.start()
+        self.assertEqual(e.result("favourites.list"), got)
+        left = e.result("favourites.remove", {"url": "https://a.example/"})
+        self.assertEqual(left["items"], [{"url": "https://b.example/", "title": ""}])
+
+    def test_bad_params(self):
+        e = self.start()
+        for method, params, key in [("favourites.add", {"url": "", "title": "x"}, "url"),
+                                    ("favourites.add", {"url": "https://x/"}, "title"),
+                                    ("favourites.remove", {}, "url")]:
+            with self.subTest(method=method, params=params):
+                self.assertEqual(e.call(method, params)["error"]["detail"], key)
+        self.assertEqual(e.result("favourites.list"), {"items": []})

@@ -1,0 +1,28 @@
+"""Reading and changing the user's settings."""
+from .. import constants as C
+from ..errors import params_error
+from ..registry import method
+from ..settings import validate_value
+
+
+@method("settings.get")
+def settings_get(ctx, params):
+    return ctx.settings.record()
+
+
+@method("settings.set")
+def settings_set(ctx, params):
+    values = params.obj("values").data
+    if not values:
+        raise params_error("values", "must name at least one setting")
+    return ctx.settings.update(values, key_prefix="values.")
+
+
+@method("settings.setCookieSource")
+def settings_set_cookie_source(ctx, params):
+    browser = params.str("browser")
+    cookies_file = params.str("file", "")
+    if browser not in C.COOKIE_SOURCES:
+        raise params_error("browser", "must be one of " + ", ".join(f'"{s}"' for s in C.COOKIE_SOURCES))
+    cookies_file = validate_value("cookiesFile", cookies_file, "file")
+    return ctx.settings.update({"cookieSource": browser, "cookiesFile": cookies_file})

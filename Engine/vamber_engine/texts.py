@@ -1,0 +1,47 @@
+"""The user-interface text tables shipped in Engine/texts."""
+import json
+import os
+import threading
+
+from . import constants as C
+
+TEXTS_DIR = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "texts")
+DEFAULT_LANGUAGE = "en"
+
+_lock = threading.Lock()
+_cache = {}
+
+
+def _load(language):
+    with _lock:
+        if language not in _cache:
+            path = os.path.join(TEXTS_DIR, f"{language}.json")
+            try:
+                with open(path, encoding="utf-8") as f:
+                    table = json.load(f)
+            except FileNotFoundError:
+                table = {}
+            if not isinstance(table, dict) or not all(isinstance(v, str) for v in table.values()):
+                raise ValueError(f"{path} is not a table of texts")
+            _cache[language] = table
+        return _cache[language]
+
+
+def table(language):
+    """Every text in the language, English where the language has none of its own."""
+    merged = dict(_load(DEFAULT_LANGUAGE))
+    if language != DEFAULT_LANGUAGE:
+        merged.update(_load(language))
+    return merged
+
+
+def text(language, key, **params):
+    """One text with its {placeholders} filled; the key itself when no table has it."""
+    value = table(language).get(key, key)
+    for name, v in params.items():
+        value = value.replace("{" + name + "}", str(v))
+    return value
+
+
+def languages():
+    return list(C.LANGUAGES)
