@@ -1,0 +1,129 @@
+#include "LocalInstanceGuard.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr qint64 maxMessageBytes = 1 << 20;
+const QByteArray okLine = QByteArrayLiteral("ok\n");
+
+std::optional<QStringList> decodeMessage(const QByteArray& line) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return std::nullopt;
+    QStringList arguments;
+    for (const QJsonValue& value : doc.array()) {
+        if (!value.isString())
+            return std::nullopt;
+        arguments.append(value.toString());
+    }
+    return arguments;
+}
+
+} // namespace
+
+LocalInstanceGuard::LocalInstanceGuard(QString directory, QString name, QObject* parent)
+    : InstanceGuard(parent), m_directory(std::move(directory)), m_name(std::move(name)) {}
+
+LocalInstanceGuard::~LocalInstanceGuard() {
+    if (m_server)
+        m_server->close(); // removes the socket file while the lock is still held
+}
+
+QString LocalInstanceGuard::defaultDirectory() {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+QString LocalInstanceGuard::lockPath() const {
+    return QDir(m_directory).filePath(m_name + QLatin1String(".lock"));
+}
+QString LocalInstanceGuard::socketPath() const {
+    return QDir(m_directory).filePath(m_name + QLatin1String(".socket"));
+}
+bool LocalInstanceGuard::isListening() const {
+    return m_server && m_server->isListening();
+}
+
+bool LocalInstanceGuard::claim() {
+    // The lock is taken once and kept for the life of the process, so asking again never refuses us.
+    if (m_claimed)
+        return true;
+    if (!QDir(m_directory).exists()) {
+        QDir().mkpath(m_directory);
+        QFile::setPermissions(m_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    if (!m_lock) {
+        m_lock = std::make_unique<QLockFile>(lockPath());
+        // Only a dead holder makes a lock stale, never its age: the running copy may run for weeks.
+        m_lock->setStaleLockTime(0);
+    }
+    if (!m_lock->tryLock(0))
+        return false;
+    m_claimed = true;
+
+    // Whatever socket is there belongs to a copy that no longer holds the lock.
+    QLocalServer::removeServer(socketPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &LocalInstanceGuard::acceptConnections);
+    if (!m_server->listen(socketPath()))
+        qWarning("instance guard: cannot listen on %s: %s", qPrintable(socketPath()),
+                 qPrintable(m_server->errorString()));
+    return true;
+}
+
+void LocalInstanceGuard::acceptConnections() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessages(socket); });
+        readMessages(socket);
+    }
+}
+
+void LocalInstanceGuard::readMessages(QLocalSocket* socket) {
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine().trimmed();
+        const auto arguments = decodeMessage(line);
+        if (!arguments) {
+            qWarning("instance guard: dropped a message that is not a list of strings");
+            socket->abort();
+            return;
+        }
+        socket->write(okLine);
+        Q_EMIT messageReceived(*arguments);
+    }
+    if (socket->bytesAvailable() > maxMessageBytes) {
+        qWarning("instance guard: dropped a message over %lld bytes", maxMessageBytes);
+        socket->abort();
+    }
+}
+
+bool LocalInstanceGuard::sendToRunning(QStringList arguments, int timeoutMs) {
+    if (m_claimed) {
+        // We are the running copy: deliver on the next turn, as a message from outside would arrive.
+        QMetaObject::invokeMethod(
+            this, [this, arguments] { Q_EMIT messageReceived(arguments); }, Qt::QueuedConnection);
+        return true;
+    }
+    QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(int(deadline.remainingTime())))
+        return false;
+    socket.write(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
+    if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+        return false;
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    return socket.readLine() == okLine;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "InstanceGuard.h"
+
+#include <QLockFile>
+
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+
+// The running copy holds a lock file and listens on a local socket beside it, both in a per-user
+// folder. The lock decides; the socket only carries arguments. A copy that crashed leaves both behind:
+// the lock of a dead process is taken over, and its socket is removed while the lock is held.
+//
+// On the socket, a message is one line of UTF-8 JSON, an array of strings; the running copy answers
+// each with the line "ok".
+class LocalInstanceGuard : public InstanceGuard {
+    Q_OBJECT
+public:
+    // `directory` holds "<name>.lock" and "<name>.socket"; it is created (owner-only) when missing.
+    explicit LocalInstanceGuard(QString directory = defaultDirectory(),
+                                QString name = QStringLiteral("vamber"), QObject* parent = nullptr);
+    ~LocalInstanceGuard() override;
+
+    // The user's runtime folder.
+    static QString defaultDirectory();
+
+    bool claim() override;
+    bool sendToRunning(QStringList arguments, int timeoutMs = 3000) override;
+
+    QString lockPath() const;
+    QString socketPath() const;
+    // Whether the socket is listening (false while not claimed, or when listening failed).
+    bool isListening() const;
+
+private:
+    void acceptConnections();
+    void readMessages(QLocalSocket* socket);
+
+    QString m_directory;
+    QString m_name;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer* m_server = nullptr;
+    bool m_claimed = false;
+};
