@@ -12,17 +12,20 @@
 
 // The guard is tested across real processes: this program re-runs itself with "--guard-helper".
 //   --guard-helper hold DIR        claims; prints "claimed" and keeps running, or prints "refused"
+//   --guard-helper hold-named DIR  the same under an application name unlike the program's file name
 //   --guard-helper send DIR ARGS…  must be refused, then sends ARGS; exit 0 when delivered
 static int runHelper(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4)
         return 64;
+    if (args[2] == QLatin1String("hold-named"))
+        QCoreApplication::setApplicationName(QStringLiteral("Some Other Name"));
     LocalInstanceGuard guard(args[3], QStringLiteral("test"));
     const bool claimed = guard.claim();
     std::printf("%s\n", claimed ? "claimed" : "refused");
     std::fflush(stdout);
-    if (args[2] == QLatin1String("hold"))
+    if (args[2].startsWith(QLatin1String("hold")))
         return claimed ? app.exec() : 3;
     if (args[2] == QLatin1String("send"))
         return claimed ? 5 : (guard.sendToRunning(args.mid(4), 5000) ? 0 : 4);
@@ -92,6 +95,17 @@ private Q_SLOTS:
         QCOMPARE(received.at(0).at(0).toStringList(), verbs);
     }
 
+    void liveCopyIsFoundWhateverItsApplicationName() {
+        // The lock records the holder's application name; a holder alive under another name than its
+        // program's file name must not pass for a dead one.
+        const QString place = dir.filePath(QStringLiteral("named"));
+        QProcess* holder = startHelper({QStringLiteral("hold-named"), place});
+        QCOMPARE(firstLine(holder), QByteArray("claimed"));
+        LocalInstanceGuard guard(place, QStringLiteral("test"));
+        QVERIFY(!guard.claim());
+        QVERIFY(holder->state() == QProcess::Running);
+    }
+
     void askingTwiceIsNotRefused() {
         const QString place = dir.filePath(QStringLiteral("twice"));
         LocalInstanceGuard guard(place, QStringLiteral("test"));
@@ -129,7 +143,7 @@ private Q_SLOTS:
 
     void sendingWithNobodyRunningFails() {
         LocalInstanceGuard guard(dir.filePath(QStringLiteral("nobody")), QStringLiteral("test"));
-        QVERIFY(!guard.sendToRunning({QStringLiteral("x")}, 1000));
+        QVERIFY(!guard.sendToRunning({QStringLiteral("x")}, 300));
     }
 
     void malformedMessageIsDroppedAndTheNextOneServed() {

@@ -8,10 +8,12 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace {
 
 constexpr qint64 maxMessageBytes = 1 << 20;
+constexpr int retryPauseMs = 50;
 const QByteArray okLine = QByteArrayLiteral("ok\n");
 
 std::optional<QStringList> decodeMessage(const QByteArray& line) {
@@ -115,9 +117,15 @@ bool LocalInstanceGuard::sendToRunning(QStringList arguments, int timeoutMs) {
     }
     QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return false;
+    // A copy that has just taken the lock may not be listening yet: try again until the deadline.
+    for (;;) {
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(int(deadline.remainingTime())))
+            break;
+        if (deadline.hasExpired() || deadline.remainingTime() < retryPauseMs)
+            return false;
+        QThread::msleep(retryPauseMs);
+    }
     socket.write(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
         return false;
