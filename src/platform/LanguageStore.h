@@ -1,15 +1,15 @@
 #pragma once
 
+#include "LanguageListStore.h"
+
 #include <QStringList>
 
-// The user's interface languages as the application stores them, and the system's preferences.
-class LanguageStore {
+// The user's interface languages as the application stores them (the list the text lookup aligns with
+// the engine's table, see LanguageListStore), and the system's preferences.
+class LanguageStore : public LanguageListStore {
 public:
-    virtual ~LanguageStore() = default;
-
-    // The stored list, most preferred first; empty when nothing is stored.
-    virtual QStringList languages() const = 0;
-    virtual void setLanguages(QStringList languages) = 0;
+    // languages(): the stored list, most preferred first; nothing when none was ever stored.
+    // setLanguages(): stores the list.
 
     // The system's preferred languages (BCP 47 names such as "pt-BR"), most preferred first.
     virtual QStringList systemLanguages() const = 0;

@@ -122,16 +122,19 @@ private Q_SLOTS:
         const QLocale before;
         {
             SettingsLanguageStore store(ini);
-            QVERIFY(store.languages().isEmpty());
+            QVERIFY(!store.languages().has_value());
             store.apply(); // nothing stored: the locale stays
             QCOMPARE(QLocale(), before);
             store.setLanguages({QStringLiteral("fr"), QStringLiteral("en")});
         }
         SettingsLanguageStore store(ini);
-        QCOMPARE(store.languages(), (QStringList{QStringLiteral("fr"), QStringLiteral("en")}));
+        QCOMPARE(store.languages(), std::optional<QStringList>({QStringLiteral("fr"), QStringLiteral("en")}));
         QVERIFY(!store.systemLanguages().isEmpty());
         store.apply();
         QCOMPARE(QLocale().language(), QLocale::French);
+        // The text lookup stores a single language; an INI file must give back a list of one, not a text.
+        store.setLanguages({QStringLiteral("de")});
+        QCOMPARE(SettingsLanguageStore(ini).languages(), std::optional<QStringList>(QStringList{QStringLiteral("de")}));
         if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
                           QStringLiteral("/qtbase_fr.qm")))
             QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));

@@ -24,11 +24,14 @@ SettingsLanguageStore::~SettingsLanguageStore() {
         QCoreApplication::removeTranslator(m_translator.get());
 }
 
-QStringList SettingsLanguageStore::languages() const {
-    return open(m_iniFile)->value(key).toStringList();
+std::optional<QStringList> SettingsLanguageStore::languages() const {
+    const auto settings = open(m_iniFile);
+    if (!settings->contains(key))
+        return std::nullopt;
+    return settings->value(key).toStringList();
 }
 
-void SettingsLanguageStore::setLanguages(QStringList languages) {
+void SettingsLanguageStore::setLanguages(const QStringList& languages) {
     auto settings = open(m_iniFile);
     settings->setValue(key, languages);
     settings->sync();
@@ -39,7 +42,7 @@ QStringList SettingsLanguageStore::systemLanguages() const {
 }
 
 void SettingsLanguageStore::apply() {
-    const QStringList stored = languages();
+    const QStringList stored = languages().value_or(QStringList());
     if (stored.isEmpty() || stored.first().isEmpty())
         return;
     const QLocale locale(stored.first());

@@ -16,8 +16,8 @@ public:
     explicit SettingsLanguageStore(QString iniFile = {});
     ~SettingsLanguageStore() override;
 
-    QStringList languages() const override;
-    void setLanguages(QStringList languages) override;
+    std::optional<QStringList> languages() const override;
+    void setLanguages(const QStringList& languages) override;
     QStringList systemLanguages() const override;
     void apply() override;
 

@@ -4,13 +4,13 @@
 
 class FakeLanguageStore : public LanguageStore {
 public:
-    QStringList stored;
+    std::optional<QStringList> stored;
     QStringList system{QStringLiteral("en-US")};
     int writes = 0;
     int applies = 0;
 
-    QStringList languages() const override { return stored; }
-    void setLanguages(QStringList languages) override {
+    std::optional<QStringList> languages() const override { return stored; }
+    void setLanguages(const QStringList& languages) override {
         stored = languages;
         ++writes;
     }
