@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -140,6 +141,11 @@ private Q_SLOTS:
         QVERIFY(!Notifications::asked());
         QTest::qWait(50);
         QCOMPARE(service.capabilityQueries, queries);
+
+        // The application may name itself after the notifier was made.
+        QGuiApplication::setDesktopFileName(QStringLiteral("vamber-later"));
+        QVERIFY(notifier.available());
+        QGuiApplication::setDesktopFileName(QString());
     }
 
     void withoutBusNothingIsAvailable() {

@@ -17,6 +17,9 @@ public:
     void add(NotificationRequest request) override;
 
 private:
+    QString desktopFileName() const;
+    QString appName() const;
+
     QDBusConnection m_bus;
     QString m_desktopFileName;
     QString m_appName;
