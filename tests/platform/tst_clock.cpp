@@ -1,10 +1,13 @@
 #include "FakeClock.h"
+#include "SystemClock.h"
+
+#include <QElapsedTimer>
 
 #include <QTest>
 
 // The fake clock drives the application's timers in other tests; a wrong order or a missed timer there
 // would make those tests lie.
-class TestFakeClock : public QObject {
+class TestClock : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -53,7 +56,24 @@ private Q_SLOTS:
         clock.advance(1);
         QVERIFY(woke);
     }
+
+    void systemClockSleepsAndCancels() {
+        SystemClock clock;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCoro::waitFor(clock.sleep(30));
+        QVERIFY(elapsed.elapsed() >= 29);
+
+        int runs = 0;
+        auto context = std::make_unique<QObject>();
+        clock.singleShot(0, context.get(), [&] { ++runs; });
+        clock.singleShot(0, nullptr, [&] { runs += 10; });
+        context.reset();
+        QTRY_COMPARE(runs, 10);
+        QTest::qWait(10);
+        QCOMPARE(runs, 10);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestFakeClock)
-#include "tst_fakeclock.moc"
+QTEST_GUILESS_MAIN(TestClock)
+#include "tst_clock.moc"
