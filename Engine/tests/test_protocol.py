@@ -69,6 +69,22 @@ class ProtocolTest(EngineTestCase):
         engine.close_input()
         self.assertEqual(engine.wait_exit(), 0)
 
+    def test_end_of_input_lets_short_requests_answer_but_not_long_ones(self):
+        import time
+        engine = self.start(test_mode=True)
+        short = engine.send("test.sleep", {"ms": 200})
+        engine.close_input()
+        self.assertEqual(engine.wait_reply(short), {"id": short, "result": {}})
+        self.assertEqual(engine.wait_exit(), 0)
+
+        engine = self.start(test_mode=True)
+        engine.send("test.sleep", {"ms": 20000})
+        start = time.monotonic()
+        engine.close_input()
+        self.assertEqual(engine.wait_exit(), 0)
+        self.assertLess(time.monotonic() - start, 5)
+        self.assertIsNone(engine.next_message())
+
     def test_shutdown_replies_then_exits_zero(self):
         engine = self.start()
         req = engine.send("shutdown")
