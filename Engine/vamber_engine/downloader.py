@@ -1,0 +1,826 @@
+"""Downloads: stream to a partial file with live progress, pause and resume with range requests,
+cancel, convert with ffmpeg, save subtitles and thumbnails, record the result in the library.
+
+A download's partial file lives in its output folder; what is needed to resume it (address, partial
+path, validators) lives in the support folder under the job id, so a later "download.start" of the
+same job resumes it, also after the engine was restarted.
+"""
+
+from __future__ import annotations
+
+import hashlib
+import json
+import os
+import shutil
+import threading
+import time
+from collections import deque
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Callable, Optional
+
+from . import media, pages
+from .librarydb import THUMBNAIL, Item, Library
+from .net import NetError, Response, Session
+from .resolve import NotMedia, Resolved, pick_source, resolve
+
+CANCELLED = 1001
+UNAVAILABLE = 1002
+FAILED = 1003
+
+PROGRESS_INTERVAL = 0.1  # seconds between two progress events of one job
+CHUNK = 64 * 1024
+
+VIDEO_CONTAINERS = {"MP4": ".mp4", "MKV": ".mkv", "WEBM": ".webm", "MOV": ".mov"}
+AUDIO_CONTAINERS = {"MP3": ".mp3", "M4A": ".m4a", "OPUS": ".opus", "WAV": ".wav", "FLAC": ".flac"}
+AUDIO_CODECS = {".mp3": ("mp3", ["-c:a", "libmp3lame", "-q:a", "2"]),
+                ".m4a": ("aac", ["-c:a", "aac", "-b:a", "192k"]),
+                ".opus": ("opus", ["-c:a", "libopus", "-b:a", "128k"]),
+                ".wav": ("pcm_s16le", ["-c:a", "pcm_s16le"]),
+                ".flac": ("flac", ["-c:a", "flac"])}
+# Encoders for a chosen video codec, and the codec names ffprobe reports for them.
+VIDEO_ENCODERS = {"H.264": ("h264", ["-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-pix_fmt", "yuv420p"]),
+                  "H.265": ("hevc", ["-c:v", "libx265", "-preset", "fast", "-crf", "26", "-pix_fmt", "yuv420p"]),
+                  "VP9": ("vp9", ["-c:v", "libvpx-vp9", "-deadline", "good", "-cpu-used", "4", "-b:v", "0",
+                                  "-crf", "33"]),
+                  "AV1": ("av1", ["-c:v", "libsvtav1", "-preset", "8", "-crf", "35"])}
+# What each container is re-encoded to when its streams cannot simply be copied in.
+CONTAINER_FALLBACK = {".mp4": ("H.264", ["-c:a", "aac", "-b:a", "160k"]),
+                      ".mov": ("H.264", ["-c:a", "aac", "-b:a", "160k"]),
+                      ".webm": ("VP9", ["-c:a", "libopus", "-b:a", "128k"]),
+                      ".mkv": ("H.264", ["-c:a", "aac", "-b:a", "160k"])}
+SUBTITLE_CODECS = {".mp4": "mov_text", ".mov": "mov_text", ".webm": "webvtt", ".mkv": "srt"}
+TYPE_EXTENSIONS = {"video/mp4": ".mp4", "video/webm": ".webm", "video/quicktime": ".mov",
+                   "video/x-matroska": ".mkv", "audio/mpeg": ".mp3", "audio/mp4": ".m4a", "audio/aac": ".aac",
+                   "audio/ogg": ".ogg", "audio/opus": ".opus", "audio/wav": ".wav", "audio/x-wav": ".wav",
+                   "audio/flac": ".flac", "video/mp2t": ".ts", "video/ogg": ".ogv", "audio/webm": ".webm"}
+
+
+class DownloadError(Exception):
+    def __init__(self, code: int, message: str, detail: Optional[str] = None):
+        super().__init__(message)
+        self.code = code
+        self.message = message
+        self.detail = detail
+
+
+@dataclass
+class Request:
+    url: str
+    quality: str = "1080p"
+    container: str = "MP4"
+    audioOnly: bool = False
+    videoCodec: str = "Auto"
+    subtitleMode: str = "off"
+    saveThumbnail: bool = False
+    embedCover: bool = False
+    outputDir: str = ""
+    singleVideo: bool = True
+    allowListing: bool = False
+    jobId: str = ""
+    cookieSource: str = "None"
+    cookiesFile: str = ""
+    forceGeneric: bool = False
+    fileName: str = ""
+
+
+def human_size(n: float) -> str:
+    for unit in ("B", "KB", "MB", "GB"):
+        if n < 1024 or unit == "GB":
+            return ("%d %s" % (n, unit)) if unit == "B" else ("%.1f %s" % (n, unit))
+        n /= 1024
+    return "%d B" % n
+
+
+class _Stop(Exception):
+    pass
+
+
+class _Job:
+    def __init__(self, req: Request):
+        self.req = req
+        self.stop_reason: Optional[str] = None  # "pause" or "cancel"
+        self._lock = threading.Lock()
+        self._response: Optional[Response] = None
+        self._ffmpeg: Optional[media.FfmpegRun] = None
+
+    def stop(self, reason: str):
+        with self._lock:
+            if self.stop_reason != "cancel":  # a cancel outranks a pause
+                self.stop_reason = reason
+            if self._response is not None:
+                self._response.abort()
+            if self._ffmpeg is not None:
+                self._ffmpeg.stop()
+
+    def attach(self, response: Optional[Response] = None, ffmpeg: Optional[media.FfmpegRun] = None):
+        with self._lock:
+            self._response = response
+            self._ffmpeg = ffmpeg
+            stopped = self.stop_reason is not None
+        if stopped:
+            if response is not None:
+                response.abort()
+            if ffmpeg is not None:
+                ffmpeg.stop()
+
+    def check(self):
+        if self.stop_reason is not None:
+            raise _Stop(self.stop_reason)
+
+
+class _Progress:
+    """Speed over the last few seconds, time left, and the pace of progress events."""
+
+    def __init__(self, emit: Callable, job_id: str, protocol: str, start_bytes: int, total: int):
+        self.emit = emit
+        self.job_id = job_id
+        self.protocol = protocol
+        self.downloaded = start_bytes
+        self.start_bytes = start_bytes
+        self.total = total
+        self.began = time.monotonic()
+        self.samples: deque = deque([(self.began, start_bytes)])
+        self.last_emit = 0.0
+
+    def add(self, n: int):
+        self.downloaded += n
+        now = time.monotonic()
+        self.samples.append((now, self.downloaded))
+        while len(self.samples) > 2 and now - self.samples[0][0] > 3.0:
+            self.samples.popleft()
+        if now - self.last_emit >= PROGRESS_INTERVAL:
+            self.send(now)
+
+    def speed(self, now: float) -> float:
+        t0, b0 = self.samples[0]
+        dt = now - t0
+        return (self.downloaded - b0) / dt if dt > 0.05 else 0.0
+
+    def send(self, now: Optional[float] = None):
+        now = time.monotonic() if now is None else now
+        self.last_emit = now
+        speed = self.speed(now)
+        elapsed = now - self.began
+        average = (self.downloaded - self.start_bytes) / elapsed if elapsed > 0.05 else 0.0
+        total = max(self.total, 0)
+        left = max(total - self.downloaded, 0) if total else 0
+        eta = left / speed if speed > 0 and total else 0.0
+        fraction = min(self.downloaded / total, 1.0) if total else 0.0
+        self.emit("job.progress", {
+            "jobId": self.job_id,
+            "downloaded": int(self.downloaded), "total": int(total), "fraction": _finite(fraction),
+            "speed": _finite(speed), "eta": _finite(eta), "fragment": 0, "fragmentCount": 0,
+            "speedEngine": {"speed": _finite(speed), "average": _finite(average), "downloaded": int(self.downloaded),
+                            "total": int(total), "eta": _finite(eta), "connections": 1, "protocol": self.protocol},
+        })
+
+
+def _finite(x: float) -> float:
+    try:
+        x = float(x)
+    except (TypeError, ValueError):
+        return 0.0
+    return x if x == x and x not in (float("inf"), float("-inf")) else 0.0
+
+
+class DownloadManager:
+    """One per engine. start() blocks its caller's worker thread for the life of the download."""
+
+    def __init__(self, state_dir: str | Path, library: Library, emit: Callable[[str, dict], object],
+                 heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None):
+        self.state_dir = Path(state_dir)
+        self.state_dir.mkdir(parents=True, exist_ok=True)
+        self.library = library
+        self.emit = emit
+        self.heights = heights
+        self.default_dir = default_dir
+        self.log = log
+        self._jobs: dict[str, _Job] = {}
+        self._lock = threading.Lock()
+
+    # control
+    def pause(self, job_id: str) -> bool:
+        with self._lock:
+            job = self._jobs.get(job_id)
+        if job is None:
+            return False
+        job.stop("pause")
+        return True
+
+    def cancel(self, job_id: str) -> bool:
+        with self._lock:
+            job = self._jobs.get(job_id)
+        if job is not None:
+            job.stop("cancel")
+            return True
+        # A paused job has no worker: drop what it kept.
+        state = self._load_state(job_id)
+        if state:
+            self._discard(job_id, state)
+            return True
+        return False
+
+    def running(self) -> list[str]:
+        with self._lock:
+            return list(self._jobs)
+
+    def stop_all(self):
+        """At engine exit: pause every running download, so its partial file stays resumable."""
+        with self._lock:
+            jobs = list(self._jobs.values())
+        for job in jobs:
+            job.stop("pause")
+
+    # state of partial downloads
+    def _state_path(self, job_id: str) -> Path:
+        return self.state_dir / (hashlib.sha256(job_id.encode("utf-8")).hexdigest()[:32] + ".json")
+
+    def _load_state(self, job_id: str) -> Optional[dict]:
+        try:
+            data = json.loads(self._state_path(job_id).read_text("utf-8"))
+        except (OSError, ValueError):
+            return None
+        return data if isinstance(data, dict) and data.get("jobId") == job_id else None
+
+    def _save_state(self, job_id: str, state: dict):
+        path = self._state_path(job_id)
+        tmp = path.with_suffix(".tmp")
+        tmp.write_text(json.dumps(state), "utf-8")
+        os.replace(tmp, path)
+
+    def _discard(self, job_id: str, state: Optional[dict]):
+        if state and state.get("partPath"):
+            try:
+                os.unlink(state["partPath"])
+            except FileNotFoundError:
+                pass
+            except OSError as err:
+                self.log("could not remove %s: %s" % (state["partPath"], err))
+        try:
+            self._state_path(job_id).unlink()
+        except FileNotFoundError:
+            pass
+
+    # the download
+    def start(self, req: Request) -> dict:
+        if not req.jobId:
+            raise DownloadError(FAILED, "A download needs a job id.", "jobId")
+        job = _Job(req)
+        with self._lock:
+            if req.jobId in self._jobs:
+                raise DownloadError(FAILED, "This download is already running.", "running")
+            self._jobs[req.jobId] = job
+        try:
+            return self._run(job)
+        except _Stop as stop:
+            if str(stop) == "cancel":
+                self._discard(req.jobId, self._load_state(req.jobId))
+                self.emit("job.state", {"jobId": req.jobId, "state": "cancelled"})
+                raise DownloadError(CANCELLED, "The download was cancelled.")
+            raise DownloadError(CANCELLED, "The download was paused.", "paused")
+        except DownloadError as err:
+            if err.code != CANCELLED:
+                self.emit("job.state", {"jobId": req.jobId, "state": "failed", "message": err.message})
+                self._log(req.jobId, "log_download_failed", "err", message=err.message)
+            raise
+        finally:
+            with self._lock:
+                self._jobs.pop(req.jobId, None)
+
+    def _log(self, job_id: str, key: str, level: str = "info", **params):
+        self.emit("job.log", {"jobId": job_id, "key": key, "level": level,
+                              "params": {k: str(v) for k, v in params.items()}})
+
+    def _run(self, job: _Job) -> dict:
+        req = job.req
+        out_dir = Path(os.path.expanduser(req.outputDir or self.default_dir()))
+        self.emit("job.started", {"jobId": req.jobId, "url": req.url, "outputDir": str(out_dir),
+                                  "quality": req.quality, "container": req.container, "audioOnly": req.audioOnly})
+        try:
+            out_dir.mkdir(parents=True, exist_ok=True)
+        except OSError as err:
+            raise DownloadError(UNAVAILABLE, "The folder %s cannot be used: %s." % (out_dir, err.strerror or err),
+                                "outputDir")
+        if not os.access(out_dir, os.W_OK):
+            raise DownloadError(UNAVAILABLE, "The folder %s cannot be written to." % out_dir, "outputDir")
+        try:
+            session = Session(req.cookiesFile)
+        except NetError as err:
+            raise DownloadError(UNAVAILABLE, str(err), "cookiesFile")
+        try:
+            res = resolve(session, req.url)
+        except NetError as err:
+            raise DownloadError(FAILED, str(err), err.kind)
+        except NotMedia as err:
+            raise DownloadError(FAILED, str(err), "not-media")
+        job.check()
+        if res.is_listing:
+            if not req.allowListing:
+                raise DownloadError(FAILED, "This address is a list of %d media (%s), not a single one."
+                                    % (len(res.entries), res.title), "listing")
+            return self._run_listing(job, session, res, out_dir)
+        return self._download_one(job, session, res, out_dir, req.fileName, progress_span=None)
+
+    def _run_listing(self, job: _Job, session: Session, res: Resolved, out_dir: Path) -> dict:
+        """Every entry of a listing, one after another, into a folder named after it."""
+        req = job.req
+        folder = _unique_path(out_dir, pages.safe_filename(res.title, "playlist"), "")
+        folder.mkdir(parents=True, exist_ok=True)
+        count = len(res.entries)
+        done = 0
+        for index, entry in enumerate(res.entries):
+            job.check()
+            try:
+                sub = resolve(session, entry.url)
+                if sub.is_listing:
+                    continue
+                sub.title = entry.title or sub.title
+                self._download_one(job, session, sub, folder, "", progress_span=(index, count), playlist=res.title,
+                                   state_key="%s#%d" % (req.jobId, index))
+                done += 1
+            except (NetError, NotMedia, DownloadError) as err:
+                self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
+        if done == 0:
+            raise DownloadError(FAILED, "None of the %d media of %s could be downloaded." % (count, res.title))
+        self.emit("job.state", {"jobId": req.jobId, "state": "done", "filename": str(folder)})
+        return {"jobId": req.jobId, "path": str(folder), "title": res.title}
+
+    def _download_one(self, job: _Job, session: Session, res: Resolved, out_dir: Path, file_name: str,
+                      progress_span, playlist: str = "", state_key: Optional[str] = None) -> dict:
+        req = job.req
+        key = state_key or req.jobId
+        title = res.title or pages.title_from_url(res.final_url or req.url)
+        if progress_span is None:
+            self.emit("job.meta", {"jobId": req.jobId, "title": title, "thumbnail": res.thumbnail,
+                                   "channel": res.channel, "duration": 0.0})
+        source = pick_source(res.sources, req.quality, req.audioOnly, req.container, self.heights)
+        stem = _stem(file_name) if file_name.strip() else pages.safe_filename(title)
+        src_ext = pages.extension(source.url) or TYPE_EXTENSIONS.get(res.content_type, "")
+
+        if res.kind == "stream":
+            part = self._fetch_stream(job, session, source.url, out_dir, stem, key)
+            src_ext = ".ts" if not src_ext or src_ext in pages.PLAYLIST_EXTENSIONS else src_ext
+        else:
+            part = self._fetch(job, session, source.url, out_dir, stem, src_ext, key, progress_span)
+        job.check()
+        return self._finish(job, session, res, part, out_dir, stem, src_ext, title, playlist, key)
+
+    def _fetch(self, job: _Job, session: Session, url: str, out_dir: Path, stem: str, src_ext: str, key: str,
+               progress_span) -> Path:
+        req = job.req
+        state = self._load_state(key)
+        if state and state.get("mediaUrl") == url and state.get("partPath") and os.path.exists(state["partPath"]):
+            part = Path(state["partPath"])
+            have = part.stat().st_size
+        else:
+            if state:
+                self._discard(key, state)
+            part = _unique_path(out_dir, "%s.%s%s" % (stem, hashlib.sha1(key.encode()).hexdigest()[:6], src_ext),
+                                ".part", exact=True)
+            state = {"jobId": key, "url": req.url, "mediaUrl": url, "partPath": str(part), "etag": "",
+                     "lastModified": "", "total": 0, "complete": False}
+            self._save_state(key, state)
+            have = 0
+        total = int(state.get("total") or 0)
+        if state.get("complete") and total and have == total:
+            return part
+
+        headers = {}
+        if have > 0:
+            headers["Range"] = "bytes=%d-" % have
+            validator = state.get("etag") if str(state.get("etag", "")).startswith('"') else state.get("lastModified")
+            if validator:
+                headers["If-Range"] = validator
+        try:
+            resp = session.open(url, "GET", headers, accept_status=(416,))
+        except NetError as err:
+            raise DownloadError(FAILED, str(err), err.kind)
+        job.attach(response=resp)
+        try:
+            job.check()
+            mode = "ab"
+            if resp.status == 416:
+                resp.close()
+                if total and have == total:
+                    state["complete"] = True
+                    self._save_state(key, state)
+                    return part
+                # What we hold does not fit the file any more: start again.
+                have = 0
+                resp = session.open(url, "GET")
+                job.attach(response=resp)
+                mode = "wb"
+            elif have > 0 and resp.status == 206 and (resp.content_range() or (None,))[0] == have:
+                self._log(req.jobId, "log_download_resumed", "info", done=human_size(have))
+            elif have > 0:
+                self._log(req.jobId, "log_download_restarted", "info")
+                have = 0
+                mode = "wb"
+            total = resp.total_size() or 0
+            state.update({"etag": resp.headers.get("ETag") or "", "lastModified": resp.headers.get("Last-Modified") or "",
+                          "total": total})
+            self._save_state(key, state)
+            expected = resp.length
+            protocol = "https" if url.lower().startswith("https:") else "http"
+            progress = _Progress(self._span_emit(progress_span), req.jobId, protocol, have, total)
+            progress.send()
+            received = 0
+            with open(part, mode) as f:
+                while True:
+                    try:
+                        chunk = resp.read(CHUNK)
+                    except NetError as err:
+                        job.check()
+                        f.flush()
+                        raise DownloadError(FAILED, self._lost_message(url, have + received, total, err), "network")
+                    if not chunk:
+                        break
+                    f.write(chunk)
+                    received += len(chunk)
+                    progress.add(len(chunk))
+                    if job.stop_reason is not None:
+                        break
+                f.flush()
+            job.check()
+            if expected is not None and received < expected:
+                raise DownloadError(FAILED, self._lost_message(url, have + received, total, None), "network")
+            progress.total = total or progress.downloaded
+            progress.send()
+            state["complete"] = True
+            state["total"] = have + received if not total else total
+            self._save_state(key, state)
+            return part
+        finally:
+            job.attach(None)
+            resp.close()
+
+    def _lost_message(self, url: str, done: int, total: int, err: Optional[Exception]) -> str:
+        from urllib.parse import urlsplit
+        parts = urlsplit(url)
+        where = parts.netloc or url
+        of = (" of %s" % human_size(total)) if total else ""
+        why = "the connection was lost" if err is None or getattr(err, "kind", "") == "dropped" else str(err).rstrip(".")
+        return ("The download from %s stopped after %s%s: %s. The part already downloaded is kept; "
+                "try again to continue." % (where, human_size(done), of, why[0].lower() + why[1:]))
+
+    def _span_emit(self, span):
+        """Progress of one entry of a listing, scaled into the listing's whole."""
+        if span is None:
+            return self.emit
+        index, count = span
+
+        def emit(name, params):
+            params = dict(params)
+            params["fraction"] = _finite((index + params["fraction"]) / count)
+            params["fragment"] = index + 1
+            params["fragmentCount"] = count
+            return self.emit(name, params)
+        return emit
+
+    def _fetch_stream(self, job: _Job, session: Session, url: str, out_dir: Path, stem: str, key: str) -> Path:
+        """An HLS stream, copied by ffmpeg (no resume: a pause starts it over next time)."""
+        req = job.req
+        try:
+            media.require("ffmpeg")
+        except media.MissingTool as err:
+            raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
+        part = _unique_path(out_dir, "%s.%s.ts" % (stem, hashlib.sha1(key.encode()).hexdigest()[:6]), ".part",
+                            exact=True)
+        headers = _ffmpeg_headers(session, url)
+        duration = 0.0
+        try:
+            duration = media.probe(url, headers).duration
+        except (media.ToolFailed, media.MissingTool):
+            pass
+        self._save_state(key, {"jobId": key, "url": req.url, "mediaUrl": url, "partPath": str(part),
+                               "complete": False, "stream": True})
+        self.emit("job.progress", {"jobId": req.jobId, "downloaded": 0, "total": 0, "fraction": 0.0, "speed": 0.0,
+                                   "eta": 0.0, "fragment": 0, "fragmentCount": 0})
+
+        def on_progress(fraction):
+            self.emit("job.progress", {"jobId": req.jobId, "downloaded": 0, "total": 0, "fraction": _finite(fraction),
+                                       "speed": 0.0, "eta": 0.0, "fragment": 0, "fragmentCount": 0})
+        run = media.FfmpegRun(["-headers", headers, "-i", url, "-map", "0", "-c", "copy", "-f", "mpegts", str(part)],
+                              duration, on_progress)
+        job.attach(ffmpeg=run)
+        try:
+            run.run()
+        except media.Cancelled:
+            self._discard(key, self._load_state(key))
+            job.check()
+            raise DownloadError(CANCELLED, "The download was cancelled.")
+        except media.ToolFailed as err:
+            self._discard(key, self._load_state(key))
+            raise DownloadError(FAILED, "The stream could not be downloaded: %s" % err, "ffmpeg")
+        finally:
+            job.attach(None)
+        return part
+
+    # after the transfer
+    def _finish(self, job: _Job, session: Session, res: Resolved, part: Path, out_dir: Path, stem: str,
+                src_ext: str, title: str, playlist: str, key: str) -> dict:
+        req = job.req
+        info: Optional[media.ProbeResult] = None
+        try:
+            info = media.probe(str(part))
+        except (media.MissingTool, media.ToolFailed):
+            info = None
+        if info is not None and info.duration and key == req.jobId:
+            self.emit("job.meta", {"jobId": req.jobId, "title": title, "thumbnail": res.thumbnail,
+                                   "channel": res.channel, "duration": _finite(info.duration)})
+        has_video = info.has_video if info is not None else pages.media_kind("", "x" + src_ext) == "video"
+        audio_out = req.audioOnly or req.container in AUDIO_CONTAINERS or (info is not None and not info.has_video)
+        if audio_out:
+            if req.container in AUDIO_CONTAINERS:
+                ext = AUDIO_CONTAINERS[req.container]
+            elif req.audioOnly:
+                ext = ".mp3"
+            else:
+                ext = src_ext or ".m4a"
+        else:
+            ext = VIDEO_CONTAINERS.get(req.container, src_ext or ".mp4")
+
+        subs_files, subs_embed = [], []
+        if req.subtitleMode in ("file", "embed", "both") and res.tracks:
+            fetched = self._fetch_subtitles(job, session, res.tracks, part.parent)
+            if req.subtitleMode in ("embed", "both") and not audio_out and ext in SUBTITLE_CODECS:
+                subs_embed = fetched
+            if req.subtitleMode in ("file", "both"):
+                subs_files = fetched
+
+        cover: Optional[Path] = None
+        if req.saveThumbnail or (req.embedCover and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")):
+            cover = self._fetch_thumbnail(job, session, res.thumbnail, part, has_video)
+
+        codec_choice = VIDEO_ENCODERS.get(req.videoCodec) if not audio_out else None
+        needs_codec = codec_choice is not None and (info is None or info.video_codec != codec_choice[0])
+        wants_cover = req.embedCover and cover is not None and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")
+        needs_work = (ext != src_ext or bool(subs_embed) or needs_codec or wants_cover
+                      or (audio_out and info is not None and info.has_video))
+        temp_out: Optional[Path] = None
+        try:
+            if needs_work:
+                try:
+                    media.require("ffmpeg")
+                except media.MissingTool as err:
+                    raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
+                temp_out = _unique_path(part.parent, ".%s.converting" % stem, ext, exact=True)
+                self._convert(job, part, temp_out, ext, audio_out, info, subs_embed, cover if wants_cover else None,
+                              codec_choice if needs_codec else None)
+                produced = temp_out
+            else:
+                produced = part
+            job.check()
+            final = _place(produced, out_dir, stem, ext)
+            temp_out = None
+        finally:
+            if temp_out is not None and temp_out.exists():
+                temp_out.unlink()
+        if produced is not part:
+            try:
+                part.unlink()
+            except FileNotFoundError:
+                pass
+        for path in subs_embed:
+            if path not in subs_files:
+                _unlink_quietly(path)
+
+        saved_subs = []
+        for path in subs_files:
+            lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else "und"
+            saved_subs.append(str(_place(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
+        thumb_path = ""
+        if cover is not None:
+            if req.saveThumbnail:
+                thumb_path = str(_place(cover, out_dir, final.stem, cover.suffix))
+            else:
+                _unlink_quietly(cover)
+        self._discard_state_only(key)
+
+        kind = "audio" if audio_out or not has_video else "video"
+        self.library.add(Item(path=str(final), title=title, url=req.url, kind=kind, thumbURL=res.thumbnail,
+                              thumbPath=thumb_path, channel=res.channel, playlist=playlist))
+        if thumb_path:
+            self.library.add(Item(path=thumb_path, title=title, url=req.url, kind=THUMBNAIL, thumbURL=res.thumbnail,
+                                  thumbPath=thumb_path, channel=res.channel, playlist=playlist, parent=str(final)))
+        for path in saved_subs:
+            self._log(req.jobId, "log_subtitles_saved", "info", path=path)
+        self._log(req.jobId, "log_download_done", "ok", title=title, path=str(final))
+        if key == req.jobId:
+            self.emit("job.state", {"jobId": req.jobId, "state": "done", "filename": str(final)})
+        return {"jobId": req.jobId, "path": str(final), "title": title}
+
+    def _discard_state_only(self, key: str):
+        try:
+            self._state_path(key).unlink()
+        except FileNotFoundError:
+            pass
+
+    def _convert(self, job: _Job, src: Path, dest: Path, ext: str, audio_out: bool,
+                 info: Optional[media.ProbeResult], subs: list[Path], cover: Optional[Path], codec):
+        req = job.req
+        duration = info.duration if info is not None else 0.0
+
+        def converting(fraction):
+            self.emit("job.state", {"jobId": req.jobId, "state": "converting", "fraction": _finite(fraction)})
+
+        def attempt(args, state):
+            if state == "processing":
+                self.emit("job.state", {"jobId": req.jobId, "state": "processing"})
+                run = media.FfmpegRun(args, duration, None)
+            else:
+                converting(0.0)
+                run = media.FfmpegRun(args, duration, converting)
+            job.attach(ffmpeg=run)
+            try:
+                run.run()
+            except media.Cancelled:
+                job.check()
+                raise
+            finally:
+                job.attach(None)
+
+        inputs = ["-i", str(src)]
+        maps: list[str] = []
+        extra: list[str] = []
+        if audio_out:
+            target_codec, encode = AUDIO_CODECS.get(ext, ("", ["-c:a", "aac"]))
+            maps = ["-map", "0:a:0"]
+            copy_ok = info is not None and info.audio_codec == target_codec
+            audio_args = ["-c:a", "copy"] if copy_ok else encode
+            if cover is not None and ext in (".mp3", ".m4a", ".flac"):
+                inputs += ["-i", str(cover)]
+                maps += ["-map", "1:v:0"]
+                extra += ["-c:v", "copy" if cover.suffix == ".jpg" else "mjpeg", "-disposition:v:0", "attached_pic"]
+                if ext == ".mp3":
+                    extra += ["-id3v2_version", "3"]
+            args = inputs + maps + audio_args + extra + ["-map_metadata", "0", str(dest)]
+            try:
+                attempt(args, "processing" if copy_ok else "converting")
+            except media.ToolFailed as err:
+                raise DownloadError(FAILED, "The audio could not be converted: %s" % err, "ffmpeg")
+            return
+
+        maps = ["-map", "0:v:0?", "-map", "0:a?"]
+        for i, sub in enumerate(subs):
+            inputs += ["-i", str(sub)]
+            maps += ["-map", "%d:0" % (i + 1)]
+            lang = sub.name.split(".")[-2] if sub.name.count(".") >= 2 else "und"
+            extra += ["-metadata:s:s:%d" % i, "language=%s" % lang]
+        if subs:
+            extra += ["-c:s", SUBTITLE_CODECS.get(ext, "copy")]
+        cover_args: list[str] = []
+        if cover is not None:
+            idx = len(subs) + 1
+            if ext == ".mkv":
+                cover_args = ["-attach", str(cover), "-metadata:s:t", "mimetype=image/%s"
+                              % ("png" if cover.suffix == ".png" else "jpeg")]
+            else:
+                inputs += ["-i", str(cover)]
+                maps += ["-map", "%d:v:0" % idx]
+                cover_args = ["-disposition:v:1", "attached_pic"]
+        movflags = ["-movflags", "+faststart"] if ext in (".mp4", ".mov") else []
+        if codec is None:
+            copy_args = inputs + maps + ["-c:v", "copy", "-c:a", "copy"] + extra + cover_args + movflags + [str(dest)]
+            try:
+                attempt(copy_args, "processing")
+                return
+            except media.ToolFailed:
+                pass  # the streams do not fit the container as they are: re-encode them
+            codec_name = CONTAINER_FALLBACK.get(ext, ("H.264", ["-c:a", "aac"]))[0]
+            codec = VIDEO_ENCODERS[codec_name]
+        audio_args = CONTAINER_FALLBACK.get(ext, ("H.264", ["-c:a", "aac"]))[1]
+        if info is not None and ext in (".mkv",):
+            audio_args = ["-c:a", "copy"]
+        video_args = list(codec[1])
+        if cover is not None and ext != ".mkv":
+            video_args = [a.replace("-c:v", "-c:v:0") if a == "-c:v" else a for a in video_args] + ["-c:v:1", "mjpeg"]
+        args = inputs + maps + video_args + audio_args + extra + cover_args + movflags + [str(dest)]
+        try:
+            attempt(args, "converting")
+        except media.ToolFailed as err:
+            raise DownloadError(FAILED, "The video could not be converted to %s: %s" % (ext[1:].upper(), err), "ffmpeg")
+
+    def _fetch_subtitles(self, job: _Job, session: Session, tracks, folder: Path) -> list[Path]:
+        saved = []
+        seen = set()
+        for track in tracks:
+            lang = pages.safe_filename(track.lang, "und").replace(".", "_").replace(" ", "_")
+            if lang in seen:
+                continue
+            job.check()
+            try:
+                with session.open(track.url) as resp:
+                    data = resp.read_all(8 << 20)
+            except NetError as err:
+                self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
+                continue
+            ext = pages.extension(track.url)
+            if ext not in (".vtt", ".srt", ".ass", ".ssa", ".ttml"):
+                ext = ".vtt" if data.lstrip(b"\xef\xbb\xbf").startswith(b"WEBVTT") else ".srt"
+            path = _unique_path(folder, ".sub-%s.%s" % (hashlib.sha1(track.url.encode()).hexdigest()[:6], lang), ext,
+                                exact=True)
+            path.write_bytes(data)
+            seen.add(lang)
+            saved.append(path)
+        return saved
+
+    def _fetch_thumbnail(self, job: _Job, session: Session, url: str, part: Path, has_video: bool) -> Optional[Path]:
+        base = part.parent / (".thumb-%s" % hashlib.sha1(str(part).encode()).hexdigest()[:8])
+        if url:
+            try:
+                with session.open(url) as resp:
+                    data = resp.read_all(16 << 20)
+                path = store_image(data, base)
+                if path is not None:
+                    return path
+            except NetError as err:
+                self._log(job.req.jobId, "log_thumbnail_failed", "warn", message=str(err))
+        if has_video:
+            try:
+                dest = base.with_suffix(".jpg")
+                media.extract_frame(str(part), str(dest), 1.0)
+                return dest
+            except (media.MissingTool, media.ToolFailed) as err:
+                self._log(job.req.jobId, "log_thumbnail_failed", "warn", message=str(err))
+        return None
+
+
+def store_image(data: bytes, base: Path) -> Optional[Path]:
+    """Writes image bytes as base.jpg or base.png (other formats converted to JPEG with ffmpeg)."""
+    if data.startswith(b"\xff\xd8\xff"):
+        path = base.with_suffix(".jpg")
+    elif data.startswith(b"\x89PNG\r\n\x1a\n"):
+        path = base.with_suffix(".png")
+    else:
+        raw = base.with_suffix(".img")
+        raw.write_bytes(data)
+        path = base.with_suffix(".jpg")
+        try:
+            media.extract_frame(str(raw), str(path), 0.0)
+        except (media.MissingTool, media.ToolFailed):
+            return None
+        finally:
+            _unlink_quietly(raw)
+        return path
+    tmp = path.with_suffix(path.suffix + ".tmp")
+    tmp.write_bytes(data)
+    os.replace(tmp, path)
+    return path
+
+
+def _ffmpeg_headers(session: Session, url: str) -> str:
+    from .net import USER_AGENT
+    lines = ["User-Agent: %s" % USER_AGENT]
+    cookie = session.jar.header(url)
+    if cookie:
+        lines.append("Cookie: %s" % cookie)
+    return "".join(line + "\r\n" for line in lines)
+
+
+def _stem(name: str) -> str:
+    """A chosen file name as a stem: known media extensions dropped, made safe for the file system."""
+    name = name.strip()
+    ext = pages.extension("x/" + name)
+    if ext in pages.MEDIA_EXTENSIONS:
+        name = name[: -len(ext)]
+    return pages.safe_filename(name)
+
+
+def _unique_path(folder: Path, stem: str, ext: str, exact: bool = False) -> Path:
+    """folder/stem+ext, or folder/"stem (2)"+ext and so on when taken."""
+    candidate = folder / (stem + ext)
+    n = 2
+    while candidate.exists() or candidate.is_symlink():
+        candidate = folder / (("%s.%d" if exact else "%s (%d)") % (stem, n) + ext)
+        n += 1
+    return candidate
+
+
+def _place(src: Path, folder: Path, stem: str, ext: str) -> Path:
+    """Moves src to a free name in folder without ever replacing a file that is there."""
+    n = 1
+    while True:
+        name = stem + ext if n == 1 else "%s (%d)%s" % (stem, n, ext)
+        dest = folder / name
+        try:
+            os.link(src, dest)
+        except FileExistsError:
+            n += 1
+            continue
+        except OSError:
+            if dest.exists():
+                n += 1
+                continue
+            shutil.move(str(src), str(dest))
+            return dest
+        os.unlink(src)
+        return dest
+
+
+def _unlink_quietly(path: Path):
+    try:
+        os.unlink(path)
+    except OSError:
+        pass
