@@ -130,7 +130,8 @@ class _Job:
 
 
 class _Progress:
-    """Speed over the last few seconds, time left, and the pace of progress events."""
+    """Speed over the last few seconds, time left, and the pace of progress events: at most one per
+    PROGRESS_INTERVAL, the latest figures always sent, and one a second while the transfer stalls."""
 
     def __init__(self, emit: Callable, job_id: str, protocol: str, start_bytes: int, total: int):
         self.emit = emit
@@ -142,36 +143,65 @@ class _Progress:
         self.began = time.monotonic()
         self.samples: deque = deque([(self.began, start_bytes)])
         self.last_emit = 0.0
+        self.sent_bytes = -1
+        self._lock = threading.Lock()
+        self._done = threading.Event()
+        self._ticker = threading.Thread(target=self._tick, daemon=True)
+
+    def __enter__(self) -> "_Progress":
+        self.send()
+        self._ticker.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._done.set()
+        self._ticker.join(1.0)
+
+    def _tick(self):
+        while not self._done.wait(PROGRESS_INTERVAL):
+            now = time.monotonic()
+            with self._lock:
+                due = now - self.last_emit >= PROGRESS_INTERVAL and (
+                    self.sent_bytes != self.downloaded or now - self.last_emit >= 1.0)
+            if due:
+                self.send(now)
 
     def add(self, n: int):
-        self.downloaded += n
         now = time.monotonic()
-        self.samples.append((now, self.downloaded))
-        while len(self.samples) > 2 and now - self.samples[0][0] > 3.0:
-            self.samples.popleft()
-        if now - self.last_emit >= PROGRESS_INTERVAL:
+        with self._lock:
+            self.downloaded += n
+            self.samples.append((now, self.downloaded))
+            while len(self.samples) > 2 and now - self.samples[0][0] > 3.0:
+                self.samples.popleft()
+            due = now - self.last_emit >= PROGRESS_INTERVAL
+        if due:
             self.send(now)
 
     def speed(self, now: float) -> float:
         t0, b0 = self.samples[0]
+        if now - self.samples[-1][0] > 1.0:  # stalled: what came lately is nothing
+            t0, b0 = self.samples[-1]
         dt = now - t0
         return (self.downloaded - b0) / dt if dt > 0.05 else 0.0
 
     def send(self, now: Optional[float] = None):
         now = time.monotonic() if now is None else now
-        self.last_emit = now
-        speed = self.speed(now)
+        with self._lock:
+            self.last_emit = now
+            self.sent_bytes = self.downloaded
+            speed = self.speed(now)
+            downloaded = self.downloaded
         elapsed = now - self.began
-        average = (self.downloaded - self.start_bytes) / elapsed if elapsed > 0.05 else 0.0
+        average = (downloaded - self.start_bytes) / elapsed if elapsed > 0.05 else 0.0
         total = max(self.total, 0)
-        left = max(total - self.downloaded, 0) if total else 0
+        left = max(total - downloaded, 0) if total else 0
         eta = left / speed if speed > 0 and total else 0.0
-        fraction = min(self.downloaded / total, 1.0) if total else 0.0
+        fraction = min(downloaded / total, 1.0) if total else 0.0
         self.emit("job.progress", {
             "jobId": self.job_id,
-            "downloaded": int(self.downloaded), "total": int(total), "fraction": _finite(fraction),
+            "downloaded": int(downloaded), "total": int(total), "fraction": _finite(fraction),
             "speed": _finite(speed), "eta": _finite(eta), "fragment": 0, "fragmentCount": 0,
-            "speedEngine": {"speed": _finite(speed), "average": _finite(average), "downloaded": int(self.downloaded),
+            "speedEngine": {"speed": _finite(speed), "average": _finite(average), "downloaded": int(downloaded),
                             "total": int(total), "eta": _finite(eta), "connections": 1, "protocol": self.protocol},
         })
 
@@ -424,9 +454,8 @@ class DownloadManager:
             expected = resp.length
             protocol = "https" if url.lower().startswith("https:") else "http"
             progress = _Progress(self._span_emit(progress_span), req.jobId, protocol, have, total)
-            progress.send()
             received = 0
-            with open(part, mode) as f:
+            with progress, open(part, mode) as f:
                 while True:
                     try:
                         chunk = resp.read(CHUNK)

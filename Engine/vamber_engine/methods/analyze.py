@@ -1,0 +1,81 @@
+"""analyze: what an address offers, before it is downloaded."""
+
+from .. import constants as C
+from .. import media
+from ..errors import FAILED, EngineError
+from ..net import NetError, check_url
+from ..netservices import session, web_error
+from ..registry import method
+from ..resolve import NotMedia, pick_source, resolve
+
+
+def _order(qualities):
+    return [q for q in C.QUALITIES if q in set(qualities)]
+
+
+def tier_for_height(height):
+    return media.quality_for(0, height)
+
+
+@method("analyze", threaded=True)
+def analyze(ctx, params):
+    url = params.str("url").strip()
+    params.str("cookieSource", "None")
+    params.bool("forceGeneric", False)
+    try:
+        check_url(url)
+    except NetError as err:
+        raise EngineError(FAILED, str(err), "url")
+    web = session(params)
+    try:
+        res = resolve(web, url)
+    except (NetError, NotMedia) as err:
+        raise web_error(err)
+
+    result = {"url": url, "availableQualities": [], "probed": False, "isListing": res.is_listing,
+              "listingKind": res.listing_kind if res.is_listing else "", "title": res.title,
+              "webpageUrl": res.webpage_url or res.final_url or url, "extractor": "generic"}
+    if res.channel:
+        result["channel"] = res.channel
+    if res.thumbnail:
+        result["thumbnail"] = res.thumbnail
+    if res.is_listing:
+        result["playlist"] = res.title
+        result["sourceLabel"] = "%d items" % len(res.entries)
+        return result
+
+    qualities = {tier_for_height(s.height) for s in res.sources if s.height}
+    best = pick_source(res.sources, C.QUALITIES[0], False, "", dict(C.QUALITY_HEIGHTS))
+    info = None
+    try:
+        cookie = web.jar.header(best.url)
+        headers = "Cookie: %s\r\n" % cookie if cookie else ""
+        info = media.probe(best.url, headers, timeout=15)
+    except media.MissingTool:
+        ctx.log("ffprobe is missing: the analysis has no duration or formats")
+    except media.ToolFailed as err:
+        ctx.log("probe of %s failed: %s" % (best.url, err))
+    if info is not None:
+        if info.duration:
+            result["duration"] = info.duration
+        if info.has_video:
+            qualities.add(info.quality)
+        if info.has_audio:
+            qualities.add(C.QUALITIES[-1])
+        if info.label():
+            result["sourceLabel"] = info.label()
+        result["probed"] = True
+    elif qualities:
+        result["probed"] = True  # the page names its qualities
+    if any(s.kind == "audio" for s in res.sources) or (qualities and info is None):
+        qualities.add(C.QUALITIES[-1])
+    result["availableQualities"] = _order(qualities)
+    if res.tracks:
+        langs = []
+        for t in res.tracks:
+            if t.lang not in langs:
+                langs.append(t.lang)
+        result["subtitleLanguages"] = langs
+    result["extractor"] = {"media": "direct" if res.final_url == best.url else "html5", "stream": "hls"}.get(res.kind,
+                                                                                                         "generic")
+    return result

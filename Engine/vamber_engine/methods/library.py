@@ -1,0 +1,51 @@
+"""library.list, library.remove, library.reveal."""
+
+import os
+
+from .. import desktop
+from ..errors import FAILED, UNAVAILABLE, EngineError
+from ..netservices import library
+from ..registry import method
+
+
+@method("library.list")
+def list_items(ctx, params):
+    limit = params.int("limit", 120, min=0, max=10000)
+    offset = params.int("offset", 0, min=0)
+    return library(ctx).page(offset, limit)
+
+
+@method("library.remove", threaded=True)
+def remove(ctx, params):
+    paths = params.str_list("paths")
+    delete_files = params.bool("deleteFiles", False)
+    lib = library(ctx)
+    forgotten = lib.remove(paths)
+    if not delete_files:
+        return {"removed": len(forgotten), "trashed": 0}
+    failures = []
+    trashed = 0
+    for item in forgotten:
+        if not os.path.lexists(item.path):
+            continue
+        try:
+            desktop.move_to_trash(item.path)
+            trashed += 1
+        except desktop.TrashError as err:
+            failures.append(str(err))
+            lib.add(item)  # keep the entry of a file that is still there
+    if failures:
+        raise EngineError(FAILED, "Some files could not be moved to the trash: " + " ".join(failures), "trash")
+    return {"removed": len(forgotten), "trashed": trashed}
+
+
+@method("library.reveal", threaded=True)
+def reveal(ctx, params):
+    path = params.str("path", allow_empty=False)
+    if not os.path.exists(path):
+        raise EngineError(FAILED, "%s is not there any more." % path, "missing")
+    try:
+        how = desktop.reveal(path)
+    except OSError as err:
+        raise EngineError(UNAVAILABLE, str(err), "file-manager")
+    return {"path": path, "via": how}

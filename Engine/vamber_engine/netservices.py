@@ -1,0 +1,50 @@
+"""The engine-wide objects of the download side (library, download manager) and the helpers the
+methods that reach the web share: one session per request with the request's cookie file, and the
+mapping of failures to error replies."""
+
+from __future__ import annotations
+
+import os
+
+from . import constants as C
+from .downloader import DownloadManager
+from .errors import FAILED, UNAVAILABLE, EngineError
+from .librarydb import Library
+from .net import NetError, Session
+from .resolve import NotMedia
+
+
+def library(ctx) -> Library:
+    return ctx.shared("library", lambda: Library(os.path.join(str(ctx.support.path), "library.sqlite3")))
+
+
+def downloads(ctx) -> DownloadManager:
+    lib = library(ctx)  # made first: shared() must not be entered from inside a factory
+
+    made = []
+
+    def make():
+        made.append(DownloadManager(ctx.support.subdir("downloads"), lib, ctx.emit, dict(C.QUALITY_HEIGHTS),
+                                    lambda: ctx.settings.get("outputDir"), ctx.log))
+        return made[0]
+    manager = ctx.shared("downloads", make)
+    if made:  # first use: pause running downloads at exit so their partial files stay resumable
+        ctx.on_shutdown(manager.stop_all)
+    return manager
+
+
+def session(params) -> Session:
+    """A session carrying the cookies of "cookiesFile" (an empty name: no cookies)."""
+    cookies_file = params.str("cookiesFile", "")
+    try:
+        return Session(cookies_file)
+    except NetError as err:
+        raise EngineError(UNAVAILABLE, str(err), "cookiesFile")
+
+
+def web_error(err: Exception) -> EngineError:
+    if isinstance(err, NetError):
+        return EngineError(FAILED, str(err), err.kind)
+    if isinstance(err, NotMedia):
+        return EngineError(FAILED, str(err), "not-media")
+    return EngineError(FAILED, str(err))
