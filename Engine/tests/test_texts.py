@@ -1,4 +1,5 @@
 """The text tables against the list of keys the application uses, and "i18n.table"."""
+import ast
 import json
 import os
 import re
@@ -6,7 +7,10 @@ import unittest
 
 from tests.harness import EngineTestCase
 
-TEXTS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "texts")
+ENGINE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TEXTS = os.path.join(ENGINE, "texts")
+# Prefixes of the text keys the engine's own code sends (job.log keys and the like).
+ENGINE_KEY_PREFIXES = ("log_", "msg_", "status_", "notify_", "v2_")
 BUILT_IN = ["v2_engine_retry", "v2_engine_python_not_found", "v2_engine_server_not_found", "v2_engine_not_running",
             "v2_engine_support_busy", "v2_engine_other_copy", "v2_engine_stopped"]
 LANGUAGES = ["en", "fr", "de", "es", "nl"]
@@ -61,6 +65,23 @@ class TableFilesTest(unittest.TestCase):
                     self.assertIn(key, table)
                     if language != "en":
                         self.assertNotEqual(table[key], en[key])
+
+    def test_keys_named_in_the_engine_code_have_texts(self):
+        en = load("en")
+        missing = []
+        for root, _, files in os.walk(os.path.join(ENGINE, "vamber_engine")):
+            for name in files:
+                if not name.endswith(".py"):
+                    continue
+                path = os.path.join(root, name)
+                with open(path, encoding="utf-8") as f:
+                    tree = ast.parse(f.read())
+                for node in ast.walk(tree):
+                    if (isinstance(node, ast.Constant) and isinstance(node.value, str)
+                            and re.fullmatch(r"[a-z0-9]+(_[a-z0-9]+)+", node.value)
+                            and node.value.startswith(ENGINE_KEY_PREFIXES) and node.value not in en):
+                        missing.append(f"{os.path.relpath(path, ENGINE)}: {node.value}")
+        self.assertEqual(missing, [], "add these keys to texts/keys.txt, en.json and fr.json")
 
     def test_known_placeholders(self):
         en = load("en")
