@@ -96,3 +96,23 @@ class FavouritesTest(EngineTestCase):
             with self.subTest(method=method, params=params):
                 self.assertEqual(e.call(method, params)["error"]["detail"], key)
         self.assertEqual(e.result("favourites.list"), {"items": []})
+
+
+class WriteFailureTest(EngineTestCase):
+    def test_failed_write_is_an_error_reply_and_the_engine_goes_on(self):
+        os.makedirs(self.support)
+        for name in ("queue.json", "favourites.json", "settings.json"):
+            os.makedirs(os.path.join(self.support, name))  # a folder where the file should be
+        e = self.start()
+        cases = [("queue.save", {"items": [row(1)]}, "queue"),
+                 ("favourites.add", {"url": "https://a/", "title": "A"}, "favourites"),
+                 ("settings.set", {"values": {"quality": "720p"}}, "settings")]
+        for method, params, what in cases:
+            with self.subTest(method=method):
+                err = e.call(method, params)["error"]
+                self.assertEqual(err["code"], 1002)
+                self.assertIn(what, err["message"])
+        # nothing pretends to have been saved
+        self.assertEqual(e.result("settings.get")["quality"], "1080p")
+        self.assertEqual(e.result("queue.load"), {"items": []})
+        self.assertEqual(e.result("favourites.list"), {"items": []})

@@ -6,7 +6,7 @@ import threading
 from . import constants as C
 from .errors import params_error
 from .output import log
-from .support import atomic_write_json, read_json_file
+from .support import read_json_file, save_json
 
 FILE_NAME = "settings.json"
 
@@ -185,6 +185,6 @@ class SettingsStore:
         with self._lock:
             new = dict(self._values)
             new.update(checked)
-            atomic_write_json(self._path, new)
+            save_json(self._path, new, "The settings")
             self._values = new
         return self.record()

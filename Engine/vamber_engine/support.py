@@ -95,6 +95,17 @@ def atomic_write_json(path, obj):
         atomic_write_bytes(path, (text + "\n").encode("utf-8"))
 
 
+def save_json(path, obj, what):
+    """atomic_write_json for a handler: a failed write becomes an error reply that says what was lost."""
+    from .errors import UNAVAILABLE, EngineError
+
+    try:
+        atomic_write_json(path, obj)
+    except OSError as exc:
+        log(f"cannot write {path}: {exc}")
+        raise EngineError(UNAVAILABLE, f"{what} could not be saved: {exc.strerror or exc}", detail=path)
+
+
 def move_aside(path, why):
     """Keeps an unreadable file for inspection under a new name instead of losing it."""
     stamp = time.strftime("%Y%m%dT%H%M%S", time.gmtime())

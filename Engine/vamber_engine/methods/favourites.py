@@ -2,7 +2,7 @@
 import threading
 
 from ..registry import method
-from ..support import atomic_write_json, read_json_file
+from ..support import read_json_file, save_json
 
 FILE_NAME = "favourites.json"
 _lock = threading.Lock()
@@ -20,7 +20,7 @@ def _load(ctx):
 
 
 def _save(ctx, items):
-    atomic_write_json(ctx.support.file(FILE_NAME), {"items": items})
+    save_json(ctx.support.file(FILE_NAME), {"items": items}, "The favourites")
     return {"items": items}
 
 

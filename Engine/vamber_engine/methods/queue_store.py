@@ -2,9 +2,8 @@
 import threading
 
 from ..errors import params_error
-from ..output import log
 from ..registry import method
-from ..support import atomic_write_json, read_json_file
+from ..support import read_json_file, save_json
 
 FILE_NAME = "queue.json"
 
@@ -65,9 +64,5 @@ def queue_save(ctx, params):
         except RowError as exc:
             raise params_error(exc.key, exc.problem)
     with _lock:
-        try:
-            atomic_write_json(ctx.support.file(FILE_NAME), {"items": rows})
-        except OSError as exc:
-            log(f"cannot save the queue: {exc}")
-            raise
+        save_json(ctx.support.file(FILE_NAME), {"items": rows}, "The queue")
     return {"saved": len(rows)}
