@@ -37,8 +37,8 @@ def suggest(ctx, params):
 
 def _add_to_library(ctx, source, result, audio_only):
     try:
-        from .library import library
         from ..librarydb import Item
+        from ..netservices import library
     except ImportError:
         return
     lib = library(ctx)

@@ -1,5 +1,7 @@
 """Transcript search: "search.query", "search.status", "search.reindex"."""
 import os
+import threading
+import time
 
 from .. import constants as C
 from .. import searchindex
@@ -30,8 +32,8 @@ def transcript_dirs(ctx):
 def library_media(ctx):
     """(path, title) of every media file of the library."""
     try:
-        from .library import library  # the library's own accessor, when the engine has one
-    except ImportError:
+        from ..netservices import library
+    except ImportError:  # an engine without a download library
         return []
     lib = library(ctx)
     out, offset = [], 0
@@ -44,14 +46,26 @@ def library_media(ctx):
             return out
 
 
+# Searches look at the disk at most this often; status and reindex always do.
+QUERY_RESCAN_SECONDS = 2.0
+_last_scan = [0.0]
+_scan_lock = threading.Lock()
+
+
 def refresh(ctx):
-    found = searchindex.discover(transcript_dirs(ctx), library_media(ctx), C.MEDIA_EXTENSIONS)
-    return index(ctx).sync(found)
+    with _scan_lock:
+        found = searchindex.discover(transcript_dirs(ctx), library_media(ctx), C.MEDIA_EXTENSIONS)
+        result = index(ctx).sync(found)
+        _last_scan[0] = time.monotonic()
+        return result
 
 
 @method("search.query", threaded=True)
 def query(ctx, params):
     text = params.str("text")
+    if time.monotonic() - _last_scan[0] > QUERY_RESCAN_SECONDS:
+        # Subtitles saved by a download just now are found without an explicit reindex.
+        refresh(ctx)
     return {"query": text, "hits": index(ctx).query(text)}
 
 

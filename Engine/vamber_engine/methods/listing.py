@@ -1,0 +1,46 @@
+"""Pasted addresses and listings: "queue.resolve" and "listing.page"."""
+from ..errors import FAILED, UNAVAILABLE, EngineError
+from ..listing import Resolver, normalise
+from ..net import NetError, Session
+from ..registry import method
+from ..resolve import NotMedia
+
+
+def resolver(ctx):
+    return ctx.shared("listing.resolver", lambda: Resolver(ctx.log))
+
+
+def _sessions(params):
+    """A maker of sessions carrying the cookies of "cookiesFile" (cookies come only from that file)."""
+    params.str("cookieSource", "")
+    cookies_file = params.str("cookiesFile", "")
+    try:
+        Session(cookies_file)  # an unreadable cookie file fails the request, not each address
+    except NetError as err:
+        raise EngineError(UNAVAILABLE, str(err), "cookiesFile")
+    return cookies_file, lambda: Session(cookies_file)
+
+
+@method("queue.resolve", threaded=True)
+def queue_resolve(ctx, params):
+    urls = params.str_list("urls")
+    cookies_file, make = _sessions(params)
+    return resolver(ctx).resolve(urls, make, cookies_file)
+
+
+@method("listing.page", threaded=True)
+def listing_page(ctx, params):
+    source = params.str("source", allow_empty=False)
+    offset = params.int("offset", min=0)
+    count = params.int("count", max=1000)
+    section = params.str("section")
+    cookies_file, make = _sessions(params)
+    url = normalise(source)
+    if url is None:
+        raise EngineError(FAILED, "%s is not a web address." % source, "source")
+    try:
+        return resolver(ctx).page(url, offset, count, section, make, cookies_file)
+    except NetError as err:
+        raise EngineError(FAILED, str(err), err.kind)
+    except NotMedia as err:
+        raise EngineError(FAILED, str(err), "not-media")
