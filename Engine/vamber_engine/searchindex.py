@@ -176,6 +176,8 @@ def discover(transcript_dirs: Iterable[str], library: Iterable[tuple[str, str]],
 
     found: dict[str, Candidate] = {}
     listing_cache: dict[str, list[str]] = {}
+    transcripts_cache: dict[str, dict[str, list[tuple[str, str]]]] = {}
+    media_cache: dict[str, dict[str, str]] = {}
 
     def names_in(folder: str) -> list[str]:
         if folder not in listing_cache:
@@ -185,44 +187,60 @@ def discover(transcript_dirs: Iterable[str], library: Iterable[tuple[str, str]],
                 listing_cache[folder] = []
         return listing_cache[folder]
 
-    for folder, items in by_dir.items():
-        names = names_in(folder)
-        for stem, media, title in items:
-            for name in names:
-                if not name.startswith(stem):
-                    continue
+    def transcripts_in(folder: str) -> dict[str, list[tuple[str, str]]]:
+        """Media stem -> [(transcript path, language)] for the transcript files of a folder."""
+        if folder not in transcripts_cache:
+            by: dict[str, list[tuple[str, str]]] = {}
+            for name in names_in(folder):
                 lower = name.lower()
                 path = os.path.join(folder, name)
-                if lower == (stem + TRANSCRIPT_SUFFIX).lower():
-                    found[path] = Candidate(path, media, title, "")
+                if lower.endswith(TRANSCRIPT_SUFFIX):
+                    by.setdefault(name[:-len(TRANSCRIPT_SUFFIX)], []).append((path, ""))
                 elif lower.endswith(SUBTITLE_EXTENSIONS):
-                    sub_stem, lang = subtitle_stem_and_language(name)
-                    if sub_stem == stem:
-                        found[path] = Candidate(path, media, title, lang)
+                    stem, lang = subtitle_stem_and_language(name)
+                    by.setdefault(stem, []).append((path, lang))
+                    if lang:
+                        # "Season.one.srt" may as well belong to "Season.one.mp4".
+                        by.setdefault(os.path.splitext(name)[0], []).append((path, ""))
+            transcripts_cache[folder] = by
+        return transcripts_cache[folder]
+
+    def media_in(folder: str) -> dict[str, str]:
+        """Stem -> path of the media files of a folder."""
+        if folder not in media_cache:
+            by: dict[str, str] = {}
+            for name in names_in(folder):
+                stem, ext = os.path.splitext(name)
+                if ext.lower() in media_ext:
+                    by.setdefault(stem, os.path.join(folder, name))
+            media_cache[folder] = by
+        return media_cache[folder]
+
+    for folder, items in by_dir.items():
+        table = transcripts_in(folder)
+        for stem, media, title in items:
+            for path, lang in table.get(stem, []):
+                found.setdefault(path, Candidate(path, media, title, lang))
 
     def walk(folder: str, depth: int) -> None:
-        for name in names_in(folder):
-            path = os.path.join(folder, name)
-            if os.path.isdir(path):
-                if depth < MAX_SCAN_DEPTH and not name.startswith("."):
-                    walk(path, depth + 1)
-                continue
-            if path in found:
-                continue
-            lower = name.lower()
-            if lower.endswith(TRANSCRIPT_SUFFIX):
-                found[path] = Candidate(path, "", "", "")
-            elif lower.endswith(SUBTITLE_EXTENSIONS):
-                stem, lang = subtitle_stem_and_language(name)
+        table = transcripts_in(folder)
+        for stem, files in table.items():
+            for path, lang in files:
+                if path in found:
+                    continue
+                if path.lower().endswith(TRANSCRIPT_SUFFIX):
+                    # The transcript names its media itself.
+                    found[path] = Candidate(path, "", "", "")
+                    continue
                 media, title = by_stem.get(stem, ("", ""))
-                if not media:
-                    for other in names_in(folder):
-                        o_stem, o_ext = os.path.splitext(other)
-                        if o_stem == stem and o_ext.lower() in media_ext:
-                            media = os.path.join(folder, other)
-                            break
+                media = media or media_in(folder).get(stem, "")
                 if media:
                     found[path] = Candidate(path, media, title, lang)
+        if depth < MAX_SCAN_DEPTH:
+            for name in names_in(folder):
+                sub = os.path.join(folder, name)
+                if not name.startswith(".") and os.path.isdir(sub):
+                    walk(sub, depth + 1)
 
     for folder in transcript_dirs:
         if folder and os.path.isdir(folder):
