@@ -84,6 +84,14 @@ class Extraction(unittest.TestCase):
                 self.assertEqual(progress, sorted(progress))
                 os.remove(result["path"])
 
+    def test_end_past_the_media_cuts_to_its_end_under_the_suggested_name(self):
+        suggested = clipper.suggest(self.source, 8000, 15000, False)
+        progress = []
+        result = self.jobs.extract(self.source, 8000, 15000, "job-past", "precise", False, progress.append)
+        self.assertEqual(result["path"], suggested["path"])
+        self.assertAlmostEqual(streams(result["path"])["video"], 2.0, delta=1.0 / FPS)
+        self.assertEqual(progress[-1], 1.0)
+
     def test_cancel_stops_ffmpeg_and_removes_partial_file(self):
         started = []
 

@@ -206,9 +206,11 @@ class ClipJobs:
             raise ClipError(f"{os.path.basename(path)} has no audio or video to cut.")
         if audio_only and not info["audio"]:
             raise ClipError(f"{os.path.basename(path)} has no sound to keep.")
-        if info["duration"]:
-            end_ms = min(end_ms, int(info["duration"] * 1000))
+        # Named as asked (as the suggestion was), cut no further than the media goes.
+        requested_end = end_ms
         dest = suggest(path, start_ms, end_ms, audio_only, info)["path"]
+        if info["duration"]:
+            end_ms = min(end_ms, max(start_ms + 1, int(info["duration"] * 1000)))
         folder, name = os.path.split(dest)
         stem, ext = os.path.splitext(name)
         partial = os.path.join(folder, f".{stem}.{job_id[:12]}.part{ext}")
@@ -248,7 +250,7 @@ class ClipJobs:
             final = dest
             if os.path.exists(final):
                 # Someone took the name meanwhile: pick the next free one.
-                final = suggest(path, start_ms, end_ms, audio_only, info)["path"]
+                final = suggest(path, start_ms, requested_end, audio_only, info)["path"]
             os.replace(partial, final)
         except BaseException:
             try:
