@@ -41,6 +41,7 @@ class DownloadSearchClip(EngineCase):
         items = self.eng.result("library.list", {"limit": 120, "offset": 0})["items"]
         listed = {i["path"]: i for i in items}
         self.assertEqual(listed[clip["path"]]["kind"], "video")
+        self.assertEqual(listed[clip["path"]]["title"], "Harbour tour (clip 00m03s-00m04.500s)")
         self.assertEqual(listed[clip["path"]]["url"], self.srv.url("/watch"))
 
 

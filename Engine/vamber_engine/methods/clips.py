@@ -44,7 +44,12 @@ def _add_to_library(ctx, source, result, audio_only):
     lib = library(ctx)
     origin = lib.get(source)
     stem = os.path.splitext(result["name"])[0]
-    lib.add(Item(path=result["path"], title=stem, url=origin.url if origin else "",
+    source_stem = os.path.splitext(os.path.basename(source))[0]
+    title = stem
+    if origin and origin.title and stem.startswith(source_stem):
+        # "<source title> (clip 01m05s-01m20s)", with the title as the source shows it.
+        title = origin.title + stem[len(source_stem):]
+    lib.add(Item(path=result["path"], title=title, url=origin.url if origin else "",
                  kind="audio" if audio_only or result["name"].endswith(clipper.AUDIO_ONLY_SUFFIXES) else "video",
                  sizeBytes=result["sizeBytes"], channel=origin.channel if origin else "",
                  playlist=origin.playlist if origin else ""))
