@@ -455,7 +455,7 @@ class DownloadManager:
             protocol = "https" if url.lower().startswith("https:") else "http"
             progress = _Progress(self._span_emit(progress_span), req.jobId, protocol, have, total)
             received = 0
-            with progress, open(part, mode) as f:
+            with progress, open(part, mode, buffering=0) as f:  # what arrived survives a crash
                 while True:
                     try:
                         chunk = resp.read(CHUNK)
