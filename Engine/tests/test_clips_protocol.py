@@ -12,9 +12,11 @@ from tests.test_clips_ffmpeg import streams
 @unittest.skipUnless(media.have_ffmpeg(), "ffmpeg is not installed")
 class ClipsThroughTheEngine(unittest.TestCase):
     def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="vamber-clip-proto-")
-        self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.engine = EngineProcess(os.path.join(self.tmp, "support"), env={"HOME": self.tmp}).start()
+        root = tempfile.mkdtemp(prefix="vamber-clip-proto-")
+        self.addCleanup(shutil.rmtree, root, True)
+        self.tmp = os.path.join(root, "media")
+        os.makedirs(self.tmp)
+        self.engine = EngineProcess(os.path.join(root, "support"), env={"HOME": root}).start()
         self.addCleanup(self.engine.stop)
 
     def source(self, name, seconds):
@@ -51,6 +53,15 @@ class ClipsThroughTheEngine(unittest.TestCase):
         self.assertEqual(reply["error"]["code"], 1001)
         state = self.engine.wait_event(lambda e: e["event"] == "clip.state")["params"]
         self.assertEqual(state, {"jobId": "clip-2", "state": "cancelled"})
+        self.assertEqual(sorted(os.listdir(self.tmp)), before)
+
+    def test_shutdown_during_a_clip_leaves_no_partial_file(self):
+        path = self.source("video720.mp4", 20)
+        before = sorted(os.listdir(self.tmp))
+        self.engine.send("clip.extract", {"path": path, "startMs": 0, "endMs": 20000, "audioOnly": False,
+                                          "jobId": "clip-3", "mode": "precise"})
+        self.engine.wait_event(lambda e: e["event"] == "clip.progress", timeout=30)
+        self.assertEqual(self.engine.stop(), 0)
         self.assertEqual(sorted(os.listdir(self.tmp)), before)
 
     def test_bad_requests(self):
