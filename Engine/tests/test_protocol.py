@@ -179,5 +179,28 @@ class InProcessTest(unittest.TestCase):
         self.assertEqual(strict_loads(line.decode("utf-8"))["path"], "caf\udce9.mp4")
 
 
+
+class BrokenModuleTest(unittest.TestCase):
+    def test_a_method_module_that_fails_to_load_leaves_the_others_working(self):
+        import io
+        import sys
+        from contextlib import redirect_stderr
+
+        from vamber_engine import methods
+        from vamber_engine.registry import load_methods
+
+        path = os.path.join(methods.__path__[0], "zz_broken_for_test.py")
+        with open(path, "w") as f:
+            f.write("raise RuntimeError('broken on purpose')\n")
+        self.addCleanup(os.unlink, path)
+        self.addCleanup(sys.modules.pop, "vamber_engine.methods.zz_broken_for_test", None)
+        err = io.StringIO()
+        with redirect_stderr(err):
+            table = load_methods()
+        self.assertIn("hello", table)
+        self.assertIn("zz_broken_for_test", err.getvalue())
+        self.assertIn("broken on purpose", err.getvalue())
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,5 +1,6 @@
 """The method table. Modules in vamber_engine/methods register their handlers with @method."""
 import importlib
+import traceback
 import pkgutil
 from dataclasses import dataclass
 
@@ -31,7 +32,13 @@ def load_methods():
     from . import methods as package
 
     for info in sorted(pkgutil.iter_modules(package.__path__), key=lambda i: i.name):
-        importlib.import_module(f"{package.__name__}.{info.name}")
+        try:
+            importlib.import_module(f"{package.__name__}.{info.name}")
+        except Exception:
+            # One broken group of methods must not take the others down: its methods stay unknown.
+            from .output import log
+
+            log(f"methods/{info.name}.py could not be loaded:\n{traceback.format_exc()}")
     return METHODS
 
 
