@@ -186,21 +186,27 @@ class BrokenModuleTest(unittest.TestCase):
         import sys
         from contextlib import redirect_stderr
 
-        from vamber_engine import methods
         from vamber_engine.registry import load_methods
 
-        path = os.path.join(methods.__path__[0], "zz_broken_for_test.py")
-        with open(path, "w") as f:
-            f.write("raise RuntimeError('broken on purpose')\n")
-        self.addCleanup(os.unlink, path)
-        self.addCleanup(sys.modules.pop, "vamber_engine.methods.zz_broken_for_test", None)
+        tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(tmp.cleanup)
+        package = os.path.join(tmp.name, "zz_methods")
+        os.makedirs(package)
+        files = {"__init__.py": "", "a_broken.py": "raise RuntimeError('broken on purpose')\n",
+                 "b_fine.py": "from vamber_engine.registry import method\n"
+                              "@method('zz.fine')\ndef fine(ctx, params):\n    return {}\n"}
+        for name, text in files.items():
+            with open(os.path.join(package, name), "w") as f:
+                f.write(text)
+        sys.path.insert(0, tmp.name)
+        self.addCleanup(sys.path.remove, tmp.name)
+        self.addCleanup(METHODS.pop, "zz.fine", None)
         err = io.StringIO()
         with redirect_stderr(err):
-            table = load_methods()
-        self.assertIn("hello", table)
-        self.assertIn("zz_broken_for_test", err.getvalue())
+            table = load_methods("zz_methods")
+        self.assertIn("zz.fine", table)  # loaded after the broken one
+        self.assertIn("a_broken", err.getvalue())
         self.assertIn("broken on purpose", err.getvalue())
-
 
 if __name__ == "__main__":
     unittest.main()

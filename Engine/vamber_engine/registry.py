@@ -27,9 +27,9 @@ def method(name, threaded=False):
     return register
 
 
-def load_methods():
+def load_methods(package_name=None):
     """Imports every module of the methods package, which fills METHODS."""
-    from . import methods as package
+    package = importlib.import_module(package_name or f"{__package__}.methods")
 
     for info in sorted(pkgutil.iter_modules(package.__path__), key=lambda i: i.name):
         try:
