@@ -1,0 +1,77 @@
+#include "LocalHttpServer.h"
+
+#include <QLocale>
+#include <QTcpSocket>
+#include <QTimeZone>
+
+LocalHttpServer::LocalHttpServer(QObject* parent) : QObject(parent) {
+    m_expiry = QDateTime(QDateTime::currentDateTimeUtc().date().addDays(2), QTime(0, 0), QTimeZone::utc());
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    m_server.listen(QHostAddress::LocalHost);
+}
+
+QString LocalHttpServer::url(const QString& host, const QString& path) const {
+    return QStringLiteral("http://%1:%2%3").arg(host).arg(port()).arg(path);
+}
+
+QList<QByteArray> LocalHttpServer::setCookieHeaders() const {
+    const QByteArray expires =
+        QLocale::c().toString(m_expiry, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
+    return {
+        "host=h1; Path=/; Expires=" + expires,
+        "dom=d2; Domain=site.test; Path=/; Expires=" + expires,
+        "hidden=x3; HttpOnly; Path=/; Expires=" + expires,
+        "sess=s4; Path=/",
+    };
+}
+
+void LocalHttpServer::serve(QTcpSocket* socket) {
+    QByteArray data = socket->property("pending").toByteArray() + socket->readAll();
+    const qsizetype end = data.indexOf("\r\n\r\n");
+    if (end < 0) {
+        socket->setProperty("pending", data);
+        return;
+    }
+    socket->setProperty("pending", QByteArray());
+    const QList<QByteArray> lines = data.left(end).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    Request request;
+    request.path = requestLine.value(1);
+    // As a proxy it is asked for whole addresses: keep only the path.
+    if (request.path.startsWith("http://"))
+        request.path = request.path.mid(request.path.indexOf('/', 7));
+    for (const QByteArray& line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        const QByteArray key = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (key == "host")
+            request.host = value;
+        else if (key == "cookie")
+            request.cookie = value;
+    }
+    m_requests.append(request);
+
+    QByteArray headers = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n";
+    QByteArray body = "<!doctype html><html><head><title>page</title></head><body>page</body></html>";
+    const QByteArray path = request.path.split('?').value(0);
+    if (path == "/set") {
+        for (const QByteArray& cookie : setCookieHeaders())
+            headers += "Set-Cookie: " + cookie + "\r\n";
+        headers += "Cache-Control: no-store\r\n";
+    } else if (path == "/cached") {
+        ++m_cachedHits;
+        headers += "Cache-Control: max-age=3600\r\n";
+        body = "<!doctype html><html><head><title>cached-" + QByteArray::number(m_cachedHits) +
+               "</title></head><body>cached</body></html>";
+    } else {
+        headers += "Cache-Control: no-store\r\n";
+    }
+    headers += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    socket->write(headers + body);
+    socket->disconnectFromHost();
+}
