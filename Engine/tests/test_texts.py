@@ -83,6 +83,18 @@ class TableFilesTest(unittest.TestCase):
                         missing.append(f"{os.path.relpath(path, ENGINE)}: {node.value}")
         self.assertEqual(missing, [], "add these keys to texts/keys.txt, en.json and fr.json")
 
+    def test_keys_built_from_engine_values_exist(self):
+        from vamber_engine import constants as C
+
+        en = load("en")
+        wanted = [f"speed_{mode}" for mode in C.SPEED_MODES]
+        wanted += ["appearance_" + ("system" if value == "auto" else value) for value in C.APPEARANCES]
+        catalogue = os.path.join(ENGINE, "models.json")
+        if os.path.exists(catalogue):
+            with open(catalogue, encoding="utf-8") as f:
+                wanted += ["transcription_model_" + m["key"].replace("-", "_") for m in json.load(f)["models"]]
+        self.assertEqual([key for key in wanted if key not in en], [])
+
     def test_known_placeholders(self):
         en = load("en")
         cases = {"log_batch_listing_truncated": ["name", "shown", "total"], "notify_queue_done_body": ["count"],
