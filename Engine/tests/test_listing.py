@@ -31,6 +31,12 @@ def serve_site(srv):
     srv.add_page("/pointer.html", '<html><head><title>Pointer</title></head><body>'
                  '<a href="/list.m3u">the list</a></body></html>')
     srv.add_page("/nothing.html", "<html><head><title>Empty</title></head><body>hello</body></html>")
+    for n, links, following in ((1, ["g1", "g2"], '<a rel="next" href="/gallery2.html">more</a>'),
+                                (2, ["g2", "g3", "g4"], '<link rel="prefetch next" href="gallery3.html">'),
+                                (3, ["g5"], '<a href="/gallery.html" rel="next">again</a>')):
+        srv.add_page("/gallery%s.html" % ("" if n == 1 else n),
+                     "<html><head><title>Gallery page %d</title>%s</head><body>%s</body></html>" % (
+                         n, following, "".join('<a href="/media/%s.mp4">%s</a>' % (g, g.upper()) for g in links)))
     srv.add("/private.m3u", m3u([("/media/p1.mp4", "P1", 5), ("/media/p2.mp4", "P2", 5)]), "audio/x-mpegurl",
             cookie=("session", "s3cret"))
 
@@ -75,6 +81,13 @@ class ListingTests(unittest.TestCase):
         self.assertEqual(playlist_["title"], "list")
         self.assertEqual([(e["title"], e["duration"], e["section"]) for e in playlist_["entries"]],
                          [("Intro", 12.0, ""), ("Main", 300.0, "")])
+
+    def test_paginated_page_comes_whole(self):
+        got = self.resolve("/gallery.html")["listings"][0]
+        self.assertEqual(got["title"], "Gallery page 1")
+        self.assertEqual([e["title"] for e in got["entries"]], ["G1", "G2", "G3", "G4", "G5"])
+        self.assertEqual(got["sections"], [])
+        self.assertEqual(len(self.srv.requests_for("/gallery.html", "GET")), 1)
 
     def test_flat_listing_comes_whole_up_to_the_limit(self):
         big = self.resolve("/big.m3u")["listings"][0]

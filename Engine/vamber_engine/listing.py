@@ -10,11 +10,12 @@ from __future__ import annotations
 
 import math
 import threading
+from html.parser import HTMLParser
 import time
 from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from typing import Callable, Optional
-from urllib.parse import urlsplit, urlunsplit
+from urllib.parse import urljoin, urlsplit, urlunsplit
 
 from . import pages, resolve
 from .net import NetError, Session, fetch_head
@@ -26,6 +27,7 @@ MAX_INPUTS = 500  # addresses resolved per batch
 WORKERS = 6
 CACHE_SECONDS = 300
 CACHE_ENTRIES = 64
+MAX_PAGES = 20  # pages of one paginated listing page followed at most
 
 OCTET_TYPES = ("", "application/octet-stream", "binary/octet-stream")
 
@@ -118,6 +120,12 @@ def inspect(session: Session, url: str, depth: int = 0, log=lambda message: None
     info = pages.parse_html(text, final)
     linked = _unique(info.playlist_links)
     direct = info.entries()
+    following = next_page(text, final)
+    if following:
+        direct = _unique(direct + _later_pages(session, following, final, log))
+        if len(direct) >= 2 and not (depth == 0 and linked):
+            return Found("listing", url, title=info.title or urlsplit(final).hostname or final,
+                         thumbnail=info.thumbnail, channel=info.channel, entries=direct)
     if depth == 0 and linked and len(linked) + (1 if direct else 0) >= 2:
         return _with_sections(session, url, final, info, linked, direct, log)
     if depth == 0 and len(linked) == 1 and not direct:
@@ -131,6 +139,48 @@ def inspect(session: Session, url: str, depth: int = 0, log=lambda message: None
         return Found("listing", url, title=res.title, thumbnail=res.thumbnail, channel=res.channel,
                      entries=list(res.entries))
     return Found("single", url, title=res.title, thumbnail=res.thumbnail, channel=res.channel)
+
+
+class _NextLink(HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.href = ""
+
+    def handle_starttag(self, tag, attrs):
+        if self.href or tag not in ("a", "link"):
+            return
+        values = dict(attrs)
+        if "next" in (values.get("rel") or "").lower().split() and values.get("href"):
+            self.href = values["href"].strip()
+
+
+def next_page(html: str, base: str) -> str:
+    """The address of the page a listing continues on (rel="next"), or ""."""
+    parser = _NextLink()
+    try:
+        parser.feed(html)
+        parser.close()
+    except Exception:
+        pass
+    if not parser.href:
+        return ""
+    target = urljoin(base, parser.href)
+    return target if urlsplit(target).scheme in ("http", "https") else ""
+
+
+def _later_pages(session, url, first, log) -> list:
+    """The media of the pages after the first, following rel="next" links."""
+    entries, seen = [], {first}
+    while url and url not in seen and len(seen) <= MAX_PAGES:
+        seen.add(url)
+        try:
+            final, _, _, text = _read(session, url)
+        except NetError as err:
+            log("%s: %s" % (url, err))
+            break
+        entries += pages.parse_html(text, final).entries()
+        url = next_page(text, final)
+    return entries
 
 
 def _unique(links):
