@@ -8,7 +8,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from fixtures.enginecase import EngineCase  # noqa: E402
 from fixtures.httpserver import embed_page, free_port, listing_page, m3u  # noqa: E402
-from fixtures.media import media_bytes, subtitle_vtt  # noqa: E402
+from fixtures.media import hls_files, media_bytes, subtitle_vtt  # noqa: E402
 
 REQUIRED = ("url", "availableQualities", "probed", "isListing", "listingKind")
 
@@ -31,6 +31,11 @@ class AnalyzeTest(EngineCase):
               "audio/x-mpegurl")
         s.add_page("/text", "<html><head><title>Just words</title></head><body><p>Hi</p></body></html>")
         s.add("/moved", status=302, location="/watch")
+        s.add("/get?id=7", media_bytes("video.mp4"), "application/octet-stream",
+              headers={"Content-Disposition": "attachment; filename*=UTF-8''Caf%C3%A9%20tour.mp4"})
+        s.add("/mislabelled", media_bytes("video.mp4"), "text/html")
+        for name, data in hls_files().items():
+            s.add("/hls/" + name, data, "application/vnd.apple.mpegurl" if name.endswith(".m3u8") else "video/mp2t")
 
     def analyze(self, url):
         return self.eng.call("analyze", {"url": url, "cookieSource": "None", "cookiesFile": "",
@@ -48,6 +53,9 @@ class AnalyzeTest(EngineCase):
             (u("/moved"), False, "Embedded clip", ["360p", "audio"], True, {}),
             (u("/multi"), False, "Two sizes", ["720p", "360p", "audio"], True, {}),
             (u("/list"), True, "My list", [], False, {"listingKind": "playlist"}),
+            (u("/get?id=7"), False, "Café tour", ["360p", "audio"], True, {}),
+            (u("/mislabelled"), False, "mislabelled", ["360p", "audio"], True, {}),
+            (u("/hls/index.m3u8"), False, "index", ["360p", "audio"], True, {"extractor": "hls"}),
             (u("/list.m3u"), True, "list", [], False, {"listingKind": "playlist"}),
         ]
         for url, listing, title, qualities, has_duration, extra in cases:

@@ -7,6 +7,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
 from fixtures.enginecase import EngineCase  # noqa: E402
 from fixtures.media import media_bytes  # noqa: E402
@@ -185,6 +186,41 @@ class DownloadTest(EngineCase):
         result = self.assert_done(self.start_download(self.srv.url("/list.m3u"), allowListing=True)[0])
         folder = Path(result["path"])
         self.assertEqual(sorted(p.name for p in folder.iterdir()), ["One.mp4", "Two.mp4"])
+
+    def test_paused_listing_continues_in_the_same_folder(self):
+        self.srv.add("/one.mp4", self.video, "video/mp4")
+        two = self.srv.add("/two.mp4", self.video, "video/mp4", hold_at=6000)
+        self.srv.add("/pl.m3u", "#EXTM3U\n#PLAYLIST:Set\n#EXTINF:2,One\n/one.mp4\n#EXTINF:2,Two\n/two.mp4\n",
+                     "audio/x-mpegurl")
+        rid, job = self.start_download(self.srv.url("/pl.m3u"), allowListing=True)
+        self.eng.wait_event(lambda e: e["event"] == "job.progress" and e["params"]["jobId"] == job
+                            and e["params"]["fragment"] == 2 and e["params"]["fraction"] > 0.5)
+        self.eng.result("download.pause", {"jobId": job})
+        self.assertEqual(self.assert_error(rid)["detail"], "paused")
+        two.gate.set()
+        self.srv.clear_log()
+        result = self.assert_done(self.eng.send("download.start", self.download_params(
+            self.srv.url("/pl.m3u"), job, allowListing=True)))
+        self.assertEqual(result["path"], str(self.out / "Set"))
+        self.assertEqual(self.files_in(self.out), ["Set"])
+        self.assertEqual(self.files_in(self.out / "Set"), ["One.mp4", "Two.mp4"])
+        self.assertEqual(self.srv.requests_for("/one.mp4", "GET"), [])  # finished entries are not fetched again
+        self.assertEqual(self.srv.requests_for("/two.mp4", "GET")[-1].header("Range"), "bytes=6000-")
+
+    def test_hls_stream_is_saved_as_one_file(self):
+        from fixtures.media import hls_files
+        for name, data in hls_files().items():
+            self.srv.add("/s/" + name, data, "video/mp2t")
+        self.srv.add_page("/live", '<html><head><title>Streamed</title></head><body>'
+                                   '<video src="/s/index.m3u8"></video></body></html>')
+        rid, job = self.start_download(self.srv.url("/live"))
+        path = Path(self.assert_done(rid)["path"])
+        self.assertEqual(path.name, "Streamed.mp4")
+        from vamber_engine import media
+        info = media.probe(str(path))
+        self.assertTrue(info.has_video and info.has_audio)
+        self.assertAlmostEqual(info.duration, 2.0, delta=0.3)
+        self.assertEqual(self.files_in(self.out), ["Streamed.mp4"])
 
     def test_unknown_container_is_a_params_error(self):
         rid, _ = self.start_download(self.srv.url("/x.mp4"), container="AVI")

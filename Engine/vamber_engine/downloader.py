@@ -228,6 +228,21 @@ class DownloadManager:
         self.log = log
         self._jobs: dict[str, _Job] = {}
         self._lock = threading.Lock()
+        self._prune()
+
+    def _prune(self):
+        """Forgets kept downloads whose partial file is gone (removed by hand, or a cleaned folder)."""
+        for path in self.state_dir.glob("*.json"):
+            try:
+                state = json.loads(path.read_text("utf-8"))
+                part = state.get("partPath") or state.get("folder")
+            except (OSError, ValueError, AttributeError):
+                part = None
+            if not part or not os.path.exists(part):
+                try:
+                    path.unlink()
+                except OSError:
+                    pass
 
     # control
     def pause(self, job_id: str) -> bool:
@@ -353,26 +368,54 @@ class DownloadManager:
         return self._download_one(job, session, res, out_dir, req.fileName, progress_span=None)
 
     def _run_listing(self, job: _Job, session: Session, res: Resolved, out_dir: Path) -> dict:
-        """Every entry of a listing, one after another, into a folder named after it."""
+        """Every entry of a listing, one after another, into a folder named after it. A paused listing
+        continues in the same folder with the entries it has not finished."""
         req = job.req
-        folder = _unique_path(out_dir, pages.safe_filename(res.title, "playlist"), "")
-        folder.mkdir(parents=True, exist_ok=True)
+        list_key = "%s#listing" % req.jobId
+        state = self._load_state(list_key)
+        if state and state.get("url") == req.url and os.path.isdir(state.get("folder", "")):
+            folder = Path(state["folder"])
+        else:
+            folder = _unique_path(out_dir, pages.safe_filename(res.title, "playlist"), "")
+            folder.mkdir(parents=True, exist_ok=True)
+            state = {"jobId": list_key, "url": req.url, "folder": str(folder), "done": []}
+            self._save_state(list_key, state)
         count = len(res.entries)
-        done = 0
-        for index, entry in enumerate(res.entries):
-            job.check()
-            try:
-                sub = resolve(session, entry.url)
-                if sub.is_listing:
+        finished = set(state.get("done") or [])
+        try:
+            for index, entry in enumerate(res.entries):
+                job.check()
+                if entry.url in finished:
                     continue
-                sub.title = entry.title or sub.title
-                self._download_one(job, session, sub, folder, "", progress_span=(index, count), playlist=res.title,
-                                   state_key="%s#%d" % (req.jobId, index))
-                done += 1
-            except (NetError, NotMedia, DownloadError) as err:
-                self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
-        if done == 0:
+                try:
+                    sub = resolve(session, entry.url)
+                    if sub.is_listing:
+                        continue
+                    sub.title = entry.title or sub.title
+                    self._download_one(job, session, sub, folder, "", progress_span=(index, count),
+                                       playlist=res.title, state_key="%s#%d" % (req.jobId, index))
+                    finished.add(entry.url)
+                    state["done"] = sorted(finished)
+                    self._save_state(list_key, state)
+                except (NetError, NotMedia) as err:
+                    self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
+                except DownloadError as err:
+                    if err.code == CANCELLED:
+                        raise
+                    self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
+        except (_Stop, DownloadError) as stop:
+            cancelled = isinstance(stop, _Stop) and str(stop) == "cancel" or \
+                (isinstance(stop, DownloadError) and stop.code == CANCELLED and stop.detail != "paused")
+            if cancelled:
+                for index in range(count):
+                    key = "%s#%d" % (req.jobId, index)
+                    self._discard(key, self._load_state(key))
+                self._discard_state_only(list_key)
+            raise
+        if not finished:
+            self._discard_state_only(list_key)
             raise DownloadError(FAILED, "None of the %d media of %s could be downloaded." % (count, res.title))
+        self._discard_state_only(list_key)
         self.emit("job.state", {"jobId": req.jobId, "state": "done", "filename": str(folder)})
         return {"jobId": req.jobId, "path": str(folder), "title": res.title}
 

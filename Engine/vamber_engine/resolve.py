@@ -82,7 +82,9 @@ def resolve(session: Session, url: str) -> Resolved:
         if kind is None and ctype in ("", "application/octet-stream", "binary/octet-stream"):
             kind = _sniff_remote(session, final)
         if kind in ("video", "audio"):
-            return Resolved(url=url, kind="media", final_url=final, title=pages.title_from_url(final),
+            return Resolved(url=url, kind="media", final_url=final,
+                            title=_disposition_title(head.headers.get("Content-Disposition", ""))
+                            or pages.title_from_url(final),
                             sources=[pages.MediaRef(final, ctype if ctype.startswith(("video/", "audio/")) else "")],
                             content_type=ctype, size=head.total_size(),
                             ranges=head.headers.get("Accept-Ranges", "").lower() == "bytes" or head.status == 206)
@@ -90,15 +92,41 @@ def resolve(session: Session, url: str) -> Resolved:
         head.close()
 
     with session.open(final) as resp:
-        data = resp.read_all(PAGE_LIMIT)
+        data = resp.read_all(512)
         ctype = resp.content_type
         final = resp.url
+        if sniff(data) and not pages.looks_like_html(data) and not pages.looks_like_m3u(data):
+            # A media file the server calls something else.
+            return Resolved(url=url, kind="media", final_url=final, title=pages.title_from_url(final),
+                            sources=[pages.MediaRef(final)], content_type=ctype, size=resp.total_size(),
+                            ranges=resp.headers.get("Accept-Ranges", "").lower() == "bytes")
+        data += resp.read_all(PAGE_LIMIT - len(data))
         charset_text = _decode(data, resp.headers.get("Content-Type") or "")
     if kind == "playlist" or pages.looks_like_m3u(data):
         return _from_playlist(url, final, charset_text)
     if ctype in pages.HTML_TYPES or pages.looks_like_html(data):
         return _from_page(url, final, charset_text)
     raise NotMedia("%s holds no video or audio (the server sent %s)." % (final, ctype or "data of unknown type"))
+
+
+def _disposition_title(header: str) -> str:
+    """The title a Content-Disposition file name gives ("" when none)."""
+    import re
+    from urllib.parse import unquote
+    m = re.search(r"filename\*\s*=\s*([\w-]+)''([^;]+)", header, re.I)
+    if m:
+        try:
+            name = unquote(m.group(2).strip().strip('"'), encoding=m.group(1) or "utf-8")
+        except LookupError:
+            name = unquote(m.group(2).strip().strip('"'))
+    else:
+        m = re.search(r'filename\s*=\s*"([^"]*)"|filename\s*=\s*([^;]+)', header, re.I)
+        if not m:
+            return ""
+        name = (m.group(1) if m.group(1) is not None else m.group(2)).strip()
+    name = name.replace("\\", "/").rsplit("/", 1)[-1]
+    return pages.title_from_url("http://x/" + name.replace("%", "%25").replace("?", "%3F").replace("#", "%23")) \
+        if name else ""
 
 
 def _sniff_remote(session: Session, url: str) -> Optional[str]:
