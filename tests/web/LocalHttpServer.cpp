@@ -68,6 +68,9 @@ void LocalHttpServer::serve(QTcpSocket* socket) {
         headers += "Cache-Control: max-age=3600\r\n";
         body = "<!doctype html><html><head><title>cached-" + QByteArray::number(m_cachedHits) +
                "</title></head><body>cached</body></html>";
+    } else if (path == "/untitled") {
+        headers += "Cache-Control: no-store\r\n";
+        body = "<!doctype html><html><body>no title</body></html>";
     } else {
         headers += "Cache-Control: no-store\r\n";
     }

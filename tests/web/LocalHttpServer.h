@@ -10,7 +10,8 @@
 // A tiny HTTP/1.1 server on 127.0.0.1 for the browser tests, also spoken to as a proxy. Routes:
 //   /set     sets the cookies listed in setCookieHeaders()
 //   /cached  a response the browser may keep for an hour; its body counts the requests that reached us
-//   anything else: a small HTML page
+//   /untitled a document without a title
+//   anything else: a small HTML page titled "page"
 // Every request is recorded with its Host and Cookie headers.
 class LocalHttpServer : public QObject {
     Q_OBJECT
