@@ -98,6 +98,33 @@ class ConversionTest(EngineCase):
                          [("video", "A page video.mp4"), ("thumbnail", "A page video.jpg")])
 
 
+class PauseDuringConversionTest(EngineCase):
+    def test_pause_while_converting_keeps_the_download_and_converts_on_resume(self):
+        import shutil
+        import stat
+        tools = self.tmp / "slow-tools"
+        tools.mkdir()
+        (tools / "ffprobe").symlink_to(shutil.which("ffprobe"))
+        slow = tools / "ffmpeg"
+        slow.write_text('#!/bin/sh\nsleep 1\nexec "%s" "$@"\n' % shutil.which("ffmpeg"))
+        slow.chmod(slow.stat().st_mode | stat.S_IEXEC)
+        eng = self.restart_engine({"VAMBER_FFMPEG_DIR": str(tools)})
+        self.srv.add("/song.mp4", media_bytes("video.mp4"), "video/mp4")
+        rid, job = self.start_download(self.srv.url("/song.mp4"), audioOnly=True)
+        eng.wait_event(lambda e: e["event"] == "job.state" and e["params"]["state"] == "converting")
+        eng.result("download.pause", {"jobId": job})
+        self.assertEqual(eng.reply(rid, 10)["error"]["detail"], "paused")
+        left = [p.name for p in self.out.iterdir()]
+        self.assertEqual(len(left), 1)
+        self.assertTrue(left[0].endswith(".mp4.part"), left)  # the whole download, nothing half-converted
+        self.srv.clear_log()
+        result = eng.reply(self.eng.send("download.start", self.download_params(self.srv.url("/song.mp4"), job,
+                                                                                audioOnly=True)), 30)["result"]
+        self.assertEqual(Path(result["path"]).name, "song.mp3")
+        self.assertEqual(self.files_in(self.out), ["song.mp3"])
+        self.assertEqual(self.srv.requests_for("/song.mp4", "GET"), [])  # the kept download is not fetched again
+
+
 class MissingToolsTest(EngineCase):
     """Without ffmpeg and ffprobe, plain downloads still work and conversions say what is missing."""
 

@@ -613,61 +613,71 @@ class DownloadManager:
         else:
             ext = VIDEO_CONTAINERS.get(req.container, src_ext or ".mp4")
 
-        subs_files, subs_embed = [], []
-        if req.subtitleMode in ("file", "embed", "both") and res.tracks:
-            fetched = self._fetch_subtitles(job, session, res.tracks, part.parent)
-            if req.subtitleMode in ("embed", "both") and not audio_out and ext in SUBTITLE_CODECS:
-                subs_embed = fetched
-            if req.subtitleMode in ("file", "both"):
-                subs_files = fetched
-
-        cover: Optional[Path] = None
-        if req.saveThumbnail or (req.embedCover and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")):
-            cover = self._fetch_thumbnail(job, session, res.thumbnail, part, has_video)
-
-        codec_choice = VIDEO_ENCODERS.get(req.videoCodec) if not audio_out else None
-        needs_codec = codec_choice is not None and (info is None or info.video_codec != codec_choice[0])
-        wants_cover = req.embedCover and cover is not None and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")
-        needs_work = (ext != src_ext or bool(subs_embed) or needs_codec or wants_cover
-                      or (audio_out and info is not None and info.has_video))
-        temp_out: Optional[Path] = None
+        # Subtitles and covers fetched for the job are removed whatever happens (pause, failure);
+        # the ones kept have been moved beside the file by then.
+        temps: list[Path] = []
         try:
-            if needs_work:
-                try:
-                    media.require("ffmpeg")
-                except media.MissingTool as err:
-                    raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
-                temp_out = _unique_path(part.parent, ".%s.converting" % stem, ext, exact=True)
-                self._convert(job, part, temp_out, ext, audio_out, info, subs_embed, cover if wants_cover else None,
-                              codec_choice if needs_codec else None)
-                produced = temp_out
-            else:
-                produced = part
-            job.check()
-            final = _place(produced, out_dir, stem, ext)
-            temp_out = None
-        finally:
-            if temp_out is not None and temp_out.exists():
-                temp_out.unlink()
-        if produced is not part:
-            try:
-                part.unlink()
-            except FileNotFoundError:
-                pass
-        for path in subs_embed:
-            if path not in subs_files:
-                _unlink_quietly(path)
+            subs_files, subs_embed = [], []
+            if req.subtitleMode in ("file", "embed", "both") and res.tracks:
+                fetched = self._fetch_subtitles(job, session, res.tracks, part.parent)
+                temps.extend(fetched)
+                if req.subtitleMode in ("embed", "both") and not audio_out and ext in SUBTITLE_CODECS:
+                    subs_embed = fetched
+                if req.subtitleMode in ("file", "both"):
+                    subs_files = fetched
 
-        saved_subs = []
-        for path in subs_files:
-            lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else "und"
-            saved_subs.append(str(_place(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
-        thumb_path = ""
-        if cover is not None:
-            if req.saveThumbnail:
-                thumb_path = str(_place(cover, out_dir, final.stem, cover.suffix))
-            else:
-                _unlink_quietly(cover)
+            cover: Optional[Path] = None
+            if req.saveThumbnail or (req.embedCover and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")):
+                cover = self._fetch_thumbnail(job, session, res.thumbnail, part, has_video)
+                if cover is not None:
+                    temps.append(cover)
+
+            codec_choice = VIDEO_ENCODERS.get(req.videoCodec) if not audio_out else None
+            needs_codec = codec_choice is not None and (info is None or info.video_codec != codec_choice[0])
+            wants_cover = req.embedCover and cover is not None and ext in (".mp3", ".m4a", ".mp4", ".mov", ".mkv", ".flac")
+            needs_work = (ext != src_ext or bool(subs_embed) or needs_codec or wants_cover
+                          or (audio_out and info is not None and info.has_video))
+            temp_out: Optional[Path] = None
+            try:
+                if needs_work:
+                    try:
+                        media.require("ffmpeg")
+                    except media.MissingTool as err:
+                        raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
+                    temp_out = _unique_path(part.parent, ".%s.converting" % stem, ext, exact=True)
+                    self._convert(job, part, temp_out, ext, audio_out, info, subs_embed, cover if wants_cover else None,
+                                  codec_choice if needs_codec else None)
+                    produced = temp_out
+                else:
+                    produced = part
+                job.check()
+                final = _place(produced, out_dir, stem, ext)
+                temp_out = None
+            finally:
+                if temp_out is not None and temp_out.exists():
+                    temp_out.unlink()
+            if produced is not part:
+                try:
+                    part.unlink()
+                except FileNotFoundError:
+                    pass
+            for path in subs_embed:
+                if path not in subs_files:
+                    _unlink_quietly(path)
+
+            saved_subs = []
+            for path in subs_files:
+                lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else "und"
+                saved_subs.append(str(_place(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
+            thumb_path = ""
+            if cover is not None:
+                if req.saveThumbnail:
+                    thumb_path = str(_place(cover, out_dir, final.stem, cover.suffix))
+                else:
+                    _unlink_quietly(cover)
+        finally:
+            for path in temps:
+                _unlink_quietly(path)
         self._discard_state_only(key)
 
         kind = "audio" if audio_out or not has_video else "video"

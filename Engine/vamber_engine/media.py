@@ -100,6 +100,8 @@ def probe(target: str, headers: str = "", timeout: float = 20.0) -> ProbeResult:
     """ffprobe of a local file or a remote address (headers: raw "Name: value\\r\\n" lines)."""
     exe = require("ffprobe")
     cmd = [exe, "-v", "error", "-print_format", "json", "-show_format", "-show_streams"]
+    if "://" in target:
+        cmd += ["-rw_timeout", str(int(timeout * 1e6))]  # a server that stops answering ends the probe
     if headers and "://" in target:
         cmd += ["-headers", headers]
     cmd.append(target)
