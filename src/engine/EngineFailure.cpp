@@ -1,0 +1,10 @@
+#include "EngineFailure.h"
+
+const char* EngineFailure::what() const noexcept {
+    try {
+        m_what = text().toStdString();
+    } catch (...) {
+        return "engine failure";
+    }
+    return m_what.c_str();
+}
