@@ -107,7 +107,8 @@ QCoro::Task<std::optional<QJsonValue>> EngineClient::exchange(QString method,
                                                               std::optional<QJsonObject> params) {
     // No member is touched after the suspension: the waiter carries the outcome.
     const std::shared_ptr<Waiter> waiter = send(method, params);
-    co_await ReplyAwaiter{waiter};
+    ReplyAwaiter awaiter{waiter.get()};
+    co_await awaiter;
     if (waiter->error)
         std::rethrow_exception(waiter->error);
     co_return waiter->result;
@@ -317,7 +318,8 @@ QCoro::Task<void> EngineClient::stop() {
                 settle(shutdown, std::nullopt, std::make_exception_ptr(EngineLaunchError::stopped()));
             }
         });
-        co_await ReplyAwaiter{shutdown};
+        ReplyAwaiter awaiter{shutdown.get()};
+        co_await awaiter;
         if (childGone())
             co_return;
     }

@@ -79,8 +79,10 @@ private:
         std::coroutine_handle<> handle;
     };
 
+    // Holds a plain pointer: the awaiting frame keeps the waiter alive, and g++ 12 may destroy
+    // temporaries of a co_await expression twice.
     struct ReplyAwaiter {
-        std::shared_ptr<Waiter> waiter;
+        Waiter* waiter;
         bool await_ready() const noexcept { return waiter->delivered; }
         void await_suspend(std::coroutine_handle<> h) noexcept { waiter->handle = h; }
         void await_resume() const noexcept {}
