@@ -97,8 +97,6 @@ void BrowserProfile::startGeneration(int number) {
     const bool keepSession =
         m_profile->persistentCookiesPolicy() == QWebEngineProfile::ForcePersistentCookies;
     m_mirror = new CookieMirror(m_profile->cookieStore(), std::move(folder), keepSession);
-    // Starts the web engine's own cookie store, so cookies set through it are reported at once.
-    m_profile->cookieStore()->loadAllCookies();
 }
 
 QWebEnginePage* BrowserProfile::createPage(QObject* parent) {

@@ -105,7 +105,8 @@ CookieMirror::CookieMirror(QWebEngineCookieStore* store, std::optional<PrivateFo
                            bool keepSessionCookies, QObject* parent)
     : QObject(parent), m_store(store), m_folder(std::move(folder)) {
     m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(0);
+    // A page load sets its cookies in a burst: one write for the lot. Destruction writes what is pending.
+    m_saveTimer.setInterval(200);
     connect(&m_saveTimer, &QTimer::timeout, this, &CookieMirror::flush);
     load(keepSessionCookies);
     if (m_store) {
@@ -149,7 +150,8 @@ void CookieMirror::remove(const QNetworkCookie& cookie) {
 
 void CookieMirror::scheduleSave() {
     m_dirty = true;
-    m_saveTimer.start();
+    if (!m_saveTimer.isActive())
+        m_saveTimer.start();
     Q_EMIT changed();
 }
 

@@ -31,7 +31,7 @@ public:
     // left out.
     QList<QNetworkCookie> cookies() const;
 
-    // Writes pending changes to disk now (they are otherwise written on the next event-loop turn).
+    // Writes pending changes to disk now (they are otherwise written 200 ms after the first of them).
     void flush();
     // Stops following the store and forgets the copy without writing it (the storage is being wiped).
     void abandon();
