@@ -220,6 +220,19 @@ class DownloadTest(EngineCase):
         self.assertAlmostEqual(info.duration, 2.0, delta=0.3)
         self.assertEqual(self.files_in(self.out), ["Streamed.mp4"])
 
+    def test_body_without_length_and_unusable_folder(self):
+        self.srv.add("/nolen.mp4", self.video, "video/mp4", send_length=False, rate=len(self.video) * 4)
+        rid, job = self.start_download(self.srv.url("/nolen.mp4"))
+        self.assertEqual(Path(self.assert_done(rid)["path"]).read_bytes(), self.video)
+        progress = [e["params"] for e in self.eng.events_for(job, "job.progress")]
+        self.assertEqual(progress[0]["total"], 0)  # unknown while it lasts...
+        self.assertEqual((progress[-1]["total"], progress[-1]["fraction"]), (len(self.video), 1.0))  # ...then known
+        blocker = self.out / "a file"
+        blocker.write_bytes(b"")
+        err = self.assert_error(self.start_download(self.srv.url("/nolen.mp4"), outputDir=str(blocker / "sub"))[0])
+        self.assertEqual(err["detail"], "outputDir")
+        self.assertIn(str(blocker / "sub"), err["message"])
+
     def test_unknown_container_is_a_params_error(self):
         rid, _ = self.start_download(self.srv.url("/x.mp4"), container="AVI")
         err = self.assert_error(rid)
