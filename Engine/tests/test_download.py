@@ -2,6 +2,7 @@
 
 import math
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -29,8 +30,10 @@ class DownloadTest(EngineCase):
 
     def test_direct_file_with_live_progress_and_events_in_order(self):
         self.srv.add("/files/Clip_one.mp4", self.video, "video/mp4", rate=len(self.video) * 2, chunk=2048)
+        began = time.monotonic()
         rid, job = self.start_download(self.srv.url("/files/Clip_one.mp4"))
         result = self.assert_done(rid)
+        took = time.monotonic() - began
         path = Path(result["path"])
         self.assertEqual(path, self.out / "Clip one.mp4")
         self.assertEqual(path.read_bytes(), self.video)
@@ -58,8 +61,8 @@ class DownloadTest(EngineCase):
                 self.assertTrue(math.isfinite(p[key]) and p[key] >= 0, p)
             self.assertEqual(p["speedEngine"]["downloaded"], p["downloaded"])
         self.assertTrue(any(p["speed"] > 0 for p in progress))
-        # about half a second of transfer: never much more than 10 progress events a second
-        self.assertLessEqual(len(progress), 12, len(progress))
+        # never much more than 10 progress events a second
+        self.assertLessEqual(len(progress), took * 10 + 2, (len(progress), took))
 
     def test_pause_then_resume_continues_with_a_range_request(self):
         for ranges in (True, False):

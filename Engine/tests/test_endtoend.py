@@ -15,7 +15,7 @@ from fixtures.media import media_bytes  # noqa: E402
 class EndToEndTest(EngineCase):
     def test_analyse_download_pause_resume_library_trash(self):
         video = media_bytes("video720.mp4")
-        route = self.srv.add("/media/talk.mp4", video, "video/mp4", rate=len(video) * 3, chunk=4096,
+        route = self.srv.add("/media/talk.mp4", video, "video/mp4", rate=len(video), chunk=4096,
                              hold_at=len(video) // 2)
         self.srv.add("/media/poster.jpg", media_bytes("poster.jpg"), "image/jpeg")
         self.srv.add_page("/talks/42", embed_page("A talk about testing", "/media/talk.mp4",
