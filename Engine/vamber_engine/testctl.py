@@ -44,6 +44,9 @@ class TestControls:
         self.engine = engine
         self.argv = list(argv)
         self.shutdown_mode = "normal"
+        # "test.exit" with signal 2 must end the process by that signal, not raise KeyboardInterrupt.
+        if threading.current_thread() is threading.main_thread():
+            signal.signal(signal.SIGINT, signal.SIG_DFL)
         self._lock = threading.RLock()
         self._requests = []
         self._scripts = collections.defaultdict(collections.deque)  # method -> deque of [answer, times]
