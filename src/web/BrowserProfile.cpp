@@ -86,11 +86,20 @@ void BrowserProfile::startGeneration(int number) {
     }
     m_generation = number;
     if (folder) {
-        m_profile = new QWebEngineProfile(QStringLiteral("vamber-%1").arg(generationName(number)));
+        const QString name = QStringLiteral("vamber-%1").arg(generationName(number));
+        m_profile = new QWebEngineProfile(name);
         m_profile->setPersistentStoragePath(folder->path());
         m_profile->setCachePath(folder->filePath(QStringLiteral("cache")));
         m_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         m_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+        // Making a named profile writes its preferences (a media device salt) in the web engine's own
+        // default place before our folder is set; nothing of the browser may stay outside our folder.
+        const QString engineFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                                     QStringLiteral("/QtWebEngine");
+        if (engineFolder + QLatin1Char('/') + name != folder->path()) {
+            QDir(engineFolder + QLatin1Char('/') + name).removeRecursively();
+            QDir().rmdir(engineFolder); // only when nothing else is in it
+        }
     } else {
         m_profile = new QWebEngineProfile();
     }

@@ -1,6 +1,7 @@
 #include "BrowserCookies.h"
 #include "BrowserProfile.h"
 #include "LocalHttpServer.h"
+#include "TestHome.h"
 #include "WebTestApp.h"
 
 #include <QCoro/QCoroTask>
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineCookieStore>
@@ -184,6 +186,9 @@ private Q_SLOTS:
         QCOMPARE(readAll(path), expected);
         QCOMPARE(modeOf(path), mode_t(0600));
         QCOMPARE(modeOf(exports), mode_t(0700));
+        // Nothing of the browser is left in the web engine's own default place.
+        QVERIFY(!QFileInfo::exists(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                                   QStringLiteral("/QtWebEngine")));
     }
 
     void noMatchKeepsTheOlderFile() {
@@ -324,6 +329,7 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
+    TestHome home;
     WebTestApp app(argc, argv);
     TestBrowserCookies test;
     WebTestApp::routeAllTrafficTo(test.port());

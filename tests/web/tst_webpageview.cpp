@@ -1,6 +1,7 @@
 #include "BrowserPage.h"
 #include "BrowserProfile.h"
 #include "LocalHttpServer.h"
+#include "TestHome.h"
 #include "WebPageView.h"
 #include "WebTestApp.h"
 
@@ -91,6 +92,7 @@ private Q_SLOTS:
 };
 
 int main(int argc, char** argv) {
+    TestHome home;
     WebTestApp app(argc, argv);
     TestWebPageView test;
     WebTestApp::routeAllTrafficTo(test.port());
