@@ -1,10 +1,9 @@
 #include "EngineClient.h"
 #include "EngineFailure.h"
 #include "EngineLocations.h"
+#include "EngineTypesSession.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
@@ -13,25 +12,21 @@
 
 namespace {
 
-QString joined(const QJsonValue& v) {
-    QStringList items;
-    for (const QJsonValue& item : v.toArray())
-        items << item.toString();
-    return items.join(QStringLiteral(", "));
-}
-
-void printHello(const QJsonObject& hello) {
+void printHello(const EngineHello& hello) {
+    const QString sep = QStringLiteral(", ");
+    const EngineHello::Capabilities& caps = hello.capabilities;
     QTextStream out(stdout);
-    out << "Engine " << hello.value(QLatin1String("engineVersion")).toString() << '\n';
-    out << "  script:            " << hello.value(QLatin1String("enginePath")).toString() << '\n';
-    out << "  interpreter:       " << hello.value(QLatin1String("python")).toString() << '\n';
-    out << "  ffmpeg folder:     " << hello.value(QLatin1String("ffmpegDir")).toString() << '\n';
-    out << "  download workers:  " << hello.value(QLatin1String("downloadWorkers")).toInteger() << '\n';
-    out << "  media extensions:  " << joined(hello.value(QLatin1String("mediaExtensions"))) << '\n';
-    out << "  methods:           " << joined(hello.value(QLatin1String("methods"))) << '\n';
-    const QJsonObject caps = hello.value(QLatin1String("capabilities")).toObject();
-    for (auto it = caps.constBegin(); it != caps.constEnd(); ++it)
-        out << "  " << it.key() << ": " << joined(it.value()) << '\n';
+    out << "Engine " << hello.engineVersion << '\n';
+    out << "  script:            " << hello.enginePath << '\n';
+    out << "  interpreter:       " << hello.python << '\n';
+    out << "  ffmpeg folder:     " << hello.ffmpegDir << '\n';
+    out << "  download workers:  " << hello.downloadWorkers << '\n';
+    out << "  media extensions:  " << hello.mediaExtensions.join(sep) << '\n';
+    out << "  methods:           " << hello.methods.join(sep) << '\n';
+    out << "  qualities:         " << caps.qualities.join(sep) << '\n';
+    out << "  containers:        " << caps.containers.join(sep) << '\n';
+    out << "  video codecs:      " << caps.videoCodecs.join(sep) << '\n';
+    out << "  cookie sources:    " << caps.cookieSources.join(sep) << '\n';
 }
 
 QCoro::Task<int> run(EngineClient* client) {
@@ -43,8 +38,8 @@ QCoro::Task<int> run(EngineClient* client) {
     }
     int status = 0;
     try {
-        const QJsonValue hello = co_await client->call(QStringLiteral("hello"));
-        printHello(hello.toObject());
+        const EngineHello hello = co_await client->request<EngineHello>(QStringLiteral("hello"));
+        printHello(hello);
     } catch (const EngineFailure& e) {
         QTextStream(stderr) << e.text() << '\n';
         status = 1;
