@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -218,6 +219,27 @@ private Q_SLOTS:
         BrowserCookies cookies(&profile, link);
         QCOMPARE(QCoro::waitFor(cookies.exportFor(url(QStringLiteral("www.site.test"), QStringLiteral("/")))),
                  QString());
+        QVERIFY(QDir(target).isEmpty());
+    }
+
+    void refusedProfileFolderKeepsNothingButStillWorks() {
+        QTemporaryDir tmp;
+        const QString target = tmp.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(target));
+        const QString link = tmp.filePath(QStringLiteral("browser"));
+        QVERIFY(QFile::link(target, link));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("Browser data will not be kept")));
+        auto profile = std::make_unique<BrowserProfile>(link);
+        QVERIFY(!profile->isPersistent());
+        QCOMPARE(profile->storageFolder(), QString());
+        fillJar(*profile);
+        BrowserCookies cookies(profile.get(), tmp.filePath(QStringLiteral("exports")));
+        const QString address = url(QStringLiteral("www.site.test"), QStringLiteral("/"));
+        QVERIFY(!QCoro::waitFor(cookies.exportFor(address)).isEmpty());
+        QCoro::waitFor(cookies.clearAll());
+        QCOMPARE(QCoro::waitFor(cookies.exportFor(address)), QString());
+        profile.reset();
         QVERIFY(QDir(target).isEmpty());
     }
 
