@@ -129,6 +129,26 @@ class DownloadTest(EngineCase):
         self.assertEqual(Path(result["path"]).read_bytes(), self.video)
         self.assertEqual(self.srv.requests_for("/d.mp4", "GET")[-1].header("Range"), "bytes=10000-")
 
+    def test_server_sending_another_range_gets_the_whole_file_fetched(self):
+        self.srv.add("/w.mp4", self.video, "video/mp4", drop_after=10000)
+        rid, job = self.start_download(self.srv.url("/w.mp4"))
+        self.assertIn("error", self.eng.reply(rid, 20))
+        video = self.video
+
+        def wrong_range(handler):  # answers every range from byte 5000, whatever was asked
+            start = 5000 if handler.headers.get("Range") is not None else 0
+            handler.send_response(206 if start else 200)
+            handler.send_header("Content-Type", "video/mp4")
+            if start:
+                handler.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(video) - 1, len(video)))
+            handler.send_header("Content-Length", str(len(video) - start))
+            handler.end_headers()
+            if handler.command != "HEAD":
+                handler.wfile.write(video[start:])
+        self.srv.add("/w.mp4", handler=wrong_range)
+        result = self.assert_done(self.eng.send("download.start", self.download_params(self.srv.url("/w.mp4"), job)))
+        self.assertEqual(Path(result["path"]).read_bytes(), self.video)
+
     def test_two_downloads_at_once_and_requests_stay_answered(self):
         a = self.srv.add("/a.mp4", self.video, "video/mp4", hold_at=5000)
         other = media_bytes("audio.m4a")

@@ -317,7 +317,20 @@ class DownloadManager:
                 raise DownloadError(FAILED, "This download is already running.", "running")
             self._jobs[req.jobId] = job
         try:
-            return self._run(job)
+            try:
+                return self._run(job)
+            except NetError as err:
+                raise DownloadError(FAILED, str(err), err.kind) from err
+            except NotMedia as err:
+                raise DownloadError(FAILED, str(err), "not-media") from err
+            except media.MissingTool as err:
+                raise DownloadError(UNAVAILABLE, str(err), err.program) from err
+            except media.ToolFailed as err:
+                raise DownloadError(FAILED, str(err), "ffmpeg") from err
+            except OSError as err:  # a full disk, a folder removed under the download
+                where = " (%s)" % err.filename if getattr(err, "filename", None) else ""
+                raise DownloadError(FAILED, "The file could not be written%s: %s." % (where, err.strerror or err),
+                                    "io") from err
         except _Stop as stop:
             if str(stop) == "cancel":
                 self._discard(req.jobId, self._load_state(req.jobId))
@@ -484,8 +497,18 @@ class DownloadManager:
                 resp = session.open(url, "GET")
                 job.attach(response=resp)
                 mode = "wb"
-            elif have > 0 and resp.status == 206 and (resp.content_range() or (None,))[0] == have:
-                self._log(req.jobId, "log_download_resumed", "info", done=human_size(have))
+            elif resp.status == 206 and (resp.content_range() or (None,))[0] == have:
+                if have > 0:
+                    self._log(req.jobId, "log_download_resumed", "info", done=human_size(have))
+            elif resp.status == 206:
+                # A range other than the one asked for: fetch the whole file instead.
+                resp.close()
+                have = 0
+                resp = session.open(url, "GET")
+                job.attach(response=resp)
+                mode = "wb"
+                if resp.status != 200:
+                    raise DownloadError(FAILED, "%s did not send the whole file." % url, "network")
             elif have > 0:
                 self._log(req.jobId, "log_download_restarted", "info")
                 have = 0
