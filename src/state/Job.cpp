@@ -1,0 +1,117 @@
+#include "Job.h"
+
+#include "Strings.h"
+
+#include <QLocale>
+#include <QStringList>
+#include <QUuid>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Whole-number conversions need finite values inside the 64-bit range; anything else counts as zero.
+qint64 wholeOrZero(double v) {
+    if (!std::isfinite(v) || v >= 9.2e18 || v <= -9.2e18)
+        return 0;
+    return static_cast<qint64>(v);
+}
+
+qint64 roundedOrZero(double v) {
+    if (!std::isfinite(v) || std::abs(v) >= 9.2e18)
+        return 0;
+    return static_cast<qint64>(std::llround(v));
+}
+
+// Decimal units, 1000 bytes to the kilobyte, as file sizes are shown on the desktop.
+QString formatBytes(qint64 bytes, bool allowKilobytes) {
+    const QLocale locale;
+    const double b = static_cast<double>(bytes);
+    if (std::abs(b) >= 1e9)
+        return locale.toString(b / 1e9, 'f', 2) + QStringLiteral(" GB");
+    if (allowKilobytes && std::abs(b) < 1e6)
+        return locale.toString(std::round(b / 1e3)) + QStringLiteral(" KB");
+    const double mb = b / 1e6;
+    return locale.toString(mb, 'f', std::abs(mb) >= 100 ? 0 : 1) + QStringLiteral(" MB");
+}
+
+} // namespace
+
+Job::Job(QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent)
+    : QObject(parent), m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()), m_url(std::move(url)),
+      m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()), m_allowsListing(allowsListing),
+      m_title(std::move(title)) {}
+
+QString Job::byteCount(qint64 bytes) { return formatBytes(bytes, false); }
+
+QString Job::fileSize(qint64 bytes) { return formatBytes(bytes, true); }
+
+QString Job::byteRate(double bytesPerSecond) { return byteCount(wholeOrZero(bytesPerSecond)) + QStringLiteral("/s"); }
+
+QString Job::duration(double seconds) {
+    const qint64 n = roundedOrZero(seconds);
+    if (n >= 3600) {
+        const qint64 hours = n / 3600;
+        return QStringLiteral("%1 h %2 min").arg(hours).arg((n - hours * 3600) / 60, 2, 10, QLatin1Char('0'));
+    }
+    if (n < 60)
+        return QStringLiteral("%1 s").arg(n);
+    return QStringLiteral("%1 min %2 s").arg(n / 60).arg(n % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString Job::roughDuration(double seconds) {
+    if (std::isnan(seconds) || seconds < 0)
+        return QStringLiteral("0 s");
+    if (seconds < 90)
+        return QStringLiteral("%1 s").arg(roundedOrZero(seconds));
+    const double minutes = seconds / 60;
+    if (minutes < 90)
+        return QStringLiteral("%1 min").arg(roundedOrZero(minutes));
+    const double hours = minutes / 60;
+    return std::isfinite(hours) ? QString::asprintf("%.1f h", hours) : QStringLiteral("0 s");
+}
+
+QString Job::statusLine() const {
+    switch (m_state.kind) {
+    case State::Waiting:
+        return Strings::text(QStringLiteral("queue_status_waiting"));
+    case State::Queued:
+        return Strings::text(QStringLiteral("status_starting"));
+    case State::Analyzing:
+        return Strings::text(QStringLiteral("status_resolving"));
+    case State::Paused:
+        return Strings::text(QStringLiteral("queue_status_paused"));
+    case State::Processing:
+        return Strings::text(QStringLiteral("status_processing"));
+    case State::Converting: {
+        const QMap<QString, QString> values{{QStringLiteral("percent"), QString::number(wholeOrZero(m_fraction * 100))}};
+        return Strings::text(QStringLiteral("v2_status_converting_mp4"), values);
+    }
+    case State::Done:
+        return Strings::text(QStringLiteral("status_done"));
+    case State::Cancelled:
+        return Strings::text(QStringLiteral("status_cancelled"));
+    case State::Failed:
+        return m_state.message;
+    case State::Downloading:
+        break;
+    }
+    QStringList pieces;
+    if (m_speed > 0)
+        pieces << byteRate(m_speed);
+    if (m_eta > 0)
+        pieces << Strings::text(QStringLiteral("speed_row_eta")) + u' ' + duration(m_eta);
+    if (m_bytesTotal >= 1) {
+        pieces << byteCount(m_bytesDone) + QStringLiteral(" / ") + byteCount(m_bytesTotal);
+    } else if (m_fragmentCount >= 1) {
+        const QMap<QString, QString> values{{QStringLiteral("n"), QString::number(m_fragment)},
+                                            {QStringLiteral("total"), QString::number(m_fragmentCount)}};
+        pieces << Strings::text(QStringLiteral("v2_progress_fragment"), values);
+    } else if (m_bytesDone >= 1) {
+        pieces << byteCount(m_bytesDone);
+    }
+    if (pieces.isEmpty())
+        return Strings::text(QStringLiteral("status_starting"));
+    return pieces.join(QStringLiteral(" \u00B7 "));
+}
