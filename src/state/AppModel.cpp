@@ -1,0 +1,277 @@
+#include "AppModel.h"
+
+#include "BrowserSession.h"
+#include "ClipboardWatcher.h"
+#include "EngineLaunchError.h"
+#include "InstanceGuard.h"
+#include "Notifications.h"
+#include "Strings.h"
+
+#include <QCoro/QCoroSignal>
+
+namespace {
+AppModel* sharedInstance = nullptr;
+} // namespace
+
+AppModel::AppModel(Services services, EngineLocations locations, QObject* parent)
+    : QObject(parent), m_services(services), m_engine(new EngineClient(std::move(locations), this)),
+      m_browser(new BrowserSession(this)) {
+    ClipboardWatcher::setSource(m_services.clipboard);
+    Notifications::setServices(m_services.notifier, m_services.activity);
+    Strings::setLanguageListStore(m_services.languages);
+}
+
+AppModel::~AppModel() {
+    if (sharedInstance == this)
+        sharedInstance = nullptr;
+}
+
+AppModel& AppModel::shared() {
+    Q_ASSERT_X(sharedInstance, "AppModel::shared", "makeShared() must run first");
+    return *sharedInstance;
+}
+
+AppModel& AppModel::makeShared(Services services, EngineLocations locations) {
+    if (!sharedInstance)
+        sharedInstance = new AppModel(services, std::move(locations));
+    return *sharedInstance;
+}
+
+std::optional<AppModel::Tab> AppModel::tabFromRaw(int raw) {
+    if (raw < 0 || raw > static_cast<int>(Tab::Settings))
+        return std::nullopt;
+    return static_cast<Tab>(raw);
+}
+
+void AppModel::setTab(Tab tab) { assign(m_tab, tab, &AppModel::tabChanged); }
+
+QString AppModel::describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EngineFailure& e) {
+        return e.text();
+    } catch (const DecodeError& e) {
+        return e.text();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+    }
+    return EngineError::unknownErrorText();
+}
+
+bool AppModel::isCancellation(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EngineError& e) {
+        return e.isCancelled();
+    } catch (...) {
+    }
+    return false;
+}
+
+// ---- start-up ----
+
+QCoro::Task<void> AppModel::boot() {
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    try {
+        co_await startSession();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (!failure) {
+        markReady();
+        co_await checkForUpdate(false);
+        co_return;
+    }
+    const QString text = describe(failure);
+    setEngineFailure(text);
+    report(text);
+    markReady();
+}
+
+QCoro::Task<void> AppModel::startSession() {
+    QPointer<AppModel> self(this);
+    if (m_startInFlight) {
+        // Overlapping starts share one run, so nothing of the start is sent twice.
+        const std::shared_ptr<StartRun> run = m_startInFlight;
+        while (!run->finished) {
+            co_await qCoro(this, &AppModel::sessionStartFinished);
+            if (!self)
+                co_return;
+        }
+        if (run->error)
+            std::rethrow_exception(run->error);
+        co_return;
+    }
+    const auto run = std::make_shared<StartRun>();
+    m_startInFlight = run;
+    try {
+        co_await runSessionStart();
+    } catch (...) {
+        run->error = std::current_exception();
+    }
+    run->finished = true;
+    if (self) {
+        m_startInFlight.reset();
+        Q_EMIT sessionStartFinished();
+    }
+    if (run->error)
+        std::rethrow_exception(run->error);
+}
+
+QCoro::Task<void> AppModel::runSessionStart() {
+    QPointer<AppModel> self(this);
+    refuseOtherCopyIfNeeded();
+    m_engine->start();
+    if (!m_pumpConnected) {
+        m_pumpConnected = true;
+        connect(m_engine, &EngineClient::event, this, &AppModel::apply);
+    }
+
+    const EngineHello hello = co_await EngineMethods::send<EngineMethods::Hello>(*m_engine);
+    if (!self)
+        co_return;
+    m_hello = hello;
+    Q_EMIT helloChanged();
+    m_sessionLive = true;
+    m_autoRestarts = 0;
+
+    if (!m_stringsReady) {
+        const StringTable table = co_await EngineMethods::send<EngineMethods::I18nTable>(*m_engine);
+        if (!self)
+            co_return;
+        installStrings(table);
+        m_stringsReady = true;
+        Q_EMIT stringsReadyChanged();
+    }
+
+    const EngineSettings settings = co_await EngineMethods::send<EngineMethods::SettingsGet>(*m_engine);
+    if (!self)
+        co_return;
+    setSettings(settings);
+    restore(settings);
+    applyAppearance(settings.appearance);
+
+    co_await refreshAllowedOptions();
+    if (!self)
+        co_return;
+    co_await reloadLibrary();
+    if (!self)
+        co_return;
+
+    if (!m_didLoadSession) {
+        co_await restoreQueue();
+        if (!self)
+            co_return;
+        m_didLoadSession = true;
+    }
+}
+
+void AppModel::markReady() {
+    if (m_isReady)
+        return;
+    m_isReady = true;
+    Q_EMIT isReadyChanged();
+}
+
+QCoro::Task<void> AppModel::waitUntilReady() {
+    QPointer<AppModel> self(this);
+    while (self && !m_isReady)
+        co_await qCoro(this, &AppModel::isReadyChanged);
+}
+
+bool AppModel::isSandboxedEngine() const {
+    return !m_engine->locations().environment.value(QStringLiteral("VAMBER_ENGINE_SERVER")).isEmpty();
+}
+
+void AppModel::refuseOtherCopyIfNeeded() {
+    if (isSandboxedEngine())
+        return;
+    if (m_services.instanceGuard && m_services.instanceGuard->otherCopyRunning())
+        throw EngineLaunchError::otherCopyRunning();
+}
+
+void AppModel::installStrings(const StringTable& table) {
+    Strings::install(table);
+    ++m_stringsGeneration;
+    Q_EMIT stringsGenerationChanged();
+    Q_EMIT statusChanged();
+}
+
+void AppModel::setSettings(const std::optional<EngineSettings>& settings) {
+    assign(m_settings, settings, &AppModel::settingsChanged);
+}
+
+void AppModel::setEngineFailure(const std::optional<QString>& failure) {
+    assign(m_engineFailure, failure, &AppModel::engineFailureChanged);
+}
+
+// ---- the log ----
+
+void AppModel::appendLog(const QString& line) {
+    m_log.append(line);
+    if (m_log.size() > logLimit)
+        m_log.remove(0, m_log.size() - logLimit);
+    Q_EMIT logChanged();
+}
+
+void AppModel::note(const QString& text) { appendLog(LogLine::note(text)); }
+
+void AppModel::note(const EngineEvent::JobLog& line) {
+    const QString text = LogLine::withoutMarks(Strings::text(line.key, line.params));
+    if (text.isEmpty() || text == line.key)
+        return;
+    appendLog(LogLine::engine(line.level, text));
+}
+
+void AppModel::report(const QString& message, const std::optional<QString>& detail) {
+    appendLog(LogLine::error(message));
+    if (detail && !detail->isEmpty() && *detail != message) {
+        for (const QString& line : LogLine::details(*detail))
+            appendLog(line);
+    }
+    if (detail && *detail == QLatin1String("no-js-runtime")) {
+        applyJSRuntime(false, true);
+        return;
+    }
+    setLastError(AppError{QUuid::createUuid(), message, detail, QDateTime::currentDateTime()});
+}
+
+void AppModel::setLastError(const std::optional<AppError>& error) {
+    assign(m_lastError, error, &AppModel::lastErrorChanged);
+}
+
+void AppModel::setShowLogSheet(bool show) { assign(m_showLogSheet, show, &AppModel::showLogSheetChanged); }
+
+QString AppModel::status() const {
+    if (m_isAnalyzing)
+        return Strings::text(QStringLiteral("status_resolving"));
+    const Job* job = m_currentDownload.get();
+    if (!job)
+        return Strings::text(QStringLiteral("status_ready"));
+    const QString typed = m_pastedText.trimmed();
+    if (job->state().isFinished() && !typed.isEmpty() && typed != job->url())
+        return Strings::text(QStringLiteral("status_ready"));
+    switch (job->state().kind) {
+    case Job::State::Waiting:
+    case Job::State::Queued:
+    case Job::State::Analyzing:
+    case Job::State::Paused:
+        return Strings::text(QStringLiteral("status_starting"));
+    case Job::State::Downloading:
+    case Job::State::Converting:
+        return job->statusLine();
+    case Job::State::Processing:
+        return Strings::text(QStringLiteral("status_processing"));
+    case Job::State::Done:
+        return Strings::text(QStringLiteral("status_done"));
+    case Job::State::Cancelled:
+        return Strings::text(QStringLiteral("status_cancelled"));
+    case Job::State::Failed:
+        break;
+    }
+    return Strings::text(QStringLiteral("status_error"));
+}

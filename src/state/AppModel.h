@@ -1,0 +1,357 @@
+#pragma once
+
+#include "EngineClient.h"
+#include "EngineEvent.h"
+#include "EngineFailure.h"
+#include "EngineMethods.h"
+#include "EngineSend.h"
+#include "EngineTypes.h"
+#include "FormatChoice.h"
+#include "Job.h"
+#include "LogLine.h"
+#include "Services.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QUuid>
+
+#include <QCoro/QCoroTask>
+
+#include <coroutine>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class BrowserSession;
+
+// The one state object of the application: its fields are what the views draw, its methods the user's
+// actions. Lives on the GUI thread. Actions that need the engine return at once or are coroutines; a
+// failed request never throws out of an action (see ask/ping).
+class AppModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool stringsReady READ stringsReady NOTIFY stringsReadyChanged)
+    Q_PROPERTY(int stringsGeneration READ stringsGeneration NOTIFY stringsGenerationChanged)
+    Q_PROPERTY(bool isReady READ isReady NOTIFY isReadyChanged)
+    Q_PROPERTY(QString pastedText READ pastedText WRITE setPastedText NOTIFY pastedTextChanged)
+    Q_PROPERTY(bool isAnalyzing READ isAnalyzing NOTIFY isAnalyzingChanged)
+    Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
+    Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
+    Q_PROPERTY(bool showLogSheet READ showLogSheet WRITE setShowLogSheet NOTIFY showLogSheetChanged)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+
+public:
+    enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
+    static std::optional<Tab> tabFromRaw(int raw);
+
+    struct AppError {
+        QUuid id;
+        QString message;
+        std::optional<QString> detail;
+        QDateTime at;
+        bool operator==(const AppError&) const = default;
+    };
+
+    using UpdateInfo = ::UpdateInfo;
+    using Favourite = ::Favourite;
+    using Favourites = ::Favourites;
+
+    // The cookie pair sent as "cookieSource" and "cookiesFile".
+    struct CookiePair {
+        QString source;
+        QString file;
+        bool operator==(const CookiePair&) const = default;
+    };
+
+    AppModel(Services services, EngineLocations locations, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The application's one instance, for main() and code outside the views. makeShared() is called
+    // once by main() with the desktop services.
+    static AppModel& shared();
+    static AppModel& makeShared(Services services, EngineLocations locations);
+
+    EngineClient& engine() { return *m_engine; }
+    BrowserSession& browser() { return *m_browser; }
+    const Services& services() const { return m_services; }
+
+    // ---- start-up ----
+    QCoro::Task<void> boot();
+    QCoro::Task<void> waitUntilReady();
+    bool isReady() const { return m_isReady; }
+    bool stringsReady() const { return m_stringsReady; }
+    int stringsGeneration() const { return m_stringsGeneration; }
+    const std::optional<EngineHello>& hello() const { return m_hello; }
+    const std::optional<EngineSettings>& settings() const { return m_settings; }
+    const std::optional<QString>& engineFailure() const { return m_engineFailure; }
+    Tab tab() const { return m_tab; }
+    void setTab(Tab tab);
+
+    // ---- engine loss and restart ----
+    QCoro::Task<void> retryEngine();
+
+    // ---- single download ----
+    // Makes and starts the current download from `url` (or the download field); nothing when the
+    // address is empty or the save panel was cancelled.
+    QCoro::Task<std::shared_ptr<Job>> enqueue(std::optional<QString> url, bool interactive);
+    void retry(std::shared_ptr<Job> job);
+    const std::shared_ptr<Job>& currentDownload() const { return m_currentDownload; }
+
+    // ---- batch queue (saved queue only, so far) ----
+    const std::vector<std::shared_ptr<Job>>& jobs() const { return m_jobs; }
+    void persistQueue();
+    QCoro::Task<void> restoreQueue();
+
+    // ---- library ----
+    QCoro::Task<void> reloadLibrary();
+    QCoro::Task<bool> loadMoreLibrary();
+    const std::vector<LibraryItem>& library() const { return m_library; }
+    bool libraryHasMore() const { return m_libraryHasMore; }
+    qint64 libraryTotal() const { return m_libraryTotal; }
+
+    // ---- script runtime ----
+    void applyJSRuntime(bool present, bool reveal);
+    bool jsRuntimeMissing() const { return m_jsRuntimeMissing; }
+    bool jsBannerDismissed() const { return m_jsBannerDismissed; }
+    void setJsBannerDismissed(bool dismissed);
+
+    // ---- update check and problem report ----
+    QCoro::Task<void> checkForUpdate(bool manual);
+    QCoro::Task<bool> sendReport(QString what, QString email);
+    const std::optional<UpdateInfo>& update() const { return m_update; }
+    void setUpdate(const std::optional<UpdateInfo>& update);
+    bool upToDate() const { return m_upToDate; }
+    void setUpToDate(bool upToDate);
+    bool showReportSheet() const { return m_showReportSheet; }
+    void setShowReportSheet(bool show);
+
+    // ---- event pump ----
+    // Applies one engine event completely, without suspending.
+    void apply(const EngineEvent& event);
+    // The job an event is about: the current download first, then the batch queue.
+    Job* findJob(const QString& id) const;
+
+    // ---- requests, errors and the log ----
+    void report(const QString& message, const std::optional<QString>& detail = std::nullopt);
+    void note(const QString& text);
+    void note(const EngineEvent::JobLog& line);
+    void appendLog(const QString& line);
+    const QStringList& log() const { return m_log; }
+    static constexpr int logLimit = LogLine::limit;
+    const std::optional<AppError>& lastError() const { return m_lastError; }
+    void setLastError(const std::optional<AppError>& error);
+    bool showLogSheet() const { return m_showLogSheet; }
+    void setShowLogSheet(bool show);
+    QString status() const;
+
+    // ---- analysis and format choice ----
+    const QString& pastedText() const { return m_pastedText; }
+    void setPastedText(const QString& text);
+    const std::optional<Analysis>& analysis() const { return m_analysis; }
+    bool isAnalyzing() const { return m_isAnalyzing; }
+    const std::optional<QString>& analysisFailure() const { return m_analysisFailure; }
+    const QString& analyzedURL() const { return m_analyzedURL; }
+    const FormatChoice& format() const { return m_format; }
+    void setFormat(const FormatChoice& format);
+    const AllowedOptions& allowedOptions() const { return m_allowedOptions; }
+    bool optionsExpanded() const { return m_optionsExpanded; }
+    std::optional<Analysis> freshAnalysis() const;
+    std::optional<QString> freshFailure() const;
+    QCoro::Task<void> analyzeCurrent();
+    void clearComposition();
+    void applyQuality(const QString& quality);
+    QCoro::Task<void> refreshAllowedOptions();
+    void toggleOptions();
+    void saveFormatChoices();
+
+    // ---- cookie parameters and browser data ----
+    static QString host(const QString& address);
+    QCoro::Task<CookiePair> cookieParams(QString address);
+    QCoro::Task<CookiePair> cookieParamsForAll(QStringList addresses);
+    void noteBrowserSession(const QString& address);
+    QCoro::Task<void> clearBrowserData();
+    const QSet<QString>& browserSessionHosts() const { return m_browserSessionHosts; }
+    bool confirmClearBrowserData() const { return m_confirmClearBrowserData; }
+    void setConfirmClearBrowserData(bool show);
+    bool browserDataCleared() const { return m_browserDataCleared; }
+    void setBrowserDataCleared(bool show);
+
+    // ---- settings ----
+    QCoro::Task<void> reloadSettings();
+    void saveSetting(const QString& key, const SettingValue& value);
+    QCoro::Task<void> applyLanguage(QString language);
+    void applyAppearance(const QString& name);
+    void saveCookieSource(const QString& source);
+    QCoro::Task<void> chooseOutputFolder();
+
+    // Request wrappers: the reply, or nothing on failure. A failure is logged and shown unless
+    // reportFailure is false; a cancellation (code 1001) is never shown. They never throw.
+    template <class M>
+    QCoro::Task<std::optional<typename M::Reply>> ask(typename M::Params params, bool reportFailure);
+    template <class M>
+    QCoro::Task<bool> ping(typename M::Params params, bool reportFailure);
+
+Q_SIGNALS:
+    void stringsReadyChanged();
+    void stringsGenerationChanged();
+    void isReadyChanged();
+    void helloChanged();
+    void settingsChanged();
+    void engineFailureChanged();
+    void tabChanged();
+    void logChanged();
+    void lastErrorChanged();
+    void showLogSheetChanged();
+    void statusChanged();
+    void pastedTextChanged();
+    void analysisChanged();
+    void isAnalyzingChanged();
+    void analysisFailureChanged();
+    void analyzedURLChanged();
+    void formatChanged();
+    void allowedOptionsChanged();
+    void optionsExpandedChanged();
+    void browserSessionHostsChanged();
+    void confirmClearBrowserDataChanged();
+    void browserDataClearedChanged();
+    void jsRuntimeChanged();
+    void currentDownloadChanged();
+    void jobsChanged();
+    void libraryChanged();
+    void updateChanged();
+    void upToDateChanged();
+    void showReportSheetChanged();
+    // Private plumbing: the start in flight finished.
+    void sessionStartFinished();
+
+private:
+    template <class T, class Signal>
+    void assign(T& field, const T& value, Signal signal) {
+        if (field == value)
+            return;
+        field = value;
+        Q_EMIT(this->*signal)();
+    }
+
+    QCoro::Task<void> startSession();
+    QCoro::Task<void> runSessionStart();
+    void markReady();
+    void refuseOtherCopyIfNeeded();
+    bool isSandboxedEngine() const;
+    void installStrings(const StringTable& table);
+    void restore(const EngineSettings& settings);
+    void setSettings(const std::optional<EngineSettings>& settings);
+    void setEngineFailure(const std::optional<QString>& failure);
+    QCoro::Task<void> run(std::shared_ptr<Job> job);
+    QCoro::Task<std::optional<std::pair<QString, QString>>> chooseSaveLocation(std::optional<QString> suggested,
+                                                                               FormatChoice format);
+    QString fileStem(const QString& name) const;
+    void announceQueueDrained();
+    QCoro::Task<void> handleEngineStopped(bool busy);
+    void failActiveJobs(const QString& message);
+    void applyJobState(Job& job, const EngineEvent::JobState& event);
+    void appendJob(std::shared_ptr<Job> job);
+    void setCurrentDownload(std::shared_ptr<Job> job);
+    // The user-facing text of whatever a request or a start threw.
+    static QString describe(std::exception_ptr error);
+    static bool isCancellation(std::exception_ptr error);
+
+    Services m_services;
+    EngineClient* m_engine;
+    BrowserSession* m_browser;
+
+    bool m_sessionLive = false;
+    int m_autoRestarts = 0;
+    bool m_didLoadSession = false;
+    bool m_stringsReady = false;
+    int m_stringsGeneration = 0;
+    bool m_isReady = false;
+    std::optional<EngineHello> m_hello;
+    std::optional<EngineSettings> m_settings;
+    std::optional<QString> m_engineFailure;
+    Tab m_tab = Tab::Download;
+
+    // One start in flight at a time: later callers await it and share its outcome.
+    struct StartRun {
+        bool finished = false;
+        std::exception_ptr error;
+    };
+    std::shared_ptr<StartRun> m_startInFlight;
+    bool m_pumpConnected = false;
+
+    QStringList m_log;
+    std::optional<AppError> m_lastError;
+    bool m_showLogSheet = false;
+
+    QString m_pastedText;
+    std::optional<Analysis> m_analysis;
+    bool m_isAnalyzing = false;
+    std::optional<QString> m_analysisFailure;
+    QString m_analyzedURL;
+    FormatChoice m_format;
+    AllowedOptions m_allowedOptions = AllowedOptions::empty();
+    bool m_optionsExpanded = false;
+    int m_analysisToken = 0;
+
+    QSet<QString> m_browserSessionHosts;
+    bool m_confirmClearBrowserData = false;
+    bool m_browserDataCleared = false;
+
+    bool m_jsRuntimeMissing = false;
+    bool m_jsBannerDismissed = false;
+
+    std::shared_ptr<Job> m_currentDownload;
+    std::vector<std::shared_ptr<Job>> m_jobs;
+    // Ids of the batch queue, so an event finds its job in constant time however long the queue is.
+    QHash<QString, Job*> m_jobIndex;
+    bool m_queueDrainAnnounced = false;
+
+    std::vector<LibraryItem> m_library;
+    bool m_libraryHasMore = false;
+    qint64 m_libraryTotal = 0;
+    qint64 m_libraryOffset = 0;
+    bool m_libraryLoading = false;
+    int m_libraryEpoch = 0;
+
+    std::optional<UpdateInfo> m_update;
+    bool m_upToDate = false;
+    bool m_showReportSheet = false;
+};
+
+template <class M>
+QCoro::Task<std::optional<typename M::Reply>> AppModel::ask(typename M::Params params, bool reportFailure) {
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    try {
+        co_return co_await EngineMethods::send<M>(*m_engine, std::move(params));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return std::nullopt;
+    // The engine's detail stays out of the user's view here; only the message is shown.
+    if (!isCancellation(failure) && reportFailure)
+        report(describe(failure));
+    co_return std::nullopt;
+}
+
+template <class M>
+QCoro::Task<bool> AppModel::ping(typename M::Params params, bool reportFailure) {
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    try {
+        // The reply is not looked at: any answer that is not an error is success.
+        co_await m_engine->call(QString::fromLatin1(M::name), EngineMethods::paramsJson<M>(params));
+        co_return true;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return false;
+    if (!isCancellation(failure) && reportFailure)
+        report(describe(failure));
+    co_return false;
+}

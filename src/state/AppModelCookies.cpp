@@ -1,0 +1,92 @@
+// The cookie pair handed to the engine, and the built-in browser's data.
+#include "AppModel.h"
+
+#include "BrowserCookiesService.h"
+#include "BrowserSession.h"
+
+#include <QUrl>
+
+namespace {
+const QString builtInBrowser = QStringLiteral("Built-in Browser");
+const QString noSource = QStringLiteral("None");
+} // namespace
+
+QString AppModel::host(const QString& address) {
+    const QUrl url(address.trimmed());
+    if (!url.isValid())
+        return {};
+    return url.host().toLower();
+}
+
+QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
+    const QString h = host(address);
+    const CookiePair base = m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
+                                       : CookiePair{noSource, QString()};
+    if (h.isEmpty())
+        co_return base;
+    const bool handedOver = m_browserSessionHosts.contains(h);
+    if (!handedOver && !(m_settings && m_settings->cookieSource == builtInBrowser))
+        co_return base;
+
+    QPointer<AppModel> self(this);
+    QString path;
+    if (m_services.browserCookies)
+        path = co_await m_services.browserCookies->exportFor(address);
+    if (!self)
+        co_return base;
+    if (!path.isEmpty())
+        co_return CookiePair{noSource, path};
+    // The settings may have changed while the cookies were written.
+    if (m_settings && m_settings->cookieSource == builtInBrowser)
+        co_return CookiePair{noSource, QString()};
+    co_return base;
+}
+
+QCoro::Task<AppModel::CookiePair> AppModel::cookieParamsForAll(QStringList addresses) {
+    const CookiePair base = m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
+                                       : CookiePair{noSource, QString()};
+    if (addresses.isEmpty())
+        co_return base;
+    const QString first = host(addresses.first());
+    if (first.isEmpty())
+        co_return base;
+    for (const QString& address : addresses) {
+        if (host(address) != first)
+            co_return base;
+    }
+    co_return co_await cookieParams(addresses.first());
+}
+
+void AppModel::noteBrowserSession(const QString& address) {
+    const QString h = host(address);
+    if (h.isEmpty() || m_browserSessionHosts.contains(h))
+        return;
+    m_browserSessionHosts.insert(h);
+    Q_EMIT browserSessionHostsChanged();
+}
+
+QCoro::Task<void> AppModel::clearBrowserData() {
+    QPointer<AppModel> self(this);
+    if (m_services.browserCookies) {
+        m_services.browserCookies->discardExports();
+        co_await m_services.browserCookies->clearAll();
+    }
+    if (!self)
+        co_return;
+    if (m_settings && m_settings->cookieSource == builtInBrowser)
+        saveCookieSource(noSource);
+    if (!m_browserSessionHosts.isEmpty()) {
+        m_browserSessionHosts.clear();
+        Q_EMIT browserSessionHostsChanged();
+    }
+    m_browser->reset();
+    setBrowserDataCleared(true);
+}
+
+void AppModel::setConfirmClearBrowserData(bool show) {
+    assign(m_confirmClearBrowserData, show, &AppModel::confirmClearBrowserDataChanged);
+}
+
+void AppModel::setBrowserDataCleared(bool show) {
+    assign(m_browserDataCleared, show, &AppModel::browserDataClearedChanged);
+}

@@ -1,0 +1,197 @@
+// The single download, and the life of any download job.
+#include "AppModel.h"
+
+#include "FileDialogs.h"
+#include "Notifications.h"
+#include "Spawn.h"
+#include "Strings.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
+    if (m_currentDownload == job)
+        return;
+    if (m_currentDownload)
+        disconnect(m_currentDownload.get(), &Job::changed, this, &AppModel::statusChanged);
+    m_currentDownload = std::move(job);
+    if (m_currentDownload)
+        connect(m_currentDownload.get(), &Job::changed, this, &AppModel::statusChanged);
+    Q_EMIT currentDownloadChanged();
+    Q_EMIT statusChanged();
+}
+
+QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
+    const QString address = url.value_or(m_pastedText).trimmed();
+    if (address.isEmpty())
+        co_return nullptr;
+    const FormatChoice format = m_format;
+    const std::optional<Analysis> matching =
+        m_analysis && m_analysis->url == address ? m_analysis : std::nullopt;
+
+    auto job = std::make_shared<Job>(address, format, matching ? matching->displayTitle() : address, false);
+    if (matching)
+        job->setThumbnailURL(matching->thumbnail);
+
+    if (interactive && m_settings && m_settings->askWhereToSave) {
+        QPointer<AppModel> self(this);
+        std::optional<QString> suggested;
+        if (matching)
+            suggested = matching->displayTitle();
+        const auto place = co_await chooseSaveLocation(suggested, format);
+        if (!self || !place)
+            co_return nullptr;
+        job->setDestination(place->first);
+        job->setFileName(place->second);
+    }
+
+    setLastError(std::nullopt);
+    // A download still running is not stopped: it goes on, but is no longer shown.
+    setCurrentDownload(job);
+    clearComposition();
+    spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+    co_return job;
+}
+
+QCoro::Task<std::optional<std::pair<QString, QString>>> AppModel::chooseSaveLocation(std::optional<QString> suggested,
+                                                                                    FormatChoice format) {
+    if (!m_services.fileDialogs)
+        co_return std::nullopt;
+    const QString start = m_settings ? m_settings->outputDir : QString();
+    QString stem = fileStem(suggested.value_or(QString()));
+    stem.replace(u'/', u'-');
+    QString proposed;
+    if (!stem.isEmpty())
+        proposed = stem + u'.' + (format.audioOnly ? QStringLiteral("mp3") : format.container.toLower());
+
+    QPointer<AppModel> self(this);
+    const auto chosen = co_await m_services.fileDialogs->saveFile(
+        Strings::text(QStringLiteral("v2_save_panel_message")), start, proposed);
+    if (!self || !chosen || chosen->isEmpty())
+        co_return std::nullopt;
+    const QFileInfo info(*chosen);
+    const QString chosenStem = fileStem(info.fileName());
+    if (chosenStem.isEmpty())
+        co_return std::nullopt;
+    co_return std::make_pair(info.absolutePath(), chosenStem);
+}
+
+QString AppModel::fileStem(const QString& name) const {
+    const QString text = name.trimmed();
+    const int dot = text.lastIndexOf(u'.');
+    if (dot < 0)
+        return text;
+    const QString ext = text.mid(dot).toLower();
+    if (m_hello && m_hello->mediaExtensions.contains(ext))
+        return text.left(dot);
+    return text;
+}
+
+QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
+    QPointer<AppModel> self(this);
+    job->setState({Job::State::Analyzing, {}});
+    job->setRequestOpen(true);
+    Notifications::requestPermission();
+    if (job != m_currentDownload)
+        m_queueDrainAnnounced = false;
+
+    const CookiePair cookies = co_await cookieParams(job->url());
+    if (!self) {
+        job->setRequestOpen(false);
+        co_return;
+    }
+    const FormatChoice& f = job->format();
+    DownloadRequest request;
+    request.url = job->url();
+    request.quality = f.quality;
+    request.container = f.container;
+    request.audioOnly = f.audioOnly;
+    request.videoCodec = f.videoCodec;
+    request.subtitleMode = f.subtitleMode;
+    request.saveThumbnail = f.saveThumbnail;
+    request.embedCover = f.embedCover;
+    request.outputDir = job->destination().value_or(m_settings ? m_settings->outputDir : QString());
+    request.singleVideo = true;
+    request.allowListing = job->allowsListing();
+    request.jobId = job->id();
+    request.cookieSource = cookies.source;
+    request.cookiesFile = cookies.file;
+    request.forceGeneric = m_settings ? m_settings->forceGeneric : false;
+    request.fileName = job->fileName().value_or(QString());
+
+    std::optional<DownloadResult> result;
+    std::exception_ptr failure;
+    try {
+        result = co_await EngineMethods::send<EngineMethods::DownloadStart>(*m_engine, request);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    job->setRequestOpen(false);
+    if (!self)
+        co_return;
+
+    if (result) {
+        job->setState({Job::State::Done, {}});
+        job->setFraction(1.0);
+        job->setOutputPath(result->path);
+        if (!result->title.isEmpty())
+            job->setTitle(result->title);
+        co_await reloadLibrary();
+        if (!self)
+            co_return;
+    } else {
+        const QString separator = QStringLiteral(" \u2014 ");
+        try {
+            std::rethrow_exception(failure);
+        } catch (const EngineError& e) {
+            const QString detail = e.detail().value_or(QString());
+            QString text = e.message();
+            if (detail.startsWith(QLatin1String("listing")))
+                text = Strings::text(QStringLiteral("status_listing_url"));
+            if (detail == QLatin1String("paused"))
+                job->setState({Job::State::Paused, {}});
+            else if (e.isCancelled())
+                job->setState({Job::State::Cancelled, {}});
+            else
+                job->setState(Job::State::failed(text));
+            if (!e.isCancelled())
+                report(job->title() + separator + text, e.detail());
+        } catch (...) {
+            const QString text = describe(failure);
+            job->setState(Job::State::failed(text));
+            report(job->title() + separator + text);
+        }
+    }
+
+    if (job != m_currentDownload) {
+        announceQueueDrained();
+    } else if (job->state().kind == Job::State::Done) {
+        Notifications::post(Strings::text(QStringLiteral("notify_download_done")), job->title());
+    }
+}
+
+void AppModel::retry(std::shared_ptr<Job> job) {
+    if (!job)
+        return;
+    job->setState({Job::State::Queued, {}});
+    job->setFraction(0);
+    spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+}
+
+void AppModel::announceQueueDrained() {
+    if (m_queueDrainAnnounced)
+        return;
+    qint64 done = 0;
+    for (const auto& job : m_jobs) {
+        if (!job->state().isFinished())
+            return;
+        if (job->state().kind == Job::State::Done)
+            ++done;
+    }
+    if (done == 0)
+        return;
+    m_queueDrainAnnounced = true;
+    const QMap<QString, QString> values{{QStringLiteral("count"), QString::number(done)}};
+    Notifications::post(Strings::text(QStringLiteral("notify_queue_done")),
+                        Strings::text(QStringLiteral("notify_queue_done_body"), values));
+}

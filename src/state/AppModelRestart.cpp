@@ -1,0 +1,64 @@
+// Engine loss, the one automatic restart, and the user's retry.
+#include "AppModel.h"
+
+#include "EngineLaunchError.h"
+
+QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
+    if (!m_sessionLive)
+        co_return;
+    m_sessionLive = false;
+    const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
+    failActiveJobs(text);
+    if (busy) {
+        setEngineFailure(text);
+        report(text);
+        co_return;
+    }
+    ++m_autoRestarts;
+    note(QStringLiteral("Relance du moteur\u2026"));
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    try {
+        co_await startSession();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (!failure) {
+        setEngineFailure(std::nullopt);
+        persistQueue();
+        co_return;
+    }
+    const QString failureText = describe(failure);
+    setEngineFailure(failureText);
+    report(failureText);
+}
+
+void AppModel::failActiveJobs(const QString& message) {
+    const auto fail = [&](Job& job) {
+        if (!job.state().isFinished())
+            job.setState(Job::State::failed(message));
+    };
+    if (m_currentDownload)
+        fail(*m_currentDownload);
+    for (const auto& job : m_jobs)
+        fail(*job);
+}
+
+QCoro::Task<void> AppModel::retryEngine() {
+    setEngineFailure(std::nullopt);
+    m_autoRestarts = 0;
+    QPointer<AppModel> self(this);
+    std::exception_ptr failure;
+    try {
+        co_await startSession();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || !failure)
+        co_return;
+    const QString text = describe(failure);
+    setEngineFailure(text);
+    report(text);
+}

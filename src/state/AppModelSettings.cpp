@@ -1,0 +1,67 @@
+// Settings: the engine owns them; the application mirrors its last answer.
+#include "AppModel.h"
+
+#include "Appearance.h"
+#include "FileDialogs.h"
+#include "Spawn.h"
+#include "Strings.h"
+
+QCoro::Task<void> AppModel::reloadSettings() {
+    QPointer<AppModel> self(this);
+    const auto reply = co_await ask<EngineMethods::SettingsGet>({}, true);
+    if (!self)
+        co_return;
+    // A failed read keeps the last good settings, so downloads keep their folder and cookie source.
+    if (reply)
+        setSettings(reply);
+    co_await refreshAllowedOptions();
+}
+
+void AppModel::saveSetting(const QString& key, const SettingValue& value) {
+    SettingsPatch patch;
+    patch.values.insert(key, value);
+    spawn(this, [this, key, patch]() -> QCoro::Task<void> {
+        QPointer<AppModel> self(this);
+        const auto reply = co_await ask<EngineMethods::SettingsSet>(patch, true);
+        if (!self || !reply)
+            co_return;
+        setSettings(reply);
+        // Appearance and language follow the engine's answer, not what was sent.
+        if (key == QLatin1String("appearance"))
+            applyAppearance(reply->appearance);
+        else if (key == QLatin1String("language"))
+            co_await applyLanguage(reply->language);
+    });
+}
+
+QCoro::Task<void> AppModel::applyLanguage(QString language) {
+    QPointer<AppModel> self(this);
+    const auto table = co_await ask<EngineMethods::I18nTableInLanguage>({language}, true);
+    if (self && table)
+        installStrings(*table);
+}
+
+void AppModel::applyAppearance(const QString& name) {
+    if (m_services.appearance)
+        m_services.appearance->apply(name);
+}
+
+void AppModel::saveCookieSource(const QString& source) {
+    spawn(this, [this, source]() -> QCoro::Task<void> {
+        QPointer<AppModel> self(this);
+        const auto reply = co_await ask<EngineMethods::SettingsSetCookieSource>({source, QString()}, true);
+        if (self && reply)
+            setSettings(reply);
+    });
+}
+
+QCoro::Task<void> AppModel::chooseOutputFolder() {
+    if (!m_services.fileDialogs)
+        co_return;
+    QPointer<AppModel> self(this);
+    const QString start = m_settings ? m_settings->outputDir : QString();
+    const auto folder = co_await m_services.fileDialogs->chooseFolder(
+        Strings::text(QStringLiteral("label_download_folder")), start);
+    if (self && folder && !folder->isEmpty())
+        saveSetting(QStringLiteral("outputDir"), SettingValue::text(*folder));
+}

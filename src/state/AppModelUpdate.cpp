@@ -1,0 +1,30 @@
+// The update check and the problem report, both through the engine.
+#include "AppModel.h"
+
+QCoro::Task<void> AppModel::checkForUpdate(bool manual) {
+    QPointer<AppModel> self(this);
+    const auto info = co_await ask<EngineMethods::UpdateCheck>({}, manual);
+    if (!self || !info)
+        co_return;
+    if (info->available)
+        setUpdate(info);
+    else if (manual)
+        setUpToDate(true);
+}
+
+QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
+    QPointer<AppModel> self(this);
+    const qsizetype first = std::max<qsizetype>(0, m_log.size() - 200);
+    EngineMethods::ReportSend::Params params;
+    params.what = what;
+    params.email = email;
+    params.log = m_log.mid(first).join(u'\n');
+    const auto reply = co_await ask<EngineMethods::ReportSend>(params, true);
+    co_return self && reply && reply->sent;
+}
+
+void AppModel::setUpdate(const std::optional<UpdateInfo>& update) { assign(m_update, update, &AppModel::updateChanged); }
+
+void AppModel::setUpToDate(bool upToDate) { assign(m_upToDate, upToDate, &AppModel::upToDateChanged); }
+
+void AppModel::setShowReportSheet(bool show) { assign(m_showReportSheet, show, &AppModel::showReportSheetChanged); }
