@@ -4,6 +4,7 @@
 #include "ClipboardWatcher.h"
 #include "EngineLaunchError.h"
 #include "InstanceGuard.h"
+#include "LanguageStore.h"
 #include "Notifications.h"
 #include "Strings.h"
 

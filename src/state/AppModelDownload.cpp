@@ -24,7 +24,7 @@ void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
 QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
     const QString address = url.value_or(m_pastedText).trimmed();
     if (address.isEmpty())
-        co_return nullptr;
+        co_return std::shared_ptr<Job>();
     const FormatChoice format = m_format;
     const std::optional<Analysis> matching =
         m_analysis && m_analysis->url == address ? m_analysis : std::nullopt;
@@ -40,7 +40,7 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
             suggested = matching->displayTitle();
         const auto place = co_await chooseSaveLocation(suggested, format);
         if (!self || !place)
-            co_return nullptr;
+            co_return std::shared_ptr<Job>();
         job->setDestination(place->first);
         job->setFileName(place->second);
     }

@@ -3,6 +3,7 @@
 
 #include "Spawn.h"
 
+#include <QCoro/QCoroSignal>
 #include <QSet>
 
 QCoro::Task<void> AppModel::reloadLibrary() {
