@@ -1,0 +1,126 @@
+#pragma once
+
+// A state object booted against the real stand-in engine (with its test controls) and fake desktop
+// services, and the engine's log of the raw requests it received.
+
+#include "AppModel.h"
+#include "FakeServices.h"
+
+#include <QCoro/QCoroTask>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+struct LoggedRequest {
+    QString method;
+    bool hasParams = false;
+    QJsonObject params;
+    QJsonObject raw;
+};
+
+class StateFixture {
+public:
+    // `environment` entries are added to the engine's (and the client's) environment.
+    explicit StateFixture(QMap<QString, QString> environment = {}) {
+        Q_ASSERT(m_dir.isValid());
+        m_logPath = m_dir.filePath(QStringLiteral("requests.jsonl"));
+        EngineLocations locations;
+        locations.developmentRoot = QStringLiteral(VAMBER_SOURCE_DIR);
+        locations.appVersion = QStringLiteral("9.9.9");
+        locations.environment = QProcessEnvironment::systemEnvironment();
+        locations.environment.insert(QStringLiteral("VAMBER_PYTHON"), QStringLiteral("/usr/bin/python3"));
+        locations.environment.insert(QStringLiteral("VAMBER_ENGINE_TEST"), QStringLiteral("1"));
+        locations.environment.insert(QStringLiteral("VAMBER_ENGINE_TEST_LOG"), m_logPath);
+        locations.environment.insert(QStringLiteral("VAMBER_SUPPORT_DIR"), m_dir.filePath(QStringLiteral("support")));
+        locations.environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+        locations.environment.insert(QStringLiteral("HOME"), m_dir.path());
+        locations.environment.remove(QStringLiteral("VAMBER_ENGINE_SERVER"));
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            locations.environment.insert(it.key(), it.value());
+        m_locations = locations;
+        model = std::make_unique<AppModel>(fakes.services(), locations);
+    }
+
+    ~StateFixture() {
+        if (model)
+            QCoro::waitFor(model->engine().stop());
+    }
+
+    const QString& logPath() const { return m_logPath; }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    const EngineLocations& locations() const { return m_locations; }
+
+    // Starts the engine without booting, so test controls can be sent first.
+    void startEngine() { model->engine().start(); }
+
+    // A test control (or any raw call), awaited.
+    QJsonValue control(const QString& method, const QJsonObject& params = {}) {
+        return QCoro::waitFor(model->engine().call(method, params));
+    }
+    void script(const QString& method, const QJsonObject& answer, int times = 1) {
+        QJsonObject params = answer;
+        params.insert(QStringLiteral("method"), method);
+        params.insert(QStringLiteral("times"), times);
+        control(QStringLiteral("test.script"), params);
+    }
+    void scriptError(const QString& method, int code, const QString& message, const QString& detail = {}) {
+        QJsonObject error{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}};
+        if (!detail.isNull())
+            error.insert(QStringLiteral("detail"), detail);
+        script(method, QJsonObject{{QStringLiteral("error"), error}});
+    }
+
+    void boot() { QCoro::waitFor(model->boot()); }
+
+    // Every request the engine received, test controls left out.
+    QList<LoggedRequest> requests() const {
+        QList<LoggedRequest> out;
+        QFile file(m_logPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        while (!file.atEnd()) {
+            const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+            if (!line.contains(QStringLiteral("request")))
+                continue;
+            const QJsonObject raw =
+                QJsonDocument::fromJson(line.value(QStringLiteral("request")).toString().toUtf8()).object();
+            const QString method = raw.value(QStringLiteral("method")).toString();
+            if (method.startsWith(QLatin1String("test.")))
+                continue;
+            out.append({method, raw.contains(QStringLiteral("params")),
+                        raw.value(QStringLiteral("params")).toObject(), raw});
+        }
+        return out;
+    }
+    QStringList methods() const {
+        QStringList out;
+        for (const LoggedRequest& r : requests())
+            out << r.method;
+        return out;
+    }
+    QList<LoggedRequest> requestsOf(const QString& method) const {
+        QList<LoggedRequest> out;
+        for (const LoggedRequest& r : requests()) {
+            if (r.method == method)
+                out << r;
+        }
+        return out;
+    }
+    // Waits until the engine has received `count` requests of `method`.
+    bool waitForRequests(const QString& method, int count, int timeoutMs = 10000) {
+        return QTest::qWaitFor([&] { return requestsOf(method).size() >= count; }, timeoutMs);
+    }
+
+    FakeServices fakes;
+    std::unique_ptr<AppModel> model;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_logPath;
+    EngineLocations m_locations;
+};

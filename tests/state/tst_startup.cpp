@@ -1,0 +1,180 @@
+#include "StateFixture.h"
+
+#include "EngineLaunchError.h"
+#include "Strings.h"
+
+#include <QSignalSpy>
+
+namespace {
+int errorLines(const QStringList& log) {
+    int n = 0;
+    for (const QString& line : log)
+        n += line.contains(QStringLiteral("\u26A0\uFE0E")) ? 1 : 0;
+    return n;
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Strings::reset(); }
+
+    void bootSendsTheStartRequestsInOrder() {
+        StateFixture f;
+        f.boot();
+        QVERIFY(f.model->isReady());
+        QVERIFY(f.model->stringsReady());
+        QCOMPARE(f.model->stringsGeneration(), 1);
+        QVERIFY(!f.model->engineFailure());
+        QVERIFY(f.model->settings());
+        const QStringList expected{"hello", "i18n.table", "settings.get", "options.allowed",
+                                   "library.list", "queue.load", "update.check"};
+        QCOMPARE(f.methods(), expected);
+        const auto requests = f.requests();
+        for (const LoggedRequest& r : requests) {
+            const bool withParams = r.method == "options.allowed" || r.method == "library.list";
+            QVERIFY2(r.hasParams == withParams, qPrintable(r.method));
+        }
+        QCOMPARE(requests[3].params, QJsonObject({{"container", f.model->format().container}}));
+        QCOMPARE(requests[4].params, QJsonObject({{"limit", 120}, {"offset", 0}}));
+    }
+
+    void aSecondBootSkipsTextsAndQueue() {
+        StateFixture f;
+        f.boot();
+        f.boot();
+        const QStringList methods = f.methods();
+        QCOMPARE(methods.count("hello"), 2);
+        QCOMPARE(methods.count("settings.get"), 2);
+        QCOMPARE(methods.count("i18n.table"), 1);
+        QCOMPARE(methods.count("queue.load"), 1);
+        QCOMPARE(methods.count("update.check"), 2);
+        QCOMPARE(f.model->stringsGeneration(), 1);
+    }
+
+    void overlappingBootsShareOneStart() {
+        StateFixture f;
+        f.startEngine();
+        f.control("test.hold", {{"method", "hello"}});
+        auto first = f.model->boot();
+        auto second = f.model->boot();
+        QVERIFY(f.waitForRequests("hello", 1));
+        QTest::qWait(100);
+        f.control("test.release", {{"method", "hello"}});
+        QCoro::waitFor(std::move(first));
+        QCoro::waitFor(std::move(second));
+        const QStringList methods = f.methods();
+        QCOMPARE(methods.count("hello"), 1);
+        QCOMPARE(methods.count("i18n.table"), 1);
+        QCOMPARE(methods.count("queue.load"), 1);
+        QVERIFY(f.model->isReady());
+    }
+
+    void waitersAreReleasedByTheFirstBoot() {
+        StateFixture f;
+        bool released = false;
+        auto waiter = [&]() -> QCoro::Task<void> {
+            co_await f.model->waitUntilReady();
+            released = true;
+        };
+        auto parked = waiter();
+        QVERIFY(!released);
+        f.boot();
+        QTRY_VERIFY(released);
+        // Once ready, waiting returns at once.
+        bool again = false;
+        auto after = [&]() -> QCoro::Task<void> {
+            co_await f.model->waitUntilReady();
+            again = true;
+        };
+        auto t = after();
+        QVERIFY(again);
+    }
+
+    void startFailures_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("expectedText");
+        QTest::newRow("no interpreter") << "python" << "";
+        QTest::newRow("no script") << "script" << EngineLaunchError::serverNotFound("Engine/server.py").text();
+        QTest::newRow("other copy") << "copy" << EngineLaunchError::otherCopyRunning().text();
+        QTest::newRow("hello fails") << "hello" << "hello broke";
+        QTest::newRow("texts fail") << "i18n.table" << "texts broke";
+        QTest::newRow("settings fail") << "settings.get" << "settings broke";
+    }
+    void startFailures() {
+        QFETCH(QString, failure);
+        QFETCH(QString, expectedText);
+        QTemporaryDir empty;
+        QMap<QString, QString> env;
+        if (failure == "python")
+            env.insert("VAMBER_PYTHON", empty.filePath("missing-python"));
+        StateFixture f(env);
+        if (failure == "python" || failure == "script") {
+            EngineLocations l = f.locations();
+            l.developmentRoot = empty.path();
+            if (failure == "script")
+                l.environment.insert("VAMBER_PYTHON", "/usr/bin/python3");
+            f.model->engine().setLocations(l);
+        }
+        if (failure == "copy")
+            f.fakes.instanceGuard.anotherCopy = true;
+        if (failure == "hello" || failure == "i18n.table" || failure == "settings.get") {
+            f.startEngine();
+            f.scriptError(failure, 7, failure == "hello"        ? "hello broke"
+                                      : failure == "i18n.table" ? "texts broke"
+                                                                : "settings broke");
+        }
+        bool released = false;
+        auto waiter = [&]() -> QCoro::Task<void> {
+            co_await f.model->waitUntilReady();
+            released = true;
+        };
+        auto parked = waiter();
+        f.boot();
+        QVERIFY(f.model->engineFailure());
+        if (!expectedText.isEmpty())
+            QCOMPARE(*f.model->engineFailure(), expectedText);
+        else
+            QVERIFY(f.model->engineFailure()->contains(empty.filePath("missing-python")));
+        QCOMPARE(errorLines(f.model->log()), 1);
+        QVERIFY(f.model->lastError());
+        QTRY_VERIFY(released);
+        QVERIFY(f.model->isReady());
+        QVERIFY(!f.methods().contains("update.check"));
+    }
+
+    void anEngineScriptGivenByTheEnvironmentSkipsTheCopyCheck() {
+        StateFixture f({{"VAMBER_ENGINE_SERVER", QStringLiteral(VAMBER_SOURCE_DIR "/Engine/server.py")}});
+        f.fakes.instanceGuard.anotherCopy = true;
+        f.boot();
+        QVERIFY(!f.model->engineFailure());
+    }
+
+    void anEmptyEngineScriptVariableStillChecks() {
+        StateFixture f({{"VAMBER_ENGINE_SERVER", ""}});
+        f.fakes.instanceGuard.anotherCopy = true;
+        f.boot();
+        QCOMPARE(f.model->engineFailure().value_or(QString()), EngineLaunchError::otherCopyRunning().text());
+    }
+
+    void startRestoresFormatAndAppearance() {
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"quality", "720p"},
+                                                          {"container", "MKV"},
+                                                          {"audioOnly", true},
+                                                          {"downloadOptionsExpanded", true},
+                                                          {"appearance", "dark"}}}});
+        f.boot();
+        QCOMPARE(f.model->format().quality, QString("720p"));
+        QCOMPARE(f.model->format().container, QString("MKV"));
+        QVERIFY(f.model->format().audioOnly);
+        QCOMPARE(f.model->format().subtitleMode, QString("off"));
+        QVERIFY(f.model->optionsExpanded());
+        QCOMPARE(f.fakes.appearance.applied, QStringList{"dark"});
+        QCOMPARE(f.model->allowedOptions().container, QString("MKV"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
