@@ -344,7 +344,9 @@ QCoro::Task<bool> AppModel::ping(typename M::Params params, bool reportFailure) 
     std::exception_ptr failure;
     try {
         // The reply is not looked at: any answer that is not an error is success.
-        co_await m_engine->call(QString::fromLatin1(M::name), EngineMethods::paramsJson<M>(params));
+        const QString method = QString::fromLatin1(M::name);
+        std::optional<QJsonObject> json = EngineMethods::paramsJson<M>(params);
+        co_await m_engine->call(method, std::move(json));
         co_return true;
     } catch (...) {
         failure = std::current_exception();

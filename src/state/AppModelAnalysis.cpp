@@ -96,7 +96,8 @@ void AppModel::applyQuality(const QString& quality) {
 
 QCoro::Task<void> AppModel::refreshAllowedOptions() {
     QPointer<AppModel> self(this);
-    const auto reply = co_await ask<EngineMethods::OptionsAllowed>({m_format.container}, true);
+    const EngineMethods::OptionsAllowed::Params params{m_format.container};
+    const auto reply = co_await ask<EngineMethods::OptionsAllowed>(params, true);
     if (self && reply)
         assign(m_allowedOptions, *reply, &AppModel::allowedOptionsChanged);
 }

@@ -54,7 +54,8 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParamsForAll(QStringList addre
         if (host(address) != first)
             co_return base;
     }
-    co_return co_await cookieParams(addresses.first());
+    const QString firstAddress = addresses.first();
+    co_return co_await cookieParams(firstAddress);
 }
 
 void AppModel::noteBrowserSession(const QString& address) {

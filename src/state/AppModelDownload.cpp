@@ -65,8 +65,8 @@ QCoro::Task<std::optional<std::pair<QString, QString>>> AppModel::chooseSaveLoca
         proposed = stem + u'.' + (format.audioOnly ? QStringLiteral("mp3") : format.container.toLower());
 
     QPointer<AppModel> self(this);
-    const auto chosen = co_await m_services.fileDialogs->saveFile(
-        Strings::text(QStringLiteral("v2_save_panel_message")), start, proposed);
+    const QString message = Strings::text(QStringLiteral("v2_save_panel_message"));
+    const auto chosen = co_await m_services.fileDialogs->saveFile(message, start, proposed);
     if (!self || !chosen || chosen->isEmpty())
         co_return std::nullopt;
     const QFileInfo info(*chosen);
@@ -95,7 +95,8 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     if (job != m_currentDownload)
         m_queueDrainAnnounced = false;
 
-    const CookiePair cookies = co_await cookieParams(job->url());
+    const QString url = job->url();
+    const CookiePair cookies = co_await cookieParams(url);
     if (!self) {
         job->setRequestOpen(false);
         co_return;

@@ -33,7 +33,7 @@ void AppModel::persistQueue() {
 
 QCoro::Task<void> AppModel::restoreQueue() {
     QPointer<AppModel> self(this);
-    const auto stored = co_await ask<EngineMethods::QueueLoad>({}, true);
+    const auto stored = co_await ask<EngineMethods::QueueLoad>(EngineMethods::NoParams(), true);
     if (!self || !stored)
         co_return;
     for (const StoredRow& row : stored->items) {

@@ -8,7 +8,7 @@
 
 QCoro::Task<void> AppModel::reloadSettings() {
     QPointer<AppModel> self(this);
-    const auto reply = co_await ask<EngineMethods::SettingsGet>({}, true);
+    const auto reply = co_await ask<EngineMethods::SettingsGet>(EngineMethods::NoParams(), true);
     if (!self)
         co_return;
     // A failed read keeps the last good settings, so downloads keep their folder and cookie source.
@@ -36,7 +36,8 @@ void AppModel::saveSetting(const QString& key, const SettingValue& value) {
 
 QCoro::Task<void> AppModel::applyLanguage(QString language) {
     QPointer<AppModel> self(this);
-    const auto table = co_await ask<EngineMethods::I18nTableInLanguage>({language}, true);
+    const EngineMethods::I18nTableInLanguage::Params params{language};
+    const auto table = co_await ask<EngineMethods::I18nTableInLanguage>(params, true);
     if (self && table)
         installStrings(*table);
 }
@@ -49,7 +50,8 @@ void AppModel::applyAppearance(const QString& name) {
 void AppModel::saveCookieSource(const QString& source) {
     spawn(this, [this, source]() -> QCoro::Task<void> {
         QPointer<AppModel> self(this);
-        const auto reply = co_await ask<EngineMethods::SettingsSetCookieSource>({source, QString()}, true);
+        const EngineMethods::SettingsSetCookieSource::Params params{source, QString()};
+        const auto reply = co_await ask<EngineMethods::SettingsSetCookieSource>(params, true);
         if (self && reply)
             setSettings(reply);
     });
@@ -60,8 +62,8 @@ QCoro::Task<void> AppModel::chooseOutputFolder() {
         co_return;
     QPointer<AppModel> self(this);
     const QString start = m_settings ? m_settings->outputDir : QString();
-    const auto folder = co_await m_services.fileDialogs->chooseFolder(
-        Strings::text(QStringLiteral("label_download_folder")), start);
+    const QString message = Strings::text(QStringLiteral("label_download_folder"));
+    const auto folder = co_await m_services.fileDialogs->chooseFolder(message, start);
     if (self && folder && !folder->isEmpty())
         saveSetting(QStringLiteral("outputDir"), SettingValue::text(*folder));
 }

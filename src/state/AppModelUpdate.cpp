@@ -3,7 +3,7 @@
 
 QCoro::Task<void> AppModel::checkForUpdate(bool manual) {
     QPointer<AppModel> self(this);
-    const auto info = co_await ask<EngineMethods::UpdateCheck>({}, manual);
+    const auto info = co_await ask<EngineMethods::UpdateCheck>(EngineMethods::NoParams(), manual);
     if (!self || !info)
         co_return;
     if (info->available)
