@@ -1,0 +1,161 @@
+#include "Job.h"
+#include "Strings.h"
+#include "StringTable.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+const double notANumber = std::numeric_limits<double>::quiet_NaN();
+const double infinity = std::numeric_limits<double>::infinity();
+
+void installTexts() {
+    StringTable table;
+    table.language = "en";
+    table.strings = {{"status_starting", "Starting"},
+                     {"speed_row_eta", "left"},
+                     {"v2_progress_fragment", "fragment {n} of {total}"},
+                     {"v2_status_converting_mp4", "Converting {percent}%"},
+                     {"queue_status_waiting", "Waiting"},
+                     {"status_done", "Done"}};
+    Strings::install(table);
+}
+} // namespace
+
+class TestJob : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installTexts(); }
+
+    void durations_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("42") << 42.0 << "42 s";
+        QTest::newRow("59.5 rounds up") << 59.5 << "1 min 00 s";
+        QTest::newRow("187") << 187.0 << "3 min 07 s";
+        QTest::newRow("3599.4") << 3599.4 << "59 min 59 s";
+        QTest::newRow("3600") << 3600.0 << "1 h 00 min";
+        QTest::newRow("3900") << 3900.0 << "1 h 05 min";
+        QTest::newRow("NaN") << notANumber << "0 s";
+        QTest::newRow("infinity") << infinity << "0 s";
+        QTest::newRow("beyond 64 bits") << 1e300 << "0 s";
+    }
+    void durations() {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(Job::duration(seconds), text);
+    }
+
+    void roughDurations_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("89.4") << 89.4 << "89 s";
+        QTest::newRow("90") << 90.0 << "2 min";
+        QTest::newRow("5399") << 5399.0 << "90 min";
+        QTest::newRow("5400") << 5400.0 << "1.5 h";
+        QTest::newRow("9000") << 9000.0 << "2.5 h";
+        QTest::newRow("negative") << -1.0 << "0 s";
+        QTest::newRow("NaN") << notANumber << "0 s";
+        QTest::newRow("infinity") << infinity << "0 s";
+    }
+    void roughDurations() {
+        QFETCH(double, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(Job::roughDuration(seconds), text);
+    }
+
+    void byteFormats_data() {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("2.5 MB/s") << 2500000.0 << "2.5 MB/s";
+        QTest::newRow("GB") << 1.5e9 << "1.50 GB/s";
+        QTest::newRow("NaN") << notANumber << "0.0 MB/s";
+        QTest::newRow("infinity") << infinity << "0.0 MB/s";
+        QTest::newRow("huge") << 1e30 << "0.0 MB/s";
+    }
+    void byteFormats() {
+        QFETCH(double, rate);
+        QFETCH(QString, text);
+        QCOMPARE(Job::byteRate(rate), text);
+    }
+
+    void statusLines_data() {
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<double>("eta");
+        QTest::addColumn<qint64>("done");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<qint64>("fragment");
+        QTest::addColumn<qint64>("fragments");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing known") << 0.0 << 0.0 << qint64(0) << qint64(0) << qint64(0) << qint64(0) << "Starting";
+        QTest::newRow("rate and eta") << 2500000.0 << 65.4 << qint64(0) << qint64(0) << qint64(0) << qint64(0)
+                                      << "2.5 MB/s \u00B7 left 1 min 05 s";
+        QTest::newRow("fragments beat bytes") << 0.0 << 0.0 << qint64(5000000) << qint64(0) << qint64(3)
+                                              << qint64(12) << "fragment 3 of 12";
+        QTest::newRow("sizes") << 0.0 << 0.0 << qint64(1000000) << qint64(4000000) << qint64(0) << qint64(0)
+                               << "1.0 MB / 4.0 MB";
+        QTest::newRow("bytes only") << 0.0 << 0.0 << qint64(2000000) << qint64(0) << qint64(0) << qint64(0)
+                                    << "2.0 MB";
+        QTest::newRow("NaN speed and eta") << notANumber << notANumber << qint64(0) << qint64(0) << qint64(0) << qint64(0)
+                                           << "Starting";
+    }
+    void statusLines() {
+        QFETCH(double, speed);
+        QFETCH(double, eta);
+        QFETCH(qint64, done);
+        QFETCH(qint64, total);
+        QFETCH(qint64, fragment);
+        QFETCH(qint64, fragments);
+        QFETCH(QString, line);
+        Job job("https://example.org/v", {}, "v", false);
+        job.setState({Job::State::Downloading, {}});
+        job.setSpeedBytesPerSecond(speed);
+        job.setEtaSeconds(eta);
+        job.setBytesDone(done);
+        job.setBytesTotal(total);
+        job.setFragment(fragment);
+        job.setFragmentCount(fragments);
+        QCOMPARE(job.statusLine(), line);
+    }
+
+    void otherStates() {
+        Job job("u", {}, "t", false);
+        job.setState({Job::State::Converting, {}});
+        job.setFraction(0.999);
+        QCOMPARE(job.statusLine(), QString("Converting 99%"));
+        job.setFraction(1.0);
+        QCOMPARE(job.statusLine(), QString("Converting 100%"));
+        job.setFraction(notANumber);
+        QCOMPARE(job.statusLine(), QString("Converting 0%"));
+        job.setState(Job::State::failed(""));
+        QCOMPARE(job.statusLine(), QString());
+        job.setState({Job::State::Waiting, {}});
+        QCOMPARE(job.statusLine(), QString("Waiting"));
+    }
+
+    void statesCompareByMessage() {
+        QCOMPARE(Job::State::failed("a"), Job::State::failed("a"));
+        QVERIFY(!(Job::State::failed("a") == Job::State::failed("b")));
+        QCOMPARE((Job::State{Job::State::Done, "x"}), (Job::State{Job::State::Done, "y"}));
+    }
+
+    void idsAreUpperCaseAndAssignmentsOfTheSameValueNotifyNobody() {
+        Job job("u", {}, "t", false);
+        QCOMPARE(job.id(), job.id().toUpper());
+        QCOMPARE(job.id().size(), 36);
+        int changes = 0;
+        connect(&job, &Job::changed, [&] { ++changes; });
+        job.setTitle("t");
+        job.setFraction(0);
+        QCOMPARE(changes, 0);
+        job.setFraction(0.5);
+        QCOMPARE(changes, 1);
+        job.setSpeedEngine(std::nullopt); // statistics always notify
+        QCOMPARE(changes, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJob)
+#include "tst_job.moc"

@@ -1,0 +1,139 @@
+#include "StateFixture.h"
+
+#include "StringTable.h"
+#include "Strings.h"
+
+#include <QRegularExpression>
+
+namespace {
+const QString stampPattern = QStringLiteral("^\\d\\d:\\d\\d:\\d\\d");
+
+StringTable table(QMap<QString, QString> strings) {
+    StringTable t;
+    t.language = "en";
+    t.strings = std::move(strings);
+    return t;
+}
+} // namespace
+
+class TestRequests : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Strings::reset(); }
+
+    void wrapperFailures_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("reportFailure");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("reported") << 7 << true << true;
+        QTest::newRow("silent") << 7 << false << false;
+        QTest::newRow("cancelled is never shown") << 1001 << true << false;
+    }
+    void wrapperFailures() {
+        QFETCH(int, code);
+        QFETCH(bool, reportFailure);
+        QFETCH(bool, shown);
+        StateFixture f;
+        f.startEngine();
+        for (const QString& method : {QStringLiteral("options.allowed"), QStringLiteral("download.pause")})
+            f.scriptError(method, code, "it broke", "engine detail");
+        const auto reply =
+            QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, reportFailure));
+        QVERIFY(!reply);
+        const bool ok = QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({QStringLiteral("X")}, reportFailure));
+        QVERIFY(!ok);
+        QCOMPARE(f.model->log().size(), shown ? 2 : 0);
+        QCOMPARE(bool(f.model->lastError()), shown);
+        if (shown) {
+            // The engine's detail is not passed on by the wrappers.
+            QVERIFY(f.model->log().at(0).endsWith(QStringLiteral("  \u26A0\uFE0E  it broke")));
+            QVERIFY(!f.model->lastError()->detail);
+            QVERIFY(!f.model->log().join('\n').contains("engine detail"));
+        }
+    }
+
+    void aWrapperReturnsTheDecodedReply() {
+        StateFixture f;
+        f.startEngine();
+        const auto reply = QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, true));
+        QVERIFY(reply);
+        QCOMPARE(reply->container, QString("MP4"));
+        QVERIFY(f.model->log().isEmpty());
+    }
+
+    void reports_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QStringList>("lines"); // marks and texts after the stamp
+        QTest::addColumn<bool>("setsError");
+        QTest::newRow("no detail") << "boom" << QString() << QStringList{"  \u26A0\uFE0E  boom"} << true;
+        QTest::newRow("detail equals message") << "boom" << "boom" << QStringList{"  \u26A0\uFE0E  boom"} << true;
+        QTest::newRow("two detail lines") << "boom" << "one\n\ntwo"
+                                          << QStringList{"  \u26A0\uFE0E  boom", "      one", "      two"} << true;
+        QTest::newRow("missing script runtime")
+            << "boom" << "no-js-runtime" << QStringList{"  \u26A0\uFE0E  boom", "      no-js-runtime"} << false;
+    }
+    void reports() {
+        QFETCH(QString, message);
+        QFETCH(QString, detail);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, setsError);
+        StateFixture f;
+        f.model->report(message, detail.isNull() ? std::nullopt : std::optional<QString>(detail));
+        const QStringList log = f.model->log();
+        QCOMPARE(log.size(), lines.size());
+        for (int i = 0; i < log.size(); ++i) {
+            QVERIFY2(log[i].contains(QRegularExpression(stampPattern)), qPrintable(log[i]));
+            QCOMPARE(log[i].mid(8), lines[i]);
+        }
+        QCOMPARE(bool(f.model->lastError()), setsError);
+        if (setsError) {
+            QCOMPARE(f.model->lastError()->message, message);
+            QCOMPARE(f.model->lastError()->detail.value_or(QString()), detail);
+        } else {
+            QVERIFY(f.model->jsRuntimeMissing());
+            QVERIFY(!f.model->jsBannerDismissed());
+        }
+    }
+
+    void theLogKeepsTheLast500Lines() {
+        StateFixture f;
+        for (int i = 1; i <= 501; ++i)
+            f.model->note(QString::number(i));
+        QCOMPARE(f.model->log().size(), 500);
+        QVERIFY(f.model->log().first().endsWith("  \u00B7  2"));
+        QVERIFY(f.model->log().last().endsWith("  \u00B7  501"));
+    }
+
+    void engineLogLines_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("expected"); // empty: nothing logged
+        QTest::newRow("ok with the engine's mark") << "done_key" << "ok" << "  \u2713  Saved clip.mp4";
+        QTest::newRow("err") << "fail_key" << "err" << "  \u26A0\uFE0E  Failed here";
+        QTest::newRow("other level") << "info_key" << "info" << "  \u00B7  Note for clip.mp4";
+        QTest::newRow("only marks") << "marks_key" << "ok" << "";
+        QTest::newRow("no text for the key") << "unknown_key" << "ok" << "";
+    }
+    void engineLogLines() {
+        QFETCH(QString, key);
+        QFETCH(QString, level);
+        QFETCH(QString, expected);
+        Strings::install(table({{"done_key", "\u2713 Saved {name}"},
+                                {"fail_key", "\u26A0\uFE0F Failed here"},
+                                {"info_key", "\tNote for {name} \u23F9"},
+                                {"marks_key", " \u2713 \u26A0 "}}));
+        StateFixture f;
+        f.model->note(EngineEvent::JobLog{"J", key, level, {{"name", "clip.mp4"}}});
+        if (expected.isEmpty()) {
+            QVERIFY(f.model->log().isEmpty());
+        } else {
+            QCOMPARE(f.model->log().size(), 1);
+            QCOMPARE(f.model->log().first().mid(8), expected);
+        }
+        QVERIFY(!f.model->lastError());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRequests)
+#include "tst_requests.moc"
