@@ -59,8 +59,24 @@ public:
     void startEngine() { model->engine().start(); }
 
     // A test control (or any raw call), awaited.
+    // Undefined when the engine refused it (the error is printed).
     QJsonValue control(const QString& method, const QJsonObject& params = {}) {
-        return QCoro::waitFor(model->engine().call(method, params));
+        auto call = [&]() -> QCoro::Task<QJsonValue> {
+            try {
+                co_return co_await model->engine().call(method, params);
+            } catch (const std::exception& e) {
+                qWarning().noquote() << method << "refused:" << e.what();
+            }
+            co_return QJsonValue(QJsonValue::Undefined);
+        };
+        return QCoro::waitFor(call());
+    }
+    // Makes the engine answer "settings.get" with its settings changed by `changes` from now on.
+    void scriptSettings(const QJsonObject& changes) {
+        QJsonObject settings = control(QStringLiteral("settings.get")).toObject();
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            settings.insert(it.key(), it.value());
+        script(QStringLiteral("settings.get"), QJsonObject{{QStringLiteral("result"), settings}}, 0);
     }
     void script(const QString& method, const QJsonObject& answer, int times = 1) {
         QJsonObject params = answer;

@@ -1,0 +1,114 @@
+#include "StateFixture.h"
+
+#include "BrowserSession.h"
+#include "Strings.h"
+
+class TestCookies : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Strings::reset(); }
+
+    void hosts_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("host");
+        QTest::newRow("plain") << "https://Video.Example.ORG/a?b" << "video.example.org";
+        QTest::newRow("blanks around") << "  https://A.example/x \n" << "a.example";
+        QTest::newRow("no host") << "not a link" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void hosts() {
+        QFETCH(QString, address);
+        QFETCH(QString, host);
+        QCOMPARE(AppModel::host(address), host);
+    }
+
+    // source: the cookie source in the settings ("" means no settings yet); handedOver: the host was sent
+    // from the built-in browser; exported: the browser has cookies for it.
+    void cookiePairs_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("handedOver");
+        QTest::addColumn<bool>("exported");
+        QTest::addColumn<QString>("expectedSource");
+        QTest::addColumn<QString>("expectedFile");
+        QTest::addColumn<bool>("exportAsked");
+        const QString url = "https://v.example/watch";
+        QTest::newRow("no settings") << "" << url << false << false << "None" << "" << false;
+        QTest::newRow("None") << "None" << url << false << true << "None" << "/user/cookies.txt" << false;
+        QTest::newRow("named source") << "Firefox" << url << false << true << "Firefox" << "/user/cookies.txt" << false;
+        QTest::newRow("built-in with a file") << "Built-in Browser" << url << false << true << "None"
+                                              << "/tmp/exported.txt" << true;
+        QTest::newRow("built-in without cookies") << "Built-in Browser" << url << false << false << "None" << ""
+                                                  << true;
+        QTest::newRow("built-in, no host") << "Built-in Browser" << "nothing" << false << true << "Built-in Browser"
+                                           << "/user/cookies.txt" << false;
+        QTest::newRow("handed over with cookies") << "Firefox" << url << true << true << "None" << "/tmp/exported.txt"
+                                                  << true;
+        QTest::newRow("handed over without cookies") << "Firefox" << url << true << false << "Firefox"
+                                                     << "/user/cookies.txt" << true;
+    }
+    void cookiePairs() {
+        QFETCH(QString, source);
+        QFETCH(QString, address);
+        QFETCH(bool, handedOver);
+        QFETCH(bool, exported);
+        QFETCH(QString, expectedSource);
+        QFETCH(QString, expectedFile);
+        QFETCH(bool, exportAsked);
+        StateFixture f;
+        if (!source.isEmpty()) {
+            f.startEngine();
+            f.scriptSettings({{"cookieSource", source}, {"cookiesFile", "/user/cookies.txt"}});
+            f.boot();
+            QCOMPARE(f.model->settings()->cookieSource, source);
+        }
+        if (exported)
+            f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/exported.txt");
+        if (handedOver)
+            f.model->noteBrowserSession("  HTTPS://V.EXAMPLE/other ");
+        const auto pair = QCoro::waitFor(f.model->cookieParams(address));
+        QCOMPARE(pair.source, expectedSource);
+        QCOMPARE(pair.file, expectedFile);
+        QCOMPARE(!f.fakes.browserCookies.exportedFor.isEmpty(), exportAsked);
+        if (exportAsked)
+            QCOMPARE(f.fakes.browserCookies.exportedFor.first(), address); // the full address, not the host
+    }
+
+    void aListOfAddresses() {
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
+        f.boot();
+        f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/v.txt");
+        const auto mixed =
+            QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://other.example/2"}));
+        QCOMPARE(mixed.source, QString("Built-in Browser"));
+        QVERIFY(f.fakes.browserCookies.exportedFor.isEmpty());
+        const auto same = QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://V.example/2"}));
+        QCOMPARE(same, (AppModel::CookiePair{"None", "/tmp/v.txt"}));
+        QCOMPARE(f.fakes.browserCookies.exportedFor, QStringList{"https://v.example/1"});
+        const auto none = QCoro::waitFor(f.model->cookieParamsForAll({}));
+        QCOMPARE(none.source, QString("Built-in Browser"));
+    }
+
+    void clearingBrowserData() {
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
+        f.boot();
+        f.model->noteBrowserSession("https://v.example/1");
+        f.model->browser().newTab(QStringLiteral("https://v.example/1"));
+        QCoro::waitFor(f.model->clearBrowserData());
+        QCOMPARE(f.fakes.browserCookies.discards, 1);
+        QCOMPARE(f.fakes.browserCookies.clears, 1);
+        QVERIFY(f.model->browserSessionHosts().isEmpty());
+        QVERIFY(f.model->browserDataCleared());
+        QCOMPARE(f.model->browser().pages().size(), qsizetype(1));
+        QTRY_COMPARE(f.model->settings()->cookieSource, QString("None"));
+        const auto sent = f.requestsOf("settings.setCookieSource");
+        QCOMPARE(sent.last().params, QJsonObject({{"browser", "None"}, {"file", ""}}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCookies)
+#include "tst_cookies.moc"
