@@ -116,6 +116,21 @@ private slots:
         QCOMPARE(FormatChoice::subtitleLabel("BOTH"), QString("BOTH"));
     }
 
+    void qualityCapping() {
+        AllowedOptions o;
+        o.allQualities = {"4K", "1440p", "1080p", "720p", "360p"};
+        QCOMPARE(o.allQualities(QStringList{"720p", "1080p"}), (QStringList{"1080p", "720p"}));
+        QCOMPARE(o.allQualities(QStringList{"480p"}), o.allQualities);
+        QCOMPARE(o.allQualities(std::nullopt), o.allQualities);
+        QCOMPARE(o.quality("1080p", {"4K", "720p", "360p"}), std::optional<QString>("720p"));
+        QCOMPARE(o.quality("1080p", {"4K"}), std::optional<QString>("4K"));
+        QCOMPARE(o.quality("8K", {"720p"}), std::optional<QString>("720p"));
+        QCOMPARE(o.quality("1080p", {}), std::optional<QString>());
+        AllowedOptions none;
+        QCOMPARE(none.quality("1080p", {"720p", "360p"}), std::optional<QString>("720p"));
+        QCOMPARE(none.quality("1080p", {}), std::optional<QString>());
+    }
+
     void applyQuality_data() {
         QTest::addColumn<QString>("quality");
         QTest::addColumn<QStringList>("allowed");
