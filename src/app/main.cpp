@@ -1,10 +1,11 @@
-#include "EngineClient.h"
-#include "EngineFailure.h"
+// Until the window exists, `vamber` is a console program: it boots the application state against the
+// engine, prints what it learned and shuts the engine down.
+#include "AppModel.h"
+#include "DesktopServices.h"
 #include "EngineLocations.h"
-#include "EngineTypesSession.h"
+#include "Strings.h"
 
-#include <QCoreApplication>
-#include <QStringList>
+#include <QApplication>
 #include <QTextStream>
 #include <QTimer>
 
@@ -12,53 +13,52 @@
 
 namespace {
 
-void printHello(const EngineHello& hello) {
-    const QString sep = QStringLiteral(", ");
-    const EngineHello::Capabilities& caps = hello.capabilities;
+QCoro::Task<int> run(AppModel* model) {
+    co_await model->boot();
     QTextStream out(stdout);
-    out << "Engine " << hello.engineVersion << '\n';
-    out << "  script:            " << hello.enginePath << '\n';
-    out << "  interpreter:       " << hello.python << '\n';
-    out << "  ffmpeg folder:     " << hello.ffmpegDir << '\n';
-    out << "  download workers:  " << hello.downloadWorkers << '\n';
-    out << "  media extensions:  " << hello.mediaExtensions.join(sep) << '\n';
-    out << "  methods:           " << hello.methods.join(sep) << '\n';
-    out << "  qualities:         " << caps.qualities.join(sep) << '\n';
-    out << "  containers:        " << caps.containers.join(sep) << '\n';
-    out << "  video codecs:      " << caps.videoCodecs.join(sep) << '\n';
-    out << "  cookie sources:    " << caps.cookieSources.join(sep) << '\n';
-}
-
-QCoro::Task<int> run(EngineClient* client) {
-    try {
-        client->start();
-    } catch (const EngineFailure& e) {
-        QTextStream(stderr) << e.text() << '\n';
-        co_return 1;
-    }
     int status = 0;
-    try {
-        const EngineHello hello = co_await client->request<EngineHello>(QStringLiteral("hello"));
-        printHello(hello);
-    } catch (const EngineFailure& e) {
-        QTextStream(stderr) << e.text() << '\n';
+    if (model->engineFailure()) {
+        QTextStream(stderr) << *model->engineFailure() << '\n';
         status = 1;
+    } else {
+        const EngineHello& hello = *model->hello();
+        out << "Engine " << hello.engineVersion << " (" << hello.python << ")\n";
+        out << "  script:           " << hello.enginePath << '\n';
+        out << "  media extensions: " << hello.mediaExtensions.join(QStringLiteral(" ")) << '\n';
+        out << "Texts:              " << Strings::language() << '\n';
+        if (const auto& s = model->settings()) {
+            out << "Downloads go to:    " << s->outputDir << '\n';
+            out << "Cookie source:      " << s->cookieSource << '\n';
+        }
+        out << "Format:             " << model->format().summary() << '\n';
+        out << "Qualities:          " << model->allowedOptions().allQualities.join(QStringLiteral(", ")) << '\n';
+        out << "Library:            " << model->libraryTotal() << '\n';
+        out << "Saved queue:        " << model->jobs().size() << '\n';
+        for (const QString& line : model->log())
+            out << line << '\n';
     }
-    co_await client->stop();
+    out.flush();
+    co_await model->engine().stop();
     co_return status;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vamber"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VAMBER_VERSION));
+    // A console run needs no screen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vamber"));
+    QApplication::setApplicationVersion(QStringLiteral(VAMBER_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
 
-    EngineClient client(EngineLocations::forApplication());
+    DesktopServices desktop(nullptr);
+    AppModel& model = AppModel::makeShared(desktop.services(), EngineLocations::forApplication());
     int status = 0;
     QTimer::singleShot(0, &app, [&] {
-        run(&client).then([&](int s) {
+        run(&model).then([&](int s) {
             status = s;
             QCoreApplication::exit(s);
         });

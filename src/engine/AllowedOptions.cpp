@@ -1,6 +1,6 @@
 #include "EngineTypesSession.h"
 
-QStringList AllowedOptions::allQualities(const std::optional<QStringList>& offered) const {
+QStringList AllowedOptions::allQualitiesOfferedBy(const std::optional<QStringList>& offered) const {
     if (!offered || offered->isEmpty())
         return allQualities;
     QStringList kept;
@@ -11,7 +11,7 @@ QStringList AllowedOptions::allQualities(const std::optional<QStringList>& offer
     return kept.isEmpty() ? allQualities : kept;
 }
 
-std::optional<QString> AllowedOptions::quality(const QString& chosen, const QStringList& offered) const {
+std::optional<QString> AllowedOptions::qualityCappedBy(const QString& chosen, const QStringList& offered) const {
     const qsizetype chosenAt = allQualities.indexOf(chosen);
     if (chosenAt < 0)
         return offered.isEmpty() ? std::nullopt : std::optional<QString>(offered.first());

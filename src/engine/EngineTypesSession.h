@@ -130,10 +130,10 @@ struct AllowedOptions {
 
     // The qualities to offer for a source: those of allQualities it offers, in quality order, or all
     // of them when it offers none that are known.
-    QStringList allQualities(const std::optional<QStringList>& offered) const;
+    QStringList allQualitiesOfferedBy(const std::optional<QStringList>& offered) const;
     // The quality a download of `chosen` gets from a source offering `offered`: the first offered one
     // no better than the choice, else the source's last; nothing when nothing can be said.
-    std::optional<QString> quality(const QString& chosen, const QStringList& offered) const;
+    std::optional<QString> qualityCappedBy(const QString& chosen, const QStringList& offered) const;
 
     static AllowedOptions fromJson(const JsonReader& r);
     bool operator==(const AllowedOptions&) const = default;

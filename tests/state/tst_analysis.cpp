@@ -119,16 +119,16 @@ private slots:
     void qualityCapping() {
         AllowedOptions o;
         o.allQualities = {"4K", "1440p", "1080p", "720p", "360p"};
-        QCOMPARE(o.allQualities(QStringList{"720p", "1080p"}), (QStringList{"1080p", "720p"}));
-        QCOMPARE(o.allQualities(QStringList{"480p"}), o.allQualities);
-        QCOMPARE(o.allQualities(std::nullopt), o.allQualities);
-        QCOMPARE(o.quality("1080p", {"4K", "720p", "360p"}), std::optional<QString>("720p"));
-        QCOMPARE(o.quality("1080p", {"4K"}), std::optional<QString>("4K"));
-        QCOMPARE(o.quality("8K", {"720p"}), std::optional<QString>("720p"));
-        QCOMPARE(o.quality("1080p", {}), std::optional<QString>());
+        QCOMPARE(o.allQualitiesOfferedBy(QStringList{"720p", "1080p"}), (QStringList{"1080p", "720p"}));
+        QCOMPARE(o.allQualitiesOfferedBy(QStringList{"480p"}), o.allQualities);
+        QCOMPARE(o.allQualitiesOfferedBy(std::nullopt), o.allQualities);
+        QCOMPARE(o.qualityCappedBy("1080p", {"4K", "720p", "360p"}), std::optional<QString>("720p"));
+        QCOMPARE(o.qualityCappedBy("1080p", {"4K"}), std::optional<QString>("4K"));
+        QCOMPARE(o.qualityCappedBy("8K", {"720p"}), std::optional<QString>("720p"));
+        QCOMPARE(o.qualityCappedBy("1080p", {}), std::optional<QString>());
         AllowedOptions none;
-        QCOMPARE(none.quality("1080p", {"720p", "360p"}), std::optional<QString>("720p"));
-        QCOMPARE(none.quality("1080p", {}), std::optional<QString>());
+        QCOMPARE(none.qualityCappedBy("1080p", {"720p", "360p"}), std::optional<QString>("720p"));
+        QCOMPARE(none.qualityCappedBy("1080p", {}), std::optional<QString>());
     }
 
     void applyQuality_data() {
