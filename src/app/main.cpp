@@ -1,8 +1,10 @@
 // Until the window exists, `vamber` is a console program: it boots the application state against the
 // engine, prints what it learned and shuts the engine down.
 #include "AppModel.h"
+#include "Bootstrap.h"
 #include "DesktopServices.h"
 #include "EngineLocations.h"
+#include "LanguageStore.h"
 #include "Strings.h"
 
 #include <QApplication>
@@ -31,7 +33,8 @@ QCoro::Task<int> run(AppModel* model) {
             out << "Cookie source:      " << s->cookieSource << '\n';
         }
         out << "Format:             " << model->format().summary() << '\n';
-        out << "Qualities:          " << model->allowedOptions().allQualities.join(QStringLiteral(", ")) << '\n';
+        out << "Qualities:          " << model->allowedOptions().allQualities.join(QStringLiteral(", "))
+            << '\n';
         out << "Library:            " << model->libraryTotal() << '\n';
         out << "Saved queue:        " << model->jobs().size() << '\n';
         for (const QString& line : model->log())
@@ -55,6 +58,11 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
 
     DesktopServices desktop(nullptr);
+    // The stored interface language comes first, for Qt's own texts and the built-in ones alike.
+    LanguageStore& languages = *desktop.services().languages;
+    languages.apply();
+    Bootstrap::choosePreferredLanguages(languages.languages().value_or(QStringList()) +
+                                        languages.systemLanguages());
     AppModel& model = AppModel::makeShared(desktop.services(), EngineLocations::forApplication());
     int status = 0;
     QTimer::singleShot(0, &app, [&] {

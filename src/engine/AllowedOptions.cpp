@@ -11,7 +11,8 @@ QStringList AllowedOptions::allQualitiesOfferedBy(const std::optional<QStringLis
     return kept.isEmpty() ? allQualities : kept;
 }
 
-std::optional<QString> AllowedOptions::qualityCappedBy(const QString& chosen, const QStringList& offered) const {
+std::optional<QString> AllowedOptions::qualityCappedBy(const QString& chosen,
+                                                       const QStringList& offered) const {
     const qsizetype chosenAt = allQualities.indexOf(chosen);
     if (chosenAt < 0)
         return offered.isEmpty() ? std::nullopt : std::optional<QString>(offered.first());

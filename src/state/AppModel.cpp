@@ -44,7 +44,9 @@ std::optional<AppModel::Tab> AppModel::tabFromRaw(int raw) {
     return static_cast<Tab>(raw);
 }
 
-void AppModel::setTab(Tab tab) { assign(m_tab, tab, &AppModel::tabChanged); }
+void AppModel::setTab(Tab tab) {
+    assign(m_tab, tab, &AppModel::tabChanged);
+}
 
 QString AppModel::describe(std::exception_ptr error) {
     try {
@@ -219,7 +221,9 @@ void AppModel::appendLog(const QString& line) {
     Q_EMIT logChanged();
 }
 
-void AppModel::note(const QString& text) { appendLog(LogLine::note(text)); }
+void AppModel::note(const QString& text) {
+    appendLog(LogLine::note(text));
+}
 
 void AppModel::note(const EngineEvent::JobLog& line) {
     const QString text = LogLine::withoutMarks(Strings::text(line.key, line.params));
@@ -245,7 +249,9 @@ void AppModel::setLastError(const std::optional<AppError>& error) {
     assign(m_lastError, error, &AppModel::lastErrorChanged);
 }
 
-void AppModel::setShowLogSheet(bool show) { assign(m_showLogSheet, show, &AppModel::showLogSheetChanged); }
+void AppModel::setShowLogSheet(bool show) {
+    assign(m_showLogSheet, show, &AppModel::showLogSheetChanged);
+}
 
 QString AppModel::status() const {
     if (m_isAnalyzing)

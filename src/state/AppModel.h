@@ -191,8 +191,7 @@ public:
     // reportFailure is false; a cancellation (code 1001) is never shown. They never throw.
     template <class M>
     QCoro::Task<std::optional<typename M::Reply>> ask(typename M::Params params, bool reportFailure);
-    template <class M>
-    QCoro::Task<bool> ping(typename M::Params params, bool reportFailure);
+    template <class M> QCoro::Task<bool> ping(typename M::Params params, bool reportFailure);
 
 Q_SIGNALS:
     void stringsReadyChanged();
@@ -228,8 +227,7 @@ Q_SIGNALS:
     void sessionStartFinished();
 
 private:
-    template <class T, class Signal>
-    void assign(T& field, const T& value, Signal signal) {
+    template <class T, class Signal> void assign(T& field, const T& value, Signal signal) {
         if (field == value)
             return;
         field = value;
@@ -246,8 +244,8 @@ private:
     void setSettings(const std::optional<EngineSettings>& settings);
     void setEngineFailure(const std::optional<QString>& failure);
     QCoro::Task<void> run(std::shared_ptr<Job> job);
-    QCoro::Task<std::optional<std::pair<QString, QString>>> chooseSaveLocation(std::optional<QString> suggested,
-                                                                               FormatChoice format);
+    QCoro::Task<std::optional<std::pair<QString, QString>>>
+    chooseSaveLocation(std::optional<QString> suggested, FormatChoice format);
     QString fileStem(const QString& name) const;
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
@@ -338,8 +336,7 @@ QCoro::Task<std::optional<typename M::Reply>> AppModel::ask(typename M::Params p
     co_return std::nullopt;
 }
 
-template <class M>
-QCoro::Task<bool> AppModel::ping(typename M::Params params, bool reportFailure) {
+template <class M> QCoro::Task<bool> AppModel::ping(typename M::Params params, bool reportFailure) {
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
     try {

@@ -12,7 +12,9 @@ void AppModel::setPastedText(const QString& text) {
     Q_EMIT statusChanged();
 }
 
-void AppModel::setFormat(const FormatChoice& format) { assign(m_format, format, &AppModel::formatChanged); }
+void AppModel::setFormat(const FormatChoice& format) {
+    assign(m_format, format, &AppModel::formatChanged);
+}
 
 std::optional<Analysis> AppModel::freshAnalysis() const {
     if (m_analysis && m_analysis->url == m_pastedText.trimmed())
@@ -60,7 +62,8 @@ QCoro::Task<void> AppModel::analyzeCurrent() {
         assign(m_analysis, reply, &AppModel::analysisChanged);
     } else {
         assign(m_analysis, std::optional<Analysis>(), &AppModel::analysisChanged);
-        assign(m_analysisFailure, std::optional<QString>(describe(failure)), &AppModel::analysisFailureChanged);
+        assign(m_analysisFailure, std::optional<QString>(describe(failure)),
+               &AppModel::analysisFailureChanged);
     }
     assign(m_isAnalyzing, false, &AppModel::isAnalyzingChanged);
     Q_EMIT statusChanged();

@@ -53,8 +53,8 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
     co_return job;
 }
 
-QCoro::Task<std::optional<std::pair<QString, QString>>> AppModel::chooseSaveLocation(std::optional<QString> suggested,
-                                                                                    FormatChoice format) {
+QCoro::Task<std::optional<std::pair<QString, QString>>>
+AppModel::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
     if (!m_services.fileDialogs)
         co_return std::nullopt;
     const QString start = m_settings ? m_settings->outputDir : QString();

@@ -77,7 +77,8 @@ void AppModel::applyJobState(Job& job, const EngineEvent::JobState& e) {
         job.setOutputPath(e.filename);
         persistQueue();
     } else if (state == QLatin1String("failed")) {
-        job.setState(Job::State::failed(e.message.value_or(Strings::text(QStringLiteral("queue_status_error")))));
+        job.setState(
+            Job::State::failed(e.message.value_or(Strings::text(QStringLiteral("queue_status_error")))));
         persistQueue();
     } else if (state == QLatin1String("cancelled")) {
         job.setState({Job::State::Cancelled, {}});

@@ -26,9 +26,8 @@ void AppModel::persistQueue() {
         row.status = QStringLiteral("waiting");
         params.items.push_back(std::move(row));
     }
-    spawn(this, [this, params]() -> QCoro::Task<void> {
-        co_await ask<EngineMethods::QueueSave>(params, true);
-    });
+    spawn(this,
+          [this, params]() -> QCoro::Task<void> { co_await ask<EngineMethods::QueueSave>(params, true); });
 }
 
 QCoro::Task<void> AppModel::restoreQueue() {

@@ -20,11 +20,17 @@ QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
     params.email = email;
     params.log = m_log.mid(first).join(u'\n');
     const auto reply = co_await ask<EngineMethods::ReportSend>(params, true);
-    co_return self && reply && reply->sent;
+    co_return self&& reply && reply->sent;
 }
 
-void AppModel::setUpdate(const std::optional<UpdateInfo>& update) { assign(m_update, update, &AppModel::updateChanged); }
+void AppModel::setUpdate(const std::optional<UpdateInfo>& update) {
+    assign(m_update, update, &AppModel::updateChanged);
+}
 
-void AppModel::setUpToDate(bool upToDate) { assign(m_upToDate, upToDate, &AppModel::upToDateChanged); }
+void AppModel::setUpToDate(bool upToDate) {
+    assign(m_upToDate, upToDate, &AppModel::upToDateChanged);
+}
 
-void AppModel::setShowReportSheet(bool show) { assign(m_showReportSheet, show, &AppModel::showReportSheetChanged); }
+void AppModel::setShowReportSheet(bool show) {
+    assign(m_showReportSheet, show, &AppModel::showReportSheetChanged);
+}

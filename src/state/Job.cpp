@@ -39,15 +39,21 @@ QString formatBytes(qint64 bytes, bool allowKilobytes) {
 } // namespace
 
 Job::Job(QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent)
-    : QObject(parent), m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()), m_url(std::move(url)),
-      m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()), m_allowsListing(allowsListing),
-      m_title(std::move(title)) {}
+    : QObject(parent), m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
+      m_url(std::move(url)), m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()),
+      m_allowsListing(allowsListing), m_title(std::move(title)) {}
 
-QString Job::byteCount(qint64 bytes) { return formatBytes(bytes, false); }
+QString Job::byteCount(qint64 bytes) {
+    return formatBytes(bytes, false);
+}
 
-QString Job::fileSize(qint64 bytes) { return formatBytes(bytes, true); }
+QString Job::fileSize(qint64 bytes) {
+    return formatBytes(bytes, true);
+}
 
-QString Job::byteRate(double bytesPerSecond) { return byteCount(wholeOrZero(bytesPerSecond)) + QStringLiteral("/s"); }
+QString Job::byteRate(double bytesPerSecond) {
+    return byteCount(wholeOrZero(bytesPerSecond)) + QStringLiteral("/s");
+}
 
 QString Job::duration(double seconds) {
     const qint64 n = roundedOrZero(seconds);
@@ -85,7 +91,8 @@ QString Job::statusLine() const {
     case State::Processing:
         return Strings::text(QStringLiteral("status_processing"));
     case State::Converting: {
-        const QMap<QString, QString> values{{QStringLiteral("percent"), QString::number(wholeOrZero(m_fraction * 100))}};
+        const QMap<QString, QString> values{
+            {QStringLiteral("percent"), QString::number(wholeOrZero(m_fraction * 100))}};
         return Strings::text(QStringLiteral("v2_status_converting_mp4"), values);
     }
     case State::Done:

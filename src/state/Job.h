@@ -19,12 +19,25 @@ class Job : public QObject {
 
 public:
     struct State {
-        enum Kind { Waiting, Queued, Analyzing, Downloading, Paused, Processing, Converting, Done, Cancelled, Failed };
+        enum Kind {
+            Waiting,
+            Queued,
+            Analyzing,
+            Downloading,
+            Paused,
+            Processing,
+            Converting,
+            Done,
+            Cancelled,
+            Failed
+        };
         Kind kind = Queued;
         QString message; // only for Failed
 
         static State failed(QString message) { return {Failed, std::move(message)}; }
-        bool operator==(const State& o) const { return kind == o.kind && (kind != Failed || message == o.message); }
+        bool operator==(const State& o) const {
+            return kind == o.kind && (kind != Failed || message == o.message);
+        }
         bool isFinished() const { return kind == Done || kind == Cancelled || kind == Failed; }
         bool isParked() const { return kind == Waiting || kind == Paused; }
         bool isRunning() const { return !isFinished() && !isParked(); }
@@ -83,8 +96,8 @@ public:
 
     // Shared formatting of sizes, rates and durations, used by many views. Values that are not finite
     // or do not fit in 64 bits are shown as zero.
-    static QString byteCount(qint64 bytes);     // megabytes and gigabytes
-    static QString fileSize(qint64 bytes);      // kilobytes, megabytes and gigabytes
+    static QString byteCount(qint64 bytes); // megabytes and gigabytes
+    static QString fileSize(qint64 bytes);  // kilobytes, megabytes and gigabytes
     static QString byteRate(double bytesPerSecond);
     static QString duration(double seconds);
     static QString roughDuration(double seconds);
@@ -93,8 +106,7 @@ Q_SIGNALS:
     void changed();
 
 private:
-    template <class T>
-    void assign(T& field, const T& value) {
+    template <class T> void assign(T& field, const T& value) {
         if (field == value)
             return;
         field = value;

@@ -16,11 +16,17 @@ QString line(const QString& mark, const QString& text) {
 
 namespace LogLine {
 
-QString stamp() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); }
+QString stamp() {
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
 
-QString note(const QString& text) { return line(dot, text); }
+QString note(const QString& text) {
+    return line(dot, text);
+}
 
-QString error(const QString& message) { return line(warning, message); }
+QString error(const QString& message) {
+    return line(warning, message);
+}
 
 QStringList details(const QString& detail) {
     QStringList out;

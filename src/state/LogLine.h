@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-
 // The in-memory log's line formats: "HH:mm:ss", two blanks, a mark, two blanks, the text; detail lines
 // carry only the stamp and six blanks.
 namespace LogLine {

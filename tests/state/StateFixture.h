@@ -36,7 +36,8 @@ public:
         locations.environment.insert(QStringLiteral("VAMBER_PYTHON"), QStringLiteral("/usr/bin/python3"));
         locations.environment.insert(QStringLiteral("VAMBER_ENGINE_TEST"), QStringLiteral("1"));
         locations.environment.insert(QStringLiteral("VAMBER_ENGINE_TEST_LOG"), m_logPath);
-        locations.environment.insert(QStringLiteral("VAMBER_SUPPORT_DIR"), m_dir.filePath(QStringLiteral("support")));
+        locations.environment.insert(QStringLiteral("VAMBER_SUPPORT_DIR"),
+                                     m_dir.filePath(QStringLiteral("support")));
         locations.environment.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
         locations.environment.insert(QStringLiteral("HOME"), m_dir.path());
         locations.environment.remove(QStringLiteral("VAMBER_ENGINE_SERVER"));

@@ -8,7 +8,9 @@ QJsonObject analysis(const QString& url, const QString& title) {
             {"probed", true},    {"isListing", false},
             {"listingKind", ""}, {"title", title}};
 }
-QJsonObject result(const QJsonObject& value) { return {{"result", value}}; }
+QJsonObject result(const QJsonObject& value) {
+    return {{"result", value}};
+}
 } // namespace
 
 class TestAnalysis : public QObject {
@@ -102,7 +104,8 @@ private slots:
     void formatSummaryAndLabels() {
         StringTable t;
         t.language = "en";
-        t.strings = {{"summary_audio_only", "Audio only"}, {"summary_subtitles", "Subtitles"}, {"subs_both", "Both"}};
+        t.strings = {
+            {"summary_audio_only", "Audio only"}, {"summary_subtitles", "Subtitles"}, {"subs_both", "Both"}};
         Strings::install(t);
         FormatChoice c;
         QCOMPARE(c.summary(), QString("1080p  \u00B7  MP4"));
@@ -138,7 +141,8 @@ private slots:
         QTest::addColumn<bool>("audioOnly");
         QTest::newRow("audio keeps the quality") << "audio" << QStringList{"1080p"} << "720p" << true;
         QTest::newRow("allowed") << "480p" << QStringList{"720p", "480p"} << "480p" << false;
-        QTest::newRow("not allowed takes the first") << "4K" << QStringList{"1080p", "720p"} << "1080p" << false;
+        QTest::newRow("not allowed takes the first")
+            << "4K" << QStringList{"1080p", "720p"} << "1080p" << false;
         QTest::newRow("nothing allowed keeps it") << "4K" << QStringList{} << "4K" << false;
     }
     void applyQuality() {
@@ -149,9 +153,9 @@ private slots:
         StateFixture f;
         f.startEngine();
         QJsonObject options{{"container", "MP4"}};
-        for (const char* key : {"qualities", "allQualities", "containers", "allContainers", "videoCodecs",
-                                "allVideoCodecs", "subtitleModes", "allSubtitleModes", "cookieSources",
-                                "allCookieSources"})
+        for (const char* key :
+             {"qualities", "allQualities", "containers", "allContainers", "videoCodecs", "allVideoCodecs",
+              "subtitleModes", "allSubtitleModes", "cookieSources", "allCookieSources"})
             options.insert(key, QJsonArray());
         options.insert("qualities", QJsonArray::fromStringList(allowed));
         f.script("options.allowed", result(options));

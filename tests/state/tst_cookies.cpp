@@ -11,10 +11,14 @@ private slots:
     void hosts_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("host");
-        QTest::newRow("plain") << "https://Video.Example.ORG/a?b" << "video.example.org";
-        QTest::newRow("blanks around") << "  https://A.example/x \n" << "a.example";
-        QTest::newRow("no host") << "not a link" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "https://Video.Example.ORG/a?b"
+                               << "video.example.org";
+        QTest::newRow("blanks around") << "  https://A.example/x \n"
+                                       << "a.example";
+        QTest::newRow("no host") << "not a link"
+                                 << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void hosts() {
         QFETCH(QString, address);
@@ -33,17 +37,21 @@ private slots:
         QTest::addColumn<QString>("expectedFile");
         QTest::addColumn<bool>("exportAsked");
         const QString url = "https://v.example/watch";
-        QTest::newRow("no settings") << "" << url << false << false << "None" << "" << false;
-        QTest::newRow("None") << "None" << url << false << true << "None" << "/user/cookies.txt" << false;
-        QTest::newRow("named source") << "Firefox" << url << false << true << "Firefox" << "/user/cookies.txt" << false;
+        QTest::newRow("no settings") << "" << url << false << false << "None"
+                                     << "" << false;
+        QTest::newRow("None") << "None" << url << false << true << "None"
+                              << "/user/cookies.txt" << false;
+        QTest::newRow("named source") << "Firefox" << url << false << true << "Firefox"
+                                      << "/user/cookies.txt" << false;
         QTest::newRow("built-in with a file") << "Built-in Browser" << url << false << true << "None"
                                               << "/tmp/exported.txt" << true;
-        QTest::newRow("built-in without cookies") << "Built-in Browser" << url << false << false << "None" << ""
-                                                  << true;
-        QTest::newRow("built-in, no host") << "Built-in Browser" << "nothing" << false << true << "Built-in Browser"
+        QTest::newRow("built-in without cookies") << "Built-in Browser" << url << false << false << "None"
+                                                  << "" << true;
+        QTest::newRow("built-in, no host") << "Built-in Browser"
+                                           << "nothing" << false << true << "Built-in Browser"
                                            << "/user/cookies.txt" << false;
-        QTest::newRow("handed over with cookies") << "Firefox" << url << true << true << "None" << "/tmp/exported.txt"
-                                                  << true;
+        QTest::newRow("handed over with cookies") << "Firefox" << url << true << true << "None"
+                                                  << "/tmp/exported.txt" << true;
         QTest::newRow("handed over without cookies") << "Firefox" << url << true << false << "Firefox"
                                                      << "/user/cookies.txt" << true;
     }
@@ -84,7 +92,8 @@ private slots:
             QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://other.example/2"}));
         QCOMPARE(mixed.source, QString("Built-in Browser"));
         QVERIFY(f.fakes.browserCookies.exportedFor.isEmpty());
-        const auto same = QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://V.example/2"}));
+        const auto same =
+            QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://V.example/2"}));
         QCOMPARE(same, (AppModel::CookiePair{"None", "/tmp/v.txt"}));
         QCOMPARE(f.fakes.browserCookies.exportedFor, QStringList{"https://v.example/1"});
         const auto none = QCoro::waitFor(f.model->cookieParamsForAll({}));

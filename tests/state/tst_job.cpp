@@ -1,6 +1,6 @@
 #include "Job.h"
-#include "Strings.h"
 #include "StringTable.h"
+#include "Strings.h"
 
 #include <QTest>
 
@@ -89,17 +89,18 @@ private slots:
         QTest::addColumn<qint64>("fragment");
         QTest::addColumn<qint64>("fragments");
         QTest::addColumn<QString>("line");
-        QTest::newRow("nothing known") << 0.0 << 0.0 << qint64(0) << qint64(0) << qint64(0) << qint64(0) << "Starting";
+        QTest::newRow("nothing known")
+            << 0.0 << 0.0 << qint64(0) << qint64(0) << qint64(0) << qint64(0) << "Starting";
         QTest::newRow("rate and eta") << 2500000.0 << 65.4 << qint64(0) << qint64(0) << qint64(0) << qint64(0)
                                       << "2.5 MB/s \u00B7 left 1 min 05 s";
-        QTest::newRow("fragments beat bytes") << 0.0 << 0.0 << qint64(5000000) << qint64(0) << qint64(3)
-                                              << qint64(12) << "fragment 3 of 12";
+        QTest::newRow("fragments beat bytes")
+            << 0.0 << 0.0 << qint64(5000000) << qint64(0) << qint64(3) << qint64(12) << "fragment 3 of 12";
         QTest::newRow("sizes") << 0.0 << 0.0 << qint64(1000000) << qint64(4000000) << qint64(0) << qint64(0)
                                << "1.0 MB / 4.0 MB";
         QTest::newRow("bytes only") << 0.0 << 0.0 << qint64(2000000) << qint64(0) << qint64(0) << qint64(0)
                                     << "2.0 MB";
-        QTest::newRow("NaN speed and eta") << notANumber << notANumber << qint64(0) << qint64(0) << qint64(0) << qint64(0)
-                                           << "Starting";
+        QTest::newRow("NaN speed and eta")
+            << notANumber << notANumber << qint64(0) << qint64(0) << qint64(0) << qint64(0) << "Starting";
     }
     void statusLines() {
         QFETCH(double, speed);

@@ -37,10 +37,11 @@ private slots:
         f.startEngine();
         for (const QString& method : {QStringLiteral("options.allowed"), QStringLiteral("download.pause")})
             f.scriptError(method, code, "it broke", "engine detail");
-        const auto reply =
-            QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, reportFailure));
+        const auto reply = QCoro::waitFor(
+            f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, reportFailure));
         QVERIFY(!reply);
-        const bool ok = QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({QStringLiteral("X")}, reportFailure));
+        const bool ok =
+            QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({QStringLiteral("X")}, reportFailure));
         QVERIFY(!ok);
         QCOMPARE(f.model->log().size(), shown ? 2 : 0);
         QCOMPARE(bool(f.model->lastError()), shown);
@@ -55,7 +56,8 @@ private slots:
     void aWrapperReturnsTheDecodedReply() {
         StateFixture f;
         f.startEngine();
-        const auto reply = QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, true));
+        const auto reply =
+            QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, true));
         QVERIFY(reply);
         QCOMPARE(reply->container, QString("MP4"));
         QVERIFY(f.model->log().isEmpty());
@@ -67,11 +69,14 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // marks and texts after the stamp
         QTest::addColumn<bool>("setsError");
         QTest::newRow("no detail") << "boom" << QString() << QStringList{"  \u26A0\uFE0E  boom"} << true;
-        QTest::newRow("detail equals message") << "boom" << "boom" << QStringList{"  \u26A0\uFE0E  boom"} << true;
-        QTest::newRow("two detail lines") << "boom" << "one\n\ntwo"
-                                          << QStringList{"  \u26A0\uFE0E  boom", "      one", "      two"} << true;
+        QTest::newRow("detail equals message") << "boom"
+                                               << "boom" << QStringList{"  \u26A0\uFE0E  boom"} << true;
+        QTest::newRow("two detail lines")
+            << "boom"
+            << "one\n\ntwo" << QStringList{"  \u26A0\uFE0E  boom", "      one", "      two"} << true;
         QTest::newRow("missing script runtime")
-            << "boom" << "no-js-runtime" << QStringList{"  \u26A0\uFE0E  boom", "      no-js-runtime"} << false;
+            << "boom"
+            << "no-js-runtime" << QStringList{"  \u26A0\uFE0E  boom", "      no-js-runtime"} << false;
     }
     void reports() {
         QFETCH(QString, message);
@@ -109,11 +114,21 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("level");
         QTest::addColumn<QString>("expected"); // empty: nothing logged
-        QTest::newRow("ok with the engine's mark") << "done_key" << "ok" << "  \u2713  Saved clip.mp4";
-        QTest::newRow("err") << "fail_key" << "err" << "  \u26A0\uFE0E  Failed here";
-        QTest::newRow("other level") << "info_key" << "info" << "  \u00B7  Note for clip.mp4";
-        QTest::newRow("only marks") << "marks_key" << "ok" << "";
-        QTest::newRow("no text for the key") << "unknown_key" << "ok" << "";
+        QTest::newRow("ok with the engine's mark") << "done_key"
+                                                   << "ok"
+                                                   << "  \u2713  Saved clip.mp4";
+        QTest::newRow("err") << "fail_key"
+                             << "err"
+                             << "  \u26A0\uFE0E  Failed here";
+        QTest::newRow("other level") << "info_key"
+                                     << "info"
+                                     << "  \u00B7  Note for clip.mp4";
+        QTest::newRow("only marks") << "marks_key"
+                                    << "ok"
+                                    << "";
+        QTest::newRow("no text for the key") << "unknown_key"
+                                             << "ok"
+                                             << "";
     }
     void engineLogLines() {
         QFETCH(QString, key);

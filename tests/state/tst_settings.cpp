@@ -78,7 +78,8 @@ private slots:
         f.fakes.fileDialogs.folderAnswer = folder;
         QCoro::waitFor(f.model->chooseOutputFolder());
         QVERIFY(f.waitForRequests("settings.set", 1));
-        QCOMPARE(f.requestsOf("settings.set")[0].params, QJsonObject({{"values", QJsonObject{{"outputDir", folder}}}}));
+        QCOMPARE(f.requestsOf("settings.set")[0].params,
+                 QJsonObject({{"values", QJsonObject{{"outputDir", folder}}}}));
         QTRY_COMPARE(f.model->settings()->outputDir, folder);
     }
 

@@ -27,7 +27,7 @@ private slots:
         QCOMPARE(f.model->stringsGeneration(), 1);
         QVERIFY(!f.model->engineFailure());
         QVERIFY(f.model->settings());
-        const QStringList expected{"hello", "i18n.table", "settings.get", "options.allowed",
+        const QStringList expected{"hello",        "i18n.table", "settings.get", "options.allowed",
                                    "library.list", "queue.load", "update.check"};
         QCOMPARE(f.methods(), expected);
         const auto requests = f.requests();
@@ -94,12 +94,17 @@ private slots:
     void startFailures_data() {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("expectedText");
-        QTest::newRow("no interpreter") << "python" << "";
-        QTest::newRow("no script") << "script" << EngineLaunchError::serverNotFound("Engine/server.py").text();
+        QTest::newRow("no interpreter") << "python"
+                                        << "";
+        QTest::newRow("no script") << "script"
+                                   << EngineLaunchError::serverNotFound("Engine/server.py").text();
         QTest::newRow("other copy") << "copy" << EngineLaunchError::otherCopyRunning().text();
-        QTest::newRow("hello fails") << "hello" << "hello broke";
-        QTest::newRow("texts fail") << "i18n.table" << "texts broke";
-        QTest::newRow("settings fail") << "settings.get" << "settings broke";
+        QTest::newRow("hello fails") << "hello"
+                                     << "hello broke";
+        QTest::newRow("texts fail") << "i18n.table"
+                                    << "texts broke";
+        QTest::newRow("settings fail") << "settings.get"
+                                       << "settings broke";
     }
     void startFailures() {
         QFETCH(QString, failure);
@@ -120,9 +125,10 @@ private slots:
             f.fakes.instanceGuard.anotherCopy = true;
         if (failure == "hello" || failure == "i18n.table" || failure == "settings.get") {
             f.startEngine();
-            f.scriptError(failure, 7, failure == "hello"        ? "hello broke"
-                                      : failure == "i18n.table" ? "texts broke"
-                                                                : "settings broke");
+            f.scriptError(failure, 7,
+                          failure == "hello"        ? "hello broke"
+                          : failure == "i18n.table" ? "texts broke"
+                                                    : "settings broke");
         }
         bool released = false;
         auto waiter = [&]() -> QCoro::Task<void> {
