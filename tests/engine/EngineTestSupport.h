@@ -58,11 +58,15 @@ public:
         ::dup2(m_file.handle(), STDERR_FILENO);
     }
     ~StderrCapture() { restore(); }
-    QByteArray take() {
-        restore();
+    // What was written so far, still capturing.
+    QByteArray peek() const {
         QFile f(m_file.fileName());
         f.open(QIODevice::ReadOnly);
         return f.readAll();
+    }
+    QByteArray take() {
+        restore();
+        return peek();
     }
 
 private:
