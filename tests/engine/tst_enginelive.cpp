@@ -112,6 +112,17 @@ private Q_SLOTS:
         QCOMPARE(env.value(QStringLiteral("VAMBER_APP_VERSION")).toString(), QStringLiteral("3.2.1"));
         QVERIFY(!env.contains(QStringLiteral("PYTHONHOME")));
         QCOMPARE(env.value(QStringLiteral("VAMBER_ENGINE_TEST")).toString(), QStringLiteral("1"));
+
+        // A second start while the child runs changes nothing.
+        const qint64 pid = client.processId();
+        client.start();
+        QCOMPARE(client.processId(), pid);
+        rec.track(client.call(QStringLiteral("hello")), QStringLiteral("hello"));
+        QTRY_COMPARE(rec.replies().size(), size_t(1));
+        int startups = 0;
+        for (const QJsonObject& o : live.log())
+            startups += o.contains(QStringLiteral("argv")) ? 1 : 0;
+        QCOMPARE(startups, 1);
         QCoro::waitFor(client.stop());
     }
 
