@@ -228,6 +228,21 @@ class DownloadTest(EngineCase):
         self.assertEqual(self.srv.requests_for("/one.mp4", "GET"), [])  # finished entries are not fetched again
         self.assertEqual(self.srv.requests_for("/two.mp4", "GET")[-1].header("Range"), "bytes=6000-")
 
+    def test_page_of_playlists_is_a_listing_whose_playlists_are_expanded(self):
+        from fixtures.httpserver import listing_page
+        self.srv.add("/a.mp4", self.video, "video/mp4")
+        self.srv.add("/b.mp4", self.video, "video/mp4")
+        self.srv.add("/one.m3u", "#EXTM3U\n#EXTINF:2,A\n/a.mp4\n", "audio/x-mpegurl")
+        self.srv.add("/two.m3u", "#EXTM3U\n#EXTINF:2,B\n/b.mp4\n#EXTINF:2,A again\n/a.mp4\n", "audio/x-mpegurl")
+        self.srv.add_page("/shows", listing_page("Shows", [("/one.m3u", "One"), ("/two.m3u", "Two")]))
+        analysis = self.eng.result("analyze", {"url": self.srv.url("/shows"), "cookieSource": "None",
+                                               "cookiesFile": "", "forceGeneric": False}, timeout=20)
+        self.assertEqual((analysis["isListing"], analysis["title"]), (True, "Shows"))
+        err = self.assert_error(self.start_download(self.srv.url("/shows"))[0])
+        self.assertTrue(err["detail"].startswith("listing"))
+        result = self.assert_done(self.start_download(self.srv.url("/shows"), allowListing=True)[0])
+        self.assertEqual(self.files_in(Path(result["path"])), ["A.mp4", "B.mp4"])
+
     def test_hls_stream_is_saved_as_one_file(self):
         from fixtures.media import hls_files
         for name, data in hls_files().items():

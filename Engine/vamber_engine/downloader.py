@@ -393,16 +393,27 @@ class DownloadManager:
             folder.mkdir(parents=True, exist_ok=True)
             state = {"jobId": list_key, "url": req.url, "folder": str(folder), "done": []}
             self._save_state(list_key, state)
-        count = len(res.entries)
+        entries = list(res.entries)
+        count = len(entries)
         finished = set(state.get("done") or [])
+        expanded = set()
         try:
-            for index, entry in enumerate(res.entries):
+            index = -1
+            while index + 1 < len(entries):
+                index += 1
+                entry = entries[index]
                 job.check()
                 if entry.url in finished:
                     continue
                 try:
                     sub = resolve(session, entry.url)
                     if sub.is_listing:
+                        # A playlist inside the listing: its media take its place (each address once).
+                        if entry.url not in expanded:
+                            expanded.add(entry.url)
+                            known = {e.url for e in entries}
+                            entries[index + 1:index + 1] = [e for e in sub.entries if e.url not in known]
+                            count = len(entries)
                         continue
                     sub.title = entry.title or sub.title
                     self._download_one(job, session, sub, folder, "", progress_span=(index, count),

@@ -105,6 +105,12 @@ def resolve(session: Session, url: str) -> Resolved:
     if kind == "playlist" or pages.looks_like_m3u(data):
         return _from_playlist(url, final, charset_text)
     if ctype in pages.HTML_TYPES or pages.looks_like_html(data):
+        info = pages.parse_html(charset_text, final)
+        if not info.entries() and info.playlist_links:
+            # A page of playlists is a listing of them; downloading it expands each one.
+            return Resolved(url=url, kind="listing", final_url=final, title=info.title or _host(final),
+                            thumbnail=info.thumbnail, channel=info.channel, entries=list(info.playlist_links),
+                            listing_kind="playlist", webpage_url=final)
         return _from_page(url, final, charset_text)
     raise NotMedia("%s holds no video or audio (the server sent %s)." % (final, ctype or "data of unknown type"))
 
