@@ -39,7 +39,7 @@ class AnalyzeTest(EngineCase):
 
     def analyze(self, url):
         return self.eng.call("analyze", {"url": url, "cookieSource": "None", "cookiesFile": "",
-                                         "forceGeneric": False}, timeout=20)
+                                         "forceGeneric": False}, timeout=60)
 
     def test_analysis_table(self):
         u = self.srv.url
@@ -100,7 +100,7 @@ class AnalyzeTest(EngineCase):
         jar = self.tmp / "c.txt"
         jar.write_text("127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\t1\n")
         reply = self.eng.call("analyze", {"url": self.srv.url("/private"), "cookieSource": "None",
-                                          "cookiesFile": str(jar), "forceGeneric": False}, timeout=20)
+                                          "cookiesFile": str(jar), "forceGeneric": False}, timeout=60)
         self.assertEqual(reply["result"]["title"], "Members")
 
 
@@ -111,7 +111,7 @@ class AnalyzeWithoutProbeTest(EngineCase):
         eng = self.restart_engine({"VAMBER_FFMPEG_DIR": str(empty)})
         self.srv.add("/v.mp4", media_bytes("video.mp4"), "video/mp4")
         a = eng.result("analyze", {"url": self.srv.url("/v.mp4"), "cookieSource": "None", "cookiesFile": "",
-                                   "forceGeneric": False}, timeout=20)
+                                   "forceGeneric": False}, timeout=60)
         self.assertEqual((a["probed"], a["availableQualities"], a.get("duration")), (False, [], None))
 
 

@@ -18,12 +18,12 @@ class DownloadTest(EngineCase):
         super().setUp()
         self.video = media_bytes("video.mp4")
 
-    def assert_done(self, rid, timeout=20):
+    def assert_done(self, rid, timeout=60):
         reply = self.eng.reply(rid, timeout)
         self.assertIn("result", reply, reply)
         return reply["result"]
 
-    def assert_error(self, rid, timeout=20):
+    def assert_error(self, rid, timeout=60):
         reply = self.eng.reply(rid, timeout)
         self.assertIn("error", reply, reply)
         return reply["error"]
@@ -72,7 +72,7 @@ class DownloadTest(EngineCase):
                 rid, job = self.start_download(self.srv.url(name), fileName="held %d" % ranges)
                 self.wait_progress(job, 12000)
                 self.assertEqual(self.eng.result("download.pause", {"jobId": job})["running"], True)
-                err = self.assert_error(rid, 10)
+                err = self.assert_error(rid)
                 self.assertEqual((err["code"], err.get("detail")), (1001, "paused"))
                 parts = [p for p in self.out.iterdir() if p.name.endswith(".part")]
                 self.assertEqual(len(parts), 1)
@@ -98,7 +98,7 @@ class DownloadTest(EngineCase):
         rid, job = self.start_download(self.srv.url("/c.mp4"))
         self.wait_progress(job, 8000)
         self.eng.result("download.cancel", {"jobId": job})
-        err = self.assert_error(rid, 10)
+        err = self.assert_error(rid)
         self.assertEqual(err["code"], 1001)
         self.assertNotIn("detail", err)
         self.assertEqual(self.files_in(self.out), [])
@@ -132,7 +132,7 @@ class DownloadTest(EngineCase):
     def test_server_sending_another_range_gets_the_whole_file_fetched(self):
         self.srv.add("/w.mp4", self.video, "video/mp4", drop_after=10000)
         rid, job = self.start_download(self.srv.url("/w.mp4"))
-        self.assertIn("error", self.eng.reply(rid, 20))
+        self.assertIn("error", self.eng.reply(rid, 60))
         video = self.video
 
         def wrong_range(handler):  # answers every range from byte 5000, whatever was asked
@@ -158,7 +158,7 @@ class DownloadTest(EngineCase):
         self.wait_progress(job_a, 5000)
         self.wait_progress(job_b, 5000)
         # both are held mid-transfer, and the engine still answers at once
-        self.assertIn("items", self.eng.result("library.list", {"limit": 120, "offset": 0}, timeout=3))
+        self.assertIn("items", self.eng.result("library.list", {"limit": 120, "offset": 0}, timeout=15))
         a.gate.set()
         b.gate.set()
         ra, rb = self.assert_done(rid_a), self.assert_done(rid_b)
@@ -236,7 +236,7 @@ class DownloadTest(EngineCase):
         self.srv.add("/two.m3u", "#EXTM3U\n#EXTINF:2,B\n/b.mp4\n#EXTINF:2,A again\n/a.mp4\n", "audio/x-mpegurl")
         self.srv.add_page("/shows", listing_page("Shows", [("/one.m3u", "One"), ("/two.m3u", "Two")]))
         analysis = self.eng.result("analyze", {"url": self.srv.url("/shows"), "cookieSource": "None",
-                                               "cookiesFile": "", "forceGeneric": False}, timeout=20)
+                                               "cookiesFile": "", "forceGeneric": False}, timeout=60)
         self.assertEqual((analysis["isListing"], analysis["title"]), (True, "Shows"))
         err = self.assert_error(self.start_download(self.srv.url("/shows"))[0])
         self.assertTrue(err["detail"].startswith("listing"))

@@ -113,7 +113,7 @@ class PauseDuringConversionTest(EngineCase):
         rid, job = self.start_download(self.srv.url("/song.mp4"), audioOnly=True)
         eng.wait_event(lambda e: e["event"] == "job.state" and e["params"]["state"] == "converting")
         eng.result("download.pause", {"jobId": job})
-        self.assertEqual(eng.reply(rid, 10)["error"]["detail"], "paused")
+        self.assertEqual(eng.reply(rid, 30)["error"]["detail"], "paused")
         left = [p.name for p in self.out.iterdir()]
         self.assertEqual(len(left), 1)
         self.assertTrue(left[0].endswith(".mp4.part"), left)  # the whole download, nothing half-converted
@@ -134,9 +134,9 @@ class MissingToolsTest(EngineCase):
         eng = self.restart_engine({"VAMBER_FFMPEG_DIR": str(empty)})
         video = media_bytes("video.mp4")
         self.srv.add("/v.mp4", video, "video/mp4")
-        ok = eng.reply(self.start_download(self.srv.url("/v.mp4"))[0], 20)
+        ok = eng.reply(self.start_download(self.srv.url("/v.mp4"))[0], 60)
         self.assertEqual(Path(ok["result"]["path"]).read_bytes(), video)
-        err = eng.reply(self.start_download(self.srv.url("/v.mp4"), audioOnly=True)[0], 20)["error"]
+        err = eng.reply(self.start_download(self.srv.url("/v.mp4"), audioOnly=True)[0], 60)["error"]
         self.assertIn("ffmpeg", err["message"])
         self.assertEqual(err["detail"], "ffmpeg")
 

@@ -23,7 +23,7 @@ class EndToEndTest(EngineCase):
         page = self.srv.url("/talks/42")
 
         analysis = self.eng.result("analyze", {"url": page, "cookieSource": "None", "cookiesFile": "",
-                                               "forceGeneric": False}, timeout=20)
+                                               "forceGeneric": False}, timeout=60)
         self.assertEqual((analysis["title"], analysis["isListing"]), ("A talk about testing", False))
         self.assertEqual(analysis["availableQualities"], ["720p", "audio"])
 
@@ -36,7 +36,7 @@ class EndToEndTest(EngineCase):
         self.assertTrue(any(0 < p["fraction"] < 0.5 and p["speed"] > 0 and p["eta"] > 0 for p in live))
 
         self.eng.result("download.pause", {"jobId": job})
-        paused = self.eng.reply(rid, 10)["error"]
+        paused = self.eng.reply(rid, 30)["error"]
         self.assertEqual((paused["code"], paused["detail"]), (1001, "paused"))
         self.assertEqual(self.eng.result("library.list", {"limit": 120, "offset": 0})["items"], [])
 

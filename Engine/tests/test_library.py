@@ -143,7 +143,7 @@ class RevealTest(EngineCase):
                 self.assertIn("org.freedesktop.FileManager1.ShowItems", args)
                 self.assertIn("['%s']" % target.as_uri(), args)
                 if via == "open":
-                    for _ in range(50):  # xdg-open is started in the background
+                    for _ in range(200):  # xdg-open is started in the background
                         if (self.tmp / "xdg-open.args").exists():
                             break
                         import time

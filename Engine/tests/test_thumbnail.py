@@ -14,7 +14,7 @@ from fixtures.media import media_bytes, media_file  # noqa: E402
 class ThumbnailTest(EngineCase):
     def resolve(self, url="", media_path="", page_url="", cookies_file=""):
         return self.eng.call("thumbnail.resolve", {"url": url, "mediaPath": media_path, "cookieSource": "None",
-                                                   "cookiesFile": cookies_file, "pageUrl": page_url}, timeout=20)
+                                                   "cookiesFile": cookies_file, "pageUrl": page_url}, timeout=60)
 
     def test_sources_of_a_thumbnail(self):
         jpg, png = media_bytes("poster.jpg"), media_bytes("poster.png")
