@@ -416,6 +416,44 @@ private slots:
         QVERIFY(exchange<M::FavouritesRemove>({"https://f.example/"}).items.empty());
     }
 
+    // The shapes that matter most, read straight from the engine's log.
+    void wireShowsTheFixedShapes() {
+        QList<QJsonObject> pages, settings, downloads, saves;
+        for (const auto& [raw, request] : loggedRequests()) {
+            const QString method = request.value("method").toString();
+            const QJsonObject params = request.value("params").toObject();
+            if (method == "library.list")
+                pages << params;
+            else if (method == "settings.set")
+                settings << params;
+            else if (method == "download.start")
+                downloads << params;
+            else if (method == "queue.save")
+                saves << params;
+            else if (method == "search.status" || method == "models.list" || method == "queue.load" ||
+                     method == "favourites.list" || method == "update.check")
+                QVERIFY2(!raw.contains("\"params\""), raw.constData());
+        }
+        QCOMPARE(pages.size(), 2);
+        for (const QJsonObject& page : pages)
+            QCOMPARE(page.value("limit"), QJsonValue(120));
+        QVERIFY(!settings.isEmpty());
+        const QJsonObject format = settings.first().value("values").toObject();
+        QCOMPARE(format.value("quality"), QJsonValue("720p"));
+        QCOMPARE(format.value("audioOnly"), QJsonValue(true));
+        QCOMPARE(format.value("saveThumbnail"), QJsonValue(false));
+        QCOMPARE(downloads.size(), 1);
+        QCOMPARE(downloads.first().size(), 16);
+        QCOMPARE(downloads.first().value("fileName"), QJsonValue(""));
+        QCOMPARE(downloads.first().value("singleVideo"), QJsonValue(true));
+        QCOMPARE(saves.size(), 1);
+        for (const QJsonValue& row : saves.first().value("items").toArray()) {
+            QStringList keys = row.toObject().keys();
+            QCOMPARE(keys, (QStringList{"audio_only", "channel", "container", "playlist", "quality", "status",
+                                        "thumb_url", "title", "url"}));
+        }
+    }
+
     void everyLoggedRequestIsACatalogueMethod() {
         QSet<QString> names;
         std::apply([&](auto... m) { (names.insert(QString::fromLatin1(decltype(m)::name)), ...); }, M::All{});
