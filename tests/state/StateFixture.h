@@ -94,6 +94,36 @@ public:
 
     void boot() { QCoro::waitFor(model->boot()); }
 
+    // Makes the engine write one notification.
+    void emitEvent(const QString& name, const QJsonObject& params) {
+        control(QStringLiteral("test.emit"),
+                QJsonObject{{QStringLiteral("event"), name}, {QStringLiteral("params"), params}});
+    }
+    // Enqueues and waits for the save panel (if any); the download itself runs on.
+    std::shared_ptr<Job> enqueue(std::optional<QString> url, bool interactive = false) {
+        return QCoro::waitFor(model->enqueue(std::move(url), interactive));
+    }
+    // Answers every "download.start" from now on with `answer` (a "result", "error" or "reply").
+    void scriptDownloads(const QJsonObject& answer) { script(QStringLiteral("download.start"), answer, 0); }
+
+    // The log lines that are errors, and the lines written as details of an error.
+    static QStringList errorLines(const QStringList& log) {
+        QStringList out;
+        for (const QString& line : log) {
+            if (line.contains(QStringLiteral("\u26A0\uFE0E")))
+                out << line.section(QStringLiteral("\u26A0\uFE0E  "), 1);
+        }
+        return out;
+    }
+    static QStringList detailLines(const QStringList& log) {
+        QStringList out;
+        for (const QString& line : log) {
+            if (line.size() > 14 && line.mid(8, 6) == QStringLiteral("      "))
+                out << line.mid(14);
+        }
+        return out;
+    }
+
     // Every request the engine received, test controls left out.
     QList<LoggedRequest> requests() const {
         QList<LoggedRequest> out;
