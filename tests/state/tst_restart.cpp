@@ -1,0 +1,187 @@
+// Engine loss: unfinished downloads fail, one automatic restart, busy stops, and the user's retry.
+#include "StateFixture.h"
+
+#include "EngineLaunchError.h"
+#include "Strings.h"
+
+#include <QFile>
+
+namespace {
+const QString restartNote = QStringLiteral("Relance du moteur\u2026");
+
+// An interpreter wrapper that counts engine starts and makes the starts listed in FAIL_STARTS exit at once
+// with FAIL_STATUS, before the engine could answer anything.
+QString writeWrapper(const QString& folder) {
+    const QString path = folder + "/python-wrapper";
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("#!/bin/sh\n"
+               "n=$(cat \"$START_COUNTER\" 2>/dev/null || echo 0)\n"
+               "n=$((n + 1))\n"
+               "echo $n > \"$START_COUNTER\"\n"
+               "case \" $FAIL_STARTS \" in *\" $n \"*) exit \"$FAIL_STATUS\";; esac\n"
+               "exec /usr/bin/python3 \"$@\"\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+QJsonObject storedRow(const QString& url) {
+    return {{"url", url},      {"title", ""},    {"quality", ""}, {"container", ""},    {"audio_only", true},
+            {"thumb_url", ""}, {"playlist", ""}, {"channel", ""}, {"status", "waiting"}};
+}
+
+int count(const QStringList& log, const QString& text) {
+    int n = 0;
+    for (const QString& line : log)
+        n += line.endsWith(text) ? 1 : 0;
+    return n;
+}
+} // namespace
+
+class TestRestart : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_tools;
+
+    // A fixture whose engine starts go through the counting wrapper.
+    std::unique_ptr<StateFixture> fixture(const QString& failStarts, int failStatus = 1) {
+        return std::make_unique<StateFixture>(
+            QMap<QString, QString>{{"VAMBER_PYTHON", writeWrapper(m_tools.path())},
+                                   {"START_COUNTER", m_tools.filePath(QString("starts-%1").arg(++m_runs))},
+                                   {"FAIL_STARTS", failStarts},
+                                   {"FAIL_STATUS", QString::number(failStatus)}});
+    }
+    int m_runs = 0;
+
+    // Boots with one saved waiting job and a running current download.
+    static std::shared_ptr<Job> bootWithDownload(StateFixture& f) {
+        f.startEngine();
+        f.script("queue.load", {{"result", QJsonObject{{"items", QJsonArray{storedRow("http://q/saved")}}}}});
+        f.boot();
+        f.control("test.hold", {{"method", "download.start"}});
+        const auto job = f.enqueue(QString("http://q/current"));
+        f.waitForRequests("download.start", 1);
+        return job;
+    }
+
+private slots:
+    void init() { Strings::reset(); }
+
+    void aCrashFailsTheDownloadsAndRestartsOnce() {
+        auto f = fixture("");
+        const auto job = bootWithDownload(*f);
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Analyzing));
+        QCOMPARE(f->model->jobs().size(), size_t(1));
+        const auto saved = f->model->jobs()[0];
+        QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
+
+        f->control("test.exit", {{"status", 1}});
+        const QString stopped = EngineLaunchError::stopped().text();
+        QTRY_COMPARE(job->state(), Job::State::failed(stopped));
+        QTRY_COMPARE(saved->state(), Job::State::failed(stopped));
+        QVERIFY(f->waitForRequests("queue.save", 1));
+        QTRY_COMPARE(count(f->model->log(), restartNote), 1);
+        QVERIFY(!f->model->engineFailure());
+        QTest::qWait(200);
+        const QStringList methods = f->methods();
+        QCOMPARE(methods.count("hello"), 2);
+        QCOMPARE(methods.count("queue.save"), 1);
+        // Failed jobs are not saved, and the saved queue is not read again over the jobs in memory.
+        QCOMPARE(f->requestsOf("queue.save")[0].params["items"].toArray().size(), 0);
+        QCOMPARE(methods.count("queue.load"), 1);
+        QCOMPARE(f->model->jobs().size(), size_t(1));
+        QCOMPARE(job->state(), Job::State::failed(stopped));
+
+        // The restarted engine is live: its events reach jobs, and a new crash restarts it again.
+        f->control("test.hold", {{"method", "download.start"}});
+        const auto next = f->enqueue(QString("http://q/next"));
+        QVERIFY(f->waitForRequests("download.start", 2));
+        f->emitEvent("job.started", {{"jobId", next->id()},
+                                     {"url", "x"},
+                                     {"outputDir", "/tmp"},
+                                     {"quality", "1080p"},
+                                     {"container", "MP4"},
+                                     {"audioOnly", false}});
+        QTRY_COMPARE(int(next->state().kind), int(Job::State::Downloading));
+        f->control("test.exit", {{"signal", 9}});
+        QTRY_COMPARE(next->state(), Job::State::failed(stopped));
+        QVERIFY(f->waitForRequests("hello", 3));
+        QTRY_COMPARE(count(f->model->log(), restartNote), 2);
+    }
+
+    // The restart itself dies before "hello": no second restart, the failure is shown and logged once.
+    void aCrashDuringTheRestartEndsInFailure() {
+        auto f = fixture("2");
+        const auto job = bootWithDownload(*f);
+        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
+        f->control("test.exit", {{"status", 1}});
+        QTRY_VERIFY(f->model->engineFailure());
+        const QString stopped = EngineLaunchError::stopped().text();
+        QCOMPARE(*f->model->engineFailure(), stopped);
+        QCOMPARE(job->state(), Job::State::failed(stopped));
+        QTest::qWait(300);
+        QCOMPARE(count(f->model->log(), restartNote), 1);
+        QCOMPARE(f->methods().count("hello"), 1);
+        QVERIFY(!f->methods().contains("queue.save"));
+        // One line for the download, one for the failed restart.
+        const QStringList errors = StateFixture::errorLines(f->model->log()).mid(errorsBefore);
+        QCOMPARE(errors, QStringList({"http://q/current \u2014 " + stopped, stopped}));
+        QCOMPARE(f->model->lastError()->message, stopped);
+
+        // The user's retry with a working engine: the failure goes, the failed jobs stay failed.
+        QCoro::waitFor(f->model->retryEngine());
+        QVERIFY(!f->model->engineFailure());
+        QCOMPARE(f->methods().count("hello"), 2);
+        QCOMPARE(job->state(), Job::State::failed(stopped));
+        QCOMPARE(f->methods().count("update.check"), 1);
+        QCOMPARE(f->methods().count("queue.load"), 1);
+    }
+
+    void aFailingRetryShowsTheNewError() {
+        auto f = fixture("2 3");
+        bootWithDownload(*f);
+        f->control("test.exit", {{"status", 1}});
+        QTRY_VERIFY(f->model->engineFailure());
+        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
+        QCoro::waitFor(f->model->retryEngine());
+        QCOMPARE(f->model->engineFailure().value_or(""), EngineLaunchError::stopped().text());
+        QCOMPARE(StateFixture::errorLines(f->model->log()).size(), errorsBefore + 1);
+        QCOMPARE(f->methods().count("hello"), 1);
+        // The next retry works.
+        QCoro::waitFor(f->model->retryEngine());
+        QVERIFY(!f->model->engineFailure());
+        QCOMPARE(f->methods().count("hello"), 2);
+    }
+
+    // Exit status 2: another copy holds the support folder. No restart, whatever happened before.
+    void aBusyStopIsNotRestarted() {
+        auto f = fixture("");
+        const auto job = bootWithDownload(*f);
+        f->control("test.exit", {{"status", 2}});
+        const QString busy = EngineLaunchError::supportBusy().text();
+        QTRY_COMPARE(f->model->engineFailure().value_or(""), busy);
+        QCOMPARE(job->state(), Job::State::failed(busy));
+        QTRY_COMPARE(f->model->jobs()[0]->state(), Job::State::failed(busy));
+        QTest::qWait(300);
+        QCOMPARE(f->methods().count("hello"), 1);
+        QCOMPARE(count(f->model->log(), restartNote), 0);
+        QCOMPARE(f->model->lastError()->message, busy);
+    }
+
+    // A stop before any session was live changes nothing here: the start reports its own failure.
+    void aStopBeforeHelloIsTheStartsFailure() {
+        auto f = fixture("1");
+        f->boot();
+        QCOMPARE(f->model->engineFailure().value_or(""), EngineLaunchError::stopped().text());
+        QTest::qWait(200);
+        QCOMPARE(count(f->model->log(), restartNote), 0);
+        QCOMPARE(StateFixture::errorLines(f->model->log()).size(), 1);
+        QCoro::waitFor(f->model->retryEngine());
+        QVERIFY(!f->model->engineFailure());
+        QCOMPARE(f->methods().count("queue.load"), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRestart)
+#include "tst_restart.moc"
