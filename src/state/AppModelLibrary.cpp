@@ -37,6 +37,7 @@ QCoro::Task<bool> AppModel::loadMoreLibrary() {
     if (!m_libraryHasMore)
         co_return true;
     m_libraryLoading = true;
+    const int epoch = m_libraryEpoch;
     EngineMethods::LibraryList::Params params;
     params.offset = m_libraryOffset;
     const auto page = co_await ask<EngineMethods::LibraryList>(params, true);
@@ -46,6 +47,12 @@ QCoro::Task<bool> AppModel::loadMoreLibrary() {
     if (!page) {
         Q_EMIT libraryChanged();
         co_return false;
+    }
+    if (epoch != m_libraryEpoch) {
+        // Asked for before a reload: its items and offset belong to the old list. The reload, which
+        // awaited this page, now starts from offset 0.
+        Q_EMIT libraryChanged();
+        co_return true;
     }
     QSet<QString> known;
     for (const LibraryItem& item : m_library)

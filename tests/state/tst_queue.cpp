@@ -1,0 +1,198 @@
+// The saved batch queue: read back once as waiting jobs, written back as rows; the drained-queue notice.
+#include "StateFixture.h"
+
+#include "Notifications.h"
+#include "Strings.h"
+
+namespace {
+QJsonObject row(const QString& url, const QString& title, const QString& quality, const QString& container,
+                bool audio, const QString& thumb, const QString& channel) {
+    return {{"url", url},          {"title", title},     {"quality", quality}, {"container", container},
+            {"audio_only", audio}, {"thumb_url", thumb}, {"playlist", "P"},    {"channel", channel},
+            {"status", "paused"}};
+}
+QJsonObject stored(const QJsonArray& rows) {
+    return {{"result", QJsonObject{{"items", rows}}}};
+}
+QJsonObject engineError(int code, const QString& message, const QString& detail = {}) {
+    QJsonObject error{{"code", code}, {"message", message}};
+    if (!detail.isNull())
+        error.insert("detail", detail);
+    return {{"error", error}};
+}
+QJsonObject downloaded() {
+    return {{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/o.mp4"}, {"title", ""}}}};
+}
+} // namespace
+
+class TestQueue : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        Strings::reset();
+        Notifications::reset();
+    }
+
+    void theSavedQueueComesBackOnceAsWaitingJobs() {
+        StateFixture f;
+        f.startEngine();
+        f.script("queue.load",
+                 stored({row("http://a/1", "First", "720p", "MKV", false, "http://a/t.jpg", "Chan"),
+                         row("http://a/2", "", "", "", true, "", ""), row("", "", "", "", false, "", "")}));
+        f.boot();
+        const auto& jobs = f.model->jobs();
+        QCOMPARE(jobs.size(), size_t(3));
+        QCOMPARE(jobs[0]->title(), QString("First"));
+        QCOMPARE(jobs[0]->format().quality, QString("720p"));
+        QCOMPARE(jobs[0]->format().container, QString("MKV"));
+        QCOMPARE(jobs[0]->thumbnailURL().value_or(""), QString("http://a/t.jpg"));
+        QCOMPARE(jobs[0]->channel(), QString("Chan"));
+        QCOMPARE(jobs[1]->title(), QString("http://a/2"));
+        QCOMPARE(jobs[1]->format().quality, QString("1080p"));
+        QCOMPARE(jobs[1]->format().container, QString("MP4"));
+        QVERIFY(jobs[1]->format().audioOnly);
+        QCOMPARE(jobs[1]->format().videoCodec, QString("Auto"));
+        QCOMPARE(jobs[1]->format().subtitleMode, QString("off"));
+        QVERIFY(!jobs[1]->thumbnailURL());
+        QCOMPARE(jobs[2]->url(), QString()); // no row is skipped
+        QSet<QString> ids;
+        for (const auto& job : jobs) {
+            QCOMPARE(int(job->state().kind), int(Job::State::Waiting));
+            QVERIFY(job->allowsListing());
+            ids.insert(job->id());
+        }
+        QCOMPARE(ids.size(), 3);
+        QVERIFY(!f.model->currentDownload());
+
+        // Nothing starts by itself and nothing is written back; a second start does not read it again.
+        f.boot();
+        QTest::qWait(100);
+        QVERIFY(f.requestsOf("download.start").isEmpty());
+        QVERIFY(f.requestsOf("queue.save").isEmpty());
+        QCOMPARE(f.requestsOf("queue.load").size(), 1);
+        QCOMPARE(f.model->jobs().size(), size_t(3));
+    }
+
+    void aFailedLoadLeavesTheQueueEmpty() {
+        StateFixture f;
+        f.startEngine();
+        f.script("queue.load", engineError(5, "queue file unreadable"));
+        f.boot();
+        QVERIFY(f.model->jobs().empty());
+        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"queue file unreadable"});
+        QVERIFY(!f.model->engineFailure());
+    }
+
+    // Rows are written with their nine keys, unfinished jobs only, in queue order.
+    void savedRows() {
+        StateFixture f;
+        f.startEngine();
+        f.script("queue.load",
+                 stored({row("http://a/1", "First", "720p", "MKV", false, "http://a/t.jpg", "Chan"),
+                         row("http://a/2", "", "", "", true, "", ""),
+                         row("http://a/3", "Third", "480p", "WebM", false, "", "")}));
+        f.boot();
+        f.model->apply(EngineEvent{EngineEvent::JobState{f.model->jobs()[2]->id(), "done", {}, {}, {}}});
+        QVERIFY(f.waitForRequests("queue.save", 1));
+        const QJsonArray items = f.requestsOf("queue.save")[0].params["items"].toArray();
+        const QJsonArray expected{QJsonObject{{"url", "http://a/1"},
+                                              {"title", "First"},
+                                              {"quality", "720p"},
+                                              {"container", "MKV"},
+                                              {"audio_only", false},
+                                              {"thumb_url", "http://a/t.jpg"},
+                                              {"playlist", ""},
+                                              {"channel", "Chan"},
+                                              {"status", "waiting"}},
+                                  QJsonObject{{"url", "http://a/2"},
+                                              {"title", "http://a/2"},
+                                              {"quality", "1080p"},
+                                              {"container", "MP4"},
+                                              {"audio_only", true},
+                                              {"thumb_url", ""},
+                                              {"playlist", ""},
+                                              {"channel", ""},
+                                              {"status", "waiting"}}};
+        QCOMPARE(items, expected);
+        QCOMPARE(f.requestsOf("queue.save")[0].params.keys(), QStringList{"items"});
+    }
+
+    // The drained queue is announced once per drain, from the background, when at least one job is done.
+    void drainNotice_data() {
+        QTest::addColumn<QJsonObject>("first");
+        QTest::addColumn<QJsonObject>("second");
+        QTest::addColumn<int>("count"); // done jobs announced; 0: no notice
+        QTest::newRow("both done") << downloaded() << downloaded() << 2;
+        QTest::newRow("one done, one failed") << downloaded() << engineError(3, "no") << 1;
+        QTest::newRow("failed and cancelled") << engineError(3, "no") << engineError(1001, "c") << 0;
+        QTest::newRow("one still paused") << downloaded() << engineError(1001, "p", "paused") << 0;
+    }
+    void drainNotice() {
+        QFETCH(QJsonObject, first);
+        QFETCH(QJsonObject, second);
+        QFETCH(int, count);
+        StateFixture f;
+        f.fakes.activity.setActive(false);
+        f.startEngine();
+        f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
+                                       row("http://a/2", "", "", "", false, "", "")}));
+        f.boot();
+        const auto jobs = f.model->jobs();
+        f.control("test.hold", {{"method", "download.start"}});
+        f.model->retry(jobs[0]);
+        QVERIFY(f.waitForRequests("download.start", 1));
+        f.model->retry(jobs[1]);
+        QVERIFY(f.waitForRequests("download.start", 2));
+        QTRY_VERIFY(Notifications::granted());
+        f.script("download.start", first);
+        f.script("download.start", second);
+        f.control("test.release", {{"method", "download.start"}});
+        QTRY_VERIFY(!jobs[0]->state().isRunning() && !jobs[1]->state().isRunning());
+        QTest::qWait(30);
+        QCOMPARE(f.fakes.notifier.added.size(), count ? 1 : 0);
+        if (count) {
+            QCOMPARE(f.fakes.notifier.added[0].title, Strings::text("notify_queue_done"));
+            QCOMPARE(f.fakes.notifier.added[0].body.value_or(""),
+                     Strings::text("notify_queue_done_body", {{"count", QString::number(count)}}));
+        }
+    }
+
+    // A run that ends after the drain was announced does not announce it again; a new run opens a new drain.
+    void onceUntilAnotherJobStarts() {
+        StateFixture f;
+        f.fakes.activity.setActive(false);
+        f.startEngine();
+        f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
+                                       row("http://a/2", "", "", "", false, "", "")}));
+        f.boot();
+        const auto jobs = f.model->jobs();
+        f.control("test.hold", {{"method", "download.start"}});
+        f.model->retry(jobs[0]);
+        QVERIFY(f.waitForRequests("download.start", 1));
+        f.model->retry(jobs[1]);
+        QVERIFY(f.waitForRequests("download.start", 2));
+        // The engine says the second is cancelled before its request answers.
+        f.model->apply(EngineEvent{EngineEvent::JobState{jobs[1]->id(), "cancelled", {}, {}, {}}});
+        f.script("download.start", downloaded());
+        f.script("download.start", engineError(1001, "c"));
+        f.control("test.release", {{"method", "download.start"}, {"order", "fifo"}});
+        QTRY_COMPARE(int(jobs[0]->state().kind), int(Job::State::Done));
+        QTest::qWait(100);
+        QCOMPARE(f.fakes.notifier.added.size(), 1);
+
+        f.script("download.start", engineError(3, "again"));
+        f.model->retry(jobs[1]);
+        QTRY_COMPARE(jobs[1]->state(), Job::State::failed("again"));
+        QTRY_COMPARE(f.fakes.notifier.added.size(), 2);
+        // In front, nothing is shown.
+        f.fakes.activity.setActive(true);
+        f.script("download.start", engineError(3, "again"));
+        f.model->retry(jobs[1]);
+        QTRY_COMPARE(f.requestsOf("download.start").size(), 4);
+        QTest::qWait(100);
+        QCOMPARE(f.fakes.notifier.added.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQueue)
+#include "tst_queue.moc"
