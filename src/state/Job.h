@@ -121,18 +121,19 @@ private:
 
     QString m_title;
     std::optional<QString> m_thumbnailURL;
+    // What every progress event reads or writes, kept together so a long queue costs few cache lines.
+    bool m_requestOpen = false;
     State m_state;
     double m_fraction = 0;
     qint64 m_bytesDone = 0;
     qint64 m_bytesTotal = 0;
     double m_speed = 0;
     double m_eta = 0;
-    std::optional<QString> m_outputPath;
-    QString m_channel;
     qint64 m_fragment = 0;
     qint64 m_fragmentCount = 0;
     std::optional<EngineEvent::SpeedEngine> m_speedEngine;
+    std::optional<QString> m_outputPath;
+    QString m_channel;
     std::optional<QString> m_destination;
     std::optional<QString> m_fileName;
-    bool m_requestOpen = false;
 };

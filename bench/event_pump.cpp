@@ -1,0 +1,120 @@
+// Cost of folding "job.progress" events into the state object, against the length of the batch queue.
+//
+// For batch queues of 10, 1,000 and 10,000 jobs, restored from a saved queue that the stand-in engine
+// returns for "queue.load", folds 1,000,000 progress events spread evenly over the jobs straight into
+// AppModel::apply, as the pump does, and prints the nanoseconds per event of each size and the ratio of
+// the 10,000-job figure to the 10-job one. A flat ratio means an event finds its job in constant time.
+
+#include "AppModel.h"
+#include "FakeServices.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <QCoro/QCoroTask>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 eventCount = 1'000'000;
+constexpr int rounds = 7;
+
+QJsonObject storedRow(int i) {
+    return {{"url", QString("http://127.0.0.1:9/v/%1").arg(i)},
+            {"title", QString("Video %1").arg(i)},
+            {"quality", "1080p"},
+            {"container", "MP4"},
+            {"audio_only", false},
+            {"thumb_url", ""},
+            {"playlist", ""},
+            {"channel", "Channel"},
+            {"status", "waiting"}};
+}
+
+QJsonValue call(AppModel& model, const QString& method, QJsonObject params) {
+    auto task = [&]() -> QCoro::Task<QJsonValue> { co_return co_await model.engine().call(method, params); };
+    return QCoro::waitFor(task());
+}
+
+// Nanoseconds per event, the best of a few rounds, for a queue of `size` restored jobs.
+double measure(int size) {
+    QTemporaryDir dir;
+    FakeServices fakes;
+    EngineLocations locations;
+    locations.developmentRoot = QStringLiteral(VAMBER_SOURCE_DIR);
+    locations.appVersion = QStringLiteral("9.9.9");
+    locations.environment = QProcessEnvironment::systemEnvironment();
+    locations.environment.insert("VAMBER_PYTHON", "/usr/bin/python3");
+    locations.environment.insert("VAMBER_ENGINE_TEST", "1");
+    locations.environment.insert("VAMBER_SUPPORT_DIR", dir.filePath("support"));
+    locations.environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+    locations.environment.insert("HOME", dir.path());
+    locations.environment.remove("VAMBER_ENGINE_SERVER");
+    AppModel model(fakes.services(), locations);
+
+    model.engine().start();
+    QJsonArray rows;
+    for (int i = 0; i < size; ++i)
+        rows.append(storedRow(i));
+    call(model, "test.script", {{"method", "queue.load"}, {"result", QJsonObject{{"items", rows}}}});
+    QCoro::waitFor(model.boot());
+    if (model.jobs().size() != size_t(size)) {
+        std::fprintf(stderr, "restored %zu jobs instead of %d\n", model.jobs().size(), size);
+        std::exit(1);
+    }
+
+    // Progress only counts while a job's download request is open: mark them as if all were running.
+    // One event is reused, as a decoded line would arrive, with the job id of its turn.
+    std::vector<QString> ids;
+    ids.reserve(size);
+    for (const auto& job : model.jobs()) {
+        job->setRequestOpen(true);
+        ids.push_back(job->id());
+    }
+    EngineEvent::JobProgress progress;
+    progress.total = 1'000'000'000;
+    progress.speedEngine = EngineEvent::SpeedEngine{1e6, 9e5, 0, 1'000'000'000, 10.0, 1, "https"};
+    EngineEvent event{progress};
+    auto& p = std::get<EngineEvent::JobProgress>(event.payload);
+
+    double best = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        for (qint64 i = 0; i < eventCount; ++i) {
+            p.jobId = ids[size_t(i % size)];
+            p.downloaded = i;
+            p.fraction = double(i) / double(eventCount);
+            p.speed = double(i % 1000);
+            p.eta = double(eventCount - i);
+            model.apply(event);
+        }
+        best = std::min(best, double(timer.nsecsElapsed()) / double(eventCount));
+    }
+    QCoro::waitFor(model.engine().stop());
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    double small = 0;
+    double large = 0;
+    for (int size : {10, 1000, 10000}) {
+        const double ns = measure(size);
+        std::printf("jobs %5d: %.1f ns/event\n", size, ns);
+        std::fflush(stdout);
+        if (size == 10)
+            small = ns;
+        if (size == 10000)
+            large = ns;
+    }
+    std::printf("ratio: %.2f\n", large / small);
+    return 0;
+}

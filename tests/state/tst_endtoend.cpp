@@ -1,0 +1,69 @@
+// The whole road with the real engine and a local web server: analyse a page, download its video,
+// follow the job through its states to the file on disk and the library.
+#include "StateFixture.h"
+
+#include "Strings.h"
+
+#include <QFileInfo>
+#include <QProcess>
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Strings::reset(); }
+
+    void analyseDownloadAndFindInLibrary() {
+        QProcess server;
+        server.setProgram("/usr/bin/python3");
+        server.setArguments({QStringLiteral(VAMBER_SOURCE_DIR "/tests/state/serve_media.py"),
+                             QStringLiteral(VAMBER_SOURCE_DIR "/Engine/tests")});
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start();
+        QVERIFY(server.waitForStarted());
+        QVERIFY(server.waitForReadyRead(60000));
+        const QStringList served = QString::fromUtf8(server.readLine()).trimmed().split(' ');
+        QCOMPARE(served.size(), 2);
+        const QString page = served[0];
+        const qint64 size = served[1].toLongLong();
+        QVERIFY(page.startsWith("http://127.0.0.1:"));
+
+        StateFixture f;
+        const QString out = f.path("out");
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"outputDir", out}}}});
+        f.boot();
+        QCOMPARE(f.model->settings()->outputDir, out);
+
+        f.model->setPastedText(page);
+        QCoro::waitFor(f.model->analyzeCurrent());
+        QVERIFY(f.model->freshAnalysis());
+        QCOMPARE(f.model->freshAnalysis()->displayTitle(), QString("A talk about testing"));
+
+        const auto job = f.enqueue(std::nullopt);
+        QVERIFY(job);
+        QCOMPARE(job->title(), QString("A talk about testing"));
+        QList<int> states;
+        QObject::connect(job.get(), &Job::changed, job.get(), [&] {
+            if (states.isEmpty() || states.last() != job->state().kind)
+                states << job->state().kind;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(job->state().isFinished(), 60000);
+        QCOMPARE(int(job->state().kind), int(Job::State::Done));
+        QVERIFY(states.contains(Job::State::Downloading));
+        QCOMPARE(states.last(), int(Job::State::Done));
+        QVERIFY(states.indexOf(Job::State::Downloading) < states.indexOf(Job::State::Done));
+
+        const QString path = job->outputPath().value_or("");
+        QCOMPARE(QFileInfo(path).absolutePath(), out);
+        QCOMPARE(QFileInfo(path).size(), size);
+        QCOMPARE(job->fraction(), 1.0);
+        QTRY_VERIFY(std::any_of(f.model->library().begin(), f.model->library().end(),
+                                [&](const LibraryItem& i) { return i.path == path; }));
+        QVERIFY(!f.model->lastError());
+        server.closeWriteChannel();
+        QVERIFY(server.waitForFinished(10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
