@@ -4,8 +4,10 @@
 
 #include "Strings.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -14,13 +16,21 @@ private slots:
 
     void analyseDownloadAndFindInLibrary() {
         QProcess server;
+        const auto stopServer = qScopeGuard([&] {
+            server.kill();
+            server.waitForFinished(5000);
+        });
         server.setProgram("/usr/bin/python3");
         server.setArguments({QStringLiteral(VAMBER_SOURCE_DIR "/tests/state/serve_media.py"),
                              QStringLiteral(VAMBER_SOURCE_DIR "/Engine/tests")});
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         server.start();
         QVERIFY(server.waitForStarted());
-        QVERIFY(server.waitForReadyRead(60000));
+        // The first run generates the video; the line may come in pieces.
+        QDeadlineTimer deadline(60000);
+        while (!server.canReadLine() && !deadline.hasExpired())
+            server.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        QVERIFY(server.canReadLine());
         const QStringList served = QString::fromUtf8(server.readLine()).trimmed().split(' ');
         QCOMPARE(served.size(), 2);
         const QString page = served[0];
@@ -62,6 +72,7 @@ private slots:
         QVERIFY(!f.model->lastError());
         server.closeWriteChannel();
         QVERIFY(server.waitForFinished(10000));
+        QCOMPARE(server.exitCode(), 0);
     }
 };
 
