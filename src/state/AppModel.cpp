@@ -76,6 +76,16 @@ bool AppModel::isCancellation(std::exception_ptr error) {
 
 QCoro::Task<void> AppModel::boot() {
     QPointer<AppModel> self(this);
+    const bool started = co_await startSessionOrShowFailure();
+    if (!self)
+        co_return;
+    markReady();
+    if (started)
+        co_await checkForUpdate(false);
+}
+
+QCoro::Task<bool> AppModel::startSessionOrShowFailure() {
+    QPointer<AppModel> self(this);
     std::exception_ptr failure;
     try {
         co_await startSession();
@@ -83,16 +93,15 @@ QCoro::Task<void> AppModel::boot() {
         failure = std::current_exception();
     }
     if (!self)
-        co_return;
-    if (!failure) {
-        markReady();
-        co_await checkForUpdate(false);
-        co_return;
-    }
-    const QString text = describe(failure);
+        co_return false;
+    if (failure)
+        showEngineFailure(describe(failure));
+    co_return !failure;
+}
+
+void AppModel::showEngineFailure(const QString& text) {
     setEngineFailure(text);
     report(text);
-    markReady();
 }
 
 QCoro::Task<void> AppModel::startSession() {

@@ -235,6 +235,9 @@ private:
     }
 
     QCoro::Task<void> startSession();
+    // Starts a session; a failure becomes engineFailure and an error report. True when it started.
+    QCoro::Task<bool> startSessionOrShowFailure();
+    void showEngineFailure(const QString& text);
     QCoro::Task<void> runSessionStart();
     void markReady();
     void refuseOtherCopyIfNeeded();

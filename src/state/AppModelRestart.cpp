@@ -10,29 +10,17 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
     failActiveJobs(text);
     if (busy) {
-        setEngineFailure(text);
-        report(text);
+        showEngineFailure(text);
         co_return;
     }
     ++m_autoRestarts;
     note(QStringLiteral("Relance du moteur\u2026"));
     QPointer<AppModel> self(this);
-    std::exception_ptr failure;
-    try {
-        co_await startSession();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (!failure) {
+    const bool restarted = co_await startSessionOrShowFailure();
+    if (self && restarted) {
         setEngineFailure(std::nullopt);
         persistQueue();
-        co_return;
     }
-    const QString failureText = describe(failure);
-    setEngineFailure(failureText);
-    report(failureText);
 }
 
 void AppModel::failActiveJobs(const QString& message) {
@@ -49,16 +37,5 @@ void AppModel::failActiveJobs(const QString& message) {
 QCoro::Task<void> AppModel::retryEngine() {
     setEngineFailure(std::nullopt);
     m_autoRestarts = 0;
-    QPointer<AppModel> self(this);
-    std::exception_ptr failure;
-    try {
-        co_await startSession();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self || !failure)
-        co_return;
-    const QString text = describe(failure);
-    setEngineFailure(text);
-    report(text);
+    co_await startSessionOrShowFailure();
 }
