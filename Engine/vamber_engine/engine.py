@@ -102,39 +102,39 @@ class Engine:
         self.dispatch(req_id, method, params)
 
     def dispatch(self, req_id, method, params):
-        spec = self.methods.get(method)
-        if spec is None and self.testctl:
-            spec = self.testctl.methods.get(method)
-        if spec is None:
+        entry = self.methods.get(method)
+        if entry is None and self.testctl:
+            entry = self.testctl.methods.get(method)
+        if entry is None:
             self.output.error(req_id, {"code": METHOD_NOT_FOUND, "message": f"Unknown method '{method}'.",
                                        "detail": method})
             return
-        if spec.threaded:
+        if entry.threaded:
             with self._inflight_cv:
                 self._inflight += 1
-            threading.Thread(target=self._invoke_counted, args=(spec, req_id, params), daemon=True,
+            threading.Thread(target=self._invoke_counted, args=(entry, req_id, params), daemon=True,
                              name=f"{method}#{req_id}").start()
         else:
-            self._invoke(spec, req_id, params)
+            self._invoke(entry, req_id, params)
 
-    def _invoke_counted(self, spec, req_id, params):
+    def _invoke_counted(self, entry, req_id, params):
         try:
-            self._invoke(spec, req_id, params)
+            self._invoke(entry, req_id, params)
         finally:
             with self._inflight_cv:
                 self._inflight -= 1
                 self._inflight_cv.notify_all()
 
-    def _invoke(self, spec, req_id, params):
-        ctx = Context(self, req_id, spec.name)
+    def _invoke(self, entry, req_id, params):
+        ctx = Context(self, req_id, entry.name)
         try:
-            result = spec.handler(ctx, Params(params))
+            result = entry.handler(ctx, Params(params))
         except EngineError as err:
             self.output.error(req_id, err.to_json())
             return
         except Exception as exc:  # a fault in one handler must never take the engine down
-            log(f"{spec.name} failed:\n{traceback.format_exc()}")
-            self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {spec.name}: {exc}",
+            log(f"{entry.name} failed:\n{traceback.format_exc()}")
+            self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {entry.name}: {exc}",
                                        "detail": type(exc).__name__})
             return
         if result is not NO_REPLY:
