@@ -23,6 +23,25 @@ QJsonObject engineError(int code, const QString& message, const QString& detail 
 QJsonObject downloaded() {
     return {{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/o.mp4"}, {"title", ""}}}};
 }
+// Two restored batch jobs, both running with their "download.start" held, the application in the
+// background.
+std::vector<std::shared_ptr<Job>> runTwoHeldJobs(StateFixture& f) {
+    f.fakes.activity.setActive(false);
+    f.startEngine();
+    f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
+                                   row("http://a/2", "", "", "", false, "", "")}));
+    f.boot();
+    const auto jobs = f.model->jobs();
+    f.control("test.hold", {{"method", "download.start"}});
+    f.model->retry(jobs[0]);
+    if (!f.waitForRequests("download.start", 1))
+        return {};
+    f.model->retry(jobs[1]);
+    if (!f.waitForRequests("download.start", 2))
+        return {};
+    return jobs;
+}
+
 } // namespace
 
 class TestQueue : public QObject {
@@ -132,17 +151,8 @@ private slots:
         QFETCH(QJsonObject, second);
         QFETCH(int, count);
         StateFixture f;
-        f.fakes.activity.setActive(false);
-        f.startEngine();
-        f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
-                                       row("http://a/2", "", "", "", false, "", "")}));
-        f.boot();
-        const auto jobs = f.model->jobs();
-        f.control("test.hold", {{"method", "download.start"}});
-        f.model->retry(jobs[0]);
-        QVERIFY(f.waitForRequests("download.start", 1));
-        f.model->retry(jobs[1]);
-        QVERIFY(f.waitForRequests("download.start", 2));
+        const auto jobs = runTwoHeldJobs(f);
+        QCOMPARE(jobs.size(), size_t(2));
         QTRY_VERIFY(Notifications::granted());
         f.script("download.start", first);
         f.script("download.start", second);
@@ -160,17 +170,8 @@ private slots:
     // A run that ends after the drain was announced does not announce it again; a new run opens a new drain.
     void onceUntilAnotherJobStarts() {
         StateFixture f;
-        f.fakes.activity.setActive(false);
-        f.startEngine();
-        f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
-                                       row("http://a/2", "", "", "", false, "", "")}));
-        f.boot();
-        const auto jobs = f.model->jobs();
-        f.control("test.hold", {{"method", "download.start"}});
-        f.model->retry(jobs[0]);
-        QVERIFY(f.waitForRequests("download.start", 1));
-        f.model->retry(jobs[1]);
-        QVERIFY(f.waitForRequests("download.start", 2));
+        const auto jobs = runTwoHeldJobs(f);
+        QCOMPARE(jobs.size(), size_t(2));
         // The engine says the second is cancelled before its request answers.
         f.model->apply(EngineEvent{EngineEvent::JobState{jobs[1]->id(), "cancelled", {}, {}, {}}});
         f.script("download.start", downloaded());

@@ -21,21 +21,12 @@
 #include <algorithm>
 #include <memory>
 
+#include "WebFileHelpers.h"
+
 #include <sys/stat.h>
 
 namespace {
 
-mode_t modeOf(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool load(QWebEnginePage* page, const QString& url) {
     QSignalSpy finished(page, &QWebEnginePage::loadFinished);

@@ -9,22 +9,13 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include "WebFileHelpers.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-mode_t modeOf(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 void writeText(const QString& path, const QByteArray& bytes) {
     QFile f(path);
