@@ -37,7 +37,9 @@ QJsonObject storedRow(int i) {
 }
 
 QJsonValue call(AppModel& model, const QString& method, QJsonObject params) {
-    auto task = [&]() -> QCoro::Task<QJsonValue> { co_return co_await model.engine().call(method, params); };
+    auto task = [&]() -> QCoro::Task<QJsonValue> {
+        co_return (co_await model.engine().call(method, params)).value_or(QJsonValue::Undefined);
+    };
     return QCoro::waitFor(task());
 }
 

@@ -98,13 +98,7 @@ void EngineClient::start() {
     m_inputClosed = false;
 }
 
-QCoro::Task<QJsonValue> EngineClient::call(QString method, std::optional<QJsonObject> params) {
-    std::optional<QJsonValue> result = co_await exchange(std::move(method), std::move(params));
-    co_return result ? *result : QJsonValue(QJsonValue::Null);
-}
-
-QCoro::Task<std::optional<QJsonValue>> EngineClient::exchange(QString method,
-                                                              std::optional<QJsonObject> params) {
+QCoro::Task<std::optional<QJsonValue>> EngineClient::call(QString method, std::optional<QJsonObject> params) {
     // No member is touched after the suspension: the waiter carries the outcome.
     const std::shared_ptr<Waiter> waiter = send(method, params);
     ReplyAwaiter awaiter{waiter.get()};

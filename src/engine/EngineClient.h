@@ -47,13 +47,15 @@ public:
     // Never fails. Afterwards requests fail with notRunning until the next start().
     QCoro::Task<void> stop();
 
-    // Sends one request; returns the reply's "result" (Null when the reply had none). Throws
-    // EngineLaunchError (notRunning, supportBusy, stopped), EngineProcessError or EngineError.
-    QCoro::Task<QJsonValue> call(QString method, std::optional<QJsonObject> params = std::nullopt);
+    // Sends one request; returns the reply's "result", or nothing when the reply had no "result" (a
+    // "result": null arrives as a Null value). Throws EngineLaunchError (notRunning, supportBusy, stopped),
+    // EngineProcessError or EngineError.
+    QCoro::Task<std::optional<QJsonValue>> call(QString method,
+                                                std::optional<QJsonObject> params = std::nullopt);
 
-    // As call(), with the result decoded as T. A reply without a result, or one that does not decode,
-    // fails with EngineError code NoResult (-32603): the message is "Réponse vide du moteur." or the
-    // decoder's text, the detail the method name.
+    // As call(), with the result decoded as T. A reply without a result fails with EngineError code
+    // NoResult (-32603), message "Réponse vide du moteur." and the method name as detail; a result that
+    // is present but does not decode (null included) fails with the decoder's own DecodeError.
     template <class T>
     QCoro::Task<T> request(QString method, std::optional<QJsonObject> params = std::nullopt);
 
@@ -90,8 +92,6 @@ private:
 
     using Delivery = std::variant<std::shared_ptr<Waiter>, EngineEvent>;
 
-    // Raw exchange: the reply's result, or nothing when it had none.
-    QCoro::Task<std::optional<QJsonValue>> exchange(QString method, std::optional<QJsonObject> params);
     std::shared_ptr<Waiter> send(const QString& method, const std::optional<QJsonObject>& params);
     bool writeToChild(const QByteArray& bytes, QString* error);
 
@@ -120,14 +120,8 @@ private:
 };
 
 template <class T> QCoro::Task<T> EngineClient::request(QString method, std::optional<QJsonObject> params) {
-    std::optional<QJsonValue> result = co_await exchange(method, std::move(params));
+    std::optional<QJsonValue> result = co_await call(method, std::move(params));
     if (!result)
         throw EngineError(EngineError::NoResult, EngineError::emptyReplyText(), method);
-    std::optional<T> decoded;
-    try {
-        decoded.emplace(decodeJson<T>(*result));
-    } catch (const DecodeError& e) {
-        throw EngineError(EngineError::NoResult, e.text(), method);
-    }
-    co_return std::move(*decoded);
+    co_return decodeJson<T>(*result);
 }

@@ -11,7 +11,7 @@ class EngineError : public EngineFailure {
 public:
     // The error object had no integer "code".
     static constexpr int NoCode = -1;
-    // A typed request got no usable result (none at all, or one that does not decode).
+    // A typed request got a reply without a result.
     static constexpr int NoResult = -32603;
     // The engine reports that the operation was cancelled.
     static constexpr int Cancelled = 1001;

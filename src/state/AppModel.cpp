@@ -143,7 +143,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
         connect(m_engine, &EngineClient::event, this, &AppModel::apply);
     }
 
-    const EngineHello hello = co_await EngineMethods::send<EngineMethods::Hello>(*m_engine);
+    const EngineHello hello = co_await EngineMethods::send<EngineMethods::Hello>(m_engine);
     if (!self)
         co_return;
     m_hello = hello;
@@ -152,7 +152,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
     m_autoRestarts = 0;
 
     if (!m_stringsReady) {
-        const StringTable table = co_await EngineMethods::send<EngineMethods::I18nTable>(*m_engine);
+        const StringTable table = co_await EngineMethods::send<EngineMethods::I18nTable>(m_engine);
         if (!self)
             co_return;
         installStrings(table);
@@ -160,7 +160,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
         Q_EMIT stringsReadyChanged();
     }
 
-    const EngineSettings settings = co_await EngineMethods::send<EngineMethods::SettingsGet>(*m_engine);
+    const EngineSettings settings = co_await EngineMethods::send<EngineMethods::SettingsGet>(m_engine);
     if (!self)
         co_return;
     setSettings(settings);

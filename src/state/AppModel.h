@@ -327,7 +327,7 @@ QCoro::Task<std::optional<typename M::Reply>> AppModel::ask(typename M::Params p
     QPointer<AppModel> self(this);
     std::exception_ptr failure;
     try {
-        co_return co_await EngineMethods::send<M>(*m_engine, std::move(params));
+        co_return co_await EngineMethods::send<M>(m_engine, std::move(params));
     } catch (...) {
         failure = std::current_exception();
     }

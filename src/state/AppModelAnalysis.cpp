@@ -51,7 +51,7 @@ QCoro::Task<void> AppModel::analyzeCurrent() {
     std::optional<Analysis> reply;
     std::exception_ptr failure;
     try {
-        reply = co_await EngineMethods::send<EngineMethods::Analyze>(*m_engine, params);
+        reply = co_await EngineMethods::send<EngineMethods::Analyze>(m_engine, params);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -123,7 +123,7 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     std::optional<DownloadResult> result;
     std::exception_ptr failure;
     try {
-        result = co_await EngineMethods::send<EngineMethods::DownloadStart>(*m_engine, request);
+        result = co_await EngineMethods::send<EngineMethods::DownloadStart>(m_engine, request);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -81,8 +81,9 @@ private:
     int m_saved = -1;
 };
 
-// What reached the consumers, in order: "label=<json>" for a reply, "label!<code> <message>[ | detail]"
-// for an engine error, "label!<text key>" for a launch error, and the events themselves.
+// What reached the consumers, in order: "label=<json>" for a reply ("label=(no result)" for a reply
+// without one), "label!<code> <message>[ | detail]" for an engine error, "label!<text key>" for a launch
+// error, "label!decode <text>" for a result that did not decode, and the events themselves.
 using Delivered = std::variant<QString, EngineEvent>;
 
 class Recorder {
@@ -92,7 +93,9 @@ public:
                          [this](const EngineEvent& e) { entries.push_back(e); });
     }
 
-    void track(QCoro::Task<QJsonValue> task, QString label) { keep(record(std::move(task), label)); }
+    void track(QCoro::Task<std::optional<QJsonValue>> task, QString label) {
+        keep(record(std::move(task), label));
+    }
 
     template <class T> void trackTyped(QCoro::Task<T> task, QString label) {
         keep(recordTyped<T>(std::move(task), label));
@@ -127,10 +130,10 @@ public:
 private:
     void keep(QCoro::Task<void> t) { m_tasks.push_back(std::move(t)); }
 
-    QCoro::Task<void> record(QCoro::Task<QJsonValue> task, QString label) {
+    QCoro::Task<void> record(QCoro::Task<std::optional<QJsonValue>> task, QString label) {
         try {
-            const QJsonValue v = co_await std::move(task);
-            entries.push_back(label + u'=' + json(v));
+            const std::optional<QJsonValue> v = co_await std::move(task);
+            entries.push_back(label + u'=' + (v ? json(*v) : QStringLiteral("(no result)")));
         } catch (...) {
             entries.push_back(label + u'!' + failure(std::current_exception()));
         }
@@ -155,6 +158,8 @@ private:
             return s;
         } catch (const EngineLaunchError& e) {
             return e.textKey();
+        } catch (const DecodeError& e) {
+            return QStringLiteral("decode ") + e.text();
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
         }

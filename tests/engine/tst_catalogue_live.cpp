@@ -125,10 +125,10 @@ class TestCatalogueLive : public QObject {
     template <class T> typename T::Reply exchange(typename T::Params params) {
         try {
             if constexpr (std::is_void_v<typename T::Reply>) {
-                wait(M::send<T>(*m_client, params));
+                wait(M::send<T>(m_client, params));
                 checkWire<T>(params);
             } else {
-                auto reply = wait(M::send<T>(*m_client, params));
+                auto reply = wait(M::send<T>(m_client, params));
                 checkWire<T>(params);
                 return reply;
             }
@@ -146,7 +146,7 @@ class TestCatalogueLive : public QObject {
     // Sends M, and returns the engine error it ends with, if any, after checking the wire.
     template <class T> std::optional<EngineError> failure(typename T::Params params) {
         try {
-            wait(M::send<T>(*m_client, params));
+            wait(M::send<T>(m_client, params));
         } catch (const EngineError& e) {
             checkWire<T>(params);
             return e;

@@ -200,17 +200,22 @@ private Q_SLOTS:
                                << QStringList{"1=1"} << 0 << QByteArray();
         row("number result") << QByteArray(R"({"id":1,"result":3})") << false << QStringList{"1=3"} << 0
                              << QByteArray();
-        row("raw, no result") << QByteArray(R"({"id":1})") << false << QStringList{"1=null"} << 0
+        // No "result" and "result": null are told apart; only the first is the empty-reply error, a
+        // present result that does not decode fails with the decoder's own error.
+        row("raw, no result") << QByteArray(R"({"id":1})") << false << QStringList{"1=(no result)"} << 0
                               << QByteArray();
         row("typed, no result") << QByteArray(R"({"id":1})") << true
                                 << QStringList{"1!-32603 Réponse vide du moteur. | m1"} << 0 << QByteArray();
         row("raw, null result") << QByteArray(R"({"id":1,"result":null})") << false << QStringList{"1=null"}
                                 << 0 << QByteArray();
         row("typed, null result") << QByteArray(R"({"id":1,"result":null})") << true
-                                  << QStringList{"1!-32603 null | m1"} << 0 << QByteArray();
+                                  << QStringList{"1!decode null"} << 0 << QByteArray();
         row("typed, wrong shape") << QByteArray(R"({"id":1,"result":{"n":"3"}})") << true
-                                  << QStringList{"1!-32603 n: expected integer, found string | m1"} << 0
+                                  << QStringList{"1!decode n: expected integer, found string"} << 0
                                   << QByteArray();
+        row("typed, not an object") << QByteArray(R"({"id":1,"result":[1]})") << true
+                                    << QStringList{"1!decode expected object, found array"} << 0
+                                    << QByteArray();
         row("typed, decodes") << QByteArray(R"({"id":1,"result":{"n":3}})") << true << QStringList{"1=ok"}
                               << 0 << QByteArray();
         row("empty error") << QByteArray(R"({"id":1,"error":{}})") << false

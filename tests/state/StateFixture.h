@@ -64,7 +64,7 @@ public:
     QJsonValue control(const QString& method, const QJsonObject& params = {}) {
         auto call = [&]() -> QCoro::Task<QJsonValue> {
             try {
-                co_return co_await model->engine().call(method, params);
+                co_return (co_await model->engine().call(method, params)).value_or(QJsonValue::Undefined);
             } catch (const std::exception& e) {
                 qWarning().noquote() << method << "refused:" << e.what();
             }

@@ -72,6 +72,19 @@ private slots:
             << int(Job::State::Failed) << "Server said no" << address
             << QStringList{address + dash + "Server said no"}
             << QStringList{"HTTP 403", "Forbidden", "retry later"} << false;
+        // A reply without a result is the engine link's empty-reply error, with the method as its detail;
+        // a result that does not decode is any other error: its text, and no engine detail line.
+        QTest::newRow("no result") << QJsonObject{{"reply", QJsonObject()}} << int(Job::State::Failed)
+                                   << "Réponse vide du moteur." << address
+                                   << QStringList{address + dash + "Réponse vide du moteur."}
+                                   << QStringList{"download.start"} << false;
+        QTest::newRow("null result") << QJsonObject{{"result", QJsonValue::Null}} << int(Job::State::Failed)
+                                     << "null" << address << QStringList{address + dash + "null"}
+                                     << QStringList() << false;
+        QTest::newRow("result of the wrong shape")
+            << QJsonObject{{"result", QJsonObject{{"jobId", "x"}, {"title", "t"}}}} << int(Job::State::Failed)
+            << "path: missing" << address << QStringList{address + dash + "path: missing"} << QStringList()
+            << false;
         QTest::newRow("engine dies") << QJsonObject() << int(Job::State::Failed) << "{stopped}" << address
                                      << QStringList{address + dash + "{stopped}"} << QStringList() << false;
     }
