@@ -28,6 +28,37 @@ class QueueTest(EngineTestCase):
         self.assertEqual(e.result("queue.save", {"items": []}), {"saved": 0})
         self.assertEqual(e.result("queue.load"), {"items": []})
 
+    def test_a_held_save_delays_no_other_request_and_the_last_save_wins(self):
+        e = self.start(test_mode=True)
+        e.result("test.gate", {"name": "queue.write", "closed": True})
+        first = e.send("queue.save", {"items": [row(1), row(2)]})
+        second = e.send("queue.save", {"items": [row(3)]})
+        load = e.send("queue.load")
+        settings = e.send("settings.get")
+        pause = e.send("download.pause", {"jobId": "NONE"})
+        # Both quick requests answer while the first save is still held, before any queue reply.
+        replies = [e.next_message()["id"] for _ in range(2)]
+        self.assertEqual(sorted(replies), sorted([settings, pause]))
+        path = os.path.join(self.support, "queue.json")
+        self.assertFalse(os.path.exists(path))
+        e.result("test.gate", {"name": "queue.write", "closed": False})
+        order = [e.next_message() for _ in range(3)]
+        self.assertEqual([m["id"] for m in order], [first, second, load])
+        self.assertEqual([m["result"] for m in order], [{"saved": 2}, {"saved": 1}, {"items": [row(3)]}])
+        with open(path, encoding="utf-8") as f:
+            self.assertEqual(json.load(f), {"items": [row(3)]})
+
+    def test_saves_sent_just_before_the_input_ends_still_land(self):
+        e = self.start(test_mode=True)
+        e.result("test.gate", {"name": "queue.write", "closed": True})
+        for n in range(1, 4):
+            e.send("queue.save", {"items": [row(n)] * n})
+        e.send("test.gate", {"name": "queue.write", "closed": False})
+        e.close_input()
+        self.assertEqual(e.wait_exit(), 0)
+        with open(os.path.join(self.support, "queue.json"), encoding="utf-8") as f:
+            self.assertEqual(json.load(f), {"items": [row(3)] * 3})
+
     def test_extra_keys_are_not_stored(self):
         e = self.start()
         e.result("queue.save", {"items": [dict(row(1), extra="x")]})

@@ -29,6 +29,11 @@ class Context:
     def log(self, message):
         log(f"{self.method}: {message}")
 
+    def answer(self, func):
+        """Answers this request later, from any thread, with what func returns or raises, as if the
+        handler had (for a handler that returned NO_REPLY)."""
+        self.engine.answer(self.id, self.method, func)
+
     def on_shutdown(self, func):
         self.engine.on_shutdown(func)
 

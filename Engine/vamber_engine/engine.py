@@ -9,9 +9,10 @@ from .context import Context
 from .errors import INTERNAL_ERROR, INVALID_PARAMS, INVALID_REQUEST, METHOD_NOT_FOUND, PARSE_ERROR, EngineError
 from .output import Output, log
 from .params import Params
-from .registry import METHODS, NO_REPLY, load_methods
+from .registry import METHODS, NO_REPLY, POOL_SIZES, load_methods
 from .settings import SettingsStore
 from .support import SupportBusy, SupportDir, default_support_dir
+from .workers import Pools
 
 EXIT_SUPPORT_BUSY = 2
 EOF_GRACE_SECONDS = 1.0
@@ -25,10 +26,11 @@ class Engine:
         self.settings = SettingsStore(support)
         self.methods = load_methods()
         self._shared = {}
+        self._shared_locks = {}
         self._shared_lock = threading.Lock()
         self._hooks = []
-        # Its own lock: a shared() factory may register a hook while holding _shared_lock.
         self._hooks_lock = threading.Lock()
+        self.pools = Pools(POOL_SIZES)
         self._exiting = threading.Lock()
         self._inflight = 0
         self._inflight_cv = threading.Condition()
@@ -41,10 +43,24 @@ class Engine:
     # ---- services for handlers -------------------------------------------------------------
 
     def shared(self, name, factory):
+        # The factory runs under its own name's lock only, so it may use other shared objects.
         with self._shared_lock:
-            if name not in self._shared:
-                self._shared[name] = factory()
-            return self._shared[name]
+            if name in self._shared:
+                return self._shared[name]
+            name_lock = self._shared_locks.setdefault(name, threading.Lock())
+        with name_lock:
+            with self._shared_lock:
+                if name in self._shared:
+                    return self._shared[name]
+            made = factory()
+            with self._shared_lock:
+                self._shared[name] = made
+            return made
+
+    def checkpoint(self, name):
+        """A place where a test may hold the engine ("test.gate"); nothing outside test mode."""
+        if self.testctl:
+            self.testctl.wait_gate(name)
 
     def on_shutdown(self, func):
         with self._hooks_lock:
@@ -112,8 +128,7 @@ class Engine:
         if entry.threaded:
             with self._inflight_cv:
                 self._inflight += 1
-            threading.Thread(target=self._invoke_counted, args=(entry, req_id, params), daemon=True,
-                             name=f"{method}#{req_id}").start()
+            self.pools.submit(entry.pool, lambda: self._invoke_counted(entry, req_id, params))
         else:
             self._invoke(entry, req_id, params)
 
@@ -127,14 +142,18 @@ class Engine:
 
     def _invoke(self, entry, req_id, params):
         ctx = Context(self, req_id, entry.name)
+        self.answer(req_id, entry.name, lambda: entry.handler(ctx, Params(params)))
+
+    def answer(self, req_id, method, func):
+        """Runs func and answers request req_id with what it returns or raises (NO_REPLY: nothing)."""
         try:
-            result = entry.handler(ctx, Params(params))
+            result = func()
         except EngineError as err:
             self.output.error(req_id, err.to_json())
             return
         except Exception as exc:  # a fault in one handler must never take the engine down
-            log(f"{entry.name} failed:\n{traceback.format_exc()}")
-            self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {entry.name}: {exc}",
+            log(f"{method} failed:\n{traceback.format_exc()}")
+            self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {method}: {exc}",
                                        "detail": type(exc).__name__})
             return
         if result is not NO_REPLY:

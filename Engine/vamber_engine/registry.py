@@ -10,18 +10,28 @@ class MethodSpec:
     name: str
     handler: object
     threaded: bool = False
+    pool: str = "work"
 
 
 METHODS = {}
 
 
-def method(name, threaded=False):
-    """Registers handler(ctx, params) under a method name; threaded ones run on a worker thread."""
+# Threads per pool. "web": analysis, listings and thumbnails (network waits); "work": short local
+# tasks; "jobs": long jobs with progress (clips, model downloads, transcription). Downloads do not
+# use a pool: they run in their own transfer slots.
+POOL_SIZES = {"web": 6, "work": 4, "jobs": 6}
+
+
+def method(name, threaded=False, pool=None):
+    """Registers handler(ctx, params) under a method name; threaded ones run on a pool thread
+    ("work" unless another pool is named)."""
+    if pool is not None and pool not in POOL_SIZES:
+        raise ValueError(f"method '{name}': no thread pool named '{pool}'")
 
     def register(func):
         if name in METHODS and METHODS[name].handler is not func:
             raise RuntimeError(f"method '{name}' registered twice")
-        METHODS[name] = MethodSpec(name, func, threaded)
+        METHODS[name] = MethodSpec(name, func, threaded or pool is not None, pool or "work")
         return func
 
     return register

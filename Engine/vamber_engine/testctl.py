@@ -52,6 +52,7 @@ class TestControls:
         self._scripts = collections.defaultdict(collections.deque)  # method -> deque of [answer, times]
         self._holds = set()
         self._held = collections.defaultdict(list)  # method -> [(id, params)]
+        self._gates = {}  # checkpoint name -> Event, set while open
         self.methods = {name: MethodSpec(name, func, threaded) for name, (func, threaded) in {
             "test.log": (self._log, False),
             "test.script": (self._script, False),
@@ -64,6 +65,7 @@ class TestControls:
             "test.exit": (self._exit, False),
             "test.shutdown": (self._shutdown, False),
             "test.sleep": (self._sleep, True),
+            "test.gate": (self._gate, False),
         }.items()}
 
     # ---- interception ----------------------------------------------------------------------------
@@ -140,6 +142,8 @@ class TestControls:
             held = [(m, r) for m, reqs in self._held.items() for r in reqs]
             self._held.clear()
             self.shutdown_mode = "normal"
+            for gate in self._gates.values():
+                gate.set()
         signal.signal(signal.SIGTERM, signal.SIG_DFL)
         for method, (req_id, req_params) in held:
             self.engine.dispatch(req_id, method, req_params)
@@ -222,6 +226,24 @@ class TestControls:
         with self._lock:
             self.shutdown_mode = mode
         signal.signal(signal.SIGTERM, signal.SIG_IGN if ignore_term else signal.SIG_DFL)
+        return {}
+
+    def wait_gate(self, name):
+        with self._lock:
+            gate = self._gates.get(name)
+        if gate is not None:
+            gate.wait()
+
+    def _gate(self, ctx, params):
+        """Closes or opens a checkpoint of the engine (a closed one holds whoever reaches it)."""
+        name = params.str("name", allow_empty=False)
+        closed = params.bool("closed")
+        with self._lock:
+            gate = self._gates.setdefault(name, threading.Event())
+            if closed:
+                gate.clear()
+            else:
+                gate.set()
         return {}
 
     def _sleep(self, ctx, params):

@@ -1,17 +1,21 @@
-"""The batch queue the application saves and restores across launches."""
-import threading
+"""The batch queue the application saves and restores across launches.
+
+Reading and writing queue.json happen in order on one lane of their own, off the thread that reads
+requests: a slow disk never holds up a pause or a cancel, saves land in the order they were sent (the
+last one wins), and a load sees every save sent before it.
+"""
 
 from ..errors import params_error
-from ..registry import method
+from ..registry import NO_REPLY, method
 from ..support import read_json_file, save_json
+from ..workers import SerialLane
 
 FILE_NAME = "queue.json"
+DRAIN_SECONDS = 5.0
 
 # The saved row, in the order the application writes it.
 ROW_KEYS = [("url", str), ("title", str), ("quality", str), ("container", str), ("audio_only", bool),
             ("thumb_url", str), ("playlist", str), ("channel", str), ("status", str)]
-
-_lock = threading.Lock()
 
 
 class RowError(ValueError):
@@ -48,10 +52,24 @@ def load(support):
     return read_json_file(support.file(FILE_NAME), {"items": []}, _valid_file)["items"]
 
 
+def lane(ctx):
+    return ctx.shared("queue.lane", lambda: _open_lane(ctx))
+
+
+def _open_lane(ctx):
+    made = SerialLane("queue-file")
+    # Saves already answered or still waiting land before the engine exits.
+    ctx.on_shutdown(lambda: made.drain(DRAIN_SECONDS))
+    return made
+
+
 @method("queue.load")
 def queue_load(ctx, params):
-    with _lock:
+    def read():
         return {"items": [check_row(row, "row") for row in load(ctx.support)]}
+
+    lane(ctx).submit(lambda: ctx.answer(read))
+    return NO_REPLY
 
 
 @method("queue.save")
@@ -63,6 +81,11 @@ def queue_save(ctx, params):
             rows.append(check_row(row, f"items[{i}]"))
         except RowError as exc:
             raise params_error(exc.key, exc.problem)
-    with _lock:
+
+    def write():
+        ctx.engine.checkpoint("queue.write")
         save_json(ctx.support.file(FILE_NAME), {"items": rows}, "The queue")
-    return {"saved": len(rows)}
+        return {"saved": len(rows)}
+
+    lane(ctx).submit(lambda: ctx.answer(write))
+    return NO_REPLY
