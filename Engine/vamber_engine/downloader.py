@@ -96,9 +96,14 @@ class _Stop(Exception):
     pass
 
 
+def _raise(err: Exception):
+    raise err
+
+
 class _Job:
-    def __init__(self, req: Request):
+    def __init__(self, req: Request, respond: Callable[[Callable[[], dict]], None]):
         self.req = req
+        self.respond = respond
         self.stop_reason: Optional[str] = None  # "pause" or "cancel"
         self._lock = threading.Lock()
         self._response: Optional[Response] = None
@@ -215,10 +220,12 @@ def _finite(x: float) -> float:
 
 
 class DownloadManager:
-    """One per engine. start() blocks its caller's worker thread for the life of the download."""
+    """One per engine. At most `slots` downloads transfer at once, each on a thread of its own; the
+    others wait in order and hold no thread."""
 
     def __init__(self, state_dir: str | Path, library: Library, emit: Callable[[str, dict], object],
-                 heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None):
+                 heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None,
+                 slots: int = 3):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         self.library = library
@@ -226,7 +233,10 @@ class DownloadManager:
         self.heights = heights
         self.default_dir = default_dir
         self.log = log
+        self.slots = slots
         self._jobs: dict[str, _Job] = {}
+        self._waiting: deque[_Job] = deque()
+        self._busy = 0  # transfer slots in use
         self._lock = threading.Lock()
         self._prune()
 
@@ -246,6 +256,10 @@ class DownloadManager:
 
     # control
     def pause(self, job_id: str) -> bool:
+        waiting = self._take_waiting(job_id)
+        if waiting is not None:
+            waiting.respond(lambda: _raise(DownloadError(CANCELLED, "The download was paused.", "paused")))
+            return True
         with self._lock:
             job = self._jobs.get(job_id)
         if job is None:
@@ -254,6 +268,11 @@ class DownloadManager:
         return True
 
     def cancel(self, job_id: str) -> bool:
+        waiting = self._take_waiting(job_id)
+        if waiting is not None:
+            # A job resumed into the queue may still have a partial file from before its pause.
+            waiting.respond(lambda: self._cancelled(job_id))
+            return True
         with self._lock:
             job = self._jobs.get(job_id)
         if job is not None:
@@ -273,6 +292,7 @@ class DownloadManager:
     def stop_all(self):
         """At engine exit: pause every running download, so its partial file stays resumable."""
         with self._lock:
+            self._waiting.clear()
             jobs = list(self._jobs.values())
         for job in jobs:
             job.stop("pause")
@@ -308,16 +328,52 @@ class DownloadManager:
             pass
 
     # the download
-    def start(self, req: Request) -> dict:
+    def submit(self, req: Request, respond: Callable[[Callable[[], dict]], None]) -> None:
+        """Runs the download in a transfer slot, now or once one is free (the job is "queued" till
+        then). respond(work) is called once, from the thread that ends the job, with a function that
+        returns its result or raises its DownloadError. Raises DownloadError at once for a job id that
+        is missing or already known."""
         if not req.jobId:
             raise DownloadError(FAILED, "A download needs a job id.", "jobId")
-        job = _Job(req)
+        job = _Job(req, respond)
         with self._lock:
             if req.jobId in self._jobs:
                 raise DownloadError(FAILED, "This download is already running.", "running")
             self._jobs[req.jobId] = job
+            if self._busy < self.slots:
+                self._busy += 1
+            else:
+                # Said under the lock, so "queued" always comes before the job's "job.started".
+                self._waiting.append(job)
+                self.emit("job.state", {"jobId": req.jobId, "state": "queued"})
+                return
+        threading.Thread(target=self._slot, args=(job,), daemon=True, name="transfer").start()
+
+    def _slot(self, job: Optional[_Job]):
+        """One transfer slot: runs its job, then the longest-waiting one, until none waits."""
+        while job is not None:
+            current = job
+            current.respond(lambda: self._execute(current))
+            with self._lock:
+                job = self._waiting.popleft() if self._waiting else None
+                if job is None:
+                    self._busy -= 1
+
+    def _take_waiting(self, job_id: str) -> Optional[_Job]:
+        """Removes a job that waits for a slot from the queue; None when it is not waiting."""
+        with self._lock:
+            job = self._jobs.get(job_id)
+            if job is None or job not in self._waiting:
+                return None
+            self._waiting.remove(job)
+            del self._jobs[job_id]
+            return job
+
+    def _execute(self, job: _Job) -> dict:
+        req = job.req
         try:
             try:
+                job.check()
                 return self._run(job)
             except NetError as err:
                 raise DownloadError(FAILED, str(err), err.kind) from err
@@ -333,9 +389,7 @@ class DownloadManager:
                                     "io") from err
         except _Stop as stop:
             if str(stop) == "cancel":
-                self._discard(req.jobId, self._load_state(req.jobId))
-                self.emit("job.state", {"jobId": req.jobId, "state": "cancelled"})
-                raise DownloadError(CANCELLED, "The download was cancelled.")
+                self._cancelled(req.jobId)
             raise DownloadError(CANCELLED, "The download was paused.", "paused")
         except DownloadError as err:
             if err.code != CANCELLED:
@@ -344,7 +398,14 @@ class DownloadManager:
             raise
         finally:
             with self._lock:
-                self._jobs.pop(req.jobId, None)
+                if self._jobs.get(req.jobId) is job:
+                    del self._jobs[req.jobId]
+
+    def _cancelled(self, job_id: str):
+        """Drops what a cancelled job kept and says so; raises the cancellation."""
+        self._discard(job_id, self._load_state(job_id))
+        self.emit("job.state", {"jobId": job_id, "state": "cancelled"})
+        raise DownloadError(CANCELLED, "The download was cancelled.")
 
     def _log(self, job_id: str, key: str, level: str = "info", **params):
         self.emit("job.log", {"jobId": job_id, "key": key, "level": level,

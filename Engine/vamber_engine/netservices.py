@@ -25,7 +25,7 @@ def downloads(ctx) -> DownloadManager:
 
     def make():
         made.append(DownloadManager(ctx.support.subdir("downloads"), lib, ctx.emit, dict(C.QUALITY_HEIGHTS),
-                                    lambda: ctx.settings.get("outputDir"), ctx.log))
+                                    lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS))
         return made[0]
     manager = ctx.shared("downloads", make)
     if made:  # first use: pause running downloads at exit so their partial files stay resumable

@@ -4,7 +4,7 @@ from .. import constants as C
 from ..downloader import DownloadError, Request
 from ..errors import EngineError
 from ..netservices import downloads
-from ..registry import method
+from ..registry import NO_REPLY, method
 
 
 def request_from(params) -> Request:
@@ -31,13 +31,24 @@ def request_from(params) -> Request:
     )
 
 
-@method("download.start", threaded=True)
+@method("download.start")
 def start(ctx, params):
+    """Answered when the download ends; it waits for a transfer slot without holding a thread."""
     req = request_from(params)
+
+    def respond(work):
+        def outcome():
+            try:
+                return work()
+            except DownloadError as err:
+                raise EngineError(err.code, err.message, err.detail)
+        ctx.answer(outcome)
+
     try:
-        return downloads(ctx).start(req)
+        downloads(ctx).submit(req, respond)
     except DownloadError as err:
         raise EngineError(err.code, err.message, err.detail)
+    return NO_REPLY
 
 
 @method("download.pause")
