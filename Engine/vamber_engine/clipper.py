@@ -6,12 +6,11 @@ copies the streams, so it starts at the key frame at or before the start time.
 
 from __future__ import annotations
 
-import json
 import os
-import shutil
-import subprocess
 import threading
 import time
+
+from . import media
 
 
 class ClipError(Exception):
@@ -38,40 +37,16 @@ AUDIO_ENCODER_BY_EXTENSION = {".m4a": ["-c:a", "aac", "-b:a", "192k"],
                               ".flac": ["-c:a", "flac"]}
 
 
-def tool(name: str) -> str:
-    found = shutil.which(name)
-    if not found:
-        raise ClipError(f"{name} is not installed; clips need {name}.", missing_tool=True)
-    return found
-
-
 def probe(path: str) -> dict:
-    """Duration in seconds and the codec of the first video and audio stream."""
-    cmd = [tool("ffprobe"), "-v", "error", "-print_format", "json", "-show_format", "-show_streams", path]
+    """Duration in seconds and the codec of the first video and audio stream (None when absent)."""
     try:
-        out = subprocess.run(cmd, capture_output=True, timeout=60, check=False)
-    except subprocess.TimeoutExpired:
-        raise ClipError(f"ffprobe took too long to read {os.path.basename(path)}.")
-    if out.returncode != 0:
+        info = media.probe(path, timeout=60)
+    except media.MissingTool as exc:
+        raise ClipError(str(exc), missing_tool=True)
+    except media.ToolFailed:
         raise ClipError(f"{os.path.basename(path)} is not a media file ffmpeg can read.")
-    try:
-        data = json.loads(out.stdout.decode("utf-8", "replace"))
-    except ValueError:
-        raise ClipError(f"ffprobe gave an unreadable answer for {os.path.basename(path)}.")
-    video = audio = None
-    for stream in data.get("streams", []):
-        kind = stream.get("codec_type")
-        attached = stream.get("disposition", {}).get("attached_pic") == 1
-        if kind == "video" and video is None and not attached:
-            video = stream.get("codec_name", "")
-        elif kind == "audio" and audio is None:
-            audio = stream.get("codec_name", "")
-    try:
-        duration = float(data.get("format", {}).get("duration", "0"))
-    except (TypeError, ValueError):
-        duration = 0.0
-    return {"duration": duration if duration == duration and duration > 0 else 0.0,
-            "video": video, "audio": audio}
+    return {"duration": info.duration, "video": info.video_codec if info.has_video else None,
+            "audio": info.audio_codec if info.has_audio else None}
 
 
 def _stamp(ms: int) -> str:
@@ -102,24 +77,28 @@ def suggest(path: str, start_ms: int, end_ms: int, audio_only: bool, info: dict 
     """A free file name beside the source for the clip of [start_ms, end_ms]."""
     check_request(path, start_ms, end_ms)
     info = info or probe(path)
+    folder, base, ext = _clip_name(path, start_ms, end_ms, audio_only, info)
+    for candidate in _candidates(folder, base, ext):
+        if not os.path.lexists(candidate):
+            return {"path": str(candidate), "name": candidate.name, "directory": folder}
+    raise AssertionError("unreachable")
+
+
+def _clip_name(path: str, start_ms: int, end_ms: int, audio_only: bool, info: dict) -> tuple[str, str, str]:
     folder = os.path.dirname(os.path.abspath(path))
     stem = os.path.splitext(os.path.basename(path))[0]
-    ext = output_extension(path, info, audio_only)
-    base = f"{stem} (clip {_stamp(start_ms)}-{_stamp(end_ms)})"
-    name = base + ext
-    n = 2
-    while os.path.exists(os.path.join(folder, name)):
-        name = f"{base} {n}{ext}"
-        n += 1
-    return {"path": os.path.join(folder, name), "name": name, "directory": folder}
+    return folder, f"{stem} (clip {_stamp(start_ms)}-{_stamp(end_ms)})", output_extension(path, info, audio_only)
+
+
+def _candidates(folder: str, base: str, ext: str):
+    return media.numbered(folder, base, ext, "{stem} {n}")
 
 
 def build_command(src: str, dest: str, start_ms: int, end_ms: int, mode: str, audio_only: bool,
                   info: dict) -> list[str]:
     ext = os.path.splitext(dest)[1].lower()
     with_video = bool(info["video"]) and not audio_only
-    cmd = [tool("ffmpeg"), "-hide_banner", "-nostdin", "-y", "-loglevel", "error",
-           "-ss", f"{start_ms / 1000:.3f}", "-i", src, "-t", f"{(end_ms - start_ms) / 1000:.3f}"]
+    cmd = ["-ss", f"{start_ms / 1000:.3f}", *media.input_args(src), "-t", f"{(end_ms - start_ms) / 1000:.3f}"]
     if with_video:
         cmd += ["-map", "0:v:0"]
     if info["audio"]:
@@ -137,8 +116,8 @@ def build_command(src: str, dest: str, start_ms: int, end_ms: int, mode: str, au
                 "-c:a", "aac", "-b:a", "192k"]
     if ext in (".mp4", ".m4v", ".mov", ".m4a"):
         cmd += ["-movflags", "+faststart"]
-    cmd += ["-progress", "pipe:1", "-stats_period", "0.25", "-nostats", dest]
-    return cmd
+    cmd += ["-stats_period", "0.25", media.file_arg(dest)]
+    return media.ffmpeg_command(cmd)
 
 
 class ClipJobs:
@@ -146,7 +125,7 @@ class ClipJobs:
 
     def __init__(self):
         self._lock = threading.Lock()
-        self._procs: dict[str, subprocess.Popen | None] = {}
+        self._procs: dict[str, media.FfmpegRun | None] = {}
         self._cancelled: set[str] = set()
 
     def cancel(self, job_id: str) -> bool:
@@ -154,10 +133,10 @@ class ClipJobs:
             if job_id not in self._procs:
                 return False
             self._cancelled.add(job_id)
-            proc = self._procs[job_id]
-        if proc is not None and proc.poll() is None:
+            run = self._procs[job_id]
+        if run is not None:
             # The partial file is thrown away, so there is nothing to finish cleanly.
-            proc.kill()
+            run.stop()
         return True
 
     def running(self) -> list[str]:
@@ -215,43 +194,33 @@ class ClipJobs:
         stem, ext = os.path.splitext(name)
         partial = os.path.join(folder, f".{stem}.{job_id[:12]}.part{ext}")
         cmd = build_command(path, partial, start_ms, end_ms, mode, audio_only, info)
-        total_us = max(1, (end_ms - start_ms) * 1000)
+        progress = None
+        if on_progress is not None:
+            # The last call (1.0) comes once the clip has its final name.
+            def progress(fraction):
+                if fraction < 1.0:
+                    on_progress(fraction)
+        run = media.FfmpegRun(command=cmd, duration=max(0.001, (end_ms - start_ms) / 1000), on_progress=progress,
+                              interval=0.2)
         try:
             with self._lock:
                 if job_id in self._cancelled:
                     raise ClipCancelled()
-                proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                        stdin=subprocess.DEVNULL)
-                self._procs[job_id] = proc
-            errors: list[bytes] = []
-            reader = threading.Thread(target=lambda: errors.append(proc.stderr.read()), daemon=True)
-            reader.start()
-            last = 0.0
-            for raw in proc.stdout:
-                key, _, value = raw.decode("ascii", "replace").strip().partition("=")
-                if key == "out_time_us" and on_progress is not None:
-                    try:
-                        fraction = min(1.0, max(0.0, int(value) / total_us))
-                    except ValueError:
-                        continue
-                    now = time.monotonic()
-                    if now - last >= 0.2:
-                        last = now
-                        on_progress(fraction)
-            status = proc.wait()
-            reader.join()
-            proc.stdout.close()
-            proc.stderr.close()
+                self._procs[job_id] = run
+            try:
+                run.run()
+            except media.Cancelled:
+                raise ClipCancelled()
+            except media.ToolFailed as exc:
+                detail = str(exc).partition(": ")[2]
+                raise ClipError("ffmpeg could not cut the clip" + (f": {detail}" if detail else "."))
             if self._is_cancelled(job_id):
                 raise ClipCancelled()
-            if status != 0 or not os.path.isfile(partial):
-                detail = b"".join(errors).decode("utf-8", "replace").strip().splitlines()
-                raise ClipError("ffmpeg could not cut the clip" + (f": {detail[-1]}" if detail else "."))
-            final = dest
-            if os.path.exists(final):
-                # Someone took the name meanwhile: pick the next free one.
-                final = suggest(path, start_ms, requested_end, audio_only, info)["path"]
-            os.replace(partial, final)
+            if not os.path.isfile(partial):
+                raise ClipError("ffmpeg could not cut the clip.")
+            # Named as suggested; when someone took that name meanwhile, the next free one.
+            folder, base, ext = _clip_name(path, start_ms, requested_end, audio_only, info)
+            final = str(media.place(partial, _candidates(folder, base, ext)))
         except BaseException:
             try:
                 os.remove(partial)

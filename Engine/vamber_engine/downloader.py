@@ -11,7 +11,6 @@ from __future__ import annotations
 import hashlib
 import json
 import os
-import shutil
 import threading
 import time
 from collections import deque
@@ -668,7 +667,8 @@ class DownloadManager:
         def on_progress(fraction):
             self.emit("job.progress", {"jobId": req.jobId, "downloaded": 0, "total": 0, "fraction": _finite(fraction),
                                        "speed": 0.0, "eta": 0.0, "fragment": 0, "fragmentCount": 0})
-        run = media.FfmpegRun(["-headers", headers, "-i", url, "-map", "0", "-c", "copy", "-f", "mpegts", str(part)],
+        run = media.FfmpegRun(media.input_args(url, headers) + ["-map", "0", "-c", "copy", "-f", "mpegts",
+                                                               media.file_arg(part)],
                               duration, on_progress)
         job.attach(ffmpeg=run)
         try:
@@ -690,7 +690,7 @@ class DownloadManager:
         req = job.req
         info: Optional[media.ProbeResult] = None
         try:
-            info = media.probe(str(part))
+            info = media.probe(part)
         except (media.MissingTool, media.ToolFailed):
             info = None
         if info is not None and info.duration and key == req.jobId:
@@ -746,7 +746,7 @@ class DownloadManager:
                 else:
                     produced = part
                 job.check()
-                final = _place(produced, out_dir, stem, ext)
+                final = media.place_numbered(produced, out_dir, stem, ext)
                 temp_out = None
             finally:
                 if temp_out is not None and temp_out.exists():
@@ -763,11 +763,11 @@ class DownloadManager:
             saved_subs = []
             for path in subs_files:
                 lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else "und"
-                saved_subs.append(str(_place(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
+                saved_subs.append(str(media.place_numbered(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
             thumb_path = ""
             if cover is not None:
                 if req.saveThumbnail:
-                    thumb_path = str(_place(cover, out_dir, final.stem, cover.suffix))
+                    thumb_path = str(media.place_numbered(cover, out_dir, final.stem, cover.suffix))
                 else:
                     _unlink_quietly(cover)
         finally:
@@ -818,7 +818,7 @@ class DownloadManager:
             finally:
                 job.attach(None)
 
-        inputs = ["-i", str(src)]
+        inputs = media.input_args(src)
         maps: list[str] = []
         extra: list[str] = []
         if audio_out:
@@ -827,12 +827,12 @@ class DownloadManager:
             copy_ok = info is not None and info.audio_codec == target_codec
             audio_args = ["-c:a", "copy"] if copy_ok else encode
             if cover is not None and ext in (".mp3", ".m4a", ".flac"):
-                inputs += ["-i", str(cover)]
+                inputs += media.input_args(cover)
                 maps += ["-map", "1:v:0"]
                 extra += ["-c:v", "copy" if cover.suffix == ".jpg" else "mjpeg", "-disposition:v:0", "attached_pic"]
                 if ext == ".mp3":
                     extra += ["-id3v2_version", "3"]
-            args = inputs + maps + audio_args + extra + ["-map_metadata", "0", str(dest)]
+            args = inputs + maps + audio_args + extra + ["-map_metadata", "0", media.file_arg(dest)]
             try:
                 attempt(args, "processing" if copy_ok else "converting")
             except media.ToolFailed as err:
@@ -841,7 +841,7 @@ class DownloadManager:
 
         maps = ["-map", "0:v:0?", "-map", "0:a?"]
         for i, sub in enumerate(subs):
-            inputs += ["-i", str(sub)]
+            inputs += media.input_args(sub)
             maps += ["-map", "%d:0" % (i + 1)]
             lang = sub.name.split(".")[-2] if sub.name.count(".") >= 2 else "und"
             extra += ["-metadata:s:s:%d" % i, "language=%s" % lang]
@@ -851,15 +851,16 @@ class DownloadManager:
         if cover is not None:
             idx = len(subs) + 1
             if ext == ".mkv":
-                cover_args = ["-attach", str(cover), "-metadata:s:t", "mimetype=image/%s"
+                cover_args = ["-attach", media.file_arg(cover), "-metadata:s:t", "mimetype=image/%s"
                               % ("png" if cover.suffix == ".png" else "jpeg")]
             else:
-                inputs += ["-i", str(cover)]
+                inputs += media.input_args(cover)
                 maps += ["-map", "%d:v:0" % idx]
                 cover_args = ["-disposition:v:1", "attached_pic"]
         movflags = ["-movflags", "+faststart"] if ext in (".mp4", ".mov") else []
         if codec is None:
-            copy_args = inputs + maps + ["-c:v", "copy", "-c:a", "copy"] + extra + cover_args + movflags + [str(dest)]
+            copy_args = (inputs + maps + ["-c:v", "copy", "-c:a", "copy"] + extra + cover_args + movflags
+                         + [media.file_arg(dest)])
             try:
                 attempt(copy_args, "processing")
                 return
@@ -873,7 +874,7 @@ class DownloadManager:
         video_args = list(codec[1])
         if cover is not None and ext != ".mkv":
             video_args = [a.replace("-c:v", "-c:v:0") if a == "-c:v" else a for a in video_args] + ["-c:v:1", "mjpeg"]
-        args = inputs + maps + video_args + audio_args + extra + cover_args + movflags + [str(dest)]
+        args = inputs + maps + video_args + audio_args + extra + cover_args + movflags + [media.file_arg(dest)]
         try:
             attempt(args, "converting")
         except media.ToolFailed as err:
@@ -917,7 +918,7 @@ class DownloadManager:
         if has_video:
             try:
                 dest = base.with_suffix(".jpg")
-                media.extract_frame(str(part), str(dest), 1.0)
+                media.extract_frame(part, dest, 1.0)
                 return dest
             except (media.MissingTool, media.ToolFailed) as err:
                 self._log(job.req.jobId, "log_thumbnail_failed", "warn", message=str(err))
@@ -935,7 +936,7 @@ def store_image(data: bytes, base: Path) -> Optional[Path]:
         raw.write_bytes(data)
         path = base.with_suffix(".jpg")
         try:
-            media.extract_frame(str(raw), str(path), 0.0)
+            media.extract_frame(raw, path, 0.0)
         except (media.MissingTool, media.ToolFailed):
             return None
         finally:
@@ -973,27 +974,6 @@ def _unique_path(folder: Path, stem: str, ext: str, exact: bool = False) -> Path
         candidate = folder / (("%s.%d" if exact else "%s (%d)") % (stem, n) + ext)
         n += 1
     return candidate
-
-
-def _place(src: Path, folder: Path, stem: str, ext: str) -> Path:
-    """Moves src to a free name in folder without ever replacing a file that is there."""
-    n = 1
-    while True:
-        name = stem + ext if n == 1 else "%s (%d)%s" % (stem, n, ext)
-        dest = folder / name
-        try:
-            os.link(src, dest)
-        except FileExistsError:
-            n += 1
-            continue
-        except OSError:
-            if dest.exists():
-                n += 1
-                continue
-            shutil.move(str(src), str(dest))
-            return dest
-        os.unlink(src)
-        return dest
 
 
 def _unlink_quietly(path: Path):

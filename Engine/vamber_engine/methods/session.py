@@ -1,18 +1,13 @@
 """Who the engine is, and how it ends."""
 import os
-import shutil
 import sys
 
 from .. import ENGINE_VERSION
 from .. import constants as C
+from .. import media
 from ..registry import NO_REPLY, method
 
 ENGINE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
-def ffmpeg_dir():
-    found = shutil.which("ffmpeg")
-    return os.path.dirname(found) if found else ""
 
 
 def video_codecs_for(container):
@@ -35,7 +30,7 @@ def hello(ctx, params):
             "allContainers": list(C.CONTAINERS),
             "allVideoCodecs": list(C.VIDEO_CODECS),
         },
-        "ffmpegDir": ffmpeg_dir(),
+        "ffmpegDir": media.ffmpeg_dir(),
         "mediaExtensions": list(C.MEDIA_EXTENSIONS),
         "downloadWorkers": C.DOWNLOAD_WORKERS,
     }
