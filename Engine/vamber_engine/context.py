@@ -1,5 +1,7 @@
 """What a handler gets besides its params."""
-from .output import log
+from . import logs
+
+logger = logs.get("requests")
 
 
 class Context:
@@ -26,8 +28,13 @@ class Context:
         """Sends a notification; returns False when it could not be encoded (and was dropped)."""
         return self.engine.output.event(event, params)
 
-    def log(self, message):
-        log(f"{self.method}: {message}")
+    def log(self, message: str) -> None:
+        """A line on standard error, tagged with the method of the request being worked on now
+        (this one's when the current work belongs to no request)."""
+        if logs.request_method.get():
+            logger.info(message)
+        else:
+            logs.in_method(self.method, lambda: logger.info(message))
 
     def answer(self, func):
         """Answers this request later, from any thread, with what func returns or raises, as if the

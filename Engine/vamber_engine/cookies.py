@@ -73,7 +73,7 @@ def load(path: str | Path) -> list[Cookie]:
     try:
         data = Path(path).read_bytes()
     except OSError as err:
-        raise CookieFileError("The cookie file %s cannot be read: %s" % (path, err.strerror or err)) from err
+        raise CookieFileError(f"The cookie file {path} cannot be read: {err.strerror or err}") from err
     return parse(data.decode("utf-8", "replace"))
 
 
@@ -140,7 +140,7 @@ class CookieJar:
 
     def header(self, url: str, now: Optional[float] = None) -> str:
         """Value of the Cookie header for a request to url ("" when none applies)."""
-        return "; ".join("%s=%s" % (c.name, c.value) for c in self.matching(url, now))
+        return "; ".join(f"{c.name}={c.value}" for c in self.matching(url, now))
 
     def remember(self, url: str, set_cookie_headers: Iterable[str]):
         """Keep cookies a site sets (Set-Cookie) for later requests of the same session."""

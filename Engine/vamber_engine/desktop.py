@@ -37,7 +37,7 @@ def _mount_point(path: Path) -> Path:
 def _topdir_trash(path: Path) -> Optional[tuple[Path, Path]]:
     """($topdir/.Trash-$uid, $topdir) for a file on another file system than the home trash."""
     top = _mount_point(path)
-    trash = top / (".Trash-%d" % os.getuid())
+    trash = top / (f".Trash-{os.getuid()}")
     try:
         (trash / "files").mkdir(parents=True, exist_ok=True, mode=0o700)
         (trash / "info").mkdir(parents=True, exist_ok=True, mode=0o700)
@@ -57,14 +57,14 @@ def move_to_trash(path: str | Path) -> Path:
     """Moves a file or folder to the trash with its .trashinfo; returns its place in the trash."""
     src = Path(os.path.abspath(path))
     if not src.exists() and not src.is_symlink():
-        raise TrashError("%s is not there any more." % src)
+        raise TrashError(f"{src} is not there any more.")
     trash = home_trash()
     relative_to: Optional[Path] = None
     try:
         (trash / "files").mkdir(parents=True, exist_ok=True, mode=0o700)
         (trash / "info").mkdir(parents=True, exist_ok=True, mode=0o700)
     except OSError as err:
-        raise TrashError("The trash folder %s cannot be made: %s." % (trash, err.strerror)) from err
+        raise TrashError(f"The trash folder {trash} cannot be made: {err.strerror}.") from err
     if not _same_device(src.parent, trash / "files"):
         other = _topdir_trash(src.parent)
         if other is not None:
@@ -76,16 +76,16 @@ def move_to_trash(path: str | Path) -> Path:
         stem, suffix = src.name[:dot], src.name[dot:]
     original = str(src.relative_to(relative_to)) if relative_to and src.is_relative_to(relative_to) else str(src)
     stamp = datetime.datetime.now().strftime("%Y-%m-%dT%H:%M:%S")
-    body = "[Trash Info]\nPath=%s\nDeletionDate=%s\n" % (quote(original, safe="/"), stamp)
+    body = f"[Trash Info]\nPath={quote(original, safe='/')}\nDeletionDate={stamp}\n"
     for n in range(1, 10000):
-        name = src.name if n == 1 else "%s.%d%s" % (stem, n, suffix)
+        name = src.name if n == 1 else f"{stem}.{n}{suffix}"
         info = trash / "info" / (name + ".trashinfo")
         try:
             fd = os.open(info, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
         except FileExistsError:
             continue
         except OSError as err:
-            raise TrashError("The trash at %s cannot be written: %s." % (trash, err.strerror)) from err
+            raise TrashError(f"The trash at {trash} cannot be written: {err.strerror}.") from err
         with os.fdopen(fd, "w", encoding="utf-8") as f:
             f.write(body)
         dest = trash / "files" / name
@@ -97,14 +97,14 @@ def move_to_trash(path: str | Path) -> Path:
         except OSError as err:
             if err.errno != errno.EXDEV:
                 os.unlink(info)
-                raise TrashError("%s cannot be moved to the trash: %s." % (src, err.strerror)) from err
+                raise TrashError(f"{src} cannot be moved to the trash: {err.strerror}.") from err
             try:
                 shutil.move(str(src), str(dest))
             except OSError as err2:
                 os.unlink(info)
-                raise TrashError("%s cannot be moved to the trash: %s." % (src, err2.strerror)) from err2
+                raise TrashError(f"{src} cannot be moved to the trash: {err2.strerror}.") from err2
         return dest
-    raise TrashError("The trash holds too many files named %s." % src.name)
+    raise TrashError(f"The trash holds too many files named {src.name}.")
 
 
 def reveal(path: str | Path) -> str:
@@ -116,7 +116,7 @@ def reveal(path: str | Path) -> str:
     if gdbus:
         cmd = [gdbus, "call", "--session", "--dest", "org.freedesktop.FileManager1",
                "--object-path", "/org/freedesktop/FileManager1",
-               "--method", "org.freedesktop.FileManager1.ShowItems", "['%s']" % uri.replace("'", "%27"), ""]
+               "--method", "org.freedesktop.FileManager1.ShowItems", "['" + uri.replace("'", "%27") + "']", ""]
         if _run_quietly(cmd):
             return "dbus"
     else:
@@ -124,18 +124,18 @@ def reveal(path: str | Path) -> str:
         if send:
             cmd = [send, "--session", "--print-reply", "--dest=org.freedesktop.FileManager1",
                    "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1.ShowItems",
-                   "array:string:%s" % uri, "string:"]
+                   f"array:string:{uri}", "string:"]
             if _run_quietly(cmd):
                 return "dbus"
     opener = shutil.which("xdg-open")
     if not opener:
-        raise OSError("No file manager could be asked to show %s (neither D-Bus nor xdg-open is available)." % target)
+        raise OSError(f"No file manager could be asked to show {target} (neither D-Bus nor xdg-open is available).")
     folder = target if target.is_dir() else target.parent
     try:
         subprocess.Popen([opener, str(folder)], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL, start_new_session=True)
     except OSError as err:
-        raise OSError("The folder %s could not be opened: %s." % (folder, err.strerror)) from err
+        raise OSError(f"The folder {folder} could not be opened: {err.strerror}.") from err
     return "open"
 
 

@@ -18,7 +18,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
-from . import media, pages
+from . import logs, media, pages
 from .librarydb import THUMBNAIL, Item, Library
 from .net import NetError, Response, Session
 from .resolve import NotMedia, Resolved, pick_source, resolve
@@ -86,9 +86,9 @@ class Request:
 def human_size(n: float) -> str:
     for unit in ("B", "KB", "MB", "GB"):
         if n < 1024 or unit == "GB":
-            return ("%d %s" % (n, unit)) if unit == "B" else ("%.1f %s" % (n, unit))
+            return f"{int(n)} {unit}" if unit == "B" else f"{n:.1f} {unit}"
         n /= 1024
-    return "%d B" % n
+    return f"{int(n)} B"
 
 
 class _Stop(Exception):
@@ -288,13 +288,22 @@ class DownloadManager:
         with self._lock:
             return list(self._jobs)
 
-    def stop_all(self):
-        """At engine exit: pause every running download, so its partial file stays resumable."""
+    def stop_all(self, wait: float = 3.0):
+        """At engine exit: pause every running download and give them a moment to stop, so each
+        partial file and its resume record are left whole and resumable."""
         with self._lock:
+            for job in self._waiting:
+                del self._jobs[job.req.jobId]
             self._waiting.clear()
             jobs = list(self._jobs.values())
         for job in jobs:
             job.stop("pause")
+        deadline = time.monotonic() + wait
+        while time.monotonic() < deadline:
+            with self._lock:
+                if self._busy == 0:
+                    return
+            time.sleep(0.02)
 
     # state of partial downloads
     def _state_path(self, job_id: str) -> Path:
@@ -320,7 +329,7 @@ class DownloadManager:
             except FileNotFoundError:
                 pass
             except OSError as err:
-                self.log("could not remove %s: %s" % (state["partPath"], err))
+                self.log(f"could not remove {state['partPath']}: {err}")
         try:
             self._state_path(job_id).unlink()
         except FileNotFoundError:
@@ -346,7 +355,7 @@ class DownloadManager:
                 self._waiting.append(job)
                 self.emit("job.state", {"jobId": req.jobId, "state": "queued"})
                 return
-        threading.Thread(target=self._slot, args=(job,), daemon=True, name="transfer").start()
+        logs.spawn(self._slot, job, name="transfer")
 
     def _slot(self, job: Optional[_Job]):
         """One transfer slot: runs its job, then the longest-waiting one, until none waits."""
@@ -383,8 +392,8 @@ class DownloadManager:
             except media.ToolFailed as err:
                 raise DownloadError(FAILED, str(err), "ffmpeg") from err
             except OSError as err:  # a full disk, a folder removed under the download
-                where = " (%s)" % err.filename if getattr(err, "filename", None) else ""
-                raise DownloadError(FAILED, "The file could not be written%s: %s." % (where, err.strerror or err),
+                where = f" ({err.filename})" if getattr(err, "filename", None) else ""
+                raise DownloadError(FAILED, f"The file could not be written{where}: {err.strerror or err}.",
                                     "io") from err
         except _Stop as stop:
             if str(stop) == "cancel":
@@ -418,10 +427,10 @@ class DownloadManager:
         try:
             out_dir.mkdir(parents=True, exist_ok=True)
         except OSError as err:
-            raise DownloadError(UNAVAILABLE, "The folder %s cannot be used: %s." % (out_dir, err.strerror or err),
+            raise DownloadError(UNAVAILABLE, f"The folder {out_dir} cannot be used: {err.strerror or err}.",
                                 "outputDir")
         if not os.access(out_dir, os.W_OK):
-            raise DownloadError(UNAVAILABLE, "The folder %s cannot be written to." % out_dir, "outputDir")
+            raise DownloadError(UNAVAILABLE, f"The folder {out_dir} cannot be written to.", "outputDir")
         try:
             session = Session(req.cookiesFile)
         except NetError as err:
@@ -435,8 +444,7 @@ class DownloadManager:
         job.check()
         if res.is_listing:
             if not req.allowListing:
-                raise DownloadError(FAILED, "This address is a list of %d media (%s), not a single one."
-                                    % (len(res.entries), res.title), "listing")
+                raise DownloadError(FAILED, f"This address is a list of {len(res.entries)} media ({res.title}), not a single one.", "listing")
             return self._run_listing(job, session, res, out_dir)
         return self._download_one(job, session, res, out_dir, req.fileName, progress_span=None)
 
@@ -444,7 +452,7 @@ class DownloadManager:
         """Every entry of a listing, one after another, into a folder named after it. A paused listing
         continues in the same folder with the entries it has not finished."""
         req = job.req
-        list_key = "%s#listing" % req.jobId
+        list_key = f"{req.jobId}#listing"
         state = self._load_state(list_key)
         if state and state.get("url") == req.url and os.path.isdir(state.get("folder", "")):
             folder = Path(state["folder"])
@@ -477,28 +485,28 @@ class DownloadManager:
                         continue
                     sub.title = entry.title or sub.title
                     self._download_one(job, session, sub, folder, "", progress_span=(index, count),
-                                       playlist=res.title, state_key="%s#%d" % (req.jobId, index))
+                                       playlist=res.title, state_key=f"{req.jobId}#{index}")
                     finished.add(entry.url)
                     state["done"] = sorted(finished)
                     self._save_state(list_key, state)
                 except (NetError, NotMedia) as err:
-                    self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
+                    self._log(req.jobId, "log_download_failed", "err", message=f"{entry.title}: {err}")
                 except DownloadError as err:
                     if err.code == CANCELLED:
                         raise
-                    self._log(req.jobId, "log_download_failed", "err", message="%s: %s" % (entry.title, err))
+                    self._log(req.jobId, "log_download_failed", "err", message=f"{entry.title}: {err}")
         except (_Stop, DownloadError) as stop:
             cancelled = isinstance(stop, _Stop) and str(stop) == "cancel" or \
                 (isinstance(stop, DownloadError) and stop.code == CANCELLED and stop.detail != "paused")
             if cancelled:
                 for index in range(count):
-                    key = "%s#%d" % (req.jobId, index)
+                    key = f"{req.jobId}#{index}"
                     self._discard(key, self._load_state(key))
                 self._discard_state_only(list_key)
             raise
         if not finished:
             self._discard_state_only(list_key)
-            raise DownloadError(FAILED, "None of the %d media of %s could be downloaded." % (count, res.title))
+            raise DownloadError(FAILED, f"None of the {count} media of {res.title} could be downloaded.")
         self._discard_state_only(list_key)
         self.emit("job.state", {"jobId": req.jobId, "state": "done", "filename": str(folder)})
         return {"jobId": req.jobId, "path": str(folder), "title": res.title}
@@ -533,7 +541,7 @@ class DownloadManager:
         else:
             if state:
                 self._discard(key, state)
-            part = _unique_path(out_dir, "%s.%s%s" % (stem, hashlib.sha1(key.encode()).hexdigest()[:6], src_ext),
+            part = _unique_path(out_dir, f"{stem}.{hashlib.sha1(key.encode()).hexdigest()[:6]}{src_ext}",
                                 ".part", exact=True)
             state = {"jobId": key, "url": req.url, "mediaUrl": url, "partPath": str(part), "etag": "",
                      "lastModified": "", "total": 0, "complete": False}
@@ -545,7 +553,7 @@ class DownloadManager:
 
         headers = {}
         if have > 0:
-            headers["Range"] = "bytes=%d-" % have
+            headers["Range"] = f"bytes={have}-"
             validator = state.get("etag") if str(state.get("etag", "")).startswith('"') else state.get("lastModified")
             if validator:
                 headers["If-Range"] = validator
@@ -579,7 +587,7 @@ class DownloadManager:
                 job.attach(response=resp)
                 mode = "wb"
                 if resp.status != 200:
-                    raise DownloadError(FAILED, "%s did not send the whole file." % url, "network")
+                    raise DownloadError(FAILED, f"{url} did not send the whole file.", "network")
             elif have > 0:
                 self._log(req.jobId, "log_download_restarted", "info")
                 have = 0
@@ -625,10 +633,10 @@ class DownloadManager:
         from urllib.parse import urlsplit
         parts = urlsplit(url)
         where = parts.netloc or url
-        of = (" of %s" % human_size(total)) if total else ""
+        of = (f" of {human_size(total)}") if total else ""
         why = "the connection was lost" if err is None or getattr(err, "kind", "") == "dropped" else str(err).rstrip(".")
-        return ("The download from %s stopped after %s%s: %s. The part already downloaded is kept; "
-                "try again to continue." % (where, human_size(done), of, why[0].lower() + why[1:]))
+        return (f"The download from {where} stopped after {human_size(done)}{of}: {why[0].lower() + why[1:]}. "
+                "The part already downloaded is kept; try again to continue.")
 
     def _span_emit(self, span):
         """Progress of one entry of a listing, scaled into the listing's whole."""
@@ -651,7 +659,7 @@ class DownloadManager:
             media.require("ffmpeg")
         except media.MissingTool as err:
             raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
-        part = _unique_path(out_dir, "%s.%s.ts" % (stem, hashlib.sha1(key.encode()).hexdigest()[:6]), ".part",
+        part = _unique_path(out_dir, f"{stem}.{hashlib.sha1(key.encode()).hexdigest()[:6]}.ts", ".part",
                             exact=True)
         headers = _ffmpeg_headers(session, url)
         duration = 0.0
@@ -679,7 +687,7 @@ class DownloadManager:
             raise DownloadError(CANCELLED, "The download was cancelled.")
         except media.ToolFailed as err:
             self._discard(key, self._load_state(key))
-            raise DownloadError(FAILED, "The stream could not be downloaded: %s" % err, "ffmpeg")
+            raise DownloadError(FAILED, f"The stream could not be downloaded: {err}", "ffmpeg")
         finally:
             job.attach(None)
         return part
@@ -739,7 +747,7 @@ class DownloadManager:
                         media.require("ffmpeg")
                     except media.MissingTool as err:
                         raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
-                    temp_out = _unique_path(part.parent, ".%s.converting" % stem, ext, exact=True)
+                    temp_out = _unique_path(part.parent, f".{stem}.converting", ext, exact=True)
                     self._convert(job, part, temp_out, ext, audio_out, info, subs_embed, cover if wants_cover else None,
                                   codec_choice if needs_codec else None)
                     produced = temp_out
@@ -763,7 +771,7 @@ class DownloadManager:
             saved_subs = []
             for path in subs_files:
                 lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else "und"
-                saved_subs.append(str(media.place_numbered(path, out_dir, "%s.%s" % (final.stem, lang), path.suffix)))
+                saved_subs.append(str(media.place_numbered(path, out_dir, f"{final.stem}.{lang}", path.suffix)))
             thumb_path = ""
             if cover is not None:
                 if req.saveThumbnail:
@@ -836,26 +844,26 @@ class DownloadManager:
             try:
                 attempt(args, "processing" if copy_ok else "converting")
             except media.ToolFailed as err:
-                raise DownloadError(FAILED, "The audio could not be converted: %s" % err, "ffmpeg")
+                raise DownloadError(FAILED, f"The audio could not be converted: {err}", "ffmpeg")
             return
 
         maps = ["-map", "0:v:0?", "-map", "0:a?"]
         for i, sub in enumerate(subs):
             inputs += media.input_args(sub)
-            maps += ["-map", "%d:0" % (i + 1)]
+            maps += ["-map", f"{i + 1}:0"]
             lang = sub.name.split(".")[-2] if sub.name.count(".") >= 2 else "und"
-            extra += ["-metadata:s:s:%d" % i, "language=%s" % lang]
+            extra += [f"-metadata:s:s:{i}", f"language={lang}"]
         if subs:
             extra += ["-c:s", SUBTITLE_CODECS.get(ext, "copy")]
         cover_args: list[str] = []
         if cover is not None:
             idx = len(subs) + 1
             if ext == ".mkv":
-                cover_args = ["-attach", media.file_arg(cover), "-metadata:s:t", "mimetype=image/%s"
-                              % ("png" if cover.suffix == ".png" else "jpeg")]
+                cover_args = ["-attach", media.file_arg(cover), "-metadata:s:t", "mimetype=image/"
+                              + ("png" if cover.suffix == ".png" else "jpeg")]
             else:
                 inputs += media.input_args(cover)
-                maps += ["-map", "%d:v:0" % idx]
+                maps += ["-map", f"{idx}:v:0"]
                 cover_args = ["-disposition:v:1", "attached_pic"]
         movflags = ["-movflags", "+faststart"] if ext in (".mp4", ".mov") else []
         if codec is None:
@@ -878,7 +886,7 @@ class DownloadManager:
         try:
             attempt(args, "converting")
         except media.ToolFailed as err:
-            raise DownloadError(FAILED, "The video could not be converted to %s: %s" % (ext[1:].upper(), err), "ffmpeg")
+            raise DownloadError(FAILED, f"The video could not be converted to {ext[1:].upper()}: {err}", "ffmpeg")
 
     def _fetch_subtitles(self, job: _Job, session: Session, tracks, folder: Path) -> list[Path]:
         saved = []
@@ -890,14 +898,14 @@ class DownloadManager:
             job.check()
             try:
                 with session.open(track.url) as resp:
-                    data = resp.read_all(8 << 20)
+                    data = resp.read_whole(8 << 20, f"The subtitles at {track.url}")
             except NetError as err:
                 self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
                 continue
             ext = pages.extension(track.url)
             if ext not in (".vtt", ".srt", ".ass", ".ssa", ".ttml"):
                 ext = ".vtt" if data.lstrip(b"\xef\xbb\xbf").startswith(b"WEBVTT") else ".srt"
-            path = _unique_path(folder, ".sub-%s.%s" % (hashlib.sha1(track.url.encode()).hexdigest()[:6], lang), ext,
+            path = _unique_path(folder, f".sub-{hashlib.sha1(track.url.encode()).hexdigest()[:6]}.{lang}", ext,
                                 exact=True)
             path.write_bytes(data)
             seen.add(lang)
@@ -905,11 +913,11 @@ class DownloadManager:
         return saved
 
     def _fetch_thumbnail(self, job: _Job, session: Session, url: str, part: Path, has_video: bool) -> Optional[Path]:
-        base = part.parent / (".thumb-%s" % hashlib.sha1(str(part).encode()).hexdigest()[:8])
+        base = part.parent / (f".thumb-{hashlib.sha1(str(part).encode()).hexdigest()[:8]}")
         if url:
             try:
                 with session.open(url) as resp:
-                    data = resp.read_all(16 << 20)
+                    data = resp.read_whole(16 << 20, f"The picture at {url}")
                 path = store_image(data, base)
                 if path is not None:
                     return path
@@ -950,10 +958,10 @@ def store_image(data: bytes, base: Path) -> Optional[Path]:
 
 def _ffmpeg_headers(session: Session, url: str) -> str:
     from .net import USER_AGENT
-    lines = ["User-Agent: %s" % USER_AGENT]
+    lines = [f"User-Agent: {USER_AGENT}"]
     cookie = session.jar.header(url)
     if cookie:
-        lines.append("Cookie: %s" % cookie)
+        lines.append(f"Cookie: {cookie}")
     return "".join(line + "\r\n" for line in lines)
 
 

@@ -2,17 +2,18 @@
 import os
 import sys
 import threading
-import traceback
 
-from . import ENGINE_VERSION, jsonio
+from . import ENGINE_VERSION, jsonio, logs
 from .context import Context
 from .errors import INTERNAL_ERROR, INVALID_PARAMS, INVALID_REQUEST, METHOD_NOT_FOUND, PARSE_ERROR, EngineError
-from .output import Output, log
+from .output import Output
 from .params import Params
 from .registry import METHODS, NO_REPLY, POOL_SIZES, load_methods
 from .settings import SettingsStore
 from .support import SupportBusy, SupportDir, default_support_dir
 from .workers import Pools
+
+logger = logs.get(__name__)
 
 EXIT_SUPPORT_BUSY = 2
 EOF_GRACE_SECONDS = 1.0
@@ -31,6 +32,7 @@ class Engine:
         self._hooks = []
         self._hooks_lock = threading.Lock()
         self.pools = Pools(POOL_SIZES)
+        self.output.on_closed = self._output_closed
         self._exiting = threading.Lock()
         self._inflight = 0
         self._inflight_cv = threading.Condition()
@@ -91,7 +93,7 @@ class Engine:
         try:
             request = jsonio.loads(raw.decode("utf-8"))
         except (UnicodeDecodeError, ValueError) as exc:
-            log(f"unreadable request line: {exc}")
+            logger.warning(f"unreadable request line: {exc}")
             self.output.error(None, {"code": PARSE_ERROR, "message": "The request is not valid JSON."})
             return
         if not isinstance(request, dict):
@@ -142,7 +144,7 @@ class Engine:
 
     def _invoke(self, entry, req_id, params):
         ctx = Context(self, req_id, entry.name)
-        self.answer(req_id, entry.name, lambda: entry.handler(ctx, Params(params)))
+        logs.in_method(entry.name, lambda: self.answer(req_id, entry.name, lambda: entry.handler(ctx, Params(params))))
 
     def answer(self, req_id, method, func):
         """Runs func and answers request req_id with what it returns or raises (NO_REPLY: nothing)."""
@@ -152,7 +154,7 @@ class Engine:
             self.output.error(req_id, err.to_json())
             return
         except Exception as exc:  # a fault in one handler must never take the engine down
-            log(f"{method} failed:\n{traceback.format_exc()}")
+            logger.error(f"{method} failed", exc_info=True)
             self.output.error(req_id, {"code": INTERNAL_ERROR, "message": f"Internal error in {method}: {exc}",
                                        "detail": type(exc).__name__})
             return
@@ -180,6 +182,13 @@ class Engine:
             self._inflight_cv.wait_for(lambda: self._inflight == 0, timeout=EOF_GRACE_SECONDS)
         self.exit(0)
 
+    def _output_closed(self):
+        # The application stopped reading: end as "shutdown" does (hooks keep partial files resumable
+        # and let saves land), on a thread of its own, so the hooks may wait for the thread that
+        # met the closed pipe.
+        logger.info("the application stopped reading; ending")
+        threading.Thread(target=self.exit, args=(0,), name="exit", daemon=True).start()
+
     def exit(self, status):
         if not self._exiting.acquire(blocking=False):
             threading.Event().wait()  # another thread is already ending the process
@@ -187,7 +196,7 @@ class Engine:
             try:
                 hook()
             except Exception:
-                log(f"shutdown hook failed:\n{traceback.format_exc()}")
+                logger.error("shutdown hook failed", exc_info=True)
         with self.output.lock:
             self.output.flush()
             try:
@@ -207,10 +216,10 @@ def main(argv):
     try:
         support.acquire()
     except SupportBusy:
-        log(f"another engine is using the support folder {support.path}")
+        logger.error(f"another engine is using the support folder {support.path}")
         return EXIT_SUPPORT_BUSY
     except OSError as exc:
-        log(f"cannot use the support folder {support.path}: {exc}")
+        logger.error(f"cannot use the support folder {support.path}: {exc}")
         return 1
     engine = Engine(support, test_mode=test_mode, argv=argv)
     engine.run()

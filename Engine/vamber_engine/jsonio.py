@@ -8,8 +8,12 @@ def _reject_constant(name):
 
 
 def loads(text):
-    """Parses JSON, refusing the NaN/Infinity literals Python would accept."""
-    return json.loads(text, parse_constant=_reject_constant)
+    """Parses JSON, refusing the NaN/Infinity literals Python would accept; ValueError for anything
+    it cannot take, nesting too deep for the parser included."""
+    try:
+        return json.loads(text, parse_constant=_reject_constant)
+    except RecursionError:
+        raise ValueError("the JSON is nested too deeply") from None
 
 
 def dumps(obj):

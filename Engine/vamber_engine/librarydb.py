@@ -86,14 +86,14 @@ class Library:
             except OSError:
                 item.sizeBytes = 0
         with self._lock, self._db:
-            self._db.execute("INSERT OR REPLACE INTO items (%s) VALUES (%s)"
-                             % (", ".join(_COLUMNS), ", ".join("?" * len(_COLUMNS))),
+            self._db.execute(f"INSERT OR REPLACE INTO items ({', '.join(_COLUMNS)}) "
+                             f"VALUES ({', '.join('?' * len(_COLUMNS))})",
                              tuple(getattr(item, c) for c in _COLUMNS))
         return item
 
     def get(self, path: str) -> Optional[Item]:
         with self._lock:
-            row = self._db.execute("SELECT %s FROM items WHERE path = ?" % ", ".join(_COLUMNS), (path,)).fetchone()
+            row = self._db.execute(f"SELECT {', '.join(_COLUMNS)} FROM items WHERE path = ?", (path,)).fetchone()
         return Item(*row) if row else None
 
     def page(self, offset: int, limit: int) -> dict:
@@ -104,14 +104,13 @@ class Library:
         with self._lock:
             total = self._db.execute("SELECT COUNT(*) FROM items WHERE kind != ?", (THUMBNAIL,)).fetchone()[0]
             rows = self._db.execute(
-                "SELECT %s FROM items WHERE kind != ? ORDER BY addedAt DESC, path LIMIT ? OFFSET ?" % cols,
+                f"SELECT {cols} FROM items WHERE kind != ? ORDER BY addedAt DESC, path LIMIT ? OFFSET ?",
                 (THUMBNAIL, limit, offset)).fetchall()
             media = [Item(*r) for r in rows]
             thumbs: dict[str, list[Item]] = {}
             if media:
                 marks = ", ".join("?" * len(media))
-                for r in self._db.execute("SELECT %s FROM items WHERE kind = ? AND parent IN (%s) ORDER BY addedAt"
-                                          % (cols, marks), (THUMBNAIL, *[m.path for m in media])):
+                for r in self._db.execute(f"SELECT {cols} FROM items WHERE kind = ? AND parent IN ({marks}) ORDER BY addedAt", (THUMBNAIL, *[m.path for m in media])):
                     t = Item(*r)
                     thumbs.setdefault(t.parent, []).append(t)
         items = []
@@ -126,7 +125,7 @@ class Library:
         cols = ", ".join(_COLUMNS)
         with self._lock, self._db:
             for path in paths:
-                for r in self._db.execute("SELECT %s FROM items WHERE path = ? OR (parent = ? AND kind = ?)" % cols,
+                for r in self._db.execute(f"SELECT {cols} FROM items WHERE path = ? OR (parent = ? AND kind = ?)",
                                           (path, path, THUMBNAIL)).fetchall():
                     gone.append(Item(*r))
                 self._db.execute("DELETE FROM items WHERE path = ? OR (parent = ? AND kind = ?)",

@@ -17,7 +17,7 @@ from dataclasses import dataclass, field
 from typing import Callable, Optional
 from urllib.parse import urljoin, urlsplit, urlunsplit
 
-from . import pages, resolve
+from . import logs, pages, resolve
 from .net import NetError, Session, fetch_head
 
 PAGE_SIZE = 50
@@ -90,7 +90,7 @@ def normalise(line: str) -> Optional[str]:
 def _read(session: Session, url: str):
     """(final url, content type, body bytes, body text) of a GET."""
     with session.open(url) as resp:
-        data = resp.read_all(resolve.PAGE_LIMIT)
+        data = resp.read_whole(resolve.PAGE_LIMIT, resp.url)
         text = resolve._decode(data, resp.headers.get("Content-Type") or "")
         return resp.url, resp.content_type, data, text
 
@@ -115,7 +115,7 @@ def inspect(session: Session, url: str, depth: int = 0, log=lambda message: None
             return Found("single", url, title=res.title)
         return Found("listing", url, title=res.title, entries=list(res.entries))
     if ctype not in pages.HTML_TYPES and not pages.looks_like_html(data):
-        raise resolve.NotMedia("%s holds no video or audio." % final)
+        raise resolve.NotMedia(f"{final} holds no video or audio.")
 
     info = pages.parse_html(text, final)
     linked = _unique(info.playlist_links)
@@ -176,7 +176,7 @@ def _later_pages(session, url, first, log) -> list:
         try:
             final, _, _, text = _read(session, url)
         except NetError as err:
-            log("%s: %s" % (url, err))
+            log(f"{url}: {err}")
             break
         entries += pages.parse_html(text, final).entries()
         url = next_page(text, final)
@@ -200,7 +200,7 @@ def _with_sections(session, url, final, info, linked, direct, log) -> Found:
     def name_for(text):
         name, n = text or "Playlist", 2
         while name in names:
-            name = "%s (%d)" % (text, n)
+            name = f"{text} ({n})"
             n += 1
         names.add(name)
         return name
@@ -212,7 +212,7 @@ def _with_sections(session, url, final, info, linked, direct, log) -> Found:
             entries = section_entries(session, link.url)
         except (NetError, resolve.NotMedia) as err:
             found.notes.append(note(link.url, "expand-failed"))
-            log("%s: %s" % (link.url, err))
+            log(f"{link.url}: {err}")
             continue
         if entries:
             found.sections.append(Section(name_for(link.title), link.url, entries))
@@ -284,11 +284,11 @@ class Resolver:
             try:
                 return inspect(make_session(), url, log=self.log)
             except (NetError, resolve.NotMedia) as err:
-                self.log("%s: %s" % (url, err))
+                self.log(f"{url}: {err}")
                 return err
 
         with ThreadPoolExecutor(max_workers=min(WORKERS, max(1, len(order)))) as pool:
-            results = list(pool.map(look, order))
+            results = list(pool.map(logs.carry(look), order))
 
         singles, listings = [], []
         for url, found in zip(order, results):

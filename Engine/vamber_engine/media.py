@@ -31,8 +31,8 @@ REMOTE_PROTOCOLS = "http,https,tcp,tls,crypto"
 
 class MissingTool(Exception):
     def __init__(self, program: str):
-        super().__init__("%s is not installed, so this cannot be done. Install %s (the ffmpeg package) and "
-                         "try again." % (program, program))
+        super().__init__(f"{program} is not installed, so this cannot be done. Install {program} (the ffmpeg "
+                         "package) and try again.")
         self.program = program
 
 
@@ -112,9 +112,9 @@ class ProbeResult:
     def label(self) -> str:
         """The source's own quality in words, e.g. "1280×720 H264"."""
         if self.has_video and self.width and self.height:
-            return ("%d×%d %s" % (self.width, self.height, self.video_codec.upper())).strip()
+            return (f"{self.width}×{self.height} {self.video_codec.upper()}").strip()
         if self.has_audio:
-            return ("audio %s" % self.audio_codec.upper()).strip()
+            return (f"audio {self.audio_codec.upper()}").strip()
         return ""
 
 
@@ -140,7 +140,7 @@ def probe(target: str | os.PathLike, headers: str = "", timeout: float = 20.0) -
         raise ToolFailed("ffprobe took too long to read the media.") from err
     if out.returncode != 0:
         msg = out.stderr.decode("utf-8", "replace").strip().splitlines()
-        raise ToolFailed("ffprobe could not read the media%s" % (": " + msg[-1] if msg else "."))
+        raise ToolFailed("ffprobe could not read the media" + (f": {msg[-1]}" if msg else "."))
     try:
         data = json.loads(out.stdout.decode("utf-8", "replace") or "{}")
     except ValueError as err:
@@ -255,7 +255,7 @@ class FfmpegRun:
             raise Cancelled()
         if code != 0:
             text = b"".join(errors).decode("utf-8", "replace").strip().splitlines()
-            raise ToolFailed("ffmpeg failed%s" % (": " + text[-1] if text else " (status %d)." % code))
+            raise ToolFailed("ffmpeg failed" + (f": {text[-1]}" if text else f" (status {code})."))
         if self.on_progress:
             self.on_progress(1.0)
 
@@ -265,7 +265,7 @@ def extract_frame(source: str | os.PathLike, dest: str | os.PathLike, at: float 
     """Write one frame of source (a file or http(s) address) as an image at dest (format from its
     extension)."""
     exe = require("ffmpeg")
-    cmd = [exe, "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-ss", "%.3f" % max(at, 0.0)]
+    cmd = [exe, "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-ss", f"{max(at, 0.0):.3f}"]
     cmd += input_args(source, headers)
     cmd += ["-frames:v", "1", "-update", "1", "-vf", "scale='min(640,iw)':-2", file_arg(dest)]
     try:
@@ -276,7 +276,7 @@ def extract_frame(source: str | os.PathLike, dest: str | os.PathLike, at: float 
         if at > 0:  # a seek past the end of a short clip gives nothing: take the first frame
             return extract_frame(source, dest, 0.0, headers, timeout)
         msg = out.stderr.decode("utf-8", "replace").strip().splitlines()
-        raise ToolFailed("ffmpeg could not take a picture of the media%s" % (": " + msg[-1] if msg else "."))
+        raise ToolFailed("ffmpeg could not take a picture of the media" + (f": {msg[-1]}" if msg else "."))
 
 
 # ---- placing finished files -------------------------------------------------------------------
@@ -307,7 +307,7 @@ def place(src: str | os.PathLike, candidates: Iterable[str | os.PathLike]) -> Pa
             return dest
         os.unlink(src)
         return dest
-    raise FileExistsError("no free name for %s" % src.name)
+    raise FileExistsError(f"no free name for {src.name}")
 
 
 def numbered(folder: str | os.PathLike, stem: str, ext: str, pattern: str = "{stem} ({n})",

@@ -26,10 +26,14 @@ import urllib.parse
 import urllib.request
 from dataclasses import dataclass
 
+from . import jsonio, logs
+from .net import NetError, read_limited
+
 CATALOG_ENV = "VAMBER_MODEL_CATALOG"
 DEFAULT_CATALOG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "models.json")
 CHUNK = 256 * 1024
 TIMEOUT = 30
+CATALOGUE_LIMIT = 4 << 20
 PROGRESS_INTERVAL = 0.2
 USER_AGENT = "Vamber-Engine"
 
@@ -82,7 +86,7 @@ def _count(value) -> int | None:
 
 def parse_catalogue(text: str, source: str, log=lambda message: None) -> Catalogue:
     try:
-        data = json.loads(text)
+        data = jsonio.loads(text)
     except ValueError as exc:
         raise ModelError(f"The model catalogue at {source} is not valid JSON ({exc}).", unavailable=True)
     if not isinstance(data, dict) or not isinstance(data.get("models"), list):
@@ -132,11 +136,11 @@ def load_catalogue(source: str | None = None, log=lambda message: None) -> Catal
         if urllib.parse.urlsplit(source).scheme in ("http", "https"):
             request = urllib.request.Request(source, headers={"User-Agent": USER_AGENT})
             with urllib.request.urlopen(request, timeout=TIMEOUT) as response:
-                text = response.read(4 * 1024 * 1024).decode("utf-8", "replace")
+                text = read_limited(response, CATALOGUE_LIMIT, "The model catalogue").decode("utf-8", "replace")
         else:
             with open(source, encoding="utf-8") as f:
-                text = f.read()
-    except (OSError, urllib.error.URLError, ValueError) as exc:
+                text = read_limited(f, CATALOGUE_LIMIT, "The model catalogue")
+    except (OSError, urllib.error.URLError, ValueError, NetError) as exc:
         reason = getattr(exc, "reason", None) or exc
         raise ModelError(f"Cannot read the model catalogue at {source}: {reason}", unavailable=True)
     return parse_catalogue(text, source, log)
@@ -214,7 +218,7 @@ class ModelStore:
                 return "running"
             job = _Download(model)
             self._downloads[key] = job
-            job.thread = threading.Thread(target=self._run, args=(job, emit), daemon=True,
+            job.thread = threading.Thread(target=logs.carry(self._run), args=(job, emit), daemon=True,
                                           name=f"model-{key}")
         job.thread.start()
         return "started"

@@ -33,10 +33,26 @@ class NetError(Exception):
         self.status = status
 
 
+def too_large(what: str, limit: int) -> NetError:
+    return NetError(f"{what} is larger than {_size_text(limit)}, more than the engine reads.", kind="too-large")
+
+
+def _size_text(n: int) -> str:
+    return f"{n >> 20} MB" if n >= 1 << 20 else f"{n >> 10} KB"
+
+
+def read_limited(stream, limit: int, what: str) -> bytes:
+    """All of a file-like stream (an urllib answer); NetError when it holds more than limit bytes."""
+    data = stream.read(limit + 1)
+    if len(data) > limit:
+        raise too_large(what, limit)
+    return data
+
+
 def _describe_host(parts) -> str:
     host = parts.hostname or "?"
     if parts.port:
-        return "%s:%d" % (host, parts.port)
+        return f"{host}:{parts.port}"
     return host
 
 
@@ -49,7 +65,7 @@ def _quote_target(parts) -> str:
 def check_url(url: str):
     parts = urlsplit(url.strip())
     if parts.scheme.lower() not in ("http", "https") or not parts.hostname:
-        raise NetError("%s is not a web address (it must start with http:// or https://)." % (url or "An empty text"),
+        raise NetError(f"{url or 'An empty text'} is not a web address (it must start with http:// or https://).",
                        kind="bad-url")
     return parts
 
@@ -107,12 +123,12 @@ class Response:
             if self.aborted:
                 return b""
             if isinstance(err, socket.timeout):
-                raise NetError("The server stopped sending data (no answer for %d seconds)." % int(DEFAULT_TIMEOUT),
+                raise NetError(f"The server stopped sending data (no answer for {int(DEFAULT_TIMEOUT)} seconds).",
                                kind="timeout") from err
             raise NetError("The connection was lost during the transfer.", kind="dropped") from err
 
     def read_all(self, limit: int) -> bytes:
-        """The whole body, at most limit bytes (more is cut off)."""
+        """The body's first limit bytes at most (the rest is left unread)."""
         chunks, size = [], 0
         while size < limit:
             chunk = self.read(min(65536, limit - size))
@@ -122,8 +138,15 @@ class Response:
             size += len(chunk)
         return b"".join(chunks)
 
+    def read_whole(self, limit: int, what: str = "") -> bytes:
+        """The whole body; NetError (kind "too-large") when it is longer than limit bytes."""
+        data = self.read_all(limit + 1)
+        if len(data) > limit:
+            raise too_large(what or self.url, limit)
+        return data
+
     def text(self, limit: int = 4 << 20) -> str:
-        data = self.read_all(limit)
+        data = self.read_whole(limit)
         charset = "utf-8"
         m = re.search(r"charset=([\w.-]+)", self.headers.get("Content-Type") or "", re.I)
         if m:
@@ -184,8 +207,7 @@ class Session:
                 try:
                     parts = check_url(target)
                 except NetError:
-                    raise NetError("The server at %s redirected to %s, which is not a web address."
-                                   % (_describe_host(parts), target), kind="http", status=resp.status)
+                    raise NetError(f"The server at {_describe_host(parts)} redirected to {target}, which is not a web address.", kind="http", status=resp.status)
                 url = urlunsplit(parts)
                 if resp.status == 303 and method not in ("GET", "HEAD"):
                     method = "GET"
@@ -195,7 +217,7 @@ class Session:
                 resp.close()
                 raise NetError(_status_text(status, reason, url), kind="http", status=status)
             return resp
-        raise NetError("The server at %s redirected too many times." % _describe_host(parts), kind="http")
+        raise NetError(f"The server at {_describe_host(parts)} redirected too many times.", kind="http")
 
     def _once(self, url: str, parts, method: str, headers: dict) -> Response:
         host = parts.hostname or ""
@@ -221,27 +243,27 @@ class Session:
             resp = conn.getresponse()
         except socket.gaierror as err:
             conn.close()
-            raise NetError("The host %s could not be found (%s)." % (parts.hostname, err.strerror or err),
+            raise NetError(f"The host {parts.hostname} could not be found ({err.strerror or err}).",
                            kind="unreachable") from err
         except ConnectionRefusedError as err:
             conn.close()
-            raise NetError("Could not connect to %s: the connection was refused." % where,
+            raise NetError(f"Could not connect to {where}: the connection was refused.",
                            kind="unreachable") from err
         except socket.timeout as err:
             conn.close()
-            raise NetError("%s did not answer in time." % where, kind="timeout") from err
+            raise NetError(f"{where} did not answer in time.", kind="timeout") from err
         except ssl.SSLError as err:
             conn.close()
-            raise NetError("The secure connection to %s failed: %s." % (where, err.reason or err),
+            raise NetError(f"The secure connection to {where} failed: {err.reason or err}.",
                            kind="tls") from err
         except (http.client.HTTPException, ConnectionError) as err:
             conn.close()
-            raise NetError("%s closed the connection without a valid answer." % where, kind="dropped") from err
+            raise NetError(f"{where} closed the connection without a valid answer.", kind="dropped") from err
         except OSError as err:
             conn.close()
             if err.errno in (errno.ENETUNREACH, errno.EHOSTUNREACH):
-                raise NetError("%s cannot be reached from this computer." % where, kind="unreachable") from err
-            raise NetError("Could not connect to %s: %s." % (where, err.strerror or err), kind="unreachable") from err
+                raise NetError(f"{where} cannot be reached from this computer.", kind="unreachable") from err
+            raise NetError(f"Could not connect to {where}: {err.strerror or err}.", kind="unreachable") from err
         set_cookies = resp.headers.get_all("Set-Cookie") or []
         if set_cookies:
             self.jar.remember(url, set_cookies)
@@ -259,7 +281,7 @@ def _status_text(status: int, reason: str, url: str) -> str:
     }.get(status)
     if plain is None:
         plain = "the server had a problem" if status >= 500 else "the request was refused"
-    return "%s answered %d %s: %s." % (host, status, reason or "", plain)
+    return f"{host} answered {status} {reason or ''}: {plain}."
 
 
 def fetch_head(session: Session, url: str) -> Response:

@@ -1,24 +1,32 @@
 """Standard output, shared by every thread: one lock, whole lines only."""
-import os
 import sys
 import threading
 
-from . import jsonio
+from . import jsonio, logs
+
+logger = logs.get(__name__)
 
 
 class Output:
     def __init__(self, stream=None):
         self._stream = stream if stream is not None else sys.stdout.buffer
         self.lock = threading.RLock()
+        self.closed = False
+        # Called once, outside the lock, when the application stops reading (set by the engine).
+        self.on_closed = None
 
     def write_bytes(self, data):
         with self.lock:
+            if self.closed:
+                return  # nobody reads any more: what is left to say is dropped
             try:
                 self._stream.write(data)
                 self._stream.flush()
+                return
             except (BrokenPipeError, ValueError, OSError):
-                # The application is gone: nobody will ever read another line.
-                os._exit(0)
+                self.closed = True
+        if self.on_closed is not None:
+            self.on_closed()
 
     def write_obj(self, obj):
         self.write_bytes(jsonio.dumps_line(obj))
@@ -27,7 +35,7 @@ class Output:
         try:
             line = jsonio.dumps_line({"id": req_id, "result": {} if result is None else result})
         except (ValueError, TypeError) as exc:
-            log(f"reply to request {req_id} is not valid JSON: {exc}")
+            logger.error(f"reply to request {req_id} is not valid JSON: {exc}")
             line = jsonio.dumps_line({"id": req_id, "error": {
                 "code": -32603, "message": "The engine produced an invalid reply.", "detail": str(exc)}})
         self.write_bytes(line)
@@ -43,27 +51,16 @@ class Output:
             line = jsonio.dumps_line(obj)
         except (ValueError, TypeError) as exc:
             # A NaN would make the application drop the line; drop it here and say so.
-            log(f"event '{name}' not sent: {exc}")
+            logger.error(f"event '{name}' not sent: {exc}")
             return False
         self.write_bytes(line)
         return True
 
     def flush(self):
         with self.lock:
+            if self.closed:
+                return
             try:
                 self._stream.flush()
             except (BrokenPipeError, ValueError, OSError):
                 pass
-
-
-_stderr_lock = threading.Lock()
-
-
-def log(message):
-    """One diagnostic line on standard error."""
-    with _stderr_lock:
-        try:
-            sys.stderr.write(f"[engine] {message}\n")
-            sys.stderr.flush()
-        except (OSError, ValueError):
-            pass

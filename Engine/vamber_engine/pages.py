@@ -6,13 +6,14 @@ hand it here.
 
 from __future__ import annotations
 
-import json
 import re
 from dataclasses import dataclass, field
 from html.parser import HTMLParser
 from posixpath import basename
 from typing import Optional
 from urllib.parse import unquote, urljoin, urlsplit
+
+from . import jsonio
 
 VIDEO_EXTENSIONS = {".mp4", ".m4v", ".mov", ".mkv", ".webm", ".avi", ".flv", ".ts", ".mpg", ".mpeg",
                     ".3gp", ".ogv", ".wmv"}
@@ -269,8 +270,8 @@ def _jsonld_media(blobs: list[str], base: str) -> list[MediaGroup]:
 
     for blob in blobs:
         try:
-            visit(json.loads(blob))
-        except ValueError:
+            visit(jsonio.loads(blob))
+        except (ValueError, RecursionError):  # a blob nested too deeply is skipped like a broken one
             continue
     return found
 

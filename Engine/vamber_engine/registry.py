@@ -1,8 +1,9 @@
 """The method table. Modules in vamber_engine/methods register their handlers with @method."""
 import importlib
-import traceback
 import pkgutil
 from dataclasses import dataclass
+
+from . import logs
 
 
 @dataclass
@@ -46,9 +47,7 @@ def load_methods(package_name=None):
             importlib.import_module(f"{package.__name__}.{info.name}")
         except Exception:
             # One broken group of methods must not take the others down: its methods stay unknown.
-            from .output import log
-
-            log(f"methods/{info.name}.py could not be loaded:\n{traceback.format_exc()}")
+            logs.get(__name__).error(f"methods/{info.name}.py could not be loaded", exc_info=True)
     return METHODS
 
 

@@ -100,7 +100,7 @@ def resolve(session: Session, url: str) -> Resolved:
             return Resolved(url=url, kind="media", final_url=final, title=pages.title_from_url(final),
                             sources=[pages.MediaRef(final)], content_type=ctype, size=resp.total_size(),
                             ranges=resp.headers.get("Accept-Ranges", "").lower() == "bytes")
-        data += resp.read_all(PAGE_LIMIT - len(data))
+        data += resp.read_whole(PAGE_LIMIT - len(data), final)
         charset_text = _decode(data, resp.headers.get("Content-Type") or "")
     if kind == "playlist" or pages.looks_like_m3u(data):
         return _from_playlist(url, final, charset_text)
@@ -112,7 +112,7 @@ def resolve(session: Session, url: str) -> Resolved:
                             thumbnail=info.thumbnail, channel=info.channel, entries=list(info.playlist_links),
                             listing_kind="playlist", webpage_url=final)
         return _from_page(url, final, charset_text)
-    raise NotMedia("%s holds no video or audio (the server sent %s)." % (final, ctype or "data of unknown type"))
+    raise NotMedia(f"{final} holds no video or audio (the server sent {ctype or 'data of unknown type'}).")
 
 
 def _disposition_title(header: str) -> str:
@@ -166,7 +166,7 @@ def _from_playlist(url: str, final: str, text: str) -> Resolved:
         return Resolved(url=url, kind="stream", final_url=final, title=pages.title_from_url(final),
                         sources=[pages.MediaRef(final, "application/vnd.apple.mpegurl")])
     if not playlist.entries:
-        raise NotMedia("The playlist at %s is empty." % final)
+        raise NotMedia(f"The playlist at {final} is empty.")
     return Resolved(url=url, kind="listing", final_url=final, title=playlist.title, entries=playlist.entries,
                     listing_kind="playlist", webpage_url=final)
 
@@ -180,8 +180,8 @@ def _from_page(url: str, final: str, html: str) -> Resolved:
                         listing_kind="playlist", webpage_url=final)
     group = info.primary()
     if group is None:
-        what = ("“%s”" % info.title) if info.title else final
-        raise NotMedia("The page %s has no video or audio that can be downloaded." % what)
+        what = (f"“{info.title}”") if info.title else final
+        raise NotMedia(f"The page {what} has no video or audio that can be downloaded.")
     title = info.title or group.title or pages.title_from_url(group.sources[0].url)
     first = group.sources[0]
     kind = "stream" if pages.media_kind(first.mime, first.url) == "playlist" else "media"

@@ -20,6 +20,8 @@ import threading
 from dataclasses import dataclass, field
 from typing import Iterable
 
+from . import jsonio
+
 SCHEMA_VERSION = 1
 TRANSCRIPT_SUFFIX = ".transcript.json"
 SUBTITLE_EXTENSIONS = (".srt", ".vtt")
@@ -106,7 +108,7 @@ def _int_ms(seg: dict, key_ms: str, key_s: str) -> int | None:
 
 
 def parse_transcript_json(text: str) -> tuple[dict, list[Segment]]:
-    data = json.loads(text)
+    data = jsonio.loads(text)
     if not isinstance(data, dict) or not isinstance(data.get("segments"), list):
         raise ValueError("not a transcript")
     segments = []
@@ -254,7 +256,7 @@ def fts_query(text: str) -> str | None:
     words = re.findall(r"\w+", text)
     if not words:
         return None
-    quoted = ['"%s"' % w for w in words]
+    quoted = [f'"{w}"' for w in words]
     quoted[-1] += "*"
     return " ".join(quoted)
 
@@ -296,7 +298,7 @@ class SearchIndex:
                                   end UNINDEXED, tokenize='unicode61 remove_diacritics 2');
                 """
             )
-            db.execute("PRAGMA user_version = %d" % SCHEMA_VERSION)
+            db.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
         db.execute("SELECT count(*) FROM docs").fetchone()
         return db
 

@@ -4,9 +4,11 @@ import re
 import threading
 
 from . import constants as C
+from . import logs
 from .errors import params_error
-from .output import log
 from .support import read_json_file, save_json
+
+logger = logs.get(__name__)
 
 FILE_NAME = "settings.json"
 
@@ -146,7 +148,7 @@ class SettingsStore:
             try:
                 self._values[key] = validate_value(key, value)
             except Exception:
-                log(f"{FILE_NAME}: ignoring the stored value of '{key}'")
+                logger.warning(f"{FILE_NAME}: ignoring the stored value of '{key}'")
 
     def _effective(self, key):
         if key == "outputDir":

@@ -6,8 +6,9 @@ import tempfile
 import threading
 import time
 
-from . import jsonio
-from .output import log
+from . import jsonio, logs
+
+logger = logs.get(__name__)
 
 LOCK_NAME = "engine.lock"
 
@@ -102,7 +103,7 @@ def save_json(path, obj, what):
     try:
         atomic_write_json(path, obj)
     except OSError as exc:
-        log(f"cannot write {path}: {exc}")
+        logger.error(f"cannot write {path}: {exc}")
         raise EngineError(UNAVAILABLE, f"{what} could not be saved: {exc.strerror or exc}", detail=path)
 
 
@@ -116,9 +117,9 @@ def move_aside(path, why):
         target = f"{path}.corrupt-{stamp}-{n}"
     try:
         os.replace(path, target)
-        log(f"{os.path.basename(path)} is unreadable ({why}); moved aside to {os.path.basename(target)}")
+        logger.warning(f"{os.path.basename(path)} is unreadable ({why}); moved aside to {os.path.basename(target)}")
     except OSError as exc:
-        log(f"{os.path.basename(path)} is unreadable ({why}) and could not be moved aside: {exc}")
+        logger.error(f"{os.path.basename(path)} is unreadable ({why}) and could not be moved aside: {exc}")
     return target
 
 
@@ -134,7 +135,7 @@ def read_json_file(path, default, validate=None):
     except FileNotFoundError:
         return default
     except OSError as exc:
-        log(f"cannot read {path}: {exc}")
+        logger.error(f"cannot read {path}: {exc}")
         return default
     try:
         value = jsonio.loads(data.decode("utf-8"))

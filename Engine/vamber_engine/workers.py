@@ -5,11 +5,12 @@ from __future__ import annotations
 
 import queue
 import threading
-import traceback
 from concurrent.futures import ThreadPoolExecutor
 from typing import Callable
 
-from .output import log
+from . import logs
+
+logger = logs.get(__name__)
 
 
 class Pools:
@@ -29,7 +30,7 @@ class Pools:
                     raise KeyError(f"no thread pool named '{name}'")
                 pool = ThreadPoolExecutor(max_workers=size, thread_name_prefix=f"pool-{name}")
                 self._pools[name] = pool
-        pool.submit(func)
+        pool.submit(logs.carry(func))
 
     def size(self, name: str) -> int:
         return self._sizes[name]
@@ -52,7 +53,7 @@ class SerialLane:
             if self._thread is None:
                 self._thread = threading.Thread(target=self._loop, name=self._name, daemon=True)
                 self._thread.start()
-        self._queue.put(func)
+        self._queue.put(logs.carry(func))
 
     def drain(self, timeout: float) -> bool:
         """Waits until everything submitted so far has run; False when the time ran out."""
@@ -65,7 +66,7 @@ class SerialLane:
             try:
                 func()
             except Exception:  # one failed task must not stop the ones after it
-                log(f"{self._name}: a task failed:\n{traceback.format_exc()}")
+                logger.error(f"{self._name}: a task failed", exc_info=True)
             finally:
                 with self._idle:
                     self._pending -= 1

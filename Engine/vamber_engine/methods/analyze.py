@@ -41,7 +41,7 @@ def analyze(ctx, params):
         result["thumbnail"] = res.thumbnail
     if res.is_listing:
         result["playlist"] = res.title
-        result["sourceLabel"] = "%d items" % len(res.entries)
+        result["sourceLabel"] = f"{len(res.entries)} items"
         return result
 
     qualities = {tier_for_height(s.height) for s in res.sources if s.height}
@@ -49,12 +49,12 @@ def analyze(ctx, params):
     info = None
     try:
         cookie = web.jar.header(best.url)
-        headers = "Cookie: %s\r\n" % cookie if cookie else ""
+        headers = f"Cookie: {cookie}\r\n" if cookie else ""
         info = media.probe(best.url, headers, timeout=15)
     except media.MissingTool:
         ctx.log("ffprobe is missing: the analysis has no duration or formats")
     except media.ToolFailed as err:
-        ctx.log("probe of %s failed: %s" % (best.url, err))
+        ctx.log(f"probe of {best.url} failed: {err}")
     if info is not None:
         if info.duration:
             result["duration"] = info.duration

@@ -43,7 +43,7 @@ def remove(ctx, params):
 def reveal(ctx, params):
     path = params.str("path", allow_empty=False)
     if not os.path.exists(path):
-        raise EngineError(FAILED, "%s is not there any more." % path, "missing")
+        raise EngineError(FAILED, f"{path} is not there any more.", "missing")
     try:
         how = desktop.reveal(path)
     except OSError as err:

@@ -37,7 +37,7 @@ def listing_page(ctx, params):
     cookies_file, make = _sessions(params)
     url = normalise(source)
     if url is None:
-        raise EngineError(FAILED, "%s is not a web address." % source, "source")
+        raise EngineError(FAILED, f"{source} is not a web address.", "source")
     try:
         return resolver(ctx).page(url, offset, count, section, make, cookies_file)
     except NetError as err:

@@ -32,18 +32,18 @@ def _from_address(web, url: str, base: Path):
     with web.open(url) as resp:
         ctype = resp.content_type
         if ctype.startswith("image/"):
-            data = resp.read_all(IMAGE_LIMIT)
+            data = resp.read_whole(IMAGE_LIMIT, f"The picture at {url}")
             return store_image(data, base)
         final = resp.url
     kind = pages.media_kind(ctype, final)
     if kind == "video":
         cookie = web.jar.header(final)
-        media.extract_frame(final, str(base.with_suffix(".jpg")), 1.0, "Cookie: %s\r\n" % cookie if cookie else "")
+        media.extract_frame(final, str(base.with_suffix(".jpg")), 1.0, f"Cookie: {cookie}\r\n" if cookie else "")
         return base.with_suffix(".jpg")
     res = resolve(web, url)
     if res.thumbnail and res.thumbnail != url:
         with web.open(res.thumbnail) as resp:
-            return store_image(resp.read_all(IMAGE_LIMIT), base)
+            return store_image(resp.read_whole(IMAGE_LIMIT, f"The picture at {res.thumbnail}"), base)
     return None
 
 
@@ -77,10 +77,10 @@ def resolve_thumbnail(ctx, params):
             problems.append(str(err))
     if media_path:
         if not os.path.exists(media_path):
-            problems.append("%s is not there any more." % media_path)
+            problems.append(f"{media_path} is not there any more.")
         else:
             st = os.stat(media_path)
-            base = cache / _key("file:%s:%d:%d" % (media_path, st.st_mtime_ns, st.st_size))
+            base = cache / _key(f"file:{media_path}:{st.st_mtime_ns}:{st.st_size}")
             hit = _cached(base)
             if hit:
                 return {"path": hit}

@@ -6,12 +6,14 @@ import time
 import urllib.error
 import urllib.request
 
-from .. import ENGINE_VERSION
+from .. import ENGINE_VERSION, jsonio
 from ..errors import UNAVAILABLE, EngineError
+from ..net import NetError, read_limited
 from ..registry import method
 from ..support import atomic_write_json
 
 TIMEOUT = 15
+ANSWER_LIMIT = 64 << 10  # an update offer is a few lines of JSON
 
 
 def current_version():
@@ -39,10 +41,12 @@ def update_check(ctx, params):
         return {"available": False, "version": current, "url": "", "current": current}
     try:
         with urllib.request.urlopen(url, timeout=TIMEOUT) as response:
-            offer = json.loads(response.read().decode("utf-8"))
+            offer = jsonio.loads(read_limited(response, ANSWER_LIMIT, "The update server's answer").decode("utf-8"))
         version, page = offer["version"], offer["url"]
         if not isinstance(version, str) or not isinstance(page, str):
             raise ValueError("version and url must be strings")
+    except NetError as exc:
+        raise EngineError(UNAVAILABLE, str(exc), detail=exc.kind)
     except (OSError, ValueError, KeyError, TypeError) as exc:
         raise EngineError(UNAVAILABLE, "The update server could not be reached.", detail=str(exc))
     available = version_key(version) > version_key(current)
