@@ -34,8 +34,8 @@ class TransferSlotTest(EngineCase):
             reply = self.eng.reply(rid, 120)
             self.assertIn("result", reply, reply)
             self.assertEqual(Path(reply["result"]["path"]).read_bytes(), self.video, n)
-        self.assertLessEqual(self.srv.peak_open_requests, SLOTS)
-        self.assertEqual(self.srv.peak_open_requests, SLOTS)  # the slots were really used side by side
+        self.assertLessEqual(self.srv.peak_open_bodies, SLOTS)
+        self.assertEqual(self.srv.peak_open_bodies, SLOTS)  # the slots were really used side by side
         self.assertEqual(sorted(self.files_in(self.out)), sorted("clip %d.mp4" % n for n in range(10)))
         queued = [job for _, job in jobs if "queued" in self.states(job)]
         self.assertEqual(queued, [job for _, job in jobs[SLOTS:]])
@@ -94,13 +94,13 @@ class TransferSlotTest(EngineCase):
         self.assertEqual(self.eng.events_for(cancelled, "job.started"), [])
         self.assertFalse(any(p.name.startswith("cancelled") for p in self.out.iterdir()))
 
-    def test_waiting_downloads_leave_other_requests_answered(self):
+    def test_five_hundred_waiting_downloads_leave_other_requests_answered(self):
         held = [self.srv.add("/h%d.mp4" % n, self.video, "video/mp4", hold_at=4000) for n in range(SLOTS)]
         running = [self.start_download(self.srv.url("/h%d.mp4" % n)) for n in range(SLOTS)]
         for _, job in running:
             self.wait_progress(job, 4000)
         self.srv.add("/w.mp4", self.video, "video/mp4")
-        waiting = [self.start_download(self.srv.url("/w.mp4"), fileName="w%d" % n) for n in range(40)]
+        waiting = [self.start_download(self.srv.url("/w.mp4"), fileName="w%d" % n) for n in range(500)]
         self.srv.add_page("/page", "<html><head><title>Page</title></head><body>"
                                    '<video src="/w.mp4"></video></body></html>')
         analysis = self.eng.result("analyze", {"url": self.srv.url("/page"), "cookieSource": "None",

@@ -138,10 +138,11 @@ class Response:
             size += len(chunk)
         return b"".join(chunks)
 
-    def read_whole(self, limit: int, what: str = "") -> bytes:
-        """The whole body; NetError (kind "too-large") when it is longer than limit bytes."""
-        data = self.read_all(limit + 1)
-        if len(data) > limit:
+    def read_whole(self, limit: int, what: str = "", already: int = 0) -> bytes:
+        """The rest of the body; NetError (kind "too-large") when, with the `already` bytes read
+        before, it is longer than limit bytes."""
+        data = self.read_all(limit - already + 1)
+        if already + len(data) > limit:
             raise too_large(what or self.url, limit)
         return data
 

@@ -100,7 +100,7 @@ def resolve(session: Session, url: str) -> Resolved:
             return Resolved(url=url, kind="media", final_url=final, title=pages.title_from_url(final),
                             sources=[pages.MediaRef(final)], content_type=ctype, size=resp.total_size(),
                             ranges=resp.headers.get("Accept-Ranges", "").lower() == "bytes")
-        data += resp.read_whole(PAGE_LIMIT - len(data), final)
+        data += resp.read_whole(PAGE_LIMIT, final, already=len(data))
         charset_text = _decode(data, resp.headers.get("Content-Type") or "")
     if kind == "playlist" or pages.looks_like_m3u(data):
         return _from_playlist(url, final, charset_text)

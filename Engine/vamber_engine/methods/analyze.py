@@ -17,7 +17,7 @@ def tier_for_height(height):
     return media.quality_for(0, height)
 
 
-@method("analyze", threaded=True)
+@method("analyze", pool="web")
 def analyze(ctx, params):
     url = params.str("url").strip()
     params.str("cookieSource", "None")

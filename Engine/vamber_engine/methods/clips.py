@@ -55,7 +55,7 @@ def _add_to_library(ctx, source, result, audio_only):
                  playlist=origin.playlist if origin else ""))
 
 
-@method("clip.extract", threaded=True)
+@method("clip.extract", pool="jobs")
 def extract(ctx, params):
     path = params.str("path")
     start, end = _times(params)

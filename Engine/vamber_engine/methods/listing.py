@@ -21,14 +21,14 @@ def _sessions(params):
     return cookies_file, lambda: Session(cookies_file)
 
 
-@method("queue.resolve", threaded=True)
+@method("queue.resolve", pool="web")
 def queue_resolve(ctx, params):
     urls = params.str_list("urls")
     cookies_file, make = _sessions(params)
     return resolver(ctx).resolve(urls, make, cookies_file)
 
 
-@method("listing.page", threaded=True)
+@method("listing.page", pool="web")
 def listing_page(ctx, params):
     source = params.str("source", allow_empty=False)
     offset = params.int("offset", min=0)

@@ -47,7 +47,7 @@ def _from_address(web, url: str, base: Path):
     return None
 
 
-@method("thumbnail.resolve", threaded=True)
+@method("thumbnail.resolve", pool="web")
 def resolve_thumbnail(ctx, params):
     url = params.str("url", "").strip()
     media_path = params.str("mediaPath", "").strip()
