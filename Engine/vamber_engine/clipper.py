@@ -9,6 +9,7 @@ from __future__ import annotations
 import os
 import threading
 import time
+from typing import Callable
 
 from . import media
 
@@ -152,7 +153,7 @@ class ClipJobs:
             time.sleep(0.02)
 
     def extract(self, path: str, start_ms: int, end_ms: int, job_id: str, mode: str, audio_only: bool,
-                on_progress=None) -> dict:
+                on_progress: Callable[[float], None] | None = None) -> dict:
         """Writes the clip and returns {"jobId", "path", "name", "sizeBytes"}.
 
         on_progress(fraction) is called now and then from this thread.

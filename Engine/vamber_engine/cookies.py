@@ -142,7 +142,7 @@ class CookieJar:
         """Value of the Cookie header for a request to url ("" when none applies)."""
         return "; ".join(f"{c.name}={c.value}" for c in self.matching(url, now))
 
-    def remember(self, url: str, set_cookie_headers: Iterable[str]):
+    def remember(self, url: str, set_cookie_headers: Iterable[str]) -> None:
         """Keep cookies a site sets (Set-Cookie) for later requests of the same session."""
         parts = urlsplit(url)
         host = (parts.hostname or "").lower()

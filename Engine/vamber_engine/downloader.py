@@ -108,7 +108,7 @@ class _Job:
         self._response: Optional[Response] = None
         self._ffmpeg: Optional[media.FfmpegRun] = None
 
-    def stop(self, reason: str):
+    def stop(self, reason: str) -> None:
         with self._lock:
             if self.stop_reason != "cancel":  # a cancel outranks a pause
                 self.stop_reason = reason
@@ -117,7 +117,7 @@ class _Job:
             if self._ffmpeg is not None:
                 self._ffmpeg.stop()
 
-    def attach(self, response: Optional[Response] = None, ffmpeg: Optional[media.FfmpegRun] = None):
+    def attach(self, response: Optional[Response] = None, ffmpeg: Optional[media.FfmpegRun] = None) -> None:
         with self._lock:
             self._response = response
             self._ffmpeg = ffmpeg
@@ -128,7 +128,7 @@ class _Job:
             if ffmpeg is not None:
                 ffmpeg.stop()
 
-    def check(self):
+    def check(self) -> None:
         if self.stop_reason is not None:
             raise _Stop(self.stop_reason)
 
@@ -170,7 +170,7 @@ class _Progress:
             if due:
                 self.send(now)
 
-    def add(self, n: int):
+    def add(self, n: int) -> None:
         now = time.monotonic()
         with self._lock:
             self.downloaded += n
@@ -188,7 +188,7 @@ class _Progress:
         dt = now - t0
         return (self.downloaded - b0) / dt if dt > 0.05 else 0.0
 
-    def send(self, now: Optional[float] = None):
+    def send(self, now: Optional[float] = None) -> None:
         now = time.monotonic() if now is None else now
         with self._lock:
             self.last_emit = now
@@ -288,7 +288,7 @@ class DownloadManager:
         with self._lock:
             return list(self._jobs)
 
-    def stop_all(self, wait: float = 3.0):
+    def stop_all(self, wait: float = 3.0) -> None:
         """At engine exit: pause every running download and give them a moment to stop, so each
         partial file and its resume record are left whole and resumable."""
         with self._lock:

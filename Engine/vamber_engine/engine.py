@@ -1,7 +1,10 @@
 """The engine: reads requests, dispatches them to the registered methods, writes replies."""
+from __future__ import annotations
+
 import os
 import sys
 import threading
+from typing import Any, BinaryIO, Callable
 
 from . import ENGINE_VERSION, jsonio, logs
 from .context import Context
@@ -44,7 +47,7 @@ class Engine:
 
     # ---- services for handlers -------------------------------------------------------------
 
-    def shared(self, name, factory):
+    def shared(self, name: str, factory: Callable[[], Any]) -> Any:
         # The factory runs under its own name's lock only, so it may use other shared objects.
         with self._shared_lock:
             if name in self._shared:
@@ -59,21 +62,21 @@ class Engine:
                 self._shared[name] = made
             return made
 
-    def checkpoint(self, name):
+    def checkpoint(self, name: str) -> None:
         """A place where a test may hold the engine ("test.gate"); nothing outside test mode."""
         if self.testctl:
             self.testctl.wait_gate(name)
 
-    def on_shutdown(self, func):
+    def on_shutdown(self, func: Callable[[], Any]) -> None:
         with self._hooks_lock:
             self._hooks.append(func)
 
-    def public_methods(self):
+    def public_methods(self) -> list[str]:
         return sorted(name for name in self.methods if not name.startswith("test."))
 
     # ---- the loop ----------------------------------------------------------------------------
 
-    def run(self, stream=None):
+    def run(self, stream: BinaryIO | None = None) -> None:
         stream = stream if stream is not None else sys.stdin.buffer
         self.output.event("ready", {"engineVersion": ENGINE_VERSION})
         while True:
@@ -83,7 +86,7 @@ class Engine:
             self.handle_line(raw)
         self.end_of_input()
 
-    def handle_line(self, raw):
+    def handle_line(self, raw: bytes) -> None:
         if raw.endswith(b"\n"):
             raw = raw[:-1]
         if self.testctl:
@@ -119,7 +122,7 @@ class Engine:
             return
         self.dispatch(req_id, method, params)
 
-    def dispatch(self, req_id, method, params):
+    def dispatch(self, req_id: int, method: str, params: dict) -> None:
         entry = self.methods.get(method)
         if entry is None and self.testctl:
             entry = self.testctl.methods.get(method)
@@ -146,7 +149,7 @@ class Engine:
         ctx = Context(self, req_id, entry.name)
         logs.in_method(entry.name, lambda: self.answer(req_id, entry.name, lambda: entry.handler(ctx, Params(params))))
 
-    def answer(self, req_id, method, func):
+    def answer(self, req_id: int, method: str, func: Callable[[], Any]) -> None:
         """Runs func and answers request req_id with what it returns or raises (NO_REPLY: nothing)."""
         try:
             result = func()
@@ -163,10 +166,10 @@ class Engine:
 
     # ---- ending --------------------------------------------------------------------------------
 
-    def shutdown_mode(self):
+    def shutdown_mode(self) -> str:
         return self.testctl.shutdown_mode if self.testctl else "normal"
 
-    def shutdown_requested(self, req_id):
+    def shutdown_requested(self, req_id: int) -> None:
         mode = self.shutdown_mode()
         if mode == "silent":
             return
@@ -174,7 +177,7 @@ class Engine:
         if mode == "normal":
             self.exit(0)
 
-    def end_of_input(self):
+    def end_of_input(self) -> None:
         if self.shutdown_mode() != "normal":
             threading.Event().wait()  # stays until killed
         # Short requests still running get a moment to answer; long jobs are left to the hooks.
@@ -189,7 +192,7 @@ class Engine:
         logger.info("the application stopped reading; ending")
         threading.Thread(target=self.exit, args=(0,), name="exit", daemon=True).start()
 
-    def exit(self, status):
+    def exit(self, status: int) -> None:
         if not self._exiting.acquire(blocking=False):
             threading.Event().wait()  # another thread is already ending the process
         for hook in list(self._hooks):
@@ -206,7 +209,7 @@ class Engine:
             os._exit(status)
 
 
-def main(argv):
+def main(argv: list[str]) -> int:
     test_mode = os.environ.get("VAMBER_ENGINE_TEST") == "1"
     if test_mode:
         from .testctl import write_startup_log

@@ -1,4 +1,5 @@
 """Errors a handler raises to answer a request with an error reply."""
+from __future__ import annotations
 
 # Codes of the line protocol.
 PARSE_ERROR = -32700
@@ -23,12 +24,12 @@ class EngineError(Exception):
         self.message = str(message)
         self.detail = None if detail is None else str(detail)
 
-    def to_json(self):
+    def to_json(self) -> dict:
         err = {"code": self.code, "message": self.message}
         if self.detail is not None:
             err["detail"] = self.detail
         return err
 
 
-def params_error(key, problem):
+def params_error(key: str, problem: str) -> EngineError:
     return EngineError(INVALID_PARAMS, f"invalid params: '{key}' {problem}", detail=key)

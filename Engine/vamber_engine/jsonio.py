@@ -1,13 +1,16 @@
 """Strict JSON in and out: no NaN or Infinity either way."""
+from __future__ import annotations
+
 import json
 import math
+from typing import Any
 
 
 def _reject_constant(name):
     raise ValueError(f"{name} is not valid JSON")
 
 
-def loads(text):
+def loads(text: str | bytes) -> Any:
     """Parses JSON, refusing the NaN/Infinity literals Python would accept; ValueError for anything
     it cannot take, nesting too deep for the parser included."""
     try:
@@ -16,7 +19,7 @@ def loads(text):
         raise ValueError("the JSON is nested too deeply") from None
 
 
-def dumps(obj):
+def dumps(obj: Any) -> str:
     """Compact, strict JSON text; raises ValueError on a non-finite number."""
     try:
         return json.dumps(obj, allow_nan=False, separators=(",", ":"), ensure_ascii=False)
@@ -24,7 +27,7 @@ def dumps(obj):
         raise
 
 
-def dumps_line(obj):
+def dumps_line(obj: Any) -> bytes:
     """One protocol line as UTF-8 bytes, line feed included."""
     text = dumps(obj)
     try:
@@ -35,7 +38,7 @@ def dumps_line(obj):
     return data + b"\n"
 
 
-def finite(value, default=0.0):
+def finite(value: Any, default: float = 0.0) -> float:
     """A float that is safe to send: NaN and infinities become the default."""
     try:
         f = float(value)

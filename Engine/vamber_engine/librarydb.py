@@ -72,7 +72,7 @@ class Library:
         self._db.execute("PRAGMA busy_timeout=5000")
         self._db.executescript(SCHEMA)
 
-    def close(self):
+    def close(self) -> None:
         with self._lock:
             self._db.close()
 

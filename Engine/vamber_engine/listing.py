@@ -95,7 +95,7 @@ def _read(session: Session, url: str):
         return resp.url, resp.content_type, data, text
 
 
-def inspect(session: Session, url: str, depth: int = 0, log=lambda message: None) -> Found:
+def inspect(session: Session, url: str, depth: int = 0, log: Callable[[str], None] = lambda message: None) -> Found:
     """Raises NetError when the address cannot be fetched, resolve.NotMedia when it holds nothing."""
     head = fetch_head(session, url)
     try:

@@ -211,13 +211,13 @@ class FfmpegRun:
     def stopped(self) -> bool:
         return self._stopped
 
-    def stop(self):
+    def stop(self) -> None:
         with self._lock:
             self._stopped = True
             if self._proc is not None and self._proc.poll() is None:
                 self._proc.kill()
 
-    def run(self):
+    def run(self) -> None:
         """Raises Cancelled after stop(), ToolFailed when ffmpeg fails, MissingTool without it."""
         cmd = self.command if self.command is not None else ffmpeg_command(self.args)
         with self._lock:
@@ -261,7 +261,7 @@ class FfmpegRun:
 
 
 def extract_frame(source: str | os.PathLike, dest: str | os.PathLike, at: float = 1.0, headers: str = "",
-                  timeout: float = 30.0):
+                  timeout: float = 30.0) -> None:
     """Write one frame of source (a file or http(s) address) as an image at dest (format from its
     extension)."""
     exe = require("ffmpeg")

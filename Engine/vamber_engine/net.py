@@ -13,8 +13,8 @@ import re
 import socket
 import ssl
 import threading
-from typing import Optional
-from urllib.parse import quote, urljoin, urlsplit, urlunsplit
+from typing import IO, Optional
+from urllib.parse import SplitResult, quote, urljoin, urlsplit, urlunsplit
 
 from .cookies import CookieFileError, CookieJar
 
@@ -41,7 +41,7 @@ def _size_text(n: int) -> str:
     return f"{n >> 20} MB" if n >= 1 << 20 else f"{n >> 10} KB"
 
 
-def read_limited(stream, limit: int, what: str) -> bytes:
+def read_limited(stream: IO, limit: int, what: str) -> bytes:
     """All of a file-like stream (an urllib answer); NetError when it holds more than limit bytes."""
     data = stream.read(limit + 1)
     if len(data) > limit:
@@ -62,7 +62,7 @@ def _quote_target(parts) -> str:
     return path + ("?" + query if query else "")
 
 
-def check_url(url: str):
+def check_url(url: str) -> SplitResult:
     parts = urlsplit(url.strip())
     if parts.scheme.lower() not in ("http", "https") or not parts.hostname:
         raise NetError(f"{url or 'An empty text'} is not a web address (it must start with http:// or https://).",
@@ -157,7 +157,7 @@ class Response:
         except LookupError:
             return data.decode("utf-8", "replace")
 
-    def abort(self):
+    def abort(self) -> None:
         """Make a blocked read return at once (pause, cancel)."""
         with self._lock:
             self.aborted = True
@@ -167,7 +167,7 @@ class Response:
                 except OSError:
                     pass
 
-    def close(self):
+    def close(self) -> None:
         try:
             self._resp.close()
         finally:

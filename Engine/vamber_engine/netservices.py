@@ -7,33 +7,30 @@ from __future__ import annotations
 import os
 
 from . import constants as C
+from .context import Context
 from .downloader import DownloadManager
 from .errors import FAILED, UNAVAILABLE, EngineError
 from .librarydb import Library
 from .net import NetError, Session
+from .params import Params
 from .resolve import NotMedia
 
 
-def library(ctx) -> Library:
+def library(ctx: Context) -> Library:
     return ctx.shared("library", lambda: Library(os.path.join(str(ctx.support.path), "library.sqlite3")))
 
 
-def downloads(ctx) -> DownloadManager:
-    lib = library(ctx)  # made first: shared() must not be entered from inside a factory
-
-    made = []
-
-    def make():
-        made.append(DownloadManager(ctx.support.subdir("downloads"), lib, ctx.emit, dict(C.QUALITY_HEIGHTS),
-                                    lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS))
-        return made[0]
-    manager = ctx.shared("downloads", make)
-    if made:  # first use: pause running downloads at exit so their partial files stay resumable
+def downloads(ctx: Context) -> DownloadManager:
+    def make() -> DownloadManager:
+        manager = DownloadManager(ctx.support.subdir("downloads"), library(ctx), ctx.emit, dict(C.QUALITY_HEIGHTS),
+                                  lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS)
+        # Running downloads are paused at exit, so their partial files stay resumable.
         ctx.on_shutdown(manager.stop_all)
-    return manager
+        return manager
+    return ctx.shared("downloads", make)
 
 
-def session(params) -> Session:
+def session(params: Params) -> Session:
     """A session carrying the cookies of "cookiesFile" (an empty name: no cookies)."""
     cookies_file = params.str("cookiesFile", "")
     try:

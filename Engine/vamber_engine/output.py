@@ -1,6 +1,9 @@
 """Standard output, shared by every thread: one lock, whole lines only."""
+from __future__ import annotations
+
 import sys
 import threading
+from typing import Any
 
 from . import jsonio, logs
 
@@ -15,7 +18,7 @@ class Output:
         # Called once, outside the lock, when the application stops reading (set by the engine).
         self.on_closed = None
 
-    def write_bytes(self, data):
+    def write_bytes(self, data: bytes) -> None:
         with self.lock:
             if self.closed:
                 return  # nobody reads any more: what is left to say is dropped
@@ -28,10 +31,10 @@ class Output:
         if self.on_closed is not None:
             self.on_closed()
 
-    def write_obj(self, obj):
+    def write_obj(self, obj: Any) -> None:
         self.write_bytes(jsonio.dumps_line(obj))
 
-    def reply(self, req_id, result):
+    def reply(self, req_id: int | None, result: Any) -> None:
         try:
             line = jsonio.dumps_line({"id": req_id, "result": {} if result is None else result})
         except (ValueError, TypeError) as exc:
@@ -40,10 +43,10 @@ class Output:
                 "code": -32603, "message": "The engine produced an invalid reply.", "detail": str(exc)}})
         self.write_bytes(line)
 
-    def error(self, req_id, err_json):
+    def error(self, req_id: int | None, err_json: dict) -> None:
         self.write_obj({"id": req_id, "error": err_json})
 
-    def event(self, name, params=None, with_params=True):
+    def event(self, name: str, params: Any = None, with_params: bool = True) -> bool:
         obj = {"event": name}
         if with_params:
             obj["params"] = {} if params is None else params
@@ -56,7 +59,7 @@ class Output:
         self.write_bytes(line)
         return True
 
-    def flush(self):
+    def flush(self) -> None:
         with self.lock:
             if self.closed:
                 return

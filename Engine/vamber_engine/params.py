@@ -1,5 +1,8 @@
 """Typed, validating access to a request's params; every failure names the key."""
+from __future__ import annotations
+
 import math
+from typing import Any, Iterable
 
 from .errors import params_error
 
@@ -11,13 +14,13 @@ class Params:
         self._data = {} if data is None else data
 
     @property
-    def data(self):
+    def data(self) -> dict:
         return self._data
 
-    def has(self, key):
+    def has(self, key: str) -> bool:
         return key in self._data and self._data[key] is not None
 
-    def raw(self, key, default=_MISSING):
+    def raw(self, key: str, default: Any = _MISSING) -> Any:
         if key in self._data:
             return self._data[key]
         if default is _MISSING:
@@ -34,16 +37,16 @@ class Params:
             raise params_error(key, f"must be {what}")
         return value
 
-    def str(self, key, default=_MISSING, allow_empty=True):
+    def str(self, key: str, default: Any = _MISSING, allow_empty: bool = True) -> str:
         value = self._get(key, default, lambda v: isinstance(v, str), "a string")
         if not allow_empty and value == "":
             raise params_error(key, "must not be empty")
         return value
 
-    def bool(self, key, default=_MISSING):
+    def bool(self, key: str, default: Any = _MISSING) -> bool:
         return self._get(key, default, lambda v: isinstance(v, bool), "a boolean")
 
-    def int(self, key, default=_MISSING, min=None, max=None):
+    def int(self, key: str, default: Any = _MISSING, min: int | None = None, max: int | None = None) -> int:
         def is_int(v):
             if isinstance(v, bool):
                 return False
@@ -60,7 +63,7 @@ class Params:
             raise params_error(key, f"must be at most {max}")
         return value
 
-    def float(self, key, default=_MISSING):
+    def float(self, key: str, default: Any = _MISSING) -> float:
         def is_num(v):
             return not isinstance(v, bool) and isinstance(v, (int, float)) and math.isfinite(v)
 
@@ -68,7 +71,7 @@ class Params:
             return default
         return float(self._get(key, default, is_num, "a finite number"))
 
-    def str_list(self, key, default=_MISSING):
+    def str_list(self, key: str, default: Any = _MISSING) -> list[str]:
         def is_list(v):
             return isinstance(v, list) and all(isinstance(x, str) for x in v)
 
@@ -76,16 +79,16 @@ class Params:
             return default
         return list(self._get(key, default, is_list, "an array of strings"))
 
-    def list(self, key, default=_MISSING):
+    def list(self, key: str, default: Any = _MISSING) -> list:
         return self._get(key, default, lambda v: isinstance(v, list), "an array")
 
-    def obj(self, key, default=_MISSING):
+    def obj(self, key: str, default: Any = _MISSING) -> "Params":
         """A nested object, as Params so its keys are validated the same way."""
         if self._data.get(key) is None and default is not _MISSING:
             return default
         return Params(self._get(key, default, lambda v: isinstance(v, dict), "an object"))
 
-    def choice(self, key, choices, default=_MISSING):
+    def choice(self, key: str, choices: Iterable[str], default: Any = _MISSING) -> str:
         if self._data.get(key) is None and default is not _MISSING:
             return default
         value = self.str(key)

@@ -1,7 +1,10 @@
 """The method table. Modules in vamber_engine/methods register their handlers with @method."""
+from __future__ import annotations
+
 import importlib
 import pkgutil
 from dataclasses import dataclass
+from typing import Callable
 
 from . import logs
 
@@ -23,7 +26,7 @@ METHODS = {}
 POOL_SIZES = {"web": 6, "work": 4, "jobs": 6}
 
 
-def method(name, threaded=False, pool=None):
+def method(name: str, threaded: bool = False, pool: str | None = None) -> Callable:
     """Registers handler(ctx, params) under a method name; threaded ones run on a pool thread
     ("work" unless another pool is named)."""
     if pool is not None and pool not in POOL_SIZES:
@@ -38,7 +41,7 @@ def method(name, threaded=False, pool=None):
     return register
 
 
-def load_methods(package_name=None):
+def load_methods(package_name: str | None = None) -> dict[str, MethodSpec]:
     """Imports every module of the methods package, which fills METHODS."""
     package = importlib.import_module(package_name or f"{__package__}.methods")
 

@@ -1,7 +1,10 @@
 """The user's settings, kept in settings.json in the support folder."""
+from __future__ import annotations
+
 import os
 import re
 import threading
+from typing import Any
 
 from . import constants as C
 from . import logs
@@ -13,7 +16,7 @@ logger = logs.get(__name__)
 FILE_NAME = "settings.json"
 
 
-def default_download_dir():
+def default_download_dir() -> str:
     """The XDG download folder (user-dirs.dirs), else ~/Downloads."""
     home = os.path.expanduser("~")
     config = os.environ.get("XDG_CONFIG_HOME") or os.path.join(home, ".config")
@@ -30,7 +33,7 @@ def default_download_dir():
     return os.path.join(home, "Downloads")
 
 
-def default_language():
+def default_language() -> str:
     for var in ("LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"):
         value = os.environ.get(var, "")
         code = value.split(":")[0].split("_")[0].split(".")[0].lower()
@@ -82,7 +85,7 @@ RECORD_KEYS = [
 ]
 
 
-def defaults():
+def defaults() -> dict:
     return {
         "outputDir": "",  # empty: the default download folder
         "quality": C.DEFAULT_QUALITY,
@@ -108,7 +111,7 @@ def defaults():
     }
 
 
-def validate_value(key, value, param_key=None):
+def validate_value(key: str, value: Any, param_key: str | None = None) -> Any:
     """The value to store for key, or an EngineError naming param_key (default: the key)."""
     name = param_key or key
     if key in READ_ONLY:
@@ -167,19 +170,19 @@ class SettingsStore:
             return list(C.APPEARANCES)
         return self._values[key]
 
-    def get(self, key):
+    def get(self, key: str) -> Any:
         """One setting as the record shows it (outputDir resolved to the real folder)."""
         with self._lock:
             if key not in RECORD_KEYS:
                 raise KeyError(key)
             return self._effective(key)
 
-    def record(self):
+    def record(self) -> dict:
         """The whole settings record, every key present."""
         with self._lock:
             return {key: self._effective(key) for key in RECORD_KEYS}
 
-    def update(self, values, key_prefix=""):
+    def update(self, values: dict, key_prefix: str = "") -> dict:
         """Validates every value first, then applies all of them or none; returns the record."""
         checked = {}
         for key, value in values.items():

@@ -1,10 +1,13 @@
 """The support folder: where everything the engine persists lives, guarded by a lock."""
+from __future__ import annotations
+
 import fcntl
 import json
 import os
 import tempfile
 import threading
 import time
+from typing import Any, Callable
 
 from . import jsonio, logs
 
@@ -13,7 +16,7 @@ logger = logs.get(__name__)
 LOCK_NAME = "engine.lock"
 
 
-def default_support_dir():
+def default_support_dir() -> str:
     configured = os.environ.get("VAMBER_SUPPORT_DIR", "")
     if configured:
         return os.path.abspath(os.path.expanduser(configured))
@@ -32,16 +35,16 @@ class SupportDir:
         self.path = path
         self._lock_fd = None
 
-    def file(self, *names):
+    def file(self, *names: str) -> str:
         return os.path.join(self.path, *names)
 
-    def subdir(self, *names):
+    def subdir(self, *names: str) -> str:
         """A folder inside the support folder, created on first use."""
         path = os.path.join(self.path, *names)
         os.makedirs(path, mode=0o700, exist_ok=True)
         return path
 
-    def acquire(self):
+    def acquire(self) -> None:
         """Creates the folder and takes its lock; raises SupportBusy when another engine holds it."""
         os.makedirs(self.path, mode=0o700, exist_ok=True)
         fd = os.open(self.file(LOCK_NAME), os.O_RDWR | os.O_CREAT | os.O_CLOEXEC, 0o600)
@@ -54,7 +57,7 @@ class SupportDir:
         os.write(fd, f"{os.getpid()}\n".encode())
         self._lock_fd = fd
 
-    def release(self):
+    def release(self) -> None:
         if self._lock_fd is not None:
             os.close(self._lock_fd)
             self._lock_fd = None
@@ -63,7 +66,7 @@ class SupportDir:
 _write_lock = threading.Lock()
 
 
-def atomic_write_bytes(path, data):
+def atomic_write_bytes(path: str | os.PathLike, data: bytes) -> None:
     """Writes a whole file or nothing: a temporary file in the same folder, fsync, rename."""
     folder = os.path.dirname(os.path.abspath(path))
     os.makedirs(folder, exist_ok=True)
@@ -90,13 +93,13 @@ def atomic_write_bytes(path, data):
         pass
 
 
-def atomic_write_json(path, obj):
+def atomic_write_json(path: str | os.PathLike, obj: Any) -> None:
     text = json.dumps(obj, allow_nan=False, ensure_ascii=False, indent=1, sort_keys=False)
     with _write_lock:
         atomic_write_bytes(path, (text + "\n").encode("utf-8"))
 
 
-def save_json(path, obj, what):
+def save_json(path: str | os.PathLike, obj: Any, what: str) -> None:
     """atomic_write_json for a handler: a failed write becomes an error reply that says what was lost."""
     from .errors import UNAVAILABLE, EngineError
 
@@ -107,7 +110,7 @@ def save_json(path, obj, what):
         raise EngineError(UNAVAILABLE, f"{what} could not be saved: {exc.strerror or exc}", detail=path)
 
 
-def move_aside(path, why):
+def move_aside(path: str, why: Any) -> str:
     """Keeps an unreadable file for inspection under a new name instead of losing it."""
     stamp = time.strftime("%Y%m%dT%H%M%S", time.gmtime())
     target = f"{path}.corrupt-{stamp}"
@@ -123,7 +126,7 @@ def move_aside(path, why):
     return target
 
 
-def read_json_file(path, default, validate=None):
+def read_json_file(path: str, default: Any, validate: Callable[[Any], Any] | None = None) -> Any:
     """The file's JSON value, or default when it does not exist.
 
     A file that is not valid JSON, or that validate() rejects (by returning False or raising

@@ -1,4 +1,6 @@
 """Controls for the application's tests of its engine link; present only with VAMBER_ENGINE_TEST=1."""
+from __future__ import annotations
+
 import base64
 import binascii
 import collections
@@ -26,7 +28,7 @@ def _append_log(entry):
             f.flush()
 
 
-def write_startup_log(argv):
+def write_startup_log(argv: list[str]) -> None:
     _append_log({"argv": list(argv), "executable": sys.executable, "env": dict(os.environ),
                  "cwd": os.getcwd(), "pid": os.getpid()})
 
@@ -70,13 +72,13 @@ class TestControls:
 
     # ---- interception ----------------------------------------------------------------------------
 
-    def log_request(self, raw):
+    def log_request(self, raw: bytes) -> None:
         text = raw.decode("utf-8", errors="replace")
         with self._lock:
             self._requests.append(text)
         _append_log({"request": text})
 
-    def intercept(self, req_id, method, params):
+    def intercept(self, req_id: int, method: str, params: dict) -> bool:
         """True when the request was held or answered by a script."""
         if method.startswith("test."):
             return False
@@ -228,7 +230,7 @@ class TestControls:
         signal.signal(signal.SIGTERM, signal.SIG_IGN if ignore_term else signal.SIG_DFL)
         return {}
 
-    def wait_gate(self, name):
+    def wait_gate(self, name: str) -> None:
         with self._lock:
             gate = self._gates.get(name)
         if gate is not None:

@@ -1,7 +1,10 @@
 """The user-interface text tables shipped in Engine/texts."""
+from __future__ import annotations
+
 import json
 import os
 import threading
+from typing import Any
 
 from . import constants as C
 
@@ -27,7 +30,7 @@ def _load(language):
         return _cache[language]
 
 
-def table(language):
+def table(language: str) -> dict[str, str]:
     """Every text in the language, English where the language has none of its own."""
     merged = dict(_load(DEFAULT_LANGUAGE))
     if language != DEFAULT_LANGUAGE:
@@ -35,7 +38,7 @@ def table(language):
     return merged
 
 
-def text(language, key, **params):
+def text(language: str, key: str, **params: Any) -> str:
     """One text with its {placeholders} filled; the key itself when no table has it."""
     value = table(language).get(key, key)
     for name, v in params.items():
@@ -43,5 +46,5 @@ def text(language, key, **params):
     return value
 
 
-def languages():
+def languages() -> list[str]:
     return list(C.LANGUAGES)

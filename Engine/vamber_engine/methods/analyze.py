@@ -1,10 +1,14 @@
 """analyze: what an address offers, before it is downloaded."""
 
+from typing import Any
+
 from .. import constants as C
 from .. import media
+from ..context import Context
 from ..errors import FAILED, EngineError
 from ..net import NetError, check_url
 from ..netservices import session, web_error
+from ..params import Params
 from ..registry import method
 from ..resolve import NotMedia, pick_source, resolve
 
@@ -13,12 +17,12 @@ def _order(qualities):
     return [q for q in C.QUALITIES if q in set(qualities)]
 
 
-def tier_for_height(height):
+def tier_for_height(height: int) -> str:
     return media.quality_for(0, height)
 
 
 @method("analyze", pool="web")
-def analyze(ctx, params):
+def analyze(ctx: Context, params: Params) -> Any:
     url = params.str("url").strip()
     params.str("cookieSource", "None")
     params.bool("forceGeneric", False)

@@ -1,12 +1,15 @@
 """Clips: "clip.suggest", "clip.extract" (with "clip.progress" and "clip.state"), "clip.cancel"."""
 import os
+from typing import Any
 
 from .. import clipper
+from ..context import Context
 from ..errors import CANCELLED, FAILED, UNAVAILABLE, EngineError
+from ..params import Params
 from ..registry import method
 
 
-def jobs(ctx):
+def jobs(ctx: Context) -> clipper.ClipJobs:
     return ctx.shared("clipjobs", lambda: _open(ctx))
 
 
@@ -25,7 +28,7 @@ def _times(params):
 
 
 @method("clip.suggest", threaded=True)
-def suggest(ctx, params):
+def suggest(ctx: Context, params: Params) -> Any:
     path = params.str("path")
     start, end = _times(params)
     audio_only = params.bool("audioOnly")
@@ -56,7 +59,7 @@ def _add_to_library(ctx, source, result, audio_only):
 
 
 @method("clip.extract", pool="jobs")
-def extract(ctx, params):
+def extract(ctx: Context, params: Params) -> Any:
     path = params.str("path")
     start, end = _times(params)
     job_id = params.str("jobId", allow_empty=False)
@@ -84,5 +87,5 @@ def extract(ctx, params):
 
 
 @method("clip.cancel")
-def cancel(ctx, params):
+def cancel(ctx: Context, params: Params) -> Any:
     return {"cancelled": jobs(ctx).cancel(params.str("jobId"))}

@@ -1,13 +1,17 @@
 """download.start, download.pause, download.cancel."""
 
+from typing import Any
+
 from .. import constants as C
+from ..context import Context
 from ..downloader import DownloadError, Request
 from ..errors import EngineError
 from ..netservices import downloads
+from ..params import Params
 from ..registry import NO_REPLY, method
 
 
-def request_from(params) -> Request:
+def request_from(params: Params) -> Request:
     quality = params.str("quality", C.DEFAULT_QUALITY)
     if quality not in C.QUALITIES:
         quality = C.DEFAULT_QUALITY
@@ -32,7 +36,7 @@ def request_from(params) -> Request:
 
 
 @method("download.start")
-def start(ctx, params):
+def start(ctx: Context, params: Params) -> Any:
     """Answered when the download ends; it waits for a transfer slot without holding a thread."""
     req = request_from(params)
 
@@ -52,12 +56,12 @@ def start(ctx, params):
 
 
 @method("download.pause")
-def pause(ctx, params):
+def pause(ctx: Context, params: Params) -> Any:
     job_id = params.str("jobId")
     return {"jobId": job_id, "running": downloads(ctx).pause(job_id)}
 
 
 @method("download.cancel")
-def cancel(ctx, params):
+def cancel(ctx: Context, params: Params) -> Any:
     job_id = params.str("jobId")
     return {"jobId": job_id, "running": downloads(ctx).cancel(job_id)}

@@ -1,6 +1,9 @@
 """The built-in browser's favourites."""
 import threading
+from typing import Any
 
+from ..context import Context
+from ..params import Params
 from ..registry import method
 from ..support import read_json_file, save_json
 
@@ -25,13 +28,13 @@ def _save(ctx, items):
 
 
 @method("favourites.list")
-def favourites_list(ctx, params):
+def favourites_list(ctx: Context, params: Params) -> Any:
     with _lock:
         return {"items": _load(ctx)}
 
 
 @method("favourites.add")
-def favourites_add(ctx, params):
+def favourites_add(ctx: Context, params: Params) -> Any:
     url = params.str("url", allow_empty=False)
     title = params.str("title")
     with _lock:
@@ -46,7 +49,7 @@ def favourites_add(ctx, params):
 
 
 @method("favourites.remove")
-def favourites_remove(ctx, params):
+def favourites_remove(ctx: Context, params: Params) -> Any:
     url = params.str("url")
     with _lock:
         items = [item for item in _load(ctx) if item["url"] != url]

@@ -1,22 +1,25 @@
 """library.list, library.remove, library.reveal."""
 
 import os
+from typing import Any
 
 from .. import desktop
+from ..context import Context
 from ..errors import FAILED, UNAVAILABLE, EngineError
 from ..netservices import library
+from ..params import Params
 from ..registry import method
 
 
 @method("library.list")
-def list_items(ctx, params):
+def list_items(ctx: Context, params: Params) -> Any:
     limit = params.int("limit", 120, min=0, max=10000)
     offset = params.int("offset", 0, min=0)
     return library(ctx).page(offset, limit)
 
 
 @method("library.remove", threaded=True)
-def remove(ctx, params):
+def remove(ctx: Context, params: Params) -> Any:
     paths = params.str_list("paths")
     delete_files = params.bool("deleteFiles", False)
     lib = library(ctx)
@@ -40,7 +43,7 @@ def remove(ctx, params):
 
 
 @method("library.reveal", threaded=True)
-def reveal(ctx, params):
+def reveal(ctx: Context, params: Params) -> Any:
     path = params.str("path", allow_empty=False)
     if not os.path.exists(path):
         raise EngineError(FAILED, f"{path} is not there any more.", "missing")

@@ -1,12 +1,16 @@
 """Pasted addresses and listings: "queue.resolve" and "listing.page"."""
+from typing import Any
+
+from ..context import Context
 from ..errors import FAILED, UNAVAILABLE, EngineError
 from ..listing import Resolver, normalise
 from ..net import NetError, Session
+from ..params import Params
 from ..registry import method
 from ..resolve import NotMedia
 
 
-def resolver(ctx):
+def resolver(ctx: Context) -> Resolver:
     return ctx.shared("listing.resolver", lambda: Resolver(ctx.log))
 
 
@@ -22,14 +26,14 @@ def _sessions(params):
 
 
 @method("queue.resolve", pool="web")
-def queue_resolve(ctx, params):
+def queue_resolve(ctx: Context, params: Params) -> Any:
     urls = params.str_list("urls")
     cookies_file, make = _sessions(params)
     return resolver(ctx).resolve(urls, make, cookies_file)
 
 
 @method("listing.page", pool="web")
-def listing_page(ctx, params):
+def listing_page(ctx: Context, params: Params) -> Any:
     source = params.str("source", allow_empty=False)
     offset = params.int("offset", min=0)
     count = params.int("count", max=1000)

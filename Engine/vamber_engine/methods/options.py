@@ -1,9 +1,13 @@
 """Which format options go together."""
+from typing import Any
+
 from .. import constants as C
+from ..context import Context
+from ..params import Params
 from ..registry import method
 
 
-def allowed_for(container):
+def allowed_for(container: str) -> dict:
     audio = container in C.AUDIO_CONTAINERS
     return {
         "container": container,
@@ -22,5 +26,5 @@ def allowed_for(container):
 
 
 @method("options.allowed")
-def options_allowed(ctx, params):
+def options_allowed(ctx: Context, params: Params) -> Any:
     return allowed_for(params.choice("container", C.CONTAINERS))

@@ -5,9 +5,13 @@ requests: a slow disk never holds up a pause or a cancel, saves land in the orde
 last one wins), and a load sees every save sent before it.
 """
 
+from typing import Any
+
+from ..context import Context
 from ..errors import params_error
+from ..params import Params
 from ..registry import NO_REPLY, method
-from ..support import read_json_file, save_json
+from ..support import SupportDir, read_json_file, save_json
 from ..workers import SerialLane
 
 FILE_NAME = "queue.json"
@@ -25,7 +29,7 @@ class RowError(ValueError):
         self.problem = problem
 
 
-def check_row(row, where):
+def check_row(row: Any, where: str) -> dict:
     """The row with exactly its nine keys; a RowError naming the bad key otherwise."""
     if not isinstance(row, dict):
         raise RowError(where, "must be an object")
@@ -48,11 +52,11 @@ def _valid_file(value):
     return True
 
 
-def load(support):
+def load(support: SupportDir) -> list:
     return read_json_file(support.file(FILE_NAME), {"items": []}, _valid_file)["items"]
 
 
-def lane(ctx):
+def lane(ctx: Context) -> SerialLane:
     return ctx.shared("queue.lane", lambda: _open_lane(ctx))
 
 
@@ -64,7 +68,7 @@ def _open_lane(ctx):
 
 
 @method("queue.load")
-def queue_load(ctx, params):
+def queue_load(ctx: Context, params: Params) -> Any:
     def read():
         return {"items": [check_row(row, "row") for row in load(ctx.support)]}
 
@@ -73,7 +77,7 @@ def queue_load(ctx, params):
 
 
 @method("queue.save")
-def queue_save(ctx, params):
+def queue_save(ctx: Context, params: Params) -> Any:
     items = params.list("items")
     rows = []
     for i, row in enumerate(items):

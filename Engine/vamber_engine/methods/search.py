@@ -2,13 +2,16 @@
 import os
 import threading
 import time
+from typing import Any
 
 from .. import constants as C
 from .. import searchindex
+from ..context import Context
+from ..params import Params
 from ..registry import method
 
 
-def index(ctx):
+def index(ctx: Context) -> searchindex.SearchIndex:
     return ctx.shared("searchindex", lambda: _open(ctx))
 
 
@@ -18,7 +21,7 @@ def _open(ctx):
     return idx
 
 
-def transcript_dirs(ctx):
+def transcript_dirs(ctx: Context) -> list[str]:
     dirs = []
     chosen = ctx.settings.get("transcriptDir")
     if chosen:
@@ -29,7 +32,7 @@ def transcript_dirs(ctx):
     return dirs
 
 
-def library_media(ctx):
+def library_media(ctx: Context) -> list:
     """(path, title) of every media file of the library."""
     try:
         from ..netservices import library
@@ -52,7 +55,7 @@ _last_scan = [0.0]
 _scan_lock = threading.Lock()
 
 
-def refresh(ctx):
+def refresh(ctx: Context) -> Any:
     with _scan_lock:
         found = searchindex.discover(transcript_dirs(ctx), library_media(ctx), C.MEDIA_EXTENSIONS)
         result = index(ctx).sync(found)
@@ -61,7 +64,7 @@ def refresh(ctx):
 
 
 @method("search.query", threaded=True)
-def query(ctx, params):
+def query(ctx: Context, params: Params) -> Any:
     text = params.str("text")
     if time.monotonic() - _last_scan[0] > QUERY_RESCAN_SECONDS:
         # Subtitles saved by a download just now are found without an explicit reindex.
@@ -70,11 +73,11 @@ def query(ctx, params):
 
 
 @method("search.status", threaded=True)
-def status(ctx, params):
+def status(ctx: Context, params: Params) -> Any:
     refresh(ctx)
     return index(ctx).status()
 
 
 @method("search.reindex", threaded=True)
-def reindex(ctx, params):
+def reindex(ctx: Context, params: Params) -> Any:
     return refresh(ctx)

@@ -1,21 +1,24 @@
 """Who the engine is, and how it ends."""
 import os
 import sys
+from typing import Any
 
 from .. import ENGINE_VERSION
 from .. import constants as C
 from .. import media
+from ..context import Context
+from ..params import Params
 from ..registry import NO_REPLY, method
 
 ENGINE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
-def video_codecs_for(container):
+def video_codecs_for(container: str) -> list[str]:
     return list(C.CONTAINER_CODECS.get(container, ["Auto"]))
 
 
 @method("hello")
-def hello(ctx, params):
+def hello(ctx: Context, params: Params) -> Any:
     return {
         "engineVersion": ENGINE_VERSION,
         "enginePath": os.path.join(ENGINE_DIR, "server.py"),
@@ -37,6 +40,6 @@ def hello(ctx, params):
 
 
 @method("shutdown")
-def shutdown(ctx, params):
+def shutdown(ctx: Context, params: Params) -> Any:
     ctx.engine.shutdown_requested(ctx.id)
     return NO_REPLY

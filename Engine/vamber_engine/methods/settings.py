@@ -1,17 +1,21 @@
 """Reading and changing the user's settings."""
+from typing import Any
+
 from .. import constants as C
+from ..context import Context
 from ..errors import params_error
+from ..params import Params
 from ..registry import method
 from ..settings import validate_value
 
 
 @method("settings.get")
-def settings_get(ctx, params):
+def settings_get(ctx: Context, params: Params) -> Any:
     return ctx.settings.record()
 
 
 @method("settings.set")
-def settings_set(ctx, params):
+def settings_set(ctx: Context, params: Params) -> Any:
     values = params.obj("values").data
     if not values:
         raise params_error("values", "must name at least one setting")
@@ -19,7 +23,7 @@ def settings_set(ctx, params):
 
 
 @method("settings.setCookieSource")
-def settings_set_cookie_source(ctx, params):
+def settings_set_cookie_source(ctx: Context, params: Params) -> Any:
     browser = params.str("browser")
     cookies_file = params.str("file", "")
     if browser not in C.COOKIE_SOURCES:

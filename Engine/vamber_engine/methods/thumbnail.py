@@ -2,13 +2,16 @@
 
 import hashlib
 import os
+from typing import Any
 from pathlib import Path
 
 from .. import media, pages
+from ..context import Context
 from ..downloader import store_image
 from ..errors import FAILED, UNAVAILABLE, EngineError
 from ..net import NetError, check_url
 from ..netservices import session
+from ..params import Params
 from ..registry import method
 from ..resolve import NotMedia, resolve
 
@@ -48,7 +51,7 @@ def _from_address(web, url: str, base: Path):
 
 
 @method("thumbnail.resolve", pool="web")
-def resolve_thumbnail(ctx, params):
+def resolve_thumbnail(ctx: Context, params: Params) -> Any:
     url = params.str("url", "").strip()
     media_path = params.str("mediaPath", "").strip()
     page_url = params.str("pageUrl", "").strip()

@@ -5,10 +5,13 @@ import re
 import time
 import urllib.error
 import urllib.request
+from typing import Any
 
 from .. import ENGINE_VERSION, jsonio
+from ..context import Context
 from ..errors import UNAVAILABLE, EngineError
 from ..net import NetError, read_limited
+from ..params import Params
 from ..registry import method
 from ..support import atomic_write_json
 
@@ -16,11 +19,11 @@ TIMEOUT = 15
 ANSWER_LIMIT = 64 << 10  # an update offer is a few lines of JSON
 
 
-def current_version():
+def current_version() -> str:
     return os.environ.get("VAMBER_APP_VERSION") or ENGINE_VERSION
 
 
-def version_key(text):
+def version_key(text: str) -> list[int]:
     """Numeric parts first, so "1.10" is newer than "1.9"."""
     return [int(n) for n in re.findall(r"\d+", text)]
 
@@ -33,7 +36,7 @@ def _web_url(name):
 
 
 @method("update.check", threaded=True)
-def update_check(ctx, params):
+def update_check(ctx: Context, params: Params) -> Any:
     current = current_version()
     url = _web_url("VAMBER_UPDATE_URL")
     if not url:
@@ -55,7 +58,7 @@ def update_check(ctx, params):
 
 
 @method("report.send", threaded=True)
-def report_send(ctx, params):
+def report_send(ctx: Context, params: Params) -> Any:
     report = {
         "what": params.str("what"),
         "email": params.str("email"),
