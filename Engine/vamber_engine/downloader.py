@@ -11,6 +11,7 @@ from __future__ import annotations
 import hashlib
 import json
 import os
+import shutil
 import threading
 import time
 from collections import deque
@@ -18,7 +19,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
-from . import logs, media, pages
+from . import adaptive, logs, manifests, media, pages
 from .librarydb import THUMBNAIL, Item, Library
 from .net import NetError, Response, Session
 from .resolve import NotMedia, Resolved, pick_source, resolve
@@ -107,6 +108,7 @@ class _Job:
         self._lock = threading.Lock()
         self._response: Optional[Response] = None
         self._ffmpeg: Optional[media.FfmpegRun] = None
+        self._more: set[Response] = set()  # answers being read side by side (segments)
 
     def stop(self, reason: str) -> None:
         with self._lock:
@@ -116,6 +118,20 @@ class _Job:
                 self._response.abort()
             if self._ffmpeg is not None:
                 self._ffmpeg.stop()
+            for resp in self._more:
+                resp.abort()
+
+    def track(self, response: Response) -> None:
+        """Another answer being read: a pause or cancel aborts it too."""
+        with self._lock:
+            self._more.add(response)
+            stopped = self.stop_reason is not None
+        if stopped:
+            response.abort()
+
+    def untrack(self, response: Response) -> None:
+        with self._lock:
+            self._more.discard(response)
 
     def attach(self, response: Optional[Response] = None, ffmpeg: Optional[media.FfmpegRun] = None) -> None:
         with self._lock:
@@ -146,6 +162,8 @@ class _Progress:
         self.total = total
         self.began = time.monotonic()
         self.samples: deque = deque([(self.began, start_bytes)])
+        self.fragment = 0  # segments done, of fragment_count (0: not a segmented transfer)
+        self.fragment_count = 0
         self.last_emit = 0.0
         self.sent_bytes = -1
         self._lock = threading.Lock()
@@ -195,6 +213,7 @@ class _Progress:
             self.sent_bytes = self.downloaded
             speed = self.speed(now)
             downloaded = self.downloaded
+            fragment, fragment_count = self.fragment, self.fragment_count
         elapsed = now - self.began
         average = (downloaded - self.start_bytes) / elapsed if elapsed > 0.05 else 0.0
         total = max(self.total, 0)
@@ -204,7 +223,7 @@ class _Progress:
         self.emit("job.progress", {
             "jobId": self.job_id,
             "downloaded": int(downloaded), "total": int(total), "fraction": _finite(fraction),
-            "speed": _finite(speed), "eta": _finite(eta), "fragment": 0, "fragmentCount": 0,
+            "speed": _finite(speed), "eta": _finite(eta), "fragment": fragment, "fragmentCount": fragment_count,
             "speedEngine": {"speed": _finite(speed), "average": _finite(average), "downloaded": int(downloaded),
                             "total": int(total), "eta": _finite(eta), "connections": 1, "protocol": self.protocol},
         })
@@ -224,7 +243,7 @@ class DownloadManager:
 
     def __init__(self, state_dir: str | Path, library: Library, emit: Callable[[str, dict], object],
                  heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None,
-                 slots: int = 3):
+                 slots: int = 3, language: Callable[[], str] = lambda: ""):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         self.library = library
@@ -233,6 +252,7 @@ class DownloadManager:
         self.default_dir = default_dir
         self.log = log
         self.slots = slots
+        self.language = language  # the interface language: audio in it is preferred
         self._jobs: dict[str, _Job] = {}
         self._waiting: deque[_Job] = deque()
         self._busy = 0  # transfer slots in use
@@ -323,7 +343,10 @@ class DownloadManager:
         os.replace(tmp, path)
 
     def _discard(self, job_id: str, state: Optional[dict]):
-        if state and state.get("partPath"):
+        if state and state.get("partPath") and os.path.isdir(state["partPath"]) \
+                and not os.path.islink(state["partPath"]):
+            shutil.rmtree(state["partPath"], ignore_errors=True)
+        elif state and state.get("partPath"):
             try:
                 os.unlink(state["partPath"])
             except FileNotFoundError:
@@ -524,10 +547,12 @@ class DownloadManager:
         src_ext = pages.extension(source.url) or TYPE_EXTENSIONS.get(res.content_type, "")
 
         if res.kind == "stream":
-            part = self._fetch_stream(job, session, source.url, out_dir, stem, key)
-            src_ext = ".ts" if not src_ext or src_ext in pages.PLAYLIST_EXTENSIONS else src_ext
-        else:
-            part = self._fetch(job, session, source.url, out_dir, stem, src_ext, key, progress_span)
+            part, subtitles, folder = self._fetch_adaptive(job, session, source.url, out_dir, stem, key,
+                                                           progress_span)
+            result = self._finish(job, session, res, part, out_dir, stem, ".mkv", title, playlist, key, subtitles)
+            shutil.rmtree(folder, ignore_errors=True)
+            return result
+        part = self._fetch(job, session, source.url, out_dir, stem, src_ext, key, progress_span)
         job.check()
         return self._finish(job, session, res, part, out_dir, stem, src_ext, title, playlist, key)
 
@@ -652,49 +677,99 @@ class DownloadManager:
             return self.emit(name, params)
         return emit
 
-    def _fetch_stream(self, job: _Job, session: Session, url: str, out_dir: Path, stem: str, key: str) -> Path:
-        """An HLS stream, copied by ffmpeg (no resume: a pause starts it over next time)."""
+    def _fetch_adaptive(self, job: _Job, session: Session, url: str, out_dir: Path, stem: str, key: str,
+                        progress_span) -> tuple[Path, list[Path], Path]:
+        """An HLS or DASH stream: the renditions the request asks for, fetched segment by segment into a
+        parts folder that a pause keeps, then joined into one Matroska file there. Returns the file, the
+        subtitle files and the folder."""
         req = job.req
         try:
             media.require("ffmpeg")
         except media.MissingTool as err:
             raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
-        part = _unique_path(out_dir, f"{stem}.{hashlib.sha1(key.encode()).hexdigest()[:6]}.ts", ".part",
-                            exact=True)
-        headers = _ffmpeg_headers(session, url)
-        duration = 0.0
+        audio_only = req.audioOnly or req.container in AUDIO_CONTAINERS or req.quality == "audio"
         try:
-            duration = media.probe(url, headers).duration
-        except (media.ToolFailed, media.MissingTool):
-            pass
-        self._save_state(key, {"jobId": key, "url": req.url, "mediaUrl": url, "partPath": str(part),
-                               "complete": False, "stream": True})
-        self.emit("job.progress", {"jobId": req.jobId, "downloaded": 0, "total": 0, "fraction": 0.0, "speed": 0.0,
-                                   "eta": 0.0, "fragment": 0, "fragmentCount": 0})
+            manifest = manifests.load(session, url)
+            plan = adaptive.plan(session, manifest, req.quality, audio_only, self.language(),
+                                 req.subtitleMode != "off")
+        except (manifests.ManifestError, adaptive.StreamError) as err:
+            raise DownloadError(FAILED, str(err), err.detail)
+        job.check()
+        state = self._load_state(key)
+        if (state and state.get("mediaUrl") == url and state.get("plan") == plan.key()
+                and os.path.isdir(state.get("partPath", ""))):
+            folder = Path(state["partPath"])
+        else:
+            if state:
+                self._discard(key, state)
+            folder = _unique_path(out_dir, f"{stem}.{hashlib.sha1(key.encode()).hexdigest()[:6]}", ".parts",
+                                  exact=True)
+            folder.mkdir()
+            state = {"jobId": key, "url": req.url, "mediaUrl": url, "partPath": str(folder), "plan": plan.key()}
+            self._save_state(key, state)
 
-        def on_progress(fraction):
-            self.emit("job.progress", {"jobId": req.jobId, "downloaded": 0, "total": 0, "fraction": _finite(fraction),
-                                       "speed": 0.0, "eta": 0.0, "fragment": 0, "fragmentCount": 0})
-        run = media.FfmpegRun(media.input_args(url, headers) + ["-map", "0", "-c", "copy", "-f", "mpegts",
-                                                               media.file_arg(part)],
-                              duration, on_progress)
+        fetcher = adaptive.Fetcher(session, plan, folder, None, lambda: job.stop_reason is not None, job.track,
+                                   job.untrack)
+        have, count = fetcher.existing()
+        if have:
+            self._log(req.jobId, "log_download_resumed", "info", done=human_size(have))
+        progress = _Progress(self._span_emit(progress_span), req.jobId, manifest.kind, have, 0)
+        progress.fragment, progress.fragment_count = count, sum(len(t.items) for t in plan.tracks)
+        progress.total = max(fetcher.total_estimate(), have)
+        fetcher.progress = progress
+        try:
+            with progress:
+                fetcher.run()
+        except adaptive.Stopped:
+            job.check()
+            raise DownloadError(FAILED, "The download stopped.", "network")
+        except adaptive.StreamError as err:
+            job.check()
+            raise DownloadError(FAILED, str(err), err.detail)
+        except NetError as err:
+            job.check()
+            raise DownloadError(FAILED, str(err), err.kind)
+        job.check()
+        progress.total = progress.downloaded
+        progress.send()
+
+        self.emit("job.state", {"jobId": req.jobId, "state": "processing"})
+        inputs: list[str] = []
+        maps: list[str] = []
+        meta: list[str] = []
+        if plan.video is not None:
+            inputs += adaptive.track_input(fetcher, plan.video)
+            maps += ["-map", "0:v:0?"]
+            if plan.audio is None:
+                maps += ["-map", "0:a:0?"]  # the sound comes inside the variant
+        if plan.audio is not None:
+            index = 1 if plan.video is not None else 0
+            inputs += adaptive.track_input(fetcher, plan.audio)
+            maps += ["-map", f"{index}:a:0"]
+            if plan.audio.rendition.language:
+                meta += ["-metadata:s:a:0",
+                         f"language={manifests.container_language(plan.audio.rendition.language)}"]
+        joined = folder / "joined.mkv"
+        duration = (plan.video or plan.audio).segments.duration
+        run = media.FfmpegRun(inputs + maps + ["-c", "copy"] + meta + [media.file_arg(joined)], duration)
         job.attach(ffmpeg=run)
         try:
             run.run()
         except media.Cancelled:
-            self._discard(key, self._load_state(key))
             job.check()
-            raise DownloadError(CANCELLED, "The download was cancelled.")
+            raise
         except media.ToolFailed as err:
-            self._discard(key, self._load_state(key))
-            raise DownloadError(FAILED, f"The stream could not be downloaded: {err}", "ffmpeg")
+            raise DownloadError(FAILED, f"The stream's parts could not be joined: {err}", "ffmpeg")
         finally:
             job.attach(None)
-        return part
+        job.check()
+        return joined, [adaptive.join_subtitles(fetcher, t) for t in plan.subtitles], folder
 
     # after the transfer
     def _finish(self, job: _Job, session: Session, res: Resolved, part: Path, out_dir: Path, stem: str,
-                src_ext: str, title: str, playlist: str, key: str) -> dict:
+                src_ext: str, title: str, playlist: str, key: str, subtitles: Optional[list[Path]] = None) -> dict:
+        """Converts, names and records a fetched file; `subtitles` are subtitle files already fetched
+        (the source's own tracks are fetched here otherwise)."""
         req = job.req
         info: Optional[media.ProbeResult] = None
         try:
@@ -721,8 +796,9 @@ class DownloadManager:
         temps: list[Path] = []
         try:
             subs_files, subs_embed = [], []
-            if req.subtitleMode in ("file", "embed", "both") and res.tracks:
-                fetched = self._fetch_subtitles(job, session, res.tracks, part.parent)
+            if req.subtitleMode in ("file", "embed", "both") and (res.tracks or subtitles):
+                fetched = list(subtitles) if subtitles is not None else \
+                    self._fetch_subtitles(job, session, res.tracks, part.parent)
                 temps.extend(fetched)
                 if req.subtitleMode in ("embed", "both") and not audio_out and ext in SUBTITLE_CODECS:
                     subs_embed = fetched
@@ -852,7 +928,7 @@ class DownloadManager:
             inputs += media.input_args(sub)
             maps += ["-map", f"{i + 1}:0"]
             lang = sub.name.split(".")[-2] if sub.name.count(".") >= 2 else "und"
-            extra += [f"-metadata:s:s:{i}", f"language={lang}"]
+            extra += [f"-metadata:s:s:{i}", f"language={manifests.container_language(lang)}"]
         if subs:
             extra += ["-c:s", SUBTITLE_CODECS.get(ext, "copy")]
         cover_args: list[str] = []
@@ -956,13 +1032,6 @@ def store_image(data: bytes, base: Path) -> Optional[Path]:
     return path
 
 
-def _ffmpeg_headers(session: Session, url: str) -> str:
-    from .net import USER_AGENT
-    lines = [f"User-Agent: {USER_AGENT}"]
-    cookie = session.jar.header(url)
-    if cookie:
-        lines.append(f"Cookie: {cookie}")
-    return "".join(line + "\r\n" for line in lines)
 
 
 def _stem(name: str) -> str:

@@ -105,7 +105,7 @@ def inspect(session: Session, url: str, depth: int = 0, log: Callable[[str], Non
             kind = resolve._sniff_remote(session, final)
     finally:
         head.close()
-    if kind in ("video", "audio"):
+    if kind in ("video", "audio", "manifest"):
         return Found("single", url, title=pages.title_from_url(final))
 
     final, ctype, data, text = _read(session, final)

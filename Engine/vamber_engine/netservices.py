@@ -23,7 +23,8 @@ def library(ctx: Context) -> Library:
 def downloads(ctx: Context) -> DownloadManager:
     def make() -> DownloadManager:
         manager = DownloadManager(ctx.support.subdir("downloads"), library(ctx), ctx.emit, dict(C.QUALITY_HEIGHTS),
-                                  lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS)
+                                  lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS,
+                                  lambda: ctx.settings.get("language"))
         # Running downloads are paused at exit, so their partial files stay resumable.
         ctx.on_shutdown(manager.stop_all)
         return manager

@@ -20,6 +20,8 @@ VIDEO_EXTENSIONS = {".mp4", ".m4v", ".mov", ".mkv", ".webm", ".avi", ".flv", ".t
 AUDIO_EXTENSIONS = {".mp3", ".m4a", ".aac", ".ogg", ".oga", ".opus", ".wav", ".flac", ".wma"}
 MEDIA_EXTENSIONS = VIDEO_EXTENSIONS | AUDIO_EXTENSIONS
 PLAYLIST_EXTENSIONS = {".m3u", ".m3u8"}
+MANIFEST_EXTENSIONS = {".mpd"}  # DASH
+MANIFEST_TYPES = {"application/dash+xml"}
 PLAYLIST_TYPES = {"audio/mpegurl", "audio/x-mpegurl", "application/vnd.apple.mpegurl",
                   "application/x-mpegurl", "application/mpegurl"}
 HTML_TYPES = {"text/html", "application/xhtml+xml"}
@@ -33,11 +35,15 @@ def extension(url: str) -> str:
 
 
 def media_kind(content_type: str, url: str = "") -> Optional[str]:
-    """"video", "audio", "playlist" or None for what a content type (or failing that, the
-    address's extension) names."""
+    """"video", "audio", "playlist" (M3U, HLS), "manifest" (DASH) or None for what a content type (or
+    failing that, the address's extension) names."""
     ctype = (content_type or "").split(";", 1)[0].strip().lower()
     if ctype in PLAYLIST_TYPES:
         return "playlist"
+    if ctype in MANIFEST_TYPES or (extension(url) in MANIFEST_EXTENSIONS
+                                   and ctype in ("", "application/xml", "text/xml", "application/octet-stream",
+                                                 "binary/octet-stream", "text/plain")):
+        return "manifest"
     if ctype.startswith("video/"):
         return "video"
     if ctype.startswith("audio/"):
@@ -306,7 +312,7 @@ def parse_html(html: str, url: str) -> PageInfo:
                 continue
             ref = MediaRef(p._abs(src), mime, "", height_hint(meta.get(prefix + ":height", "")))
             # og:video often names a player page; only media counts.
-            if media_kind(mime, ref.url) in ("video", "audio") or (not mime and ref.kind):
+            if media_kind(mime, ref.url) in ("video", "audio", "playlist", "manifest") or (not mime and ref.kind):
                 groups.append(MediaGroup(sources=[ref], tracks=list(p.tracks_outside)))
                 break
     # The same file embedded twice is one medium.
@@ -326,7 +332,7 @@ def parse_html(html: str, url: str) -> PageInfo:
         if scheme not in ("http", "https"):
             continue
         kind = media_kind("", href)
-        if kind in ("video", "audio"):
+        if kind in ("video", "audio", "manifest"):
             seen_links.add(href)
             info.links.append(LinkEntry(href, _clean("".join(text_parts)) or title_from_url(href)))
         elif kind == "playlist":

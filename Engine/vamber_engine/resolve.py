@@ -88,6 +88,8 @@ def resolve(session: Session, url: str) -> Resolved:
                             sources=[pages.MediaRef(final, ctype if ctype.startswith(("video/", "audio/")) else "")],
                             content_type=ctype, size=head.total_size(),
                             ranges=head.headers.get("Accept-Ranges", "").lower() == "bytes" or head.status == 206)
+        if kind == "manifest":
+            return _stream(url, final, "application/dash+xml")
     finally:
         head.close()
 
@@ -104,6 +106,8 @@ def resolve(session: Session, url: str) -> Resolved:
         charset_text = _decode(data, resp.headers.get("Content-Type") or "")
     if kind == "playlist" or pages.looks_like_m3u(data):
         return _from_playlist(url, final, charset_text)
+    if b"<MPD" in data[:4096]:
+        return _stream(url, final, "application/dash+xml")
     if ctype in pages.HTML_TYPES or pages.looks_like_html(data):
         info = pages.parse_html(charset_text, final)
         if not info.entries() and info.playlist_links:
@@ -163,12 +167,17 @@ def _decode(data: bytes, content_type: str) -> str:
 def _from_playlist(url: str, final: str, text: str) -> Resolved:
     playlist = pages.parse_m3u(text, final)
     if playlist.is_stream:
-        return Resolved(url=url, kind="stream", final_url=final, title=pages.title_from_url(final),
-                        sources=[pages.MediaRef(final, "application/vnd.apple.mpegurl")])
+        return _stream(url, final, "application/vnd.apple.mpegurl")
     if not playlist.entries:
         raise NotMedia(f"The playlist at {final} is empty.")
     return Resolved(url=url, kind="listing", final_url=final, title=playlist.title, entries=playlist.entries,
                     listing_kind="playlist", webpage_url=final)
+
+
+def _stream(url: str, final: str, mime: str) -> Resolved:
+    """An adaptive stream (HLS or DASH): one medium, whatever renditions it holds."""
+    return Resolved(url=url, kind="stream", final_url=final, title=pages.title_from_url(final),
+                    sources=[pages.MediaRef(final, mime)])
 
 
 def _from_page(url: str, final: str, html: str) -> Resolved:
@@ -184,7 +193,7 @@ def _from_page(url: str, final: str, html: str) -> Resolved:
         raise NotMedia(f"The page {what} has no video or audio that can be downloaded.")
     title = info.title or group.title or pages.title_from_url(group.sources[0].url)
     first = group.sources[0]
-    kind = "stream" if pages.media_kind(first.mime, first.url) == "playlist" else "media"
+    kind = "stream" if pages.media_kind(first.mime, first.url) in ("playlist", "manifest") else "media"
     return Resolved(url=url, kind=kind, final_url=final, title=title, thumbnail=info.thumbnail or group.poster,
                     channel=info.channel, webpage_url=final, sources=group.sources, tracks=group.tracks)
 

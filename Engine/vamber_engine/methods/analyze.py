@@ -1,16 +1,17 @@
 """analyze: what an address offers, before it is downloaded."""
-
-from typing import Any
+from typing import Any, Iterable
 
 from .. import constants as C
-from .. import media
+from .. import logs, manifests, media
 from ..context import Context
 from ..errors import FAILED, EngineError
-from ..net import NetError, check_url
+from ..net import NetError, Session, check_url
 from ..netservices import session, web_error
 from ..params import Params
 from ..registry import method
 from ..resolve import NotMedia, pick_source, resolve
+
+logger = logs.get(__name__)
 
 
 def _order(qualities):
@@ -19,6 +20,45 @@ def _order(qualities):
 
 def tier_for_height(height: int) -> str:
     return media.quality_for(0, height)
+
+
+def _languages(langs: Iterable[str]) -> list[str]:
+    out: list[str] = []
+    for lang in langs:
+        if lang and lang not in out:
+            out.append(lang)
+    return out
+
+
+def _describe_stream(web: Session, url: str, result: dict) -> bool:
+    """Fills the analysis of an adaptive stream from its manifest: the qualities its renditions
+    offer, the best one as the source label, the duration and the subtitle languages. False when the
+    manifest tells no picture sizes (a bare media playlist): ffprobe has to look then."""
+    try:
+        manifest = manifests.load(web, url)
+    except (NetError, manifests.ManifestError) as err:
+        logger.info(f"manifest of {url} not read: {err}")
+        return False
+    if not any(r.height for r in manifest.videos) and not (manifest.audios and not manifest.videos):
+        return False
+    result["availableQualities"] = manifests.qualities(manifest)
+    result["probed"] = True
+    best = manifest.best_video()
+    if best is not None and best.label():
+        result["sourceLabel"] = best.label()
+    duration = manifest.duration
+    if not duration and best is not None and not manifest.live:
+        try:
+            duration = manifests.segments_of(web, manifest, best).duration
+        except (NetError, manifests.ManifestError) as err:
+            logger.info(f"duration of {url} not known: {err}")
+    if duration:
+        result["duration"] = duration
+    langs = _languages(r.language for r in manifest.subtitles)
+    if langs:
+        result["subtitleLanguages"] = langs
+    result["extractor"] = manifest.kind
+    return True
 
 
 @method("analyze", pool="web")
@@ -48,8 +88,14 @@ def analyze(ctx: Context, params: Params) -> Any:
         result["sourceLabel"] = f"{len(res.entries)} items"
         return result
 
-    qualities = {tier_for_height(s.height) for s in res.sources if s.height}
     best = pick_source(res.sources, C.QUALITIES[0], False, "", dict(C.QUALITY_HEIGHTS))
+    if res.kind == "stream":
+        described = _describe_stream(web, best.url, result)
+        if described:
+            if res.tracks and "subtitleLanguages" not in result:
+                result["subtitleLanguages"] = _languages(t.lang for t in res.tracks)
+            return result
+    qualities = {tier_for_height(s.height) for s in res.sources if s.height}
     info = None
     try:
         cookie = web.jar.header(best.url)
@@ -75,11 +121,7 @@ def analyze(ctx: Context, params: Params) -> Any:
         qualities.add(C.QUALITIES[-1])
     result["availableQualities"] = _order(qualities)
     if res.tracks:
-        langs = []
-        for t in res.tracks:
-            if t.lang not in langs:
-                langs.append(t.lang)
-        result["subtitleLanguages"] = langs
+        result["subtitleLanguages"] = _languages(t.lang for t in res.tracks)
     result["extractor"] = {"media": "direct" if res.final_url == best.url else "html5", "stream": "hls"}.get(res.kind,
                                                                                                          "generic")
     return result
