@@ -236,6 +236,37 @@ class StreamFailureTest(AdaptiveCase):
                 self.assertIn(words, err["message"])
         self.assertFalse([p for p in self.out.iterdir() if not p.name.endswith(".parts")])
 
+    def test_a_dropped_segment_is_fetched_again_once(self):
+        files = hls_files()
+        self.serve("/r", files)
+        segment = files["seg0.ts"]
+        tries = []
+
+        def flaky(handler):  # the first answer breaks off half-way, the next ones are whole
+            tries.append(handler.command)
+            handler.send_response(200)
+            handler.send_header("Content-Type", "video/mp2t")
+            handler.send_header("Content-Length", str(len(segment)))
+            handler.end_headers()
+            if handler.command == "HEAD":
+                return
+            if len(tries) == 1:
+                handler.wfile.write(segment[:len(segment) // 2])
+                handler.close_connection = True
+                return
+            handler.wfile.write(segment)
+        self.srv.add("/r/seg0.ts", handler=flaky)
+        path = self.done(self.srv.url("/r/index.m3u8"))
+        self.assertEqual(frame_hashes(path), frame_hashes(media_file("video.mp4")))
+        self.assertEqual(tries, ["GET", "GET"])
+        progress = self.eng.events_for(self.eng.events[-1]["params"]["jobId"], "job.progress")
+        self.assertEqual(progress[-1]["params"]["downloaded"], len(segment))  # the broken try is not counted
+
+        tries.clear()
+        self.srv.add("/r/seg0.ts", handler=lambda h: (tries.append(h.command), h.connection.shutdown(2)))
+        err = self.download(self.srv.url("/r/index.m3u8"), fileName="broken")["error"]
+        self.assertEqual((err["detail"], len(tries)), ("segment", 2))
+
     def test_aes_128_encrypted_stream(self):
         folder = self.tmp / "enc"
         folder.mkdir()
