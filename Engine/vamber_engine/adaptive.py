@@ -10,6 +10,8 @@ from __future__ import annotations
 
 import math
 import os
+import shutil
+import tempfile
 import threading
 from concurrent.futures import FIRST_EXCEPTION, ThreadPoolExecutor, wait
 from dataclasses import dataclass
@@ -139,6 +141,7 @@ class Fetcher:
         self._open: set[Response] = set()
         self._done_bytes: dict[str, int] = {}
         self._done_count: dict[str, int] = {}
+        self.landed = threading.Condition()  # notified each time a segment file is complete
 
     def path(self, track: Track, index: int) -> Path:
         ext = ".mp4" if index == 0 else _segment_ext(track)
@@ -178,7 +181,11 @@ class Fetcher:
             self._done_count[track.name] = self._done_count.get(track.name, 0) + 1
 
     def run(self) -> None:
-        work = [(t, i, s) for t in self.plan.tracks for i, s in t.items if not self.path(t, i).exists()]
+        # In playing order across the tracks, so a join that reads them as they land never waits
+        # for one track while another is far ahead.
+        work = [(start, n, t, i, s) for n, t in enumerate(self.plan.tracks) for (i, s), start in _starts(t)
+                if not self.path(t, i).exists()]
+        work = [(t, i, s) for _, _, t, i, s in sorted(work, key=lambda w: w[:2] + (w[3],))]
         if not work:
             return
         with ThreadPoolExecutor(max_workers=min(FETCHERS, len(work)), thread_name_prefix="segment") as pool:
@@ -217,6 +224,8 @@ class Fetcher:
         if self.stopped() or self._failed.is_set():
             raise Stopped()
         os.replace(tmp, dest)
+        with self.landed:
+            self.landed.notify_all()
         self._note_done(track, dest.stat().st_size)
         with self._lock:
             self.progress.fragment += 1
@@ -274,6 +283,16 @@ class Fetcher:
 
     def key_path(self, uri: str) -> Path:
         return self._keys[uri]
+
+
+def _starts(track: Track) -> list[tuple[tuple[int, Segment], float]]:
+    """Each item of a track with the time it starts at (the initialization part first)."""
+    out, at = [], 0.0
+    for index, segment in track.items:
+        out.append(((index, segment), -1.0 if index == 0 else at))
+        if index:
+            at += segment.duration
+    return out
 
 
 def _track_words(track: Track) -> str:
@@ -346,3 +365,91 @@ def join_subtitles(fetcher: Fetcher, track: Track) -> Path:
     out = fetcher.folder / f"joined.{lang}.vtt"
     out.write_bytes(b"".join(parts))
     return out
+
+
+def can_pipe(track: Track) -> bool:
+    """Whether the track can be joined while it is fetched: segments that read as one stream when
+    written one after another (MPEG-TS, or fMP4 after its initialization part), not encrypted."""
+    items = track.items
+    if any(s.key is not None for _, s in items):
+        return False
+    return track.segments.init is not None or len(track.segments.segments) > 1
+
+
+class PipeJoin:
+    """Joins tracks while they are being fetched: each track's segment files are written, in order and
+    as soon as each is complete, into a named pipe that ffmpeg reads. `output_args` are ffmpeg's
+    arguments after the inputs (maps, codecs, output)."""
+
+    def __init__(self, fetcher: Fetcher, tracks: list[Track], output_args: list[str], duration: float):
+        self.fetcher = fetcher
+        self.tracks = tracks
+        # The pipes live in a private temporary folder: the output folder may not hold pipes (FAT).
+        self._pipe_dir = Path(tempfile.mkdtemp(prefix="vamber-join-"))
+        self.pipes = [self._pipe_dir / f"{t.name}.pipe" for t in tracks]
+        inputs: list[str] = []
+        for pipe in self.pipes:
+            inputs += ["-i", media.file_arg(pipe)]
+        self.run = media.FfmpegRun(inputs + output_args, duration)
+        self._stop = threading.Event()
+        self._error: list[BaseException] = []
+        self._threads: list[threading.Thread] = []
+
+    def start(self) -> None:
+        """Raises OSError when the pipes cannot be made (the caller joins afterwards instead)."""
+        try:
+            for pipe in self.pipes:
+                os.mkfifo(pipe, 0o600)
+        except OSError:
+            shutil.rmtree(self._pipe_dir, ignore_errors=True)
+            raise
+        self._threads.append(logs.spawn(self._join, name="join"))
+        for track, pipe in zip(self.tracks, self.pipes):
+            self._threads.append(logs.spawn(self._feed, track, pipe, name="join-feed"))
+
+    def _join(self) -> None:
+        try:
+            self.run.run()
+        except BaseException as err:  # kept for finish(); the feeders stop
+            self._error.append(err)
+            self.stop()
+
+    def _feed(self, track: Track, pipe: Path) -> None:
+        try:
+            with open(pipe, "wb") as out:
+                for index, _ in track.items:
+                    path = self.fetcher.path(track, index)
+                    with self.fetcher.landed:
+                        self.fetcher.landed.wait_for(lambda: path.exists() or self._stop.is_set())
+                    if self._stop.is_set():
+                        return
+                    with open(path, "rb") as f:
+                        while chunk := f.read(1 << 20):
+                            out.write(chunk)
+        except (BrokenPipeError, OSError):
+            self.stop()  # ffmpeg went away: finish() tells why
+
+    def stop(self) -> None:
+        """Ends the join early (a pause, a failed fetch): ffmpeg is stopped, blocked feeders freed."""
+        if self._stop.is_set():
+            return
+        self._stop.set()
+        self.run.stop()
+        with self.fetcher.landed:
+            self.fetcher.landed.notify_all()
+        for pipe in self.pipes:  # a feeder still waiting for ffmpeg to open its pipe
+            try:
+                fd = os.open(pipe, os.O_RDONLY | os.O_NONBLOCK)
+                os.close(fd)
+            except OSError:
+                pass
+
+    def finish(self) -> None:
+        """Waits for the join to end; raises what ffmpeg met (media.Cancelled after stop())."""
+        for thread in self._threads:
+            thread.join()
+        shutil.rmtree(self._pipe_dir, ignore_errors=True)
+        if self._error:
+            raise self._error[0]
+        if self._stop.is_set():
+            raise media.Cancelled()

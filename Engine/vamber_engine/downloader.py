@@ -24,6 +24,8 @@ from .librarydb import THUMBNAIL, Item, Library
 from .net import NetError, Response, Session
 from .resolve import NotMedia, Resolved, pick_source, resolve
 
+logger = logs.get(__name__)
+
 CANCELLED = 1001
 UNAVAILABLE = 1002
 FAILED = 1003
@@ -717,51 +719,86 @@ class DownloadManager:
         progress.fragment, progress.fragment_count = count, sum(len(t.items) for t in plan.tracks)
         progress.total = max(fetcher.total_estimate(), have)
         fetcher.progress = progress
+
+        # Picture and sound are joined into one file by ffmpeg without re-encoding: while they are
+        # fetched when their segments allow it, else from the fetched files afterwards.
+        tracks = [t for t in (plan.video, plan.audio) if t is not None]
+        maps: list[str] = []
+        meta: list[str] = []
+        if plan.video is not None:
+            maps += ["-map", "0:v:0?"]
+            if plan.audio is None:
+                maps += ["-map", "0:a:0?"]  # the sound comes inside the variant
+        if plan.audio is not None:
+            maps += ["-map", f"{len(tracks) - 1}:a:0"]
+            if plan.audio.rendition.language:
+                meta += ["-metadata:s:a:0",
+                         f"language={manifests.container_language(plan.audio.rendition.language)}"]
+        joined = folder / "joined.mkv"
+        output = maps + ["-c", "copy"] + meta + [media.file_arg(joined)]
+        duration = tracks[0].segments.duration
+        piped = adaptive.PipeJoin(fetcher, tracks, output, duration) \
+            if all(adaptive.can_pipe(t) for t in tracks) else None
+        if piped is not None:
+            try:
+                piped.start()
+                job.attach(ffmpeg=piped.run)
+            except OSError as err:
+                logger.warning(f"cannot join while fetching ({err}); joining afterwards")
+                piped = None
         try:
-            with progress:
-                fetcher.run()
-        except adaptive.Stopped:
-            job.check()
-            raise DownloadError(FAILED, "The download stopped.", "network")
-        except adaptive.StreamError as err:
-            job.check()
-            raise DownloadError(FAILED, str(err), err.detail)
-        except NetError as err:
-            job.check()
-            raise DownloadError(FAILED, str(err), err.kind)
+            try:
+                with progress:
+                    fetcher.run()
+            except adaptive.Stopped:
+                job.check()
+                raise DownloadError(FAILED, "The download stopped.", "network")
+            except adaptive.StreamError as err:
+                job.check()
+                raise DownloadError(FAILED, str(err), err.detail)
+            except NetError as err:
+                job.check()
+                raise DownloadError(FAILED, str(err), err.kind)
+        except BaseException:
+            if piped is not None:
+                piped.stop()
+                try:
+                    piped.finish()
+                except (media.Cancelled, media.ToolFailed, media.MissingTool):
+                    pass
+                job.attach(None)
+            raise
         job.check()
         progress.total = progress.downloaded
         progress.send()
 
         self.emit("job.state", {"jobId": req.jobId, "state": "processing"})
-        inputs: list[str] = []
-        maps: list[str] = []
-        meta: list[str] = []
-        if plan.video is not None:
-            inputs += adaptive.track_input(fetcher, plan.video)
-            maps += ["-map", "0:v:0?"]
-            if plan.audio is None:
-                maps += ["-map", "0:a:0?"]  # the sound comes inside the variant
-        if plan.audio is not None:
-            index = 1 if plan.video is not None else 0
-            inputs += adaptive.track_input(fetcher, plan.audio)
-            maps += ["-map", f"{index}:a:0"]
-            if plan.audio.rendition.language:
-                meta += ["-metadata:s:a:0",
-                         f"language={manifests.container_language(plan.audio.rendition.language)}"]
-        joined = folder / "joined.mkv"
-        duration = (plan.video or plan.audio).segments.duration
-        run = media.FfmpegRun(inputs + maps + ["-c", "copy"] + meta + [media.file_arg(joined)], duration)
-        job.attach(ffmpeg=run)
-        try:
-            run.run()
-        except media.Cancelled:
-            job.check()
-            raise
-        except media.ToolFailed as err:
-            raise DownloadError(FAILED, f"The stream's parts could not be joined: {err}", "ffmpeg")
-        finally:
-            job.attach(None)
+        if piped is not None:
+            try:
+                piped.finish()
+            except media.Cancelled:
+                job.check()
+                raise
+            except media.ToolFailed as err:
+                logger.warning(f"joining while fetching failed ({err}); joining the fetched files instead")
+                piped = None
+            finally:
+                job.attach(None)
+        if piped is None:
+            inputs: list[str] = []
+            for track in tracks:
+                inputs += adaptive.track_input(fetcher, track)
+            run = media.FfmpegRun(inputs + output, duration)
+            job.attach(ffmpeg=run)
+            try:
+                run.run()
+            except media.Cancelled:
+                job.check()
+                raise
+            except media.ToolFailed as err:
+                raise DownloadError(FAILED, f"The stream's parts could not be joined: {err}", "ffmpeg")
+            finally:
+                job.attach(None)
         job.check()
         return joined, [adaptive.join_subtitles(fetcher, t) for t in plan.subtitles], folder
 
