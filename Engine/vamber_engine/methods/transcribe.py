@@ -1,19 +1,65 @@
-"""Transcription. The engine has no speech recognizer yet, and says so plainly."""
-from ..errors import UNAVAILABLE, EngineError
+"""Transcription: "transcribe.start" (with "transcribe.state" and "transcribe.progress") and
+"transcribe.cancel". Files queue and run one at a time."""
+import os
+
+from .. import searchindex
+from ..errors import CANCELLED, FAILED, UNAVAILABLE, EngineError
 from ..registry import method
+from ..transcriber import JobCancelled, Request, Transcriber, TranscriptionFailed
+from .models import speech_models
+from .search import index
 
-NO_RECOGNIZER = "This engine has no speech recognizer yet, so it cannot transcribe."
+
+def transcriber(ctx):
+    models = speech_models(ctx)
+    search = index(ctx)  # made first: shared() must not be entered from inside a factory
+    made = []
+
+    def make():
+        made.append(Transcriber(models, ctx.support.subdir("transcribing"), ctx.emit,
+                                lambda paths, doc: _index(search, paths, doc), ctx.log))
+        return made[0]
+    jobs = ctx.shared("transcriber", make)
+    if made:
+        ctx.on_shutdown(jobs.stop_all)
+    return jobs
 
 
-@method("transcribe.start")
+def _index(search, paths, doc):
+    segments = [searchindex.Segment(s.start_ms, s.end_ms, s.text) for s in doc["segments"]]
+    search.add(searchindex.Transcript(paths.json, doc["mediaPath"], doc["title"], doc["language"], segments))
+
+
+def _title(ctx, path):
+    try:
+        from ..netservices import library
+        item = library(ctx).get(path)
+    except Exception:  # no library, or an unreadable one: the file's name will do
+        item = None
+    if item is not None and item.title:
+        return item.title
+    return os.path.splitext(os.path.basename(path))[0]
+
+
+@method("transcribe.start", threaded=True)
 def start(ctx, params):
-    params.str("path")
-    params.str("jobId")
-    raise EngineError(UNAVAILABLE, NO_RECOGNIZER, detail="no-recognizer")
+    path = params.str("path", allow_empty=False)
+    if not os.path.isabs(path):
+        path = os.path.abspath(path)
+    job_id = params.str("jobId", allow_empty=False)
+    request = Request(job_id=job_id, path=path, title=_title(ctx, path),
+                      language=ctx.settings.get("transcriptionLanguage"),
+                      model_key=ctx.settings.get("transcriptionModel"),
+                      transcript_dir=ctx.settings.get("transcriptDir"),
+                      fallback_dir=ctx.support.file("transcripts"))
+    try:
+        return transcriber(ctx).run(request)
+    except JobCancelled:
+        raise EngineError(CANCELLED, "The transcription was cancelled.")
+    except TranscriptionFailed as exc:
+        raise EngineError(UNAVAILABLE if exc.unavailable else FAILED, str(exc), exc.detail or None)
 
 
 @method("transcribe.cancel")
 def cancel(ctx, params):
-    params.str("jobId")
-    # Nothing runs, so there is nothing to stop.
-    return {"cancelled": False}
+    return {"cancelled": transcriber(ctx).cancel(params.str("jobId"))}

@@ -1,0 +1,82 @@
+"""English recognition with pocketsphinx, one speech region at a time."""
+
+from __future__ import annotations
+
+import threading
+
+from . import sphinx
+from .recognizer import (BYTES_PER_SECOND, CancelToken, PreparedAudio, Progress, Recognition, RecognitionError,
+                         Recognizer, Word, segments_from_words)
+
+SYSTEM_KEY = "sphinx-en"
+# Fed a second at a time, so a cancel or a progress report never waits long.
+CHUNK_BYTES = BYTES_PER_SECOND
+MS_PER_FRAME = 1000 // sphinx.FRAMES_PER_SECOND
+
+
+class SphinxRecognizer(Recognizer):
+    key = SYSTEM_KEY
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._decoder = None
+
+    def languages(self):
+        return {"en"}
+
+    def _loaded(self):
+        if self._decoder is None:
+            try:
+                self._decoder = sphinx.open_decoder()
+            except sphinx.SphinxUnavailable as exc:
+                raise RecognitionError(str(exc), detail="no-recognizer", unavailable=True)
+        return self._decoder
+
+    def release(self) -> None:
+        with self._lock:
+            if self._decoder is not None:
+                self._decoder.close()
+                self._decoder = None
+
+    def recognize(self, audio: PreparedAudio, language: str, progress: Progress,
+                  cancel: CancelToken) -> Recognition:
+        with self._lock:
+            decoder = self._loaded()
+            total = max(1, audio.speech_ms)
+            done_ms = 0
+            segments = []
+            with open(audio.pcm_path, "rb") as pcm:
+                for region in audio.regions:
+                    cancel.check()
+                    pcm.seek(_offset(region.start_ms))
+                    left = _offset(region.end_ms) - _offset(region.start_ms)
+                    decoder.start()
+                    fed_ms = 0
+                    try:
+                        while left > 0:
+                            chunk = pcm.read(min(CHUNK_BYTES, left))
+                            if not chunk:
+                                break
+                            left -= len(chunk)
+                            decoder.feed(chunk)
+                            fed_ms += len(chunk) * 1000 // BYTES_PER_SECOND
+                            progress(min(1.0, (done_ms + fed_ms) / total))
+                            cancel.check()
+                    finally:
+                        tokens = decoder.finish()
+                    done_ms += region.length_ms
+                    region_words = []
+                    for token, first, last in tokens:
+                        text = sphinx.spoken_word(token)
+                        if text:
+                            start = region.start_ms + first * MS_PER_FRAME
+                            end = min(region.end_ms, region.start_ms + (last + 1) * MS_PER_FRAME)
+                            region_words.append(Word(start, max(end, start + 1), text))
+                    # A region is a stretch between silences: a segment never spans two.
+                    segments += segments_from_words(region_words)
+            progress(1.0)
+            return Recognition("en", segments)
+
+
+def _offset(ms: int) -> int:
+    return (ms * BYTES_PER_SECOND // 1000) & ~1
