@@ -11,9 +11,10 @@ from __future__ import annotations
 import json
 import os
 import tempfile
+import threading
 from dataclasses import dataclass
 
-from . import searchindex
+from . import searchindex, support
 from .recognizer import Segment
 
 SUFFIX = ".transcript"
@@ -107,3 +108,25 @@ def remove(paths: TranscriptPaths) -> None:
             os.remove(path)
         except OSError:
             pass
+
+
+class KnownTranscripts:
+    """The transcript files this engine wrote, kept in the support folder, so the search index finds
+    them wherever they are: beside a file that is not in the library, or in a folder chosen earlier."""
+
+    def __init__(self, path: str):
+        self.path = path
+        self._lock = threading.Lock()
+
+    def _read(self) -> list[str]:
+        data = support.read_json_file(self.path, [], validate=lambda v: isinstance(v, list))
+        return [p for p in data if isinstance(p, str) and p]
+
+    def add(self, json_path: str) -> None:
+        with self._lock:
+            paths = [p for p in self._read() if p != json_path and os.path.exists(p)]
+            support.atomic_write_json(self.path, paths + [json_path])
+
+    def paths(self) -> list[str]:
+        with self._lock:
+            return [p for p in self._read() if os.path.isfile(p)]

@@ -8,6 +8,7 @@ from .. import constants as C
 from .. import searchindex
 from ..context import Context
 from ..params import Params
+from ..transcriptfiles import KnownTranscripts
 from ..registry import method
 
 
@@ -19,6 +20,10 @@ def _open(ctx):
     idx = searchindex.SearchIndex(ctx.support.file("search.sqlite"))
     ctx.on_shutdown(idx.close)
     return idx
+
+
+def known_transcripts(ctx: Context) -> KnownTranscripts:
+    return ctx.shared("knowntranscripts", lambda: KnownTranscripts(ctx.support.file("transcribed.json")))
 
 
 def transcript_dirs(ctx: Context) -> list[str]:
@@ -58,6 +63,9 @@ _scan_lock = threading.Lock()
 def refresh(ctx: Context) -> Any:
     with _scan_lock:
         found = searchindex.discover(transcript_dirs(ctx), library_media(ctx), C.MEDIA_EXTENSIONS)
+        for path in known_transcripts(ctx).paths():
+            # Written by transcription: the file names its media itself.
+            found.setdefault(path, searchindex.Candidate(path, "", "", ""))
         result = index(ctx).sync(found)
         _last_scan[0] = time.monotonic()
         return result

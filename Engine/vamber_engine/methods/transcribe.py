@@ -7,17 +7,18 @@ from ..errors import CANCELLED, FAILED, UNAVAILABLE, EngineError
 from ..registry import method
 from ..transcriber import JobCancelled, Request, Transcriber, TranscriptionFailed
 from .models import speech_models
-from .search import index
+from .search import index, known_transcripts
 
 
 def transcriber(ctx):
     models = speech_models(ctx)
     search = index(ctx)  # made first: shared() must not be entered from inside a factory
+    known = known_transcripts(ctx)
     made = []
 
     def make():
         made.append(Transcriber(models, ctx.support.subdir("transcribing"), ctx.emit,
-                                lambda paths, doc: _index(search, paths, doc), ctx.log))
+                                lambda paths, doc: _index(search, known, paths, doc), ctx.log))
         return made[0]
     jobs = ctx.shared("transcriber", make)
     if made:
@@ -25,7 +26,8 @@ def transcriber(ctx):
     return jobs
 
 
-def _index(search, paths, doc):
+def _index(search, known, paths, doc):
+    known.add(paths.json)
     segments = [searchindex.Segment(s.start_ms, s.end_ms, s.text) for s in doc["segments"]]
     search.add(searchindex.Transcript(paths.json, doc["mediaPath"], doc["title"], doc["language"], segments))
 
