@@ -25,7 +25,6 @@ from .speechmodels import SpeechModels, check_language, normalise_language
 # Shares of the progress bar: decoding the sound, then recognising it; writing is the last step.
 EXTRACT_SHARE = 0.1
 RECOGNISE_SHARE = 0.89
-PROGRESS_INTERVAL = 0.25
 LONG_JOB_SECONDS = 600
 UNKNOWN_SPEED = 1.0
 
@@ -204,21 +203,18 @@ class Transcriber:
 
 
 class _ProgressReporter:
-    """"transcribe.progress" when the whole percentage changes, at most every PROGRESS_INTERVAL."""
+    """"transcribe.progress" each time the whole percentage changes: at most 101 events a job, and the
+    last figure is always out, however long the next step takes."""
 
     def __init__(self, job_id: str, emit):
         self.job_id = job_id
         self.emit = emit
         self.percent = -1
-        self.last = 0.0
 
     def report(self, fraction: float, force: bool = False) -> None:
         fraction = min(1.0, max(0.0, finite(fraction)))
         percent = int(fraction * 100 + 1e-9)
-        now = time.monotonic()
         if percent == self.percent and not force:
             return
-        if not force and now - self.last < PROGRESS_INTERVAL and percent < 100:
-            return
-        self.percent, self.last = percent, now
+        self.percent = percent
         self.emit("transcribe.progress", {"jobId": self.job_id, "percent": percent, "fraction": fraction})
