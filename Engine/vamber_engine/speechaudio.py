@@ -68,10 +68,11 @@ def parse_silences(text: str, duration_ms: int) -> list[tuple[int, int]]:
 
 
 def speech_regions(silences: list[tuple[int, int]], duration_ms: int) -> list[Region]:
+    """The stretches between silences that are long enough to hold a word, widened by PAD_MS."""
     regions = []
     position = 0
     for start, end in sorted(silences) + [(duration_ms, duration_ms)]:
-        if start > position:
+        if start - position >= MIN_REGION_MS:
             regions.append(Region(max(0, position - PAD_MS), min(duration_ms, start + PAD_MS)))
         position = max(position, end)
     merged: list[Region] = []
@@ -80,7 +81,7 @@ def speech_regions(silences: list[tuple[int, int]], duration_ms: int) -> list[Re
             merged[-1].end_ms = max(merged[-1].end_ms, region.end_ms)
         else:
             merged.append(region)
-    return [r for r in merged if r.length_ms >= MIN_REGION_MS]
+    return merged
 
 
 def _window_energies(pcm, start_ms: int, end_ms: int) -> list[tuple[int, int]]:
