@@ -39,13 +39,13 @@ class WhisperCase(unittest.TestCase):
              "downloadBytes": MODEL_BYTES, "peakMemoryBytes": 2000}]}))
         self.engine = None
 
-    def start(self, cli=None, mode="ok"):
+    def start(self, cli=None, mode="ok", env=None):
         if self.engine is not None:
             self.engine.stop()
-        self.engine = EngineProcess(self.support, env={
+        self.engine = EngineProcess(self.support, env=dict({
             "HOME": str(self.tmp), "VAMBER_MODEL_CATALOG": str(self.catalogue),
             "VAMBER_WHISPER_CLI": str(cli or self.cli), "STANDIN_LOG": str(self.log),
-            "STANDIN_GATE": str(self.gate), "STANDIN_MODE": mode}).start()
+            "STANDIN_GATE": str(self.gate), "STANDIN_MODE": mode}, **(env or {}))).start()
         self.addCleanup(self.engine.stop)
         return self.engine
 
@@ -103,6 +103,23 @@ class ModelList(WhisperCase):
         self.assertEqual(reply["error"]["detail"], "system-model")
         self.assertIn("package", reply["error"]["message"])
         self.assertTrue(engine.result("models.list")["models"][0]["installed"])
+
+    def test_without_the_system_model_nothing_claims_to_run(self):
+        engine = self.start(cli=self.tmp / "missing" / "whisper-cli",
+                            env={"VAMBER_SPHINX_MODEL_DIR": str(self.tmp / "no-model")})
+        info = engine.result("models.list")
+        self.assertEqual(info["models"][0]["key"], "sphinx-en")
+        self.assertFalse(info["models"][0]["installed"])
+        self.assertFalse(info["helperAvailable"])
+        self.assertNotIn("sphinx-en", info["diskUsage"])
+        self.assertFalse(engine.result("models.offer", {"key": "sphinx-en"})["installed"])
+        reply = engine.call("transcribe.start", {"path": str(self.tone()), "jobId": "N1"}, timeout=WAIT)
+        self.assertEqual((reply["error"]["code"], reply["error"]["detail"]), (1002, "no-recognizer"))
+        self.assertIn("pocketsphinx", reply["error"]["message"])
+        mark = len(engine.events)
+        self.assertEqual(engine.call("models.download", {"key": "sphinx-en"})["error"]["code"], 1002)
+        state = engine.wait_event(lambda e: e["event"] == "model.state", start=mark)["params"]
+        self.assertEqual(state["state"], "failed")
 
     def test_speed_is_measured_once_and_kept(self):
         engine = self.start()

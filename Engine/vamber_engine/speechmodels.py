@@ -13,15 +13,14 @@ import math
 import os
 import random
 import threading
-import time
 from . import sphinx, support, whisperrecognizer
 from .modelstore import ModelError, ModelStore
-from .recognizer import BYTES_PER_SECOND, SAMPLE_RATE, RecognitionError, Recognizer
+from .recognizer import SAMPLE_RATE, RecognitionError, Recognizer
 from .sphinxrecognizer import SYSTEM_KEY, SphinxRecognizer
 
 SPEED_FILE = "speech-speed.json"
-# Measured while decoding with the model loaded (the process's growth; bench_transcribe.py).
-SYSTEM_PEAK_MEMORY = 120_000_000
+# What transcription adds to the engine at its peak (bench_transcribe.py measured about 106 MiB).
+SYSTEM_PEAK_MEMORY = 110_000_000
 MEASURE_SECONDS = 4
 # A run shorter than this says little about the speed.
 MIN_MEASURED_SECONDS = 5.0
@@ -98,15 +97,18 @@ class SpeechModels:
             return max(whisper, key=lambda m: m["downloadBytes"])["key"]
         return SYSTEM_KEY if runnable else ""
 
-    def default_key(self) -> str:
-        return self.info()["default"]
-
     # -- running
 
     def recognizer_for(self, key: str) -> Recognizer:
         """The recognizer of a model key ("" means the default). RecognitionError when it cannot run:
         detail "model-missing" for a catalogue model that is not installed, "no-recognizer" otherwise."""
-        key = key or self.default_key()
+        if not key:
+            info = self.info()
+            if not info["helperAvailable"]:
+                raise RecognitionError("No speech recognizer can run here: install the pocketsphinx-en-us and "
+                                       "python3-pocketsphinx packages for English.", detail="no-recognizer",
+                                       unavailable=True)
+            key = info["default"]
         if key == SYSTEM_KEY:
             if not self.system_available():
                 raise RecognitionError("The English speech model of pocketsphinx is not installed; install the "
@@ -134,12 +136,12 @@ class SpeechModels:
         return {k: v for k, v in data.items()
                 if isinstance(v, (int, float)) and not isinstance(v, bool) and math.isfinite(v) and v > 0}
 
-    def speed_factor(self, key: str) -> float:
+    def speed_factor(self, key: str, measure: bool = True) -> float:
         """Times faster than real time; 0 while unknown. The system model's first figure comes from a short
         measurement on a thread of its own, so the answer never waits for it."""
         with self._lock:
             factor = self._speeds().get(key, 0.0)
-        if not factor and key == SYSTEM_KEY and self.system_available():
+        if not factor and measure and key == SYSTEM_KEY and self.system_available():
             self._measure_later()
         return float(factor)
 
@@ -165,17 +167,9 @@ class SpeechModels:
 
     def _measure(self) -> None:
         try:
-            pcm = synthetic_voice(MEASURE_SECONDS)
-            started = time.monotonic()
-            decoder = sphinx.open_decoder()
-            try:
-                decoder.start()
-                for i in range(0, len(pcm), BYTES_PER_SECOND):
-                    decoder.feed(pcm[i:i + BYTES_PER_SECOND])
-                decoder.finish()
-            finally:
-                decoder.close()
-            elapsed = time.monotonic() - started
+            elapsed = self._system.measure(synthetic_voice(MEASURE_SECONDS))
+            if elapsed is None:
+                return
             with self._lock:
                 speeds = self._speeds()
                 if SYSTEM_KEY not in speeds:  # a real run's figure is better than this one

@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import threading
+import time
+from typing import Optional
 
 from . import sphinx
 from .recognizer import (BYTES_PER_SECOND, CancelToken, PreparedAudio, Progress, Recognition, RecognitionError,
@@ -34,9 +36,30 @@ class SphinxRecognizer(Recognizer):
 
     def release(self) -> None:
         with self._lock:
-            if self._decoder is not None:
-                self._decoder.close()
-                self._decoder = None
+            self._close()
+
+    def _close(self) -> None:
+        if self._decoder is not None:
+            self._decoder.close()
+            self._decoder = None
+
+    def measure(self, pcm: bytes) -> Optional[float]:
+        """Seconds it takes to load the model and decode pcm; None while a transcription holds the
+        decoder (its own run gives a better figure). One decoder at a time keeps the memory bounded."""
+        if not self._lock.acquire(blocking=False):
+            return None
+        try:
+            started = time.monotonic()
+            self._close()
+            decoder = self._loaded()
+            decoder.start()
+            for i in range(0, len(pcm), CHUNK_BYTES):
+                decoder.feed(pcm[i:i + CHUNK_BYTES])
+            decoder.finish()
+            return time.monotonic() - started
+        finally:
+            self._close()
+            self._lock.release()
 
     def recognize(self, audio: PreparedAudio, language: str, progress: Progress,
                   cancel: CancelToken) -> Recognition:

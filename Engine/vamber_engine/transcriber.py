@@ -155,7 +155,7 @@ class Transcriber:
         workdir = tempfile.mkdtemp(prefix="job-", dir=self.work_root)
         try:
             def probed(seconds):
-                factor = self.models.speed_factor(recognizer.key) or UNKNOWN_SPEED
+                factor = self.models.speed_factor(recognizer.key, measure=False) or UNKNOWN_SPEED
                 estimate = finite(seconds / factor)
                 self.emit("transcribe.state", dict(base, state="running", estimateSeconds=estimate,
                                                    isLongJob=estimate >= LONG_JOB_SECONDS,
