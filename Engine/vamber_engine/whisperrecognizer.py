@@ -90,7 +90,7 @@ class WhisperRecognizer(Recognizer):
 
     def command(self, cli: str, wav_path: str, out_base: str, language: str) -> list[str]:
         return [cli, "-m", self.model_path, "-f", wav_path, "-l", language or "auto", "-t", str(threads()),
-                "-oj", "-of", out_base, "-pp", "-np"]
+                "-oj", "-of", out_base, "-pp"]
 
     def recognize(self, audio: PreparedAudio, language: str, progress: Progress,
                   cancel: CancelToken) -> Recognition:
