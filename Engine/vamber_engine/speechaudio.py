@@ -46,9 +46,9 @@ def filter_path(path: str) -> str:
 def extraction_args(source: str, pcm_path: str, silence_path: str) -> list[str]:
     detector = ("silencedetect=noise=%ddB:duration=%s,ametadata=mode=print:file=%s"
                 % (SILENCE_NOISE_DB, SILENCE_MIN_SECONDS, filter_path(silence_path)))
-    return ["-i", "file:" + os.path.abspath(source), "-map", "0:a:0", "-vn", "-sn", "-dn",
-            "-ac", "1", "-ar", str(SAMPLE_RATE), "-af", detector, "-c:a", "pcm_s16le", "-f", "s16le",
-            "file:" + os.path.abspath(pcm_path)]
+    return media.input_args(source) + [
+        "-map", "0:a:0", "-vn", "-sn", "-dn", "-ac", "1", "-ar", str(SAMPLE_RATE), "-af", detector,
+        "-c:a", "pcm_s16le", "-f", "s16le", media.file_arg(pcm_path)]
 
 
 def parse_silences(text: str, duration_ms: int) -> list[tuple[int, int]]:

@@ -15,9 +15,9 @@ import threading
 import time
 from collections import deque
 from dataclasses import dataclass, field
-from typing import Callable, Optional
+from typing import Callable, Optional, Union
 
-from . import speechaudio, transcriptfiles
+from . import logs, speechaudio, transcriptfiles
 from .jsonio import finite
 from .recognizer import Cancelled, CancelToken, Recognition, RecognitionError
 from .speechmodels import SpeechModels, check_language, normalise_language
@@ -40,10 +40,18 @@ class Request:
     fallback_dir: str      # used when the chosen folder cannot be written
 
 
+Outcome = Union[dict, "JobCancelled", "TranscriptionFailed"]
+
+
 @dataclass
 class _Job:
     request: Request
+    finish: Callable[[Outcome], None]
     cancel: CancelToken = field(default_factory=CancelToken)
+
+    @property
+    def base(self) -> dict:
+        return {"jobId": self.request.job_id, "path": self.request.path, "title": self.request.title}
 
 
 class TranscriptionFailed(Exception):
@@ -58,6 +66,9 @@ class JobCancelled(Exception):
 
 
 class Transcriber:
+    """Jobs wait in order and run one at a time on a thread of the transcriber's own, which ends when
+    no job is left; a waiting job holds no thread."""
+
     def __init__(self, models: SpeechModels, work_root: str, emit: Callable[[str, dict], object],
                  on_written: Callable[[transcriptfiles.TranscriptPaths, dict], None] = lambda paths, doc: None,
                  log=lambda message: None):
@@ -68,19 +79,38 @@ class Transcriber:
         self.log = log
         self._cond = threading.Condition()
         self._jobs: dict[str, _Job] = {}
-        self._turns: deque[str] = deque()
+        self._waiting: deque[_Job] = deque()
+        self._worker: Optional[threading.Thread] = None
 
     # -- control
+
+    def submit(self, request: Request, finish: Callable[[Outcome], None]) -> None:
+        """Queues a job; finish(outcome) is called once, from another thread, with the TranscribeResult,
+        a JobCancelled or a TranscriptionFailed (the matching state has been sent by then)."""
+        job = _Job(request, finish)
+        with self._cond:
+            if request.job_id in self._jobs:
+                raise TranscriptionFailed(f"A transcription with the id {request.job_id} is already under way.")
+            self._jobs[request.job_id] = job
+            # Sent under the lock, so "queued" always comes before the job's "running".
+            self.emit("transcribe.state", dict(job.base, state="queued"))
+            self._waiting.append(job)
+            if self._worker is None:
+                self._worker = logs.spawn(self._work_through, name="transcriber")
 
     def cancel(self, job_id: str) -> bool:
         with self._cond:
             job = self._jobs.get(job_id)
             if job is None:
                 return False
-            self._cond.notify_all()
+            waiting = job in self._waiting
+            if waiting:
+                self._waiting.remove(job)
+                del self._jobs[job_id]
+                self._cond.notify_all()
         job.cancel.cancel()
-        with self._cond:
-            self._cond.notify_all()
+        if waiting:
+            self._end(job, JobCancelled())
         return True
 
     def running(self) -> list[str]:
@@ -95,53 +125,51 @@ class Transcriber:
             while self._jobs and time.monotonic() < deadline:
                 self._cond.wait(0.05)
 
-    # -- one job
+    # -- the worker
 
-    def run(self, request: Request) -> dict:
-        """Queues the job, waits for its turn and runs it. Returns the TranscribeResult; raises
-        JobCancelled or TranscriptionFailed after sending the matching state."""
-        job = _Job(request)
-        with self._cond:
-            if request.job_id in self._jobs:
-                raise TranscriptionFailed(f"A transcription with the id {request.job_id} is already under way.")
-            self._jobs[request.job_id] = job
-            self._turns.append(request.job_id)
-        base = {"jobId": request.job_id, "path": request.path, "title": request.title}
-        try:
-            self.emit("transcribe.state", dict(base, state="queued"))
-            self._wait_turn(job)
-            result = self._work(job, base)
-        except Cancelled:
-            self.emit("transcribe.state", dict(base, state="cancelled"))
-            raise JobCancelled()
-        except RecognitionError as exc:
-            self.emit("transcribe.state", dict(base, state="failed", message=str(exc)))
-            raise TranscriptionFailed(str(exc), exc.detail, exc.unavailable)
-        except Exception as exc:  # the application must always learn how the job ended
-            message = f"The transcription of {os.path.basename(request.path)} failed: {exc}"
-            self.emit("transcribe.state", dict(base, state="failed", message=message))
-            raise TranscriptionFailed(message)
-        finally:
+    def _work_through(self) -> None:
+        while True:
             with self._cond:
-                self._jobs.pop(request.job_id, None)
-                if request.job_id in self._turns:
-                    self._turns.remove(request.job_id)
-                idle = not self._turns
-                self._cond.notify_all()
-            if idle:
-                # The decoder holds about a hundred megabytes; nothing is waiting for it.
-                self.models.release()
-        self.emit("transcribe.state", dict(base, state="done", srt=result["srt"], language=result["language"],
-                                           segments=result["segments"], durationMs=result["durationMs"],
-                                           model=result["model"]))
-        return {k: result[k] for k in ("jobId", "path", "srt", "txt", "language", "segments")}
+                if not self._waiting:
+                    self._worker = None
+                    break
+                job = self._waiting.popleft()
+            try:
+                outcome = self._run(job)
+            finally:
+                with self._cond:
+                    self._jobs.pop(job.request.job_id, None)
+                    self._cond.notify_all()
+            self._end(job, outcome)
+        # The decoder holds about a hundred megabytes; nothing is waiting for it.
+        self.models.release()
 
-    def _wait_turn(self, job: _Job) -> None:
-        with self._cond:
-            while self._turns[0] != job.request.job_id:
-                job.cancel.check()
-                self._cond.wait(1.0)
-        job.cancel.check()
+    def _end(self, job: _Job, outcome: Outcome) -> None:
+        if isinstance(outcome, JobCancelled):
+            self.emit("transcribe.state", dict(job.base, state="cancelled"))
+        elif isinstance(outcome, TranscriptionFailed):
+            self.emit("transcribe.state", dict(job.base, state="failed", message=str(outcome)))
+        else:
+            self.emit("transcribe.state", dict(job.base, state="done", srt=outcome["srt"],
+                                               language=outcome["language"], segments=outcome["segments"],
+                                               durationMs=outcome["durationMs"], model=outcome["model"]))
+            outcome = {k: outcome[k] for k in ("jobId", "path", "srt", "txt", "language", "segments")}
+        try:
+            job.finish(outcome)
+        except Exception as exc:  # an answer that cannot be written must not stop the queue
+            self.log(f"could not answer transcription {job.request.job_id}: {exc}")
+
+    def _run(self, job: _Job) -> Outcome:
+        try:
+            job.cancel.check()
+            return self._work(job, job.base)
+        except Cancelled:
+            return JobCancelled()
+        except RecognitionError as exc:
+            return TranscriptionFailed(str(exc), exc.detail, exc.unavailable)
+        except Exception as exc:  # the application must always learn how the job ended
+            self.log(f"transcription of {job.request.path} failed: {exc!r}")
+            return TranscriptionFailed(f"The transcription of {os.path.basename(job.request.path)} failed: {exc}")
 
     def _work(self, job: _Job, base: dict) -> dict:
         request = job.request

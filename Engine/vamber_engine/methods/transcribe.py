@@ -1,16 +1,19 @@
 """Transcription: "transcribe.start" (with "transcribe.state" and "transcribe.progress") and
 "transcribe.cancel". Files queue and run one at a time."""
 import os
+from typing import Any
 
 from .. import searchindex
+from ..context import Context
 from ..errors import CANCELLED, FAILED, UNAVAILABLE, EngineError
-from ..registry import method
+from ..params import Params
+from ..registry import NO_REPLY, method
 from ..transcriber import JobCancelled, Request, Transcriber, TranscriptionFailed
 from .models import speech_models
 from .search import index, known_transcripts
 
 
-def transcriber(ctx):
+def transcriber(ctx: Context) -> Transcriber:
     models = speech_models(ctx)
     search = index(ctx)  # made first: shared() must not be entered from inside a factory
     known = known_transcripts(ctx)
@@ -32,7 +35,7 @@ def _index(search, known, paths, doc):
     search.add(searchindex.Transcript(paths.json, doc["mediaPath"], doc["title"], doc["language"], segments))
 
 
-def _title(ctx, path):
+def _title(ctx: Context, path: str) -> str:
     try:
         from ..netservices import library
         item = library(ctx).get(path)
@@ -43,8 +46,10 @@ def _title(ctx, path):
     return os.path.splitext(os.path.basename(path))[0]
 
 
-@method("transcribe.start", threaded=True)
-def start(ctx, params):
+@method("transcribe.start")
+def start(ctx: Context, params: Params) -> Any:
+    """Answered when the job ends; a job waiting for its turn holds no thread. Queued at once, in the
+    order the requests came, so a "transcribe.cancel" sent after it always finds it."""
     path = params.str("path", allow_empty=False)
     if not os.path.isabs(path):
         path = os.path.abspath(path)
@@ -54,14 +59,27 @@ def start(ctx, params):
                       model_key=ctx.settings.get("transcriptionModel"),
                       transcript_dir=ctx.settings.get("transcriptDir"),
                       fallback_dir=ctx.support.file("transcripts"))
+
+    def finish(outcome):
+        def answer():
+            if isinstance(outcome, JobCancelled):
+                raise EngineError(CANCELLED, "The transcription was cancelled.")
+            if isinstance(outcome, TranscriptionFailed):
+                raise _error(outcome)
+            return outcome
+        ctx.answer(answer)
+
     try:
-        return transcriber(ctx).run(request)
-    except JobCancelled:
-        raise EngineError(CANCELLED, "The transcription was cancelled.")
+        transcriber(ctx).submit(request, finish)
     except TranscriptionFailed as exc:
-        raise EngineError(UNAVAILABLE if exc.unavailable else FAILED, str(exc), exc.detail or None)
+        raise _error(exc)
+    return NO_REPLY
+
+
+def _error(exc: TranscriptionFailed) -> EngineError:
+    return EngineError(UNAVAILABLE if exc.unavailable else FAILED, str(exc), exc.detail or None)
 
 
 @method("transcribe.cancel")
-def cancel(ctx, params):
+def cancel(ctx: Context, params: Params) -> Any:
     return {"cancelled": transcriber(ctx).cancel(params.str("jobId"))}
