@@ -1,6 +1,7 @@
 // Decoding the largest replies the application receives: a library page of 120 items, a resolution of a
-// long pasted list with big listings, and encoding a saved queue.
+// long pasted list with big listings, and encoding a saved queue; and the most frequent event.
 
+#include "EngineEvent.h"
 #include "EngineMethods.h"
 #include "EngineTypes.h"
 
@@ -82,8 +83,34 @@ void BM_LibraryPage120DecodeOnly(benchmark::State& state) {
         benchmark::DoNotOptimize(value);
     }
 }
+
+// One "job.progress" notification's params, the most frequent thing the engine writes.
+void BM_JobProgressDecodeOnly(benchmark::State& state) {
+    const QJsonObject params =
+        QJsonDocument::fromJson(
+            R"({"jobId":"5F0C2B9E-3D41-4C7A-9E55-100000000001","downloaded":36700160,"total":734003200,)"
+            R"("fraction":0.05,"speed":2500000.5,"eta":278.9,"fragment":0,"fragmentCount":0,"speedEngine":)"
+            R"({"speed":2500000.5,"average":2250000.25,"downloaded":36700160,"total":734003200,"eta":278.9,)"
+            R"("connections":1,"protocol":"https"}})")
+            .object();
+    for (auto _ : state) {
+        EngineEvent event = EngineEvent::fromNotification(QStringLiteral("job.progress"), params);
+        benchmark::DoNotOptimize(event);
+    }
+}
+
 void BM_QueueResolution(benchmark::State& state) {
     decodeLine<QueueResolution>(state, resolution(int(state.range(0)), 4, int(state.range(0))));
+}
+
+// The record decoding alone, from an already parsed object.
+void BM_QueueResolutionDecodeOnly(benchmark::State& state) {
+    const QJsonObject object =
+        QJsonDocument::fromJson(resolution(int(state.range(0)), 4, int(state.range(0)))).object();
+    for (auto _ : state) {
+        QueueResolution value = decodeJson<QueueResolution>(object);
+        benchmark::DoNotOptimize(value);
+    }
 }
 
 void BM_QueueSaveParams(benchmark::State& state) {
@@ -101,6 +128,9 @@ void BM_QueueSaveParams(benchmark::State& state) {
 
 BENCHMARK(BM_LibraryPage120);
 BENCHMARK(BM_LibraryPage120DecodeOnly);
+BENCHMARK(BM_JobProgressDecodeOnly);
 BENCHMARK(BM_QueueResolution)->Arg(50)->Arg(500);
+BENCHMARK(BM_QueueResolutionDecodeOnly)->Arg(50)->Arg(500);
 BENCHMARK(BM_QueueSaveParams)->Arg(100)->Arg(1000);
+
 BENCHMARK_MAIN();

@@ -3,66 +3,56 @@
 #include <QHash>
 
 EngineEvent::JobStarted EngineEvent::JobStarted::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")),     r.req<QString>(QStringLiteral("url")),
-            r.req<QString>(QStringLiteral("outputDir")), r.req<QString>(QStringLiteral("quality")),
-            r.req<QString>(QStringLiteral("container")), r.req<bool>(QStringLiteral("audioOnly"))};
+    return {r.req<QString>("jobId"),   r.req<QString>("url"),       r.req<QString>("outputDir"),
+            r.req<QString>("quality"), r.req<QString>("container"), r.req<bool>("audioOnly")};
 }
 
 EngineEvent::JobMeta EngineEvent::JobMeta::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")), r.req<QString>(QStringLiteral("title")),
-            r.req<QString>(QStringLiteral("thumbnail")), r.req<QString>(QStringLiteral("channel")),
-            r.req<double>(QStringLiteral("duration"))};
+    return {r.req<QString>("jobId"), r.req<QString>("title"), r.req<QString>("thumbnail"),
+            r.req<QString>("channel"), r.req<double>("duration")};
 }
 
 EngineEvent::SpeedEngine EngineEvent::SpeedEngine::fromJson(const JsonReader& r) {
-    return {r.req<double>(QStringLiteral("speed")),      r.req<double>(QStringLiteral("average")),
-            r.req<qint64>(QStringLiteral("downloaded")), r.req<qint64>(QStringLiteral("total")),
-            r.opt<double>(QStringLiteral("eta")),        r.req<int>(QStringLiteral("connections")),
-            r.req<QString>(QStringLiteral("protocol"))};
+    return {r.req<double>("speed"),    r.req<double>("average"), r.req<qint64>("downloaded"),
+            r.req<qint64>("total"),    r.opt<double>("eta"),     r.req<int>("connections"),
+            r.req<QString>("protocol")};
 }
 
 EngineEvent::JobProgress EngineEvent::JobProgress::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")),       r.opt<SpeedEngine>(QStringLiteral("speedEngine")),
-            r.req<qint64>(QStringLiteral("downloaded")),   r.req<qint64>(QStringLiteral("total")),
-            r.req<double>(QStringLiteral("fraction")),     r.req<double>(QStringLiteral("speed")),
-            r.req<double>(QStringLiteral("eta")),          r.req<qint64>(QStringLiteral("fragment")),
-            r.req<qint64>(QStringLiteral("fragmentCount"))};
+    return {r.req<QString>("jobId"), r.opt<SpeedEngine>("speedEngine"), r.req<qint64>("downloaded"),
+            r.req<qint64>("total"),  r.req<double>("fraction"),         r.req<double>("speed"),
+            r.req<double>("eta"),    r.req<qint64>("fragment"),         r.req<qint64>("fragmentCount")};
 }
 
 EngineEvent::JobState EngineEvent::JobState::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")), r.req<QString>(QStringLiteral("state")),
-            r.opt<QString>(QStringLiteral("filename")), r.opt<QString>(QStringLiteral("message")),
-            r.opt<double>(QStringLiteral("fraction"))};
+    return {r.req<QString>("jobId"), r.req<QString>("state"), r.opt<QString>("filename"),
+            r.opt<QString>("message"), r.opt<double>("fraction")};
 }
 
 EngineEvent::TranscribeState EngineEvent::TranscribeState::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")),          r.req<QString>(QStringLiteral("state")),
-            r.opt<QString>(QStringLiteral("path")),           r.opt<QString>(QStringLiteral("title")),
-            r.opt<QString>(QStringLiteral("message")),        r.opt<QString>(QStringLiteral("language")),
-            r.opt<qint64>(QStringLiteral("segments")),        r.opt<QString>(QStringLiteral("srt")),
-            r.opt<double>(QStringLiteral("estimateSeconds")), r.opt<qint64>(QStringLiteral("durationMs")),
-            r.opt<QString>(QStringLiteral("model")),          r.opt<bool>(QStringLiteral("isLongJob"))};
+    return {r.req<QString>("jobId"),     r.req<QString>("state"),   r.opt<QString>("path"),
+            r.opt<QString>("title"),     r.opt<QString>("message"), r.opt<QString>("language"),
+            r.opt<qint64>("segments"),   r.opt<QString>("srt"),     r.opt<double>("estimateSeconds"),
+            r.opt<qint64>("durationMs"), r.opt<QString>("model"),   r.opt<bool>("isLongJob")};
 }
 
 EngineEvent::TranscribeProgress EngineEvent::TranscribeProgress::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")), r.req<int>(QStringLiteral("percent")),
-            r.req<double>(QStringLiteral("fraction"))};
+    return {r.req<QString>("jobId"), r.req<int>("percent"), r.req<double>("fraction")};
 }
 
 EngineEvent::JobLog EngineEvent::JobLog::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")), r.req<QString>(QStringLiteral("key")),
-            r.req<QString>(QStringLiteral("level")), r.req<QMap<QString, QString>>(QStringLiteral("params"))};
+    return {r.req<QString>("jobId"), r.req<QString>("key"), r.req<QString>("level"),
+            r.req<QMap<QString, QString>>("params")};
 }
 
 EngineEvent::ModelProgress EngineEvent::ModelProgress::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("key")), r.req<qint64>(QStringLiteral("downloaded")),
-            r.req<qint64>(QStringLiteral("total")), r.req<double>(QStringLiteral("fraction"))};
+    return {r.req<QString>("key"), r.req<qint64>("downloaded"), r.req<qint64>("total"),
+            r.req<double>("fraction")};
 }
 
 EngineEvent::ClipState EngineEvent::ClipState::fromJson(const JsonReader& r) {
-    return {r.req<QString>(QStringLiteral("jobId")), r.req<QString>(QStringLiteral("state")),
-            r.opt<QString>(QStringLiteral("destination")), r.opt<QString>(QStringLiteral("message")),
-            r.opt<qint64>(QStringLiteral("sizeBytes"))};
+    return {r.req<QString>("jobId"), r.req<QString>("state"), r.opt<QString>("destination"),
+            r.opt<QString>("message"), r.opt<qint64>("sizeBytes")};
 }
 
 namespace {
@@ -121,18 +111,17 @@ EngineEvent EngineEvent::fromNotification(const QString& name, const QJsonObject
     case Wire::Ready:
         return EngineEvent{Ready{stringOr(params, QStringLiteral("engineVersion"), QStringLiteral("?"))}};
     case Wire::JsRuntime: {
-        const QJsonValue reveal = params.value(QStringLiteral("reveal"));
-        return EngineEvent{JsRuntime{params.value(QStringLiteral("runtime")).isObject(),
-                                     reveal.isBool() && reveal.toBool()}};
+        const QJsonValue reveal = params.value("reveal");
+        return EngineEvent{JsRuntime{params.value("runtime").isObject(), reveal.isBool() && reveal.toBool()}};
     }
     case Wire::ModelState: {
-        const QJsonValue message = params.value(QStringLiteral("message"));
+        const QJsonValue message = params.value("message");
         return EngineEvent{ModelState{
             stringOr(params, QStringLiteral("key"), {}), stringOr(params, QStringLiteral("state"), {}),
             message.isString() ? std::optional<QString>(message.toString()) : std::nullopt}};
     }
     case Wire::ClipProgress: {
-        const QJsonValue fraction = params.value(QStringLiteral("fraction"));
+        const QJsonValue fraction = params.value("fraction");
         return EngineEvent{ClipProgress{stringOr(params, QStringLiteral("jobId"), {}),
                                         fraction.isDouble() ? fraction.toDouble() : 0.0}};
     }

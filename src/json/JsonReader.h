@@ -1,13 +1,18 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLatin1StringView>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <concepts>
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -34,10 +39,31 @@ private:
     QString m_problem;
 };
 
+// Where a value sits in the document being decoded. Each step lives on the stack of the call that
+// decodes the value and points to its parent step, so a field that decodes costs no text at all; the
+// path is spelled out only when an error names it. A step never outlives the decoding call it was made
+// for, and neither does the key it views.
+class JsonPath {
+public:
+    JsonPath() = default; // the top level
+    JsonPath(const JsonPath& parent, QAnyStringView key) : m_parent(&parent), m_key(key) {}
+    JsonPath(const JsonPath& parent, qsizetype index) : m_parent(&parent), m_index(index) {}
+
+    // "items[2].title"; empty at the top level.
+    QString toString() const;
+
+private:
+    const JsonPath* m_parent = nullptr;
+    QAnyStringView m_key;
+    qsizetype m_index = -1;
+};
+
 class JsonReader;
 
-template <class T>
-struct JsonDecode; // specialised below; records are found through their fromJson
+// JsonDecode<T>::decode(v, path) reads one value as T. It takes a QJsonValue or, for the values found
+// inside an object or array, a QJsonValueConstRef, which reads the parsed document in place instead of
+// copying each value out of it first.
+template <class T> struct JsonDecode; // specialised below; records are found through their fromJson
 
 template <class T>
 concept JsonRecord = requires(const JsonReader& r) {
@@ -45,127 +71,173 @@ concept JsonRecord = requires(const JsonReader& r) {
 };
 
 namespace json_detail {
-QString join(const QString& path, const QString& key);
-QString index(const QString& path, qsizetype i);
-QString typeName(const QJsonValue& v);
-[[noreturn]] void fail(const QString& path, const QString& problem);
-[[noreturn]] void wrongType(const QString& path, const char* expected, const QJsonValue& v);
+QString typeName(QJsonValue::Type type);
+[[noreturn]] void fail(const JsonPath& path, const QString& problem);
+[[noreturn]] void wrongType(const JsonPath& path, const char* expected, QJsonValue::Type found);
+// The integer a number holds when QJsonValue::toInteger could not tell it from its sentinel.
+qint64 integerOf(double d, const JsonPath& path);
+extern const JsonPath root;
+
+template <class V> void expect(const V& v, QJsonValue::Type type, const char* name, const JsonPath& path) {
+    const QJsonValue::Type found = v.type();
+    if (found != type) [[unlikely]]
+        wrongType(path, name, found);
+}
 } // namespace json_detail
 
+// Reads the fields of one JSON object. A reader made for a nested record refers to its parent's path,
+// so it is used only while that record decodes.
 class JsonReader {
 public:
-    JsonReader(QJsonObject object, QString path = {}) : m_object(std::move(object)), m_path(std::move(path)) {}
+    explicit JsonReader(QJsonObject object, const JsonPath& path = json_detail::root)
+        : m_object(std::move(object)), m_path(&path) {}
 
-    // Reads a whole value as an object record, or fails naming the path.
-    static JsonReader of(const QJsonValue& value, const QString& path = {});
-
-    template <class T>
-    T req(const QString& key) const {
-        const QString p = json_detail::join(m_path, key);
-        const auto it = m_object.constFind(key);
-        if (it == m_object.constEnd())
-            json_detail::fail(p, QStringLiteral("missing"));
-        if (it->isNull())
-            json_detail::fail(p, QStringLiteral("null"));
-        return JsonDecode<T>::decode(*it, p);
+    // Keys are ASCII literals (`r.req<QString>("url")`) or strings.
+    template <class T, std::size_t N> T req(const char (&key)[N]) const {
+        return reqAt<T>(QLatin1StringView(key, N - 1));
     }
-
-    template <class T>
-    std::optional<T> opt(const QString& key) const {
-        const auto it = m_object.constFind(key);
-        if (it == m_object.constEnd() || it->isNull() || it->isUndefined())
-            return std::nullopt;
-        return JsonDecode<T>::decode(*it, json_detail::join(m_path, key));
+    template <class T> T req(QStringView key) const { return reqAt<T>(key); }
+    template <class T, std::size_t N> std::optional<T> opt(const char (&key)[N]) const {
+        return optAt<T>(QLatin1StringView(key, N - 1));
     }
+    template <class T> std::optional<T> opt(QStringView key) const { return optAt<T>(key); }
 
-    bool has(const QString& key) const { return m_object.contains(key); }
+    bool has(QStringView key) const { return m_object.contains(key); }
     const QJsonObject& object() const { return m_object; }
-    const QString& path() const { return m_path; }
+    QString path() const { return m_path->toString(); }
 
 private:
+    template <class T, class Key> T reqAt(Key key) const {
+        const auto it = m_object.constFind(key);
+        if (it == m_object.constEnd()) [[unlikely]]
+            json_detail::fail(JsonPath(*m_path, key), QStringLiteral("missing"));
+        const QJsonValueConstRef v = *it;
+        if (v.isNull()) [[unlikely]]
+            json_detail::fail(JsonPath(*m_path, key), QStringLiteral("null"));
+        return JsonDecode<T>::decode(v, JsonPath(*m_path, key));
+    }
+
+    template <class T, class Key> std::optional<T> optAt(Key key) const {
+        const auto it = m_object.constFind(key);
+        if (it == m_object.constEnd())
+            return std::nullopt;
+        const QJsonValueConstRef v = *it;
+        const QJsonValue::Type type = v.type();
+        if (type == QJsonValue::Null || type == QJsonValue::Undefined)
+            return std::nullopt;
+        return JsonDecode<T>::decode(v, JsonPath(*m_path, key));
+    }
+
     QJsonObject m_object;
-    QString m_path;
+    const JsonPath* m_path;
 };
 
-template <>
-struct JsonDecode<QString> {
-    static QString decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<QString> {
+    template <class V> static QString decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::String, "string", path);
+        return v.toString();
+    }
 };
-template <>
-struct JsonDecode<bool> {
-    static bool decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<bool> {
+    template <class V> static bool decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Bool, "boolean", path);
+        return v.toBool();
+    }
 };
-template <>
-struct JsonDecode<double> {
-    static double decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<double> {
+    template <class V> static double decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Double, "number", path);
+        return v.toDouble();
+    }
 };
-template <>
-struct JsonDecode<qint64> {
-    static qint64 decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<qint64> {
+    template <class V> static qint64 decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Double, "integer", path);
+        // Integers that fit are kept exactly; anything else must be a whole double inside the 64-bit range.
+        constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+        const qint64 whole = v.toInteger(sentinel);
+        if (whole != sentinel) [[likely]]
+            return whole;
+        return json_detail::integerOf(v.toDouble(), path);
+    }
 };
-template <>
-struct JsonDecode<int> {
-    static int decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<int> {
+    template <class V> static int decode(const V& v, const JsonPath& path) {
+        const qint64 n = JsonDecode<qint64>::decode(v, path);
+        if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) [[unlikely]]
+            json_detail::fail(path, QStringLiteral("integer out of range"));
+        return static_cast<int>(n);
+    }
 };
-template <>
-struct JsonDecode<QJsonValue> {
-    static QJsonValue decode(const QJsonValue& v, const QString&) { return v; }
+template <> struct JsonDecode<QJsonValue> {
+    template <class V> static QJsonValue decode(const V& v, const JsonPath&) { return QJsonValue(v); }
 };
-template <>
-struct JsonDecode<QJsonObject> {
-    static QJsonObject decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<QJsonObject> {
+    template <class V> static QJsonObject decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Object, "object", path);
+        return v.toObject();
+    }
 };
 
-template <JsonRecord T>
-struct JsonDecode<T> {
-    static T decode(const QJsonValue& v, const QString& path) { return T::fromJson(JsonReader::of(v, path)); }
+template <JsonRecord T> struct JsonDecode<T> {
+    template <class V> static T decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Object, "object", path);
+        return T::fromJson(JsonReader(v.toObject(), path));
+    }
 };
 
-template <class T>
-struct JsonDecode<std::vector<T>> {
-    static std::vector<T> decode(const QJsonValue& v, const QString& path) {
-        if (!v.isArray())
-            json_detail::wrongType(path, "array", v);
-        const QJsonArray a = v.toArray();
+namespace json_detail {
+// Appends each element of an array to out, decoded as T; no element may be null.
+template <class T, class V, class Out> void appendElements(const V& v, const JsonPath& path, Out& out) {
+    expect(v, QJsonValue::Array, "array", path);
+    const QJsonArray a = v.toArray();
+    out.reserve(a.size());
+    qsizetype i = 0;
+    for (auto it = a.constBegin(), end = a.constEnd(); it != end; ++it, ++i) {
+        const QJsonValueConstRef item = *it;
+        if (item.isNull()) [[unlikely]]
+            fail(JsonPath(path, i), QStringLiteral("null"));
+        out.push_back(JsonDecode<T>::decode(item, JsonPath(path, i)));
+    }
+}
+} // namespace json_detail
+
+template <class T> struct JsonDecode<std::vector<T>> {
+    template <class V> static std::vector<T> decode(const V& v, const JsonPath& path) {
         std::vector<T> out;
-        out.reserve(a.size());
-        for (qsizetype i = 0; i < a.size(); ++i) {
-            const QString p = json_detail::index(path, i);
-            if (a.at(i).isNull())
-                json_detail::fail(p, QStringLiteral("null"));
-            out.push_back(JsonDecode<T>::decode(a.at(i), p));
-        }
+        json_detail::appendElements<T>(v, path, out);
         return out;
     }
 };
 
-template <>
-struct JsonDecode<QStringList> {
-    static QStringList decode(const QJsonValue& v, const QString& path);
+template <> struct JsonDecode<QStringList> {
+    template <class V> static QStringList decode(const V& v, const JsonPath& path) {
+        QStringList out;
+        json_detail::appendElements<QString>(v, path, out);
+        return out;
+    }
 };
 
 // A JSON object whose every value is of one type (for example the parameters of a log line).
-template <class T>
-struct JsonDecode<QMap<QString, T>> {
-    static QMap<QString, T> decode(const QJsonValue& v, const QString& path) {
-        if (!v.isObject())
-            json_detail::wrongType(path, "object", v);
+template <class T> struct JsonDecode<QMap<QString, T>> {
+    template <class V> static QMap<QString, T> decode(const V& v, const JsonPath& path) {
+        json_detail::expect(v, QJsonValue::Object, "object", path);
         const QJsonObject o = v.toObject();
         QMap<QString, T> out;
-        for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
-            const QString p = json_detail::join(path, it.key());
-            if (it->isNull())
-                json_detail::fail(p, QStringLiteral("null"));
-            out.insert(it.key(), JsonDecode<T>::decode(*it, p));
+        for (auto it = o.constBegin(), end = o.constEnd(); it != end; ++it) {
+            const QString key = it.key();
+            const QJsonValueConstRef value = *it;
+            if (value.isNull()) [[unlikely]]
+                json_detail::fail(JsonPath(path, key), QStringLiteral("null"));
+            out.insert(key, JsonDecode<T>::decode(value, JsonPath(path, key)));
         }
         return out;
     }
 };
 
 // Decodes a whole JSON value (a reply's result, an event's params) as T.
-template <class T>
-T decodeJson(const QJsonValue& v) {
+template <class T> T decodeJson(const QJsonValue& v) {
     if (v.isNull() || v.isUndefined())
-        json_detail::fail({}, QStringLiteral("null"));
-    return JsonDecode<T>::decode(v, {});
+        json_detail::fail(json_detail::root, QStringLiteral("null"));
+    return JsonDecode<T>::decode(v, json_detail::root);
 }
