@@ -89,6 +89,10 @@ class ModelList(WhisperCase):
         info = self.start(cli=self.tmp / "missing" / "whisper-cli").result("models.list")
         self.assertTrue(info["models"][1]["installed"])
         self.assertEqual(info["default"], "sphinx-en")
+        # Unnamed, the program is looked for on PATH.
+        path = f"{self.cli.parent}{os.pathsep}{os.environ.get('PATH', '')}"
+        info = self.start(env={"VAMBER_WHISPER_CLI": "", "PATH": path}).result("models.list")
+        self.assertEqual(info["default"], "tiny-test")
 
     def test_the_system_model_is_offered_installed_and_cannot_be_deleted(self):
         engine = self.start()
