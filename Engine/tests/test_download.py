@@ -282,8 +282,11 @@ class DownloadTest(EngineCase):
         self.wait_progress(job, 4000)
         err = self.assert_error(self.eng.send("download.start", self.download_params(self.srv.url("/h.mp4"), job)))
         self.assertEqual(err["detail"], "running")
+        # The refusal is the error reply alone: the running download gets no state from it.
         route.gate.set()
         self.assert_done(rid)
+        self.assertEqual([e["params"]["state"] for e in self.eng.events_for(job, "job.state")], ["done"])
+        self.assertEqual(len(self.eng.events_for(job, "job.started")), 1)
 
 
 if __name__ == "__main__":

@@ -41,6 +41,11 @@ void Notifications::setServices(Notifier* notifier, AppActivity* activity) {
     state().activity = activity;
 }
 
+void Notifications::releaseServices(Notifier* notifier) {
+    if (state().notifier == notifier)
+        setServices(nullptr, nullptr);
+}
+
 void Notifications::reset() {
     auto& s = state();
     s.asked = false;
@@ -60,9 +65,11 @@ void Notifications::requestPermission() {
     if (s.asked || !s.notifier || !s.notifier->available())
         return;
     s.asked = true;
-    const auto start = [notifier = s.notifier, epoch = s.epoch] {
-        if (state().epoch == epoch)
-            askForPermission(notifier, epoch); // runs on by itself; the task handle may go
+    // Only the epoch is carried over: the notifier is looked up when the ask runs, so one taken away
+    // meanwhile (its owner is gone) is never called.
+    const auto start = [epoch = s.epoch] {
+        if (state().epoch == epoch && state().notifier)
+            askForPermission(state().notifier, epoch); // runs on by itself; the task handle may go
     };
     if (auto* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, start, Qt::QueuedConnection);

@@ -13,6 +13,9 @@ public:
 
     // The services to use (not owned; null: none available). Starts afresh, as reset().
     static void setServices(Notifier* notifier, AppActivity* activity);
+    // Forgets the services when this notifier is still the one in use; their owner calls it before
+    // they go.
+    static void releaseServices(Notifier* notifier);
 
     // Back to the state of a fresh run: not asked, not granted; an answer still on its way is dropped.
     static void reset();

@@ -3,6 +3,7 @@
 #include "BrowserSession.h"
 #include "ClipboardWatcher.h"
 #include "EngineLaunchError.h"
+#include "EngineProcessError.h"
 #include "InstanceGuard.h"
 #include "LanguageStore.h"
 #include "Notifications.h"
@@ -25,6 +26,7 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
 AppModel::~AppModel() {
     if (sharedInstance == this)
         sharedInstance = nullptr;
+    Notifications::releaseServices(m_services.notifier);
 }
 
 AppModel& AppModel::shared() {
@@ -60,6 +62,18 @@ QString AppModel::describe(std::exception_ptr error) {
     } catch (...) {
     }
     return EngineError::unknownErrorText();
+}
+
+bool AppModel::isTransportFailure(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EngineLaunchError&) {
+        return true;
+    } catch (const EngineProcessError&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
 }
 
 bool AppModel::isCancellation(std::exception_ptr error) {
@@ -104,16 +118,21 @@ void AppModel::showEngineFailure(const QString& text) {
     report(text);
 }
 
+QCoro::Task<void> AppModel::startFinished() {
+    QPointer<AppModel> self(this);
+    const std::shared_ptr<StartRun> run = m_startInFlight;
+    while (self && run && !run->finished)
+        co_await qCoro(this, &AppModel::sessionStartFinished);
+}
+
 QCoro::Task<void> AppModel::startSession() {
     QPointer<AppModel> self(this);
     if (m_startInFlight) {
         // Overlapping starts share one run, so nothing of the start is sent twice.
         const std::shared_ptr<StartRun> run = m_startInFlight;
-        while (!run->finished) {
-            co_await qCoro(this, &AppModel::sessionStartFinished);
-            if (!self)
-                co_return;
-        }
+        co_await startFinished();
+        if (!self)
+            co_return;
         if (run->error)
             std::rethrow_exception(run->error);
         co_return;
@@ -175,10 +194,11 @@ QCoro::Task<void> AppModel::runSessionStart() {
         co_return;
 
     if (!m_didLoadSession) {
-        co_await restoreQueue();
+        const bool answered = co_await restoreQueue();
         if (!self)
             co_return;
-        m_didLoadSession = true;
+        if (answered)
+            markQueueLoaded();
     }
 }
 

@@ -97,13 +97,17 @@ public:
     // Makes and starts the current download from `url` (or the download field); nothing when the
     // address is empty or the save panel was cancelled.
     QCoro::Task<std::shared_ptr<Job>> enqueue(std::optional<QString> url, bool interactive);
+    // Runs a finished job again; does nothing while its earlier run is still open.
     void retry(std::shared_ptr<Job> job);
     const std::shared_ptr<Job>& currentDownload() const { return m_currentDownload; }
 
     // ---- batch queue (saved queue only, so far) ----
     const std::vector<std::shared_ptr<Job>>& jobs() const { return m_jobs; }
+    // Sends the unfinished jobs to the engine; before the saved queue was read once, the save waits
+    // for that read.
     void persistQueue();
-    QCoro::Task<void> restoreQueue();
+    // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
+    QCoro::Task<bool> restoreQueue();
 
     // ---- library ----
     QCoro::Task<void> reloadLibrary();
@@ -235,6 +239,8 @@ private:
     }
 
     QCoro::Task<void> startSession();
+    // Returns when no start is in flight (at once when none is).
+    QCoro::Task<void> startFinished();
     // Starts a session; a failure becomes engineFailure and an error report. True when it started.
     QCoro::Task<bool> startSessionOrShowFailure();
     void showEngineFailure(const QString& text);
@@ -246,6 +252,11 @@ private:
     void restore(const EngineSettings& settings);
     void setSettings(const std::optional<EngineSettings>& settings);
     void setEngineFailure(const std::optional<QString>& failure);
+    // The cookie source and file of the settings, ("None", "") without settings.
+    CookiePair settingsCookiePair() const;
+    // Marks the job's request open and runs it on the next turn of the event loop; false (and nothing
+    // done) while an earlier run of the job is still open.
+    bool startRun(std::shared_ptr<Job> job);
     QCoro::Task<void> run(std::shared_ptr<Job> job);
     QCoro::Task<std::optional<std::pair<QString, QString>>>
     chooseSaveLocation(std::optional<QString> suggested, FormatChoice format);
@@ -259,6 +270,9 @@ private:
     // The user-facing text of whatever a request or a start threw.
     static QString describe(std::exception_ptr error);
     static bool isCancellation(std::exception_ptr error);
+    // The request never got an answer: the engine was not running, stopped or could not be written to.
+    static bool isTransportFailure(std::exception_ptr error);
+    void markQueueLoaded();
 
     Services m_services;
     EngineClient* m_engine;
@@ -266,7 +280,9 @@ private:
 
     bool m_sessionLive = false;
     int m_autoRestarts = 0;
+    // The saved queue has been read once; until then saves are held back.
     bool m_didLoadSession = false;
+    bool m_queueSaveDeferred = false;
     bool m_stringsReady = false;
     int m_stringsGeneration = 0;
     bool m_isReady = false;

@@ -18,10 +18,14 @@ QString AppModel::host(const QString& address) {
     return url.host().toLower();
 }
 
+AppModel::CookiePair AppModel::settingsCookiePair() const {
+    return m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
+                      : CookiePair{noSource, QString()};
+}
+
 QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
     const QString h = host(address);
-    const CookiePair base = m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
-                                       : CookiePair{noSource, QString()};
+    const CookiePair base = settingsCookiePair();
     if (h.isEmpty())
         co_return base;
     const bool handedOver = m_browserSessionHosts.contains(h);
@@ -39,12 +43,15 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
     // The settings may have changed while the cookies were written.
     if (m_settings && m_settings->cookieSource == builtInBrowser)
         co_return CookiePair{noSource, QString()};
+    // The built-in browser is never named to the engine: when it was the source before the wait and is
+    // no longer, the settings as they are now apply.
+    if (base.source == builtInBrowser)
+        co_return settingsCookiePair();
     co_return base;
 }
 
 QCoro::Task<AppModel::CookiePair> AppModel::cookieParamsForAll(QStringList addresses) {
-    const CookiePair base = m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
-                                       : CookiePair{noSource, QString()};
+    const CookiePair base = settingsCookiePair();
     if (addresses.isEmpty())
         co_return base;
     const QString first = host(addresses.first());

@@ -33,7 +33,11 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
     if (matching)
         job->setThumbnailURL(matching->thumbnail);
 
-    if (interactive && m_settings && m_settings->askWhereToSave) {
+    if (interactive && m_settings && m_settings->askWhereToSave && !m_services.fileDialogs) {
+        // No way to ask here: the download goes to the output folder rather than nowhere.
+        const QMap<QString, QString> values{{QStringLiteral("folder"), m_settings->outputDir}};
+        note(Strings::text(QStringLiteral("v2_save_panel_unavailable"), values));
+    } else if (interactive && m_settings && m_settings->askWhereToSave) {
         QPointer<AppModel> self(this);
         std::optional<QString> suggested;
         if (matching)
@@ -49,14 +53,12 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
     // A download still running is not stopped: it goes on, but is no longer shown.
     setCurrentDownload(job);
     clearComposition();
-    spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+    startRun(job);
     co_return job;
 }
 
 QCoro::Task<std::optional<std::pair<QString, QString>>>
 AppModel::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
-    if (!m_services.fileDialogs)
-        co_return std::nullopt;
     const QString start = m_settings ? m_settings->outputDir : QString();
     QString stem = fileStem(suggested.value_or(QString()));
     stem.replace(u'/', u'-');
@@ -87,10 +89,20 @@ QString AppModel::fileStem(const QString& name) const {
     return text;
 }
 
+bool AppModel::startRun(std::shared_ptr<Job> job) {
+    // One run per job at a time: a second "download.start" for the same id would be refused by the
+    // engine, and its failure would land on the job while the first run still goes on.
+    if (job->requestOpen())
+        return false;
+    job->setRequestOpen(true);
+    spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+    return true;
+}
+
+// The job's request is marked open by startRun() before this runs.
 QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     QPointer<AppModel> self(this);
     job->setState({Job::State::Analyzing, {}});
-    job->setRequestOpen(true);
     Notifications::requestPermission();
     if (job != m_currentDownload)
         m_queueDrainAnnounced = false;
@@ -172,11 +184,11 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
 }
 
 void AppModel::retry(std::shared_ptr<Job> job) {
-    if (!job)
+    if (!job || job->requestOpen())
         return;
     job->setState({Job::State::Queued, {}});
     job->setFraction(0);
-    spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+    startRun(std::move(job));
 }
 
 void AppModel::announceQueueDrained() {

@@ -10,6 +10,11 @@ void AppModel::appendJob(std::shared_ptr<Job> job) {
 }
 
 void AppModel::persistQueue() {
+    // Until the saved queue has been read, a save would write over rows that are not in memory yet.
+    if (!m_didLoadSession) {
+        m_queueSaveDeferred = true;
+        return;
+    }
     EngineMethods::QueueSave::Params params;
     for (const auto& job : m_jobs) {
         if (job->state().isFinished())
@@ -30,11 +35,23 @@ void AppModel::persistQueue() {
           [this, params]() -> QCoro::Task<void> { co_await ask<EngineMethods::QueueSave>(params, true); });
 }
 
-QCoro::Task<void> AppModel::restoreQueue() {
+QCoro::Task<bool> AppModel::restoreQueue() {
     QPointer<AppModel> self(this);
-    const auto stored = co_await ask<EngineMethods::QueueLoad>(EngineMethods::NoParams(), true);
-    if (!self || !stored)
-        co_return;
+    std::optional<StoredQueue> stored;
+    std::exception_ptr failure;
+    try {
+        stored = co_await EngineMethods::send<EngineMethods::QueueLoad>(m_engine);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return false;
+    if (failure) {
+        if (!isCancellation(failure))
+            report(describe(failure));
+        // Only an engine that answered has read its saved queue; a stopped one is asked again.
+        co_return !isTransportFailure(failure);
+    }
     for (const StoredRow& row : stored->items) {
         FormatChoice format;
         format.quality = row.quality.isEmpty() ? QStringLiteral("1080p") : row.quality;
@@ -47,4 +64,13 @@ QCoro::Task<void> AppModel::restoreQueue() {
         job->setState({Job::State::Waiting, {}});
         appendJob(std::move(job));
     }
+    co_return true;
+}
+
+void AppModel::markQueueLoaded() {
+    if (m_didLoadSession)
+        return;
+    m_didLoadSession = true;
+    if (std::exchange(m_queueSaveDeferred, false))
+        persistQueue();
 }

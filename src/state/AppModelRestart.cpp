@@ -16,6 +16,10 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     ++m_autoRestarts;
     note(QStringLiteral("Relance du moteur\u2026"));
     QPointer<AppModel> self(this);
+    // A start still running talks to the engine that just went: the restart is a start of its own.
+    co_await startFinished();
+    if (!self)
+        co_return;
     const bool restarted = co_await startSessionOrShowFailure();
     if (self && restarted) {
         setEngineFailure(std::nullopt);
@@ -24,8 +28,10 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
 }
 
 void AppModel::failActiveJobs(const QString& message) {
+    // Waiting and paused jobs keep their state: the engine keeps paused downloads across restarts, and
+    // the saved queue must still hold them after the restart's save.
     const auto fail = [&](Job& job) {
-        if (!job.state().isFinished())
+        if (job.requestOpen() && !job.state().isFinished())
             job.setState(Job::State::failed(message));
     };
     if (m_currentDownload)

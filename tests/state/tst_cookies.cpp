@@ -82,6 +82,77 @@ private slots:
             QCOMPARE(f.fakes.browserCookies.exportedFor.first(), address); // the full address, not the host
     }
 
+    // The export suspends like the browser's cookie jar; the settings may change meanwhile, and the pair
+    // follows them as they are once the export is done. The built-in browser is never named to the engine.
+    void settingsChangeDuringTheExport_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("handedOver");
+        QTest::addColumn<bool>("exported");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("expectedSource");
+        QTest::addColumn<QString>("expectedFile");
+        const QString builtIn = "Built-in Browser";
+        QTest::newRow("built-in, then None, no cookies") << builtIn << false << false << "None"
+                                                         << "None"
+                                                         << "/user/cookies.txt";
+        QTest::newRow("built-in, then None, cookies") << builtIn << false << true << "None"
+                                                      << "None"
+                                                      << "/tmp/exported.txt";
+        QTest::newRow("None handed over, then built-in") << "None" << true << false << builtIn << "None"
+                                                         << "";
+    }
+    void settingsChangeDuringTheExport() {
+        QFETCH(QString, before);
+        QFETCH(bool, handedOver);
+        QFETCH(bool, exported);
+        QFETCH(QString, after);
+        QFETCH(QString, expectedSource);
+        QFETCH(QString, expectedFile);
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.setCookieSource", {{"browser", before}, {"file", "/user/cookies.txt"}});
+        f.boot();
+        if (exported)
+            f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/exported.txt");
+        if (handedOver)
+            f.model->noteBrowserSession("https://v.example/");
+        f.fakes.browserCookies.holdExports = true;
+        std::optional<AppModel::CookiePair> pair;
+        auto ask = [&]() -> QCoro::Task<void> {
+            pair = co_await f.model->cookieParams("https://v.example/w");
+        };
+        auto task = ask();
+        QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), qsizetype(1));
+        f.control("settings.setCookieSource", {{"browser", after}, {"file", "/user/cookies.txt"}});
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.model->settings()->cookieSource, after);
+        QVERIFY(!pair);
+        f.fakes.browserCookies.release();
+        QTRY_VERIFY(pair);
+        QCOMPARE(*pair, (AppModel::CookiePair{expectedSource, expectedFile}));
+    }
+
+    // The state object goes while a download's cookies are being exported: the run ends quietly, and
+    // nothing is sent.
+    void theModelGoesDuringTheExport() {
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
+        f.boot();
+        f.fakes.browserCookies.holdExports = true;
+        const auto job = f.enqueue(QString("https://v.example/w"));
+        QVERIFY(job);
+        QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), qsizetype(1));
+        QVERIFY(job->requestOpen());
+        QCoro::waitFor(f.model->engine().stop());
+        f.model.reset();
+        f.fakes.browserCookies.release();
+        QTRY_COMPARE(f.fakes.browserCookies.finishedExports, 1);
+        QTRY_VERIFY(!job->requestOpen());
+        QCOMPARE(int(job->state().kind), int(Job::State::Analyzing));
+        QCOMPARE(f.requestsOf("download.start").size(), 0);
+    }
+
     void aListOfAddresses() {
         StateFixture f;
         f.startEngine();

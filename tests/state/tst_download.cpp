@@ -18,6 +18,12 @@ QJsonObject engineError(int code, const QString& message, const QString& detail 
 QJsonObject downloaded(const QString& path, const QString& title) {
     return {{"result", QJsonObject{{"jobId", "ignored"}, {"path", path}, {"title", title}}}};
 }
+QJsonObject progress(const QString& jobId, double fraction) {
+    return {{"jobId", jobId}, {"downloaded", qint64(fraction * 100)},
+            {"total", 100},   {"fraction", fraction},
+            {"speed", 1},     {"eta", 9},
+            {"fragment", 0},  {"fragmentCount", 0}};
+}
 QJsonObject analysis(const QString& url, const QString& title) {
     return {{"result", QJsonObject{{"url", url},
                                    {"availableQualities", QJsonArray{"1080p"}},
@@ -387,6 +393,74 @@ private slots:
         QTRY_COMPARE(int(again->state().kind), int(Job::State::Cancelled));
         QCOMPARE(f.fakes.notifier.authorizationRequests, 1);
         QCOMPARE(f.fakes.notifier.added.size(), posted ? 1 : 0);
+    }
+
+    // While the job's "download.start" is open a retry changes nothing: no second request, and the
+    // running download keeps its state and its progress.
+    void retryWhileTheRequestIsOpenDoesNothing() {
+        StateFixture f;
+        f.boot();
+        f.control("test.hold", {{"method", "download.start"}});
+        const auto job = f.enqueue(address);
+        QVERIFY(f.waitForRequests("download.start", 1));
+        f.emitEvent("job.progress", progress(job->id(), 0.1));
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Downloading));
+        f.model->retry(job);
+        f.model->retry(job);
+        QCOMPARE(int(job->state().kind), int(Job::State::Downloading));
+        QCOMPARE(job->fraction(), 0.1);
+        // Two round trips later any second request would be in the engine's log before the last one.
+        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.requestsOf("download.start").size(), 1);
+        f.emitEvent("job.progress", progress(job->id(), 0.5));
+        QTRY_COMPARE(job->fraction(), 0.5);
+        f.script("download.start", downloaded("/tmp/out/a.mp4", "A"));
+        f.control("test.release", {{"method", "download.start"}});
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
+        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        // Once the request has ended, a retry runs the job again.
+        f.script("download.start", downloaded("/tmp/out/a.mp4", "A"));
+        f.model->retry(job);
+        QVERIFY(f.waitForRequests("download.start", 2));
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
+    }
+
+    // Without a file dialog service, "ask where to save" cannot ask: the download goes to the output
+    // folder and the log says so, rather than being dropped.
+    void askWhereToSaveWithoutAFileDialog() {
+        StateFixture f;
+        Services services = f.fakes.services();
+        services.fileDialogs = nullptr;
+        f.model = std::make_unique<AppModel>(services, f.locations());
+        f.startEngine();
+        f.scriptSettings({{"askWhereToSave", true}, {"outputDir", "/tmp/vamber-out"}});
+        f.boot();
+        f.control("test.hold", {{"method", "download.start"}});
+        const auto job = f.enqueue(address, true);
+        QVERIFY(job);
+        QVERIFY(!job->destination());
+        QVERIFY(f.waitForRequests("download.start", 1));
+        QCOMPARE(f.requestsOf("download.start")[0].params["outputDir"].toString(),
+                 QString("/tmp/vamber-out"));
+        const QString note = Strings::text("v2_save_panel_unavailable", {{"folder", "/tmp/vamber-out"}});
+        QVERIFY(note.contains("/tmp/vamber-out"));
+        QVERIFY(f.model->log().last().endsWith(note));
+    }
+
+    // A permission request queued by a model that is gone before it runs never reaches that model's
+    // notifier.
+    void permissionIsNotAskedOfAGoneModelsNotifier() {
+        FakeServices fakes;
+        auto model = std::make_unique<AppModel>(fakes.services(), EngineLocations());
+        Notifications::requestPermission();
+        QVERIFY(Notifications::asked());
+        model.reset();
+        bool later = false;
+        QMetaObject::invokeMethod(
+            qApp, [&] { later = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(later);
+        QCOMPARE(fakes.notifier.authorizationRequests, 0);
     }
 
     // Retrying runs the same job again with its id, from queued and fraction 0.

@@ -1,13 +1,11 @@
 // The whole road with the real engine and a local web server: analyse a page, download its video,
 // follow the job through its states to the file on disk and the library.
+#include "MediaServerProcess.h"
 #include "StateFixture.h"
 
 #include "Strings.h"
 
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QProcess>
-#include <QScopeGuard>
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -15,27 +13,10 @@ private slots:
     void init() { Strings::reset(); }
 
     void analyseDownloadAndFindInLibrary() {
-        QProcess server;
-        const auto stopServer = qScopeGuard([&] {
-            server.kill();
-            server.waitForFinished(5000);
-        });
-        server.setProgram("/usr/bin/python3");
-        server.setArguments({QStringLiteral(VAMBER_SOURCE_DIR "/tests/state/serve_media.py"),
-                             QStringLiteral(VAMBER_SOURCE_DIR "/Engine/tests")});
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start();
-        QVERIFY(server.waitForStarted());
-        // The first run generates the video; the line may come in pieces.
-        QDeadlineTimer deadline(60000);
-        while (!server.canReadLine() && !deadline.hasExpired())
-            server.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-        QVERIFY(server.canReadLine());
-        const QStringList served = QString::fromUtf8(server.readLine()).trimmed().split(' ');
-        QCOMPARE(served.size(), 2);
-        const QString page = served[0];
-        const qint64 size = served[1].toLongLong();
-        QVERIFY(page.startsWith("http://127.0.0.1:"));
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        const QString page = server.page;
+        const qint64 size = server.size;
 
         StateFixture f;
         const QString out = f.path("out");
@@ -70,9 +51,7 @@ private slots:
         QTRY_VERIFY(std::any_of(f.model->library().begin(), f.model->library().end(),
                                 [&](const LibraryItem& i) { return i.path == path; }));
         QVERIFY(!f.model->lastError());
-        server.closeWriteChannel();
-        QVERIFY(server.waitForFinished(10000));
-        QCOMPARE(server.exitCode(), 0);
+        QVERIFY(server.finish());
     }
 };
 

@@ -63,6 +63,63 @@ private slots:
         QVERIFY(f.model->log().isEmpty());
     }
 
+    // The one-line state of the current download: the first rule that matches wins.
+    void statusOfTheCurrentDownload() {
+        using S = Job::State;
+        StateFixture f;
+        f.boot();
+        const auto text = [](const char* key) { return Strings::text(QString::fromLatin1(key)); };
+        QCOMPARE(f.model->status(), text("status_ready")); // no current download
+
+        const QString address = "http://127.0.0.1:9/v";
+        f.control("test.hold", {{"method", "download.start"}});
+        const auto job = f.enqueue(address);
+        QVERIFY(job);
+        QVERIFY(f.waitForRequests("download.start", 1));
+        job->setBytesDone(5 * 1024 * 1024);
+        job->setSpeedBytesPerSecond(1024 * 1024);
+
+        struct Row {
+            S state;
+            QString typed; // the download field
+            QString expected;
+        };
+        const QString other = "http://127.0.0.1:9/other";
+        const std::vector<Row> rows{
+            {{S::Waiting, {}}, "", text("status_starting")},
+            {{S::Queued, {}}, "", text("status_starting")},
+            {{S::Analyzing, {}}, "", text("status_starting")},
+            {{S::Paused, {}}, other, text("status_starting")}, // not finished: the field does not matter
+            {{S::Downloading, {}}, other, "{statusLine}"},
+            {{S::Converting, {}}, "", "{statusLine}"},
+            {{S::Processing, {}}, "", text("status_processing")},
+            {{S::Done, {}}, "", text("status_done")},
+            {{S::Done, {}}, "  " + address + "\n", text("status_done")}, // the same address, trimmed
+            {{S::Done, {}}, " \t\n", text("status_done")},               // a blank field
+            {{S::Done, {}}, other, text("status_ready")},                // a new address typed
+            {{S::Cancelled, {}}, "", text("status_cancelled")},
+            {{S::Cancelled, {}}, other, text("status_ready")},
+            {S::failed("no"), "", text("status_error")},
+            {S::failed("no"), other, text("status_ready")},
+        };
+        for (const Row& row : rows) {
+            job->setState(row.state);
+            f.model->setPastedText(row.typed);
+            const QString expected = row.expected == "{statusLine}" ? job->statusLine() : row.expected;
+            QVERIFY2(f.model->status() == expected, qPrintable(QString("state %1, field '%2': %3")
+                                                                   .arg(int(row.state.kind))
+                                                                   .arg(row.typed, f.model->status())));
+        }
+
+        // A running analysis comes first, whatever the download.
+        f.control("test.hold", {{"method", "analyze"}});
+        job->setState(S::failed("no"));
+        f.model->setPastedText(other);
+        auto analysis = f.model->analyzeCurrent();
+        QVERIFY(f.model->isAnalyzing());
+        QCOMPARE(f.model->status(), text("status_resolving"));
+    }
+
     void reports_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("detail");

@@ -1,10 +1,12 @@
 // Engine loss: unfinished downloads fail, one automatic restart, busy stops, and the user's retry.
+#include "MediaServerProcess.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"
 #include "Strings.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 const QString restartNote = QStringLiteral("Relance du moteur\u2026");
@@ -68,7 +70,9 @@ class TestRestart : public QObject {
 private slots:
     void init() { Strings::reset(); }
 
-    void aCrashFailsTheDownloadsAndRestartsOnce() {
+    // Only the download whose request was open fails; the saved waiting job keeps its state, so the
+    // restart's save still holds it.
+    void aCrashFailsTheOpenDownloadAndRestartsOnce() {
         auto f = fixture("");
         const auto job = bootWithDownload(*f);
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Analyzing));
@@ -79,16 +83,19 @@ private slots:
         f->control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
         QTRY_COMPARE(job->state(), Job::State::failed(stopped));
-        QTRY_COMPARE(saved->state(), Job::State::failed(stopped));
         QVERIFY(f->waitForRequests("queue.save", 1));
         QTRY_COMPARE(count(f->model->log(), restartNote), 1);
         QVERIFY(!f->model->engineFailure());
-        QTest::qWait(200);
+        QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
+        // The next request proves the restart sent nothing more meanwhile.
+        QCoro::waitFor(f->model->reloadSettings());
         const QStringList methods = f->methods();
         QCOMPARE(methods.count("hello"), 2);
         QCOMPARE(methods.count("queue.save"), 1);
-        // Failed jobs are not saved, and the saved queue is not read again over the jobs in memory.
-        QCOMPARE(f->requestsOf("queue.save")[0].params["items"].toArray().size(), 0);
+        const QJsonArray items = f->requestsOf("queue.save")[0].params["items"].toArray();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].toObject()["url"].toString(), QString("http://q/saved"));
+        // The saved queue is not read again over the jobs in memory.
         QCOMPARE(methods.count("queue.load"), 1);
         QCOMPARE(f->model->jobs().size(), size_t(1));
         QCOMPARE(job->state(), Job::State::failed(stopped));
@@ -108,6 +115,131 @@ private slots:
         QTRY_COMPARE(next->state(), Job::State::failed(stopped));
         QVERIFY(f->waitForRequests("hello", 3));
         QTRY_COMPARE(count(f->model->log(), restartNote), 2);
+    }
+
+    // The engine stops at each step of the first start (and, in one row, its restart dies too): the queue
+    // the engine saved is loaded by the next start that gets an answer, and no save ever writes less.
+    void theSavedQueueSurvivesAStopAtEveryStepOfTheStart_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("failStarts");
+        QTest::addColumn<bool>("restarts"); // false: the start ends in failure and the user retries
+        QTest::newRow("hello") << "hello"
+                               << "" << false;
+        QTest::newRow("i18n.table") << "i18n.table"
+                                    << "" << true;
+        QTest::newRow("settings.get") << "settings.get"
+                                      << "" << true;
+        QTest::newRow("options.allowed") << "options.allowed"
+                                         << "" << true;
+        QTest::newRow("library.list") << "library.list"
+                                      << "" << true;
+        QTest::newRow("queue.load") << "queue.load"
+                                    << "" << true;
+        QTest::newRow("queue.load, restart dies") << "queue.load"
+                                                  << "2" << false;
+    }
+    void theSavedQueueSurvivesAStopAtEveryStepOfTheStart() {
+        QFETCH(QString, step);
+        QFETCH(QString, failStarts);
+        QFETCH(bool, restarts);
+        auto f = fixture(failStarts);
+        f->startEngine();
+        const QJsonArray rows{storedRow("http://q/one"), storedRow("http://q/two")};
+        f->control("queue.save", {{"items", rows}});
+        f->control("test.hold", {{"method", step}});
+        auto boot = f->model->boot();
+        QVERIFY(f->waitForRequests(step, 1));
+        f->control("test.exit", {{"status", 1}});
+        QCoro::waitFor(std::move(boot));
+        if (restarts) {
+            QTRY_VERIFY_WITH_TIMEOUT(f->model->jobs().size() == 2 && !f->model->engineFailure(), 20000);
+            // The restart saves the queue it loaded.
+            QVERIFY(f->waitForRequests("queue.save", 2));
+        } else {
+            QTRY_VERIFY(f->model->engineFailure());
+            QVERIFY(f->model->jobs().empty());
+            QCoro::waitFor(f->model->retryEngine());
+            QVERIFY(!f->model->engineFailure());
+        }
+        QCOMPARE(f->model->jobs().size(), size_t(2));
+        QCOMPARE(f->model->jobs()[0]->url(), QString("http://q/one"));
+        QCOMPARE(int(f->model->jobs()[1]->state().kind), int(Job::State::Waiting));
+
+        // Whatever was saved meanwhile (the first save is the test's own) held both rows, and the
+        // engine still has them.
+        const auto saves = f->requestsOf("queue.save");
+        for (const LoggedRequest& save : saves)
+            QCOMPARE(save.params["items"].toArray().size(), 2);
+        const QJsonValue stored = f->control("queue.load");
+        QCOMPARE(stored["items"].toArray().size(), 2);
+    }
+
+    // While the first "queue.load" is unanswered a finished job asks for a save: it waits for the load,
+    // then goes out once with the loaded rows, instead of writing an empty queue over them.
+    void noSaveBeforeTheQueueIsLoaded() {
+        StateFixture f;
+        f.startEngine();
+        f.control("queue.save", {{"items", QJsonArray{storedRow("http://q/one")}}});
+        f.control("test.hold", {{"method", "queue.load"}});
+        auto boot = f.model->boot();
+        QVERIFY(f.waitForRequests("queue.load", 1));
+        f.script("download.start",
+                 {{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/a.mp4"}, {"title", "A"}}}});
+        const auto job = f.enqueue(QString("http://q/current"));
+        QVERIFY(f.waitForRequests("download.start", 1));
+        f.emitEvent("job.state", {{"jobId", job->id()}, {"state", "done"}, {"filename", "/tmp/a.mp4"}});
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
+        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.requestsOf("queue.save").size(), 1); // the test's own
+
+        f.control("test.release", {{"method", "queue.load"}});
+        QCoro::waitFor(std::move(boot));
+        QCOMPARE(f.model->jobs().size(), size_t(1));
+        QVERIFY(f.waitForRequests("queue.save", 2));
+        QCOMPARE(f.requestsOf("queue.save")[1].params["items"].toArray().size(), 1);
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.requestsOf("queue.save").size(), 2);
+    }
+
+    // A saved job is paused half-way, then the engine crashes: the paused job keeps its state and its
+    // place in the saved queue, and after the restart it resumes where it stopped.
+    void aPausedJobSurvivesACrashAndResumes() {
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
+        QJsonObject row = storedRow(server.heldVideo);
+        row["audio_only"] = false;
+        f.control("queue.save", {{"items", QJsonArray{row}}});
+        f.boot();
+        QCOMPARE(f.model->jobs().size(), size_t(1));
+        const auto job = f.model->jobs()[0];
+        f.model->retry(job);
+        QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
+        QVERIFY(QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({job->id()}, true)));
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
+
+        f.control("test.exit", {{"status", 1}});
+        QTRY_COMPARE(count(f.model->log(), restartNote), 1);
+        QVERIFY(f.waitForRequests("queue.save", 2));
+        QVERIFY(!f.model->engineFailure());
+        QCOMPARE(int(job->state().kind), int(Job::State::Paused));
+        const QJsonArray items = f.requestsOf("queue.save").last().params["items"].toArray();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].toObject()["url"].toString(), server.heldVideo);
+
+        QCOMPARE(server.command("open"), QString("opened"));
+        f.model->retry(job);
+        QTRY_VERIFY_WITH_TIMEOUT(job->state().isFinished(), 30000);
+        QCOMPARE(int(job->state().kind), int(Job::State::Done));
+        QCOMPARE(QFileInfo(job->outputPath().value_or("")).size(), server.size);
+        // The last fetch continued from the bytes kept on disk.
+        const QStringList ranges = server.command("ranges").split(' ');
+        QVERIFY2(ranges.size() >= 2 && ranges.last().startsWith("bytes=") && ranges.last() != "bytes=0-",
+                 qPrintable(ranges.join(' ')));
+        QVERIFY(server.finish());
     }
 
     // The restart itself dies before "hello": no second restart, the failure is shown and logged once.
@@ -162,7 +294,7 @@ private slots:
         const QString busy = EngineLaunchError::supportBusy().text();
         QTRY_COMPARE(f->model->engineFailure().value_or(""), busy);
         QCOMPARE(job->state(), Job::State::failed(busy));
-        QTRY_COMPARE(f->model->jobs()[0]->state(), Job::State::failed(busy));
+        QCOMPARE(int(f->model->jobs()[0]->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(f->methods().count("hello"), 1);
         QCOMPARE(count(f->model->log(), restartNote), 0);

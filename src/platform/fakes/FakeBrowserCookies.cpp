@@ -1,9 +1,29 @@
 #include "FakeBrowserCookies.h"
 
+#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
+#include <QPointer>
 #include <QUrl>
 
+#include <chrono>
+
+using namespace std::chrono_literals;
+
 QCoro::Task<QString> FakeBrowserCookies::exportFor(QString address) {
+    QPointer<FakeBrowserCookies> self(this);
     exportedFor.append(address);
+    if (holdExports)
+        co_await qCoro(this, &FakeBrowserCookies::released);
+    else
+        co_await QCoro::sleepFor(0ms);
+    if (!self)
+        co_return QString();
+    ++finishedExports;
     const QString host = QUrl(address).host().toLower();
     co_return host.isEmpty() ? QString() : filesByHost.value(host);
+}
+
+QCoro::Task<void> FakeBrowserCookies::clearAll() {
+    ++clears;
+    co_await QCoro::sleepFor(0ms);
 }
