@@ -2,6 +2,7 @@
 
 #include <QCoro/QCoroTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -31,32 +32,49 @@ BrowserProfile::BrowserProfile(QString rootFolder, QObject* parent) : QObject(pa
         startGeneration(0);
         return;
     }
-    // The highest generation is the current one; lower ones are left over from a wipe that was cut short.
+    // The highest generation folder is the current one. Lower ones, their markers and retired folders are
+    // left over from earlier wipes: no web engine of this run has used them, so they go for good now.
     static const QRegularExpression pattern(QStringLiteral("^profile-(\\d{1,9})$"));
     int current = 0;
     const QStringList names = m_root->entries();
     for (const QString& name : names) {
         const QRegularExpressionMatch m = pattern.match(name);
-        if (m.hasMatch())
+        if (m.hasMatch() && QFileInfo(m_root->filePath(name)).isDir())
             current = std::max(current, m.captured(1).toInt());
     }
     for (const QString& name : names) {
         const QRegularExpressionMatch m = pattern.match(name);
-        if (m.hasMatch() && m.captured(1).toInt() != current)
-            QDir(m_root->filePath(name)).removeRecursively();
+        const bool stale = m.hasMatch() ? m.captured(1).toInt() != current : name.startsWith(retiredPrefix());
+        if (stale)
+            removeEntry(m_root->filePath(name));
     }
     startGeneration(std::max(current, 1));
-    if (m_root) {
-        m_rootWatcher.addPath(m_root->path());
-        connect(&m_rootWatcher, &QFileSystemWatcher::directoryChanged, this, &BrowserProfile::sweepRetired);
-    }
 }
 
-void BrowserProfile::sweepRetired() {
-    for (const QString& folder : std::as_const(m_retired)) {
-        if (QFileInfo::exists(folder))
-            QDir(folder).removeRecursively();
+QString BrowserProfile::retiredPrefix() {
+    return QStringLiteral("retired-");
+}
+
+bool BrowserProfile::removeEntry(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return QFile::remove(path) || !info.exists();
+}
+
+std::optional<QString> BrowserProfile::closeOff(const QString& folder) const {
+    const QString moved = m_root->filePath(retiredPrefix() + QFileInfo(folder).fileName());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (QFileInfo(folder).isDir() && !QDir().rename(folder, moved))
+            return std::nullopt;
+        QFile marker(folder);
+        if (marker.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return moved;
+        // A late write recreated the folder between the two steps: the folder moved first goes at once,
+        // and the new one is moved aside in its turn.
+        removeEntry(moved);
     }
+    return std::nullopt;
 }
 
 BrowserProfile::~BrowserProfile() {
@@ -152,23 +170,29 @@ QCoro::Task<bool> BrowserProfile::renew() {
     if (oldFolder.isEmpty())
         co_return true;
 
-    // The web engine closes its databases a little after the profile is gone; remove the folder once it
-    // has, so that no late write brings a file back.
-    for (int i = 0; i < 200 && hasOpenFilesUnder(oldFolder); ++i) {
+    // The web engine goes on writing for a while after the profile is gone (its databases close late,
+    // its shader cache may even be created then), by path. The folder is moved aside and an empty file
+    // takes its name at once, so no late write can bring the folder back; the moved folder is removed
+    // once the engine has closed the files it still holds there.
+    const std::optional<QString> moved = closeOff(oldFolder);
+    if (!moved) {
+        qWarning("Cannot set the old browser data in %s aside", qPrintable(oldFolder));
+        removeEntry(oldFolder);
+        co_return !QFileInfo(oldFolder).isDir();
+    }
+    for (int i = 0; i < 200 && hasOpenFilesUnder(*moved); ++i) {
         co_await QCoro::sleepFor(50ms);
         if (!self)
             co_return false;
     }
     for (int attempt = 0; attempt < 5; ++attempt) {
-        QDir(oldFolder).removeRecursively();
-        if (!QFileInfo::exists(oldFolder)) {
-            m_retired.append(oldFolder);
+        if (removeEntry(*moved))
             co_return true;
-        }
         co_await QCoro::sleepFor(100ms);
         if (!self)
             co_return false;
     }
-    qWarning("Cannot remove the old browser data in %s", qPrintable(oldFolder));
-    co_return false;
+    // The data is out of the browser's reach; the next start removes what is left.
+    qWarning("Cannot remove the old browser data in %s", qPrintable(*moved));
+    co_return true;
 }

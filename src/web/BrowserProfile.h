@@ -4,7 +4,6 @@
 #include "PrivateFolder.h"
 
 #include <QCoro/QCoroTask>
-#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -18,7 +17,8 @@ class QWebEnginePage;
 // The built-in browser's one persistent web profile, shared by all its pages, and the copy of its cookie
 // jar. Its website data lives in a private folder below `rootFolder`, one sub-folder per generation
 // ("profile-<n>"): wiping the data starts a fresh generation and deletes the old folder whole, which is
-// the only way to reach every kind of site data (local storage, IndexedDB, ...) on this web engine.
+// the only way to reach every kind of site data (local storage, IndexedDB, ...) on this web engine. A
+// retired generation leaves an empty file under its name, so the web engine cannot write there again.
 class BrowserProfile : public QObject {
     Q_OBJECT
 public:
@@ -41,7 +41,8 @@ public:
 
     // Retires the current profile and its data and starts an empty one. Emits aboutToRenew() (pages are
     // to be let go now), deletes the pages left over, switches to the fresh profile (renewed()), then
-    // waits until the web engine has closed the old files and removes them. True once they are gone.
+    // closes the old folder off at once (no write of the web engine can reach it any more), waits until the
+    // engine has let go of its files and removes them. True once the data is out of the browser's reach.
     QCoro::Task<bool> renew();
 
 Q_SIGNALS:
@@ -52,15 +53,16 @@ private:
     void startGeneration(int number);
     void releasePages();
     static bool hasOpenFilesUnder(const QString& folder);
-    void sweepRetired();
+    static QString retiredPrefix();
+    // Removes a folder with its contents, or a file; true once nothing is left at path.
+    static bool removeEntry(const QString& path);
+    // Moves a retired generation folder aside and leaves an empty file in its place; the moved folder's
+    // path, or nothing when the folder could not be moved.
+    std::optional<QString> closeOff(const QString& folder) const;
 
     std::optional<PrivateFolder> m_root;
     int m_generation = 0;
     QWebEngineProfile* m_profile = nullptr;
     CookieMirror* m_mirror = nullptr;
     QList<QPointer<QWebEnginePage>> m_pages;
-    // The web engine may still write a late file (its shader cache) into a retired folder after it was
-    // removed; the root is watched so that such a folder goes again at once.
-    QFileSystemWatcher m_rootWatcher;
-    QStringList m_retired;
 };

@@ -27,7 +27,6 @@
 
 namespace {
 
-
 bool load(QWebEnginePage* page, const QString& url) {
     QSignalSpy finished(page, &QWebEnginePage::loadFinished);
     page->load(QUrl(url));
@@ -76,6 +75,12 @@ struct Fixture {
             qWarning("Cannot remove %s", qPrintable(tmp.path()));
     }
 };
+
+// Every entry of a folder, hidden ones included, by name.
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                                  QDir::Name);
+}
 
 QByteArray header() {
     return "# Netscape HTTP Cookie File\n# Ecrit par le navigateur integre. Local a cet ordinateur.\n";
@@ -314,7 +319,13 @@ private Q_SLOTS:
         QCoro::waitFor(cookies.clearAll());
         QCOMPARE(about.size(), 1);
         QVERIFY(page.isNull()); // no page outlives its profile
-        QVERIFY(!QFileInfo::exists(oldFolder));
+        // The old folder's data is gone, and an empty file holds its name, so that no late write of the
+        // web engine can bring it back.
+        const QString root = f.path(QStringLiteral("browser"));
+        const QStringList afterClear = entriesOf(root);
+        QCOMPARE(afterClear, (QStringList{QStringLiteral("profile-1"), QStringLiteral("profile-2")}));
+        QVERIFY(QFileInfo(oldFolder).isFile());
+        QCOMPARE(QFileInfo(oldFolder).size(), qint64(0));
         QVERIFY(profile.storageFolder() != oldFolder);
         QCOMPARE(profile.cookies().cookies().size(), 0);
         QCOMPARE(QCoro::waitFor(cookies.exportFor(pageUrl)), QString());
@@ -336,8 +347,31 @@ private Q_SLOTS:
         QTRY_COMPARE(profile.cookies().cookies().size(), 4);
         QVERIFY(!QCoro::waitFor(cookies.exportFor(pageUrl)).isEmpty());
         delete fresh.data();
-        // A late write of the web engine into the old folder does not bring it back for long.
-        QTRY_VERIFY(!QFileInfo::exists(oldFolder));
+        // Whatever the web engine wrote late found no folder to write into.
+        QCOMPARE(entriesOf(root), afterClear);
+        QCOMPARE(QFileInfo(oldFolder).size(), qint64(0));
+    }
+
+    // A new run keeps the newest generation only: the markers and the folders set aside by earlier wipes
+    // go, whatever they hold.
+    void leftoversOfEarlierWipesAreRemovedAtStart() {
+        QTemporaryDir tmp;
+        const QString root = tmp.filePath(QStringLiteral("browser"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/profile-3/Local Storage")));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/profile-2/IndexedDB")));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/retired-profile-1/GPUCache")));
+        QFile(root + QStringLiteral("/profile-1")).open(QIODevice::WriteOnly);
+        QFile(root + QStringLiteral("/profile-4")).open(QIODevice::WriteOnly); // a marker is never current
+        QFile(root + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
+        {
+            BrowserProfile profile(root);
+            QCOMPARE(profile.storageFolder(), root + QStringLiteral("/profile-3"));
+            QCOMPARE(entriesOf(root),
+                     (QStringList{QStringLiteral("notes.txt"), QStringLiteral("profile-3")}));
+        }
+        // As the fixture: the web engine lets go of the folder a little after the profile is gone.
+        tmp.setAutoRemove(false);
+        QVERIFY(QTest::qWaitFor([&] { return QDir(tmp.path()).removeRecursively(); }, 10000));
     }
 };
 
