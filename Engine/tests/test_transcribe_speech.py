@@ -120,13 +120,23 @@ class OtherFiles(SpeechCase):
         self.assertEqual(sorted(p.name for p in folder.iterdir()),
                          ["read.transcript.json", "read.transcript.srt", "read.transcript.txt"])
 
+    def test_a_quiet_recording_is_not_taken_for_silence(self):
+        source = speech.joined("soft.m4a", gap=1.0)
+        soft = speech.copy_to(speech.quieter(source.path, 20), self.media, "soft.m4a")
+        result = self.transcribe(soft, "Q1")["result"]
+        with open(result["txt"], encoding="utf-8") as f:
+            text = f.read()
+        self.assertLessEqual(speech.word_error_rate(source.reference, " ".join(text.split())), 0.40, text)
+
     def test_silence_gives_no_segments(self):
-        quiet = speech.copy_to(speech.silence(6), self.media, "quiet.m4a")
-        result = self.transcribe(quiet, "S1")["result"]
-        self.assertEqual(result["segments"], 0)
-        with open(result["srt"].replace(".srt", ".json"), encoding="utf-8") as f:
-            self.assertEqual(json.load(f)["segments"], [])
-        self.assertEqual(self.states("S1")[-1]["segments"], 0)
+        for i, (source, name) in enumerate([(speech.silence(6), "quiet.m4a"), (speech.hiss(8), "hiss.wav")]):
+            with self.subTest(name=name):
+                quiet = speech.copy_to(source, self.media, name)
+                result = self.transcribe(quiet, f"S{i}")["result"]
+                self.assertEqual(result["segments"], 0)
+                with open(result["srt"].replace(".srt", ".json"), encoding="utf-8") as f:
+                    self.assertEqual(json.load(f)["segments"], [])
+                self.assertEqual(self.states(f"S{i}")[-1]["segments"], 0)
 
     def test_files_that_cannot_be_transcribed_fail_clearly(self):
         film = speech.copy_to(speech.picture_only(), self.media, "film.mp4")

@@ -1,8 +1,8 @@
 """Audio for recognition: the first sound stream of a media file as 16 kHz mono PCM, and the
 stretches of it that are not silent.
 
-One ffmpeg pass decodes the sound and runs its silence detector, which writes the silences it finds
-to a side file; the speech regions are what lies between them, a little widened so no word is clipped.
+One ffmpeg pass decodes the sound, evens out its loudness and runs its silence detector, which writes
+the silences it finds to a side file; the speech regions are what lies between them, a little widened so no word is clipped.
 """
 
 from __future__ import annotations
@@ -44,7 +44,9 @@ def filter_path(path: str) -> str:
 
 
 def extraction_args(source: str, pcm_path: str, silence_path: str) -> list[str]:
-    detector = ("silencedetect=noise=%ddB:duration=%s,ametadata=mode=print:file=%s"
+    # Evened out first, so a quiet recording's pauses between words are not taken for silence (its
+    # speech would be cut into fragments, or lost) while a room's quiet noise floor stays silent.
+    detector = ("dynaudnorm,silencedetect=noise=%ddB:duration=%s,ametadata=mode=print:file=%s"
                 % (SILENCE_NOISE_DB, SILENCE_MIN_SECONDS, filter_path(silence_path)))
     return media.input_args(source) + [
         "-map", "0:a:0", "-vn", "-sn", "-dn", "-ac", "1", "-ar", str(SAMPLE_RATE), "-af", detector,

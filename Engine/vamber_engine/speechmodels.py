@@ -68,7 +68,8 @@ class SpeechModels:
         return {"key": SYSTEM_KEY, "filename": os.path.basename(sphinx.model_dir()), "downloadBytes": size,
                 "peakMemoryBytes": SYSTEM_PEAK_MEMORY, "installed": self.system_available()}
 
-    def info(self) -> dict:
+    def info(self, measure: bool = True) -> dict:
+        """The "models.list" answer; measure=False never starts the speed measurement."""
         system = self.system_entry()
         try:
             catalogue = self.store.info()
@@ -83,7 +84,7 @@ class SpeechModels:
         runnable = self._runnable(models)
         default = self._best(models, runnable) or catalogue["default"] or SYSTEM_KEY
         return {"models": models, "default": default, "supported": True, "helperAvailable": bool(runnable),
-                "appleSilicon": False, "gpu": False, "speedFactor": self.speed_factor(default),
+                "appleSilicon": False, "gpu": False, "speedFactor": self.speed_factor(default, measure),
                 "diskUsage": disk}
 
     def _runnable(self, models: list[dict]) -> list[dict]:
@@ -103,7 +104,7 @@ class SpeechModels:
         """The recognizer of a model key ("" means the default). RecognitionError when it cannot run:
         detail "model-missing" for a catalogue model that is not installed, "no-recognizer" otherwise."""
         if not key:
-            info = self.info()
+            info = self.info(measure=False)  # the job's own run measures the speed
             if not info["helperAvailable"]:
                 raise RecognitionError("No speech recognizer can run here: install the pocketsphinx-en-us and "
                                        "python3-pocketsphinx packages for English.", detail="no-recognizer",
