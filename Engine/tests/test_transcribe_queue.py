@@ -8,6 +8,10 @@ from tests.test_transcribe_speech import WAIT, SpeechCase
 
 class QueueAndCancel(SpeechCase):
     def test_one_at_a_time_and_cancel_running_and_waiting_jobs(self):
+        # What an engine killed mid-job left behind goes when the next one transcribes.
+        stale = self.tmp / "support" / "transcribing" / "job-killed"
+        stale.mkdir(parents=True)
+        (stale / "audio.pcm").write_bytes(b"\0" * 64000)
         long_media = speech.copy_to(speech.joined("long.mp4", repeat=3).path, self.media, "long.mp4")
         short_media = speech.copy_to(speech.joined("short.m4a", gap=1.0).path, self.media, "short.m4a")
         waiting_media = speech.copy_to(speech.tone(), self.media, "waiting.wav")

@@ -81,6 +81,17 @@ class Transcriber:
         self._jobs: dict[str, _Job] = {}
         self._waiting: deque[_Job] = deque()
         self._worker: Optional[threading.Thread] = None
+        self._remove_leftovers()
+
+    def _remove_leftovers(self) -> None:
+        """Decoded sound left by an engine that was killed mid-job (only one engine uses this folder)."""
+        try:
+            names = os.listdir(self.work_root)
+        except OSError:
+            return
+        for name in names:
+            if name.startswith("job-"):
+                shutil.rmtree(os.path.join(self.work_root, name), ignore_errors=True)
 
     # -- control
 
