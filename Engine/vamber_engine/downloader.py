@@ -551,7 +551,8 @@ class DownloadManager:
         if res.kind == "stream":
             part, subtitles, folder = self._fetch_adaptive(job, session, source.url, out_dir, stem, key,
                                                            progress_span)
-            result = self._finish(job, session, res, part, out_dir, stem, ".mkv", title, playlist, key, subtitles)
+            result = self._finish(job, session, res, part, out_dir, stem, part.suffix, title, playlist, key,
+                                  subtitles)
             shutil.rmtree(folder, ignore_errors=True)
             return result
         part = self._fetch(job, session, source.url, out_dir, stem, src_ext, key, progress_span)
@@ -734,8 +735,12 @@ class DownloadManager:
             if plan.audio.rendition.language:
                 meta += ["-metadata:s:a:0",
                          f"language={manifests.container_language(plan.audio.rendition.language)}"]
-        joined = folder / "joined.mkv"
-        output = maps + ["-c", "copy"] + meta + [media.file_arg(joined)]
+        # Straight into the chosen video container when it can hold the streams as they are (one
+        # remux instead of two); Matroska, which holds anything, otherwise or when that fails.
+        ext = VIDEO_CONTAINERS.get(req.container, ".mkv") if plan.video is not None and not audio_only else ".mkv"
+        joined = folder / f"joined{ext}"
+        movflags = ["-movflags", "+faststart"] if ext in (".mp4", ".mov") else []
+        output = maps + ["-c", "copy"] + meta + movflags + [media.file_arg(joined)]
         duration = tracks[0].segments.duration
         piped = adaptive.PipeJoin(fetcher, tracks, output, duration) \
             if all(adaptive.can_pipe(t) for t in tracks) else None
@@ -788,17 +793,24 @@ class DownloadManager:
             inputs: list[str] = []
             for track in tracks:
                 inputs += adaptive.track_input(fetcher, track)
-            run = media.FfmpegRun(inputs + output, duration)
-            job.attach(ffmpeg=run)
-            try:
-                run.run()
-            except media.Cancelled:
-                job.check()
-                raise
-            except media.ToolFailed as err:
-                raise DownloadError(FAILED, f"The stream's parts could not be joined: {err}", "ffmpeg")
-            finally:
-                job.attach(None)
+            tries = [(joined, output)]
+            if ext != ".mkv":
+                mkv = folder / "joined.mkv"
+                tries.append((mkv, maps + ["-c", "copy"] + meta + [media.file_arg(mkv)]))
+            for n, (joined, args) in enumerate(tries, 1):
+                run = media.FfmpegRun(inputs + args, duration)
+                job.attach(ffmpeg=run)
+                try:
+                    run.run()
+                    break
+                except media.Cancelled:
+                    job.check()
+                    raise
+                except media.ToolFailed as err:
+                    if n == len(tries):
+                        raise DownloadError(FAILED, f"The stream's parts could not be joined: {err}", "ffmpeg")
+                finally:
+                    job.attach(None)
         job.check()
         return joined, [adaptive.join_subtitles(fetcher, t) for t in plan.subtitles], folder
 
