@@ -1,9 +1,11 @@
 """Downloading an adaptive stream: the renditions a request asks for, fetched segment by segment by
 the engine's own HTTP layer several at a time into a parts folder (kept across a pause, so a resume
-fetches only what is missing), then joined by ffmpeg without re-encoding.
+fetches only what is missing), and joined by ffmpeg without re-encoding — while they are fetched
+(`PipeJoin`: each track's segments written in order into a named pipe), or afterwards from a playlist
+of the fetched files (`track_input`).
 
 Encrypted HLS segments (AES-128) are stored as they came with their keys beside them; ffmpeg decrypts
-them while joining, reading a playlist of the local files (only file and crypto protocols allowed).
+them while joining them from the local playlist (only the file and crypto protocols allowed).
 """
 
 from __future__ import annotations

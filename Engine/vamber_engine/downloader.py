@@ -683,8 +683,8 @@ class DownloadManager:
     def _fetch_adaptive(self, job: _Job, session: Session, url: str, out_dir: Path, stem: str, key: str,
                         progress_span) -> tuple[Path, list[Path], Path]:
         """An HLS or DASH stream: the renditions the request asks for, fetched segment by segment into a
-        parts folder that a pause keeps, then joined into one Matroska file there. Returns the file, the
-        subtitle files and the folder."""
+        parts folder that a pause keeps, and joined into one file there (the chosen video container, or
+        Matroska). Returns the file, the subtitle files and the folder."""
         req = job.req
         try:
             media.require("ffmpeg")
