@@ -76,6 +76,9 @@ bool processAlive(qint64 pid) {
     return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
 }
 
+// A Python child starting on a loaded machine can take well over the default five seconds.
+constexpr int kStartWait = 30000;
+
 bool isReady(const Delivered& d) {
     const auto* e = std::get_if<EngineEvent>(&d);
     return e && e->is<EngineEvent::Ready>();
@@ -102,7 +105,7 @@ private Q_SLOTS:
         EngineClient client(live.locations());
         Recorder rec(client);
         client.start();
-        QTRY_VERIFY(!rec.entries.empty() && isReady(rec.entries.front()));
+        QTRY_VERIFY_WITH_TIMEOUT(!rec.entries.empty() && isReady(rec.entries.front()), kStartWait);
         const QJsonObject startup = live.log().value(0);
         const QString script = buildDir() + QStringLiteral("/share/vamber/engine/server.py");
         QCOMPARE(startup.value(QStringLiteral("argv")).toArray(), QJsonArray{script});
@@ -177,7 +180,7 @@ private Q_SLOTS:
         EngineClient client(l);
         Recorder rec(client);
         client.start();
-        QTRY_VERIFY(!rec.entries.empty() && isReady(rec.entries.front()));
+        QTRY_VERIFY_WITH_TIMEOUT(!rec.entries.empty() && isReady(rec.entries.front()), kStartWait);
         QFile f(seen);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
