@@ -109,6 +109,34 @@ class IndexAndQuery(unittest.TestCase):
                 if excerpt:
                     self.assertEqual(hits[0]["excerpt"], excerpt)
 
+    def test_marks_match_the_index_words(self):
+        cases = [
+            ("Welcome to the harbour tour.", "harbour tour", "Welcome to the \u2039harbour tour\u203a."),
+            ("Harbour, harbour!", "harbour", "\u2039Harbour\u203a, \u2039harbour\u203a!"),
+            ("Eighteen forty", "eighteen fo", "\u2039Eighteen forty\u203a"),
+            ("fortunate forty", "for", "\u2039fortunate forty\u203a"),
+            ("a forty b", "fo a", "\u2039a\u203a forty b"),  # only the last word may be a prefix
+            ("CRÈME brûlée", "creme", "\u2039CRÈME\u203a brûlée"),
+            ("harbours", "harbour lighthouse", "harbours"),
+        ]
+        for body, text, expected in cases:
+            with self.subTest(text=text):
+                self.assertEqual(searchindex.highlight(body, *searchindex.query_terms(text)), expected)
+
+    def test_a_word_found_almost_everywhere_ranks_a_bounded_set(self):
+        count = searchindex.RANK_CANDIDATES + 500
+        segments = [Segment(i * 1000, i * 1000 + 900, "tide " + ("long " * (i % 5)) + "words") for i in range(count)]
+        # The shortest segment with the word ranks first among the most recently indexed matches.
+        segments.append(Segment(count * 1000, count * 1000 + 900, "tide"))
+        self.index.add(searchindex.Transcript(os.path.join(self.transcripts, "t.transcript.json"), self.media,
+                                              "T", "en", segments))
+        hits = self.index.query("tide")
+        self.assertEqual(len(hits), searchindex.MAX_HITS)
+        self.assertEqual(hits[0]["startMs"], count * 1000)
+        self.assertEqual(hits[0]["excerpt"], "\u2039tide\u203a")
+        # Every hit comes from the bounded, most recent matches.
+        self.assertTrue(all(h["startMs"] >= (count + 1 - searchindex.RANK_CANDIDATES) * 1000 for h in hits))
+
     def test_query_syntax_characters_are_plain_text(self):
         self.sync()
         cases = {'"': 0, "*": 0, "AND (": 0, 'NEAR(tour': 0, "(tour": 1, "tour)": 1, "-tour": 1, "^the": 2,

@@ -17,6 +17,7 @@ import os
 import re
 import sqlite3
 import threading
+import unicodedata
 from dataclasses import dataclass, field
 from typing import Iterable
 
@@ -28,6 +29,8 @@ SUBTITLE_EXTENSIONS = (".srt", ".vtt")
 MARK_OPEN = "\u2039"
 MARK_CLOSE = "\u203a"
 MAX_HITS = 200
+# Matches ranked for one query at most (see SearchIndex.query).
+RANK_CANDIDATES = 2000
 # How deep the transcript folder is searched; it is ours, so keep the walk cheap.
 MAX_SCAN_DEPTH = 3
 
@@ -428,18 +431,22 @@ class SearchIndex:
             return []
         with self._lock:
             try:
+                # Ranking every match of a word found almost everywhere costs seconds: only the most
+                # recently indexed RANK_CANDIDATES matches are ranked. Below that bound the ranking
+                # is complete.
                 rows = self._db.execute(
-                    "SELECT d.media, d.title, d.language, segs.start, segs.end,"
-                    " highlight(segs, 0, ?, ?), d.path"
-                    " FROM segs JOIN docs d ON d.id = segs.doc"
-                    " WHERE segs MATCH ? ORDER BY bm25(segs), d.media, segs.start LIMIT ?",
-                    (MARK_OPEN, MARK_CLOSE, match, limit)).fetchall()
+                    "SELECT d.media, d.title, d.language, c.start, c.end, c.text, d.path FROM"
+                    " (SELECT rowid, bm25(segs) AS score, doc, start, end, text FROM segs"
+                    "  WHERE segs MATCH ? ORDER BY rowid DESC LIMIT ?) AS c"
+                    " CROSS JOIN docs d ON d.id = c.doc ORDER BY c.score, d.media, c.start LIMIT ?",
+                    (match, RANK_CANDIDATES, limit)).fetchall()
             except sqlite3.OperationalError:
                 # Only words reach FTS5, so this is not expected; no hits beat a failed search.
                 return []
+        terms, prefix = query_terms(text)
         exists: dict[str, bool] = {}
         hits = []
-        for media, title, language, start, end, excerpt, path in rows:
+        for media, title, language, start, end, body, path in rows:
             if media not in exists:
                 exists[media] = os.path.isfile(media)
             hits.append({
@@ -448,9 +455,47 @@ class SearchIndex:
                 "language": language,
                 "startMs": int(start),
                 "endMs": int(end),
-                # One mark around a run of matched words, not one per word.
-                "excerpt": re.sub(MARK_CLOSE + r"(\s+)" + MARK_OPEN, r"\1", excerpt),
+                "excerpt": highlight(body, terms, prefix),
                 "jsonPath": path,
                 "exists": exists[media],
             })
         return hits
+
+
+def fold(word: str) -> str:
+    """A word as the index compares it: case-folded, without diacritics."""
+    decomposed = unicodedata.normalize("NFKD", word.casefold())
+    return "".join(ch for ch in decomposed if not unicodedata.combining(ch))
+
+
+def query_terms(text: str) -> tuple[set[str], str]:
+    """The query's whole words, and its last word, which may also start a longer word."""
+    words = [fold(w) for w in re.findall(r"\w+", text)]
+    return set(words[:-1]), (words[-1] if words else "")
+
+
+def highlight(body: str, terms: set[str], prefix: str) -> str:
+    """The segment with one mark around each run of matched words."""
+    def matched(word: str) -> bool:
+        folded = fold(word)
+        return folded in terms or (bool(prefix) and folded.startswith(prefix))
+
+    out = []
+    pos = 0
+    open_run = False
+    for m in re.finditer(r"\w+", body):
+        gap = body[pos:m.start()]
+        hit = matched(m.group())
+        if open_run and (not hit or gap.strip()):
+            out.append(MARK_CLOSE)
+            open_run = False
+        out.append(gap)
+        if hit and not open_run:
+            out.append(MARK_OPEN)
+            open_run = True
+        out.append(m.group())
+        pos = m.end()
+    if open_run:
+        out.append(MARK_CLOSE)
+    out.append(body[pos:])
+    return "".join(out)

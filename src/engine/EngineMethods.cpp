@@ -109,7 +109,7 @@ QJsonObject ClipExtract::Params::toJson() const {
 }
 
 QJsonObject JsRuntime::Params::toJson() const {
-    return {{"recheck", true}};
+    return {{"recheck", recheck}};
 }
 
 JsRuntime::Reply::Runtime JsRuntime::Reply::Runtime::fromJson(const JsonReader& r) {

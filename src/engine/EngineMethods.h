@@ -316,8 +316,9 @@ struct ClipCancel {
 
 struct JsRuntime {
     static constexpr const char* name = "js.runtime";
-    // Always asks the engine to look again.
     struct Params {
+        // Asks the engine to look again rather than answer from what it found before.
+        bool recheck = true;
         QJsonObject toJson() const;
     };
     struct Reply {

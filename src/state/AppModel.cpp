@@ -192,6 +192,9 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await reloadLibrary();
     if (!self)
         co_return;
+    co_await refreshSearchStatus();
+    if (!self)
+        co_return;
 
     if (!m_didLoadSession) {
         const bool answered = co_await restoreQueue();

@@ -42,6 +42,19 @@ class AppModel : public QObject {
     Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
     Q_PROPERTY(bool showLogSheet READ showLogSheet WRITE setShowLogSheet NOTIFY showLogSheetChanged)
     Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+    // Library filter, transcript search, clipboard offer, script runtime and favourites.
+    Q_PROPERTY(QString librarySearch READ librarySearch WRITE setLibrarySearch NOTIFY librarySearchChanged)
+    Q_PROPERTY(std::vector<LibraryItem> filteredLibrary READ filteredLibrary NOTIFY filteredLibraryChanged)
+    Q_PROPERTY(bool fileMissingNotice READ fileMissingNotice WRITE setFileMissingNotice NOTIFY
+                   fileMissingNoticeChanged)
+    Q_PROPERTY(std::vector<SearchHit> searchHits READ searchHits NOTIFY searchHitsChanged)
+    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    Q_PROPERTY(std::optional<SearchStatus> searchStatus READ searchStatus NOTIFY searchStatusChanged)
+    Q_PROPERTY(QSet<QString> transcribedPaths READ transcribedPaths NOTIFY transcribedPathsChanged)
+    Q_PROPERTY(std::vector<Favourite> favourites READ favourites NOTIFY favouritesChanged)
+    Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
+    Q_PROPERTY(
+        bool jsBannerDismissed READ jsBannerDismissed WRITE setJsBannerDismissed NOTIFY jsRuntimeChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -115,12 +128,45 @@ public:
     const std::vector<LibraryItem>& library() const { return m_library; }
     bool libraryHasMore() const { return m_libraryHasMore; }
     qint64 libraryTotal() const { return m_libraryTotal; }
+    const QString& librarySearch() const { return m_librarySearch; }
+    void setLibrarySearch(const QString& text);
+    // The library items whose title, path, channel or playlist holds the trimmed filter text.
+    std::vector<LibraryItem> filteredLibrary() const;
+    // True when `path` names an existing file; otherwise raises the missing-file notice and reloads.
+    bool stillThere(const QString& path);
+    QCoro::Task<void> removeLibrary(QStringList paths, bool deleteFiles);
+    void reveal(const LibraryItem& item);
+    void revealJob(const Job& job);
+    void revealPath(const QString& path);
+    bool fileMissingNotice() const { return m_fileMissingNotice; }
+    void setFileMissingNotice(bool show);
 
-    // ---- script runtime ----
+    // ---- transcript search and thumbnails ----
+    static constexpr int searchDebounceMs = 250;
+    // Runs the search once the filter text has rested for a moment; a text too short clears the hits.
+    void scheduleSearch();
+    QCoro::Task<void> runSearch();
+    QCoro::Task<void> refreshSearchStatus();
+    QCoro::Task<void> reindexSearch();
+    const std::vector<SearchHit>& searchHits() const { return m_searchHits; }
+    bool isSearching() const { return m_isSearching; }
+    const std::optional<SearchStatus>& searchStatus() const { return m_searchStatus; }
+    const QSet<QString>& transcribedPaths() const { return m_transcribedPaths; }
+    // A local image for a thumbnail, "" when there is none; asked of the engine once per url and file.
+    QCoro::Task<QString> thumbnailPath(QString url, QString mediaPath, QString pageUrl);
+
+    // ---- clipboard offer, script runtime and favourites ----
+    void offerClipboardIfIdle();
+    void offerClipboardOnActivation();
     void applyJSRuntime(bool present, bool reveal);
+    QCoro::Task<void> refreshJSRuntime(bool recheck);
     bool jsRuntimeMissing() const { return m_jsRuntimeMissing; }
     bool jsBannerDismissed() const { return m_jsBannerDismissed; }
     void setJsBannerDismissed(bool dismissed);
+    QCoro::Task<void> reloadFavourites();
+    QCoro::Task<void> addFavourite(QString url, QString title);
+    QCoro::Task<void> removeFavourite(QString url);
+    const std::vector<Favourite>& favourites() const { return m_favourites; }
 
     // ---- update check and problem report ----
     QCoro::Task<void> checkForUpdate(bool manual);
@@ -227,6 +273,14 @@ Q_SIGNALS:
     void updateChanged();
     void upToDateChanged();
     void showReportSheetChanged();
+    void librarySearchChanged();
+    void filteredLibraryChanged();
+    void fileMissingNoticeChanged();
+    void searchHitsChanged();
+    void isSearchingChanged();
+    void searchStatusChanged();
+    void transcribedPathsChanged();
+    void favouritesChanged();
     // Private plumbing: the start in flight finished.
     void sessionStartFinished();
 
@@ -273,6 +327,10 @@ private:
     // The request never got an answer: the engine was not running, stopped or could not be written to.
     static bool isTransportFailure(std::exception_ptr error);
     void markQueueLoaded();
+    void setSearchHits(const std::vector<SearchHit>& hits);
+    void setFavourites(const std::vector<Favourite>& items);
+    void scheduleClipboardRecheck(int generation, int delayMs, int left);
+    struct ThumbnailRequest;
 
     Services m_services;
     EngineClient* m_engine;
@@ -332,6 +390,23 @@ private:
     qint64 m_libraryOffset = 0;
     bool m_libraryLoading = false;
     int m_libraryEpoch = 0;
+    QString m_librarySearch;
+    bool m_fileMissingNotice = false;
+
+    std::vector<SearchHit> m_searchHits;
+    bool m_isSearching = false;
+    int m_searchRun = 0;
+    // Bumped by every scheduleSearch(): a debounce armed before it no longer runs.
+    int m_searchGeneration = 0;
+    std::optional<SearchStatus> m_searchStatus;
+    QSet<QString> m_transcribedPaths;
+    // Answered thumbnails by url + NUL + media path; "" means there is none.
+    QHash<QString, QString> m_thumbnailPaths;
+    QHash<QString, std::shared_ptr<ThumbnailRequest>> m_thumbnailRequests;
+
+    // Bumped by every activation: the rechecks of an earlier one stop.
+    int m_clipboardRecheckGeneration = 0;
+    std::vector<Favourite> m_favourites;
 
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;

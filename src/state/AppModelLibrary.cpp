@@ -4,6 +4,7 @@
 #include "Spawn.h"
 
 #include <QCoro/QCoroSignal>
+#include <QFileInfo>
 #include <QSet>
 
 QCoro::Task<void> AppModel::reloadLibrary() {
@@ -13,6 +14,7 @@ QCoro::Task<void> AppModel::reloadLibrary() {
     m_libraryHasMore = true;
     m_library.clear();
     Q_EMIT libraryChanged();
+    Q_EMIT filteredLibraryChanged();
     const bool ok = co_await loadMoreLibrary();
     if (!self || !ok)
         co_return;
@@ -64,9 +66,89 @@ QCoro::Task<bool> AppModel::loadMoreLibrary() {
         if (item.kind != QLatin1String("thumbnail"))
             ++media;
     }
+    const qint64 asked = params.offset;
     m_libraryTotal = page->total;
-    m_libraryHasMore = page->hasMore;
     m_libraryOffset = page->offset + media;
+    // A page that says more follow but moves the offset nowhere (only thumbnails, say) would be asked
+    // again without end: the paging stops there.
+    m_libraryHasMore = page->hasMore && m_libraryOffset > asked;
     Q_EMIT libraryChanged();
+    Q_EMIT filteredLibraryChanged();
     co_return true;
+}
+
+void AppModel::setLibrarySearch(const QString& text) {
+    if (m_librarySearch == text)
+        return;
+    const bool filterChanged = m_librarySearch.trimmed() != text.trimmed();
+    m_librarySearch = text;
+    Q_EMIT librarySearchChanged();
+    if (filterChanged)
+        Q_EMIT filteredLibraryChanged();
+}
+
+std::vector<LibraryItem> AppModel::filteredLibrary() const {
+    const QString text = m_librarySearch.trimmed();
+    if (text.isEmpty())
+        return m_library;
+    std::vector<LibraryItem> out;
+    for (const LibraryItem& item : m_library) {
+        if (item.title.contains(text, Qt::CaseInsensitive) || item.path.contains(text, Qt::CaseInsensitive) ||
+            item.channel.contains(text, Qt::CaseInsensitive) ||
+            item.playlist.contains(text, Qt::CaseInsensitive))
+            out.push_back(item);
+    }
+    return out;
+}
+
+bool AppModel::stillThere(const QString& path) {
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        return true;
+    setFileMissingNotice(true);
+    // The engine's "exists" flags are stale now.
+    spawn(this, [this]() -> QCoro::Task<void> { co_await reloadLibrary(); });
+    return false;
+}
+
+QCoro::Task<void> AppModel::removeLibrary(QStringList paths, bool deleteFiles) {
+    QPointer<AppModel> self(this);
+    try {
+        EngineMethods::LibraryRemove::Params params;
+        params.paths = paths;
+        params.deleteFiles = deleteFiles;
+        co_await ping<EngineMethods::LibraryRemove>(params, true);
+        // Whatever the engine managed to remove, the list and the index status are read afresh.
+        if (!self)
+            co_return;
+        co_await reloadLibrary();
+        if (!self)
+            co_return;
+        co_await refreshSearchStatus();
+    } catch (...) {
+        qWarning().noquote() << "[app] library removal:" << describe(std::current_exception());
+    }
+}
+
+void AppModel::reveal(const LibraryItem& item) {
+    if (stillThere(item.path))
+        revealPath(item.path);
+}
+
+void AppModel::revealJob(const Job& job) {
+    const std::optional<QString>& path = job.outputPath();
+    if (path && stillThere(*path))
+        revealPath(*path);
+}
+
+void AppModel::revealPath(const QString& path) {
+    // Only a path goes to the engine, which shows it in the file manager; nothing is opened here.
+    spawn(this, [this, path]() -> QCoro::Task<void> {
+        EngineMethods::LibraryReveal::Params params;
+        params.path = path;
+        co_await ping<EngineMethods::LibraryReveal>(params, true);
+    });
+}
+
+void AppModel::setFileMissingNotice(bool show) {
+    assign(m_fileMissingNotice, show, &AppModel::fileMissingNoticeChanged);
 }

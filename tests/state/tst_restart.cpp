@@ -133,6 +133,8 @@ private slots:
                                          << "" << true;
         QTest::newRow("library.list") << "library.list"
                                       << "" << true;
+        QTest::newRow("search.status") << "search.status"
+                                       << "" << true;
         QTest::newRow("queue.load") << "queue.load"
                                     << "" << true;
         QTest::newRow("queue.load, restart dies") << "queue.load"

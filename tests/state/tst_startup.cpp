@@ -27,8 +27,8 @@ private slots:
         QCOMPARE(f.model->stringsGeneration(), 1);
         QVERIFY(!f.model->engineFailure());
         QVERIFY(f.model->settings());
-        const QStringList expected{"hello",        "i18n.table", "settings.get", "options.allowed",
-                                   "library.list", "queue.load", "update.check"};
+        const QStringList expected{"hello",        "i18n.table",    "settings.get", "options.allowed",
+                                   "library.list", "search.status", "queue.load",   "update.check"};
         QCOMPARE(f.methods(), expected);
         const auto requests = f.requests();
         for (const LoggedRequest& r : requests) {
@@ -49,6 +49,7 @@ private slots:
         QCOMPARE(methods.count("i18n.table"), 1);
         QCOMPARE(methods.count("queue.load"), 1);
         QCOMPARE(methods.count("update.check"), 2);
+        QCOMPARE(methods.count("search.status"), 2);
         QCOMPARE(f.model->stringsGeneration(), 1);
     }
 

@@ -1,0 +1,214 @@
+// The clipboard offer (idle rules, rechecks on the fake clock), the script-runtime answers and the
+// favourites' failure rules.
+#include "StateFixture.h"
+
+#include "ClipboardWatcher.h"
+#include "Strings.h"
+
+#include <QSignalSpy>
+
+class TestClipboardOffer : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Strings::reset(); }
+
+    void theIdleRules_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("analysing");
+        QTest::addColumn<bool>("newLink");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("idle with a new link") << "" << false << true << "https://media.example/v/1";
+        QTest::newRow("the user's own text") << "my text" << false << true << "my text";
+        QTest::newRow("an analysis runs") << "" << true << true << "";
+        QTest::newRow("no new link") << "" << false << false << "";
+    }
+    void theIdleRules() {
+        QFETCH(QString, typed);
+        QFETCH(bool, analysing);
+        QFETCH(bool, newLink);
+        QFETCH(QString, expected);
+        StateFixture f;
+        f.boot();
+        f.script("analyze", {{"error", QJsonObject{{"code", 2}, {"message", "not media"}}}}, 0);
+        f.fakes.clipboard.copy("https://old.example/seen");
+        QVERIFY(!ClipboardWatcher::newLink()); // what was there at the first look is never offered
+        if (analysing) {
+            f.control("test.hold", {{"method", "analyze"}});
+            f.model->setPastedText("https://busy.example/x");
+            auto analysis = f.model->analyzeCurrent();
+            QVERIFY(f.waitForRequests("analyze", 1));
+            QVERIFY(f.model->isAnalyzing());
+            f.model->setPastedText(""); // as the field may be while the answer is awaited
+            if (newLink)
+                f.fakes.clipboard.copy("https://media.example/v/1");
+            f.model->offerClipboardIfIdle();
+            QCOMPARE(f.model->pastedText(), expected);
+            f.control("test.release", {{"method", "analyze"}});
+            QCoro::waitFor(std::move(analysis));
+            return;
+        }
+        f.model->setPastedText(typed);
+        if (newLink)
+            f.fakes.clipboard.copy("https://media.example/v/1");
+        f.model->offerClipboardIfIdle();
+        QCOMPARE(f.model->pastedText(), expected);
+        if (expected.startsWith("https://")) {
+            QVERIFY(f.waitForRequests("analyze", 1));
+            QCOMPARE(f.requestsOf("analyze")[0].params["url"].toString(), expected);
+        }
+        // The same link is offered once.
+        f.model->setPastedText("");
+        f.model->offerClipboardIfIdle();
+        QCOMPARE(f.model->pastedText(), newLink && !typed.isEmpty() ? "https://media.example/v/1" : "");
+    }
+
+    // Activation looks now, after 1 s and after 3 s; a link copied in between is taken at the recheck.
+    void activationRechecks() {
+        StateFixture f;
+        f.boot();
+        f.script("analyze", {{"error", QJsonObject{{"code", 2}, {"message", "not media"}}}}, 0);
+        ClipboardWatcher::newLink(); // the first look
+        f.model->offerClipboardOnActivation();
+        QVERIFY(f.model->pastedText().isEmpty());
+        f.fakes.clipboard.copy("https://media.example/a");
+        f.fakes.clock.advance(999);
+        QVERIFY(f.model->pastedText().isEmpty());
+        f.fakes.clock.advance(1);
+        QCOMPARE(f.model->pastedText(), QString("https://media.example/a"));
+        f.model->setPastedText("");
+        f.fakes.clipboard.copy("https://media.example/b");
+        f.fakes.clock.advance(1999);
+        QVERIFY(f.model->pastedText().isEmpty());
+        f.fakes.clock.advance(1);
+        QCOMPARE(f.model->pastedText(), QString("https://media.example/b"));
+        // Two rechecks only.
+        f.model->setPastedText("");
+        f.fakes.clipboard.copy("https://media.example/c");
+        f.fakes.clock.advance(60000);
+        QVERIFY(f.model->pastedText().isEmpty());
+    }
+
+    // Losing the front stops the rechecks; a newer activation replaces the older one's.
+    void rechecksStopOrAreReplaced() {
+        StateFixture f;
+        f.boot();
+        f.script("analyze", {{"error", QJsonObject{{"code", 2}, {"message", "not media"}}}}, 0);
+        ClipboardWatcher::newLink();
+        f.model->offerClipboardOnActivation();
+        f.fakes.activity.setActive(false);
+        f.fakes.clipboard.copy("https://media.example/a");
+        f.fakes.clock.advance(5000);
+        QVERIFY(f.model->pastedText().isEmpty());
+
+        f.fakes.activity.setActive(true);
+        f.model->offerClipboardOnActivation(); // takes the link copied while in the back
+        QCOMPARE(f.model->pastedText(), QString("https://media.example/a"));
+        f.model->setPastedText("");
+        f.fakes.clock.advance(500);
+        f.model->offerClipboardOnActivation(); // the first activation's rechecks end here
+        f.fakes.clipboard.copy("https://media.example/b");
+        f.fakes.clock.advance(600); // 1.1 s after the first activation, 0.6 s after the second
+        QVERIFY(f.model->pastedText().isEmpty());
+        f.fakes.clock.advance(400);
+        QCOMPARE(f.model->pastedText(), QString("https://media.example/b"));
+    }
+
+    // The state object gone: its rechecks never run.
+    void rechecksEndWithTheState() {
+        StateFixture f;
+        f.boot();
+        ClipboardWatcher::newLink();
+        f.model->offerClipboardOnActivation();
+        QCoro::waitFor(f.model->engine().stop());
+        f.model.reset();
+        f.fakes.clipboard.copy("https://media.example/a");
+        f.fakes.clock.advance(5000);
+        QCOMPARE(ClipboardWatcher::newLink(), std::optional<QString>("https://media.example/a"));
+    }
+
+    void scriptRuntimeAnswers_data() {
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addColumn<bool>("dismissedBefore");
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<bool>("dismissed");
+        const QJsonObject found{{"result", QJsonObject{{"runtime", QJsonObject{{"name", "node"}}}}}};
+        QTest::newRow("a runtime") << found << true << false << false;
+        QTest::newRow("null runtime")
+            << QJsonObject{{"result", QJsonObject{{"runtime", QJsonValue::Null}}}} << true << true << true;
+        QTest::newRow("no runtime key") << QJsonObject{{"result", QJsonObject{}}} << false << true << false;
+        // Undecodable or failed: both flags stay as they were (missing, dismissed).
+        QTest::newRow("runtime without name")
+            << QJsonObject{{"result", QJsonObject{{"runtime", QJsonObject{}}}}} << true << true << true;
+        QTest::newRow("failure") << QJsonObject{{"error", QJsonObject{{"code", 2}, {"message", "x"}}}} << true
+                                 << true << true;
+    }
+    void scriptRuntimeAnswers() {
+        QFETCH(QJsonObject, answer);
+        QFETCH(bool, dismissedBefore);
+        QFETCH(bool, missing);
+        QFETCH(bool, dismissed);
+        StateFixture f;
+        f.boot();
+        f.model->applyJSRuntime(false, true);
+        f.model->setJsBannerDismissed(dismissedBefore);
+        f.script("js.runtime", answer);
+        QCoro::waitFor(f.model->refreshJSRuntime(true));
+        QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", true}}));
+        QCOMPARE(f.model->jsRuntimeMissing(), missing);
+        QCOMPARE(f.model->jsBannerDismissed(), dismissed);
+        QVERIFY(!f.model->lastError()); // silent
+    }
+
+    // The real engine runs scripts on its own interpreter: a runtime is always there.
+    void theEngineHasARuntime() {
+        StateFixture f;
+        f.boot();
+        f.model->applyJSRuntime(false, false);
+        QCoro::waitFor(f.model->refreshJSRuntime(false));
+        QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", false}}));
+        QVERIFY(!f.model->jsRuntimeMissing());
+    }
+
+    // Against the real engine's store; a failed list empties, a failed add or remove keeps.
+    void favourites() {
+        StateFixture f;
+        f.boot();
+        QSignalSpy changed(f.model.get(), &AppModel::favouritesChanged);
+        QCoro::waitFor(f.model->addFavourite("https://a.example/", "A"));
+        QCoro::waitFor(f.model->addFavourite("https://b.example/", "B"));
+        QCOMPARE(f.model->favourites().size(), size_t(2));
+        QCOMPARE(f.requestsOf("favourites.add")[0].params,
+                 QJsonObject({{"url", "https://a.example/"}, {"title", "A"}}));
+        const auto two = f.model->favourites();
+
+        f.scriptError("favourites.add", 2, "store full");
+        QCoro::waitFor(f.model->addFavourite("https://c.example/", "C"));
+        QCOMPARE(f.model->favourites(), two);
+        QCOMPARE(f.model->lastError()->message, QString("store full"));
+
+        f.scriptError("favourites.remove", 2, "store locked");
+        QCoro::waitFor(f.model->removeFavourite("https://a.example/"));
+        QCOMPARE(f.model->favourites(), two);
+
+        QCoro::waitFor(f.model->removeFavourite("https://a.example/"));
+        QCOMPARE(f.requestsOf("favourites.remove").last().params,
+                 QJsonObject({{"url", "https://a.example/"}}));
+        QCOMPARE(f.model->favourites().size(), size_t(1));
+        QCOMPARE(f.model->favourites()[0].url, QString("https://b.example/"));
+
+        // The same list again notifies no one.
+        const qsizetype notified = changed.size();
+        QCoro::waitFor(f.model->reloadFavourites());
+        QCOMPARE(f.model->favourites().size(), size_t(1));
+        QCOMPARE(changed.size(), notified);
+
+        f.model->setLastError(std::nullopt);
+        f.scriptError("favourites.list", 2, "unreadable");
+        QCoro::waitFor(f.model->reloadFavourites());
+        QVERIFY(f.model->favourites().empty());
+        QCOMPARE(f.model->lastError()->message, QString("unreadable"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClipboardOffer)
+#include "tst_clipboardoffer.moc"
