@@ -10,6 +10,8 @@ import threading
 from dataclasses import dataclass, field
 from typing import Callable, Optional
 
+from .searchindex import Segment
+
 SAMPLE_RATE = 16000
 BYTES_PER_SECOND = SAMPLE_RATE * 2
 
@@ -72,13 +74,6 @@ class CancelToken:
 
 @dataclass
 class Word:
-    start_ms: int
-    end_ms: int
-    text: str
-
-
-@dataclass
-class Segment:
     start_ms: int
     end_ms: int
     text: str
