@@ -33,12 +33,6 @@ constexpr std::array<const char*, 15> eventNames{"ready",
                                                  "Job.Progress",
                                                  "no.such.event"};
 
-EngineLocations nowhere() {
-    EngineLocations l;
-    l.environment = QProcessEnvironment();
-    return l;
-}
-
 // The event a notification of this name may give when its params decode.
 bool matchesName(const EngineEvent& e, const QString& name) {
     if (name == u"ready")

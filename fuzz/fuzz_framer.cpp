@@ -14,12 +14,6 @@ namespace {
 
 constexpr int waitingRequests = 2; // ids 1 and 2 wait for replies
 
-EngineLocations nowhere() {
-    EngineLocations l;
-    l.environment = QProcessEnvironment();
-    return l;
-}
-
 // Chunk lengths from a small generator: zero-length chunks, single bytes and longer runs all occur.
 std::vector<qsizetype> cutPlan(uint8_t seed, qsizetype total) {
     std::vector<qsizetype> cuts;

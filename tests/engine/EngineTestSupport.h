@@ -21,6 +21,13 @@
 #include <variant>
 #include <vector>
 
+// Locations with an empty environment, for a client without a child (EngineClientProbe feeds it).
+inline EngineLocations nowhere() {
+    EngineLocations l;
+    l.environment = QProcessEnvironment();
+    return l;
+}
+
 // Stands in for the child: written requests land in `written`, output is fed with feed().
 class EngineClientProbe {
 public:

@@ -8,12 +8,6 @@
 
 namespace {
 
-EngineLocations nowhere() {
-    EngineLocations l;
-    l.environment = QProcessEnvironment();
-    return l;
-}
-
 // A small record for typed requests.
 struct Count {
     int n = 0;
