@@ -385,6 +385,8 @@ private:
     bool m_queueDrainAnnounced = false;
 
     std::vector<LibraryItem> m_library;
+    // The paths in m_library: a later page that lists one again adds nothing.
+    QSet<QString> m_libraryPaths;
     bool m_libraryHasMore = false;
     qint64 m_libraryTotal = 0;
     qint64 m_libraryOffset = 0;

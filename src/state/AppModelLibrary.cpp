@@ -13,6 +13,7 @@ QCoro::Task<void> AppModel::reloadLibrary() {
     m_libraryOffset = 0;
     m_libraryHasMore = true;
     m_library.clear();
+    m_libraryPaths.clear();
     Q_EMIT libraryChanged();
     Q_EMIT filteredLibraryChanged();
     const bool ok = co_await loadMoreLibrary();
@@ -56,16 +57,16 @@ QCoro::Task<bool> AppModel::loadMoreLibrary() {
         Q_EMIT libraryChanged();
         co_return true;
     }
-    QSet<QString> known;
-    for (const LibraryItem& item : m_library)
-        known.insert(item.path);
+    const std::size_t listed = m_library.size();
     qint64 media = 0;
     for (const LibraryItem& item : page->items) {
-        if (!known.contains(item.path))
+        if (!m_libraryPaths.contains(item.path))
             m_library.push_back(item);
         if (item.kind != QLatin1String("thumbnail"))
             ++media;
     }
+    for (std::size_t i = listed; i < m_library.size(); ++i)
+        m_libraryPaths.insert(m_library[i].path);
     const qint64 asked = params.offset;
     m_libraryTotal = page->total;
     m_libraryOffset = page->offset + media;
