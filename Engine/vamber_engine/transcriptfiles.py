@@ -90,8 +90,7 @@ def write(paths: TranscriptPaths, media_path: str, title: str, language: str, se
             with open(temps[-1], "w", encoding="utf-8") as f:
                 f.write(text)
         temps.append(_temporary(folder))
-        index_segments = [searchindex.Segment(s.start_ms, s.end_ms, s.text) for s in segments]
-        searchindex.write_transcript_json(temps[-1], media_path, title, language, index_segments)
+        searchindex.write_transcript_json(temps[-1], media_path, title, language, segments)
         for tmp, final in zip(temps, paths.all()):
             os.replace(tmp, final)
     finally:

@@ -31,8 +31,8 @@ def transcriber(ctx: Context) -> Transcriber:
 
 def _index(search, known, paths, doc):
     known.add(paths.json)
-    segments = [searchindex.Segment(s.start_ms, s.end_ms, s.text) for s in doc["segments"]]
-    search.add(searchindex.Transcript(paths.json, doc["mediaPath"], doc["title"], doc["language"], segments))
+    search.add(searchindex.Transcript(paths.json, doc["mediaPath"], doc["title"], doc["language"],
+                                      doc["segments"]))
 
 
 def _title(ctx: Context, path: str) -> str:
