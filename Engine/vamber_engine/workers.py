@@ -32,9 +32,6 @@ class Pools:
                 self._pools[name] = pool
         pool.submit(logs.carry(func))
 
-    def size(self, name: str) -> int:
-        return self._sizes[name]
-
 
 class SerialLane:
     """One thread that runs what it is given in order; it starts on first use and stays."""
