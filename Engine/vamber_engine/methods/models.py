@@ -24,8 +24,7 @@ def _open(ctx):
 
 
 def speech_models(ctx):
-    models = store(ctx)  # made first: shared() must not be entered from inside a factory
-    return ctx.shared("speechmodels", lambda: SpeechModels(models, str(ctx.support.path), ctx.log))
+    return ctx.shared("speechmodels", lambda: SpeechModels(store(ctx), str(ctx.support.path), ctx.log))
 
 
 def _error(exc):

@@ -14,19 +14,15 @@ from .search import index, known_transcripts
 
 
 def transcriber(ctx: Context) -> Transcriber:
-    models = speech_models(ctx)
-    search = index(ctx)  # made first: shared() must not be entered from inside a factory
-    known = known_transcripts(ctx)
-    made = []
-
-    def make():
-        made.append(Transcriber(models, ctx.support.subdir("transcribing"), ctx.emit,
-                                lambda paths, doc: _index(search, known, paths, doc), ctx.log))
-        return made[0]
-    jobs = ctx.shared("transcriber", make)
-    if made:
+    def make() -> Transcriber:
+        models = speech_models(ctx)
+        search = index(ctx)
+        known = known_transcripts(ctx)
+        jobs = Transcriber(models, ctx.support.subdir("transcribing"), ctx.emit,
+                           lambda paths, doc: _index(search, known, paths, doc), ctx.log)
         ctx.on_shutdown(jobs.stop_all)
-    return jobs
+        return jobs
+    return ctx.shared("transcriber", make)
 
 
 def _index(search, known, paths, doc):
