@@ -15,6 +15,7 @@ from typing import Optional
 from urllib.parse import urljoin
 
 from . import constants as C
+from .media import quality_for
 from .net import Session
 
 MANIFEST_LIMIT = 4 << 20
@@ -108,18 +109,10 @@ class Manifest:
 
 # ---- quality names ------------------------------------------------------------------------------
 
-def quality_for_height(height: int) -> str:
-    """The quality name of a picture height: the highest name not above it ("1080p" for 1080 rows,
-    "4K" for 2160, 900 rows give "720p"), the lowest name for anything smaller."""
-    fitting = [(h, name) for name, h in C.QUALITY_HEIGHTS.items() if h <= height]
-    if fitting:
-        return max(fitting)[1]
-    return min((h, name) for name, h in C.QUALITY_HEIGHTS.items())[1]
-
-
 def qualities(manifest: Manifest) -> list[str]:
-    """The qualities the renditions offer, best first, plus "audio" when there is sound to take."""
-    names = {quality_for_height(r.height) for r in manifest.videos if r.height}
+    """The qualities the renditions offer, best first, plus "audio" when there is sound to take.
+    Heights are named as a single file's are."""
+    names = {quality_for(0, r.height) for r in manifest.videos if r.height}
     if manifest.audios or manifest.videos:
         names.add("audio")
     return [q for q in C.QUALITIES if q in names]
