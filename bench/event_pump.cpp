@@ -4,15 +4,22 @@
 // returns for "queue.load", folds 1,000,000 progress events spread evenly over the jobs straight into
 // AppModel::apply, as the pump does, and prints the nanoseconds per event of each size and the ratio of
 // the 10,000-job figure to the 10-job one. A flat ratio means an event finds its job in constant time.
+//
+// Then the saved queue: 10,000 restored jobs finish one after another, each on its own turn of the event
+// loop as the engine's events would come, all but the last; it prints how many "queue.save" requests
+// reached the engine, the time until the last one was answered, and whether the engine's saved queue is
+// exactly the one job left.
 
 #include "AppModel.h"
 #include "FakeServices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <QCoro/QCoroTask>
 
@@ -102,6 +109,50 @@ double measure(int size) {
     return best;
 }
 
+// Finishes all but the last of `size` restored jobs, one per event-loop turn; prints the saves sent.
+void measureSaves(int size) {
+    QTemporaryDir dir;
+    FakeServices fakes;
+    EngineLocations locations;
+    locations.developmentRoot = QStringLiteral(VAMBER_SOURCE_DIR);
+    locations.appVersion = QStringLiteral("9.9.9");
+    locations.environment = QProcessEnvironment::systemEnvironment();
+    locations.environment.insert("VAMBER_PYTHON", "/usr/bin/python3");
+    locations.environment.insert("VAMBER_ENGINE_TEST", "1");
+    locations.environment.insert("VAMBER_ENGINE_TEST_LOG", dir.filePath("requests.jsonl"));
+    locations.environment.insert("VAMBER_SUPPORT_DIR", dir.filePath("support"));
+    locations.environment.insert("XDG_DATA_HOME", dir.filePath("data"));
+    locations.environment.insert("HOME", dir.path());
+    locations.environment.remove("VAMBER_ENGINE_SERVER");
+    AppModel model(fakes.services(), locations);
+    model.engine().start();
+    QJsonArray rows;
+    for (int i = 0; i < size; ++i)
+        rows.append(storedRow(i));
+    call(model, "test.script", {{"method", "queue.load"}, {"result", QJsonObject{{"items", rows}}}});
+    QCoro::waitFor(model.boot());
+
+    const auto saves = [&] {
+        QFile log(dir.filePath("requests.jsonl"));
+        log.open(QIODevice::ReadOnly);
+        return int(log.readAll().count("\"method\\\":\\\"queue.save\\\""));
+    };
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i + 1 < size; ++i) {
+        model.apply(EngineEvent{EngineEvent::JobState{model.jobs()[size_t(i)]->id(), "done", {}, {}, {}}});
+        QCoreApplication::processEvents();
+    }
+    // The last save carries the one job left; wait until the engine has it.
+    QTest::qWaitFor([&] { return call(model, "queue.load", {})["items"].toArray().size() == 1; }, 600000);
+    const qint64 ms = timer.elapsed();
+    const QJsonArray left = call(model, "queue.load", {})["items"].toArray();
+    const bool exact = left.size() == 1 && left[0].toObject()["url"] == storedRow(size - 1)["url"];
+    std::printf("saved queue: %d jobs finished one by one, %d saves, %lld ms, last saved queue %s\n",
+                size - 1, saves(), ms, exact ? "exact" : "WRONG");
+    QCoro::waitFor(model.engine().stop());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,5 +169,6 @@ int main(int argc, char** argv) {
             large = ns;
     }
     std::printf("ratio: %.2f\n", large / small);
+    measureSaves(10000);
     return 0;
 }

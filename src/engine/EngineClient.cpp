@@ -4,6 +4,7 @@
 #include "EngineProcessError.h"
 #include "StandardError.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QMetaObject>
@@ -49,6 +50,35 @@ EngineClient::~EngineClient() {
         m_process->disconnect(this);
         m_process->kill();
         m_process->waitForFinished(1000);
+    }
+    // Every request still waiting fails with notRunning, so its caller resumes and frees what it holds.
+    // The client is going away: they are resumed from the application object on the next turn.
+    std::vector<std::shared_ptr<Waiter>> waiting;
+    for (const auto& waiter : std::as_const(m_pending))
+        waiting.push_back(waiter);
+    for (const Delivery& delivery : m_outbox) {
+        if (const auto* waiter = std::get_if<std::shared_ptr<Waiter>>(&delivery))
+            waiting.push_back(*waiter);
+    }
+    for (const auto& waiter : waiting) {
+        if (!waiter->settled) {
+            waiter->settled = true;
+            waiter->result.reset();
+            waiter->error = std::make_exception_ptr(EngineLaunchError::notRunning());
+        }
+        waiter->delivered = true;
+    }
+    const auto resume = [waiting] {
+        for (const auto& waiter : waiting) {
+            if (const std::coroutine_handle<> h = std::exchange(waiter->handle, nullptr))
+                h.resume();
+        }
+    };
+    if (!waiting.empty()) {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, resume, Qt::QueuedConnection);
+        else
+            resume();
     }
 }
 

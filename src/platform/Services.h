@@ -11,7 +11,7 @@ class LanguageStore;
 class Notifier;
 
 // What the application state needs of the desktop, as interfaces. The pointers do not own: the
-// objects (see DesktopServices and FakeServices) outlive everything that was given this struct.
+// objects (see DesktopServices, and FakeServices of the tests) outlive everything that was given this struct.
 struct Services {
     ClipboardSource* clipboard = nullptr;
     Notifier* notifier = nullptr;

@@ -167,8 +167,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
         co_return;
     m_hello = hello;
     Q_EMIT helloChanged();
-    m_sessionLive = true;
-    m_autoRestarts = 0;
+    setSessionLive(true);
 
     if (!m_stringsReady) {
         const StringTable table = co_await EngineMethods::send<EngineMethods::I18nTable>(m_engine);
@@ -233,11 +232,33 @@ void AppModel::installStrings(const StringTable& table) {
     Strings::install(table);
     ++m_stringsGeneration;
     Q_EMIT stringsGenerationChanged();
-    Q_EMIT statusChanged();
+    refreshDerived();
 }
 
 void AppModel::setSettings(const std::optional<EngineSettings>& settings) {
     assign(m_settings, settings, &AppModel::settingsChanged);
+}
+
+void AppModel::setSessionLive(bool live) {
+    assign(m_sessionLive, live, &AppModel::sessionLiveChanged);
+}
+
+void AppModel::refreshDerived() {
+    const QString status = this->status();
+    if (status != m_shownStatus) {
+        m_shownStatus = status;
+        Q_EMIT statusChanged();
+    }
+    const std::optional<Analysis> fresh = freshAnalysis();
+    if (fresh != m_shownFreshAnalysis) {
+        m_shownFreshAnalysis = fresh;
+        Q_EMIT freshAnalysisChanged();
+    }
+    const std::optional<QString> failure = freshFailure();
+    if (failure != m_shownFreshFailure) {
+        m_shownFreshFailure = failure;
+        Q_EMIT freshFailureChanged();
+    }
 }
 
 void AppModel::setEngineFailure(const std::optional<QString>& failure) {

@@ -55,6 +55,22 @@ class AppModel : public QObject {
     Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
     Q_PROPERTY(
         bool jsBannerDismissed READ jsBannerDismissed WRITE setJsBannerDismissed NOTIFY jsRuntimeChanged)
+    Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
+    Q_PROPERTY(bool hasEngineFailure READ hasEngineFailure NOTIFY engineFailureChanged)
+    Q_PROPERTY(int tab READ tabIndex NOTIFY tabChanged)
+    Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
+    Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
+    Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
+    Q_PROPERTY(bool libraryLoading READ libraryLoading NOTIFY libraryLoadingChanged)
+    Q_PROPERTY(bool libraryHasMore READ libraryHasMore NOTIFY libraryChanged)
+    Q_PROPERTY(qint64 libraryTotal READ libraryTotal NOTIFY libraryChanged)
+    Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
+    Q_PROPERTY(
+        bool showReportSheet READ showReportSheet WRITE setShowReportSheet NOTIFY showReportSheetChanged)
+    Q_PROPERTY(bool confirmClearBrowserData READ confirmClearBrowserData WRITE setConfirmClearBrowserData
+                   NOTIFY confirmClearBrowserDataChanged)
+    Q_PROPERTY(bool browserDataCleared READ browserDataCleared WRITE setBrowserDataCleared NOTIFY
+                   browserDataClearedChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -100,7 +116,11 @@ public:
     const std::optional<EngineHello>& hello() const { return m_hello; }
     const std::optional<EngineSettings>& settings() const { return m_settings; }
     const std::optional<QString>& engineFailure() const { return m_engineFailure; }
+    bool hasEngineFailure() const { return m_engineFailure.has_value(); }
+    // True between an answered "hello" and the engine's next stop.
+    bool sessionLive() const { return m_sessionLive; }
     Tab tab() const { return m_tab; }
+    int tabIndex() const { return static_cast<int>(m_tab); }
     void setTab(Tab tab);
 
     // ---- engine loss and restart ----
@@ -116,8 +136,9 @@ public:
 
     // ---- batch queue (saved queue only, so far) ----
     const std::vector<std::shared_ptr<Job>>& jobs() const { return m_jobs; }
-    // Sends the unfinished jobs to the engine; before the saved queue was read once, the save waits
-    // for that read.
+    // Sends the unfinished jobs to the engine; returns at once. At most one save is on its way: calls
+    // made meanwhile send one more save, with the queue as it is then, once it is answered. Before the
+    // saved queue was read once, the save waits for that read.
     void persistQueue();
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
     QCoro::Task<bool> restoreQueue();
@@ -127,6 +148,8 @@ public:
     QCoro::Task<bool> loadMoreLibrary();
     const std::vector<LibraryItem>& library() const { return m_library; }
     bool libraryHasMore() const { return m_libraryHasMore; }
+    // A page of the library is being fetched.
+    bool libraryLoading() const { return m_libraryLoading; }
     qint64 libraryTotal() const { return m_libraryTotal; }
     const QString& librarySearch() const { return m_librarySearch; }
     void setLibrarySearch(const QString& text);
@@ -208,8 +231,11 @@ public:
     void setFormat(const FormatChoice& format);
     const AllowedOptions& allowedOptions() const { return m_allowedOptions; }
     bool optionsExpanded() const { return m_optionsExpanded; }
+    // The analysis and its failure when they are about the text now in the field (signals only on change).
     std::optional<Analysis> freshAnalysis() const;
     std::optional<QString> freshFailure() const;
+    bool hasFreshAnalysis() const { return freshAnalysis().has_value(); }
+    QString freshFailureText() const { return freshFailure().value_or(QString()); }
     QCoro::Task<void> analyzeCurrent();
     void clearComposition();
     void applyQuality(const QString& quality);
@@ -254,7 +280,12 @@ Q_SIGNALS:
     void logChanged();
     void lastErrorChanged();
     void showLogSheetChanged();
+    // Computed values: emitted only when their value really changed.
     void statusChanged();
+    void freshAnalysisChanged();
+    void freshFailureChanged();
+    void sessionLiveChanged();
+    void libraryLoadingChanged();
     void pastedTextChanged();
     void analysisChanged();
     void isAnalyzingChanged();
@@ -306,6 +337,10 @@ private:
     void restore(const EngineSettings& settings);
     void setSettings(const std::optional<EngineSettings>& settings);
     void setEngineFailure(const std::optional<QString>& failure);
+    void setSessionLive(bool live);
+    void setLibraryLoading(bool loading);
+    // Recomputes status, freshAnalysis and freshFailure and signals those that changed.
+    void refreshDerived();
     // The cookie source and file of the settings, ("None", "") without settings.
     CookiePair settingsCookiePair() const;
     // Marks the job's request open and runs it on the next turn of the event loop; false (and nothing
@@ -331,16 +366,18 @@ private:
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
     struct ThumbnailRequest;
+    EngineMethods::QueueSave::Params queueSnapshot() const;
+    QCoro::Task<void> sendQueueSaves();
 
     Services m_services;
     EngineClient* m_engine;
     BrowserSession* m_browser;
 
     bool m_sessionLive = false;
-    int m_autoRestarts = 0;
     // The saved queue has been read once; until then saves are held back.
     bool m_didLoadSession = false;
-    bool m_queueSaveDeferred = false;
+    bool m_queueSaveWanted = false;
+    bool m_queueSaveInFlight = false;
     bool m_stringsReady = false;
     int m_stringsGeneration = 0;
     bool m_isReady = false;
@@ -355,6 +392,9 @@ private:
         std::exception_ptr error;
     };
     std::shared_ptr<StartRun> m_startInFlight;
+    QString m_shownStatus;
+    std::optional<Analysis> m_shownFreshAnalysis;
+    std::optional<QString> m_shownFreshFailure;
     bool m_pumpConnected = false;
 
     QStringList m_log;

@@ -9,7 +9,7 @@ void AppModel::setPastedText(const QString& text) {
         return;
     m_pastedText = text;
     Q_EMIT pastedTextChanged();
-    Q_EMIT statusChanged();
+    refreshDerived();
 }
 
 void AppModel::setFormat(const FormatChoice& format) {
@@ -36,7 +36,7 @@ QCoro::Task<void> AppModel::analyzeCurrent() {
     assign(m_isAnalyzing, true, &AppModel::isAnalyzingChanged);
     assign(m_analysisFailure, std::optional<QString>(), &AppModel::analysisFailureChanged);
     assign(m_analyzedURL, address, &AppModel::analyzedURLChanged);
-    Q_EMIT statusChanged();
+    refreshDerived();
 
     QPointer<AppModel> self(this);
     const CookiePair cookies = co_await cookieParams(address);
@@ -66,7 +66,7 @@ QCoro::Task<void> AppModel::analyzeCurrent() {
                &AppModel::analysisFailureChanged);
     }
     assign(m_isAnalyzing, false, &AppModel::isAnalyzingChanged);
-    Q_EMIT statusChanged();
+    refreshDerived();
 }
 
 void AppModel::clearComposition() {
@@ -77,7 +77,7 @@ void AppModel::clearComposition() {
     assign(m_analysisFailure, std::optional<QString>(), &AppModel::analysisFailureChanged);
     assign(m_analyzedURL, QString(), &AppModel::analyzedURLChanged);
     assign(m_isAnalyzing, false, &AppModel::isAnalyzingChanged);
-    Q_EMIT statusChanged();
+    refreshDerived();
 }
 
 void AppModel::applyQuality(const QString& quality) {

@@ -3,6 +3,7 @@
 
 #include "BrowserCookiesService.h"
 #include "BrowserSession.h"
+#include "Guarded.h"
 
 #include <QUrl>
 
@@ -35,7 +36,7 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
     QPointer<AppModel> self(this);
     QString path;
     if (m_services.browserCookies)
-        path = co_await m_services.browserCookies->exportFor(address);
+        path = (co_await guarded(m_services.browserCookies->exportFor(address))).value_or(QString());
     if (!self)
         co_return base;
     if (!path.isEmpty())
@@ -77,7 +78,7 @@ QCoro::Task<void> AppModel::clearBrowserData() {
     QPointer<AppModel> self(this);
     if (m_services.browserCookies) {
         m_services.browserCookies->discardExports();
-        co_await m_services.browserCookies->clearAll();
+        co_await guarded(m_services.browserCookies->clearAll());
     }
     if (!self)
         co_return;

@@ -2,6 +2,7 @@
 #include "AppModel.h"
 
 #include "FileDialogs.h"
+#include "Guarded.h"
 #include "Notifications.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -13,12 +14,12 @@ void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
     if (m_currentDownload == job)
         return;
     if (m_currentDownload)
-        disconnect(m_currentDownload.get(), &Job::changed, this, &AppModel::statusChanged);
+        disconnect(m_currentDownload.get(), &Job::changed, this, &AppModel::refreshDerived);
     m_currentDownload = std::move(job);
     if (m_currentDownload)
-        connect(m_currentDownload.get(), &Job::changed, this, &AppModel::statusChanged);
+        connect(m_currentDownload.get(), &Job::changed, this, &AppModel::refreshDerived);
     Q_EMIT currentDownloadChanged();
-    Q_EMIT statusChanged();
+    refreshDerived();
 }
 
 QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
@@ -68,7 +69,9 @@ AppModel::chooseSaveLocation(std::optional<QString> suggested, FormatChoice form
 
     QPointer<AppModel> self(this);
     const QString message = Strings::text(QStringLiteral("v2_save_panel_message"));
-    const auto chosen = co_await m_services.fileDialogs->saveFile(message, start, proposed);
+    // A panel that could not be shown counts as cancelled.
+    const std::optional<QString> chosen =
+        (co_await guarded(m_services.fileDialogs->saveFile(message, start, proposed))).value_or(std::nullopt);
     if (!self || !chosen || chosen->isEmpty())
         co_return std::nullopt;
     const QFileInfo info(*chosen);

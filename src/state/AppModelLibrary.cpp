@@ -39,14 +39,14 @@ QCoro::Task<bool> AppModel::loadMoreLibrary() {
     }
     if (!m_libraryHasMore)
         co_return true;
-    m_libraryLoading = true;
+    setLibraryLoading(true);
     const int epoch = m_libraryEpoch;
     EngineMethods::LibraryList::Params params;
     params.offset = m_libraryOffset;
     const auto page = co_await ask<EngineMethods::LibraryList>(params, true);
     if (!self)
         co_return false;
-    m_libraryLoading = false;
+    setLibraryLoading(false);
     if (!page) {
         Q_EMIT libraryChanged();
         co_return false;
@@ -152,4 +152,8 @@ void AppModel::revealPath(const QString& path) {
 
 void AppModel::setFileMissingNotice(bool show) {
     assign(m_fileMissingNotice, show, &AppModel::fileMissingNoticeChanged);
+}
+
+void AppModel::setLibraryLoading(bool loading) {
+    assign(m_libraryLoading, loading, &AppModel::libraryLoadingChanged);
 }

@@ -10,11 +10,16 @@ void AppModel::appendJob(std::shared_ptr<Job> job) {
 }
 
 void AppModel::persistQueue() {
-    // Until the saved queue has been read, a save would write over rows that are not in memory yet.
-    if (!m_didLoadSession) {
-        m_queueSaveDeferred = true;
+    m_queueSaveWanted = true;
+    // Until the saved queue has been read, a save would write over rows that are not in memory yet; and
+    // while one save is on its way, the next one waits for it and then carries the queue as it is then.
+    if (!m_didLoadSession || m_queueSaveInFlight)
         return;
-    }
+    m_queueSaveInFlight = true;
+    spawn(this, [this]() -> QCoro::Task<void> { co_await sendQueueSaves(); });
+}
+
+EngineMethods::QueueSave::Params AppModel::queueSnapshot() const {
     EngineMethods::QueueSave::Params params;
     for (const auto& job : m_jobs) {
         if (job->state().isFinished())
@@ -31,8 +36,18 @@ void AppModel::persistQueue() {
         row.status = QStringLiteral("waiting");
         params.items.push_back(std::move(row));
     }
-    spawn(this,
-          [this, params]() -> QCoro::Task<void> { co_await ask<EngineMethods::QueueSave>(params, true); });
+    return params;
+}
+
+QCoro::Task<void> AppModel::sendQueueSaves() {
+    QPointer<AppModel> self(this);
+    while (m_queueSaveWanted) {
+        m_queueSaveWanted = false;
+        co_await ask<EngineMethods::QueueSave>(queueSnapshot(), true);
+        if (!self)
+            co_return;
+    }
+    m_queueSaveInFlight = false;
 }
 
 QCoro::Task<bool> AppModel::restoreQueue() {
@@ -54,8 +69,8 @@ QCoro::Task<bool> AppModel::restoreQueue() {
     }
     for (const StoredRow& row : stored->items) {
         FormatChoice format;
-        format.quality = row.quality.isEmpty() ? QStringLiteral("1080p") : row.quality;
-        format.container = row.container.isEmpty() ? QStringLiteral("MP4") : row.container;
+        format.quality = row.quality.isEmpty() ? FormatChoice::defaultQuality() : row.quality;
+        format.container = row.container.isEmpty() ? FormatChoice::defaultContainer() : row.container;
         format.audioOnly = row.audio_only;
         auto job = std::make_shared<Job>(row.url, format, row.title.isEmpty() ? row.url : row.title, true);
         if (!row.thumb_url.isEmpty())
@@ -71,6 +86,6 @@ void AppModel::markQueueLoaded() {
     if (m_didLoadSession)
         return;
     m_didLoadSession = true;
-    if (std::exchange(m_queueSaveDeferred, false))
+    if (m_queueSaveWanted)
         persistQueue();
 }

@@ -3,17 +3,18 @@
 
 #include "EngineLaunchError.h"
 
+// Only a live session reacts to a stop, and only an answered "hello" makes it live again: each stop of a
+// live session gets exactly one restart.
 QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     if (!m_sessionLive)
         co_return;
-    m_sessionLive = false;
+    setSessionLive(false);
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
     failActiveJobs(text);
     if (busy) {
         showEngineFailure(text);
         co_return;
     }
-    ++m_autoRestarts;
     note(QStringLiteral("Relance du moteur\u2026"));
     QPointer<AppModel> self(this);
     // A start still running talks to the engine that just went: the restart is a start of its own.
@@ -42,6 +43,5 @@ void AppModel::failActiveJobs(const QString& message) {
 
 QCoro::Task<void> AppModel::retryEngine() {
     setEngineFailure(std::nullopt);
-    m_autoRestarts = 0;
     co_await startSessionOrShowFailure();
 }

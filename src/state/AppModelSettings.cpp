@@ -3,6 +3,7 @@
 
 #include "Appearance.h"
 #include "FileDialogs.h"
+#include "Guarded.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -63,7 +64,8 @@ QCoro::Task<void> AppModel::chooseOutputFolder() {
     QPointer<AppModel> self(this);
     const QString start = m_settings ? m_settings->outputDir : QString();
     const QString message = Strings::text(QStringLiteral("label_download_folder"));
-    const auto folder = co_await m_services.fileDialogs->chooseFolder(message, start);
+    const std::optional<QString> folder =
+        (co_await guarded(m_services.fileDialogs->chooseFolder(message, start))).value_or(std::nullopt);
     if (self && folder && !folder->isEmpty())
         saveSetting(QStringLiteral("outputDir"), SettingValue::text(*folder));
 }

@@ -4,8 +4,12 @@
 
 // The output format of the next single download, copied into each job when it is made.
 struct FormatChoice {
-    QString quality = QStringLiteral("1080p");
-    QString container = QStringLiteral("MP4");
+    // What a choice holds before the user or a saved row says otherwise.
+    static QString defaultQuality() { return QStringLiteral("1080p"); }
+    static QString defaultContainer() { return QStringLiteral("MP4"); }
+
+    QString quality = defaultQuality();
+    QString container = defaultContainer();
     QString videoCodec = QStringLiteral("Auto");
     QString subtitleMode = QStringLiteral("off");
     bool audioOnly = false;

@@ -11,10 +11,21 @@
 
 // One download as the application shows it: the single download or one entry of the batch queue.
 // It mirrors what the engine reports; any state may be assigned at any time.
+//
+// Its fields change in three groups, each with its own signal, so a row redraws only what moved:
+// progressChanged (fraction, byte counts, speed, time left, fragments, speed statistics), stateChanged
+// (state) and detailsChanged (title, thumbnail, channel, output path, destination, file name). changed()
+// follows every one of them.
 class Job : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString title READ title NOTIFY changed)
-    Q_PROPERTY(double fraction READ fraction NOTIFY changed)
+    Q_PROPERTY(QString title READ title NOTIFY detailsChanged)
+    Q_PROPERTY(QString channel READ channel NOTIFY detailsChanged)
+    Q_PROPERTY(double fraction READ fraction NOTIFY progressChanged)
+    Q_PROPERTY(qint64 bytesDone READ bytesDone NOTIFY progressChanged)
+    Q_PROPERTY(qint64 bytesTotal READ bytesTotal NOTIFY progressChanged)
+    Q_PROPERTY(double speedBytesPerSecond READ speedBytesPerSecond NOTIFY progressChanged)
+    Q_PROPERTY(double etaSeconds READ etaSeconds NOTIFY progressChanged)
+    Q_PROPERTY(int stateKind READ stateKind NOTIFY stateChanged)
     Q_PROPERTY(QString statusLine READ statusLine NOTIFY changed)
 
 public:
@@ -67,25 +78,28 @@ public:
     const std::optional<QString>& destination() const { return m_destination; }
     const std::optional<QString>& fileName() const { return m_fileName; }
 
-    void setTitle(const QString& v) { assign(m_title, v); }
-    void setThumbnailURL(const std::optional<QString>& v) { assign(m_thumbnailURL, v); }
-    void setState(const State& v) { assign(m_state, v); }
-    void setFraction(double v) { assign(m_fraction, v); }
-    void setBytesDone(qint64 v) { assign(m_bytesDone, v); }
-    void setBytesTotal(qint64 v) { assign(m_bytesTotal, v); }
-    void setSpeedBytesPerSecond(double v) { assign(m_speed, v); }
-    void setEtaSeconds(double v) { assign(m_eta, v); }
-    void setOutputPath(const std::optional<QString>& v) { assign(m_outputPath, v); }
-    void setChannel(const QString& v) { assign(m_channel, v); }
-    void setFragment(qint64 v) { assign(m_fragment, v); }
-    void setFragmentCount(qint64 v) { assign(m_fragmentCount, v); }
+    int stateKind() const { return m_state.kind; }
+
+    void setTitle(const QString& v) { assign(m_title, v, &Job::detailsChanged); }
+    void setThumbnailURL(const std::optional<QString>& v) { assign(m_thumbnailURL, v, &Job::detailsChanged); }
+    void setState(const State& v) { assign(m_state, v, &Job::stateChanged); }
+    void setFraction(double v) { assign(m_fraction, v, &Job::progressChanged); }
+    void setBytesDone(qint64 v) { assign(m_bytesDone, v, &Job::progressChanged); }
+    void setBytesTotal(qint64 v) { assign(m_bytesTotal, v, &Job::progressChanged); }
+    void setSpeedBytesPerSecond(double v) { assign(m_speed, v, &Job::progressChanged); }
+    void setEtaSeconds(double v) { assign(m_eta, v, &Job::progressChanged); }
+    void setOutputPath(const std::optional<QString>& v) { assign(m_outputPath, v, &Job::detailsChanged); }
+    void setChannel(const QString& v) { assign(m_channel, v, &Job::detailsChanged); }
+    void setFragment(qint64 v) { assign(m_fragment, v, &Job::progressChanged); }
+    void setFragmentCount(qint64 v) { assign(m_fragmentCount, v, &Job::progressChanged); }
     // Statistics change with every progress event: always notify.
     void setSpeedEngine(const std::optional<EngineEvent::SpeedEngine>& v) {
         m_speedEngine = v;
+        Q_EMIT progressChanged();
         Q_EMIT changed();
     }
-    void setDestination(const std::optional<QString>& v) { assign(m_destination, v); }
-    void setFileName(const std::optional<QString>& v) { assign(m_fileName, v); }
+    void setDestination(const std::optional<QString>& v) { assign(m_destination, v, &Job::detailsChanged); }
+    void setFileName(const std::optional<QString>& v) { assign(m_fileName, v, &Job::detailsChanged); }
 
     // True while this job's "download.start" request is open; events that would make a job look
     // running are ignored outside it, so a finished job never comes back to life.
@@ -103,13 +117,18 @@ public:
     static QString roughDuration(double seconds);
 
 Q_SIGNALS:
+    void progressChanged();
+    void stateChanged();
+    void detailsChanged();
+    // After any of the three above.
     void changed();
 
 private:
-    template <class T> void assign(T& field, const T& value) {
+    template <class T> void assign(T& field, const T& value, void (Job::*group)()) {
         if (field == value)
             return;
         field = value;
+        Q_EMIT(this->*group)();
         Q_EMIT changed();
     }
 

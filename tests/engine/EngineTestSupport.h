@@ -17,6 +17,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <memory>
 #include <unistd.h>
 #include <variant>
 #include <vector>
@@ -95,17 +96,20 @@ using Delivered = std::variant<QString, EngineEvent>;
 
 class Recorder {
 public:
-    explicit Recorder(EngineClient& client) {
+    // The entries live as long as the longest of the recorder and the requests it tracks: a client
+    // destroyed after the recorder still resumes them.
+    explicit Recorder(EngineClient& client)
+        : m_entries(std::make_shared<std::vector<Delivered>>()), entries(*m_entries) {
         QObject::connect(&client, &EngineClient::event, &client,
-                         [this](const EngineEvent& e) { entries.push_back(e); });
+                         [entries = m_entries](const EngineEvent& e) { entries->push_back(e); });
     }
 
     void track(QCoro::Task<std::optional<QJsonValue>> task, QString label) {
-        keep(record(std::move(task), label));
+        keep(record(std::move(task), label, m_entries));
     }
 
     template <class T> void trackTyped(QCoro::Task<T> task, QString label) {
-        keep(recordTyped<T>(std::move(task), label));
+        keep(recordTyped<T>(std::move(task), label, m_entries));
     }
 
     std::vector<QString> replies() const {
@@ -123,7 +127,11 @@ public:
         return out;
     }
 
-    std::vector<Delivered> entries;
+private:
+    std::shared_ptr<std::vector<Delivered>> m_entries;
+
+public:
+    std::vector<Delivered>& entries;
 
     static QString json(const QJsonValue& v) {
         if (v.isObject())
@@ -137,21 +145,24 @@ public:
 private:
     void keep(QCoro::Task<void> t) { m_tasks.push_back(std::move(t)); }
 
-    QCoro::Task<void> record(QCoro::Task<std::optional<QJsonValue>> task, QString label) {
+    static QCoro::Task<void> record(QCoro::Task<std::optional<QJsonValue>> task, QString label,
+                                    std::shared_ptr<std::vector<Delivered>> entries) {
         try {
             const std::optional<QJsonValue> v = co_await std::move(task);
-            entries.push_back(label + u'=' + (v ? json(*v) : QStringLiteral("(no result)")));
+            entries->push_back(label + u'=' + (v ? json(*v) : QStringLiteral("(no result)")));
         } catch (...) {
-            entries.push_back(label + u'!' + failure(std::current_exception()));
+            entries->push_back(label + u'!' + failure(std::current_exception()));
         }
     }
 
-    template <class T> QCoro::Task<void> recordTyped(QCoro::Task<T> task, QString label) {
+    template <class T>
+    static QCoro::Task<void> recordTyped(QCoro::Task<T> task, QString label,
+                                         std::shared_ptr<std::vector<Delivered>> entries) {
         try {
             co_await std::move(task);
-            entries.push_back(label + QStringLiteral("=ok"));
+            entries->push_back(label + QStringLiteral("=ok"));
         } catch (...) {
-            entries.push_back(label + u'!' + failure(std::current_exception()));
+            entries->push_back(label + u'!' + failure(std::current_exception()));
         }
     }
 

@@ -169,6 +169,39 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(rec.entries[1]), QStringLiteral("1={}"));
     }
 
+    // A client destroyed with requests waiting (one written, one settled but not yet delivered): each
+    // caller resumes with notRunning on a later turn and its frame, with what it holds, is freed.
+    void destroyedClientResumesItsWaiters() {
+        struct Held {
+            explicit Held(int* counter) : freed(counter) {}
+            ~Held() { ++*freed; }
+            int* freed;
+        };
+        int freed = 0;
+        QStringList outcomes;
+        const auto wait = [&](EngineClient* client, QString method) -> QCoro::Task<void> {
+            const auto held = std::make_shared<Held>(&freed);
+            try {
+                co_await client->call(method);
+                outcomes << method + QStringLiteral(" answered");
+            } catch (const EngineLaunchError& e) {
+                outcomes << method + u' ' + e.textKey();
+            }
+        };
+        auto* client = new EngineClient(nowhere());
+        EngineClientProbe probe(*client);
+        probe.attach();
+        QCoro::Task<void> first = wait(client, QStringLiteral("a"));
+        QCoro::Task<void> second = wait(client, QStringLiteral("b"));
+        probe.feed(R"({"id":2,"result":1})"
+                   "\n"); // settled, delivered only on the next turn
+        delete client;
+        QCOMPARE(freed, 0);
+        QTRY_COMPARE(freed, 2);
+        QCOMPARE(outcomes,
+                 (QStringList{QStringLiteral("a v2_engine_not_running"), QStringLiteral("b answered")}));
+    }
+
     void dispatch_data() {
         QTest::addColumn<QByteArray>("lines");
         QTest::addColumn<bool>("typed");

@@ -2,7 +2,10 @@
 #include "StringTable.h"
 #include "Strings.h"
 
+#include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 #include <cmath>
 #include <limits>
@@ -155,6 +158,45 @@ private slots:
         QCOMPARE(changes, 1);
         job.setSpeedEngine(std::nullopt); // statistics always notify
         QCOMPARE(changes, 2);
+    }
+
+    // Each field signals its own group (and changed()), so a row redraws only what moved.
+    void fieldsSignalTheirGroup() {
+        Job job("u", {}, "t", false);
+        QSignalSpy progress(&job, &Job::progressChanged);
+        QSignalSpy state(&job, &Job::stateChanged);
+        QSignalSpy details(&job, &Job::detailsChanged);
+        QSignalSpy any(&job, &Job::changed);
+        const auto counts = [&] {
+            return QList<int>{int(progress.size()), int(state.size()), int(details.size())};
+        };
+        const std::vector<std::pair<std::function<void()>, QList<int>>> steps{
+            {[&] { job.setFraction(0.25); }, {1, 0, 0}},
+            {[&] { job.setBytesDone(10); }, {2, 0, 0}},
+            {[&] { job.setBytesTotal(100); }, {3, 0, 0}},
+            {[&] { job.setSpeedBytesPerSecond(5); }, {4, 0, 0}},
+            {[&] { job.setEtaSeconds(18); }, {5, 0, 0}},
+            {[&] { job.setFragment(1); }, {6, 0, 0}},
+            {[&] { job.setFragmentCount(2); }, {7, 0, 0}},
+            {[&] {
+                 job.setState({Job::State::Downloading, {}});
+             },
+             {7, 1, 0}},
+            {[&] { job.setState(Job::State::failed("no")); }, {7, 2, 0}},
+            {[&] { job.setTitle("T"); }, {7, 2, 1}},
+            {[&] { job.setThumbnailURL(QString("http://t")); }, {7, 2, 2}},
+            {[&] { job.setChannel("C"); }, {7, 2, 3}},
+            {[&] { job.setOutputPath(QString("/o")); }, {7, 2, 4}},
+            {[&] { job.setDestination(QString("/d")); }, {7, 2, 5}},
+            {[&] { job.setFileName(QString("f")); }, {7, 2, 6}},
+            {[&] { job.setTitle("T"); }, {7, 2, 6}}, // the same value: nothing
+        };
+        for (const auto& [step, expected] : steps) {
+            step();
+            QCOMPARE(counts(), expected);
+        }
+        QCOMPARE(int(any.size()), 15);
+        QCOMPARE(job.property("stateKind").toInt(), int(Job::State::Failed));
     }
 };
 

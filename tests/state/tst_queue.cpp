@@ -136,6 +136,47 @@ private slots:
         QCOMPARE(f.requestsOf("queue.save")[0].params.keys(), QStringList{"items"});
     }
 
+    // Saves are coalesced: one on its way at a time, the calls made meanwhile send one more with the queue
+    // as it is then. 199 of 200 jobs finishing in two bursts send two saves, and the last one is exact.
+    void savesAreCoalesced() {
+        StateFixture f;
+        f.startEngine();
+        QJsonArray rows;
+        for (int i = 0; i < 200; ++i)
+            rows.append(row(QString("http://a/%1").arg(i), "", "", "", false, "", ""));
+        f.script("queue.load", stored(rows));
+        f.boot();
+        QCOMPARE(f.model->jobs().size(), size_t(200));
+
+        // Half the jobs finish: one save goes out, with the queue as it is when it is sent.
+        const auto finish = [&](int from, int to) {
+            for (int i = from; i < to; ++i)
+                f.model->apply(
+                    EngineEvent{EngineEvent::JobState{f.model->jobs()[i]->id(), "done", {}, {}, {}}});
+        };
+        f.control("test.hold", {{"method", "queue.save"}});
+        finish(0, 100);
+        QVERIFY(f.waitForRequests("queue.save", 1));
+        QCOMPARE(f.requestsOf("queue.save")[0].params["items"].toArray().size(), 100);
+        // The rest finish while that save is held by the engine: they wait for its answer.
+        finish(100, 199);
+        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.requestsOf("queue.save").size(), 1);
+        f.control("test.release", {{"method", "queue.save"}});
+        QVERIFY(f.waitForRequests("queue.save", 2));
+        QCoro::waitFor(f.model->reloadSettings());
+        const auto saves = f.requestsOf("queue.save");
+        QCOMPARE(saves.size(), 2);
+        // The second save carries the queue as it stood when it was sent: the one job left.
+        const QJsonArray last = saves.last().params["items"].toArray();
+        QCOMPARE(last.size(), 1);
+        QCOMPARE(last[0].toObject()["url"].toString(), QString("http://a/199"));
+        // Nothing more is asked for: nothing more is sent.
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(f.requestsOf("queue.save").size(), 2);
+    }
+
     // The drained queue is announced once per drain, from the background, when at least one job is done.
     void drainNotice_data() {
         QTest::addColumn<QJsonObject>("first");

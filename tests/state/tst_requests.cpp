@@ -4,6 +4,7 @@
 #include "Strings.h"
 
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 namespace {
 const QString stampPattern = QStringLiteral("^\\d\\d:\\d\\d:\\d\\d");
@@ -118,6 +119,41 @@ private slots:
         auto analysis = f.model->analyzeCurrent();
         QVERIFY(f.model->isAnalyzing());
         QCOMPARE(f.model->status(), text("status_resolving"));
+    }
+
+    // Computed values signal only when what they give really changed.
+    void computedValuesSignalOnlyRealChanges() {
+        StateFixture f;
+        f.boot();
+        QVERIFY(f.model->sessionLive());
+        QSignalSpy status(f.model.get(), &AppModel::statusChanged);
+        QSignalSpy fresh(f.model.get(), &AppModel::freshFailureChanged);
+        QSignalSpy live(f.model.get(), &AppModel::sessionLiveChanged);
+        QSignalSpy loading(f.model.get(), &AppModel::libraryLoadingChanged);
+
+        f.model->setPastedText("http://127.0.0.1:9/a");
+        f.model->setPastedText("http://127.0.0.1:9/b");
+        QCOMPARE(status.size(), 0); // still "ready"
+        f.scriptError("analyze", 3, "nope");
+        QCoro::waitFor(f.model->analyzeCurrent());
+        QCOMPARE(status.size(), 2); // resolving, then ready again
+        QCOMPARE(fresh.size(), 1);
+        QCOMPARE(f.model->property("freshFailure").toString(), QString("nope"));
+        f.model->setPastedText("http://127.0.0.1:9/c");
+        QCOMPARE(fresh.size(), 2);
+        QVERIFY(f.model->freshFailureText().isEmpty());
+        f.model->setPastedText("http://127.0.0.1:9/b ");
+        QCOMPARE(fresh.size(), 3);
+        QCOMPARE(status.size(), 2);
+
+        QCoro::waitFor(f.model->loadMoreLibrary()); // no more pages: nothing fetched
+        QCoro::waitFor(f.model->reloadLibrary());
+        QCOMPARE(loading.size(), 2);
+        QVERIFY(!f.model->libraryLoading());
+
+        f.control("test.exit", {{"status", 2}});
+        QTRY_COMPARE(live.size(), 1);
+        QVERIFY(!f.model->property("sessionLive").toBool());
     }
 
     void reports_data() {

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <stdexcept>
+
 // Answers at once with the answer the test set; each call is recorded.
 class FakeFileDialogs : public FileDialogs {
 public:
@@ -16,15 +18,20 @@ public:
 
     std::optional<QString> folderAnswer;
     std::optional<QString> saveAnswer;
+    bool fail = false; // the dialog cannot be shown: both throw
     QList<Call> calls;
 
     QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) override {
         calls.append({Call::Folder, message, startFolder, QString()});
+        if (fail)
+            throw std::runtime_error("no folder dialog");
         co_return folderAnswer;
     }
     QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
                                                  QString proposedName) override {
         calls.append({Call::Save, message, startFolder, proposedName});
+        if (fail)
+            throw std::runtime_error("no save dialog");
         co_return saveAnswer;
     }
 };

@@ -17,6 +17,7 @@ public:
     int discards = 0;
     int clears = 0;
     bool holdExports = false;
+    bool fail = false; // exports and clearing throw once they resume
     int finishedExports = 0;
 
     QCoro::Task<QString> exportFor(QString address) override;

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <stdexcept>
 
 using namespace std::chrono_literals;
 
@@ -19,6 +20,8 @@ QCoro::Task<QString> FakeBrowserCookies::exportFor(QString address) {
     if (!self)
         co_return QString();
     ++finishedExports;
+    if (fail)
+        throw std::runtime_error("the cookie jar is gone");
     const QString host = QUrl(address).host().toLower();
     co_return host.isEmpty() ? QString() : filesByHost.value(host);
 }
@@ -26,4 +29,6 @@ QCoro::Task<QString> FakeBrowserCookies::exportFor(QString address) {
 QCoro::Task<void> FakeBrowserCookies::clearAll() {
     ++clears;
     co_await QCoro::sleepFor(0ms);
+    if (fail)
+        throw std::runtime_error("the web profile is gone");
 }
