@@ -199,7 +199,11 @@ private slots:
         f.script("download.start", second);
         f.control("test.release", {{"method", "download.start"}});
         QTRY_VERIFY(!jobs[0]->state().isRunning() && !jobs[1]->state().isRunning());
-        QTest::qWait(30);
+        // Each run ends after its library reload: wait for that, then for one more round trip.
+        if (count)
+            QTRY_COMPARE(f.fakes.notifier.added.size(), 1);
+        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->reloadSettings());
         QCOMPARE(f.fakes.notifier.added.size(), count ? 1 : 0);
         if (count) {
             QCOMPARE(f.fakes.notifier.added[0].title, Strings::text("notify_queue_done"));
