@@ -142,6 +142,14 @@ public:
     void persistQueue();
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
     QCoro::Task<bool> restoreQueue();
+    // The only ways jobs() changes. Each announces itself before and after (so a list model can follow
+    // row by row) and then emits jobsChanged().
+    void insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs);
+    void removeJobs(int first, int count);
+    void moveJob(int from, int to);
+    void resetJobs(std::vector<std::shared_ptr<Job>> jobs);
+    // The job's position in jobs(), -1 when it is not there.
+    int jobRow(const Job* job) const;
 
     // ---- library ----
     QCoro::Task<void> reloadLibrary();
@@ -300,6 +308,15 @@ Q_SIGNALS:
     void jsRuntimeChanged();
     void currentDownloadChanged();
     void jobsChanged();
+    // Row-level changes of jobs(), around each mutation; jobsChanged() follows the second of each pair.
+    void jobsAboutToBeInserted(int first, int last);
+    void jobsInserted(int first, int last);
+    void jobsAboutToBeRemoved(int first, int last);
+    void jobsRemoved(int first, int last);
+    void jobAboutToBeMoved(int from, int to);
+    void jobMoved(int from, int to);
+    void jobsAboutToBeReset();
+    void jobsReset();
     void libraryChanged();
     void updateChanged();
     void upToDateChanged();
@@ -354,7 +371,6 @@ private:
     QCoro::Task<void> handleEngineStopped(bool busy);
     void failActiveJobs(const QString& message);
     void applyJobState(Job& job, const EngineEvent::JobState& event);
-    void appendJob(std::shared_ptr<Job> job);
     void setCurrentDownload(std::shared_ptr<Job> job);
     // The user-facing text of whatever a request or a start threw.
     static QString describe(std::exception_ptr error);

@@ -3,10 +3,63 @@
 
 #include "Spawn.h"
 
-void AppModel::appendJob(std::shared_ptr<Job> job) {
-    m_jobIndex.insert(job->id(), job.get());
-    m_jobs.push_back(std::move(job));
+#include <algorithm>
+
+void AppModel::insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs) {
+    if (jobs.empty())
+        return;
+    at = std::clamp(at, 0, int(m_jobs.size()));
+    const int last = at + int(jobs.size()) - 1;
+    Q_EMIT jobsAboutToBeInserted(at, last);
+    for (const auto& job : jobs)
+        m_jobIndex.insert(job->id(), job.get());
+    m_jobs.insert(m_jobs.begin() + at, std::make_move_iterator(jobs.begin()),
+                  std::make_move_iterator(jobs.end()));
+    Q_EMIT jobsInserted(at, last);
     Q_EMIT jobsChanged();
+}
+
+void AppModel::removeJobs(int first, int count) {
+    first = std::max(first, 0);
+    count = std::min(count, int(m_jobs.size()) - first);
+    if (count <= 0)
+        return;
+    const int last = first + count - 1;
+    Q_EMIT jobsAboutToBeRemoved(first, last);
+    const auto begin = m_jobs.begin() + first;
+    for (auto it = begin; it != begin + count; ++it)
+        m_jobIndex.remove((*it)->id());
+    m_jobs.erase(begin, begin + count);
+    Q_EMIT jobsRemoved(first, last);
+    Q_EMIT jobsChanged();
+}
+
+void AppModel::moveJob(int from, int to) {
+    const int size = int(m_jobs.size());
+    if (from < 0 || from >= size || to < 0 || to >= size || from == to)
+        return;
+    Q_EMIT jobAboutToBeMoved(from, to);
+    auto job = std::move(m_jobs[from]);
+    m_jobs.erase(m_jobs.begin() + from);
+    m_jobs.insert(m_jobs.begin() + to, std::move(job));
+    Q_EMIT jobMoved(from, to);
+    Q_EMIT jobsChanged();
+}
+
+void AppModel::resetJobs(std::vector<std::shared_ptr<Job>> jobs) {
+    Q_EMIT jobsAboutToBeReset();
+    m_jobIndex.clear();
+    m_jobs = std::move(jobs);
+    for (const auto& job : m_jobs)
+        m_jobIndex.insert(job->id(), job.get());
+    Q_EMIT jobsReset();
+    Q_EMIT jobsChanged();
+}
+
+int AppModel::jobRow(const Job* job) const {
+    const auto it =
+        std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto& j) { return j.get() == job; });
+    return it == m_jobs.end() ? -1 : int(it - m_jobs.begin());
 }
 
 void AppModel::persistQueue() {
@@ -67,6 +120,7 @@ QCoro::Task<bool> AppModel::restoreQueue() {
         // Only an engine that answered has read its saved queue; a stopped one is asked again.
         co_return !isTransportFailure(failure);
     }
+    std::vector<std::shared_ptr<Job>> restored;
     for (const StoredRow& row : stored->items) {
         FormatChoice format;
         format.quality = row.quality.isEmpty() ? FormatChoice::defaultQuality() : row.quality;
@@ -77,8 +131,9 @@ QCoro::Task<bool> AppModel::restoreQueue() {
             job->setThumbnailURL(row.thumb_url);
         job->setChannel(row.channel);
         job->setState({Job::State::Waiting, {}});
-        appendJob(std::move(job));
+        restored.push_back(std::move(job));
     }
+    insertJobs(int(m_jobs.size()), std::move(restored));
     co_return true;
 }
 

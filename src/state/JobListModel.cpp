@@ -1,0 +1,167 @@
+#include "JobListModel.h"
+
+#include "AppModel.h"
+#include "Job.h"
+
+#include <algorithm>
+
+namespace {
+const QList<int> detailRoles{Qt::DisplayRole, JobListModel::TitleRole, JobListModel::ChannelRole,
+                             JobListModel::ThumbnailURLRole, JobListModel::OutputPathRole};
+const QList<int> stateRoles{JobListModel::StateRole, JobListModel::FailureRole, JobListModel::StatusLineRole};
+const QList<int> progressRoles{JobListModel::FractionRole,   JobListModel::BytesDoneRole,
+                               JobListModel::BytesTotalRole, JobListModel::SpeedRole,
+                               JobListModel::EtaRole,        JobListModel::StatusLineRole};
+} // namespace
+
+JobListModel::JobListModel(AppModel* model, QObject* parent) : QAbstractListModel(parent), m_model(model) {
+    m_flush.setSingleShot(true);
+    m_flush.setInterval(defaultFlushIntervalMs);
+    connect(&m_flush, &QTimer::timeout, this, &JobListModel::flushProgress);
+
+    connect(model, &AppModel::jobsAboutToBeInserted, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(model, &AppModel::jobsInserted, this, [this](int first, int last) {
+        endInsertRows();
+        watch(first, last);
+    });
+    connect(model, &AppModel::jobsAboutToBeRemoved, this, [this](int first, int last) {
+        unwatch(first, last);
+        beginRemoveRows({}, first, last);
+    });
+    connect(model, &AppModel::jobsRemoved, this, [this] { endRemoveRows(); });
+    connect(model, &AppModel::jobAboutToBeMoved, this, [this](int from, int to) {
+        // Qt counts the destination before the move: moving down lands before row to + 1.
+        beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    });
+    connect(model, &AppModel::jobMoved, this, [this] { endMoveRows(); });
+    connect(model, &AppModel::jobsAboutToBeReset, this, [this] {
+        beginResetModel();
+        unwatch(0, rowCount() - 1);
+    });
+    connect(model, &AppModel::jobsReset, this, [this] {
+        endResetModel();
+        watch(0, rowCount() - 1);
+    });
+    // Status lines are texts of the current language.
+    connect(model, &AppModel::stringsGenerationChanged, this, [this] {
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0), index(rowCount() - 1), {StatusLineRole});
+    });
+    watch(0, rowCount() - 1);
+}
+
+int JobListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_model->jobs().size());
+}
+
+Job* JobListModel::jobAt(int row) const {
+    const auto& jobs = m_model->jobs();
+    return row >= 0 && row < int(jobs.size()) ? jobs[row].get() : nullptr;
+}
+
+QVariant JobListModel::data(const QModelIndex& index, int role) const {
+    const Job* job = index.isValid() && !index.parent().isValid() ? jobAt(index.row()) : nullptr;
+    if (!job)
+        return {};
+    switch (role) {
+    case JobRole:
+        return QVariant::fromValue(const_cast<Job*>(job));
+    case Qt::DisplayRole:
+    case TitleRole:
+        return job->title();
+    case ChannelRole:
+        return job->channel();
+    case URLRole:
+        return job->url();
+    case ThumbnailURLRole:
+        return job->thumbnailURL().value_or(QString());
+    case OutputPathRole:
+        return job->outputPath().value_or(QString());
+    case StateRole:
+        return job->stateKind();
+    case FailureRole:
+        return job->state().kind == Job::State::Failed ? job->state().message : QString();
+    case StatusLineRole:
+        return job->statusLine();
+    case FractionRole:
+        return job->fraction();
+    case BytesDoneRole:
+        return job->bytesDone();
+    case BytesTotalRole:
+        return job->bytesTotal();
+    case SpeedRole:
+        return job->speedBytesPerSecond();
+    case EtaRole:
+        return job->etaSeconds();
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> JobListModel::roleNames() const {
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert({{JobRole, "job"},
+                  {TitleRole, "title"},
+                  {ChannelRole, "channel"},
+                  {URLRole, "url"},
+                  {ThumbnailURLRole, "thumbnailURL"},
+                  {OutputPathRole, "outputPath"},
+                  {StateRole, "state"},
+                  {FailureRole, "failure"},
+                  {StatusLineRole, "statusLine"},
+                  {FractionRole, "fraction"},
+                  {BytesDoneRole, "bytesDone"},
+                  {BytesTotalRole, "bytesTotal"},
+                  {SpeedRole, "speed"},
+                  {EtaRole, "eta"}});
+    return names;
+}
+
+void JobListModel::watch(int first, int last) {
+    for (int row = first; row <= last; ++row) {
+        Job* job = jobAt(row);
+        connect(job, &Job::detailsChanged, this, [this, job] { rowChanged(job, detailRoles); });
+        connect(job, &Job::stateChanged, this, [this, job] { rowChanged(job, stateRoles); });
+        connect(job, &Job::progressChanged, this, [this, job] { progressArrived(job); });
+    }
+}
+
+void JobListModel::unwatch(int first, int last) {
+    for (int row = first; row <= last; ++row) {
+        Job* job = jobAt(row);
+        disconnect(job, nullptr, this, nullptr);
+        m_progressDirty.remove(job);
+    }
+}
+
+void JobListModel::rowChanged(Job* job, const QList<int>& roles) {
+    const int row = m_model->jobRow(job);
+    if (row >= 0)
+        Q_EMIT dataChanged(index(row), index(row), roles);
+}
+
+void JobListModel::progressArrived(Job* job) {
+    m_progressDirty.insert(job);
+    if (!m_flush.isActive())
+        m_flush.start();
+}
+
+void JobListModel::flushProgress() {
+    // Rows are looked up once per flush, in one pass, and signalled in runs of neighbours.
+    QList<int> rows;
+    rows.reserve(m_progressDirty.size());
+    const auto& jobs = m_model->jobs();
+    for (int row = 0; row < int(jobs.size()) && rows.size() < m_progressDirty.size(); ++row) {
+        if (m_progressDirty.contains(jobs[row].get()))
+            rows.append(row);
+    }
+    m_progressDirty.clear();
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+            ++j;
+        Q_EMIT dataChanged(index(rows[i]), index(rows[j]), progressRoles);
+        i = j + 1;
+    }
+}
