@@ -8,6 +8,7 @@
 #include "EngineTypes.h"
 #include "FormatChoice.h"
 #include "Job.h"
+#include "ListingPick.h"
 #include "LogLine.h"
 #include "Services.h"
 
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
+#include <QTimer>
 #include <QUuid>
 
 #include <QCoro/QCoroTask>
@@ -56,6 +58,13 @@ class AppModel : public QObject {
     Q_PROPERTY(
         bool jsBannerDismissed READ jsBannerDismissed WRITE setJsBannerDismissed NOTIFY jsRuntimeChanged)
     Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
+    // Batch queue and listings.
+    Q_PROPERTY(bool confirmClearQueue READ confirmClearQueue WRITE setConfirmClearQueue NOTIFY
+                   confirmClearQueueChanged)
+    Q_PROPERTY(bool isResolving READ isResolving NOTIFY isResolvingChanged)
+    Q_PROPERTY(QString batchURLs READ batchURLs WRITE setBatchURLs NOTIFY batchURLsChanged)
+    Q_PROPERTY(bool batchDuplicateNotice READ batchDuplicateNotice WRITE setBatchDuplicateNotice NOTIFY
+                   batchDuplicateNoticeChanged)
     Q_PROPERTY(bool hasEngineFailure READ hasEngineFailure NOTIFY engineFailureChanged)
     Q_PROPERTY(int tab READ tabIndex NOTIFY tabChanged)
     Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
@@ -150,6 +159,42 @@ public:
     void resetJobs(std::vector<std::shared_ptr<Job>> jobs);
     // The job's position in jobs(), -1 when it is not there.
     int jobRow(const Job* job) const;
+
+    // Resolves a pasted batch: singles start at once, listings wait in pendingListings. The text goes
+    // back into batchURLs when the engine could not resolve it.
+    QCoro::Task<void> enqueuePasted(QString text);
+    // The addresses in a block of text: one per line, or several on a line when every piece looks like
+    // an address or a host.
+    static QStringList splitURLs(const QString& text);
+    static QStringList splitLine(const QString& line);
+    void startWaiting();
+    void pause(const std::shared_ptr<Job>& job);
+    void resume(const std::shared_ptr<Job>& job);
+    void cancel(const std::shared_ptr<Job>& job);
+    void remove(const std::shared_ptr<Job>& job);
+    void clearQueue();
+    // Adds an address as a line of batchURLs; false (nothing changed) when it is blank or already there.
+    bool appendBatchURL(const QString& url);
+    // Computed on each read; activityChanged() says they may have changed (once per burst of changes).
+    std::vector<std::shared_ptr<Job>> activeJobs() const;
+    std::vector<std::shared_ptr<Job>> allActiveJobs() const;
+    std::vector<std::shared_ptr<Job>> waitingJobs() const;
+    std::optional<double> overallProgress() const;
+    bool confirmClearQueue() const { return m_confirmClearQueue; }
+    void setConfirmClearQueue(bool show);
+    bool isResolving() const { return m_isResolving; }
+    const std::vector<BatchNote>& resolveNotes() const { return m_resolveNotes; }
+    const QString& batchURLs() const { return m_batchURLs; }
+    void setBatchURLs(const QString& text);
+    bool batchDuplicateNotice() const { return m_batchDuplicateNotice; }
+    void setBatchDuplicateNotice(bool show);
+
+    // ---- listings ----
+    // The picks waiting for the user, in the order they were made; the picker shows the first.
+    const std::vector<std::shared_ptr<ListingPick>>& pendingListings() const { return m_pendingListings; }
+    void acceptListing(const std::shared_ptr<ListingPick>& pick);
+    void dismissListing(const std::shared_ptr<ListingPick>& pick);
+    void loadMoreSection(const std::shared_ptr<ListingPick>& pick);
 
     // ---- library ----
     QCoro::Task<void> reloadLibrary();
@@ -317,6 +362,14 @@ Q_SIGNALS:
     void jobMoved(int from, int to);
     void jobsAboutToBeReset();
     void jobsReset();
+    // activeJobs, allActiveJobs, waitingJobs or overallProgress may have changed.
+    void activityChanged();
+    void confirmClearQueueChanged();
+    void isResolvingChanged();
+    void resolveNotesChanged();
+    void batchURLsChanged();
+    void batchDuplicateNoticeChanged();
+    void pendingListingsChanged();
     void libraryChanged();
     void updateChanged();
     void upToDateChanged();
@@ -372,6 +425,15 @@ private:
     void failActiveJobs(const QString& message);
     void applyJobState(Job& job, const EngineEvent::JobState& event);
     void setCurrentDownload(std::shared_ptr<Job> job);
+    void enqueueResolved(const ResolvedEntry& entry, const FormatChoice& format);
+    void setResolveNotes(const std::vector<BatchNote>& notes);
+    void setIsResolving(bool resolving);
+    void watchActivity(Job* job);
+    void forgetJob(Job* job);
+    void scheduleActivity(bool progressOnly);
+    void setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks);
+    QCoro::Task<void> fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name, QString source,
+                                       qint64 offset);
     // The user-facing text of whatever a request or a start threw.
     static QString describe(std::exception_ptr error);
     static bool isCancellation(std::exception_ptr error);
@@ -394,6 +456,16 @@ private:
     bool m_didLoadSession = false;
     bool m_queueSaveWanted = false;
     bool m_queueSaveInFlight = false;
+    // Displaced current downloads kept in the queue: shown and controllable, never saved.
+    QSet<const Job*> m_unsavedJobs;
+    bool m_confirmClearQueue = false;
+    bool m_isResolving = false;
+    std::vector<BatchNote> m_resolveNotes;
+    QString m_batchURLs;
+    bool m_batchDuplicateNotice = false;
+    std::vector<std::shared_ptr<ListingPick>> m_pendingListings;
+    bool m_activityScheduled = false;
+    QTimer* m_progressActivity = nullptr;
     bool m_stringsReady = false;
     int m_stringsGeneration = 0;
     bool m_isReady = false;

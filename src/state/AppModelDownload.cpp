@@ -14,12 +14,15 @@ void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
     if (m_currentDownload == job)
         return;
     if (m_currentDownload)
-        disconnect(m_currentDownload.get(), &Job::changed, this, &AppModel::refreshDerived);
+        disconnect(m_currentDownload.get(), nullptr, this, nullptr);
     m_currentDownload = std::move(job);
-    if (m_currentDownload)
+    if (m_currentDownload) {
         connect(m_currentDownload.get(), &Job::changed, this, &AppModel::refreshDerived);
+        watchActivity(m_currentDownload.get());
+    }
     Q_EMIT currentDownloadChanged();
     refreshDerived();
+    scheduleActivity(false);
 }
 
 QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
@@ -51,8 +54,15 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
     }
 
     setLastError(std::nullopt);
-    // A download still running is not stopped: it goes on, but is no longer shown.
+    // A download still under way is not stopped: it moves to the front of the queue, where its events
+    // still reach it and it can be paused or cancelled. Like any current download it is never saved.
+    const std::shared_ptr<Job> displaced =
+        m_currentDownload && !m_currentDownload->state().isFinished() ? m_currentDownload : nullptr;
     setCurrentDownload(job);
+    if (displaced) {
+        m_unsavedJobs.insert(displaced.get());
+        insertJobs(0, {displaced});
+    }
     clearComposition();
     startRun(job);
     co_return job;

@@ -11,12 +11,15 @@ void AppModel::insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs) {
     at = std::clamp(at, 0, int(m_jobs.size()));
     const int last = at + int(jobs.size()) - 1;
     Q_EMIT jobsAboutToBeInserted(at, last);
-    for (const auto& job : jobs)
+    for (const auto& job : jobs) {
         m_jobIndex.insert(job->id(), job.get());
+        watchActivity(job.get());
+    }
     m_jobs.insert(m_jobs.begin() + at, std::make_move_iterator(jobs.begin()),
                   std::make_move_iterator(jobs.end()));
     Q_EMIT jobsInserted(at, last);
     Q_EMIT jobsChanged();
+    scheduleActivity(false);
 }
 
 void AppModel::removeJobs(int first, int count) {
@@ -28,10 +31,11 @@ void AppModel::removeJobs(int first, int count) {
     Q_EMIT jobsAboutToBeRemoved(first, last);
     const auto begin = m_jobs.begin() + first;
     for (auto it = begin; it != begin + count; ++it)
-        m_jobIndex.remove((*it)->id());
+        forgetJob(it->get());
     m_jobs.erase(begin, begin + count);
     Q_EMIT jobsRemoved(first, last);
     Q_EMIT jobsChanged();
+    scheduleActivity(false);
 }
 
 void AppModel::moveJob(int from, int to) {
@@ -44,16 +48,28 @@ void AppModel::moveJob(int from, int to) {
     m_jobs.insert(m_jobs.begin() + to, std::move(job));
     Q_EMIT jobMoved(from, to);
     Q_EMIT jobsChanged();
+    scheduleActivity(false);
 }
 
 void AppModel::resetJobs(std::vector<std::shared_ptr<Job>> jobs) {
     Q_EMIT jobsAboutToBeReset();
-    m_jobIndex.clear();
-    m_jobs = std::move(jobs);
     for (const auto& job : m_jobs)
+        forgetJob(job.get());
+    m_jobs = std::move(jobs);
+    for (const auto& job : m_jobs) {
         m_jobIndex.insert(job->id(), job.get());
+        watchActivity(job.get());
+    }
     Q_EMIT jobsReset();
     Q_EMIT jobsChanged();
+    scheduleActivity(false);
+}
+
+void AppModel::forgetJob(Job* job) {
+    m_jobIndex.remove(job->id());
+    m_unsavedJobs.remove(job);
+    if (job != m_currentDownload.get())
+        disconnect(job, nullptr, this, nullptr);
 }
 
 int AppModel::jobRow(const Job* job) const {
@@ -75,7 +91,7 @@ void AppModel::persistQueue() {
 EngineMethods::QueueSave::Params AppModel::queueSnapshot() const {
     EngineMethods::QueueSave::Params params;
     for (const auto& job : m_jobs) {
-        if (job->state().isFinished())
+        if (job->state().isFinished() || m_unsavedJobs.contains(job.get()))
             continue;
         StoredRow row;
         row.url = job->url();

@@ -331,7 +331,8 @@ private slots:
         QVERIFY(!job->destination());
     }
 
-    // A new download replaces the shown one without stopping it; the old one's events stop reaching it.
+    // A new download replaces the shown one without stopping it; the old one moves to the front of the
+    // queue, where its events still reach it.
     void aNewDownloadReplacesTheShownOne() {
         StateFixture f;
         f.boot();
@@ -355,7 +356,8 @@ private slots:
                                     {"container", "MP4"},
                                     {"audioOnly", false}});
         QTRY_COMPARE(int(second->state().kind), int(Job::State::Downloading));
-        QCOMPARE(int(first->state().kind), int(Job::State::Analyzing));
+        QTRY_COMPARE(int(first->state().kind), int(Job::State::Downloading));
+        QCOMPARE(f.model->jobs().front(), first);
     }
 
     // The finished current download is announced only from the background, and only when allowed.
