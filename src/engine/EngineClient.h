@@ -53,6 +53,10 @@ public:
     QCoro::Task<std::optional<QJsonValue>> call(QString method,
                                                 std::optional<QJsonObject> params = std::nullopt);
 
+    // As call(), with params already written as the compact JSON text of an object (large params can be
+    // encoded away from this thread).
+    QCoro::Task<std::optional<QJsonValue>> callEncoded(QString method, QByteArray params);
+
     // As call(), with the result decoded as T. A reply without a result fails with EngineError code
     // NoResult (-32603), message "Réponse vide du moteur." and the method name as detail; a result that
     // is present but does not decode (null included) fails with the decoder's own DecodeError.
@@ -93,6 +97,7 @@ private:
     using Delivery = std::variant<std::shared_ptr<Waiter>, EngineEvent>;
 
     std::shared_ptr<Waiter> send(const QString& method, const std::optional<QJsonObject>& params);
+    std::shared_ptr<Waiter> sendLine(QByteArray line, qint64 id);
     bool writeToChild(const QByteArray& bytes, QString* error);
 
     void ingest(QByteArrayView chunk);

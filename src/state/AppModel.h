@@ -149,6 +149,8 @@ public:
     // made meanwhile send one more save, with the queue as it is then, once it is answered. Before the
     // saved queue was read once, the save waits for that read.
     void persistQueue();
+    // The rows a save sent now would carry: the unfinished jobs that may be saved.
+    EngineMethods::QueueSave::Params queueSnapshot() const;
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
     QCoro::Task<bool> restoreQueue();
     // The only ways jobs() changes. Each announces itself before and after (so a list model can follow
@@ -444,7 +446,6 @@ private:
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
     struct ThumbnailRequest;
-    EngineMethods::QueueSave::Params queueSnapshot() const;
     QCoro::Task<void> sendQueueSaves();
 
     Services m_services;

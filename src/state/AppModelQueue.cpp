@@ -3,6 +3,13 @@
 
 #include "Spawn.h"
 
+#include <QFuture>
+#include <QJsonDocument>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <QCoro/QCoroFuture>
+
 #include <algorithm>
 
 void AppModel::insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs) {
@@ -108,13 +115,38 @@ EngineMethods::QueueSave::Params AppModel::queueSnapshot() const {
     return params;
 }
 
+namespace {
+// A save of a long queue is megabytes of text: it is written on a worker, not on the thread of the views.
+QCoro::Task<QByteArray> encodeOffThread(EngineMethods::QueueSave::Params rows) {
+    auto promise = std::make_shared<QPromise<QByteArray>>();
+    QFuture<QByteArray> future = promise->future();
+    QThreadPool::globalInstance()->start([promise, rows = std::move(rows)] {
+        promise->start();
+        promise->addResult(QJsonDocument(rows.toJson()).toJson(QJsonDocument::Compact));
+        promise->finish();
+    });
+    co_return co_await future;
+}
+} // namespace
+
 QCoro::Task<void> AppModel::sendQueueSaves() {
     QPointer<AppModel> self(this);
     while (m_queueSaveWanted) {
         m_queueSaveWanted = false;
-        co_await ask<EngineMethods::QueueSave>(queueSnapshot(), true);
+        // The rows are taken now, the queue as it is at this moment; only their text is made elsewhere.
+        const QByteArray params = co_await encodeOffThread(queueSnapshot());
         if (!self)
             co_return;
+        std::exception_ptr failure;
+        try {
+            co_await m_engine->callEncoded(QString::fromLatin1(EngineMethods::QueueSave::name), params);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self)
+            co_return;
+        if (failure && !isCancellation(failure))
+            report(describe(failure));
     }
     m_queueSaveInFlight = false;
 }
