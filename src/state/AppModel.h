@@ -126,6 +126,8 @@ public:
     const std::optional<EngineSettings>& settings() const { return m_settings; }
     const std::optional<QString>& engineFailure() const { return m_engineFailure; }
     bool hasEngineFailure() const { return m_engineFailure.has_value(); }
+    // The user closed the failure alert: the text goes, the engine is not started again.
+    void clearEngineFailure() { setEngineFailure(std::nullopt); }
     // True between an answered "hello" and the engine's next stop.
     bool sessionLive() const { return m_sessionLive; }
     Tab tab() const { return m_tab; }

@@ -1,0 +1,48 @@
+#include "kit/TextStyle.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <array>
+
+namespace TextStyle {
+
+namespace {
+
+// Ratios of the desktop type ramp; the body font is the desktop's own, so the ramp follows its size.
+constexpr std::array<Entry, 11> table{{
+    {Role::LargeTitle, 2.0, QFont::Normal},
+    {Role::Title, 1.7, QFont::Normal},
+    {Role::Title2, 1.3, QFont::Normal},
+    {Role::Title3, 1.15, QFont::Normal},
+    {Role::Headline, 1.0, QFont::DemiBold},
+    {Role::Body, 1.0, QFont::Normal},
+    {Role::Callout, 0.93, QFont::Normal},
+    {Role::Subheadline, 0.9, QFont::Normal},
+    {Role::Footnote, 0.86, QFont::Normal},
+    {Role::Caption, 0.86, QFont::Normal},
+    {Role::Caption2, 0.8, QFont::Normal},
+}};
+
+constexpr double smallestPoints = 7.0;
+
+} // namespace
+
+const Entry& entry(Role role) {
+    return table[static_cast<size_t>(role)];
+}
+
+QFont font(Role role, std::optional<QFont::Weight> weight, std::optional<QFont> base) {
+    QFont f = base.value_or(QApplication::font());
+    const Entry& e = entry(role);
+    const double body = f.pointSizeF() > 0 ? f.pointSizeF() : 10.0;
+    f.setPointSizeF(qMax(smallestPoints, body * e.scale));
+    f.setWeight(weight.value_or(e.weight));
+    return f;
+}
+
+void apply(QWidget* widget, Role role, std::optional<QFont::Weight> weight) {
+    widget->setFont(font(role, weight));
+}
+
+} // namespace TextStyle

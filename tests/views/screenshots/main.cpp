@@ -1,0 +1,120 @@
+// Renders the registered shots (Shots.h) into PNG files: vamber_screenshots [--out DIR] [--list] [filter…]
+#include "Shots.h"
+
+#include "kit/Icons.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QPainter>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+// The widget as shown, with the dialogs it opened drawn over it on a dimmed window.
+QImage render(QWidget* widget) {
+    QImage image = widget->grab().toImage();
+    QList<QWidget*> dialogs;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(top);
+        if (dialog && dialog->isVisible() && dialog != widget && dialog->parentWidget() &&
+            dialog->parentWidget()->window() == widget->window())
+            dialogs << dialog;
+    }
+    if (dialogs.isEmpty())
+        return image;
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor(0, 0, 0, 70));
+    const qreal dpr = image.devicePixelRatio();
+    for (QWidget* dialog : dialogs) {
+        const QImage part = dialog->grab().toImage();
+        const QSizeF size = QSizeF(part.size()) / part.devicePixelRatio();
+        const QPointF at((image.width() / dpr - size.width()) / 2,
+                         (image.height() / dpr - size.height()) / 3);
+        painter.setPen(QColor(0, 0, 0, 90));
+        painter.drawRect(QRectF(at, size).adjusted(-1, -1, 0, 0));
+        painter.drawImage(QRectF(at, size), part);
+    }
+    return image;
+}
+
+void closeDialogs() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QDialog*>(top) && top->isVisible())
+            top->close();
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Icons::install();
+    QStringList filters = app.arguments().mid(1);
+    QString out = QStringLiteral(VAMBER_SCREENSHOT_DIR);
+    bool listOnly = false;
+    for (int i = 0; i < filters.size();) {
+        if (filters[i] == QLatin1String("--out") && i + 1 < filters.size()) {
+            out = filters[i + 1];
+            filters.remove(i, 2);
+        } else if (filters[i] == QLatin1String("--list")) {
+            listOnly = true;
+            filters.remove(i);
+        } else {
+            ++i;
+        }
+    }
+    QDir().mkpath(out);
+    QTextStream say(stdout);
+    int written = 0;
+    for (const Shot& shot : shots()) {
+        const bool wanted =
+            filters.isEmpty() || std::any_of(filters.begin(), filters.end(),
+                                             [&](const QString& f) { return shot.name.contains(f); });
+        if (!wanted)
+            continue;
+        if (listOnly) {
+            say << shot.name << '\n';
+            continue;
+        }
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("fr")}) {
+            ViewFixture::useAppearance(false);
+            auto fixture = std::make_unique<ViewFixture>();
+            if (shot.options.boot)
+                fixture->bootIn(language);
+            ShotContext context{*fixture, language};
+            std::unique_ptr<QWidget> widget(shot.make(context));
+            if (!widget) {
+                say << "skipped " << shot.name << " (" << language << ")\n";
+                continue;
+            }
+            widget->resize(shot.options.size);
+            widget->show();
+            ViewFixture::settle(150);
+            for (const bool dark : {false, true}) {
+                ViewFixture::useAppearance(dark);
+                ViewFixture::settle(80);
+                const QString file =
+                    QStringLiteral("%1/%2-%3-%4.png")
+                        .arg(out, shot.name, dark ? QStringLiteral("dark") : QStringLiteral("light"),
+                             language);
+                if (!render(widget.get()).save(file)) {
+                    say << "could not write " << file << '\n';
+                    return 1;
+                }
+                say << file << '\n';
+                ++written;
+            }
+            say.flush();
+            closeDialogs();
+            widget.reset();
+            ViewFixture::settle(20);
+        }
+    }
+    say << written << " pictures\n";
+    return 0;
+}
