@@ -1,0 +1,40 @@
+#include "rows/ThumbnailCache.h"
+
+#include "AppModel.h"
+#include "Spawn.h"
+#include "rows/ThumbnailImage.h"
+
+#include <QPointer>
+
+ThumbnailCache::ThumbnailCache(AppModel* model, QSize size, QObject* parent)
+    : QObject(parent), m_model(model), m_size(size), m_images(defaultCapacity) {}
+
+QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const QString& pageUrl) {
+    if (url.isEmpty() && mediaPath.isEmpty())
+        return {};
+    const QString key = url + QChar(u'\0') + mediaPath;
+    if (const QImage* known = m_images.object(key))
+        return *known;
+    if (m_pending.contains(key))
+        return {};
+    m_pending.insert(key);
+    QPointer<ThumbnailCache> self(this);
+    QPointer<AppModel> model(m_model);
+    const QSize fill = m_size * m_ratio;
+    spawn(this, [self, model, key, url, mediaPath, pageUrl, fill]() -> QCoro::Task<void> {
+        QString path;
+        if (model)
+            path = co_await model->thumbnailPath(url, mediaPath, pageUrl);
+        QImage image;
+        if (self && !path.isEmpty())
+            image = co_await ThumbnailImage::load(path, fill);
+        if (!self)
+            co_return;
+        self->m_pending.remove(key);
+        // A missing picture is remembered too, so a row without one does not ask on every paint.
+        self->m_images.insert(key, new QImage(image));
+        if (!image.isNull())
+            Q_EMIT self->loaded();
+    });
+    return {};
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QCache>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QSize>
+
+class AppModel;
+
+// Thumbnails for painted list rows, which have no widget to hold a picture: each file is read and scaled
+// off the GUI thread once, kept for the most recently drawn rows only, and announced when it arrives so
+// the list repaints. A row that has no picture yet draws the placeholder.
+class ThumbnailCache : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int defaultCapacity = 300;
+
+    ThumbnailCache(AppModel* model, QSize size, QObject* parent = nullptr);
+
+    // The picture when it is loaded (a null image while it loads or when there is none); starts its load
+    // the first time a key is asked for.
+    QImage image(const QString& url, const QString& mediaPath, const QString& pageUrl);
+    void setDevicePixelRatio(qreal ratio) { m_ratio = ratio; }
+    int loading() const { return int(m_pending.size()); }
+
+Q_SIGNALS:
+    void loaded();
+
+private:
+    AppModel* m_model;
+    QSize m_size;
+    qreal m_ratio = 1;
+    QCache<QString, QImage> m_images;
+    QSet<QString> m_pending;
+};
