@@ -196,6 +196,12 @@ private Q_SLOTS:
         QVERIFY(Theme::isDark(dark));
         QVERIFY(Theme::ink(Theme::Ink::Primary, light).lightness() < 80);
         QVERIFY(Theme::ink(Theme::Ink::Primary, dark).lightness() > 180);
+        // A disabled control reads differently from an enabled one in both appearances.
+        for (const QPalette& p : {light, dark}) {
+            for (auto role : {QPalette::ButtonText, QPalette::WindowText, QPalette::Text})
+                QVERIFY(qAbs(p.color(QPalette::Disabled, role).lightness() -
+                             p.color(QPalette::Active, role).lightness()) > 60);
+        }
         // The hierarchy fades: each level is fainter than the one above it.
         for (const QPalette& p : {light, dark}) {
             QVERIFY(Theme::ink(Theme::Ink::Secondary, p).alphaF() <

@@ -32,6 +32,10 @@ QPalette FusionAppearance::lightPalette() {
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::Link, QColor(0x1a, 0x5f, 0xb4));
     p.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    // Set last: the colours above went to every group, the disabled one included, so a disabled button
+    // read exactly like an enabled one.
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x9a, 0x9a, 0x9a));
     return p;
 }
 
