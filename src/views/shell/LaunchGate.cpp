@@ -1,0 +1,147 @@
+#include "shell/LaunchGate.h"
+
+#include "shell/StartNow.h"
+
+#include "kit/Icons.h"
+#include "kit/TextStyle.h"
+#include "kit/Theme.h"
+
+#include "AppModel.h"
+#include "Strings.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace {
+// The window title and the splash text are fixed, never looked up.
+const char* productName = "Vamber Video Downloader";
+constexpr int failureIconSize = 40;
+
+// Keeps a symbol label tinted in the current appearance.
+class SymbolLabel : public QLabel {
+public:
+    SymbolLabel(QString symbol, int size, QWidget* parent)
+        : QLabel(parent), m_symbol(std::move(symbol)), m_size(size) {
+        setFixedSize(size, size);
+        repaintSymbol();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange)
+            repaintSymbol();
+        QLabel::changeEvent(event);
+    }
+
+private:
+    void repaintSymbol() {
+        setPixmap(Icons::tinted(m_symbol, m_size, Theme::ink(Theme::Ink::Secondary, Theme::palette()),
+                                devicePixelRatioF()));
+    }
+    QString m_symbol;
+    int m_size;
+};
+
+} // namespace
+
+LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, QWidget* parent)
+    : QWidget(parent), m_model(model), m_makeRoot(std::move(makeRoot)), m_pages(new QStackedLayout(this)) {
+    setObjectName(QStringLiteral("launchGate"));
+    m_splash = makeSplash();
+    m_failure = makeFailure();
+    m_pages->addWidget(m_splash);
+    m_pages->addWidget(m_failure);
+    connect(&model, &AppModel::stringsReadyChanged, this, &LaunchGate::refresh);
+    connect(&model, &AppModel::engineFailureChanged, this, &LaunchGate::refresh);
+    refresh();
+}
+
+QWidget* LaunchGate::makeSplash() {
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("splash"));
+    auto* layout = new QVBoxLayout(page);
+    layout->setSpacing(12);
+    layout->addStretch(1);
+    auto* spinner = new QProgressBar(page);
+    spinner->setObjectName(QStringLiteral("splash.progress"));
+    spinner->setRange(0, 0); // indeterminate
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(160);
+    layout->addWidget(spinner, 0, Qt::AlignHCenter);
+    auto* name = new QLabel(QString::fromLatin1(productName), page);
+    name->setObjectName(QStringLiteral("splash.title"));
+    TextStyle::apply(name, TextStyle::Role::Headline);
+    Theme::setForeground(name, Theme::Ink::Secondary);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* LaunchGate::makeFailure() {
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("failure"));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(16);
+    layout->addStretch(1);
+    m_failureIcon = new SymbolLabel(QStringLiteral("exclamationmark.triangle"), failureIconSize, page);
+    m_failureIcon->setObjectName(QStringLiteral("failure.icon"));
+    layout->addWidget(m_failureIcon, 0, Qt::AlignHCenter);
+    m_failureText = new QLabel(page);
+    m_failureText->setObjectName(QStringLiteral("failure.text"));
+    m_failureText->setTextFormat(Qt::PlainText);
+    m_failureText->setWordWrap(true);
+    m_failureText->setAlignment(Qt::AlignHCenter);
+    m_failureText->setMaximumWidth(failureTextWidth);
+    m_failureText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    m_failureText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Theme::setForeground(m_failureText, Theme::Ink::Secondary);
+    layout->addWidget(m_failureText, 0, Qt::AlignHCenter);
+    m_retry = new QPushButton(Strings::text(QStringLiteral("v2_engine_retry")), page);
+    m_retry->setObjectName(QStringLiteral("v2_engine_retry"));
+    connect(m_retry, &QPushButton::clicked, this, [this] {
+        AppModel* model = &m_model;
+        startNow([model] { return model->retryEngine(); });
+    });
+    connect(&m_model, &AppModel::stringsGenerationChanged, m_retry,
+            [this] { m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry"))); });
+    layout->addWidget(m_retry, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    return page;
+}
+
+void LaunchGate::refresh() {
+    Page next = Page::Splash;
+    if (m_root || m_model.stringsReady())
+        next = Page::Root;
+    else if (m_model.engineFailure())
+        next = Page::Failure;
+
+    if (next == Page::Root && !m_root) {
+        m_root = m_makeRoot();
+        m_root->setParent(this);
+        m_pages->addWidget(m_root);
+        // The gate's work is done: the splash and failure view are never shown again.
+        m_pages->removeWidget(m_splash);
+        m_pages->removeWidget(m_failure);
+        m_splash->deleteLater();
+        m_failure->deleteLater();
+        m_splash = m_failure = nullptr;
+        m_retry = nullptr;
+        m_failureText = nullptr;
+    }
+    if (next == Page::Failure) {
+        m_failureText->setText(*m_model.engineFailure());
+        m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry")));
+    }
+    QWidget* shown = next == Page::Root ? m_root : next == Page::Failure ? m_failure : m_splash;
+    m_pages->setCurrentWidget(shown);
+    if (next != m_page) {
+        m_page = next;
+        Q_EMIT pageChanged(next);
+    }
+}
