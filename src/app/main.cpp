@@ -1,76 +1,109 @@
-// Until the window exists, `vamber` is a console program: it boots the application state against the
-// engine, prints what it learned and shuts the engine down.
+// The desktop application: one running copy per user, its main window with the menus, and an orderly
+// quit that stops the engine.
+#include "AppViews.h"
+#include "Commands.h"
+#include "MainWindow.h"
+#include "Shutdown.h"
+
+#include "kit/Icons.h"
+#include "shell/LaunchGate.h"
+
 #include "AppModel.h"
 #include "Bootstrap.h"
 #include "DesktopServices.h"
 #include "EngineLocations.h"
 #include "LanguageStore.h"
-#include "Strings.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMenuBar>
 #include <QTextStream>
 #include <QTimer>
 
-#include <QCoro/QCoroTask>
+#include <cstring>
 
 namespace {
 
-QCoro::Task<int> run(AppModel* model) {
-    co_await model->boot();
-    QTextStream out(stdout);
-    int status = 0;
-    if (model->engineFailure()) {
-        QTextStream(stderr) << *model->engineFailure() << '\n';
-        status = 1;
-    } else {
-        const EngineHello& hello = *model->hello();
-        out << "Engine " << hello.engineVersion << " (" << hello.python << ")\n";
-        out << "  script:           " << hello.enginePath << '\n';
-        out << "  media extensions: " << hello.mediaExtensions.join(QStringLiteral(" ")) << '\n';
-        out << "Texts:              " << Strings::language() << '\n';
-        if (const auto& s = model->settings()) {
-            out << "Downloads go to:    " << s->outputDir << '\n';
-            out << "Cookie source:      " << s->cookieSource << '\n';
-        }
-        out << "Format:             " << model->format().summary() << '\n';
-        out << "Qualities:          " << model->allowedOptions().allQualities.join(QStringLiteral(", "))
-            << '\n';
-        out << "Library:            " << model->libraryTotal() << '\n';
-        out << "Saved queue:        " << model->jobs().size() << '\n';
-        for (const QString& line : model->log())
-            out << line << '\n';
+// With VAMBER_STARTUP_PROBE set, prints "root-painted <ms>" once the root view has been painted with
+// the texts loaded (for bench/startup).
+class StartupProbe : public QObject {
+public:
+    explicit StartupProbe(QObject* parent) : QObject(parent) { m_clock.start(); }
+    void watch(LaunchGate* gate) {
+        connect(gate, &LaunchGate::pageChanged, this, [this, gate](LaunchGate::Page page) {
+            if (page == LaunchGate::Page::Root && gate->root())
+                gate->root()->installEventFilter(this);
+        });
     }
-    out.flush();
-    co_await model->engine().stop();
-    co_return status;
-}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !m_told) {
+            m_told = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                QTextStream(stdout) << "root-painted " << m_clock.elapsed() << Qt::endl;
+            });
+        }
+        return false;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    bool m_told = false;
+};
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // A console run needs no screen.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            QTextStream(stdout) << "vamber " << VAMBER_VERSION << Qt::endl;
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vamber"));
     QApplication::setApplicationVersion(QStringLiteral(VAMBER_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
+    // Closing the window is decided by the window itself (hide or quit), never by Qt.
+    QApplication::setQuitOnLastWindowClosed(false);
+    StartupProbe* probe = qEnvironmentVariableIsSet("VAMBER_STARTUP_PROBE") ? new StartupProbe(&app) : nullptr;
 
+    // The browser's cookie service joins with the browser pane (src/web).
     DesktopServices desktop(nullptr);
+    if (!desktop.instanceGuard.claim()) {
+        // Another copy runs: it gets our arguments and comes to the front.
+        const bool delivered = desktop.instanceGuard.sendToRunning(QApplication::arguments().mid(1));
+        if (!delivered)
+            QTextStream(stderr) << "[app] another copy of Vamber runs but did not answer" << Qt::endl;
+        return delivered ? 0 : 1;
+    }
+    Icons::install();
+
     // The stored interface language comes first, for Qt's own texts and the built-in ones alike.
     LanguageStore& languages = *desktop.services().languages;
     languages.apply();
     Bootstrap::choosePreferredLanguages(languages.languages().value_or(QStringList()) +
                                         languages.systemLanguages());
     AppModel& model = AppModel::makeShared(desktop.services(), EngineLocations::forApplication());
-    int status = 0;
-    QTimer::singleShot(0, &app, [&] {
-        run(&model).then([&](int s) {
-            status = s;
-            QCoreApplication::exit(s);
-        });
+
+    MainWindow window(model, appViews());
+    desktop.fileDialogs.setParentWindow(&window);
+    Commands commands(model, window.menuBar());
+    Shutdown shutdown(model);
+    shutdown.watchSignals();
+    QObject::connect(&commands, &Commands::quitRequested, &shutdown, &Shutdown::request);
+    QObject::connect(&window, &MainWindow::quitRequested, &shutdown, &Shutdown::request);
+    QObject::connect(&shutdown, &Shutdown::finished, &app, [&window] {
+        window.setQuitting();
+        QCoreApplication::exit(0);
     });
-    app.exec();
-    return status;
+    QObject::connect(&desktop.instanceGuard, &InstanceGuard::messageReceived, &window, &MainWindow::present);
+    // No tray yet: nothing could bring a hidden window back, so closing it quits.
+    window.setHidesOnClose([] { return false; });
+    if (probe)
+        probe->watch(window.gate());
+
+    window.present();
+    return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -13,6 +14,11 @@ public:
 
     // A single existing folder. `startFolder` empty: where the desktop starts by default.
     virtual QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) = 0;
+
+    // One or more existing files (no folders), in the order the dialog gives them. `confirmTitle` names
+    // the confirm button; `mimeTypes` empty lets any file be chosen, otherwise only files of those types.
+    virtual QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
+                                                                QStringList mimeTypes) = 0;
 
     // A file path to save to; folders may be created. `proposedName` empty: no name proposed.
     virtual QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,

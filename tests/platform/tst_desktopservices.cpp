@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -74,6 +76,49 @@ private Q_SLOTS:
         Answer answer;
         collect(dialogs.saveFile(QStringLiteral("Save"), dir.path(), QStringLiteral("a.mp4")), this, &answer);
         delete window; // takes its dialog along
+        QTRY_VERIFY(answer.has_value());
+        QVERIFY(!answer->has_value());
+    }
+
+    void filesChooserAnswersEveryChosenFile() {
+        QDir(dir.path()).mkpath(QStringLiteral("media"));
+        const QStringList names{QStringLiteral("one.mp4"), QStringLiteral("two.mp4")};
+        for (const QString& name : names) {
+            QFile file(dir.filePath(QStringLiteral("media/") + name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QtFileDialogs dialogs(nullptr, QFileDialog::DontUseNativeDialog);
+        std::optional<std::optional<QStringList>> answer;
+        QCoro::connect(dialogs.chooseFiles(QStringLiteral("Pick media"), QStringLiteral("Transcribe"),
+                                           {QStringLiteral("video/mp4"), QStringLiteral("audio/mpeg")}),
+                       this, [&answer](std::optional<QStringList> files) { answer = files; });
+        QFileDialog* dialog = openDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+        QCOMPARE(dialog->labelText(QFileDialog::Accept), QStringLiteral("Transcribe"));
+        QCOMPARE(dialog->mimeTypeFilters(), (QStringList{QStringLiteral("video/mp4"), QStringLiteral("audio/mpeg")}));
+        dialog->setDirectory(dir.filePath(QStringLiteral("media")));
+        dialog->selectFile(QStringLiteral("\"one.mp4\" \"two.mp4\""));
+        accept(dialog);
+        QTRY_VERIFY(answer.has_value());
+        QVERIFY(answer->has_value());
+        QStringList chosen;
+        for (const QString& path : **answer)
+            chosen << QFileInfo(path).fileName();
+        chosen.sort();
+        QCOMPARE(chosen, names);
+    }
+
+    void filesChooserWithoutTypesTakesAnyFile() {
+        QtFileDialogs dialogs(nullptr, QFileDialog::DontUseNativeDialog);
+        std::optional<std::optional<QStringList>> answer;
+        QCoro::connect(dialogs.chooseFiles(QStringLiteral("Pick"), QStringLiteral("Go"), {}), this,
+                       [&answer](std::optional<QStringList> files) { answer = files; });
+        QFileDialog* dialog = openDialog();
+        QVERIFY(dialog);
+        QVERIFY(dialog->mimeTypeFilters().isEmpty());
+        QCOMPARE(dialog->nameFilters(), QStringList{QStringLiteral("All Files (*)")});
+        dialog->reject();
         QTRY_VERIFY(answer.has_value());
         QVERIFY(!answer->has_value());
     }

@@ -30,23 +30,46 @@ struct DialogFinished {
     }
 };
 
-QCoro::Task<std::optional<QString>> run(QFileDialog* created) {
+QCoro::Task<std::optional<QStringList>> runMany(QFileDialog* created) {
     QPointer<QFileDialog> dialog = created;
     dialog->open();
     const std::optional<int> result = co_await DialogFinished{dialog.data(), {}, {}, {}};
     if (!dialog)
         co_return std::nullopt;
     dialog->deleteLater();
-    const QStringList chosen = dialog->selectedFiles();
-    if (result != QDialog::Accepted || chosen.isEmpty() || chosen.first().isEmpty())
+    QStringList chosen;
+    for (const QString& path : dialog->selectedFiles()) {
+        if (!path.isEmpty())
+            chosen << QDir::cleanPath(path);
+    }
+    if (result != QDialog::Accepted || chosen.isEmpty())
         co_return std::nullopt;
-    co_return QDir::cleanPath(chosen.first());
+    co_return chosen;
+}
+
+QCoro::Task<std::optional<QString>> run(QFileDialog* created) {
+    const std::optional<QStringList> chosen = co_await runMany(created);
+    if (!chosen)
+        co_return std::nullopt;
+    co_return chosen->first();
 }
 
 } // namespace
 
 QtFileDialogs::QtFileDialogs(QWidget* parentWindow, QFileDialog::Options options)
     : m_parent(parentWindow), m_options(options) {}
+
+QCoro::Task<std::optional<QStringList>> QtFileDialogs::chooseFiles(QString message, QString confirmTitle,
+                                                                   QStringList mimeTypes) {
+    auto* dialog = new QFileDialog(m_parent, message);
+    dialog->setOptions(m_options);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setLabelText(QFileDialog::Accept, confirmTitle);
+    if (!mimeTypes.isEmpty())
+        dialog->setMimeTypeFilters(mimeTypes);
+    return runMany(dialog);
+}
 
 QCoro::Task<std::optional<QString>> QtFileDialogs::chooseFolder(QString message, QString startFolder) {
     auto* dialog = new QFileDialog(m_parent, message, startFolder);

@@ -14,6 +14,8 @@ public:
     void setParentWindow(QWidget* window) { m_parent = window; }
 
     QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) override;
+    QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
+                                                        QStringList mimeTypes) override;
     QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
                                                  QString proposedName) override;
 

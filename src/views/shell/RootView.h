@@ -9,7 +9,7 @@
 
 #include <functional>
 
-class QDialog;
+#include <QDialog>
 class QListView;
 class QMessageBox;
 class QSplitter;

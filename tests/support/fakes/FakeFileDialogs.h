@@ -10,14 +10,17 @@
 class FakeFileDialogs : public FileDialogs {
 public:
     struct Call {
-        enum Kind { Folder, Save } kind;
+        enum Kind { Folder, Save, Files } kind;
         QString message;
         QString startFolder;
         QString proposedName;
+        QString confirmTitle = {};
+        QStringList mimeTypes = {};
     };
 
     std::optional<QString> folderAnswer;
     std::optional<QString> saveAnswer;
+    std::optional<QStringList> filesAnswer;
     bool fail = false; // the dialog cannot be shown: both throw
     QList<Call> calls;
 
@@ -26,6 +29,13 @@ public:
         if (fail)
             throw std::runtime_error("no folder dialog");
         co_return folderAnswer;
+    }
+    QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
+                                                        QStringList mimeTypes) override {
+        calls.append({Call::Files, message, QString(), QString(), confirmTitle, mimeTypes});
+        if (fail)
+            throw std::runtime_error("no open dialog");
+        co_return filesAnswer;
     }
     QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
                                                  QString proposedName) override {
