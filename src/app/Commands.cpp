@@ -1,7 +1,7 @@
 #include "Commands.h"
 
-#include "shell/SidebarModel.h"
 #include "kit/WebLink.h"
+#include "shell/SidebarModel.h"
 #include "shell/StartNow.h"
 
 #include "AppModel.h"
@@ -20,21 +20,27 @@ QString menuText(const QString& text) {
     return out.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-QString quitTitle() { return Strings::text(QStringLiteral("menu_quit"), {{QStringLiteral("app"), QStringLiteral("Vamber")}}); }
+QString quitTitle() {
+    return Strings::text(QStringLiteral("menu_quit"), {{QStringLiteral("app"), QStringLiteral("Vamber")}});
+}
 
 } // namespace
 
-QString Commands::supportPage() { return WebLink::supportPage(); }
+QString Commands::supportPage() {
+    return WebLink::supportPage();
+}
 
-QString Commands::releaseNotesPage() { return QStringLiteral("https://vamber.app/releases"); }
+QString Commands::releaseNotesPage() {
+    return QStringLiteral("https://vamber.app/releases");
+}
 
 Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(parent), m_model(model) {
     QMenu* file = addMenu(bar, QStringLiteral("v2_menu_file"));
     connect(add(file, QStringLiteral("menu_clipboard_url"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)),
             &QAction::triggered, this, &Commands::pasteAddress);
     file->addSeparator();
-    connect(add(file, QStringLiteral("menu_settings"), QKeySequence(Qt::CTRL | Qt::Key_Comma)), &QAction::triggered,
-            this, [this] { m_model.setTab(AppModel::Tab::Settings); });
+    connect(add(file, QStringLiteral("menu_settings"), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+            &QAction::triggered, this, [this] { m_model.setTab(AppModel::Tab::Settings); });
     file->addSeparator();
     QAction* quit = add(file, QStringLiteral("menu_quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
@@ -44,7 +50,8 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     // The first five places by their position; settings has its own command above.
     for (int row = 0; row < 5; ++row) {
         const AppModel::Tab tab = SidebarModel::tabAt(row);
-        QAction* item = add(view, SidebarModel::titleKey(tab), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + row)));
+        QAction* item =
+            add(view, SidebarModel::titleKey(tab), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + row)));
         connect(item, &QAction::triggered, this, [this, tab] { m_model.setTab(tab); });
     }
 
@@ -57,10 +64,11 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
         startNow([model] { return model->checkForUpdate(true); });
     });
     account->addSeparator();
-    connect(add(account, QStringLiteral("v2_menu_show_log"), QKeySequence(Qt::CTRL | Qt::Key_L)), &QAction::triggered,
-            this, [this] { m_model.setShowLogSheet(true); });
-    connect(add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
-            &QAction::triggered, this, [this] { m_model.setShowReportSheet(true); });
+    connect(add(account, QStringLiteral("v2_menu_show_log"), QKeySequence(Qt::CTRL | Qt::Key_L)),
+            &QAction::triggered, this, [this] { m_model.setShowLogSheet(true); });
+    connect(
+        add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
+        &QAction::triggered, this, [this] { m_model.setShowReportSheet(true); });
 
     QMenu* help = addMenu(bar, QStringLiteral("v2_menu_help"));
     connect(add(help, QStringLiteral("menu_help_online")), &QAction::triggered, this,
@@ -92,7 +100,8 @@ void Commands::retitle() {
     for (auto it = m_menus.cbegin(); it != m_menus.cend(); ++it)
         it.value()->setTitle(menuText(Strings::text(it.key())));
     for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it)
-        it.value()->setText(menuText(it.key() == QLatin1String("menu_quit") ? quitTitle() : Strings::text(it.key())));
+        it.value()->setText(
+            menuText(it.key() == QLatin1String("menu_quit") ? quitTitle() : Strings::text(it.key())));
 }
 
 void Commands::pasteAddress() {

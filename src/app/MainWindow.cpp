@@ -12,15 +12,26 @@
 
 MainWindow::MainWindow(AppModel& model, ViewFactories views, QWidget* parent)
     : QMainWindow(parent), m_model(model),
-      m_gate(new LaunchGate(model, [&model, views = std::move(views)] { return new RootView(model, views); })) {
+      m_gate(
+          new LaunchGate(model, [&model, views = std::move(views)] { return new RootView(model, views); })) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(title());
     m_gate->setMinimumSize(minimumContent);
     setCentralWidget(m_gate);
-    resize(defaultContent.width(), defaultContent.height() + menuBar()->sizeHint().height());
 }
 
-QString MainWindow::title() { return QStringLiteral("Vamber Video Downloader"); }
+void MainWindow::setVisible(bool visible) {
+    // The first time: the content at its default size, whatever the menus (added later) take.
+    if (visible && !m_sized) {
+        m_sized = true;
+        resize(defaultContent.width(), defaultContent.height() + menuBar()->sizeHint().height());
+    }
+    QMainWindow::setVisible(visible);
+}
+
+QString MainWindow::title() {
+    return QStringLiteral("Vamber Video Downloader");
+}
 
 void MainWindow::present() {
     if (isMinimized())

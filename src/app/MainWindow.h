@@ -34,6 +34,8 @@ public:
     // The boots this window started (one per showing, never two at once).
     int bootsStarted() const { return m_bootsStarted; }
 
+    void setVisible(bool visible) override;
+
 Q_SIGNALS:
     // Closed with nothing to bring it back: the application should quit.
     void quitRequested();
@@ -51,5 +53,6 @@ private:
     std::function<bool()> m_canReopen;
     bool m_quitting = false;
     bool m_booting = false;
+    bool m_sized = false;
     int m_bootsStarted = 0;
 };

@@ -40,9 +40,8 @@ public:
         if (event->type() == QEvent::Paint && !m_told) {
             m_told = true;
             watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, [this] {
-                QTextStream(stdout) << "root-painted " << m_clock.elapsed() << Qt::endl;
-            });
+            QTimer::singleShot(
+                0, this, [this] { QTextStream(stdout) << "root-painted " << m_clock.elapsed() << Qt::endl; });
         }
         return false;
     }
@@ -67,7 +66,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
     // Closing the window is decided by the window itself (hide or quit), never by Qt.
     QApplication::setQuitOnLastWindowClosed(false);
-    StartupProbe* probe = qEnvironmentVariableIsSet("VAMBER_STARTUP_PROBE") ? new StartupProbe(&app) : nullptr;
+    StartupProbe* probe =
+        qEnvironmentVariableIsSet("VAMBER_STARTUP_PROBE") ? new StartupProbe(&app) : nullptr;
 
     // The browser's cookie service joins with the browser pane (src/web).
     DesktopServices desktop(nullptr);

@@ -2,14 +2,13 @@
 
 #include "shell/StartNow.h"
 
-#include "kit/Icons.h"
+#include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 
 #include "AppModel.h"
 #include "Strings.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,31 +19,6 @@ namespace {
 // The window title and the splash text are fixed, never looked up.
 const char* productName = "Vamber Video Downloader";
 constexpr int failureIconSize = 40;
-
-// Keeps a symbol label tinted in the current appearance.
-class SymbolLabel : public QLabel {
-public:
-    SymbolLabel(QString symbol, int size, QWidget* parent)
-        : QLabel(parent), m_symbol(std::move(symbol)), m_size(size) {
-        setFixedSize(size, size);
-        repaintSymbol();
-    }
-
-protected:
-    void changeEvent(QEvent* event) override {
-        if (event->type() == QEvent::PaletteChange)
-            repaintSymbol();
-        QLabel::changeEvent(event);
-    }
-
-private:
-    void repaintSymbol() {
-        setPixmap(Icons::tinted(m_symbol, m_size, Theme::ink(Theme::Ink::Secondary, Theme::palette()),
-                                devicePixelRatioF()));
-    }
-    QString m_symbol;
-    int m_size;
-};
 
 } // namespace
 
@@ -88,7 +62,8 @@ QWidget* LaunchGate::makeFailure() {
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(16);
     layout->addStretch(1);
-    m_failureIcon = new SymbolLabel(QStringLiteral("exclamationmark.triangle"), failureIconSize, page);
+    m_failureIcon = new SymbolLabel(QStringLiteral("exclamationmark.triangle"), failureIconSize,
+                                    Theme::Ink::Secondary, page);
     m_failureIcon->setObjectName(QStringLiteral("failure.icon"));
     layout->addWidget(m_failureIcon, 0, Qt::AlignHCenter);
     m_failureText = new QLabel(page);
