@@ -119,7 +119,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&root));
         QListView* sidebar = root.findChild<QListView*>(QStringLiteral("sidebar"));
         QVERIFY(sidebar);
-        QVERIFY(sidebar->width() >= RootView::sidebarMinimum && sidebar->width() <= RootView::sidebarMaximum);
+        const int column = root.findChild<QWidget*>(QStringLiteral("sidebarColumn"))->width();
+        QVERIFY(column >= RootView::sidebarMinimum && column <= RootView::sidebarMaximum);
         QCOMPARE(sidebar->currentIndex().row(), 0);
 
         QSignalSpy tabs(f.model.get(), &AppModel::tabChanged);

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedLayout>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {
@@ -75,7 +76,12 @@ QWidget* LaunchGate::makeFailure() {
     m_failureText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
     m_failureText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Theme::setForeground(m_failureText, Theme::Ink::Secondary);
-    layout->addWidget(m_failureText, 0, Qt::AlignHCenter);
+    // As wide as it may be (up to 420), centred, wrapping onto every line it needs.
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(m_failureText, 1000);
+    row->addStretch(1);
+    layout->addLayout(row);
     m_retry = new QPushButton(Strings::text(QStringLiteral("v2_engine_retry")), page);
     m_retry->setObjectName(QStringLiteral("v2_engine_retry"));
     connect(m_retry, &QPushButton::clicked, this, [this] {

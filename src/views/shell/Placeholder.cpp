@@ -12,9 +12,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-PanePlaceholder::PanePlaceholder(const AppModel& model, QString titleKey, QString detailKey, QWidget* parent)
-    : QWidget(parent), m_notice(new EmptyNotice(Strings::text(titleKey), QStringLiteral("info.circle"),
-                                                Strings::text(detailKey), this)) {
+PanePlaceholder::PanePlaceholder(const AppModel& model, QString titleKey, QString detailKey, QString symbol,
+                                 QWidget* parent)
+    : QWidget(parent),
+      m_notice(new EmptyNotice(Strings::text(titleKey), std::move(symbol), Strings::text(detailKey), this)) {
     setObjectName(QStringLiteral("placeholder"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

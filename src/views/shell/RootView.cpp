@@ -5,6 +5,8 @@
 #include "shell/SidebarDelegate.h"
 #include "shell/SidebarModel.h"
 
+#include "kit/Theme.h"
+
 #include "Strings.h"
 
 #include <QDialog>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -24,11 +27,32 @@ QString placeholderKey(AppModel::Tab tab) {
     return QStringLiteral("v2_placeholder_") + QString::fromLatin1(names[static_cast<int>(tab)]);
 }
 
+// The divider between the sidebar and the pane: a hairline in the palette's own shade, still draggable.
+class Hairline : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Theme::ink(Theme::Ink::Quaternary, palette()));
+    }
+};
+
+class HairlineSplitter : public QSplitter {
+public:
+    explicit HairlineSplitter(QWidget* parent) : QSplitter(Qt::Horizontal, parent) {}
+
+protected:
+    QSplitterHandle* createHandle() override { return new Hairline(orientation(), this); }
+};
+
 } // namespace
 
 RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     : QWidget(parent), m_model(model), m_views(std::move(views)),
-      m_split(new QSplitter(Qt::Horizontal, this)), m_sidebar(new QListView(m_split)),
+      m_split(new HairlineSplitter(this)), m_sidebarColumn(new QWidget(m_split)),
+      m_sidebar(new QListView(m_sidebarColumn)),
       m_sidebarModel(new SidebarModel(model, this)), m_detail(new QWidget(m_split)),
       m_detailLayout(new QVBoxLayout(m_detail)) {
     setObjectName(QStringLiteral("rootView"));
@@ -43,16 +67,21 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     m_sidebar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_sidebar->setMouseTracking(true);
     m_sidebar->setFrameShape(QFrame::NoFrame);
-    m_sidebar->setMinimumWidth(sidebarMinimum);
-    m_sidebar->setMaximumWidth(sidebarMaximum);
+    m_sidebarColumn->setObjectName(QStringLiteral("sidebarColumn"));
+    m_sidebarColumn->setMinimumWidth(sidebarMinimum);
+    m_sidebarColumn->setMaximumWidth(sidebarMaximum);
+    auto* column = new QVBoxLayout(m_sidebarColumn);
+    column->setContentsMargins(4, 8, 4, 8);
+    column->addWidget(m_sidebar);
     m_sidebar->setAutoFillBackground(true);
     m_sidebar->setBackgroundRole(QPalette::Window);
     m_sidebar->viewport()->setBackgroundRole(QPalette::Window);
-    m_sidebar->setContentsMargins(0, 6, 0, 6);
 
     m_detail->setObjectName(QStringLiteral("detail"));
     m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->setChildrenCollapsible(false);
+    // A hairline between the sidebar and the pane.
+    m_split->setHandleWidth(1);
     m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({sidebarIdeal, 1000});
@@ -102,7 +131,7 @@ QWidget* RootView::makePane(AppModel::Tab tab) {
         if (QWidget* pane = make(m_model))
             return pane;
     }
-    return new PanePlaceholder(m_model, SidebarModel::titleKey(tab), placeholderKey(tab));
+    return new PanePlaceholder(m_model, SidebarModel::titleKey(tab), placeholderKey(tab), SidebarModel::symbol(tab));
 }
 
 void RootView::showPane() {
@@ -244,6 +273,11 @@ QMessageBox* RootView::makeAlert(int alert) {
         // Engine text is shown as it is, never as markup.
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
             label->setTextFormat(Qt::PlainText);
+    }
+    // Room for a sentence per line rather than a narrow column of words.
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
+            label->setMinimumWidth(alertTextWidth);
     }
     for (const AlertSpec::Button& b : spec.buttons) {
         QPushButton* button = box->addButton(Strings::text(b.key), b.role);

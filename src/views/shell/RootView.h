@@ -35,6 +35,7 @@ public:
     static constexpr int sidebarMinimum = 190;
     static constexpr int sidebarIdeal = 210;
     static constexpr int sidebarMaximum = 280;
+    static constexpr int alertTextWidth = 320;
 
 Q_SIGNALS:
     // A new pane was built (each tab change).
@@ -62,6 +63,7 @@ private:
     AppModel& m_model;
     ViewFactories m_views;
     QSplitter* m_split;
+    QWidget* m_sidebarColumn;
     QListView* m_sidebar;
     SidebarModel* m_sidebarModel;
     QWidget* m_detail;

@@ -28,11 +28,11 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QPalette& p = option.palette;
     const bool selected = option.state & QStyle::State_Selected;
     const bool hovered = option.state & QStyle::State_MouseOver;
-    const QRect row = option.rect.adjusted(sideInset / 2, rowSpace / 2, -sideInset / 2, -rowSpace / 2);
+    const QRect row = option.rect.adjusted(0, rowSpace / 2, 0, -rowSpace / 2);
     if (selected || hovered) {
         QPainterPath shape;
         shape.addRoundedRect(QRectF(row), 6, 6);
-        painter->fillPath(shape, selected ? Theme::withOpacity(Theme::ink(Theme::Ink::Accent, p), 0.22)
+        painter->fillPath(shape, selected ? Theme::withOpacity(Theme::ink(Theme::Ink::Accent, p), Theme::isDark(p) ? 0.4 : 0.22)
                                           : Theme::segmentTrack(p));
     }
 
