@@ -47,6 +47,17 @@ void BrowserPage::attachView(PageView* view) {
     if (!view)
         return;
     view->setParent(this);
+    if (isFollowing())
+        connectView();
+    if (!m_pendingURL.isEmpty()) {
+        const QString address = m_pendingURL;
+        setPendingURL(QString());
+        load(address, std::nullopt);
+    }
+}
+
+void BrowserPage::connectView() {
+    PageView* view = m_view;
     connect(view, &PageView::loadingChanged, this, &BrowserPage::syncFromView);
     connect(view, &PageView::urlChanged, this, [this](const QUrl& url) { setCurrentURL(addressText(url)); });
     connect(view, &PageView::titleChanged, this, &BrowserPage::setTitle);
@@ -54,11 +65,19 @@ void BrowserPage::attachView(PageView* view) {
         setCanGoBack(m_view->canGoBack());
         setCanGoForward(m_view->canGoForward());
     });
-    if (!m_pendingURL.isEmpty()) {
-        const QString address = m_pendingURL;
-        setPendingURL(QString());
-        load(address, std::nullopt);
-    }
+    syncFromView(view->isLoading());
+}
+
+void BrowserPage::holdFollowing() {
+    if (++m_followers == 1 && m_view)
+        connectView();
+}
+
+void BrowserPage::releaseFollowing() {
+    if (m_followers == 0)
+        return;
+    if (--m_followers == 0 && m_view)
+        disconnect(m_view.data(), nullptr, this, nullptr);
 }
 
 void BrowserPage::syncFromView(bool loading) {

@@ -42,9 +42,16 @@ public:
     // The tab's web view; null until one is attached. Not observed.
     PageView* view() const { return m_view; }
 
-    // Gives the tab its web view (the page owns it from now on, replacing any earlier one), keeps the
-    // observed fields in step with it, and loads the pending address, which is cleared first.
+    // Gives the tab its web view (the page owns it from now on, replacing any earlier one) and loads the
+    // pending address, which is cleared first.
     void attachView(PageView* view);
+
+    // The observed fields follow the web view while at least one holder (a web pane on screen) asks for
+    // it; the first hold brings every field up to date at once, since the view may have moved on while
+    // nobody followed it.
+    void holdFollowing();
+    void releaseFollowing();
+    bool isFollowing() const { return m_followers > 0; }
 
     // Turns what the user typed into an address and loads it, or keeps it pending while the tab has
     // no web view. Input that yields no address is ignored.
@@ -65,6 +72,7 @@ Q_SIGNALS:
 
 private:
     void syncFromView(bool loading);
+    void connectView();
 
     const QUuid m_id;
     QString m_currentURL;
@@ -74,4 +82,5 @@ private:
     bool m_canGoForward = false;
     QString m_pendingURL;
     QPointer<PageView> m_view;
+    int m_followers = 0;
 };

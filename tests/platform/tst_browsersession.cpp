@@ -88,6 +88,7 @@ private Q_SLOTS:
         BrowserPage page;
         auto* view = new FakePageView;
         page.attachView(view);
+        page.holdFollowing();
         QSignalSpy title(&page, &BrowserPage::titleChanged);
         QSignalSpy loading(&page, &BrowserPage::isLoadingChanged);
 
@@ -106,6 +107,46 @@ private Q_SLOTS:
         QCOMPARE(page.title(), QStringLiteral("Clip"));
         QVERIFY(page.canGoForward());
         QCOMPARE(title.count(), 1);
+    }
+
+    // A tab nobody shows is left alone; the next hold catches up with everything the view did meanwhile.
+    void followingOnlyWhileHeld() {
+        BrowserPage page;
+        auto* view = new FakePageView;
+        page.attachView(view);
+        QSignalSpy url(&page, &BrowserPage::currentURLChanged);
+        view->navigate(QUrl(QStringLiteral("https://v.example/a")));
+        QVERIFY(!page.isFollowing());
+        QVERIFY(page.currentURL().isEmpty());
+        QVERIFY(!page.isLoading());
+
+        // Two panes hold the page while one replaces the other; the old one letting go stops nothing.
+        page.holdFollowing();
+        QCOMPARE(page.currentURL(), QStringLiteral("https://v.example/a"));
+        QVERIFY(page.isLoading());
+        page.holdFollowing();
+        page.releaseFollowing();
+        view->finish(QStringLiteral("A"), true, false);
+        QCOMPARE(page.title(), QStringLiteral("A"));
+        QVERIFY(page.canGoBack());
+        QVERIFY(!page.isLoading());
+
+        page.releaseFollowing();
+        QVERIFY(!page.isFollowing());
+        view->navigate(QUrl(QStringLiteral("https://v.example/b")));
+        view->finish(QStringLiteral("B"), true, true);
+        QCOMPARE(page.currentURL(), QStringLiteral("https://v.example/a"));
+        QCOMPARE(page.title(), QStringLiteral("A"));
+        QVERIFY(!page.canGoForward());
+        QCOMPARE(url.count(), 1);
+
+        page.releaseFollowing(); // one release too many changes nothing
+        page.holdFollowing();
+        QCOMPARE(page.currentURL(), QStringLiteral("https://v.example/b"));
+        QCOMPARE(page.title(), QStringLiteral("B"));
+        QVERIFY(page.canGoForward());
+        view->navigate(QUrl(QStringLiteral("https://v.example/c")));
+        QCOMPARE(page.currentURL(), QStringLiteral("https://v.example/c"));
     }
 
     void close_data() {

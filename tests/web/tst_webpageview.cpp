@@ -69,6 +69,7 @@ private Q_SLOTS:
     void drivesABrowserTab() {
         BrowserPage tab;
         tab.setPendingURL(url(QStringLiteral("/start")).toString());
+        tab.holdFollowing();
         tab.attachView(new WebPageView(m_profile.get()));
         QCOMPARE(tab.pendingURL(), QString());
         QTRY_COMPARE(tab.currentURL(), url(QStringLiteral("/start")).toString());

@@ -1,0 +1,43 @@
+#include "BrowserRuntime.h"
+
+#include "BrowserCookies.h"
+#include "BrowserProfile.h"
+
+BrowserRuntime::BrowserRuntime(QString profileFolder, QString exportFolder, QObject* parent)
+    : QObject(parent), m_profileFolder(std::move(profileFolder)), m_exportFolder(std::move(exportFolder)) {}
+
+BrowserRuntime::~BrowserRuntime() {
+    delete m_cookies;
+    delete m_profile;
+}
+
+BrowserProfile* BrowserRuntime::profile() {
+    if (!m_profile) {
+        m_profile = new BrowserProfile(m_profileFolder);
+        delete m_cookies;
+        m_cookies = new BrowserCookies(m_profile, m_exportFolder);
+    }
+    return m_profile;
+}
+
+BrowserCookies& BrowserRuntime::cookies() {
+    profile();
+    return *m_cookies;
+}
+
+QCoro::Task<QString> BrowserRuntime::exportFor(QString address) {
+    // The cookies kept from earlier runs are read with the profile.
+    return cookies().exportFor(std::move(address));
+}
+
+void BrowserRuntime::discardExports() {
+    if (m_cookies)
+        m_cookies->discardExports();
+    else
+        BrowserCookies(nullptr, m_exportFolder).discardExports();
+}
+
+QCoro::Task<void> BrowserRuntime::clearAll() {
+    // Even the data of a profile not opened in this run goes.
+    return cookies().clearAll();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "BrowserCookiesService.h"
+
+#include <QObject>
+#include <QString>
+
+class BrowserCookies;
+class BrowserProfile;
+
+// The built-in browser's web profile and its cookie export, made on first use: starting the web engine
+// costs memory and time that a run which never opens the browser, and never needs its cookies, should
+// not pay. Cookie files are removed without waking the web engine.
+class BrowserRuntime : public QObject, public BrowserCookiesService {
+    Q_OBJECT
+public:
+    // Empty folders mean the defaults of BrowserProfile and BrowserCookies.
+    explicit BrowserRuntime(QString profileFolder = {}, QString exportFolder = {}, QObject* parent = nullptr);
+    ~BrowserRuntime() override;
+
+    // The profile, made now if it was not yet.
+    BrowserProfile* profile();
+    bool isStarted() const { return m_profile != nullptr; }
+
+    QCoro::Task<QString> exportFor(QString address) override;
+    void discardExports() override;
+    QCoro::Task<void> clearAll() override;
+
+private:
+    BrowserCookies& cookies();
+
+    QString m_profileFolder;
+    QString m_exportFolder;
+    BrowserProfile* m_profile = nullptr;
+    BrowserCookies* m_cookies = nullptr;
+};
