@@ -19,8 +19,9 @@ void BrowserSession::setCurrent(BrowserPage* page) {
 
 BrowserPage* BrowserSession::newTab(const QString& url) {
     auto* page = new BrowserPage(this);
-    setPagesAndCurrent(m_pages + QList<BrowserPage*>{page}, page);
+    // Pending before anyone sees the tab: a view made for it as soon as it shows must find the address.
     page->setPendingURL(url);
+    setPagesAndCurrent(m_pages + QList<BrowserPage*>{page}, page);
     return page;
 }
 

@@ -217,6 +217,18 @@ private Q_SLOTS:
         QTRY_VERIFY(old.isNull());
     }
 
+    // Whoever hears of a new tab (a pane making its web view at once) finds its address already pending.
+    void newTabIsPendingWhenAnnounced() {
+        BrowserSession session;
+        QStringList seen;
+        connect(&session, &BrowserSession::pagesChanged, this,
+                [&] { seen << session.pages().last()->pendingURL(); });
+        connect(&session, &BrowserSession::currentChanged, this,
+                [&] { seen << session.current()->pendingURL(); });
+        session.newTab(QStringLiteral("https://start.example/"));
+        QCOMPARE(seen, QStringList(2, QStringLiteral("https://start.example/")));
+    }
+
     void newTabIsCurrentAndLast() {
         BrowserSession session;
         QSignalSpy current(&session, &BrowserSession::currentChanged);
