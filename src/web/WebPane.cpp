@@ -12,6 +12,9 @@ WebPane::WebPane(BrowserPage* page, BrowserProfile* profile, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // A tab that shows nothing yet is an empty sheet in the colours of the appearance, not a white page.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     // Hidden tabs keep loading while the browser is on screen, and their titles show in the tabs menu.
     if (m_page) {
         m_page->holdFollowing();
@@ -50,4 +53,12 @@ void WebPane::install() {
     m_view->setObjectName(QStringLiteral("browser_web_view"));
     m_view->setPage(pageView->page());
     layout()->addWidget(m_view);
+    connect(m_page, &BrowserPage::currentURLChanged, this, &WebPane::showPageOrSheet);
+    connect(m_page, &BrowserPage::isLoadingChanged, this, &WebPane::showPageOrSheet);
+    showPageOrSheet();
+}
+
+void WebPane::showPageOrSheet() {
+    if (m_view && m_page)
+        m_view->setVisible(m_page->isLoading() || !m_page->currentURL().isEmpty());
 }

@@ -26,6 +26,7 @@ protected:
 
 private:
     void install();
+    void showPageOrSheet();
 
     QPointer<BrowserPage> m_page;
     QPointer<BrowserProfile> m_profile;

@@ -25,8 +25,10 @@ struct LoggedRequest {
 
 class StateFixture {
 public:
-    // `environment` entries are added to the engine's (and the client's) environment.
-    explicit StateFixture(QMap<QString, QString> environment = {}) {
+    // `environment` entries are added to the engine's (and the client's) environment. A browserCookies
+    // service replaces the fake one (the real browser's, in the web tests).
+    explicit StateFixture(QMap<QString, QString> environment = {},
+                          BrowserCookiesService* browserCookies = nullptr) {
         Q_ASSERT(m_dir.isValid());
         m_logPath = m_dir.filePath(QStringLiteral("requests.jsonl"));
         EngineLocations locations;
@@ -44,7 +46,10 @@ public:
         for (auto it = environment.cbegin(); it != environment.cend(); ++it)
             locations.environment.insert(it.key(), it.value());
         m_locations = locations;
-        model = std::make_unique<AppModel>(fakes.services(), locations);
+        Services services = fakes.services();
+        if (browserCookies)
+            services.browserCookies = browserCookies;
+        model = std::make_unique<AppModel>(services, locations);
     }
 
     ~StateFixture() {

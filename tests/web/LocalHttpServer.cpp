@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QTcpSocket>
 #include <QTimeZone>
+#include <QUrl>
 
 LocalHttpServer::LocalHttpServer(QObject* parent) : QObject(parent) {
     m_expiry = QDateTime(QDateTime::currentDateTimeUtc().date().addDays(2), QTime(0, 0), QTimeZone::utc());
@@ -28,6 +29,24 @@ QList<QByteArray> LocalHttpServer::setCookieHeaders() const {
         "hidden=x3; HttpOnly; Path=/; Expires=" + expires,
         "sess=s4; Path=/",
     };
+}
+
+QByteArray LocalHttpServer::demoPage(const QByteArray& title) {
+    return "<!doctype html><html><head><meta charset=\"utf-8\"><title>" + title +
+           "</title><style>"
+           "body{font-family:sans-serif;margin:0;background:#f3f4f7;color:#1f2430}"
+           "header{background:#2b3a55;color:#fff;padding:14px 28px;font-weight:bold;letter-spacing:.5px}"
+           "main{max-width:720px;margin:22px auto;padding:0 20px}"
+           ".player{aspect-ratio:16/9;border-radius:10px;display:flex;align-items:center;"
+           "justify-content:center;background:linear-gradient(135deg,#1d2b44,#4a6490)}"
+           ".play{width:0;height:0;margin-left:10px;border-left:44px solid rgba(255,255,255,.9);"
+           "border-top:27px solid transparent;border-bottom:27px solid transparent}"
+           "h1{font-size:22px;margin:16px 0 6px}p{color:#555a66;line-height:1.5;margin:0}"
+           "</style></head><body><header>Local Video Club</header><main><div class=\"player\">"
+           "<div class=\"play\"></div></div><h1>" +
+           title +
+           "</h1><p>Twelve minutes across the city at dusk, filmed from the front window.</p>"
+           "</main></body></html>";
 }
 
 void LocalHttpServer::serve(QTcpSocket* socket) {
@@ -68,6 +87,11 @@ void LocalHttpServer::serve(QTcpSocket* socket) {
         headers += "Cache-Control: max-age=3600\r\n";
         body = "<!doctype html><html><head><title>cached-" + QByteArray::number(m_cachedHits) +
                "</title></head><body>cached</body></html>";
+    } else if (path == "/held") {
+        return; // the browser waits for an answer that never comes
+    } else if (path.startsWith("/demo/")) {
+        headers += "Cache-Control: no-store\r\n";
+        body = demoPage(QUrl::fromPercentEncoding(path.mid(6)).toHtmlEscaped().toUtf8());
     } else if (path == "/untitled") {
         headers += "Cache-Control: no-store\r\n";
         body = "<!doctype html><html><body>no title</body></html>";

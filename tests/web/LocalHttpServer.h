@@ -11,6 +11,8 @@
 //   /set     sets the cookies listed in setCookieHeaders()
 //   /cached  a response the browser may keep for an hour; its body counts the requests that reached us
 //   /untitled a document without a title
+//   /demo/<title> a video page titled <title> (percent-decoded), for pictures of the browser
+//   /held    never answers, so the page stays loading
 //   anything else: a small HTML page titled "page"
 // Every request is recorded with its Host and Cookie headers.
 class LocalHttpServer : public QObject {
@@ -36,6 +38,7 @@ public:
 
 private:
     void serve(QTcpSocket* socket);
+    static QByteArray demoPage(const QByteArray& title);
 
     QTcpServer m_server;
     QDateTime m_expiry;
