@@ -1,9 +1,19 @@
 #include "AppViews.h"
 
-ViewFactories appViews() {
+#ifdef VAMBER_WITH_WEB
+#include "BrowserPane.h"
+#include "BrowserRuntime.h"
+#endif
+
+ViewFactories appViews(BrowserRuntime* browser) {
     ViewFactories views = ViewFactories::standard();
 #ifdef VAMBER_WITH_WEB
-    // The browser pane of src/web plugs in here: views.panes.browser = a factory making it.
+    if (browser)
+        views.panes.browser = [browser](AppModel& model) -> QWidget* {
+            return new BrowserPane(model, browser->profile());
+        };
+#else
+    Q_UNUSED(browser);
 #endif
     return views;
 }

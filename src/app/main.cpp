@@ -23,6 +23,10 @@
 
 #include <cstring>
 
+#ifdef VAMBER_WITH_WEB
+#include "BrowserRuntime.h"
+#endif
+
 namespace {
 
 // With VAMBER_STARTUP_PROBE set, prints "root-painted <ms>" once the root view has been painted with
@@ -60,6 +64,11 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+#ifdef VAMBER_WITH_WEB
+    // The web engine shares the application's OpenGL contexts; this must be said before the application
+    // exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vamber"));
     QApplication::setApplicationVersion(QStringLiteral(VAMBER_VERSION));
@@ -69,8 +78,17 @@ int main(int argc, char* argv[]) {
     StartupProbe* probe =
         qEnvironmentVariableIsSet("VAMBER_STARTUP_PROBE") ? new StartupProbe(&app) : nullptr;
 
-    // The browser's cookie service joins with the browser pane (src/web).
-    DesktopServices desktop(nullptr);
+#ifdef VAMBER_WITH_WEB
+    // The built-in browser: its web profile starts with the first browser pane or cookie export, and goes
+    // after the window, taking the web pages it made with it.
+    BrowserRuntime browserRuntime;
+    BrowserRuntime* browser = &browserRuntime;
+    BrowserCookiesService* browserCookies = &browserRuntime;
+#else
+    BrowserRuntime* browser = nullptr;
+    BrowserCookiesService* browserCookies = nullptr;
+#endif
+    DesktopServices desktop(browserCookies);
     if (!desktop.instanceGuard.claim()) {
         // Another copy runs: it gets our arguments and comes to the front.
         const bool delivered = desktop.instanceGuard.sendToRunning(QApplication::arguments().mid(1));
@@ -87,7 +105,7 @@ int main(int argc, char* argv[]) {
                                         languages.systemLanguages());
     AppModel& model = AppModel::makeShared(desktop.services(), EngineLocations::forApplication());
 
-    MainWindow window(model, appViews());
+    MainWindow window(model, appViews(browser));
     desktop.fileDialogs.setParentWindow(&window);
     Commands commands(model, window.menuBar());
     Shutdown shutdown(model);

@@ -10,6 +10,7 @@
 #include "WebPane.h"
 #include "kit/Icons.h"
 #include "kit/TextStyle.h"
+#include "kit/TextsFollow.h"
 #include "kit/Theme.h"
 
 #include <QAction>
@@ -128,14 +129,13 @@ BrowserPane::BrowserPane(AppModel& model, BrowserProfile* profile, QString start
         refreshCounters();
         refreshAddressControls();
     });
-    connect(&m_model, &AppModel::stringsGenerationChanged, this, &BrowserPane::retranslate);
     connect(m_address, &QLineEdit::textChanged, this, &BrowserPane::refreshAddressControls);
     connect(m_address, &QLineEdit::returnPressed, this, &BrowserPane::submit);
 
     syncPanes();
     m_current = session.current();
     currentChanged();
-    retranslate();
+    followTexts(m_model, this, [this] { retranslate(); });
     restyle();
 }
 
@@ -255,7 +255,7 @@ void BrowserPane::showEvent(QShowEvent* event) {
     if (session.pages().isEmpty())
         session.newTab(m_startPage);
     BrowserPage* current = session.current();
-    m_address->setText(current ? current->currentURL() : QString());
+    showAddress(current ? current->currentURL() : QString());
     QPointer<AppModel> model(&m_model);
     spawn(this, [model]() -> QCoro::Task<void> {
         if (model)
@@ -361,7 +361,7 @@ void BrowserPane::currentChanged() {
     syncPanes();
     // Another tab shows its own address, or nothing yet.
     if (another)
-        m_address->setText(current ? current->currentURL() : QString());
+        showAddress(current ? current->currentURL() : QString());
     refreshNavigation();
     refreshAddressControls();
     refreshCounters();
@@ -370,7 +370,7 @@ void BrowserPane::currentChanged() {
 void BrowserPane::currentURLChanged() {
     // The page moved on: its address replaces whatever was being typed.
     if (m_current && !m_current->currentURL().isEmpty())
-        m_address->setText(m_current->currentURL());
+        showAddress(m_current->currentURL());
     refreshAddressControls();
 }
 
@@ -422,7 +422,7 @@ void BrowserPane::fillTabsMenu() {
             if (!target)
                 return;
             m_model.browser().setCurrent(target);
-            m_address->setText(target->currentURL());
+            showAddress(target->currentURL());
         });
         row->setObjectName(QStringLiteral("browser_tab_row"));
         row->setData(page->id());
@@ -431,7 +431,7 @@ void BrowserPane::fillTabsMenu() {
     QAction* newTab =
         m_tabsMenu->addAction(menuText(Strings::text(QStringLiteral("browser_new_tab"))), this, [this] {
             m_model.browser().newTab(m_startPage);
-            m_address->setText(QString());
+            showAddress(QString());
         });
     newTab->setObjectName(QStringLiteral("browser_new_tab"));
     if (session.pages().size() >= 2 && session.current()) {
@@ -459,6 +459,13 @@ void BrowserPane::fillFavouritesMenu() {
 }
 
 // ---- actions ----
+
+void BrowserPane::showAddress(const QString& text) {
+    m_address->setText(text);
+    // A long address shows where it starts, unless the user is in the field.
+    if (!m_address->hasFocus())
+        m_address->setCursorPosition(0);
+}
 
 QString BrowserPane::pageAddress() const {
     if (m_current && !m_current->currentURL().isEmpty())
@@ -522,7 +529,7 @@ void BrowserPane::toggleFavourite() {
 }
 
 void BrowserPane::openFavourite(const QString& url) {
-    m_address->setText(url);
+    showAddress(url);
     if (m_current)
         m_current->load(url, std::nullopt);
 }

@@ -65,6 +65,7 @@ private:
     void fillTabsMenu();
     void fillFavouritesMenu();
 
+    void showAddress(const QString& text);
     void submit();
     void goBack();
     void goForward();

@@ -13,7 +13,9 @@
 
 class ViewFixture : public StateFixture {
 public:
-    explicit ViewFixture(QMap<QString, QString> environment = {}) : StateFixture(std::move(environment)) {}
+    explicit ViewFixture(QMap<QString, QString> environment = {},
+                         BrowserCookiesService* browserCookies = nullptr)
+        : StateFixture(std::move(environment), browserCookies) {}
 
     // Boots, then loads the text table of `language` when it is not English.
     void bootIn(const QString& language) {

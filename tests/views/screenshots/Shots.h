@@ -44,6 +44,9 @@ struct ShotOptions {
     QSize size{1020, 700};
     // Boot the state object (and load the language's texts) before making the widget.
     bool boot = true;
+    // Drawn only on a display (the web engine paints nothing offscreen): scripts/screenshots renders
+    // these in a second pass under xvfb-run.
+    bool needsDisplay = false;
 };
 
 struct Shot {

@@ -1,4 +1,6 @@
-// Renders the registered shots (Shots.h) into PNG files: vamber_screenshots [--out DIR] [--list] [filter…]
+// Renders the registered shots (Shots.h) into PNG files:
+//     vamber_screenshots [--out DIR] [--list] [--display-shots] [filter…]
+// Shots that need a display are skipped on the offscreen platform; --display-shots renders only those.
 #include "Shots.h"
 
 #include "kit/Icons.h"
@@ -6,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QMenu>
 #include <QPainter>
 #include <QTextStream>
 
@@ -13,9 +16,17 @@
 
 namespace {
 
-// The widget as shown, with the dialogs it opened drawn over it on a dimmed window.
+// The widget as shown, with the menus it opened where they pop up, and the dialogs it opened drawn over
+// it on a dimmed window.
 QImage render(QWidget* widget) {
     QImage image = widget->grab().toImage();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* menu = qobject_cast<QMenu*>(top);
+        if (!menu || !menu->isVisible())
+            continue;
+        QPainter painter(&image);
+        painter.drawPixmap(menu->mapToGlobal(QPoint()) - widget->mapToGlobal(QPoint()), menu->grab());
+    }
     QList<QWidget*> dialogs;
     for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<QDialog*>(top);
@@ -52,17 +63,24 @@ void closeDialogs() {
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The web engine (browser shots) shares the application's OpenGL contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
     Icons::install();
     QStringList filters = app.arguments().mid(1);
     QString out = QStringLiteral(VAMBER_SCREENSHOT_DIR);
     bool listOnly = false;
+    bool displayOnly = false;
     for (int i = 0; i < filters.size();) {
         if (filters[i] == QLatin1String("--out") && i + 1 < filters.size()) {
             out = filters[i + 1];
             filters.remove(i, 2);
         } else if (filters[i] == QLatin1String("--list")) {
             listOnly = true;
+            filters.remove(i);
+        } else if (filters[i] == QLatin1String("--display-shots")) {
+            displayOnly = true;
             filters.remove(i);
         } else {
             ++i;
@@ -75,8 +93,12 @@ int main(int argc, char* argv[]) {
         const bool wanted =
             filters.isEmpty() || std::any_of(filters.begin(), filters.end(),
                                              [&](const QString& f) { return shot.name.contains(f); });
-        if (!wanted)
+        if (!wanted || (displayOnly && !shot.options.needsDisplay))
             continue;
+        if (shot.options.needsDisplay && offscreen && !listOnly) {
+            say << "skipped " << shot.name << " (needs a display)\n";
+            continue;
+        }
         if (listOnly) {
             say << shot.name << '\n';
             continue;
