@@ -171,7 +171,7 @@ QWidget* BrowserPane::buildToolbar() {
     auto* field = new QHBoxLayout(m_addressBox);
     field->setContentsMargins(8, 0, 4, 0);
     field->setSpacing(6);
-    m_spinner = new LoadingSpinner(12, m_addressBox);
+    m_spinner = new LoadingSpinner(14, m_addressBox);
     m_spinner->setObjectName(QStringLiteral("browser_loading"));
     m_globe = new QLabel(m_addressBox);
     m_globe->setObjectName(QStringLiteral("browser_globe"));
