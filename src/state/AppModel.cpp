@@ -191,6 +191,9 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await reloadLibrary();
     if (!self)
         co_return;
+    co_await reloadModels();
+    if (!self)
+        co_return;
     co_await refreshSearchStatus();
     if (!self)
         co_return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClipJob.h"
 #include "EngineClient.h"
 #include "EngineEvent.h"
 #include "EngineFailure.h"
@@ -11,6 +12,7 @@
 #include "ListingPick.h"
 #include "LogLine.h"
 #include "Services.h"
+#include "TranscriptionJob.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -19,11 +21,13 @@
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
+#include <QUrl>
 #include <QUuid>
 
 #include <QCoro/QCoroTask>
 
 #include <coroutine>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -80,6 +84,9 @@ class AppModel : public QObject {
                    NOTIFY confirmClearBrowserDataChanged)
     Q_PROPERTY(bool browserDataCleared READ browserDataCleared WRITE setBrowserDataCleared NOTIFY
                    browserDataClearedChanged)
+    // Transcriptions, speech models and clips.
+    Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
+    Q_PROPERTY(int activeTranscriptionCount READ activeTranscriptionCount NOTIFY transcriptionsChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -96,6 +103,18 @@ public:
     using UpdateInfo = ::UpdateInfo;
     using Favourite = ::Favourite;
     using Favourites = ::Favourites;
+
+    // What a speech model's row says after its download or deletion ended.
+    struct ModelNotice {
+        QString text;
+        bool isFailure = false;
+        bool operator==(const ModelNotice&) const = default;
+    };
+    // Asks the window to offer the model of `key` for download.
+    struct ModelOptInRequest {
+        QString key;
+        bool operator==(const ModelOptInRequest&) const = default;
+    };
 
     // The cookie pair sent as "cookieSource" and "cookiesFile".
     struct CookiePair {
@@ -151,6 +170,8 @@ public:
     // made meanwhile send one more save, with the queue as it is then, once it is answered. Before the
     // saved queue was read once, the save waits for that read.
     void persistQueue();
+    // A queue save is on its way (or waiting to be written).
+    bool isSavingQueue() const { return m_queueSaveInFlight; }
     // The rows a save sent now would carry: the unfinished jobs that may be saved.
     EngineMethods::QueueSave::Params queueSnapshot() const;
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
@@ -257,6 +278,55 @@ public:
     void setUpToDate(bool upToDate);
     bool showReportSheet() const { return m_showReportSheet; }
     void setShowReportSheet(bool show);
+
+    // ---- transcriptions ----
+    // A model the machine can run and the helper that runs it are both there.
+    bool canTranscribe() const;
+    // Starts a transcription of a library item; nothing when transcription is unavailable.
+    std::shared_ptr<TranscriptionJob> transcribe(const LibraryItem& item);
+    // Starts a transcription of any media file; a refusal (unavailable, not a media file) goes to
+    // transcriptionRefusal and gives nothing.
+    std::shared_ptr<TranscriptionJob> transcribeFile(const QUrl& file);
+    // Every job known, by id, finished or not, until it is removed or cleared.
+    const std::map<QString, std::shared_ptr<TranscriptionJob>>& transcriptions() const {
+        return m_transcriptions;
+    }
+    // The jobs neither done, failed nor cancelled, by id.
+    std::vector<std::shared_ptr<TranscriptionJob>> activeTranscriptions() const;
+    int activeTranscriptionCount() const;
+    void cancelTranscription(const std::shared_ptr<TranscriptionJob>& job);
+    void removeTranscription(const std::shared_ptr<TranscriptionJob>& job);
+    void clearTranscriptions();
+    // MIME type names of the engine's media extensions, in its order; file choosers filter by them.
+    QStringList mediaContentTypes() const;
+    QCoro::Task<void> chooseTranscriptFolder();
+    const std::optional<QString>& transcriptionRefusal() const { return m_transcriptionRefusal; }
+    void setTranscriptionRefusal(const std::optional<QString>& text);
+
+    // ---- speech-recognition models ----
+    QCoro::Task<void> reloadModels();
+    // The offer for a model, nothing on any failure (never reported).
+    QCoro::Task<std::optional<ModelOffer>> fetchModelOffer(QString key);
+    void downloadModel(const QString& key);
+    void cancelModelDownload(const QString& key);
+    void deleteModel(const QString& key);
+    // The bytes to show for a model: what it takes on disk when known, else its download size.
+    qint64 modelBytesOnDisk(const WhisperModel& model) const;
+    const std::optional<ModelsInfo>& modelsInfo() const { return m_modelsInfo; }
+    // Model key to download fraction (0…1), for the models being downloaded.
+    const QMap<QString, double>& modelDownloads() const { return m_modelDownloads; }
+    const QMap<QString, ModelNotice>& modelNotices() const { return m_modelNotices; }
+    const std::optional<ModelOptInRequest>& modelOptIn() const { return m_modelOptIn; }
+    void setModelOptIn(const std::optional<ModelOptInRequest>& request);
+
+    // ---- clips ----
+    QCoro::Task<std::optional<ClipSuggestion>> suggestClip(QString path, qint64 startMs, qint64 endMs,
+                                                           bool audioOnly);
+    // Replaces clipJob with a new extraction and starts it; an earlier one runs on unwatched.
+    std::shared_ptr<ClipJob> extractClip(const QString& path, qint64 startMs, qint64 endMs, ClipMode mode,
+                                         bool audioOnly);
+    void cancelClip(const std::shared_ptr<ClipJob>& job);
+    const std::shared_ptr<ClipJob>& clipJob() const { return m_clipJob; }
 
     // ---- event pump ----
     // Applies one engine event completely, without suspending.
@@ -386,6 +456,16 @@ Q_SIGNALS:
     void searchStatusChanged();
     void transcribedPathsChanged();
     void favouritesChanged();
+    // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
+    void transcriptionsChanged();
+    void transcriptionRefusalChanged();
+    void modelsInfoChanged();
+    void modelDownloadsChanged();
+    void modelNoticesChanged();
+    void modelOptInChanged();
+    void clipJobChanged();
+    // The saves asked for so far have all been answered.
+    void queueSavesFinished();
     // Private plumbing: the start in flight finished.
     void sessionStartFinished();
 
@@ -444,6 +524,14 @@ private:
     // The request never got an answer: the engine was not running, stopped or could not be written to.
     static bool isTransportFailure(std::exception_ptr error);
     void markQueueLoaded();
+    void startTranscription(std::shared_ptr<TranscriptionJob> job);
+    void applyTranscribeState(const EngineEvent::TranscribeState& event);
+    void addTranscription(std::shared_ptr<TranscriptionJob> job);
+    void applyModelState(const EngineEvent::ModelState& event);
+    void setModelDownload(const QString& key, std::optional<double> fraction);
+    void setModelNotice(const QString& key, std::optional<ModelNotice> notice);
+    void setModelsInfo(const std::optional<ModelsInfo>& info);
+    void spawnModelReload();
     void setSearchHits(const std::vector<SearchHit>& hits);
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
@@ -544,6 +632,16 @@ private:
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
     bool m_showReportSheet = false;
+
+    std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
+    // Ids removed or cleared: their late events must not bring them back.
+    QSet<QString> m_droppedTranscriptions;
+    std::optional<QString> m_transcriptionRefusal;
+    std::optional<ModelsInfo> m_modelsInfo;
+    QMap<QString, double> m_modelDownloads;
+    QMap<QString, ModelNotice> m_modelNotices;
+    std::optional<ModelOptInRequest> m_modelOptIn;
+    std::shared_ptr<ClipJob> m_clipJob;
 };
 
 template <class M>

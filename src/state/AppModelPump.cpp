@@ -49,11 +49,31 @@ void AppModel::apply(const EngineEvent& event) {
                 note(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::JsRuntime>) {
                 applyJSRuntime(e.present, e.reveal);
+            } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeState>) {
+                applyTranscribeState(e);
+            } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeProgress>) {
+                if (const auto it = m_transcriptions.find(e.jobId); it != m_transcriptions.end())
+                    it->second->setFraction(e.fraction);
+            } else if constexpr (std::is_same_v<T, EngineEvent::ModelProgress>) {
+                setModelDownload(e.key, e.fraction);
+            } else if constexpr (std::is_same_v<T, EngineEvent::ModelState>) {
+                applyModelState(e);
+            } else if constexpr (std::is_same_v<T, EngineEvent::ClipState>) {
+                if (m_clipJob && m_clipJob->id() == e.jobId) {
+                    m_clipJob->setState(e.state);
+                    if (e.destination)
+                        m_clipJob->setDestination(e.destination);
+                    if (e.message)
+                        m_clipJob->setMessage(e.message);
+                }
+            } else if constexpr (std::is_same_v<T, EngineEvent::ClipProgress>) {
+                if (m_clipJob && m_clipJob->id() == e.jobId)
+                    m_clipJob->setFraction(e.fraction);
             } else if constexpr (std::is_same_v<T, EngineEvent::EngineStopped>) {
                 const bool busy = e.busy;
                 spawn(this, [this, busy]() -> QCoro::Task<void> { co_await handleEngineStopped(busy); });
             }
-            // Ready, Unknown: nothing. Transcription, model and clip events arrive with their jobs.
+            // Ready, Unknown: nothing.
         },
         event.payload);
 }

@@ -149,6 +149,7 @@ QCoro::Task<void> AppModel::sendQueueSaves() {
             report(describe(failure));
     }
     m_queueSaveInFlight = false;
+    Q_EMIT queueSavesFinished();
 }
 
 QCoro::Task<bool> AppModel::restoreQueue() {

@@ -24,14 +24,19 @@ void AppModel::saveSetting(const QString& key, const SettingValue& value) {
     spawn(this, [this, key, patch]() -> QCoro::Task<void> {
         QPointer<AppModel> self(this);
         const auto reply = co_await ask<EngineMethods::SettingsSet>(patch, true);
-        if (!self || !reply)
+        if (!self)
             co_return;
-        setSettings(reply);
-        // Appearance and language follow the engine's answer, not what was sent.
-        if (key == QLatin1String("appearance"))
-            applyAppearance(reply->appearance);
-        else if (key == QLatin1String("language"))
-            co_await applyLanguage(reply->language);
+        if (reply) {
+            setSettings(reply);
+            // Appearance and language follow the engine's answer, not what was sent.
+            if (key == QLatin1String("appearance"))
+                applyAppearance(reply->appearance);
+            else if (key == QLatin1String("language"))
+                co_await applyLanguage(reply->language);
+        }
+        // The models depend on the folder and the chosen model; a failed save may still have moved them.
+        if (self && (key == QLatin1String("outputDir") || key == QLatin1String("transcriptionModel")))
+            co_await reloadModels();
     });
 }
 

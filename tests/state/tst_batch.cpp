@@ -48,9 +48,10 @@ QStringList jobIdsOf(const QList<LoggedRequest>& requests) {
         out << r.params["jobId"].toString();
     return out;
 }
-// Waits for the saves asked for so far to be answered: a settings reload queued behind them.
+// Waits for the saves asked for so far to be answered (their text is made off the GUI thread, so a
+// request sent after them may overtake them), then for one request round trip more.
 void settle(StateFixture& f) {
-    QCoro::waitFor(f.model->reloadSettings());
+    QTest::qWaitFor([&] { return !f.model->isSavingQueue(); }, 10000);
     QCoro::waitFor(f.model->reloadSettings());
 }
 } // namespace

@@ -27,8 +27,9 @@ private slots:
         QCOMPARE(f.model->stringsGeneration(), 1);
         QVERIFY(!f.model->engineFailure());
         QVERIFY(f.model->settings());
-        const QStringList expected{"hello",        "i18n.table",    "settings.get", "options.allowed",
-                                   "library.list", "search.status", "queue.load",   "update.check"};
+        const QStringList expected{"hello",           "i18n.table",   "settings.get",
+                                   "options.allowed", "library.list", "models.list",
+                                   "search.status",   "queue.load",   "update.check"};
         QCOMPARE(f.methods(), expected);
         const auto requests = f.requests();
         for (const LoggedRequest& r : requests) {

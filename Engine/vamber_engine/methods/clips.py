@@ -68,6 +68,8 @@ def extract(ctx: Context, params: Params) -> Any:
 
     def progress(fraction):
         ctx.emit("clip.progress", {"jobId": job_id, "fraction": fraction})
+        # Lets a test hold a running extraction (ffmpeg started, the partial file open).
+        ctx.engine.checkpoint("clip.progress")
 
     try:
         result = jobs(ctx).extract(path, start, end, job_id, mode, audio_only, progress)

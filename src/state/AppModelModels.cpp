@@ -1,0 +1,146 @@
+// Speech-recognition models: the engine's list, offers, downloads, cancels and deletions, and the
+// per-model progress and notices the engine's events keep current.
+#include "AppModel.h"
+
+#include "Fraction.h"
+#include "Spawn.h"
+#include "Strings.h"
+
+QCoro::Task<void> AppModel::reloadModels() {
+    QPointer<AppModel> self(this);
+    const auto info = co_await ask<EngineMethods::ModelsList>(EngineMethods::NoParams{}, true);
+    if (self)
+        setModelsInfo(info);
+}
+
+QCoro::Task<std::optional<ModelOffer>> AppModel::fetchModelOffer(QString key) {
+    // Named, not a temporary in the co_await: g++ 12 would destroy a braced temporary twice.
+    const EngineMethods::ModelParams params{key};
+    try {
+        co_return co_await EngineMethods::send<EngineMethods::ModelsOffer>(m_engine, params);
+    } catch (...) {
+    }
+    co_return std::nullopt;
+}
+
+void AppModel::downloadModel(const QString& key) {
+    setModelDownload(key, 0.0);
+    setModelNotice(key, std::nullopt);
+    spawn(this, [this, key]() -> QCoro::Task<void> {
+        QPointer<AppModel> self(this);
+        std::exception_ptr failure;
+        try {
+            const QString method = QString::fromLatin1(EngineMethods::ModelsDownload::name);
+            const QJsonObject params = EngineMethods::ModelParams{key}.toJson();
+            co_await m_engine->call(method, params);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self)
+            co_return;
+        // A refused download would otherwise show as running until an event that may never come. The
+        // engine's own "failed" event usually came first and already ended it with its message.
+        if (failure) {
+            if (!isCancellation(failure))
+                report(describe(failure));
+            if (m_modelDownloads.contains(key)) {
+                setModelDownload(key, std::nullopt);
+                if (isCancellation(failure))
+                    setModelNotice(
+                        key, ModelNotice{Strings::text(QStringLiteral("status_model_cancelled")), false});
+                else
+                    setModelNotice(key, ModelNotice{describe(failure), true});
+            }
+        }
+        co_await reloadModels();
+    });
+}
+
+void AppModel::cancelModelDownload(const QString& key) {
+    const EngineMethods::ModelParams params{key};
+    spawn(this, [this, params]() -> QCoro::Task<void> {
+        co_await ping<EngineMethods::ModelsCancel>(params, false);
+    });
+}
+
+void AppModel::deleteModel(const QString& key) {
+    const EngineMethods::ModelParams params{key};
+    spawn(this, [this, params]() -> QCoro::Task<void> {
+        QPointer<AppModel> self(this);
+        co_await ping<EngineMethods::ModelsDelete>(params, true);
+        if (self)
+            co_await reloadModels();
+    });
+}
+
+qint64 AppModel::modelBytesOnDisk(const WhisperModel& model) const {
+    if (m_modelsInfo) {
+        const qint64 onDisk = m_modelsInfo->diskUsage.value(model.key, 0);
+        if (onDisk > 0)
+            return onDisk;
+    }
+    return model.downloadBytes;
+}
+
+void AppModel::setModelOptIn(const std::optional<ModelOptInRequest>& request) {
+    assign(m_modelOptIn, request, &AppModel::modelOptInChanged);
+}
+
+void AppModel::setModelsInfo(const std::optional<ModelsInfo>& info) {
+    assign(m_modelsInfo, info, &AppModel::modelsInfoChanged);
+}
+
+void AppModel::setModelDownload(const QString& key, std::optional<double> fraction) {
+    if (!fraction) {
+        if (m_modelDownloads.remove(key))
+            Q_EMIT modelDownloadsChanged();
+        return;
+    }
+    const double value = unitFraction(*fraction);
+    const auto it = m_modelDownloads.constFind(key);
+    if (it != m_modelDownloads.constEnd() && *it == value)
+        return;
+    m_modelDownloads.insert(key, value);
+    Q_EMIT modelDownloadsChanged();
+}
+
+void AppModel::setModelNotice(const QString& key, std::optional<ModelNotice> notice) {
+    if (!notice) {
+        if (m_modelNotices.remove(key))
+            Q_EMIT modelNoticesChanged();
+        return;
+    }
+    const auto it = m_modelNotices.constFind(key);
+    if (it != m_modelNotices.constEnd() && *it == *notice)
+        return;
+    m_modelNotices.insert(key, *notice);
+    Q_EMIT modelNoticesChanged();
+}
+
+void AppModel::spawnModelReload() {
+    spawn(this, [this]() -> QCoro::Task<void> { co_await reloadModels(); });
+}
+
+void AppModel::applyModelState(const EngineEvent::ModelState& event) {
+    setModelDownload(event.key, std::nullopt);
+    const QString& state = event.state;
+    if (state == QLatin1String("installed")) {
+        setModelNotice(event.key, std::nullopt);
+        spawnModelReload();
+    } else if (state == QLatin1String("deleted")) {
+        setModelNotice(event.key, ModelNotice{Strings::text(QStringLiteral("status_model_deleted")), false});
+        spawnModelReload();
+    } else if (state == QLatin1String("cancelled")) {
+        setModelNotice(event.key,
+                       ModelNotice{Strings::text(QStringLiteral("status_model_cancelled")), false});
+    } else if (state == QLatin1String("failed")) {
+        QString text;
+        if (event.message)
+            text = *event.message;
+        else
+            text = Strings::text(
+                QStringLiteral("status_model_failed"),
+                {{QStringLiteral("reason"), Strings::text(QStringLiteral("model_error_network"))}});
+        setModelNotice(event.key, ModelNotice{text, true});
+    }
+}
