@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "kit/WebLink.h"
+#include "shell/ChooseFiles.h"
 #include "shell/SidebarModel.h"
 #include "shell/StartNow.h"
 
@@ -38,6 +39,11 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     QMenu* file = addMenu(bar, QStringLiteral("v2_menu_file"));
     connect(add(file, QStringLiteral("menu_clipboard_url"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)),
             &QAction::triggered, this, &Commands::pasteAddress);
+    connect(add(file, QStringLiteral("button_choose_files"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)),
+            &QAction::triggered, this, [this] {
+                AppModel* model = &m_model;
+                startNow([model] { return chooseFilesToTranscribe(model); });
+            });
     file->addSeparator();
     connect(add(file, QStringLiteral("menu_settings"), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
             &QAction::triggered, this, [this] { m_model.setTab(AppModel::Tab::Settings); });

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -144,6 +145,57 @@ private Q_SLOTS:
         w.commands.action(QStringLiteral("menu_clipboard_url"))->trigger();
         QCOMPARE(w.f.model->tab(), AppModel::Tab::Batch);
         QCOMPARE(w.f.model->pastedText(), QString());
+    }
+
+    void chooseFilesToTranscribe_data() {
+        QTest::addColumn<bool>("booted");
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("three files, one of an unknown type") << true << true;
+        QTest::newRow("cancelled") << true << false;
+        QTest::newRow("before the engine named its media types") << false << false;
+    }
+    void chooseFilesToTranscribe() {
+        QFETCH(bool, booted);
+        QFETCH(bool, confirmed);
+        Window w;
+        if (booted)
+            QVERIFY(w.showAndBoot());
+        w.f.model->setTab(AppModel::Tab::Batch);
+        const QStringList files{w.f.path("one.wav"), w.f.path("notes.xyz"), w.f.path("two.mp3")};
+        for (const QString& path : files)
+            QFile(path).open(QIODevice::WriteOnly);
+        if (confirmed)
+            w.f.fakes.fileDialogs.filesAnswer = files;
+        if (booted)
+            w.f.control(QStringLiteral("test.hold"),
+                        {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
+        w.commands.action(QStringLiteral("button_choose_files"))->trigger();
+        QTRY_COMPARE(w.f.fakes.fileDialogs.calls.size(), 1);
+        const FakeFileDialogs::Call call = w.f.fakes.fileDialogs.calls[0];
+        QCOMPARE(int(call.kind), int(FakeFileDialogs::Call::Files));
+        QCOMPARE(call.message, Strings::text(QStringLiteral("hint_transcription")));
+        QCOMPARE(call.confirmTitle, Strings::text(QStringLiteral("button_transcribe")));
+        QCOMPARE(call.mimeTypes, w.f.model->mediaContentTypes());
+        QCOMPARE(call.mimeTypes.isEmpty(), !booted); // any file while the engine has not named its types
+        if (!confirmed) {
+            // A request sent after the answer proves the answer has been dealt with.
+            if (booted)
+                QCoro::waitFor(w.f.model->reloadSettings());
+            QCoreApplication::processEvents();
+            QCOMPARE(w.f.model->tab(), AppModel::Tab::Batch);
+            QVERIFY(w.f.model->activeTranscriptions().empty());
+            return;
+        }
+        QTRY_COMPARE(w.f.model->tab(), AppModel::Tab::Transcription);
+        if (!w.f.model->canTranscribe())
+            QSKIP("this machine cannot transcribe");
+        // The known types are handed over in order; the other one is refused with its own text.
+        QVERIFY(w.f.waitForRequests(QStringLiteral("transcribe.start"), 2));
+        QCOMPARE(int(w.f.model->activeTranscriptions().size()), 2);
+        QVERIFY(w.f.model->transcriptionRefusal().has_value());
+        QVERIFY(w.f.model->transcriptionRefusal()->contains(QStringLiteral("notes.xyz")));
+        w.f.control(QStringLiteral("test.release"),
+                    {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
     }
 
     void accountMenu() {

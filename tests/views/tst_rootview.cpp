@@ -7,6 +7,7 @@
 
 #include "Strings.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -385,6 +386,77 @@ private Q_SLOTS:
             QVERIFY(!f.model->showReportSheet());
             QVERIFY(waitNoSurface(root));
         }
+    }
+
+    void optInSheetFollowsItsKey() {
+        ViewFixture f;
+        ViewFactories views;
+        QStringList keys;
+        views.sheets.modelOptIn = [&keys](AppModel&, QString key, QWidget* parent) {
+            keys << key;
+            auto* sheet = new QDialog(parent);
+            sheet->setProperty("key", key);
+            return sheet;
+        };
+        RootView root(*f.model, views);
+        root.show();
+        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("base")});
+        QPointer<QDialog> first = waitSurface(root, QStringLiteral("modelOptInSheet"));
+        QVERIFY(first);
+        QCOMPARE(first->property("key").toString(), QStringLiteral("base"));
+
+        // The same model again: untouched. A later request round trip proves the moment has passed.
+        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("base")});
+        f.model->setShowLogSheet(true); // queued behind the sheet that shows
+        QTest::qWait(0);
+        QCoreApplication::processEvents();
+        QCOMPARE(root.surface(), first.data());
+        QCOMPARE(keys, QStringList{QStringLiteral("base")});
+        f.model->setShowLogSheet(false);
+
+        // Another model: the sheet is closed and presented anew for it, the request kept.
+        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("small")});
+        QDialog* second = waitSurface(root, QStringLiteral("modelOptInSheet"));
+        QVERIFY(second && second != first);
+        QCOMPARE(second->property("key").toString(), QStringLiteral("small"));
+        QTRY_VERIFY(!first);
+        QCOMPARE(f.model->modelOptIn()->key, QStringLiteral("small"));
+
+        // Dismissed: the request goes.
+        QTest::keyClick(second, Qt::Key_Escape);
+        QVERIFY(!f.model->modelOptIn());
+        QVERIFY(waitNoSurface(root));
+        QCOMPARE(keys, (QStringList{QStringLiteral("base"), QStringLiteral("small")}));
+    }
+
+    void transcriptionRowBadgeAndLock() {
+        ViewFixture f;
+        RootView root(*f.model, {});
+        SidebarModel* rows = root.sidebarModel();
+        const QModelIndex row = rows->index(SidebarModel::rowOf(AppModel::Tab::Transcription));
+        // Before the model list arrived transcription cannot run: the row is locked, still selectable.
+        QVERIFY(!f.model->canTranscribe());
+        QVERIFY(rows->data(row, SidebarModel::LockedRole).toBool());
+        QVERIFY(rows->flags(row) & Qt::ItemIsSelectable);
+        for (int other = 0; other < SidebarModel::tabCount; ++other) {
+            if (other != row.row())
+                QVERIFY(!rows->data(rows->index(other), SidebarModel::LockedRole).toBool());
+        }
+        f.boot();
+        QTRY_COMPARE(rows->data(row, SidebarModel::LockedRole).toBool(), !f.model->canTranscribe());
+        if (!f.model->canTranscribe())
+            QSKIP("this machine cannot transcribe: the badge needs running transcriptions");
+        QCOMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 0);
+        f.control(QStringLiteral("test.hold"),
+                  {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
+        const QString media = f.path(QStringLiteral("talk.wav"));
+        QFile(media).open(QIODevice::WriteOnly);
+        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
+        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
+        QTRY_COMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 2);
+        QCOMPARE(int(f.model->activeTranscriptions().size()), 2);
+        f.control(QStringLiteral("test.release"),
+                  {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
     }
 
     void listingPicksOneAfterTheOther() {

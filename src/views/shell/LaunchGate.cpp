@@ -9,11 +9,11 @@
 #include "AppModel.h"
 #include "Strings.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedLayout>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace {

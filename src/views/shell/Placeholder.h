@@ -11,7 +11,8 @@ class EmptyNotice;
 class PanePlaceholder : public QWidget {
     Q_OBJECT
 public:
-    // `titleKey` and `detailKey` are text keys, looked up again on every new text table; `symbol` is the tab's.
+    // `titleKey` and `detailKey` are text keys, looked up again on every new text table; `symbol` is the
+    // tab's.
     PanePlaceholder(const AppModel& model, QString titleKey, QString detailKey, QString symbol,
                     QWidget* parent = nullptr);
 

@@ -50,9 +50,8 @@ protected:
 } // namespace
 
 RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
-    : QWidget(parent), m_model(model), m_views(std::move(views)),
-      m_split(new HairlineSplitter(this)), m_sidebarColumn(new QWidget(m_split)),
-      m_sidebar(new QListView(m_sidebarColumn)),
+    : QWidget(parent), m_model(model), m_views(std::move(views)), m_split(new HairlineSplitter(this)),
+      m_sidebarColumn(new QWidget(m_split)), m_sidebar(new QListView(m_sidebarColumn)),
       m_sidebarModel(new SidebarModel(model, this)), m_detail(new QWidget(m_split)),
       m_detailLayout(new QVBoxLayout(m_detail)) {
     setObjectName(QStringLiteral("rootView"));
@@ -97,7 +96,7 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
 
     // Every flag that drives a surface.
     for (auto signal : {&AppModel::showLogSheetChanged, &AppModel::showReportSheetChanged,
-                        &AppModel::pendingListingsChanged})
+                        &AppModel::modelOptInChanged, &AppModel::pendingListingsChanged})
         connect(&model, signal, this, &RootView::scheduleSync);
     for (const AlertSpec& alert : alertTable())
         connect(&model, alert.changed, this, &RootView::scheduleSync);
@@ -131,7 +130,8 @@ QWidget* RootView::makePane(AppModel::Tab tab) {
         if (QWidget* pane = make(m_model))
             return pane;
     }
-    return new PanePlaceholder(m_model, SidebarModel::titleKey(tab), placeholderKey(tab), SidebarModel::symbol(tab));
+    return new PanePlaceholder(m_model, SidebarModel::titleKey(tab), placeholderKey(tab),
+                               SidebarModel::symbol(tab));
 }
 
 void RootView::showPane() {
@@ -168,7 +168,8 @@ bool RootView::stillWanted() const {
     case Kind::Report:
         return m_model.showReportSheet();
     case Kind::OptIn:
-        return false;
+        // A request for another model replaces the sheet; one for the same model leaves it as it is.
+        return m_model.modelOptIn() && m_model.modelOptIn()->key == m_identity;
     case Kind::Listing:
         return !m_model.pendingListings().empty() && m_model.pendingListings().front()->id() == m_identity;
     case Kind::Alert:
@@ -194,6 +195,8 @@ void RootView::sync() {
         return present(Kind::Log, -1, {});
     if (m_model.showReportSheet())
         return present(Kind::Report, -1, {});
+    if (m_model.modelOptIn())
+        return present(Kind::OptIn, -1, m_model.modelOptIn()->key);
     if (!m_model.pendingListings().empty())
         return present(Kind::Listing, -1, m_model.pendingListings().front()->id());
     const std::vector<AlertSpec>& alerts = alertTable();
@@ -236,6 +239,17 @@ QDialog* RootView::makeSheet(Kind kind) {
                                          QStringLiteral("button_close"), this);
         sheet->setObjectName(QStringLiteral("reportSheet"));
         break;
+    case Kind::OptIn: {
+        const QString key = m_model.modelOptIn()->key;
+        if (m_views.sheets.modelOptIn)
+            sheet = m_views.sheets.modelOptIn(m_model, key, this);
+        if (!sheet)
+            sheet = new SheetPlaceholder(QStringLiteral("title_model_download"),
+                                         QStringLiteral("v2_placeholder_model"),
+                                         QStringLiteral("button_close"), this);
+        sheet->setObjectName(QStringLiteral("modelOptInSheet"));
+        break;
+    }
     case Kind::Listing: {
         const std::shared_ptr<ListingPick> pick = m_model.pendingListings().front();
         if (m_views.sheets.listing)
@@ -252,7 +266,6 @@ QDialog* RootView::makeSheet(Kind kind) {
         sheet->setObjectName(QStringLiteral("listingSheet"));
         break;
     }
-    case Kind::OptIn:
     case Kind::Alert:
     case Kind::None:
         break;
@@ -305,6 +318,9 @@ void RootView::surfaceFinished(QDialog* dialog) {
     case Kind::Report:
         m_model.setShowReportSheet(false);
         break;
+    case Kind::OptIn:
+        m_model.setModelOptIn(std::nullopt);
+        break;
     case Kind::Alert: {
         const AlertSpec& spec = alertTable()[alert];
         auto* box = static_cast<QMessageBox*>(dialog);
@@ -318,7 +334,6 @@ void RootView::surfaceFinished(QDialog* dialog) {
             spec.closed(m_model);
         break;
     }
-    case Kind::OptIn:
     case Kind::Listing:
     case Kind::None:
         break;

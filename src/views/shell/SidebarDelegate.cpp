@@ -32,7 +32,8 @@ void SidebarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (selected || hovered) {
         QPainterPath shape;
         shape.addRoundedRect(QRectF(row), 6, 6);
-        painter->fillPath(shape, selected ? Theme::withOpacity(Theme::ink(Theme::Ink::Accent, p), Theme::isDark(p) ? 0.4 : 0.22)
+        painter->fillPath(shape, selected ? Theme::withOpacity(Theme::ink(Theme::Ink::Accent, p),
+                                                               Theme::isDark(p) ? 0.4 : 0.22)
                                           : Theme::segmentTrack(p));
     }
 
