@@ -192,6 +192,9 @@ private Q_SLOTS:
         // The known types are handed over in order; the other one is refused with its own text.
         QVERIFY(w.f.waitForRequests(QStringLiteral("transcribe.start"), 2));
         QCOMPARE(int(w.f.model->activeTranscriptions().size()), 2);
+        const QList<LoggedRequest> starts = w.f.requestsOf(QStringLiteral("transcribe.start"));
+        QCOMPARE(starts[0].params[QStringLiteral("path")].toString(), files[0]);
+        QCOMPARE(starts[1].params[QStringLiteral("path")].toString(), files[2]);
         QVERIFY(w.f.model->transcriptionRefusal().has_value());
         QVERIFY(w.f.model->transcriptionRefusal()->contains(QStringLiteral("notes.xyz")));
         w.f.control(QStringLiteral("test.release"),

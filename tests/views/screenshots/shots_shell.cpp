@@ -99,6 +99,10 @@ const ShotRegistration reportSheet("sheet-report", [](ShotContext& c) -> QWidget
     c.model().setShowReportSheet(true);
     return root(c);
 });
+const ShotRegistration optInSheet("sheet-model-optin", [](ShotContext& c) -> QWidget* {
+    c.model().setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("base")});
+    return root(c);
+});
 const ShotRegistration listingSheet("sheet-listing", [](ShotContext& c) -> QWidget* {
     const QJsonObject entry{{"url", "http://l/1"}, {"title", "One"},  {"thumbnail", ""}, {"playlist", ""},
                             {"channel", "Ch"},      {"duration", 0.0}, {"section", ""}};
