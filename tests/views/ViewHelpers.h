@@ -16,7 +16,8 @@ inline bool showAt(QWidget* widget, QSize size) {
 }
 
 // A job in the state `kind` (and `message` when failed), not started.
-inline std::shared_ptr<Job> jobIn(Job::State::Kind kind, const QString& url = QStringLiteral("https://example.com/v"),
+inline std::shared_ptr<Job> jobIn(Job::State::Kind kind,
+                                  const QString& url = QStringLiteral("https://example.com/v"),
                                   const QString& message = {}) {
     auto job = std::make_shared<Job>(url, FormatChoice{}, QStringLiteral("A title"), false);
     job->setState(kind == Job::State::Failed ? Job::State::failed(message) : Job::State{kind, {}});

@@ -1,0 +1,137 @@
+#include "download/ActionRow.h"
+
+#include "AppModel.h"
+#include "Spawn.h"
+#include "Strings.h"
+#include "TextTrim.h"
+#include "kit/Icons.h"
+#include "kit/LinkButton.h"
+#include "kit/TextStyle.h"
+#include "kit/Theme.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+// The accent-filled button of the row; its colours follow the appearance.
+class ProminentButton : public QPushButton {
+public:
+    explicit ProminentButton(QWidget* parent) : QPushButton(parent) { restyle(); }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ApplicationPaletteChange)
+            restyle();
+        return QPushButton::event(e);
+    }
+
+private:
+    void restyle() {
+        const QPalette p = Theme::palette();
+        const QColor accent = Theme::ink(Theme::Ink::Accent, p);
+        const QColor on = Theme::ink(Theme::Ink::OnAccent, p);
+        setStyleSheet(
+            QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 6px;"
+                           " padding: 5px 14px; }"
+                           "QPushButton:hover { background: %3; }"
+                           "QPushButton:pressed { background: %4; }"
+                           "QPushButton:disabled { background: %5; color: %6; }")
+                .arg(accent.name(), on.name(), accent.lighter(110).name(), accent.darker(115).name(),
+                     Theme::withOpacity(accent, 0.35).name(QColor::HexArgb),
+                     Theme::withOpacity(on, 0.75).name(QColor::HexArgb)));
+        setIcon(QIcon(Icons::tinted(QStringLiteral("arrow.down"), 14, on, devicePixelRatioF())));
+    }
+};
+
+bool isActive(const Job* job) {
+    return job && !job->state().isFinished();
+}
+
+} // namespace
+
+ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_model(model) {
+    setObjectName(QStringLiteral("action_row"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(12);
+
+    m_download = new ProminentButton(this);
+    m_download->setObjectName(QStringLiteral("button_download"));
+    m_download->setMinimumWidth(120);
+    TextStyle::apply(m_download, TextStyle::Role::Body, QFont::Medium);
+    connect(m_download, &QPushButton::clicked, this, &ActionRow::triggerDownload);
+    row->addWidget(m_download);
+
+    m_folder = new LinkButton(QStringLiteral("label_saved_in"), this);
+    m_folder->setSymbol(QStringLiteral("folder"));
+    connect(m_folder, &QPushButton::clicked, this, [this] {
+        QPointer<AppModel> model(m_model);
+        spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->chooseOutputFolder(); });
+    });
+    row->addWidget(m_folder);
+    row->addStretch(1);
+
+    m_error = new LinkButton(QStringLiteral("status_error"), this);
+    m_error->setSymbol(QStringLiteral("exclamationmark.triangle.fill"));
+    TextStyle::apply(m_error, TextStyle::Role::Callout);
+    Theme::setForeground(m_error, Theme::Ink::Warning);
+    connect(m_error, &QPushButton::clicked, this, [this] { m_model->setShowLogSheet(true); });
+    row->addWidget(m_error);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status_line"));
+    m_status->setTextFormat(Qt::PlainText);
+    TextStyle::apply(m_status, TextStyle::Role::Callout);
+    Theme::setForeground(m_status, Theme::Ink::Secondary);
+    row->addWidget(m_status);
+
+    connect(model, &AppModel::pastedTextChanged, this, &ActionRow::refresh);
+    connect(model, &AppModel::freshAnalysisChanged, this, &ActionRow::refresh);
+    connect(model, &AppModel::currentDownloadChanged, this, &ActionRow::watchCurrentDownload);
+    connect(model, &AppModel::settingsChanged, this, &ActionRow::refresh);
+    connect(model, &AppModel::lastErrorChanged, this, &ActionRow::refresh);
+    connect(model, &AppModel::statusChanged, this, &ActionRow::refresh);
+    connect(model, &AppModel::stringsGenerationChanged, this, &ActionRow::refresh);
+    watchCurrentDownload();
+}
+
+void ActionRow::watchCurrentDownload() {
+    disconnect(m_jobState);
+    if (const auto& job = m_model->currentDownload())
+        m_jobState = connect(job.get(), &Job::stateChanged, this, &ActionRow::refresh);
+    refresh();
+}
+
+void ActionRow::triggerDownload() {
+    if (!m_download->isEnabled())
+        return;
+    QPointer<AppModel> model(m_model);
+    // The save panel may run first; the click does not wait for it.
+    spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->enqueue(std::nullopt, true); });
+}
+
+void ActionRow::refresh() {
+    const Job* job = m_model->currentDownload().get();
+    m_download->setText(Strings::text(isActive(job) ? QStringLiteral("button_downloading")
+                                                    : QStringLiteral("button_download")));
+    const std::optional<Analysis> fresh = m_model->freshAnalysis();
+    m_download->setEnabled(!trimSpacesAndTabs(m_model->pastedText()).isEmpty() &&
+                           !(fresh && fresh->isListing));
+
+    const QString dir = m_model->settings() ? m_model->settings()->outputDir : QString();
+    const QString folder = dir.isEmpty() ? QString() : QFileInfo(QDir::cleanPath(dir)).fileName();
+    m_folder->setText(Strings::text(QStringLiteral("label_saved_in"), {{QStringLiteral("folder"), folder}}));
+    m_folder->setToolTip(dir);
+
+    const bool error = m_model->lastError().has_value();
+    m_error->setVisible(error);
+    m_error->setText(Strings::text(QStringLiteral("status_error")));
+    m_status->setVisible(!error);
+    m_status->setText(m_model->status());
+}

@@ -1,0 +1,21 @@
+#include "download/DownloadStage.h"
+
+#include "AppModel.h"
+
+DownloadStage downloadStageOf(const AppModel& model) {
+    const Job* job = model.currentDownload().get();
+    if (job && !job->state().isFinished())
+        return DownloadStage::RunningDownload;
+    if (model.isAnalyzing())
+        return DownloadStage::Analysing;
+    if (const std::optional<Analysis> fresh = model.freshAnalysis())
+        return fresh->isListing ? DownloadStage::Listing : DownloadStage::Preview;
+    if (model.freshFailure())
+        return DownloadStage::Failure;
+    if (job) {
+        const QString typed = model.pastedText().trimmed();
+        if (typed.isEmpty() || typed == job->url())
+            return DownloadStage::FinishedDownload;
+    }
+    return DownloadStage::Empty;
+}
