@@ -14,6 +14,7 @@
 #include "rows/JobRow.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -354,6 +355,16 @@ void TestDownloadPane::optionsBlockAndActionRow() {
     QVERIFY(row->errorLink()->isVisible());
     QTest::mouseClick(row->errorLink(), Qt::LeftButton);
     QVERIFY(f.model->showLogSheet());
+
+    // The folder link chooses a new folder, which the line then names.
+    const QString chosen = f.path(QStringLiteral("Clips"));
+    QDir().mkpath(chosen);
+    f.fakes.fileDialogs.folderAnswer = chosen;
+    QTest::mouseClick(row->folderLink(), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return row->folderLink()->toolTip() == chosen; }, 10000));
+    QCOMPARE(row->folderLink()->text(),
+             Strings::text(QStringLiteral("label_saved_in"), {{QStringLiteral("folder"), QStringLiteral("Clips")}}));
+    QCOMPARE(f.fakes.fileDialogs.calls.size(), 1);
 }
 
 QTEST_MAIN(TestDownloadPane)
