@@ -25,9 +25,9 @@ double opacityOf(QWidget* w) {
     return effect ? effect->opacity() : 1.0;
 }
 
-// Clicks a switch on its indicator, where the user clicks.
+// Clicks a switch where the user does.
 void flip(QCheckBox* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(10, box->height() / 2));
 }
 
 void choose(OptionMenu* menu, const QString& entry) {

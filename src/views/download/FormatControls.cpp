@@ -4,6 +4,7 @@
 #include "Spawn.h"
 #include "Strings.h"
 #include "download/OptionMenu.h"
+#include "kit/Switch.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
 
@@ -87,9 +88,7 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent) : QWidget(paren
             auto* menu = new OptionMenu(QString::fromLatin1(cells[i].key), this);
             m_controls[i] = menu;
         } else {
-            auto* box = new QCheckBox(this);
-            box->setObjectName(QString::fromLatin1(cells[i].key));
-            m_controls[i] = box;
+            m_controls[i] = new Switch(QString::fromLatin1(cells[i].key), this);
         }
     }
 
@@ -251,15 +250,16 @@ void FormatControls::layOut(bool twoColumns) {
         m_grid->removeWidget(m_labels[i]);
         m_grid->removeWidget(m_controls[i]);
     }
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < 5; ++c) {
         m_grid->setColumnStretch(c, 0);
+        m_grid->setColumnMinimumWidth(c, 0);
+    }
     auto place = [&](int field, int row, int column, int width, int padding) {
         m_labels[field]->layout()->setContentsMargins(padding, 0, 0, 0);
         m_grid->addWidget(m_labels[field], row, column, Qt::AlignLeft | Qt::AlignVCenter);
         if (auto* menu = qobject_cast<OptionMenu*>(m_controls[field]))
             menu->setControlWidth(width);
-        else
-            m_controls[field]->setFixedWidth(width);
+        m_grid->setColumnMinimumWidth(column + 1, width);
         m_grid->addWidget(m_controls[field], row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
     };
     if (twoColumns) {
