@@ -56,7 +56,7 @@ const std::vector<Entry>& table() {
         {"doc.on.clipboard", list({"edit-paste"})},
         {"square.on.square", list({"window-duplicate", "edit-copy"})},
         {"clock", list({"clock", "chronometer"})},
-        {"cpu", list({"preferences-devices-cpu", "cpu", "computer"})},
+        {"cpu", list({"code-context", "cpu", "computer"})},
         {"tortoise", list({"kt-speed-limits", "speedometer"})},
         {"person.circle", list({"user-identity", "im-user"})},
         {"music.note", list({"audio-x-generic", "media-album-track"})},
