@@ -12,6 +12,8 @@
 #include "kit/LinkButton.h"
 #include "rows/ElidedLabel.h"
 #include "rows/JobRow.h"
+#include "shell/RootView.h"
+#include "shell/ViewFactories.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -74,6 +76,7 @@ private Q_SLOTS:
     void longPasteIsKeptWhole();
     void returnScansAndCtrlReturnDownloads();
     void optionsBlockAndActionRow();
+    void windowShowsThePaneOnTheDownloadTab();
 };
 
 void TestDownloadPane::stageTable() {
@@ -362,9 +365,24 @@ void TestDownloadPane::optionsBlockAndActionRow() {
     f.fakes.fileDialogs.folderAnswer = chosen;
     QTest::mouseClick(row->folderLink(), Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return row->folderLink()->toolTip() == chosen; }, 10000));
-    QCOMPARE(row->folderLink()->text(),
-             Strings::text(QStringLiteral("label_saved_in"), {{QStringLiteral("folder"), QStringLiteral("Clips")}}));
+    QCOMPARE(row->folderLink()->text(), Strings::text(QStringLiteral("label_saved_in"),
+                                                      {{QStringLiteral("folder"), QStringLiteral("Clips")}}));
     QCOMPARE(f.fakes.fileDialogs.calls.size(), 1);
+}
+
+void TestDownloadPane::windowShowsThePaneOnTheDownloadTab() {
+    ViewFixture f;
+    f.boot();
+    RootView root(*f.model, ViewFactories::standard());
+    QVERIFY(showAt(&root, QSize(1020, 700)));
+    QVERIFY(qobject_cast<DownloadPane*>(root.pane()));
+    f.model->setTab(AppModel::Tab::Batch);
+    QVERIFY(!qobject_cast<DownloadPane*>(root.pane()));
+    f.model->setTab(AppModel::Tab::Download);
+    auto* pane = qobject_cast<DownloadPane*>(root.pane());
+    QVERIFY(pane);
+    // Back on the tab, the address field has the keyboard again.
+    QVERIFY(QTest::qWaitFor([&] { return pane->field()->hasFocus(); }));
 }
 
 QTEST_MAIN(TestDownloadPane)

@@ -2,7 +2,10 @@
 // or sheet here, e.g. `views.panes.download = [](AppModel& m) { return new DownloadPane(m); };`.
 #include "shell/ViewFactories.h"
 
+#include "download/DownloadPane.h"
+
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
+    views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     return views;
 }
