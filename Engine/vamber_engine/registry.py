@@ -10,7 +10,7 @@ from . import logs
 
 
 @dataclass
-class MethodSpec:
+class MethodEntry:
     name: str
     handler: object
     threaded: bool = False
@@ -35,13 +35,13 @@ def method(name: str, threaded: bool = False, pool: str | None = None) -> Callab
     def register(func):
         if name in METHODS and METHODS[name].handler is not func:
             raise RuntimeError(f"method '{name}' registered twice")
-        METHODS[name] = MethodSpec(name, func, threaded or pool is not None, pool or "work")
+        METHODS[name] = MethodEntry(name, func, threaded or pool is not None, pool or "work")
         return func
 
     return register
 
 
-def load_methods(package_name: str | None = None) -> dict[str, MethodSpec]:
+def load_methods(package_name: str | None = None) -> dict[str, MethodEntry]:
     """Imports every module of the methods package, which fills METHODS."""
     package = importlib.import_module(package_name or f"{__package__}.methods")
 

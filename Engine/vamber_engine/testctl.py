@@ -12,7 +12,7 @@ import threading
 import time
 
 from .errors import params_error
-from .registry import NO_REPLY, MethodSpec
+from .registry import NO_REPLY, MethodEntry
 
 _log_lock = threading.Lock()
 
@@ -55,7 +55,7 @@ class TestControls:
         self._holds = set()
         self._held = collections.defaultdict(list)  # method -> [(id, params)]
         self._gates = {}  # checkpoint name -> Event, set while open
-        self.methods = {name: MethodSpec(name, func, threaded) for name, (func, threaded) in {
+        self.methods = {name: MethodEntry(name, func, threaded) for name, (func, threaded) in {
             "test.log": (self._log, False),
             "test.script": (self._script, False),
             "test.clear": (self._clear, False),

@@ -10,18 +10,18 @@ std::function<std::optional<QString>(const AppModel&)> keyed(const char* key) {
     return [key](const AppModel&) { return std::optional(Strings::text(QString::fromLatin1(key))); };
 }
 
-AlertSpec::Button close(std::function<void(AppModel&)> action) {
+AlertEntry::Button close(std::function<void(AppModel&)> action) {
     return {QStringLiteral("button_close"), QMessageBox::AcceptRole, std::move(action)};
 }
 
-AlertSpec::Button cancel() {
+AlertEntry::Button cancel() {
     return {QStringLiteral("button_cancel"), QMessageBox::RejectRole, {}};
 }
 
 } // namespace
 
-const std::vector<AlertSpec>& alertTable() {
-    static const std::vector<AlertSpec> table{
+const std::vector<AlertEntry>& alertTable() {
+    static const std::vector<AlertEntry> table{
         {QStringLiteral("title_clear_queue"),
          &AppModel::confirmClearQueueChanged,
          [](const AppModel& m) { return m.confirmClearQueue(); },

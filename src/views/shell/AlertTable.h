@@ -11,7 +11,7 @@
 
 // The window-wide alerts, in the order the root view presents them: when each shows, its texts, its
 // buttons with their roles and actions, and what closing it writes back.
-struct AlertSpec {
+struct AlertEntry {
     struct Button {
         QString key;
         QMessageBox::ButtonRole role;
@@ -30,4 +30,4 @@ struct AlertSpec {
     QMessageBox::Icon icon;
 };
 
-const std::vector<AlertSpec>& alertTable();
+const std::vector<AlertEntry>& alertTable();

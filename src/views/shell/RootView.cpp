@@ -98,7 +98,7 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     for (auto signal : {&AppModel::showLogSheetChanged, &AppModel::showReportSheetChanged,
                         &AppModel::modelOptInChanged, &AppModel::pendingListingsChanged})
         connect(&model, signal, this, &RootView::scheduleSync);
-    for (const AlertSpec& alert : alertTable())
+    for (const AlertEntry& alert : alertTable())
         connect(&model, alert.changed, this, &RootView::scheduleSync);
     connect(&model, &AppModel::stringsGenerationChanged, m_sidebar->viewport(),
             qOverload<>(&QWidget::update));
@@ -199,7 +199,7 @@ void RootView::sync() {
         return present(Kind::OptIn, -1, m_model.modelOptIn()->key);
     if (!m_model.pendingListings().empty())
         return present(Kind::Listing, -1, m_model.pendingListings().front()->id());
-    const std::vector<AlertSpec>& alerts = alertTable();
+    const std::vector<AlertEntry>& alerts = alertTable();
     for (int i = 0; i < static_cast<int>(alerts.size()); ++i) {
         if (alerts[i].shown(m_model))
             return present(Kind::Alert, i, {});
@@ -274,14 +274,14 @@ QDialog* RootView::makeSheet(Kind kind) {
 }
 
 QMessageBox* RootView::makeAlert(int alert) {
-    const AlertSpec& spec = alertTable()[alert];
+    const AlertEntry& entry = alertTable()[alert];
     auto* box = new QMessageBox(this);
-    box->setObjectName(spec.titleKey);
-    box->setIcon(spec.icon);
+    box->setObjectName(entry.titleKey);
+    box->setIcon(entry.icon);
     box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(spec.titleKey));
-    box->setWindowTitle(Strings::text(spec.titleKey));
-    if (const std::optional<QString> message = spec.message(m_model)) {
+    box->setText(Strings::text(entry.titleKey));
+    box->setWindowTitle(Strings::text(entry.titleKey));
+    if (const std::optional<QString> message = entry.message(m_model)) {
         box->setInformativeText(*message);
         // Engine text is shown as it is, never as markup.
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
@@ -292,13 +292,13 @@ QMessageBox* RootView::makeAlert(int alert) {
         if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
             label->setMinimumWidth(alertTextWidth);
     }
-    for (const AlertSpec::Button& b : spec.buttons) {
+    for (const AlertEntry::Button& b : entry.buttons) {
         QPushButton* button = box->addButton(Strings::text(b.key), b.role);
         button->setObjectName(b.key);
         if (b.role == QMessageBox::RejectRole)
             box->setEscapeButton(button);
     }
-    if (!box->escapeButton() && spec.buttons.size() == 1)
+    if (!box->escapeButton() && entry.buttons.size() == 1)
         box->setEscapeButton(box->buttons().constFirst());
     return box;
 }
@@ -322,16 +322,16 @@ void RootView::surfaceFinished(QDialog* dialog) {
         m_model.setModelOptIn(std::nullopt);
         break;
     case Kind::Alert: {
-        const AlertSpec& spec = alertTable()[alert];
+        const AlertEntry& entry = alertTable()[alert];
         auto* box = static_cast<QMessageBox*>(dialog);
         if (QAbstractButton* clicked = box->clickedButton()) {
-            for (const AlertSpec::Button& b : spec.buttons) {
+            for (const AlertEntry::Button& b : entry.buttons) {
                 if (b.key == clicked->objectName() && b.action)
                     b.action(m_model);
             }
         }
-        if (spec.closed)
-            spec.closed(m_model);
+        if (entry.closed)
+            entry.closed(m_model);
         break;
     }
     case Kind::Listing:
