@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppModel.h"
+#include "shell/PlayerTarget.h"
 
 #include <QString>
 
@@ -38,6 +39,8 @@ struct SheetFactories {
     std::function<QDialog*(AppModel& model, QWidget* parent)> report;
     std::function<QDialog*(AppModel& model, QString modelKey, QWidget* parent)> modelOptIn;
     std::function<QDialog*(AppModel& model, std::shared_ptr<ListingPick> pick, QWidget* parent)> listing;
+    // The library pane opens this one itself (it owns the target); standard() hands it to the pane.
+    std::function<QDialog*(AppModel& model, const PlayerTarget& target, QWidget* parent)> player;
 };
 
 struct ViewFactories {
