@@ -1,11 +1,13 @@
 // The one place where the panes and sheets of src/views join the window: set the factory of your pane
 // or sheet here, e.g. `views.panes.download = [](AppModel& m) { return new DownloadPane(m); };`.
+// Sheets come first: a pane that opens a sheet itself (the library's player) takes its factory from them.
 #include "shell/ViewFactories.h"
 
 #include "download/DownloadPane.h"
 
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
+
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     return views;
 }
