@@ -1,12 +1,16 @@
-// The desktop application: one running copy per user, its main window with the menus, and an orderly
-// quit that stops the engine.
+// The desktop application: one running copy per user, which later launches hand their requests to, its
+// main window with the menus, and an orderly quit that stops the engine.
+#include "ActivationChecks.h"
 #include "AppViews.h"
 #include "Commands.h"
+#include "LaunchRequest.h"
 #include "MainWindow.h"
+#include "OutsideEntries.h"
 #include "Shutdown.h"
 
 #include "kit/Icons.h"
 #include "shell/LaunchGate.h"
+#include "shell/StartNow.h"
 
 #include "AppModel.h"
 #include "Bootstrap.h"
@@ -20,8 +24,6 @@
 #include <QMenuBar>
 #include <QTextStream>
 #include <QTimer>
-
-#include <cstring>
 
 #ifdef VAMBER_WITH_WEB
 #include "BrowserRuntime.h"
@@ -58,11 +60,23 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            QTextStream(stdout) << "vamber " << VAMBER_VERSION << Qt::endl;
-            return 0;
-        }
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // What needs no running copy is answered before anything starts.
+    const LaunchRequest request = LaunchRequest::parse(arguments);
+    switch (request.verb) {
+    case LaunchRequest::Verb::Help:
+        QTextStream(stdout) << LaunchRequest::helpText();
+        return 0;
+    case LaunchRequest::Verb::Version:
+        QTextStream(stdout) << "vamber " << VAMBER_VERSION << Qt::endl;
+        return 0;
+    case LaunchRequest::Verb::Invalid:
+        QTextStream(stderr) << "vamber: " << request.error << "\nTry 'vamber --help'." << Qt::endl;
+        return 2;
+    default:
+        break;
     }
 #ifdef VAMBER_WITH_WEB
     // The web engine shares the application's OpenGL contexts; this must be said before the application
@@ -90,11 +104,15 @@ int main(int argc, char* argv[]) {
 #endif
     DesktopServices desktop(browserCookies);
     if (!desktop.instanceGuard.claim()) {
-        // Another copy runs: it gets our arguments and comes to the front.
-        const bool delivered = desktop.instanceGuard.sendToRunning(QApplication::arguments().mid(1));
-        if (!delivered)
+        // Another copy runs: it carries out our request, comes to the front and tells us what to say.
+        const std::optional<InstanceAnswer> answer = desktop.instanceGuard.askRunning(arguments);
+        if (!answer) {
             QTextStream(stderr) << "[app] another copy of Vamber runs but did not answer" << Qt::endl;
-        return delivered ? 0 : 1;
+            return 1;
+        }
+        QTextStream(stdout) << answer->out;
+        QTextStream(stderr) << answer->err;
+        return answer->status;
     }
     Icons::install();
 
@@ -116,12 +134,25 @@ int main(int argc, char* argv[]) {
         window.setQuitting();
         QCoreApplication::exit(0);
     });
+    // Every later launch brings the window to the front; its request is carried out here.
     QObject::connect(&desktop.instanceGuard, &InstanceGuard::messageReceived, &window, &MainWindow::present);
+    OutsideEntries entries(model);
+    entries.serve(desktop.instanceGuard);
+    ActivationChecks activation(model, *desktop.services().activity);
     // No tray yet: nothing could bring a hidden window back, so closing it quits.
     window.setHidesOnClose([] { return false; });
     if (probe)
         probe->watch(window.gate());
 
     window.present();
+    if (request.verb != LaunchRequest::Verb::Reopen) {
+        // A first launch with a request: carried out here once the start has finished.
+        OutsideEntries* handler = &entries;
+        startNow([handler, request]() -> QCoro::Task<void> {
+            const InstanceAnswer answer = co_await handler->handle(request);
+            QTextStream(stdout) << answer.out << Qt::flush;
+            QTextStream(stderr) << answer.err << Qt::flush;
+        });
+    }
     return app.exec();
 }

@@ -1,5 +1,6 @@
-// The `vamber` program itself: one running copy per user (a second launch hands its arguments over and
-// exits 0), and a quit on SIGTERM or SIGINT that shuts the engine down within its bound, leaving no engine.
+// The `vamber` program itself: one running copy per user (a second launch hands its request over, prints
+// the running copy's answer and exits with its status), links and verbs on a first launch, and a quit on
+// SIGTERM or SIGINT that shuts the engine down within its bound, leaving no engine.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -63,6 +64,33 @@ public:
 
     // Methods the engine received, and the engine's process id from its start-up line.
     QStringList methods() const { return readLog().first; }
+    // The parameters of every request of `method`, in the order received.
+    QList<QJsonObject> paramsOf(const QString& method) const {
+        QList<QJsonObject> out;
+        QFile file(m_home.filePath("requests.jsonl"));
+        if (!file.open(QIODevice::ReadOnly))
+            return out;
+        while (!file.atEnd()) {
+            const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+            const QJsonObject request =
+                QJsonDocument::fromJson(line.value("request").toString().toUtf8()).object();
+            if (request.value("method").toString() == method)
+                out << request.value("params").toObject();
+        }
+        return out;
+    }
+    QStringList urlsOfDownloads(int atLeast, int timeoutMs = 15000) const {
+        QStringList urls;
+        QTest::qWaitFor(
+            [&] {
+                urls.clear();
+                for (const QJsonObject& p : paramsOf("download.start"))
+                    urls << p.value("url").toString();
+                return urls.size() >= atLeast;
+            },
+            timeoutMs);
+        return urls;
+    }
     qint64 enginePid() const { return readLog().second; }
 
 private:
@@ -121,6 +149,146 @@ private Q_SLOTS:
         QCOMPARE(first.process().state(), QProcess::Running);
         // One engine: the second copy never started its own.
         QCOMPARE(first.methods().count("hello"), 1);
+        QCOMPARE(first.urlsOfDownloads(1), QStringList{"https://example.test/v"});
+    }
+
+    // Links go to the running copy in the order given (what does not parse is skipped), each with its own
+    // quality; the launching process says nothing and exits 0.
+    void secondLaunchOpensLinksInOrder() {
+        QTemporaryDir home;
+        Program first(home);
+        first.start();
+        QVERIFY(first.waitForRoot());
+        Program second(home);
+        second.start({"vamber://download?url=https%3A%2F%2Fa.invalid%2F1%3Fk%3Dv%26w%3D%23&quality=720p",
+                      "mailto:someone@example.org", "https://b.invalid/2", "vamber://download?quality=480p"});
+        QVERIFY(second.process().waitForFinished(10000));
+        QCOMPARE(second.process().exitCode(), 0);
+        QCOMPARE(second.process().readAllStandardOutput(), QByteArray());
+        QCOMPARE(second.process().readAllStandardError(), QByteArray());
+        QCOMPARE(first.urlsOfDownloads(2),
+                 QStringList({"https://a.invalid/1?k=v&w=#", "https://b.invalid/2"}));
+        const QList<QJsonObject> starts = first.paramsOf("download.start");
+        QCOMPARE(starts[0].value("quality").toString(), QString("720p"));
+        QCOMPARE(starts[1].value("quality").toString(), QString("720p"));
+    }
+
+    // The verbs through a real second launch: what it prints and its exit status.
+    void secondLaunchVerbs_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("downloaded"); // the address the running copy starts, "" for none
+        QTest::addColumn<QString>("quality");
+        const QString enter = "Copy a video address first.\n";
+        QTest::newRow("download") << QStringList{"--download", "https://c.invalid/3", "--quality", "480p"}
+                                  << 0 << "https://c.invalid/3\n"
+                                  << ""
+                                  << "https://c.invalid/3"
+                                  << "480p";
+        QTest::newRow("download, default quality")
+            << QStringList{"--download", "https://c.invalid/4"} << 0 << "https://c.invalid/4\n"
+            << ""
+            << "https://c.invalid/4"
+            << "1080p";
+        QTest::newRow("download blank") << QStringList{"--download", "  "} << 1 << "" << enter << ""
+                                        << "";
+        QTest::newRow("clipboard empty") << QStringList{"--download-clipboard"} << 1 << "" << enter << ""
+                                         << "";
+        QTest::newRow("text") << QStringList{"--download-text", " https://d.invalid/5\n"} << 0 << ""
+                              << ""
+                              << "https://d.invalid/5"
+                              << "1080p";
+        QTest::newRow("text blank") << QStringList{"--download-text", " \n "} << 1 << "" << enter << ""
+                                    << "";
+    }
+    void secondLaunchVerbs() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(QString, downloaded);
+        QFETCH(QString, quality);
+        QTemporaryDir home;
+        Program first(home);
+        first.start();
+        QVERIFY(first.waitForRoot());
+        Program second(home);
+        second.start(arguments);
+        QVERIFY(second.process().waitForFinished(15000));
+        QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process().exitCode(), status);
+        QCOMPARE(QString::fromUtf8(second.process().readAllStandardOutput()), out);
+        QCOMPARE(QString::fromUtf8(second.process().readAllStandardError()), err);
+        if (downloaded.isEmpty()) {
+            // A later launch, answered after this one: nothing was started in between.
+            Program third(home);
+            third.start({"--download", "https://later.invalid/6"});
+            QVERIFY(third.process().waitForFinished(15000));
+            QCOMPARE(third.process().exitCode(), 0);
+            QCOMPARE(first.urlsOfDownloads(1), QStringList{"https://later.invalid/6"});
+        } else {
+            QCOMPARE(first.urlsOfDownloads(1), QStringList{downloaded});
+            QCOMPARE(first.paramsOf("download.start")[0].value("quality").toString(), quality);
+        }
+        QCOMPARE(first.process().state(), QProcess::Running);
+    }
+
+    // What needs no running copy is answered by the launch itself, which starts nothing.
+    void answeredWithoutARunningCopy_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("outHas");
+        QTest::addColumn<QString>("errHas");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--download-clipboard"
+                              << "";
+        QTest::newRow("bad quality") << QStringList{"--download", "x", "--quality", "9K"} << 2 << ""
+                                     << "Unknown quality \"9K\"";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << ""
+                                        << "frobnicate";
+    }
+    void answeredWithoutARunningCopy() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, outHas);
+        QFETCH(QString, errHas);
+        QTemporaryDir home;
+        Program app(home);
+        app.start(arguments);
+        QVERIFY(app.process().waitForFinished(10000));
+        QCOMPARE(app.process().exitCode(), status);
+        const QString out = QString::fromUtf8(app.process().readAllStandardOutput());
+        const QString err = QString::fromUtf8(app.process().readAllStandardError());
+        QVERIFY2(outHas.isEmpty() ? out.isEmpty() : out.contains(outHas), qPrintable(out));
+        QVERIFY2(errHas.isEmpty() ? err.isEmpty() : err.contains(errHas), qPrintable(err));
+        QVERIFY(!QFile::exists(home.filePath("requests.jsonl"))); // no engine was started
+    }
+
+    // A first launch with a link starts it once its own start has finished.
+    void coldStartWithALink() {
+        QTemporaryDir home;
+        Program app(home);
+        app.start({"vamber://download?url=https%3A%2F%2Fcold.invalid%2Fv%20x&quality=audio"});
+        QVERIFY(app.waitForRoot());
+        QCOMPARE(app.urlsOfDownloads(1), QStringList{"https://cold.invalid/v x"});
+        QCOMPARE(app.paramsOf("download.start")[0].value("audioOnly").toBool(), true);
+        // Everything the start sends came before it.
+        const QStringList methods = app.methods();
+        QVERIFY(methods.indexOf("download.start") > methods.indexOf("queue.load"));
+        QCOMPARE(app.process().state(), QProcess::Running);
+    }
+
+    // A first launch with a verb that has no address says so and keeps running.
+    void coldStartWithABlankVerb() {
+        QTemporaryDir home;
+        Program app(home);
+        app.start({"--download-text", "  "});
+        QVERIFY(app.waitForRoot());
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (err += app.process().readAllStandardError()).contains("Copy a video address first."), 10000);
+        QCOMPARE(app.process().state(), QProcess::Running);
     }
 
     void signalsQuitCleanly_data() {

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -14,6 +15,8 @@
 //   --guard-helper hold DIR        claims; prints "claimed" and keeps running, or prints "refused"
 //   --guard-helper hold-named DIR  the same under an application name unlike the program's file name
 //   --guard-helper send DIR ARGS…  must be refused, then sends ARGS; exit 0 when delivered
+//   --guard-helper ask DIR ARGS…   must be refused, then asks with ARGS; prints the answer's texts and
+//                                  exits with its status, or exits 4 without an answer
 static int runHelper(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
@@ -29,6 +32,16 @@ static int runHelper(int argc, char** argv) {
         return claimed ? app.exec() : 3;
     if (args[2] == QLatin1String("send"))
         return claimed ? 5 : (guard.sendToRunning(args.mid(4), 5000) ? 0 : 4);
+    if (args[2] == QLatin1String("ask")) {
+        if (claimed)
+            return 5;
+        const std::optional<InstanceAnswer> answer = guard.askRunning(args.mid(4), 5000);
+        if (!answer)
+            return 4;
+        std::printf("out=%s|err=%s\n", qPrintable(answer->out), qPrintable(answer->err));
+        std::fflush(stdout);
+        return answer->status;
+    }
     return 64;
 }
 
@@ -139,6 +152,65 @@ private Q_SLOTS:
         QCOMPARE(exitCodeOf(sender), 0);
         QCOMPARE(received.count(), 1);
         QCOMPARE(received.at(0).at(0).toStringList(), QStringList{QStringLiteral("--download-clipboard")});
+    }
+
+    // The answer may come later than the receipt; it carries the status and both texts, verbatim.
+    void askerGetsTheAnswerWhenItIsGiven_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("success with a title") << 0 << QStringLiteral("Un titre é ✓") << QString();
+        QTest::newRow("refusal") << 1 << QString() << QStringLiteral("Copy a video address first.");
+        QTest::newRow("other status") << 7 << QStringLiteral("a") << QStringLiteral("b");
+    }
+    void askerGetsTheAnswerWhenItIsGiven() {
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const QString place = dir.filePath(QStringLiteral("ask"));
+        LocalInstanceGuard guard(place, QStringLiteral("test"));
+        QVERIFY(guard.claim());
+        QStringList asked;
+        int answers = 0;
+        guard.setAnswerHandler([&](QStringList arguments, InstanceResponder respond) {
+            asked = arguments;
+            // Answered on a later turn, twice: only the first counts.
+            QTimer::singleShot(200, this, [&answers, respond, status, out, err] {
+                ++answers;
+                respond({status, out, err});
+                respond({99, QStringLiteral("late"), QStringLiteral("late")});
+            });
+        });
+        QProcess* asker = startHelper({QStringLiteral("ask"), place, QStringLiteral("--download-clipboard")});
+        QCOMPARE(exitCodeOf(asker), status);
+        QCOMPARE(answers, 1);
+        QCOMPARE(asked, QStringList{QStringLiteral("--download-clipboard")});
+        QCOMPARE(QString::fromUtf8(asker->readAllStandardOutput()),
+                 QStringLiteral("refused\nout=%1|err=%2\n").arg(out, err));
+    }
+
+    // Without a handler every message is answered at once with status 0.
+    void askerWithoutAHandlerGetsStatusZero() {
+        const QString place = dir.filePath(QStringLiteral("plain"));
+        LocalInstanceGuard guard(place, QStringLiteral("test"));
+        QVERIFY(guard.claim());
+        QProcess* asker = startHelper({QStringLiteral("ask"), place, QStringLiteral("x")});
+        QCOMPARE(exitCodeOf(asker), 0);
+    }
+
+    // A running copy that goes away before answering leaves the asker without an answer, not waiting.
+    void askerOfACopyThatEndsGetsNoAnswer() {
+        const QString place = dir.filePath(QStringLiteral("ends"));
+        auto guard = std::make_unique<LocalInstanceGuard>(place, QStringLiteral("test"));
+        QVERIFY(guard->claim());
+        QList<InstanceResponder> kept;
+        guard->setAnswerHandler([&](QStringList, InstanceResponder respond) { kept << respond; });
+        QProcess* asker = startHelper({QStringLiteral("ask"), place, QStringLiteral("x")});
+        QTRY_COMPARE(kept.size(), 1);
+        QCOMPARE(asker->state(), QProcess::Running);
+        guard.reset(); // its server and connections close
+        QCOMPARE(exitCodeOf(asker), 4);
+        kept.first()({0, QStringLiteral("too late"), {}}); // answering a closed connection is harmless
     }
 
     void sendingWithNobodyRunningFails() {

@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -28,6 +30,23 @@ std::optional<QStringList> decodeMessage(const QByteArray& line) {
         arguments.append(value.toString());
     }
     return arguments;
+}
+
+QByteArray encodeAnswer(const InstanceAnswer& answer) {
+    const QJsonObject object{{QStringLiteral("status"), answer.status},
+                             {QStringLiteral("out"), answer.out},
+                             {QStringLiteral("err"), answer.err}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<InstanceAnswer> decodeAnswer(const QByteArray& line) {
+    const QJsonDocument doc = QJsonDocument::fromJson(line);
+    const QJsonObject object = doc.object();
+    if (!doc.isObject() || !object.value(QStringLiteral("status")).isDouble())
+        return std::nullopt;
+    return InstanceAnswer{object.value(QStringLiteral("status")).toInt(),
+                          object.value(QStringLiteral("out")).toString(),
+                          object.value(QStringLiteral("err")).toString()};
 }
 
 } // namespace
@@ -100,7 +119,20 @@ void LocalInstanceGuard::readMessages(QLocalSocket* socket) {
             return;
         }
         socket->write(okLine);
-        Q_EMIT messageReceived(*arguments);
+        QPointer<QLocalSocket> target(socket);
+        auto answered = std::make_shared<bool>(false);
+        deliver(*arguments, [target, answered](InstanceAnswer answer) {
+            if (*answered)
+                return;
+            *answered = true;
+            // A sender that has gone needs no answer.
+            if (target && target->state() == QLocalSocket::ConnectedState) {
+                target->write(encodeAnswer(answer));
+                target->flush();
+            }
+        });
+        if (socket->state() != QLocalSocket::ConnectedState)
+            return;
     }
     if (socket->bytesAvailable() > maxMessageBytes) {
         qWarning("instance guard: dropped a message over %lld bytes", maxMessageBytes);
@@ -112,11 +144,31 @@ bool LocalInstanceGuard::sendToRunning(QStringList arguments, int timeoutMs) {
     if (m_claimed) {
         // We are the running copy: deliver on the next turn, as a message from outside would arrive.
         QMetaObject::invokeMethod(
-            this, [this, arguments] { Q_EMIT messageReceived(arguments); }, Qt::QueuedConnection);
+            this, [this, arguments] { deliver(arguments, [](InstanceAnswer) {}); }, Qt::QueuedConnection);
         return true;
     }
-    QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
+    return handOver(socket, arguments, timeoutMs);
+}
+
+std::optional<InstanceAnswer> LocalInstanceGuard::askRunning(QStringList arguments, int receiptTimeoutMs) {
+    if (m_claimed)
+        return std::nullopt;
+    QLocalSocket socket;
+    if (!handOver(socket, arguments, receiptTimeoutMs))
+        return std::nullopt;
+    // No limit on the answer: the running copy may first finish starting. Its going away ends the wait.
+    while (!socket.canReadLine()) {
+        if (socket.state() != QLocalSocket::ConnectedState && !socket.bytesAvailable())
+            return std::nullopt;
+        if (!socket.waitForReadyRead(-1) && !socket.canReadLine())
+            return std::nullopt;
+    }
+    return decodeAnswer(socket.readLine().trimmed());
+}
+
+bool LocalInstanceGuard::handOver(QLocalSocket& socket, const QStringList& arguments, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
     // A copy that has just taken the lock may not be listening yet: try again until the deadline.
     for (;;) {
         socket.connectToServer(socketPath());

@@ -14,7 +14,8 @@ class QLocalSocket;
 // the lock of a dead process is taken over, and its socket is removed while the lock is held.
 //
 // On the socket, a message is one line of UTF-8 JSON, an array of strings; the running copy answers
-// each with the line "ok".
+// each with the line "ok" at once, and later with one more line, its answer: a JSON object with
+// "status" (a number), "out" and "err" (texts).
 class LocalInstanceGuard : public InstanceGuard {
     Q_OBJECT
 public:
@@ -28,6 +29,7 @@ public:
 
     bool claim() override;
     bool sendToRunning(QStringList arguments, int timeoutMs = 3000) override;
+    std::optional<InstanceAnswer> askRunning(QStringList arguments, int receiptTimeoutMs = 3000) override;
 
     QString lockPath() const;
     QString socketPath() const;
@@ -37,6 +39,8 @@ public:
 private:
     void acceptConnections();
     void readMessages(QLocalSocket* socket);
+    // Sends one message and waits for its receipt.
+    bool handOver(QLocalSocket& socket, const QStringList& arguments, int timeoutMs);
 
     QString m_directory;
     QString m_name;

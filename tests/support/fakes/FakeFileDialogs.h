@@ -28,20 +28,26 @@ public:
         calls.append({Call::Folder, message, startFolder, QString()});
         if (fail)
             throw std::runtime_error("no folder dialog");
-        co_return folderAnswer;
+        // A copy: returning the member itself would move it out, and a second call would get an empty text.
+        auto answer = folderAnswer;
+        co_return answer;
     }
     QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
                                                         QStringList mimeTypes) override {
         calls.append({Call::Files, message, QString(), QString(), confirmTitle, mimeTypes});
         if (fail)
             throw std::runtime_error("no open dialog");
-        co_return filesAnswer;
+        // A copy: returning the member itself would move it out, and a second call would get an empty text.
+        auto answer = filesAnswer;
+        co_return answer;
     }
     QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
                                                  QString proposedName) override {
         calls.append({Call::Save, message, startFolder, proposedName});
         if (fail)
             throw std::runtime_error("no save dialog");
-        co_return saveAnswer;
+        // A copy: returning the member itself would move it out, and a second call would get an empty text.
+        auto answer = saveAnswer;
+        co_return answer;
     }
 };

@@ -1,0 +1,22 @@
+#include "ActivationChecks.h"
+
+#include "shell/StartNow.h"
+
+#include "AppActivity.h"
+#include "AppModel.h"
+
+ActivationChecks::ActivationChecks(AppModel& model, AppActivity& activity, QObject* parent)
+    : QObject(parent), m_model(model) {
+    connect(&activity, &AppActivity::activeChanged, this, [this](bool active) {
+        if (active)
+            activated();
+    });
+}
+
+void ActivationChecks::activated() {
+    m_model.offerClipboardOnActivation();
+    if (!m_model.jsRuntimeMissing())
+        return;
+    AppModel* model = &m_model;
+    startNow([model]() -> QCoro::Task<void> { co_await model->refreshJSRuntime(true); });
+}
