@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "OutsideEntries.h"
 #include "Shutdown.h"
+#include "Tray.h"
 
 #include "kit/Icons.h"
 #include "shell/LaunchGate.h"
@@ -19,8 +20,10 @@
 #include "LanguageStore.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QIcon>
 #include <QMenuBar>
 #include <QTextStream>
 #include <QTimer>
@@ -115,6 +118,10 @@ int main(int argc, char* argv[]) {
         return answer->status;
     }
     Icons::install();
+    // The application icon from the hicolor icons beside the program (installed, or in the build tree).
+    QIcon::setThemeSearchPaths(QIcon::themeSearchPaths()
+                               << QDir::cleanPath(QApplication::applicationDirPath() + "/../../share/icons"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vamber"), Tray::drawIcon(std::nullopt)));
 
     // The stored interface language comes first, for Qt's own texts and the built-in ones alike.
     LanguageStore& languages = *desktop.services().languages;
@@ -139,8 +146,12 @@ int main(int argc, char* argv[]) {
     OutsideEntries entries(model);
     entries.serve(desktop.instanceGuard);
     ActivationChecks activation(model, *desktop.services().activity);
-    // No tray yet: nothing could bring a hidden window back, so closing it quits.
-    window.setHidesOnClose([] { return false; });
+    // The tray brings a hidden window back; without a tray host nothing could, so closing it quits.
+    Tray tray(model);
+    QObject::connect(&tray, &Tray::openWindowRequested, &window, &MainWindow::present);
+    QObject::connect(&tray, &Tray::quitRequested, &shutdown, &Shutdown::request);
+    tray.show();
+    window.setHidesOnClose([] { return Tray::available(); });
     if (probe)
         probe->watch(window.gate());
 
