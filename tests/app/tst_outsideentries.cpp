@@ -117,9 +117,9 @@ private Q_SLOTS:
     void helpListsTheVerbs() {
         const QString help = LaunchRequest::helpText();
         QVERIFY(help.startsWith("Usage: vamber [options] [links…]\n"));
-        for (const QString& part : {"--download <URL>", "--download-clipboard", "--download-text <TEXT>",
+        for (const char* part : {"--download <URL>", "--download-clipboard", "--download-text <TEXT>",
                                     "--quality <Q>", "--help", "--version", "links", "vamber://download"})
-            QVERIFY2(help.contains(part), qPrintable(part));
+            QVERIFY2(help.contains(part), part);
         for (const QString& q : LaunchRequest::qualities())
             QVERIFY2(help.contains(q), qPrintable(q));
     }
