@@ -118,7 +118,7 @@ private Q_SLOTS:
         const QString help = LaunchRequest::helpText();
         QVERIFY(help.startsWith("Usage: vamber [options] [links…]\n"));
         for (const char* part : {"--download <URL>", "--download-clipboard", "--download-text <TEXT>",
-                                    "--quality <Q>", "--help", "--version", "links", "vamber://download"})
+                                 "--quality <Q>", "--help", "--version", "links", "vamber://download"})
             QVERIFY2(help.contains(part), part);
         for (const QString& q : LaunchRequest::qualities())
             QVERIFY2(help.contains(q), qPrintable(q));

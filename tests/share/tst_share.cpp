@@ -1,6 +1,7 @@
 // The share program: which of the shared items count as links, the deep link it writes or opens, and its
 // refusal when nothing usable was shared.
 #include "SharedItems.h"
+#include "VamberProgram.h"
 #include "VamberURL.h"
 
 #include <QDir>
@@ -146,6 +147,34 @@ private slots:
         const Run missing = share({"https://a.example/"}, {}, environment);
         QCOMPARE(missing.exitCode, 1);
         QVERIFY2(missing.err.contains("could not start"), qPrintable(missing.err));
+    }
+
+    // A real run: what is shared becomes a download in a running Vamber (a test copy with the stand-in
+    // engine), the deep link opened with the program itself as the desktop would.
+    void reachesARunningVamber_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("downloaded");
+        QTest::newRow("a link") << QStringList{"  https://share.invalid/v?a=1&b=2#t=3 "} << QByteArray()
+                                << "https://share.invalid/v?a=1&b=2#t=3";
+        QTest::newRow("standard input, text first")
+            << QStringList{} << QByteArray("just words\nhttps://share.invalid/é x+y\nhttps://other.invalid\n")
+            << "https://share.invalid/é x+y";
+    }
+    void reachesARunningVamber() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, downloaded);
+        QTemporaryDir home;
+        VamberProgram app(home);
+        app.start();
+        QVERIFY(app.waitForRoot());
+        QProcessEnvironment environment = app.environment();
+        environment.insert("VAMBER_SHARE_OPENER", VamberProgram::binary());
+        const Run run = share(arguments, input, environment);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(app.urlsOfDownloads(1), QStringList{downloaded});
+        QCOMPARE(app.process().state(), QProcess::Running);
     }
 };
 
