@@ -3,11 +3,15 @@
 // Sheets come first: a pane that opens a sheet itself (the library's player) takes its factory from them.
 #include "shell/ViewFactories.h"
 
+#include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
 
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
 
+    views.sheets.player = [](AppModel& m, const PlayerTarget& t, QWidget* parent) -> QDialog* {
+        return new TranscriptPlayer(&m, t, parent);
+    };
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     return views;
 }

@@ -1,0 +1,196 @@
+#include "clips/TranscriptPlayer.h"
+
+#include "AppModel.h"
+#include "Job.h"
+#include "Strings.h"
+#include "clips/ClipPanel.h"
+#include "clips/FfmpegFrameSource.h"
+#include "clips/PlayerSession.h"
+#include "clips/QtMediaPort.h"
+#include "clips/VideoView.h"
+#include "kit/SymbolLabel.h"
+#include "kit/TextStyle.h"
+#include "kit/TextsFollow.h"
+#include "kit/Theme.h"
+#include "rows/ElidedLabel.h"
+
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int sheetWidth = 680;
+constexpr int areaHeight = 300;
+
+} // namespace
+
+TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, QWidget* parent)
+    : TranscriptPlayer(model, target, new QtMediaPort, new FfmpegFrameSource, parent) {}
+
+TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, MediaPort* port,
+                                   FrameSource* frames, QWidget* parent)
+    : QDialog(parent), m_model(model), m_target(target) {
+    setObjectName(QStringLiteral("transcript_player"));
+    setFixedWidth(sheetWidth);
+    m_session = new PlayerSession(model, target, port, this);
+    if (frames)
+        frames->setParent(this);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    // Header: the title over the time, and the close button (Escape closes too).
+    auto* header = new QWidget(this);
+    auto* headerLayout = new QHBoxLayout(header);
+    headerLayout->setContentsMargins(14, 14, 14, 14);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    auto* title = new ElidedLabel(header);
+    title->setObjectName(QStringLiteral("player_title"));
+    TextStyle::apply(title, TextStyle::Role::Headline);
+    title->setFullText(target.title);
+    m_title = title;
+    m_time = new QLabel(header);
+    m_time->setObjectName(QStringLiteral("player_time"));
+    QFont digits = TextStyle::font(TextStyle::Role::Caption);
+    m_time->setFont(digits);
+    Theme::setForeground(m_time, Theme::Ink::Secondary);
+    titles->addWidget(m_title);
+    titles->addWidget(m_time);
+    m_close = new QPushButton(header);
+    m_close->setObjectName(QStringLiteral("button_close"));
+    m_close->setAutoDefault(false);
+    headerLayout->addLayout(titles, 1);
+    headerLayout->addWidget(m_close, 0, Qt::AlignTop);
+    column->addWidget(header);
+
+    // The player area: a spinner while opening, then the picture, or the way out for a file it cannot play.
+    m_area = new QStackedWidget(this);
+    m_area->setObjectName(QStringLiteral("player_area"));
+    m_loading = new QWidget(m_area);
+    auto* loadingLayout = new QVBoxLayout(m_loading);
+    auto* spinner = new QProgressBar(m_loading);
+    spinner->setObjectName(QStringLiteral("player_loading"));
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setMaximumWidth(160);
+    loadingLayout->addWidget(spinner, 0, Qt::AlignCenter);
+    m_video = new VideoView(m_area);
+    m_unavailable = makeUnavailable();
+    m_area->addWidget(m_loading);
+    m_area->addWidget(m_video);
+    m_area->addWidget(m_unavailable);
+    m_area->setMinimumHeight(areaHeight);
+    column->addWidget(m_area);
+
+    if (target.excerpt)
+        column->addWidget(makeExcerptRow(*target.excerpt));
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    column->addWidget(divider);
+
+    auto* panelHolder = new QWidget(this);
+    auto* panelLayout = new QVBoxLayout(panelHolder);
+    panelLayout->setContentsMargins(14, 14, 14, 14);
+    m_clipPanel = new ClipPanel(m_session, frames, panelHolder);
+    panelLayout->addWidget(m_clipPanel);
+    column->addWidget(panelHolder);
+
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_openExternal, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_target.mediaPath)); });
+    connect(port, &MediaPort::frameShown, m_video, &VideoView::showFrame);
+    connect(m_session, &PlayerSession::stageChanged, this, &TranscriptPlayer::syncStage);
+    connect(m_session, &PlayerSession::timesChanged, this, &TranscriptPlayer::syncTime);
+    followTexts(*model, this, [this] { retranslate(); });
+    syncStage();
+}
+
+TranscriptPlayer::~TranscriptPlayer() {
+    m_session->close();
+}
+
+QWidget* TranscriptPlayer::makeUnavailable() {
+    auto* box = new QWidget(m_area);
+    box->setObjectName(QStringLiteral("player_unavailable"));
+    auto* layout = new QVBoxLayout(box);
+    layout->setSpacing(10);
+    layout->addStretch(1);
+    auto* symbol = new SymbolLabel(QStringLiteral("play.slash"), 34, Theme::Ink::Secondary, box);
+    m_unsupported = new QLabel(box);
+    TextStyle::apply(m_unsupported, TextStyle::Role::Callout);
+    m_unsupportedHelp = new QLabel(box);
+    TextStyle::apply(m_unsupportedHelp, TextStyle::Role::Caption);
+    Theme::setForeground(m_unsupportedHelp, Theme::Ink::Secondary);
+    m_unsupportedHelp->setWordWrap(true);
+    m_unsupportedHelp->setAlignment(Qt::AlignHCenter);
+    m_unsupportedHelp->setContentsMargins(40, 0, 40, 0);
+    m_openExternal = new QPushButton(box);
+    m_openExternal->setObjectName(QStringLiteral("v2_player_open_external"));
+    m_openExternal->setAutoDefault(false);
+    layout->addWidget(symbol, 0, Qt::AlignHCenter);
+    layout->addWidget(m_unsupported, 0, Qt::AlignHCenter);
+    layout->addWidget(m_unsupportedHelp);
+    layout->addWidget(m_openExternal, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    return box;
+}
+
+QWidget* TranscriptPlayer::makeExcerptRow(const QString& excerpt) {
+    Q_UNUSED(excerpt)
+    return new QWidget(this);
+}
+
+void TranscriptPlayer::retranslate() {
+    m_close->setText(Strings::text(QStringLiteral("button_close")));
+    m_unsupported->setText(Strings::text(QStringLiteral("v2_player_unsupported")));
+    m_unsupportedHelp->setText(Strings::text(QStringLiteral("v2_player_unsupported_help")));
+    m_openExternal->setText(Strings::text(QStringLiteral("v2_player_open_external")));
+    syncTime();
+}
+
+void TranscriptPlayer::syncStage() {
+    switch (m_session->stage()) {
+    case PlayerSession::Stage::Opening:
+        m_area->setCurrentWidget(m_loading);
+        break;
+    case PlayerSession::Stage::Ready:
+        m_video->setSoundOnly(!m_session->hasVideo());
+        m_area->setCurrentWidget(m_video);
+        break;
+    case PlayerSession::Stage::Unplayable:
+        m_area->setCurrentWidget(m_unavailable);
+        break;
+    }
+}
+
+// A single space until there is something to show, so the header keeps its height.
+void TranscriptPlayer::syncTime() {
+    const qint64 current = m_session->currentMs();
+    const qint64 duration = m_session->durationMs();
+    if (current > 0 || duration >= 1)
+        m_time->setText(Job::duration(current / 1000.0) + QStringLiteral(" / ") +
+                        Job::duration(duration / 1000.0));
+    else
+        m_time->setText(QStringLiteral(" "));
+}
+
+void TranscriptPlayer::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_session->open();
+}
+
+void TranscriptPlayer::done(int result) {
+    m_session->close();
+    QDialog::done(result);
+}
