@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <QCoro/QCoroSignal>
 #include <QCoro/QCoroTimer>
 
 class FakeMediaPort : public MediaPort {
@@ -47,8 +46,11 @@ public:
     QCoro::Task<MediaInfo> load(QString path) override {
         calls << QStringLiteral("load ") + path;
         loading = true;
-        if (holdLoad && !closed)
-            co_await qCoro(&m_release, &QTimer::timeout);
+        if (holdLoad && !closed) {
+            // Held until release() or close() fires the timer at once.
+            m_release.start(24 * 3600 * 1000);
+            co_await m_release;
+        }
         loading = false;
         if (closed)
             co_return MediaInfo{};

@@ -2,14 +2,13 @@
 
 #include <QAudioDevice>
 #include <QAudioOutput>
-#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QUrl>
 #include <QVideoFrame>
 #include <QVideoSink>
 
-#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
 
 #include <chrono>
 
@@ -26,11 +25,10 @@ constexpr auto audioSeekWait = 120ms;
 
 QtMediaPort::QtMediaPort(QObject* parent)
     : MediaPort(parent), m_player(new QMediaPlayer(this)), m_sink(new QVideoSink(this)) {
-    // Without a device the audio output only fails to connect; the picture and the clock work without it.
-    if (!QMediaDevices::audioOutputs().isEmpty()) {
-        m_audio = new QAudioOutput(this);
-        m_player->setAudioOutput(m_audio);
-    }
+    // Always an audio output: without one a file of sound alone fails with a data stream error. On a
+    // machine without a sound device the output only fails to connect, and playback and its clock run on.
+    m_audio = new QAudioOutput(this);
+    m_player->setAudioOutput(m_audio);
     m_player->setVideoSink(m_sink);
     m_tick.setInterval(tickMs);
     connect(&m_tick, &QTimer::timeout, this, [this] { Q_EMIT ticked(position()); });
@@ -67,7 +65,7 @@ QCoro::Task<MediaInfo> QtMediaPort::load(QString path) {
             co_return MediaInfo{false, m_player->duration(), false};
         if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
             break;
-        if (!(co_await qCoro(this, &QtMediaPort::wake, 15s)))
+        if (!(co_await nextWake(15s)))
             co_return MediaInfo{false, self ? m_player->duration() : 0, false};
     }
     m_hasVideo = m_player->hasVideo();
@@ -96,13 +94,29 @@ QCoro::Task<void> QtMediaPort::seekAndWait(qint64 ms) {
         QTimer wait;
         wait.setSingleShot(true);
         wait.start(audioSeekWait);
-        co_await qCoro(&wait, &QTimer::timeout);
+        co_await wait;
         co_return;
     }
     while (self && !m_closed && m_framesShown == shownBefore) {
-        if (!(co_await qCoro(this, &QtMediaPort::wake, 3s)))
+        if (!(co_await nextWake(3s)))
             co_return;
     }
+}
+
+// A fresh single-shot timer per wait: wake() may come many times in a row, and each wait must resume
+// exactly once, also when the port goes away meanwhile.
+QCoro::Task<bool> QtMediaPort::nextWake(std::chrono::milliseconds limit) {
+    QTimer gate;
+    gate.setSingleShot(true);
+    bool woken = false;
+    const QMetaObject::Connection connection = connect(this, &QtMediaPort::wake, &gate, [&gate, &woken] {
+        woken = true;
+        gate.start(0);
+    });
+    gate.start(limit);
+    co_await gate;
+    QObject::disconnect(connection);
+    co_return woken;
 }
 
 void QtMediaPort::play() {

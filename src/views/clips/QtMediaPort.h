@@ -4,13 +4,15 @@
 
 #include <QTimer>
 
+#include <chrono>
+
 class QAudioOutput;
 class QMediaPlayer;
 class QVideoFrame;
 class QVideoSink;
 
 // The media port over Qt Multimedia. Pictures come through a video sink (a native video window would be
-// invisible to grab() and screenshots). A machine without a sound device plays without an audio output.
+// invisible to grab() and screenshots). A machine without a sound device plays silently.
 // The stop at a boundary is a timer armed from the position, corrected at each position report.
 class QtMediaPort : public MediaPort {
     Q_OBJECT
@@ -39,6 +41,7 @@ Q_SIGNALS:
     void wake();
 
 private:
+    QCoro::Task<bool> nextWake(std::chrono::milliseconds limit);
     void onFrame(const QVideoFrame& frame);
     void armStop();
     void onStopTimer();

@@ -76,6 +76,7 @@ TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, 
     m_area = new QStackedWidget(this);
     m_area->setObjectName(QStringLiteral("player_area"));
     m_loading = new QWidget(m_area);
+    m_loading->setObjectName(QStringLiteral("player_loading_page"));
     auto* loadingLayout = new QVBoxLayout(m_loading);
     auto* spinner = new QProgressBar(m_loading);
     spinner->setObjectName(QStringLiteral("player_loading"));
