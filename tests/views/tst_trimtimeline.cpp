@@ -77,6 +77,7 @@ private Q_SLOTS:
     void stripFollowsTheWidth();
     void picturesShareTheWidth();
     void pictureFailuresLeaveThePlainStrip();
+    void outsideTheClipIsDimmed();
 };
 
 void TestTrimTimeline::position_data() {
@@ -323,6 +324,26 @@ void TestTrimTimeline::pictureFailuresLeaveThePlainStrip() {
     // The plain strip: the same colour at both quarters, where pictures would differ.
     const QImage shown = timeline.grab().toImage();
     QCOMPARE(shown.pixelColor(75, 40), shown.pixelColor(225, 40));
+}
+
+void TestTrimTimeline::outsideTheClipIsDimmed() {
+    FakeFrameSource source;
+    TrimTimeline timeline(&source);
+    timeline.setMedia(QStringLiteral("/media/a.mp4"), 60'000);
+    timeline.setBounds(15'000, 45'000);
+    timeline.setCurrent(15'000);
+    QVERIFY(showAt(&timeline, QSize(600, 52)));
+    QTRY_COMPARE(source.requests.size(), 1);
+    for (int i = 0; i < source.requests[0].times.size(); ++i)
+        source.answer(1, i, QColor(200, 200, 200));
+    const QImage shown = timeline.grab().toImage();
+    const int y = 40;
+    // Black at 0.45 over the pictures before the start and after the end, at the times themselves.
+    const int dimmed = qRound(200 * 0.55);
+    for (int x : {40, 140, 460, 560})
+        QVERIFY2(qAbs(shown.pixelColor(x, y).red() - dimmed) <= 2, qPrintable(QString::number(x)));
+    for (int x : {170, 300, 430})
+        QCOMPARE(shown.pixelColor(x, y), QColor(200, 200, 200));
 }
 
 QTEST_MAIN(TestTrimTimeline)

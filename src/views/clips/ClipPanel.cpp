@@ -18,6 +18,7 @@
 #include "rows/ElidedLabel.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -127,8 +128,9 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     QHBoxLayout* resultLayout = nullptr;
     m_resultRow = row(this, 8, resultLayout);
     m_resultRow->setObjectName(QStringLiteral("clip_result_row"));
-    m_resultIcon =
-        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 16, Theme::Ink::Success, m_resultRow);
+    // The emblem in its own colours: green with its white tick (a one-colour glyph of it is a plain blot).
+    m_resultIcon = new QLabel(m_resultRow);
+    m_resultIcon->setPixmap(Icons::icon(QStringLiteral("checkmark.circle.fill")).pixmap(16, 16));
     m_resultName = new ElidedLabel(m_resultRow);
     m_resultName->setObjectName(QStringLiteral("clip_result_name"));
     TextStyle::apply(m_resultName, TextStyle::Role::Callout);
@@ -158,12 +160,9 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     m_actionRow->setObjectName(QStringLiteral("clip_action_row"));
     m_play = new QPushButton(m_actionRow);
     m_play->setObjectName(QStringLiteral("v2_clip_play_selection"));
-    m_play->setIcon(Icons::icon(QStringLiteral("play.fill")));
     m_extract = new QPushButton(m_actionRow);
     m_extract->setObjectName(QStringLiteral("v2_clip_extract"));
-    m_extract->setIcon(Icons::icon(QStringLiteral("scissors")));
     m_extract->setMinimumWidth(90);
-    m_extract->setDefault(true);
     m_into = new ElidedLabel(m_actionRow);
     m_into->setObjectName(QStringLiteral("v2_clip_into"));
     TextStyle::apply(m_into, TextStyle::Role::Caption);
@@ -171,6 +170,8 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     actionLayout->addWidget(m_play);
     actionLayout->addWidget(m_extract);
     actionLayout->addWidget(m_into, 1);
+    // Takes the room the hidden line leaves, so the buttons keep their size.
+    actionLayout->addStretch(0);
     column->addWidget(m_actionRow);
 
     connect(m_audioOnly, &QCheckBox::toggled, session, &PlayerSession::setAudioOnly);
@@ -209,6 +210,21 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     syncPlayer();
     syncBounds();
     followJob();
+    paintIcons();
+}
+
+void ClipPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        paintIcons();
+}
+
+// The buttons' symbols in their text colour, so they read in light and dark alike.
+void ClipPanel::paintIcons() {
+    const QColor ink = palette().color(QPalette::Active, QPalette::ButtonText);
+    const qreal ratio = devicePixelRatioF();
+    m_play->setIcon(QIcon(Icons::tinted(QStringLiteral("play.fill"), 14, ink, ratio)));
+    m_extract->setIcon(QIcon(Icons::tinted(QStringLiteral("scissors"), 14, ink, ratio)));
 }
 
 void ClipPanel::retranslate() {

@@ -30,7 +30,11 @@ public:
 
     TrimTimeline* timeline() const { return m_timeline; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void paintIcons();
     void retranslate();
     void syncPlayer();
     void syncBounds();
@@ -55,7 +59,7 @@ private:
     QLabel* m_percent;
     LinkButton* m_cancel;
     QWidget* m_resultRow;
-    SymbolLabel* m_resultIcon;
+    QLabel* m_resultIcon;
     ElidedLabel* m_resultName;
     LinkButton* m_view;
     QWidget* m_failureRow;

@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -189,6 +190,8 @@ void TranscriptPlayer::syncTime() {
 void TranscriptPlayer::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     m_session->open();
+    // No timecode field keeps the focus when the sheet opens (it would read its text on leaving).
+    QTimer::singleShot(0, m_close, [close = m_close] { close->setFocus(Qt::OtherFocusReason); });
 }
 
 void TranscriptPlayer::done(int result) {
