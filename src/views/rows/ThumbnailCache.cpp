@@ -9,10 +9,11 @@
 ThumbnailCache::ThumbnailCache(AppModel* model, QSize size, QObject* parent)
     : QObject(parent), m_model(model), m_size(size), m_images(defaultCapacity) {}
 
-QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const QString& pageUrl) {
-    if (url.isEmpty() && mediaPath.isEmpty())
+QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const QString& pageUrl,
+                             const QString& known) {
+    if (url.isEmpty() && mediaPath.isEmpty() && known.isEmpty())
         return {};
-    const QString key = url + QChar(u'\0') + mediaPath;
+    const QString key = url + QChar(u'\0') + mediaPath + QChar(u'\0') + known;
     if (const QImage* known = m_images.object(key))
         return *known;
     if (m_pending.contains(key))
@@ -21,9 +22,9 @@ QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const
     QPointer<ThumbnailCache> self(this);
     QPointer<AppModel> model(m_model);
     const QSize fill = m_size * m_ratio;
-    spawn(this, [self, model, key, url, mediaPath, pageUrl, fill]() -> QCoro::Task<void> {
-        QString path;
-        if (model)
+    spawn(this, [self, model, key, url, mediaPath, pageUrl, known, fill]() -> QCoro::Task<void> {
+        QString path = known;
+        if (path.isEmpty() && model)
             path = co_await model->thumbnailPath(url, mediaPath, pageUrl);
         QImage image;
         if (self && !path.isEmpty())

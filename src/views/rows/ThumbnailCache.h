@@ -20,8 +20,9 @@ public:
     ThumbnailCache(AppModel* model, QSize size, QObject* parent = nullptr);
 
     // The picture when it is loaded (a null image while it loads or when there is none); starts its load
-    // the first time a key is asked for.
-    QImage image(const QString& url, const QString& mediaPath, const QString& pageUrl);
+    // the first time a key is asked for. A `known` local picture is read as it is, without asking the state.
+    QImage image(const QString& url, const QString& mediaPath, const QString& pageUrl,
+                 const QString& known = {});
     void setDevicePixelRatio(qreal ratio) { m_ratio = ratio; }
     int loading() const { return int(m_pending.size()); }
 

@@ -5,6 +5,7 @@
 
 #include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
+#include "library/LibraryPane.h"
 
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
@@ -13,5 +14,8 @@ ViewFactories ViewFactories::standard() {
         return new TranscriptPlayer(&m, t, parent);
     };
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
+    views.panes.downloads = [player = views.sheets.player](AppModel& model) -> QWidget* {
+        return new LibraryPane(&model, player);
+    };
     return views;
 }

@@ -1,0 +1,201 @@
+#include "library/LibraryPaneModel.h"
+
+#include "AppModel.h"
+#include "Strings.h"
+
+#include <algorithm>
+
+LibraryPaneModel::LibraryPaneModel(AppModel* model, QObject* parent)
+    : QAbstractListModel(parent), m_model(model) {
+    connect(model, &AppModel::filteredLibraryChanged, this, &LibraryPaneModel::rebuild);
+    connect(model, &AppModel::searchHitsChanged, this, &LibraryPaneModel::rebuild);
+    // The transcribed mark and the transcribe slot follow these.
+    for (auto signal :
+         {&AppModel::transcribedPathsChanged, &AppModel::modelsInfoChanged, &AppModel::modelDownloadsChanged})
+        connect(model, signal, this, &LibraryPaneModel::repaintAll);
+    rebuild();
+}
+
+int LibraryPaneModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+QVariant LibraryPaneModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(m_entries.size()))
+        return {};
+    const int row = index.row();
+    switch (role) {
+    case KindRole:
+        return int(kindAt(row));
+    case TagRole:
+        return tagAt(row);
+    case SelectedRole:
+        return m_selection.contains(tagAt(row));
+    case Qt::DisplayRole:
+        switch (kindAt(row)) {
+        case Kind::HitsHeader:
+            return Strings::text(QStringLiteral("summary_transcription"));
+        case Kind::ItemsHeader:
+            return sectionTitle();
+        case Kind::Item:
+            return itemAt(row)->title;
+        case Kind::Group:
+            return groupAt(row)->name;
+        case Kind::Hit:
+            return hitAt(row)->title;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+const LibraryItem* LibraryPaneModel::itemAt(int row) const {
+    if (row < 0 || row >= int(m_entries.size()) || m_entries[row].kind != Kind::Item)
+        return nullptr;
+    return &m_rows[std::size_t(m_entries[row].index)];
+}
+
+const LibraryGroup* LibraryPaneModel::groupAt(int row) const {
+    if (row < 0 || row >= int(m_entries.size()) || m_entries[row].kind != Kind::Group)
+        return nullptr;
+    return &m_groups[std::size_t(m_entries[row].index)];
+}
+
+const SearchHit* LibraryPaneModel::hitAt(int row) const {
+    if (row < 0 || row >= int(m_entries.size()) || m_entries[row].kind != Kind::Hit)
+        return nullptr;
+    return &m_hits[std::size_t(m_entries[row].index)];
+}
+
+QString LibraryPaneModel::tagAt(int row) const {
+    return row >= 0 && row < int(m_tags.size()) ? m_tags[std::size_t(row)] : QString();
+}
+
+int LibraryPaneModel::rowOf(const QString& tag) const {
+    if (tag.isEmpty())
+        return -1;
+    const auto it = std::find(m_tags.begin(), m_tags.end(), tag);
+    return it == m_tags.end() ? -1 : int(it - m_tags.begin());
+}
+
+void LibraryPaneModel::setCategory(LibraryCategory category) {
+    if (category == m_category)
+        return;
+    m_category = category;
+    m_openGroup.reset();
+    m_selection.clear();
+    rebuild();
+}
+
+void LibraryPaneModel::setOpenGroup(const std::optional<QString>& name) {
+    if (name == m_openGroup)
+        return;
+    m_openGroup = name;
+    rebuild();
+}
+
+void LibraryPaneModel::setSelection(const QSet<QString>& selection) {
+    if (selection == m_selection)
+        return;
+    m_selection = selection;
+    repaintAll();
+}
+
+void LibraryPaneModel::toggle(const QString& tag) {
+    QSet<QString> next = m_selection;
+    if (!next.remove(tag))
+        next.insert(tag);
+    setSelection(next);
+}
+
+void LibraryPaneModel::toggleAll() {
+    setSelection(LibraryLists::toggledAll(selectableTags(), m_selection));
+}
+
+QString LibraryPaneModel::sectionTitle() const {
+    return LibraryLists::sectionTitle(m_category, int(m_rows.size()));
+}
+
+QStringList LibraryPaneModel::selectableTags() const {
+    return LibraryLists::selectableTags(m_rows, m_groups);
+}
+
+bool LibraryPaneModel::allSelected() const {
+    return LibraryLists::allSelected(selectableTags(), m_selection);
+}
+
+QStringList LibraryPaneModel::selectedPaths() const {
+    return LibraryLists::selectedPaths(m_rows, m_groups, m_selection);
+}
+
+void LibraryPaneModel::rebuild() {
+    const std::vector<LibraryItem> filtered = m_model->filteredLibrary();
+    std::vector<LibraryItem> rows = LibraryLists::rows(filtered, m_category, m_openGroup);
+    std::vector<LibraryGroup> groups = LibraryLists::groups(filtered, m_category);
+    std::vector<SearchHit> hits = m_model->searchHits();
+
+    std::vector<Entry> entries;
+    std::vector<QString> tags;
+    entries.reserve(hits.size() + rows.size() + groups.size() + 2);
+    tags.reserve(entries.capacity());
+    if (!hits.empty()) {
+        entries.push_back({Kind::HitsHeader, 0});
+        tags.emplace_back();
+        for (std::size_t i = 0; i < hits.size(); ++i) {
+            entries.push_back({Kind::Hit, int(i)});
+            tags.push_back(LibraryLists::hitTag(hits[i]));
+        }
+    }
+    const bool empty = hits.empty() && rows.empty() && groups.empty();
+    if (!empty) {
+        if (LibraryCategories::groups(m_category) && !m_openGroup) {
+            for (std::size_t i = 0; i < groups.size(); ++i) {
+                entries.push_back({Kind::Group, int(i)});
+                tags.push_back(LibraryLists::groupTag(groups[i].name));
+            }
+        } else {
+            entries.push_back({Kind::ItemsHeader, 0});
+            tags.emplace_back();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                entries.push_back({Kind::Item, int(i)});
+                tags.push_back(LibraryLists::itemTag(rows[i]));
+            }
+        }
+    }
+
+    // A new page only appends: the rows already shown keep their place (and the list its scroll).
+    const std::size_t old = m_entries.size();
+    const bool extends = entries.size() >= old && std::equal(m_tags.begin(), m_tags.end(), tags.begin()) &&
+                         std::equal(m_entries.begin(), m_entries.end(), entries.begin()) && m_hits == hits;
+    if (!extends) {
+        beginResetModel();
+        m_rows = std::move(rows);
+        m_groups = std::move(groups);
+        m_hits = std::move(hits);
+        m_entries = std::move(entries);
+        m_tags = std::move(tags);
+        endResetModel();
+    } else {
+        const bool grows = entries.size() > old;
+        if (grows)
+            beginInsertRows({}, int(old), int(entries.size()) - 1);
+        m_rows = std::move(rows);
+        m_groups = std::move(groups);
+        m_hits = std::move(hits);
+        m_entries = std::move(entries);
+        m_tags = std::move(tags);
+        if (grows)
+            endInsertRows();
+        // Headers count the rows, group rows sum their items, items may have changed in place.
+        if (old > 0)
+            Q_EMIT dataChanged(index(0), index(int(old) - 1));
+    }
+    Q_EMIT stateChanged();
+}
+
+void LibraryPaneModel::repaintAll() {
+    if (!m_entries.empty())
+        Q_EMIT dataChanged(index(0), index(int(m_entries.size()) - 1));
+    Q_EMIT stateChanged();
+}

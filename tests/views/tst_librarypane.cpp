@@ -1,0 +1,328 @@
+// The library pane against the stand-in engine and a seeded library: what each category and an open group
+// list, the section titles, selection and its counts, removal with the requests it sends, the footer.
+#include "LibraryPaneHelpers.h"
+
+#include "kit/EmptyNotice.h"
+#include "kit/LinkButton.h"
+#include "library/IndexFooter.h"
+#include "rows/RowIcon.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+
+using Kind = LibraryPaneModel::Kind;
+using Spot = LibraryRowDelegate::Spot;
+
+namespace {
+
+QJsonObject thumbnailOf(const QString& path, const QString& parent, const QString& channel = {},
+                        const QString& playlist = {}) {
+    QJsonObject item = libraryItem(path, "thumbnail", channel, playlist);
+    item["parent"] = parent;
+    return item;
+}
+
+// A dozen items of every kind (a thumbnail is listed after the file it belongs to). "Trip" is a playlist and
+// also a channel; "chan a" differs from "Chan A" only in case; one item is of the kind "shorts", which is no
+// short.
+QJsonArray dozen() {
+    return {libraryItem("/m/v1.mp4", "video", "Chan A", "Trip"),
+            libraryItem("/m/v2.mp4", "video", "Chan B"),
+            libraryItem("/m/a1.m4a", "audio", "Chan A", "Trip"),
+            libraryItem("/m/a2.m4a", "audio", "", "Mix"),
+            libraryItem("/m/s1.mp4", "short", "Chan B"),
+            libraryItem("/m/s2.mp4", "shorts"),
+            thumbnailOf("/m/t1.jpg", "/m/v1.mp4", "Chan A", "Trip"),
+            thumbnailOf("/m/t2.jpg", "/m/v6.mp4"),
+            libraryItem("/m/v3.mp4", "video", "Trip"),
+            libraryItem("/m/v5.mp4", "video", "chan a"),
+            libraryItem("/m/a3.m4a", "audio", "Chan A", "Mix"),
+            libraryItem("/m/v6.mp4", "video")};
+}
+
+QStringList paths(const QStringList& names) {
+    QStringList out;
+    for (const QString& name : names)
+        out << (name.startsWith(u'/') ? name : "/m/" + name);
+    return out;
+}
+
+QStringList groupTags(const QStringList& names) {
+    QStringList out;
+    for (const QString& name : names)
+        out << "group:" + name;
+    return out;
+}
+
+struct Seeded {
+    ViewFixture f;
+    std::unique_ptr<LibraryPane> pane;
+    QList<PlayerTarget> opened;
+
+    explicit Seeded(const QJsonArray& items, bool withFactory = true) {
+        if (!seedLibrary(f.path("support"), items))
+            qFatal("seeding failed");
+        f.boot();
+        LibraryPane::PlayerFactory factory;
+        if (withFactory) {
+            factory = [this](AppModel&, const PlayerTarget& target, QWidget* parent) -> QDialog* {
+                opened << target;
+                auto* dialog = new QDialog(parent);
+                dialog->setObjectName("testPlayer");
+                return dialog;
+            };
+        }
+        pane = std::make_unique<LibraryPane>(f.model.get(), factory);
+    }
+    bool show() {
+        return showAt(pane.get(), QSize(1000, 700)) && QTest::qWaitFor([&] {
+                   return f.model->library().size() == size_t(dozen().size()) || !f.model->libraryLoading();
+               });
+    }
+    LibraryPaneModel& rows() { return *pane->rows(); }
+    QPushButton* selectAll() { return pane->findChild<QPushButton*>("selectAll"); }
+    RowIcon* trash() { return pane->findChild<RowIcon*>("deleteSelected"); }
+    QLabel* count() { return pane->findChild<QLabel*>("label_selected_count"); }
+};
+
+} // namespace
+
+class TestLibraryPane : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ViewFixture::useAppearance(false); }
+    void cleanup() { LibraryPane::setFileOpener({}); }
+
+    void categories_data() {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("group"); // opened from the category's group rows
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QStringList>("groups");
+        QTest::addColumn<QString>("title");
+        const QStringList none;
+        QTest::newRow("all: no thumbnails") << "all"
+                                            << ""
+                                            << ""
+                                            << paths({"v1.mp4", "v2.mp4", "a1.m4a", "a2.m4a", "s1.mp4",
+                                                      "s2.mp4", "v3.mp4", "v5.mp4", "a3.m4a", "v6.mp4"})
+                                            << none << "Downloads (10)";
+        QTest::newRow("video") << "video"
+                               << ""
+                               << "" << paths({"v1.mp4", "v2.mp4", "v3.mp4", "v5.mp4", "v6.mp4"}) << none
+                               << "Downloads (5)";
+        QTest::newRow("audio") << "audio"
+                               << ""
+                               << "" << paths({"a1.m4a", "a2.m4a", "a3.m4a"}) << none << "Downloads (3)";
+        QTest::newRow("shorts: the kind short, not shorts")
+            << "shorts"
+            << ""
+            << "" << paths({"s1.mp4"}) << none << "Downloads (1)";
+        QTest::newRow("thumbnails only under thumbnails")
+            << "thumbnails"
+            << ""
+            << "" << paths({"t1.jpg", "t2.jpg"}) << none << "Thumbnails (2)";
+        QTest::newRow("one thumbnail") << "thumbnails"
+                                       << ""
+                                       << "t2" << paths({"t2.jpg"}) << none << "1 thumbnail";
+        QTest::newRow("no thumbnail") << "thumbnails"
+                                      << ""
+                                      << "a1" << none << none << "";
+        QTest::newRow("playlists: groups in order of first sight")
+            << "playlists"
+            << ""
+            << "" << none << groupTags({"Trip", "Mix"}) << "";
+        QTest::newRow("channels: exact names")
+            << "channels"
+            << ""
+            << "" << none << groupTags({"Chan A", "Chan B", "Trip", "chan a"}) << "";
+        QTest::newRow("the filter narrows the groups") << "channels"
+                                                       << ""
+                                                       << "a3" << none << groupTags({"Chan A"}) << "";
+        QTest::newRow("open playlist also lists the channel of that name")
+            << "playlists"
+            << "Trip"
+            << "" << paths({"v1.mp4", "a1.m4a", "v3.mp4"}) << none << "Downloads (3)";
+        QTest::newRow("open channel")
+            << "channels"
+            << "Chan A"
+            << "" << paths({"v1.mp4", "a1.m4a", "a3.m4a"}) << none << "Downloads (3)";
+        QTest::newRow("open group under the filter") << "playlists"
+                                                     << "Mix"
+                                                     << "a3" << paths({"a3.m4a"}) << none << "Downloads (1)";
+    }
+    void categories() {
+        QFETCH(QString, category);
+        QFETCH(QString, group);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, items);
+        QFETCH(QStringList, groups);
+        QFETCH(QString, title);
+        Seeded s(dozen());
+        QVERIFY(s.show());
+        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        clickCategory(*s.pane, category);
+        if (!group.isEmpty()) {
+            QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:" + group), Spot::OpenGroup));
+            QCOMPARE(s.rows().openGroup(), std::optional<QString>(group));
+            auto* name = s.pane->findChild<QLabel*>("groupName");
+            QVERIFY(name->isVisible());
+            QCOMPARE(name->text(), group);
+            QVERIFY(!s.pane->findChild<SegmentedBar*>("categoryBar")->isVisible());
+        }
+        if (!filter.isEmpty())
+            QTest::keyClicks(s.pane->findChild<QLineEdit*>("placeholder_filter"), filter);
+        QCOMPARE(tagsOf(s.rows(), Kind::Item), items);
+        QCOMPARE(tagsOf(s.rows(), Kind::Group), groups);
+        QCOMPARE(headerText(s.rows(), Kind::ItemsHeader), title);
+        auto* content = s.pane->findChild<QStackedWidget*>();
+        const bool empty = items.isEmpty() && groups.isEmpty();
+        QCOMPARE(s.pane->findChild<EmptyNotice*>("title_downloads")->isVisible(), empty);
+        QCOMPARE(s.pane->list()->isVisible(), !empty);
+        Q_UNUSED(content);
+        // The header stays whatever the list shows.
+        QVERIFY(s.pane->findChild<QLineEdit*>("placeholder_filter")->isVisible());
+        QVERIFY(s.selectAll()->isVisible());
+    }
+
+    // Going back keeps the selection; another category empties it and closes nothing more.
+    void backAndCategoryChange() {
+        Seeded s(dozen());
+        QVERIFY(s.show());
+        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        clickCategory(*s.pane, "playlists");
+        QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:Mix"), Spot::Checkbox));
+        QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:Trip"), Spot::None, Qt::NoModifier, true));
+        QCOMPARE(s.rows().openGroup(), std::optional<QString>("Trip"));
+        QSet<QString> kept = s.rows().selection();
+        QVERIFY(clickRow(*s.pane, s.rows().rowOf("/m/v3.mp4"), Spot::Checkbox));
+        kept.insert("/m/v3.mp4");
+        QTest::mouseClick(s.pane->findChild<QPushButton*>("button_back_to_sections"), Qt::LeftButton);
+        QCOMPARE(s.rows().openGroup(), std::nullopt);
+        QCOMPARE(s.rows().selection(), kept);
+        clickCategory(*s.pane, "playlists"); // the same category: nothing changes
+        QCOMPARE(s.rows().selection(), kept);
+        clickCategory(*s.pane, "audio");
+        QVERIFY(s.rows().selection().isEmpty());
+        QCOMPARE(s.rows().category(), LibraryCategory::Audio);
+    }
+
+    // The counts are those of the paths the selection stands for, groups counting their items.
+    void selection_data() {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected"); // selectedPaths
+        QTest::addColumn<QString>("button");
+        QTest::newRow("nothing") << "all" << QStringList{} << QStringList{} << "Select All";
+        QTest::newRow("two checkboxes") << "video" << QStringList{"check /m/v2.mp4", "check /m/v1.mp4"}
+                                        << paths({"v1.mp4", "v2.mp4"}) << "Select All";
+        QTest::newRow("checkbox twice")
+            << "video" << QStringList{"check /m/v2.mp4", "check /m/v2.mp4"} << QStringList{} << "Select All";
+        QTest::newRow("select all") << "audio" << QStringList{"all"} << paths({"a1.m4a", "a2.m4a", "a3.m4a"})
+                                    << "Select None";
+        QTest::newRow("every row by hand")
+            << "audio" << QStringList{"check /m/a1.m4a", "check /m/a2.m4a", "check /m/a3.m4a"}
+            << paths({"a1.m4a", "a2.m4a", "a3.m4a"}) << "Select None";
+        QTest::newRow("select none clears the shown rows only")
+            << "audio" << QStringList{"ctrl hit", "all", "all"} << QStringList{} << "Select All";
+        QTest::newRow("a hit is never counted")
+            << "audio" << QStringList{"ctrl hit"} << QStringList{} << "Select All";
+        QTest::newRow("groups count their items")
+            << "channels" << QStringList{"check group:Chan A", "check group:chan a"}
+            << paths({"v1.mp4", "a1.m4a", "a3.m4a", "v5.mp4"}) << "Select All";
+        QTest::newRow("select all groups")
+            << "playlists" << QStringList{"all"} << paths({"v1.mp4", "a1.m4a", "a2.m4a", "a3.m4a"})
+            << "Select None";
+        QTest::newRow("hidden by the filter: kept, not counted")
+            << "audio" << QStringList{"check /m/a1.m4a", "check /m/a2.m4a", "filter a2"} << paths({"a2.m4a"})
+            << "Select None";
+        QTest::newRow("shown again: counted again")
+            << "audio" << QStringList{"check /m/a1.m4a", "filter a2", "filter "} << paths({"a1.m4a"})
+            << "Select All";
+        QTest::newRow("a group and one of its items: listed twice")
+            << "playlists" << QStringList{"check group:Trip", "open Trip", "check /m/a1.m4a"}
+            << paths({"a1.m4a", "v1.mp4", "a1.m4a"}) << "Select All";
+        QTest::newRow("a selected group counts while another is open")
+            << "playlists" << QStringList{"check group:Mix", "open Trip"} << paths({"a2.m4a", "a3.m4a"})
+            << "Select All";
+        QTest::newRow("a plain click selects that row alone")
+            << "video" << QStringList{"check /m/v1.mp4", "click /m/v3.mp4"} << paths({"v3.mp4"})
+            << "Select All";
+        QTest::newRow("ctrl adds, shift extends")
+            << "video" << QStringList{"click /m/v1.mp4", "shift /m/v3.mp4", "ctrl /m/v6.mp4"}
+            << paths({"v1.mp4", "v2.mp4", "v3.mp4", "v6.mp4"}) << "Select All";
+    }
+    void selection() {
+        QFETCH(QString, category);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, button);
+        Seeded s(dozen());
+        QVERIFY(s.show());
+        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        // One hit above the items, whatever the filter.
+        const QJsonObject hit{{"mediaPath", "/m/a1.m4a"}, {"title", "a1"},  {"language", "en"},
+                              {"startMs", 4000},          {"endMs", 6000},  {"excerpt", "x ‹y› z"},
+                              {"jsonPath", "/m/a1.srt"},  {"exists", false}};
+        s.f.script("search.query", {{"result", QJsonObject{{"query", "m/"}, {"hits", QJsonArray{hit}}}}}, 0);
+        clickCategory(*s.pane, category);
+        auto* filter = s.pane->findChild<QLineEdit*>("placeholder_filter");
+        QTest::keyClicks(filter, "m/");
+        s.f.fakes.clock.advance(AppModel::searchDebounceMs);
+        QTRY_COMPARE(s.f.model->searchHits().size(), size_t(1));
+        const QString hitTag = "hit:/m/a1.m4a#4000";
+        for (const QString& step : steps) {
+            const QString verb = step.section(' ', 0, 0);
+            const QString arg = step.section(' ', 1);
+            if (verb == "check")
+                QVERIFY2(clickRow(*s.pane, s.rows().rowOf(arg), Spot::Checkbox), qPrintable(step));
+            else if (verb == "all")
+                QTest::mouseClick(s.selectAll(), Qt::LeftButton);
+            else if (verb == "ctrl" && arg == "hit")
+                QVERIFY(clickRow(*s.pane, s.rows().rowOf(hitTag), Spot::None, Qt::ControlModifier));
+            else if (verb == "ctrl")
+                QVERIFY(clickRow(*s.pane, s.rows().rowOf(arg), Spot::None, Qt::ControlModifier));
+            else if (verb == "shift")
+                QVERIFY(clickRow(*s.pane, s.rows().rowOf(arg), Spot::None, Qt::ShiftModifier));
+            else if (verb == "click")
+                QVERIFY(clickRow(*s.pane, s.rows().rowOf(arg), Spot::None));
+            else if (verb == "open")
+                QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:" + arg), Spot::OpenGroup));
+            else if (verb == "filter") {
+                filter->selectAll();
+                QTest::keyClicks(filter, "m/" + arg);
+            } else
+                QFAIL(qPrintable("unknown step " + step));
+        }
+        QCOMPARE(s.rows().selectedPaths(), expected);
+        QCOMPARE(s.selectAll()->text(), button);
+        const QString n = QString::number(expected.size());
+        QCOMPARE(s.count()->isVisible(), !expected.isEmpty());
+        if (!expected.isEmpty())
+            QCOMPARE(s.count()->text(), n + " selected");
+        QCOMPARE(s.trash()->isEnabled(), !expected.isEmpty());
+        QCOMPARE(s.trash()->label(), expected.isEmpty() ? QString("Delete") : "Delete (" + n + ")");
+        // A hit's tag is left alone by select all / none.
+        QCOMPARE(s.rows().selection().contains(hitTag), steps.contains("ctrl hit"));
+    }
+
+    void nothingSelectable() {
+        Seeded s(QJsonArray{});
+        QVERIFY(s.show());
+        QVERIFY(s.pane->findChild<EmptyNotice*>("title_downloads")->isVisible());
+        for (const QString category : {"all", "playlists", "thumbnails"}) {
+            clickCategory(*s.pane, category);
+            QVERIFY(!s.selectAll()->isEnabled());
+            QCOMPARE(s.selectAll()->text(), QString("Select All"));
+            QVERIFY(s.pane->findChild<EmptyNotice*>("title_downloads")->isVisible());
+        }
+    }
+};
+
+QTEST_MAIN(TestLibraryPane)
+#include "tst_librarypane.moc"
