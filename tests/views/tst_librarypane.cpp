@@ -8,6 +8,7 @@
 #include "rows/RowIcon.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -269,7 +270,11 @@ private Q_SLOTS:
         const QJsonObject hit{{"mediaPath", "/m/a1.m4a"}, {"title", "a1"},  {"language", "en"},
                               {"startMs", 4000},          {"endMs", 6000},  {"excerpt", "x ‹y› z"},
                               {"jsonPath", "/m/a1.srt"},  {"exists", false}};
-        s.f.script("search.query", {{"result", QJsonObject{{"query", "m/"}, {"hits", QJsonArray{hit}}}}}, 0);
+        auto answerNextSearch = [&](const QString& query) {
+            s.f.script("search.query",
+                       {{"result", QJsonObject{{"query", query}, {"hits", QJsonArray{hit}}}}});
+        };
+        answerNextSearch("m/");
         clickCategory(*s.pane, category);
         auto* filter = s.pane->findChild<QLineEdit*>("placeholder_filter");
         QTest::keyClicks(filter, "m/");
@@ -295,7 +300,10 @@ private Q_SLOTS:
                 QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:" + arg), Spot::OpenGroup));
             else if (verb == "filter") {
                 filter->selectAll();
+                answerNextSearch("m/" + arg);
                 QTest::keyClicks(filter, "m/" + arg);
+                s.f.fakes.clock.advance(AppModel::searchDebounceMs);
+                QTRY_COMPARE(s.rows().rowOf(hitTag) >= 0, true);
             } else
                 QFAIL(qPrintable("unknown step " + step));
         }
@@ -309,6 +317,227 @@ private Q_SLOTS:
         QCOMPARE(s.trash()->label(), expected.isEmpty() ? QString("Delete") : "Delete (" + n + ")");
         // A hit's tag is left alone by select all / none.
         QCOMPARE(s.rows().selection().contains(hitTag), steps.contains("ctrl hit"));
+        // The hit's file is missing: a plain click opens nothing (the click is handled at once).
+        QVERIFY(clickRow(*s.pane, s.rows().rowOf(hitTag), Spot::None));
+        QVERIFY(!s.pane->player());
+        QVERIFY(s.opened.isEmpty());
+    }
+
+    // The selection's removal through the engine: the alert by category, the request as sent, the reload
+    // from offset 0, the status refresh, and the selection emptied whatever the engine said.
+    void removal_data() {
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("to the trash") << "all"
+                                      << "button_move_to_trash" << false;
+        QTest::newRow("from the list") << "all"
+                                       << "button_remove_from_list" << false;
+        QTest::newRow("refused by the engine") << "all"
+                                               << "button_move_to_trash" << true;
+        QTest::newRow("thumbnails") << "thumbnails"
+                                    << "button_move_to_trash" << false;
+        QTest::newRow("cancel") << "all"
+                                << "button_cancel" << false;
+    }
+    void removal() {
+        QFETCH(QString, category);
+        QFETCH(QString, button);
+        QFETCH(bool, fails);
+        ViewFixture f;
+        const QStringList names{"a.mp4", "b.mp4", "c.mp4", "a.jpg", "c.jpg"};
+        QJsonArray items;
+        for (const QString& name : names) {
+            const QString path = f.path("media/" + name);
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+            QJsonObject item = libraryItem(path, name.endsWith(".jpg") ? "thumbnail" : "video");
+            if (name.endsWith(".jpg"))
+                item["parent"] = f.path("media/" + QFileInfo(name).completeBaseName() + ".mp4");
+            items << item;
+        }
+        QVERIFY(seedLibrary(f.path("support"), items));
+        f.boot();
+        LibraryPane pane(f.model.get(), {});
+        QVERIFY(showAt(&pane, QSize(1000, 700)));
+        QTRY_COMPARE(f.model->library().size(), size_t(5));
+        clickCategory(pane, category);
+        const bool pictures = category == "thumbnails";
+        const QStringList chosen = pictures ? QStringList{f.path("media/a.jpg"), f.path("media/c.jpg")}
+                                            : QStringList{f.path("media/a.mp4"), f.path("media/c.mp4")};
+        for (const QString& path : chosen)
+            QVERIFY(clickRow(pane, pane.rows()->rowOf(path), Spot::Checkbox));
+        if (fails)
+            f.scriptError("library.remove", 5, "disk says no");
+        QTest::mouseClick(pane.findChild<RowIcon*>("deleteSelected"), Qt::LeftButton);
+        QMessageBox* box = pane.alert();
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        QCOMPARE(box->objectName(), QString("title_remove_selected"));
+        QCOMPARE(box->informativeText(), pictures ? QString("Delete the 2 selected thumbnails?")
+                                                  : QString("Remove the 2 selected downloads?"));
+        QCOMPARE(box->findChild<QPushButton*>("button_remove_from_list") != nullptr, !pictures);
+        QVERIFY(box->findChild<QPushButton*>("button_cancel"));
+        const qsizetype before = f.requests().size();
+        QTest::mouseClick(box->findChild<QPushButton*>(button), Qt::LeftButton);
+        auto methodsSince = [&] {
+            QStringList methods;
+            for (const LoggedRequest& q : f.requests().mid(before)) {
+                if (q.method != "thumbnail.resolve")
+                    methods << q.method;
+            }
+            return methods;
+        };
+        if (button == "button_cancel") {
+            QCoro::waitFor(f.model->refreshSearchStatus());
+            QCOMPARE(methodsSince(), QStringList{"search.status"});
+            QCOMPARE(pane.rows()->selectedPaths(), chosen);
+            return;
+        }
+        QTRY_VERIFY(pane.rows()->selection().isEmpty());
+        const QStringList methods = methodsSince();
+        QCOMPARE(methods.mid(0, 3), QStringList({"library.remove", "library.list", "search.status"}));
+        const bool trash = button == "button_move_to_trash";
+        const LoggedRequest sent = f.requestsOf("library.remove").last();
+        QCOMPARE(sent.params,
+                 QJsonObject({{"paths", QJsonArray::fromStringList(chosen)}, {"deleteFiles", trash}}));
+        QCOMPARE(f.requestsOf("library.list").last().params["offset"].toInt(), 0);
+        QCOMPARE(bool(f.model->lastError()), fails);
+        for (const QString& path : chosen) {
+            QCOMPARE(QFileInfo::exists(path), fails || !trash);
+            QCOMPARE(QFileInfo::exists(f.path("data/Trash/files/" + QFileInfo(path).fileName())),
+                     trash && !fails);
+            QCOMPARE(pane.rows()->rowOf(path) >= 0, fails);
+        }
+        if (!pictures)
+            QVERIFY(pane.rows()->rowOf(f.path("media/b.mp4")) >= 0);
+    }
+
+    // The footer shows while the machine can transcribe or the index holds a document; its lines follow
+    // the state; the rebuild button waits for the rebuild and the status after it.
+    void footer() {
+        ViewFixture f;
+        f.startEngine();
+        f.script("search.status",
+                 {{"result",
+                   QJsonObject{
+                       {"documents", 0}, {"segments", 0}, {"sizeBytes", 0}, {"transcribed", QJsonArray{}}}}},
+                 1);
+        f.script("models.list", {{"error", QJsonObject{{"code", 1}, {"message", "no"}}}}, 0);
+        f.boot();
+        LibraryPane pane(f.model.get(), {});
+        QVERIFY(showAt(&pane, QSize(1000, 700)));
+        QWidget* footer = pane.findChild<QWidget*>("footer");
+        QVERIFY(!footer->isVisible());
+        f.script("search.status",
+                 {{"result",
+                   QJsonObject{
+                       {"documents", 3}, {"segments", 9}, {"sizeBytes", 10}, {"transcribed", QJsonArray{}}}}},
+                 0);
+        f.control("test.hold", {{"method", "search.reindex"}});
+        QCoro::waitFor(f.model->refreshSearchStatus());
+        QVERIFY(footer->isVisible());
+        auto* footerContent = pane.findChild<IndexFooter*>();
+        QCOMPARE(footerContent->indexLine()->text(), QString("3 transcriptions indexed"));
+        QVERIFY(!footerContent->workingLine()->isVisible());
+        QPushButton* reindex = footerContent->reindexButton();
+        QCOMPARE(reindex->text(), QString("Rebuild Index"));
+        QTest::mouseClick(reindex, Qt::LeftButton);
+        QCOMPARE(reindex->text(), QString("Loading…"));
+        QVERIFY(!reindex->isEnabled());
+        QVERIFY(f.waitForRequests("search.reindex", 1));
+        QTest::mouseClick(reindex, Qt::LeftButton); // disabled: no second rebuild
+        const int statuses = f.requestsOf("search.status").size();
+        f.control("test.release", {{"method", "search.reindex"}});
+        QVERIFY(f.waitForRequests("search.status", statuses + 1));
+        QTRY_VERIFY(reindex->isEnabled());
+        QCOMPARE(reindex->text(), QString("Rebuild Index"));
+        QCOMPARE(f.requestsOf("search.reindex").size(), 1);
+    }
+
+    // Two files with subtitles beside them: a word of one file's subtitles typed in the filter finds
+    // its passage, the hit shows its time, and opening it hands the player the passage; without a
+    // player the placeholder opens with the same target.
+    void findBySpokenWordAndOpen_data() {
+        QTest::addColumn<bool>("withPlayer");
+        QTest::newRow("player") << true;
+        QTest::newRow("placeholder") << false;
+    }
+    void findBySpokenWordAndOpen() {
+        QFETCH(bool, withPlayer);
+        ViewFixture f;
+        const QString one = f.path("media/Harbour talk.mp4");
+        const QString two = f.path("media/Garden talk.mp4");
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(one, "media"));
+        QVERIFY(write(two, "media"));
+        QVERIFY(
+            write(f.path("media/Harbour talk.en.srt"),
+                  "1\n00:00:01,000 --> 00:00:03,000\nWelcome to the harbour.\n\n"
+                  "2\n00:01:05,000 --> 00:01:08,500\nThe lighthouse keeper <b>waves</b> at the ferry.\n\n"));
+        QVERIFY(write(f.path("media/Garden talk.en.srt"),
+                      "1\n00:00:02,000 --> 00:00:04,000\nRoses and tulips grow here.\n\n"));
+        QVERIFY(
+            seedLibrary(f.path("support"), QJsonArray{libraryItem(one, "video"), libraryItem(two, "video")}));
+        f.boot();
+        QList<PlayerTarget> opened;
+        LibraryPane::PlayerFactory factory;
+        if (withPlayer)
+            factory = [&](AppModel&, const PlayerTarget& target, QWidget* parent) -> QDialog* {
+                opened << target;
+                return new QDialog(parent);
+            };
+        LibraryPane pane(f.model.get(), factory);
+        QVERIFY(showAt(&pane, QSize(1000, 700)));
+        QTRY_COMPARE(f.model->library().size(), size_t(2));
+        QCoro::waitFor(f.model->refreshSearchStatus());
+        QTRY_VERIFY(f.model->searchStatus() && f.model->searchStatus()->documents == 2);
+        // The footer counts the indexed transcripts.
+        QVERIFY(pane.findChild<QWidget*>("footer")->isVisible());
+
+        QTest::keyClicks(pane.findChild<QLineEdit*>("placeholder_filter"), "lighthouse");
+        QVERIFY(f.model->filteredLibrary().empty()); // no title or path holds the word
+        f.fakes.clock.advance(AppModel::searchDebounceMs);
+        QTRY_COMPARE(f.model->searchHits().size(), size_t(1));
+        const SearchHit hit = f.model->searchHits().front();
+        QCOMPARE(hit.mediaPath, one);
+        QCOMPARE(hit.startMs, 65000);
+        QCOMPARE(hit.endMs, 68500);
+        QVERIFY(hit.excerpt.contains(QString::fromUtf8("\u2039")));
+        QCOMPARE(headerText(*pane.rows(), Kind::HitsHeader), QString("In transcriptions"));
+        QCOMPARE(tagsOf(*pane.rows(), Kind::Hit), QStringList{"hit:" + one + "#65000"});
+        QVERIFY(pane.list()->isVisible());
+        QCOMPARE(LibraryRowDelegate::hitTime(hit), QString("1 min 05 s"));
+
+        QVERIFY(clickRow(pane, pane.rows()->rowOf("hit:" + one + "#65000"), Spot::None));
+        const PlayerTarget expected{one, hit.title, 65000, 68500, hit.excerpt};
+        QCOMPARE(pane.playing(), std::optional<PlayerTarget>(expected));
+        QDialog* player = pane.player();
+        QVERIFY(player);
+        QTRY_VERIFY(player->isVisible());
+        if (withPlayer) {
+            QCOMPARE(opened, QList<PlayerTarget>{expected});
+        } else {
+            QCOMPARE(player->objectName(), QString("placeholder"));
+            QCOMPARE(player->findChild<QLabel*>("placeholder.detail")->text(),
+                     Strings::text("v2_placeholder_player"));
+        }
+        QTest::keyClick(player, Qt::Key_Escape);
+        QTRY_COMPARE(pane.playing(), std::nullopt);
+
+        // A hit whose file went away opens nothing and the library is read again.
+        QVERIFY(QFile::remove(one));
+        const int lists = f.requestsOf("library.list").size();
+        pane.playHit(hit);
+        QVERIFY(f.waitForRequests("library.list", lists + 1));
+        QCOMPARE(pane.playing(), std::nullopt);
+        QVERIFY(!pane.player());
+        QVERIFY(f.model->fileMissingNotice());
     }
 
     void nothingSelectable() {

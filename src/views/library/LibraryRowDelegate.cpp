@@ -492,6 +492,10 @@ void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QM
                       captionMetrics.elidedText(oneLine(hit->title), Qt::ElideRight, width));
 }
 
+QString LibraryRowDelegate::hitTime(const SearchHit& hit) {
+    return Job::duration(double(hit.startMs) / 1000.0);
+}
+
 bool LibraryRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                      const QModelIndex& index) {
     const auto type = event->type();

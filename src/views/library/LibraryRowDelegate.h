@@ -37,6 +37,8 @@ public:
     // Where `spot` lies in a row of `row`'s kind drawn in `rect` (empty when that row has no such part).
     QRect spotRect(int row, const QRect& rect, Spot spot) const;
     Spot spotAt(int row, const QRect& rect, const QPoint& pos) const;
+    // The time of a hit's passage as its row shows it.
+    static QString hitTime(const SearchHit& hit);
     ThumbnailCache* thumbnails() const { return m_thumbnails; }
 
 Q_SIGNALS:
