@@ -540,6 +540,49 @@ private Q_SLOTS:
         QVERIFY(f.model->fileMissingNotice());
     }
 
+    // The last item row coming into view asks for the next page: here the paging stopped at a failed
+    // page, and scrolling to the end asks for it again from where the list ends.
+    void theLastRowAsksForTheNextPage() {
+        ViewFixture f;
+        // As the engine writes them: every field present.
+        auto libraryItem = [](const QString& path, const QString& kind) {
+            QJsonObject item = ::libraryItem(path, kind);
+            item["addedAt"] = 1.0;
+            item["thumbURL"] = "";
+            item["thumbPath"] = "";
+            item["exists"] = false;
+            return item;
+        };
+        QJsonArray page;
+        for (int i = 0; i < 40; ++i)
+            page << libraryItem(QString("/m/%1.mp4").arg(i, 2, 10, QChar('0')), "video");
+        f.startEngine();
+        f.script("library.list",
+                 {{"result", QJsonObject{{"items", page}, {"total", 80}, {"offset", 0}, {"hasMore", true}}}});
+        f.scriptError("library.list", 5, "page lost");
+        f.boot();
+        QVERIFY(f.waitForRequests("library.list", 2));
+        QTRY_VERIFY(!f.model->libraryLoading());
+        QVERIFY(f.model->libraryHasMore());
+        LibraryPane pane(f.model.get(), {});
+        QVERIFY(showAt(&pane, QSize(1000, 700)));
+        QCOMPARE(tagsOf(*pane.rows(), Kind::Item).size(), 40);
+        // Rows in view that are not the last ask nothing: a status refresh comes back with no page asked.
+        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCOMPARE(f.requestsOf("library.list").size(), 2);
+        QJsonArray next;
+        for (int i = 40; i < 80; ++i)
+            next << libraryItem(QString("/m/%1.mp4").arg(i, 2, 10, QChar('0')), "video");
+        f.script(
+            "library.list",
+            {{"result", QJsonObject{{"items", next}, {"total", 80}, {"offset", 40}, {"hasMore", false}}}});
+        pane.list()->scrollToBottom();
+        QVERIFY(f.waitForRequests("library.list", 3));
+        QCOMPARE(f.requestsOf("library.list").last().params["offset"].toInt(), 40);
+        QTRY_COMPARE(tagsOf(*pane.rows(), Kind::Item).size(), 80);
+        QCOMPARE(headerText(*pane.rows(), Kind::ItemsHeader), QString("Downloads (80)"));
+    }
+
     void nothingSelectable() {
         Seeded s(QJsonArray{});
         QVERIFY(s.show());
