@@ -175,6 +175,9 @@ private Q_SLOTS:
             QVERIFY(name->isVisible());
             QCOMPARE(name->text(), group);
             QVERIFY(!s.pane->findChild<SegmentedBar*>("categoryBar")->isVisible());
+            auto* back = s.pane->findChild<QPushButton*>("button_back_to_sections");
+            QVERIFY(back->isVisible());
+            QCOMPARE(back->text(), QString("Back to Sections"));
         }
         if (!filter.isEmpty())
             QTest::keyClicks(s.pane->findChild<QLineEdit*>("placeholder_filter"), filter);

@@ -302,6 +302,7 @@ private Q_SLOTS:
         sorted.sort();
         QCOMPARE(names, sorted);
         const qsizetype before = r.f.requests().size();
+        const int statuses = r.f.requestsOf("search.status").size();
         QTest::mouseClick(box->findChild<QPushButton*>(button), Qt::LeftButton);
         if (button == "button_cancel") {
             // Proof that nothing was sent: a status refresh goes out and comes back alone.
@@ -313,6 +314,7 @@ private Q_SLOTS:
             QVERIFY(QFileInfo::exists(r.path(name)));
             return;
         }
+        QVERIFY(r.f.waitForRequests("search.status", statuses + 1));
         QTRY_VERIFY(r.pane->rows()->rowOf(r.path(name)) < 0);
         QStringList methods;
         QList<LoggedRequest> sent = sentSince(r.f, before);

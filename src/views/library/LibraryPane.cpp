@@ -50,6 +50,12 @@ bool openFile(const QString& path) {
     return QDesktopServices::openUrl(url);
 }
 
+class LibraryListView : public QListView {
+public:
+    using QAbstractScrollArea::setViewportMargins;
+    using QListView::QListView;
+};
+
 // The rounded field behind the filter: the quaternary ink at 0.4.
 class FilterFrame : public QFrame {
 public:
@@ -61,7 +67,8 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()), 8, 8);
-        painter.fillPath(path, Theme::withOpacity(Theme::ink(Theme::Ink::Quaternary, palette()), 0.4));
+        const QColor q = Theme::ink(Theme::Ink::Quaternary, palette());
+        painter.fillPath(path, Theme::withOpacity(q, q.alphaF() * 0.4));
     }
 };
 
@@ -101,13 +108,18 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
                               QStringLiteral("square.grid.2x2"), std::nullopt, m_content);
     m_empty->setObjectName(QStringLiteral("title_downloads"));
     m_content->addWidget(m_empty);
-    m_list = new QListView(m_content);
+    m_list = new LibraryListView(m_content);
     m_list->setObjectName(QStringLiteral("libraryList"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setContentsMargins(18, 4, 18, 4);
+    // Rows line up with the header's 24-point margin (the rows keep 6 of their own).
+    static_cast<LibraryListView*>(m_list)->setViewportMargins(18, 4, 18, 4);
+    m_list->setResizeMode(QListView::Adjust);
+    // The list sits on the pane's own background, margins included.
+    m_list->setBackgroundRole(QPalette::Window);
+    m_list->viewport()->setBackgroundRole(QPalette::Window);
     m_list->setLayoutMode(QListView::Batched);
     m_list->setBatchSize(500);
     m_list->setModel(m_rows);
@@ -241,6 +253,9 @@ QWidget* LibraryPane::makeHeader() {
     auto* back = new QHBoxLayout(m_backRow);
     back->setContentsMargins(0, 0, 0, 0);
     auto* backButton = new LinkButton(QStringLiteral("button_back_to_sections"), m_backRow);
+    followTexts(*m_model, backButton, [backButton] {
+        backButton->setText(Strings::text(QStringLiteral("button_back_to_sections")));
+    });
     backButton->setSymbol(QStringLiteral("chevron.left"));
     connect(backButton, &QPushButton::clicked, this, [this] { m_rows->setOpenGroup(std::nullopt); });
     back->addWidget(backButton);
@@ -436,6 +451,11 @@ QMessageBox* LibraryPane::makeAlert(const QString& titleKey, const QString& mess
     box->setInformativeText(message);
     if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         label->setTextFormat(Qt::PlainText);
+    // Room for a sentence per line rather than a narrow column of words.
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
+            label->setMinimumWidth(320);
+    }
     QPushButton* trash =
         box->addButton(Strings::text(QStringLiteral("button_move_to_trash")), QMessageBox::DestructiveRole);
     trash->setObjectName(QStringLiteral("button_move_to_trash"));

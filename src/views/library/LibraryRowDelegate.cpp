@@ -68,6 +68,31 @@ QFont openFont() {
 
 } // namespace
 
+namespace {
+
+// The excerpt laid out as the hit row draws it.
+void layOutExcerpt(QTextDocument& document, const QString& excerpt, const QPalette& p, int width) {
+    document.setDefaultFont(TextStyle::font(TextStyle::Role::Callout));
+    document.setDocumentMargin(0);
+    document.setDefaultStyleSheet(
+        QStringLiteral("body { color: %1; }").arg(Theme::ink(Theme::Ink::Primary, p).name(QColor::HexRgb)));
+    document.setHtml(QStringLiteral("<body>") +
+                     HighlightedExcerpt::richText(excerpt, Theme::ink(Theme::Ink::Accent, p)) +
+                     QStringLiteral("</body>"));
+    document.setTextWidth(std::max(1, width));
+}
+
+int excerptWidth(int rowWidth, bool exists) {
+    return rowWidth - 2 * sideInset - hitColumn - spacing - (exists ? 8 : 26);
+}
+
+int excerptHeight(const QTextDocument& document) {
+    const QFontMetrics metrics(TextStyle::font(TextStyle::Role::Callout));
+    return std::min(int(std::ceil(document.size().height())), hitLines * metrics.lineSpacing());
+}
+
+} // namespace
+
 LibraryRowDelegate::LibraryRowDelegate(AppModel* model, LibraryPaneModel* rows, QAbstractItemView* view)
     : QStyledItemDelegate(view), m_model(model), m_rows(rows), m_view(view),
       m_thumbnails(new ThumbnailCache(model, pictureSize, this)) {
@@ -82,7 +107,9 @@ QSize LibraryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
     case Kind::ItemsHeader:
         return {option.rect.width(), headerHeight};
     case Kind::Hit:
-        return {option.rect.width(), hitHeight};
+        if (const SearchHit* hit = m_rows->hitAt(index.row()))
+            return {option.rect.width(), hitRowHeight(*hit, m_view->viewport()->width())};
+        return {option.rect.width(), rowHeight};
     case Kind::Item:
     case Kind::Group:
         break;
@@ -224,11 +251,26 @@ void LibraryRowDelegate::paintHeader(QPainter* painter, const QRect& rect, const
 }
 
 void LibraryRowDelegate::paintCheckbox(QPainter* painter, const QRect& box, bool on) const {
-    QStyleOptionButton check;
-    check.rect = box;
-    check.state = QStyle::State_Enabled | (on ? QStyle::State_On : QStyle::State_Off);
-    check.palette = Theme::palette();
-    QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &check, painter, m_view);
+    // Drawn here rather than by the style, so it reads in dark mode as in light.
+    const QPalette p = Theme::palette();
+    const QRectF frame = QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath path;
+    path.addRoundedRect(frame, 3.5, 3.5);
+    painter->save();
+    if (on) {
+        painter->fillPath(path, Theme::ink(Theme::Ink::Accent, p));
+        QPen tick(Theme::ink(Theme::Ink::OnAccent, p), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        painter->setPen(tick);
+        const QPointF o = frame.topLeft();
+        const double w = frame.width();
+        painter->drawPolyline(QPolygonF{o + QPointF(w * 0.24, w * 0.52), o + QPointF(w * 0.43, w * 0.7),
+                                        o + QPointF(w * 0.76, w * 0.3)});
+    } else {
+        painter->fillPath(path, p.color(QPalette::Base));
+        painter->setPen(QPen(Theme::ink(Theme::Ink::Tertiary, p), 1));
+        painter->drawPath(path);
+    }
+    painter->restore();
 }
 
 void LibraryRowDelegate::paintPicture(QPainter* painter, const QRect& frame, const QImage& image,
@@ -460,25 +502,15 @@ void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QM
     const int width = std::max(0, right - textLeft);
 
     // The excerpt, at most three lines, then the title.
-    const QFont excerptFont = TextStyle::font(TextStyle::Role::Callout);
-    const QFontMetrics excerptMetrics(excerptFont);
     QTextDocument document;
-    document.setDefaultFont(excerptFont);
-    document.setDocumentMargin(0);
-    document.setDefaultStyleSheet(
-        QStringLiteral("body { color: %1; }").arg(Theme::ink(Theme::Ink::Primary, p).name(QColor::HexRgb)));
-    document.setHtml(QStringLiteral("<body>") +
-                     HighlightedExcerpt::richText(hit->excerpt, Theme::ink(Theme::Ink::Accent, p)) +
-                     QStringLiteral("</body>"));
-    document.setTextWidth(width);
-    const int excerptHeight =
-        std::min(int(std::ceil(document.size().height())), hitLines * excerptMetrics.lineSpacing());
+    layOutExcerpt(document, hit->excerpt, p, width);
+    const int shownHeight = excerptHeight(document);
     painter->save();
     painter->translate(textLeft, inner.top());
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette = p;
     context.palette.setColor(QPalette::Text, Theme::ink(Theme::Ink::Primary, p));
-    context.clip = QRectF(0, 0, width, excerptHeight);
+    context.clip = QRectF(0, 0, width, shownHeight);
     painter->setClipRect(context.clip);
     document.documentLayout()->draw(painter, context);
     painter->restore();
@@ -487,9 +519,16 @@ void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QM
     const QFontMetrics captionMetrics(captionFont);
     painter->setFont(captionFont);
     painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
-    painter->drawText(QRect(textLeft, inner.top() + excerptHeight + 3, width, captionMetrics.height()),
+    painter->drawText(QRect(textLeft, inner.top() + shownHeight + 3, width, captionMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
                       captionMetrics.elidedText(oneLine(hit->title), Qt::ElideRight, width));
+}
+
+int LibraryRowDelegate::hitRowHeight(const SearchHit& hit, int rowWidth) {
+    QTextDocument document;
+    layOutExcerpt(document, hit.excerpt, Theme::palette(), excerptWidth(rowWidth, hit.exists));
+    const int caption = QFontMetrics(TextStyle::font(TextStyle::Role::Caption)).height();
+    return std::max(rowHeight, 12 + std::max(excerptHeight(document) + 3 + caption, 40));
 }
 
 QString LibraryRowDelegate::hitTime(const SearchHit& hit) {

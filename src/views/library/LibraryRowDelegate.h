@@ -18,7 +18,6 @@ class LibraryRowDelegate : public QStyledItemDelegate {
 public:
     static constexpr int rowHeight = 56;
     static constexpr int headerHeight = 30;
-    static constexpr int hitHeight = 80;
     static constexpr QSize pictureSize{84, 47};
 
     // The parts of a row that take a click.
@@ -39,6 +38,8 @@ public:
     Spot spotAt(int row, const QRect& rect, const QPoint& pos) const;
     // The time of a hit's passage as its row shows it.
     static QString hitTime(const SearchHit& hit);
+    // A hit row fits its excerpt (up to three lines) and its title.
+    static int hitRowHeight(const SearchHit& hit, int rowWidth);
     ThumbnailCache* thumbnails() const { return m_thumbnails; }
 
 Q_SIGNALS:
