@@ -248,9 +248,13 @@ private Q_SLOTS:
         QTest::newRow("shown again: counted again")
             << "audio" << QStringList{"check /m/a1.m4a", "filter a2", "filter "} << paths({"a1.m4a"})
             << "Select All";
-        QTest::newRow("a group and one of its items: listed twice")
+        QTest::newRow("a group and one of its items: that path once")
             << "playlists" << QStringList{"check group:Trip", "open Trip", "check /m/a1.m4a"}
-            << paths({"a1.m4a", "v1.mp4", "a1.m4a"}) << "Select All";
+            << paths({"a1.m4a", "v1.mp4"}) << "Select All";
+        QTest::newRow("two groups sharing an item: once")
+            << "channels"
+            << QStringList{"check group:Chan A", "open Trip", "check /m/v1.mp4", "check /m/a1.m4a"}
+            << paths({"v1.mp4", "a1.m4a", "a3.m4a"}) << "Select All";
         QTest::newRow("a selected group counts while another is open")
             << "playlists" << QStringList{"check group:Mix", "open Trip"} << paths({"a2.m4a", "a3.m4a"})
             << "Select All";

@@ -144,15 +144,23 @@ QStringList selectedPaths(const std::vector<LibraryItem>& rows, const std::vecto
     QStringList paths;
     if (selection.isEmpty())
         return paths;
+    // A group and one of its items both selected stand for that file once: counted once, removed once.
+    QSet<QString> listed;
+    auto add = [&](const QString& path) {
+        if (!listed.contains(path)) {
+            listed.insert(path);
+            paths << path;
+        }
+    };
     for (const LibraryItem& item : rows) {
         if (selection.contains(itemTag(item)))
-            paths << item.path;
+            add(item.path);
     }
     for (const LibraryGroup& group : groups) {
         if (!selection.contains(groupTag(group.name)))
             continue;
         for (const LibraryItem& item : group.items)
-            paths << item.path;
+            add(item.path);
     }
     return paths;
 }

@@ -40,7 +40,7 @@ QString sectionTitle(LibraryCategory category, int rowCount);
 // The tags that select all acts on: the rows' paths, or the groups' tags when there are no rows.
 QStringList selectableTags(const std::vector<LibraryItem>& rows, const std::vector<LibraryGroup>& groups);
 bool allSelected(const QStringList& selectable, const QSet<QString>& selection);
-// The selected rows' paths, then every item of each selected group; a path selected twice is listed twice.
+// The selected rows' paths, then every item of each selected group, each path once.
 QStringList selectedPaths(const std::vector<LibraryItem>& rows, const std::vector<LibraryGroup>& groups,
                           const QSet<QString>& selection);
 // Select all adds the selectable tags; when they are all selected it removes them, and only them.
