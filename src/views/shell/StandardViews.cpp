@@ -6,6 +6,7 @@
 #include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
 #include "library/LibraryPane.h"
+#include "transcription/TranscriptionPane.h"
 
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
@@ -14,6 +15,7 @@ ViewFactories ViewFactories::standard() {
         return new TranscriptPlayer(&m, t, parent);
     };
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
+    views.panes.transcription = [](AppModel& model) -> QWidget* { return new TranscriptionPane(&model); };
     views.panes.downloads = [player = views.sheets.player](AppModel& model) -> QWidget* {
         return new LibraryPane(&model, player);
     };

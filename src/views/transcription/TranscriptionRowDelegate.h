@@ -1,0 +1,52 @@
+#pragma once
+
+#include "transcription/TranscriptionRowContent.h"
+
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
+
+class AppModel;
+class QAbstractItemView;
+class TranscriptionListModel;
+
+// The row of one transcription painted for every row of a list over TranscriptionListModel: the quote
+// icon, the title, a progress bar while the job is queued or running, the caption by state, and its
+// controls (cancel, reveal the transcript, remove) at the trailing edge; a divider under every row but
+// the last. Clicks on a control run it by the job as it is at the click; hovering names it.
+class TranscriptionRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    static constexpr int minimumHeight = 56;
+    static constexpr QSize iconSize{64, 36};
+    static constexpr int barMaximumWidth = 260;
+
+    TranscriptionRowDelegate(AppModel* model, TranscriptionListModel* rows, QAbstractItemView* view);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    struct Placed {
+        TranscriptionRowContent::Control control;
+        QRect rect;
+    };
+    // Where the controls of `content` lie in a row drawn in `row`, left to right.
+    static std::vector<Placed> layout(const QRect& row, const TranscriptionRowContent& content);
+    static int rowHeight();
+
+private:
+    int controlAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const;
+
+    AppModel* m_model;
+    TranscriptionListModel* m_rows;
+    QAbstractItemView* m_view;
+    QPersistentModelIndex m_hoverIndex;
+    int m_hoverControl = -1;
+    QPersistentModelIndex m_pressedIndex;
+    int m_pressedControl = -1;
+};
