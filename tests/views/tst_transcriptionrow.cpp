@@ -9,9 +9,11 @@
 #include "transcription/TranscriptionRowContent.h"
 #include "transcription/TranscriptionRowDelegate.h"
 
+#include <QHelpEvent>
 #include <QListView>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QToolTip>
 
 #include <cmath>
 #include <limits>
@@ -260,6 +262,35 @@ private Q_SLOTS:
         QVERIFY(awaitJob(f, "LATER"));
         QCOMPARE(rows->rowCount(), 1);
         QCOMPARE(f.requestsOf("library.reveal").size(), 1);
+    }
+
+    // Hovering a control names it; hovering a title cut short shows it whole, a short one shows nothing.
+    void tooltips() {
+        ViewFixture f;
+        bootWith(f, modelsInfo(true));
+        const QString longTitle = QString("A very long title ").repeated(12).trimmed();
+        f.emitEvent("transcribe.state", stateEvent("A", "done", {{"title", longTitle}, {"srt", "/m/a.srt"}}));
+        f.emitEvent("transcribe.state", stateEvent("B", "done", {{"title", "Short"}}));
+        QVERIFY(awaitJob(f, "B"));
+        QListView view;
+        auto* rows = new TranscriptionListModel(f.model.get(), &view);
+        view.setModel(rows);
+        view.setItemDelegate(new TranscriptionRowDelegate(f.model.get(), rows, &view));
+        QVERIFY(showAt(&view, {600, 300}));
+        auto tipAt = [&](QPoint pos) {
+            QToolTip::hideText();
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000))
+                return QStringLiteral("the last tip stayed");
+            QHelpEvent help(QEvent::ToolTip, pos, view.viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(view.viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(centreOf(view, 0, Control::Reveal)), Strings::text("button_finder"));
+        QCOMPARE(tipAt(centreOf(view, 1, Control::Remove)), Strings::text("button_remove"));
+        const int titleX =
+            view.visualRect(rows->index(0)).left() + TranscriptionRowDelegate::iconSize.width() + 40;
+        QCOMPARE(tipAt(QPoint(titleX, view.visualRect(rows->index(0)).center().y())), longTitle);
+        QCOMPARE(tipAt(QPoint(titleX, view.visualRect(rows->index(1)).center().y())), QString());
     }
 
 private:

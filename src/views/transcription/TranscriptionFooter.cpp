@@ -121,6 +121,8 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
 
     m_manage = new LinkButton(QStringLiteral("button_manage_model"), this);
     TextStyle::apply(m_manage, TextStyle::Role::Caption);
+    // A link draws its text at the top of its box: a box of one line keeps it on the labels' line.
+    m_manage->setFixedHeight(QFontMetrics(m_manage->font()).height());
     row->addWidget(m_manage);
     connect(m_manage, &QPushButton::clicked, this, [this] {
         if (m_model->tab() != AppModel::Tab::Settings)

@@ -74,6 +74,12 @@ void TranscriptionListModel::sync() {
     auto next = jobs.begin();
     int row = 0;
     while (row < int(m_rows.size()) || next != jobs.end()) {
+        // The common case, a row still there, costs a pointer comparison.
+        if (row < int(m_rows.size()) && next != jobs.end() && m_rows[size_t(row)] == next->second) {
+            ++row;
+            ++next;
+            continue;
+        }
         const bool rowLeft =
             row < int(m_rows.size()) &&
             (next == jobs.end() || m_rows[size_t(row)]->id() < next->first ||
@@ -88,11 +94,6 @@ void TranscriptionListModel::sync() {
                 disconnect(m_rows[size_t(r)].get(), nullptr, this, nullptr);
             m_rows.erase(m_rows.begin() + row, m_rows.begin() + last + 1);
             endRemoveRows();
-            continue;
-        }
-        if (row < int(m_rows.size()) && m_rows[size_t(row)]->id() == next->first) {
-            ++row;
-            ++next;
             continue;
         }
         // Jobs that came before the next kept row (or at the end).

@@ -90,6 +90,12 @@ TranscriptionRowDelegate::layout(const QRect& row, const TranscriptionRowContent
     return placed;
 }
 
+QRect TranscriptionRowDelegate::textRect(const QRect& row, const std::vector<Placed>& placed) {
+    const int left = row.left() + iconSize.width() + spacing;
+    const int right = (placed.empty() ? row.right() : placed.front().rect.left()) - 8;
+    return QRect(left, row.top(), std::max(0, right - left), row.height());
+}
+
 int TranscriptionRowDelegate::controlAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const {
     const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
     if (!job)
@@ -156,9 +162,9 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
     }
 
     // Title, bar and caption, centred as a block between the icon and the controls.
-    const int textLeft = int(tile.right()) + spacing;
-    const int textRight = (placed.empty() ? row.right() : placed.front().rect.left()) - 8;
-    const int width = std::max(0, textRight - textLeft);
+    const QRect text = textRect(row, placed);
+    const int textLeft = text.left();
+    const int width = text.width();
     const QFontMetrics titleMetrics(titleFont()), captionMetrics(captionFont());
     const int block = titleMetrics.height() + lineGap + (c.showsProgress ? barHeight + lineGap : 0) +
                       captionMetrics.height();
@@ -244,6 +250,14 @@ bool TranscriptionRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* v
                                        p.rect);
                     return true;
                 }
+            }
+            // A title cut short is shown whole.
+            const QRect text = textRect(option.rect, layout(option.rect, TranscriptionRowContent::of(*job)));
+            const QString title = oneLine(job->title());
+            if (text.contains(event->pos()) &&
+                QFontMetrics(titleFont()).horizontalAdvance(title) > text.width()) {
+                QToolTip::showText(event->globalPos(), title, view, text);
+                return true;
             }
         }
     }

@@ -12,7 +12,8 @@ class TranscriptionListModel;
 // The row of one transcription painted for every row of a list over TranscriptionListModel: the quote
 // icon, the title, a progress bar while the job is queued or running, the caption by state, and its
 // controls (cancel, reveal the transcript, remove) at the trailing edge; a divider under every row but
-// the last. Clicks on a control run it by the job as it is at the click; hovering names it.
+// the last. Clicks on a control run it by the job as it is at the click; hovering names it, and shows a
+// title cut short in full.
 class TranscriptionRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -37,6 +38,8 @@ public:
     };
     // Where the controls of `content` lie in a row drawn in `row`, left to right.
     static std::vector<Placed> layout(const QRect& row, const TranscriptionRowContent& content);
+    // Where the title, bar and caption lie: between the icon and the first control.
+    static QRect textRect(const QRect& row, const std::vector<Placed>& placed);
     static int rowHeight();
 
 private:
