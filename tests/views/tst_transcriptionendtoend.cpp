@@ -63,7 +63,7 @@ private Q_SLOTS:
         std::unique_ptr<QMimeData> data(new QMimeData);
         data->setUrls({QUrl::fromLocalFile(media)});
         QVERIFY(dragAndDrop(pane.dropZone(), data.get()));
-        QCOMPARE(pane.rows()->rowCount(), 1);
+        QTRY_COMPARE(pane.rows()->rowCount(), 1);
         const std::shared_ptr<TranscriptionJob> job = pane.rows()->jobAt(0);
         QCOMPARE(job->title(), QStringLiteral("A reading"));
         connect(pane.rows(), &QAbstractItemModel::dataChanged, this, [&] {

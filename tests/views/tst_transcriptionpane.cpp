@@ -110,7 +110,7 @@ private Q_SLOTS:
         QVERIFY(!pane.dropZone()->isTargeted());
 
         QCOMPARE(titles(*f.model), jobs);
-        QCOMPARE(pane.rows()->rowCount(), int(jobs.size()));
+        QTRY_COMPARE(pane.rows()->rowCount(), int(jobs.size()));
         QVERIFY(f.waitForRequests("transcribe.start", int(jobs.size())));
         QCOMPARE(f.requestsOf("transcribe.start").size(), jobs.size());
         TranscriptionFooter* footer = pane.footer();
@@ -384,7 +384,7 @@ private Q_SLOTS:
         QCOMPARE(pane.clearButton()->text(), Strings::text("button_clear_list"));
 
         QTest::mouseClick(pane.clearButton(), Qt::LeftButton);
-        QCOMPARE(pane.rows()->rowCount(), 0);
+        QTRY_COMPARE(pane.rows()->rowCount(), 0);
         QVERIFY(pane.emptyNotice()->isVisible());
         QVERIFY(!pane.clearButton()->isVisible());
 
@@ -393,7 +393,7 @@ private Q_SLOTS:
         f.emitEvent("transcribe.state", stateEvent("C-QUEUED", "cancelled"));
         f.emitEvent("transcribe.state", stateEvent("Z-NEW", "queued", {{"title", "new"}}));
         QVERIFY(awaitJob(f, "Z-NEW"));
-        QCOMPARE(pane.rows()->rowCount(), 1);
+        QTRY_COMPARE(pane.rows()->rowCount(), 1);
         QStringList cancelled;
         for (const auto& r : f.requestsOf("transcribe.cancel"))
             cancelled << r.params.value("jobId").toString();
@@ -456,7 +456,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(root.surface() && root.surface()->objectName() == "modelOptInSheet", 10000);
         QCOMPARE(offeredKey, offered);
         // The job failed with the engine's message, shown in its row.
-        QCOMPARE(pane->rows()->rowCount(), 1);
+        QTRY_COMPARE(pane->rows()->rowCount(), 1);
         QCOMPARE(pane->rows()->index(0).data(TranscriptionListModel::StateRole).toString(),
                  QStringLiteral("failed"));
         QCOMPARE(pane->rows()->index(0).data(TranscriptionListModel::CaptionRole).toString(),

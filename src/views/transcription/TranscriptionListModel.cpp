@@ -12,7 +12,15 @@ TranscriptionListModel::TranscriptionListModel(AppModel* model, QObject* parent)
         m_rows.push_back(job);
         watch(job.get());
     }
-    connect(model, &AppModel::transcriptionsChanged, this, &TranscriptionListModel::sync);
+    // Many jobs can come or go in one turn (files chosen or dropped together, Clear list): the rows
+    // follow once, on the next turn, in one walk.
+    m_syncLater.setSingleShot(true);
+    m_syncLater.setInterval(0);
+    connect(&m_syncLater, &QTimer::timeout, this, &TranscriptionListModel::sync);
+    connect(model, &AppModel::transcriptionsChanged, this, [this] {
+        if (!m_syncLater.isActive())
+            m_syncLater.start();
+    });
     // Captions are texts of the current language.
     connect(model, &AppModel::stringsGenerationChanged, this, [this] {
         if (!m_rows.empty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -9,8 +10,9 @@ class AppModel;
 class TranscriptionJob;
 
 // The state's transcriptions as rows, ordered by job id as the state holds them. Rows follow the jobs
-// that enter and leave one by one (no reset, so a long list keeps its scroll position), and a row is
-// redrawn when its job changes.
+// that enter and leave on the next turn of the event loop, in runs (no reset, so a long list keeps its
+// scroll position), and a row is redrawn when its job changes. Until then a row that left still holds
+// its job, so nothing it draws or runs dangles.
 class TranscriptionListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -26,10 +28,13 @@ public:
     std::shared_ptr<TranscriptionJob> jobAt(int row) const;
     int rowOf(const TranscriptionJob* job) const;
 
-private:
+    // Brings the rows in line with the state now rather than on the next turn.
     void sync();
+
+private:
     void watch(TranscriptionJob* job);
 
     AppModel* m_model;
     std::vector<std::shared_ptr<TranscriptionJob>> m_rows;
+    QTimer m_syncLater;
 };
