@@ -132,6 +132,7 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
 
     connect(m_back, &QPushButton::clicked, this, [this] { m_pick->leave(); });
     connect(m_delegate, &ListingRowDelegate::openRequested, this, &ListingPicker::open);
+    // The rest of a double click that opened a section never reaches the rows: the view drops it.
     connect(m_list, &QAbstractItemView::doubleClicked, this, &ListingPicker::open);
     connect(m_selectAll, &QPushButton::clicked, this, [this] { m_pick->setAll(true); });
     connect(m_selectNone, &QPushButton::clicked, this, [this] { m_pick->setAll(false); });

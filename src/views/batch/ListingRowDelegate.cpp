@@ -41,6 +41,10 @@ QSize indicatorSize() {
 
 ListingRowDelegate::ListingRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
+void ListingRowDelegate::swallowNextRelease() {
+    m_opened.start();
+}
+
 int ListingRowDelegate::sectionHeight() {
     return 7 + QFontMetrics(nameFont()).height() + 2 + QFontMetrics(captionFont()).height() + 7 + 1;
 }
@@ -53,14 +57,15 @@ int ListingRowDelegate::loadMoreHeight() {
     return 8 + QFontMetrics(bodyFont()).height() + 8;
 }
 
-QSize ListingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize ListingRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
+    // No width of its own: the list stretches every row to the width in sight, never wider.
     switch (kindOf(index)) {
     case Kind::Section:
-        return {option.rect.width(), sectionHeight()};
+        return {1, sectionHeight()};
     case Kind::Entry:
-        return {option.rect.width(), entryHeight()};
+        return {1, entryHeight()};
     case Kind::LoadMore:
-        return {option.rect.width(), loadMoreHeight()};
+        return {1, loadMoreHeight()};
     }
     return {};
 }
@@ -153,6 +158,12 @@ bool ListingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
     if (mouse->button() != Qt::LeftButton)
         return false;
     const QPoint at = mouse->position().toPoint();
+    if (type == QEvent::MouseButtonRelease && m_opened.isValid()) {
+        const bool sameGesture = m_opened.elapsed() <= QApplication::doubleClickInterval();
+        m_opened.invalidate();
+        if (sameGesture)
+            return true;
+    }
     if (kind == Kind::Entry) {
         // The whole row is the toggle's label; the release toggles, as on a check box.
         if (type == QEvent::MouseButtonRelease && option.rect.contains(at))
@@ -161,6 +172,7 @@ bool ListingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
     }
     if (kind == Kind::Section && type == QEvent::MouseButtonRelease &&
         openLinkRect(option.rect).contains(at)) {
+        swallowNextRelease();
         Q_EMIT openRequested(index);
         return true;
     }

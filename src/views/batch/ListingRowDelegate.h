@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStyledItemDelegate>
 
 // Paints the rows of the listing picker: a section (its name, how many of its entries are selected, an
@@ -27,4 +28,11 @@ public:
 
 Q_SIGNALS:
     void openRequested(const QModelIndex& index);
+
+private:
+    // A section was just opened by a click on its link: the second click of a double click lands on an
+    // entry of the section and must not toggle it.
+    void swallowNextRelease();
+    // Set when a section opened; a release within the double-click interval after it is swallowed.
+    QElapsedTimer m_opened;
 };
