@@ -245,6 +245,18 @@ void TestListingPicker::entriesToggleByClickAndSpace() {
     // The whole row is the toggle: a click on its text unchecks it, another checks it again.
     clickRow(picker, 1);
     QCOMPARE(checkedOf(*pick), (std::set<int>{0, 2, 3}));
+    // A checked box and an empty one look different, in light and dark.
+    for (bool dark : {false, true}) {
+        ViewFixture::useAppearance(dark);
+        const QImage shot = picker.list()->viewport()->grab().toImage();
+        const auto box = [&](int row) {
+            const QRect r = rowRect(picker, row);
+            return shot.copy(QRect(r.left(), r.top(), r.height(), r.height()));
+        };
+        QVERIFY(box(0) != box(1));
+        QCOMPARE(box(0), box(2));
+    }
+    ViewFixture::useAppearance(false);
     clickRow(picker, 1);
     QCOMPARE(checkedOf(*pick), (std::set<int>{0, 1, 2, 3}));
     picker.list()->setFocus();

@@ -72,7 +72,6 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
     m_list->setObjectName(QStringLiteral("listing_rows"));
     m_list->setFrameShape(QFrame::NoFrame);
     // The sheet's own background runs under the rows, as under the header and the bars.
-    m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

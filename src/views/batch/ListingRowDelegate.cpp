@@ -125,10 +125,8 @@ void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         (index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
     if (option.state & QStyle::State_MouseOver)
         check.state |= QStyle::State_MouseOver;
-    check.palette = option.palette;
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &check, painter, widget);
+    check.palette = Theme::palette();
+    QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &check, painter);
     const QFontMetrics metrics(bodyFont());
     const int left = check.rect.right() + 1 + indicatorGap;
     const QRect textRect(left, row.top(), std::max(0, row.right() - left), row.height());
