@@ -438,6 +438,11 @@ Q_SIGNALS:
     void jobsReset();
     // activeJobs, allActiveJobs, waitingJobs or overallProgress may have changed.
     void activityChanged();
+    // One job of the queue (or the current download) changed: what a list of jobs redraws. Relayed
+    // here so that a list follows 10,000 jobs through three connections instead of three per job.
+    void jobDetailsChanged(Job* job);
+    void jobStateChanged(Job* job);
+    void jobProgressChanged(Job* job);
     void confirmClearQueueChanged();
     void isResolvingChanged();
     void resolveNotesChanged();

@@ -252,8 +252,15 @@ void AppModel::setIsResolving(bool resolving) {
 }
 
 void AppModel::watchActivity(Job* job) {
-    connect(job, &Job::stateChanged, this, [this] { scheduleActivity(false); });
-    connect(job, &Job::progressChanged, this, [this] { scheduleActivity(true); });
+    connect(job, &Job::stateChanged, this, [this, job] {
+        scheduleActivity(false);
+        Q_EMIT jobStateChanged(job);
+    });
+    connect(job, &Job::progressChanged, this, [this, job] {
+        scheduleActivity(true);
+        Q_EMIT jobProgressChanged(job);
+    });
+    connect(job, &Job::detailsChanged, this, [this, job] { Q_EMIT jobDetailsChanged(job); });
 }
 
 void AppModel::scheduleActivity(bool progressOnly) {

@@ -21,12 +21,9 @@ JobListModel::JobListModel(AppModel* model, QObject* parent) : QAbstractListMode
 
     connect(model, &AppModel::jobsAboutToBeInserted, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });
-    connect(model, &AppModel::jobsInserted, this, [this](int first, int last) {
-        endInsertRows();
-        watch(first, last);
-    });
+    connect(model, &AppModel::jobsInserted, this, [this] { endInsertRows(); });
     connect(model, &AppModel::jobsAboutToBeRemoved, this, [this](int first, int last) {
-        unwatch(first, last);
+        dropPending(first, last);
         beginRemoveRows({}, first, last);
     });
     connect(model, &AppModel::jobsRemoved, this, [this] { endRemoveRows(); });
@@ -37,18 +34,19 @@ JobListModel::JobListModel(AppModel* model, QObject* parent) : QAbstractListMode
     connect(model, &AppModel::jobMoved, this, [this] { endMoveRows(); });
     connect(model, &AppModel::jobsAboutToBeReset, this, [this] {
         beginResetModel();
-        unwatch(0, rowCount() - 1);
+        dropPending(0, rowCount() - 1);
     });
-    connect(model, &AppModel::jobsReset, this, [this] {
-        endResetModel();
-        watch(0, rowCount() - 1);
-    });
+    connect(model, &AppModel::jobsReset, this, [this] { endResetModel(); });
     // Status lines are texts of the current language.
     connect(model, &AppModel::stringsGenerationChanged, this, [this] {
         if (rowCount() > 0)
             Q_EMIT dataChanged(index(0), index(rowCount() - 1), {StatusLineRole});
     });
-    watch(0, rowCount() - 1);
+    // The state relays every change of its jobs; a job that is not a row (the current download) is
+    // passed over.
+    connect(model, &AppModel::jobDetailsChanged, this, [this](Job* job) { rowChanged(job, detailRoles); });
+    connect(model, &AppModel::jobStateChanged, this, [this](Job* job) { rowChanged(job, stateRoles); });
+    connect(model, &AppModel::jobProgressChanged, this, &JobListModel::progressArrived);
 }
 
 int JobListModel::rowCount(const QModelIndex& parent) const {
@@ -118,21 +116,9 @@ QHash<int, QByteArray> JobListModel::roleNames() const {
     return names;
 }
 
-void JobListModel::watch(int first, int last) {
-    for (int row = first; row <= last; ++row) {
-        Job* job = jobAt(row);
-        connect(job, &Job::detailsChanged, this, [this, job] { rowChanged(job, detailRoles); });
-        connect(job, &Job::stateChanged, this, [this, job] { rowChanged(job, stateRoles); });
-        connect(job, &Job::progressChanged, this, [this, job] { progressArrived(job); });
-    }
-}
-
-void JobListModel::unwatch(int first, int last) {
-    for (int row = first; row <= last; ++row) {
-        Job* job = jobAt(row);
-        disconnect(job, nullptr, this, nullptr);
-        m_progressDirty.remove(job);
-    }
+void JobListModel::dropPending(int first, int last) {
+    for (int row = first; row <= last; ++row)
+        m_progressDirty.remove(jobAt(row));
 }
 
 void JobListModel::rowChanged(Job* job, const QList<int>& roles) {
@@ -142,6 +128,8 @@ void JobListModel::rowChanged(Job* job, const QList<int>& roles) {
 }
 
 void JobListModel::progressArrived(Job* job) {
+    if (job == m_model->currentDownload().get() && m_model->jobRow(job) < 0)
+        return;
     m_progressDirty.insert(job);
     if (!m_flush.isActive())
         m_flush.start();

@@ -44,8 +44,8 @@ public:
     void setFlushInterval(int ms) { m_flush.setInterval(ms); }
 
 private:
-    void watch(int first, int last);
-    void unwatch(int first, int last);
+    // Forgets the progress gathered for rows that are leaving.
+    void dropPending(int first, int last);
     void rowChanged(Job* job, const QList<int>& roles);
     void progressArrived(Job* job);
     void flushProgress();

@@ -152,6 +152,13 @@ private slots:
         QCOMPARE(model.data(model.index(0), JobListModel::FailureRole).toString(), QString("gone"));
         jobs[3]->setTitle("Renamed");
         QCOMPARE(changedRows(changed, JobListModel::TitleRole), (QList<QList<int>>{{0}}));
+        // A job that left the queue changes no row, however it changes.
+        changed.clear();
+        jobs[4]->setState(Job::State::failed("late"));
+        jobs[4]->setTitle("Gone");
+        jobs[2]->setTitle("Still here");
+        QCOMPARE(changedRows(changed, JobListModel::TitleRole), (QList<QList<int>>{{3}}));
+        QCOMPARE(changedRows(changed, JobListModel::StateRole), (QList<QList<int>>{}));
         QCOMPARE(model.data(model.index(0), Qt::DisplayRole).toString(), QString("Renamed"));
     }
 

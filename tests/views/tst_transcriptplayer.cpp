@@ -11,7 +11,10 @@
 #include "clips/PlayerSession.h"
 #include "clips/TranscriptPlayer.h"
 #include "clips/VideoView.h"
+#include "library/HighlightedExcerpt.h"
+#include "rows/RowIcon.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
@@ -46,6 +49,8 @@ private Q_SLOTS:
     void timeText();
     void unplayableFileKeepsItsWindow();
     void picturesArePainted();
+    void excerptRow_data();
+    void excerptRow();
     void escapeClosesAndSilences();
     void closedWhileOpeningNeverPlays();
 
@@ -232,6 +237,46 @@ void TestTranscriptPlayer::picturesArePainted() {
     QCOMPARE(QColor(shown.pixel(centre)).red(), 200);
     QCOMPARE(QColor(shown.pixel(QPoint(centre.x(), 2))).red(), 200);
     QCOMPARE(QColor(shown.pixel(QPoint(2, centre.y()))), QColor(Qt::black));
+    player->close();
+}
+
+void TestTranscriptPlayer::excerptRow_data() {
+    QTest::addColumn<std::optional<QString>>("excerpt");
+    QTest::addColumn<bool>("row");
+    QTest::addColumn<QString>("copied");
+    QTest::newRow("no excerpt, no row") << std::optional<QString>() << false << QString();
+    QTest::newRow("an empty excerpt still has its row") << std::optional<QString>(QString()) << true << "";
+    QTest::newRow("marks dropped from the copy")
+        << std::optional<QString>(QStringLiteral("a ‹b› c")) << true << "a b c";
+    QTest::newRow("stray marks dropped too")
+        << std::optional<QString>(QStringLiteral("a › b ‹c›› d")) << true << "a  b c d";
+    QTest::newRow("no marks, copied as it is")
+        << std::optional<QString>(QStringLiteral("plain words & <tags>")) << true << "plain words & <tags>";
+}
+
+void TestTranscriptPlayer::excerptRow() {
+    QFETCH(std::optional<QString>, excerpt);
+    QFETCH(bool, row);
+    QFETCH(QString, copied);
+    auto* port = new FakeMediaPort({true, 60'000, true});
+    TranscriptPlayer* player = sheet({m_video, QStringLiteral("A talk"), 1'000, 2'000, excerpt}, port);
+    QSignalSpy finished(player->session(), &PlayerSession::openFinished);
+    player->open();
+    QTRY_COMPARE(finished.size(), 1);
+    QWidget* excerptRow = player->findChild<QWidget*>(QStringLiteral("excerpt_row"));
+    QCOMPARE(excerptRow != nullptr, row);
+    if (row) {
+        QVERIFY(excerptRow->isVisible());
+        auto* text = excerptRow->findChild<QLabel*>(QStringLiteral("excerpt"));
+        QCOMPARE(text->text(), HighlightedExcerpt::richText(*excerpt));
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QGuiApplication::clipboard()->setText(QStringLiteral("something before"));
+        auto* copy = excerptRow->findChild<RowIcon*>(QStringLiteral("v2_clip_copy_excerpt"));
+        QVERIFY(copy->isVisible());
+        QCOMPARE(copy->toolTip(), Strings::text(QStringLiteral("v2_clip_copy_excerpt")));
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    }
     player->close();
 }
 

@@ -12,10 +12,15 @@
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"
+#include "library/HighlightedExcerpt.h"
 #include "rows/ElidedLabel.h"
+#include "rows/RowIcon.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -148,9 +153,38 @@ QWidget* TranscriptPlayer::makeUnavailable() {
     return box;
 }
 
+// The passage's words with the matched ones emphasised, selectable, and a button that copies them
+// without the marks.
 QWidget* TranscriptPlayer::makeExcerptRow(const QString& excerpt) {
-    Q_UNUSED(excerpt)
-    return new QWidget(this);
+    auto* row = new QWidget(this);
+    row->setObjectName(QStringLiteral("excerpt_row"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(14, 14, 14, 14);
+    layout->setSpacing(8);
+    auto* quote = new SymbolLabel(QStringLiteral("text.quote"), 16, Theme::Ink::Accent, row);
+    auto* text = new QLabel(row);
+    text->setObjectName(QStringLiteral("excerpt"));
+    text->setTextFormat(Qt::RichText);
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    TextStyle::apply(text, TextStyle::Role::Callout);
+    auto* copy = new RowIcon(row);
+    copy->setObjectName(QStringLiteral("v2_clip_copy_excerpt"));
+    copy->setAction([excerpt] {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(HighlightedExcerpt::plainText(excerpt));
+    });
+    layout->addWidget(quote, 0, Qt::AlignTop);
+    layout->addWidget(text, 1);
+    layout->addWidget(copy, 0, Qt::AlignTop);
+    // The emphasis takes the accent of the current appearance.
+    auto paint = [text, excerpt] { text->setText(HighlightedExcerpt::richText(excerpt)); };
+    paint();
+    m_excerptText = text;
+    m_excerptCopy = copy;
+    m_excerpt = excerpt;
+    return row;
 }
 
 void TranscriptPlayer::retranslate() {
@@ -158,6 +192,9 @@ void TranscriptPlayer::retranslate() {
     m_unsupported->setText(Strings::text(QStringLiteral("v2_player_unsupported")));
     m_unsupportedHelp->setText(Strings::text(QStringLiteral("v2_player_unsupported_help")));
     m_openExternal->setText(Strings::text(QStringLiteral("v2_player_open_external")));
+    if (m_excerptCopy)
+        m_excerptCopy->set(QStringLiteral("doc.on.doc"),
+                           Strings::text(QStringLiteral("v2_clip_copy_excerpt")), std::nullopt, true);
     syncTime();
 }
 
@@ -192,6 +229,12 @@ void TranscriptPlayer::showEvent(QShowEvent* event) {
     m_session->open();
     // No timecode field keeps the focus when the sheet opens (it would read its text on leaving).
     QTimer::singleShot(0, m_close, [close = m_close] { close->setFocus(Qt::OtherFocusReason); });
+}
+
+void TranscriptPlayer::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_excerptText)
+        m_excerptText->setText(HighlightedExcerpt::richText(m_excerpt));
 }
 
 void TranscriptPlayer::done(int result) {

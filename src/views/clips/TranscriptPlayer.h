@@ -12,6 +12,7 @@ class PlayerSession;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class RowIcon;
 class VideoView;
 
 // The sheet that plays one file at a passage a transcript search found (or from its beginning), shows
@@ -36,6 +37,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* makeUnavailable();
@@ -58,4 +60,7 @@ private:
     QLabel* m_unsupportedHelp;
     QPushButton* m_openExternal;
     ClipPanel* m_clipPanel;
+    QLabel* m_excerptText = nullptr;
+    RowIcon* m_excerptCopy = nullptr;
+    QString m_excerpt;
 };

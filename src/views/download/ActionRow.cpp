@@ -6,6 +6,7 @@
 #include "TextTrim.h"
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
+#include "kit/ProminentButton.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 
@@ -19,36 +20,6 @@
 
 namespace {
 
-// The accent-filled button of the row; its colours follow the appearance.
-class ProminentButton : public QPushButton {
-public:
-    explicit ProminentButton(QWidget* parent) : QPushButton(parent) { restyle(); }
-
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() == QEvent::ApplicationPaletteChange)
-            restyle();
-        return QPushButton::event(e);
-    }
-
-private:
-    void restyle() {
-        const QPalette p = Theme::palette();
-        const QColor accent = Theme::ink(Theme::Ink::Accent, p);
-        const QColor on = Theme::ink(Theme::Ink::OnAccent, p);
-        setStyleSheet(
-            QStringLiteral("QPushButton { background: %1; color: %2; border: none; border-radius: 6px;"
-                           " padding: 5px 14px; }"
-                           "QPushButton:hover { background: %3; }"
-                           "QPushButton:pressed { background: %4; }"
-                           "QPushButton:disabled { background: %5; color: %6; }")
-                .arg(accent.name(), on.name(), accent.lighter(110).name(), accent.darker(115).name(),
-                     Theme::withOpacity(accent, 0.35).name(QColor::HexArgb),
-                     Theme::withOpacity(on, 0.75).name(QColor::HexArgb)));
-        setIcon(QIcon(Icons::tinted(QStringLiteral("arrow.down"), 14, on, devicePixelRatioF())));
-    }
-};
-
 bool isActive(const Job* job) {
     return job && !job->state().isFinished();
 }
@@ -61,7 +32,7 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
 
-    m_download = new ProminentButton(this);
+    m_download = new ProminentButton(QStringLiteral("arrow.down"), this);
     m_download->setObjectName(QStringLiteral("button_download"));
     m_download->setMinimumWidth(120);
     TextStyle::apply(m_download, TextStyle::Role::Body, QFont::Medium);

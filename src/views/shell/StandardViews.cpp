@@ -3,6 +3,8 @@
 // Sheets come first: a pane that opens a sheet itself (the library's player) takes its factory from them.
 #include "shell/ViewFactories.h"
 
+#include "batch/BatchPane.h"
+#include "batch/ListingPicker.h"
 #include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
 #include "library/LibraryPane.h"
@@ -14,8 +16,13 @@ ViewFactories ViewFactories::standard() {
     views.sheets.player = [](AppModel& m, const PlayerTarget& t, QWidget* parent) -> QDialog* {
         return new TranscriptPlayer(&m, t, parent);
     };
+    views.sheets.listing = [](AppModel& model, std::shared_ptr<ListingPick> pick,
+                              QWidget* parent) -> QDialog* {
+        return new ListingPicker(&model, std::move(pick), parent);
+    };
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     views.panes.transcription = [](AppModel& model) -> QWidget* { return new TranscriptionPane(&model); };
+    views.panes.batch = [](AppModel& model) -> QWidget* { return new BatchPane(&model); };
     views.panes.downloads = [player = views.sheets.player](AppModel& model) -> QWidget* {
         return new LibraryPane(&model, player);
     };

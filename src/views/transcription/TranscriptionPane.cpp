@@ -2,12 +2,12 @@
 
 #include "AppModel.h"
 #include "Strings.h"
+#include "kit/Divider.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
 #include "kit/PaneContent.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"
-#include "transcription/Divider.h"
 #include "transcription/DropZone.h"
 #include "transcription/TranscriptionFooter.h"
 #include "transcription/TranscriptionListModel.h"

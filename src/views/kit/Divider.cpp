@@ -1,10 +1,11 @@
-#include "transcription/Divider.h"
+#include "kit/Divider.h"
 
 #include "kit/Theme.h"
 
 #include <QPainter>
 
 Divider::Divider(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("divider"));
     setFixedHeight(1);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }

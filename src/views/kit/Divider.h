@@ -2,8 +2,7 @@
 
 #include <QWidget>
 
-// A one-pixel horizontal rule in the quaternary ink, drawn from the palette at each paint so it follows
-// the appearance.
+// A one-pixel horizontal line in the quaternary ink, between the sections of a pane or a sheet.
 class Divider : public QWidget {
     Q_OBJECT
 

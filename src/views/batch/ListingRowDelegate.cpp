@@ -1,0 +1,178 @@
+#include "batch/ListingRowDelegate.h"
+
+#include "Strings.h"
+#include "batch/ListingRowsModel.h"
+#include "kit/TextStyle.h"
+#include "kit/Theme.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+namespace {
+
+using Kind = ListingRowsModel::Kind;
+
+Kind kindOf(const QModelIndex& index) {
+    return static_cast<Kind>(index.data(ListingRowsModel::KindRole).toInt());
+}
+
+QFont nameFont() {
+    return TextStyle::font(TextStyle::Role::Body, QFont::Medium);
+}
+QFont captionFont() {
+    return TextStyle::font(TextStyle::Role::Caption);
+}
+QFont bodyFont() {
+    return TextStyle::font(TextStyle::Role::Body);
+}
+
+constexpr int indicatorGap = 8;
+
+QSize indicatorSize() {
+    QStyle* style = QApplication::style();
+    return {style->pixelMetric(QStyle::PM_IndicatorWidth), style->pixelMetric(QStyle::PM_IndicatorHeight)};
+}
+
+} // namespace
+
+ListingRowDelegate::ListingRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+void ListingRowDelegate::swallowNextRelease() {
+    m_opened.start();
+}
+
+int ListingRowDelegate::sectionHeight() {
+    return 7 + QFontMetrics(nameFont()).height() + 2 + QFontMetrics(captionFont()).height() + 7 + 1;
+}
+
+int ListingRowDelegate::entryHeight() {
+    return std::max(indicatorSize().height(), QFontMetrics(bodyFont()).height()) + 2 + 4;
+}
+
+int ListingRowDelegate::loadMoreHeight() {
+    return 8 + QFontMetrics(bodyFont()).height() + 8;
+}
+
+QSize ListingRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
+    // No width of its own: the list stretches every row to the width in sight, never wider.
+    switch (kindOf(index)) {
+    case Kind::Section:
+        return {1, sectionHeight()};
+    case Kind::Entry:
+        return {1, entryHeight()};
+    case Kind::LoadMore:
+        return {1, loadMoreHeight()};
+    }
+    return {};
+}
+
+QRect ListingRowDelegate::openLinkRect(const QRect& row) {
+    const QFontMetrics metrics(bodyFont());
+    const int width = metrics.horizontalAdvance(Strings::text(QStringLiteral("button_open_group"))) + 4;
+    return {row.right() - width + 1, row.top() + (row.height() - 1 - metrics.height()) / 2, width,
+            metrics.height()};
+}
+
+void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    const Kind kind = kindOf(index);
+    if (kind == Kind::LoadMore)
+        return;
+    painter->save();
+    const QPalette p = Theme::palette();
+    const QRect row = option.rect;
+    if (kind == Kind::Section) {
+        const QRect link = openLinkRect(row);
+        const int right = link.left() - 8;
+        const QFontMetrics nameMetrics(nameFont()), captionMetrics(captionFont());
+        int y = row.top() + 7;
+        painter->setFont(nameFont());
+        painter->setPen(Theme::ink(Theme::Ink::Primary, p));
+        const QRect nameRect(row.left(), y, right - row.left(), nameMetrics.height());
+        QString name = index.data(ListingRowsModel::SectionNameRole).toString();
+        name.replace(u'\n', u' ');
+        painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          nameMetrics.elidedText(name, Qt::ElideRight, nameRect.width()));
+        y += nameMetrics.height() + 2;
+        painter->setFont(captionFont());
+        painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
+        const QString selected = Strings::text(
+            QStringLiteral("label_section_selected"),
+            {{QStringLiteral("n"), QString::number(index.data(ListingRowsModel::SelectedRole).toInt())},
+             {QStringLiteral("total"), QString::number(index.data(ListingRowsModel::TotalRole).toInt())}});
+        const QRect captionRect(row.left(), y, right - row.left(), captionMetrics.height());
+        painter->drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          captionMetrics.elidedText(selected, Qt::ElideRight, captionRect.width()));
+        painter->setFont(bodyFont());
+        painter->setPen(Theme::ink(Theme::Ink::Accent, p));
+        painter->drawText(link, Qt::AlignRight | Qt::AlignVCenter,
+                          Strings::text(QStringLiteral("button_open_group")));
+        painter->fillRect(QRect(row.left(), row.bottom(), row.width(), 1),
+                          Theme::ink(Theme::Ink::Quaternary, p));
+        painter->restore();
+        return;
+    }
+    // An entry: a check box and one line of text.
+    const QSize box = indicatorSize();
+    QStyleOptionButton check;
+    check.rect = QRect(row.left(), row.top() + (row.height() - box.height()) / 2, box.width(), box.height());
+    check.state =
+        QStyle::State_Enabled |
+        (index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+    if (option.state & QStyle::State_MouseOver)
+        check.state |= QStyle::State_MouseOver;
+    check.palette = Theme::palette();
+    QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &check, painter);
+    const QFontMetrics metrics(bodyFont());
+    const int left = check.rect.right() + 1 + indicatorGap;
+    const QRect textRect(left, row.top(), std::max(0, row.right() - left), row.height());
+    QString text = index.data(Qt::DisplayRole).toString();
+    text.replace(u'\n', u' ');
+    painter->setFont(bodyFont());
+    painter->setPen(Theme::ink(Theme::Ink::Primary, p));
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      metrics.elidedText(text, Qt::ElideRight, textRect.width()));
+    painter->restore();
+}
+
+bool ListingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                     const QStyleOptionViewItem& option, const QModelIndex& index) {
+    const Kind kind = kindOf(index);
+    const auto type = event->type();
+    if (type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (kind == Kind::Entry && (key == Qt::Key_Space || key == Qt::Key_Select))
+            return model->setData(index, QVariant(), Qt::CheckStateRole);
+        return false;
+    }
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::MouseButtonDblClick)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    const QPoint at = mouse->position().toPoint();
+    if (type == QEvent::MouseButtonRelease && m_opened.isValid()) {
+        const bool sameGesture = m_opened.elapsed() <= QApplication::doubleClickInterval();
+        m_opened.invalidate();
+        if (sameGesture)
+            return true;
+    }
+    if (kind == Kind::Entry) {
+        // The whole row is the toggle's label; the release toggles, as on a check box.
+        if (type == QEvent::MouseButtonRelease && option.rect.contains(at))
+            model->setData(index, QVariant(), Qt::CheckStateRole);
+        return true;
+    }
+    if (kind == Kind::Section && type == QEvent::MouseButtonRelease &&
+        openLinkRect(option.rect).contains(at)) {
+        swallowNextRelease();
+        Q_EMIT openRequested(index);
+        return true;
+    }
+    return false;
+}
