@@ -6,6 +6,10 @@
 #include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
 #include "library/LibraryPane.h"
+#include "settings/SettingsPane.h"
+#include "sheets/LogSheet.h"
+#include "sheets/ModelOptInSheet.h"
+#include "sheets/ReportSheet.h"
 
 ViewFactories ViewFactories::standard() {
     ViewFactories views;
@@ -13,9 +17,16 @@ ViewFactories ViewFactories::standard() {
     views.sheets.player = [](AppModel& m, const PlayerTarget& t, QWidget* parent) -> QDialog* {
         return new TranscriptPlayer(&m, t, parent);
     };
+    views.sheets.log = [](AppModel& model, QWidget* parent) -> QDialog* { return new LogSheet(model, parent); };
+    views.sheets.report = [](AppModel& model, QWidget* parent) -> QDialog* { return new ReportSheet(model, parent); };
+    views.sheets.modelOptIn = [](AppModel& model, QString key, QWidget* parent) -> QDialog* {
+        return new ModelOptInSheet(model, std::move(key), parent);
+    };
+
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     views.panes.downloads = [player = views.sheets.player](AppModel& model) -> QWidget* {
         return new LibraryPane(&model, player);
     };
+    views.panes.settings = [](AppModel& model) -> QWidget* { return new SettingsPane(model); };
     return views;
 }
