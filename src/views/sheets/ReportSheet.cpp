@@ -134,8 +134,9 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
 
 void ReportSheet::paintFields() {
     const QColor q = Theme::ink(Theme::Ink::Quaternary, Theme::palette());
-    m_what->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; }").arg(rgba(q)));
+    m_what->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; "
+                                         "background: palette(base); color: palette(text); }")
+                              .arg(rgba(q)));
     m_preview->setStyleSheet(QStringLiteral("QPlainTextEdit { background: %1; border-radius: 6px; }")
                                  .arg(rgba(Theme::withOpacity(q, q.alphaF() * 0.25))));
 }
