@@ -133,18 +133,21 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
 }
 
 void ReportSheet::paintFields() {
-    const QColor q = Theme::ink(Theme::Ink::Quaternary, Theme::palette());
-    m_what->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; "
-                                         "background: palette(base); color: palette(text); }")
-                              .arg(rgba(q)));
-    m_preview->setStyleSheet(QStringLiteral("QPlainTextEdit { background: %1; border-radius: 6px; }")
-                                 .arg(rgba(Theme::withOpacity(q, q.alphaF() * 0.25))));
+    const QPalette p = Theme::palette();
+    const QColor q = Theme::ink(Theme::Ink::Quaternary, p);
+    m_what->setStyleSheet(
+        QStringLiteral(
+            "QPlainTextEdit { border: 1px solid %1; border-radius: 6px; background: %2; color: %3; }")
+            .arg(rgba(q), rgba(p.color(QPalette::Base)), rgba(p.color(QPalette::Text))));
+    m_preview->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: %1; border-radius: 6px; color: %2; }")
+            .arg(rgba(Theme::withOpacity(q, q.alphaF() * 0.25)), rgba(p.color(QPalette::Text))));
 }
 
 void ReportSheet::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     // The outline and the fill follow the appearance.
-    if (event->type() == QEvent::ApplicationPaletteChange)
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
         paintFields();
 }
 
