@@ -320,7 +320,11 @@ void TestModelOptIn::returnInEachStage() {
         QTRY_COMPARE(finished.size(), 1);
         QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
     }
-    // A later request proves any download Return started was sent before it.
+    if (downloads > 0)
+        QVERIFY(f.waitForRequests(QStringLiteral("models.download"), downloads));
+    // Actions start on the next turn of the event loop: let it pass, then a later request proves that any
+    // download Return started was sent before it.
+    ViewFixture::settle();
     QCoro::waitFor(f.model->reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("models.download")).size(), downloads);
     QCOMPARE(f.requestsOf(QStringLiteral("models.delete")).size(), 0);
