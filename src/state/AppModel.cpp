@@ -277,6 +277,14 @@ void AppModel::appendLog(const QString& line) {
     Q_EMIT logChanged();
 }
 
+void AppModel::clearLog() {
+    if (!m_log.isEmpty()) {
+        m_log.clear();
+        Q_EMIT logChanged();
+    }
+    setLastError(std::nullopt);
+}
+
 void AppModel::note(const QString& text) {
     appendLog(LogLine::note(text));
 }

@@ -152,6 +152,12 @@ public:
     Tab tab() const { return m_tab; }
     int tabIndex() const { return static_cast<int>(m_tab); }
     void setTab(Tab tab);
+    // The tab of the settings pane that shows when the pane is next shown (and at once, when it is up).
+    enum class SettingsSection { General = 0, Downloads, Transcription };
+    SettingsSection settingsSection() const { return m_settingsSection; }
+    void setSettingsSection(SettingsSection section);
+    // Another view asks for a part of the settings: that section, in the settings tab.
+    void showSettings(SettingsSection section);
 
     // ---- engine loss and restart ----
     QCoro::Task<void> retryEngine();
@@ -339,6 +345,8 @@ public:
     void note(const QString& text);
     void note(const EngineEvent::JobLog& line);
     void appendLog(const QString& line);
+    // Empties the log, then forgets the last error.
+    void clearLog();
     const QStringList& log() const { return m_log; }
     static constexpr int logLimit = LogLine::limit;
     const std::optional<AppError>& lastError() const { return m_lastError; }
@@ -404,6 +412,7 @@ Q_SIGNALS:
     void settingsChanged();
     void engineFailureChanged();
     void tabChanged();
+    void settingsSectionChanged();
     void logChanged();
     void lastErrorChanged();
     void showLogSheetChanged();
@@ -569,6 +578,7 @@ private:
     std::optional<EngineSettings> m_settings;
     std::optional<QString> m_engineFailure;
     Tab m_tab = Tab::Download;
+    SettingsSection m_settingsSection = SettingsSection::General;
 
     // One start in flight at a time: later callers await it and share its outcome.
     struct StartRun {

@@ -74,3 +74,12 @@ QCoro::Task<void> AppModel::chooseOutputFolder() {
     if (self && folder && !folder->isEmpty())
         saveSetting(QStringLiteral("outputDir"), SettingValue::text(*folder));
 }
+
+void AppModel::setSettingsSection(SettingsSection section) {
+    assign(m_settingsSection, section, &AppModel::settingsSectionChanged);
+}
+
+void AppModel::showSettings(SettingsSection section) {
+    setSettingsSection(section);
+    setTab(Tab::Settings);
+}

@@ -1,6 +1,7 @@
 // Speech-recognition models: a model's whole life in the engine's own model store (a catalogue and a
 // model file served on 127.0.0.1), the engine's model events, the download that fails at once, offers
 // and the bytes shown for a model.
+#include "CatalogueServer.h"
 #include "StateFixture.h"
 
 #include "Strings.h"
@@ -11,46 +12,7 @@
 #include <QSignalSpy>
 
 namespace {
-constexpr qint64 modelSize = 3 << 20;
-
-// A plain HTTP server over a folder holding a catalogue with one model, "tiny".
-class CatalogueServer {
-public:
-    CatalogueServer() {
-        QFile model(m_dir.filePath("ggml-tiny.bin"));
-        model.open(QIODevice::WriteOnly);
-        model.write(QByteArray(modelSize, 'm'));
-        model.close();
-        const QJsonObject catalogue{{"default", "tiny"},
-                                    {"models", QJsonArray{QJsonObject{{"key", "tiny"},
-                                                                      {"filename", "ggml-tiny.bin"},
-                                                                      {"url", "ggml-tiny.bin"},
-                                                                      {"downloadBytes", modelSize},
-                                                                      {"peakMemoryBytes", 0}}}}};
-        QFile file(m_dir.filePath("catalogue.json"));
-        file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(catalogue).toJson());
-        file.close();
-        m_process.setProgram("/usr/bin/python3");
-        m_process.setArguments(
-            {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", m_dir.path()});
-        m_process.start();
-        m_process.waitForStarted();
-        QTest::qWaitFor([&] { return m_process.canReadLine(); }, 10000);
-        const auto match = QRegularExpression("port (\\d+)").match(QString::fromUtf8(m_process.readLine()));
-        if (match.hasMatch())
-            address = QStringLiteral("http://127.0.0.1:%1/catalogue.json").arg(match.captured(1));
-    }
-    ~CatalogueServer() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    QString address;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
+constexpr qint64 modelSize = CatalogueServer::modelSize;
 
 std::optional<WhisperModel> modelOf(const AppModel& model, const QString& key) {
     if (!model.modelsInfo())

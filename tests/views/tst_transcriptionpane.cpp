@@ -414,8 +414,11 @@ private Q_SLOTS:
         QSignalSpy tab(f.model.get(), &AppModel::tabChanged);
         QTest::mouseClick(manage, Qt::LeftButton);
         QCOMPARE(f.model->tab(), AppModel::Tab::Settings);
+        QCOMPARE(f.model->settingsSection(), AppModel::SettingsSection::Transcription);
         QCOMPARE(tab.size(), 1);
+        f.model->setSettingsSection(AppModel::SettingsSection::General);
         QTest::mouseClick(manage, Qt::LeftButton);
+        QCOMPARE(f.model->settingsSection(), AppModel::SettingsSection::Transcription);
         QCOMPARE(f.model->tab(), AppModel::Tab::Settings);
         QCOMPARE(tab.size(), 1);
     }

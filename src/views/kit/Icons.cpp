@@ -38,7 +38,7 @@ const std::vector<Entry>& table() {
         {"xmark", list({"window-close", "dialog-cancel"})},
         {"xmark.circle.fill", list({"dialog-cancel", "window-close"})},
         {"checkmark", list({"checkmark", "dialog-ok-apply"})},
-        {"checkmark.circle.fill", list({"emblem-checked", "dialog-ok-apply", "checkmark"})},
+        {"checkmark.circle.fill", list({"dialog-ok-apply", "checkmark", "emblem-checked"})},
         {"folder", list({"folder", "document-open-folder"})},
         {"questionmark.folder", list({"folder", "unknown"})},
         {"questionmark.circle", list({"help-contents", "system-help"})},

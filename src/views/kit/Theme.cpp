@@ -86,6 +86,8 @@ QColor ink(Ink which, const QPalette& p) {
         return dark ? QColor(0xff, 0xd6, 0x0a) : QColor(0xa6, 0x7c, 0x00);
     case Ink::Success:
         return dark ? QColor(0x32, 0xd7, 0x4b) : QColor(0x1e, 0x8e, 0x3e);
+    case Ink::Danger:
+        return dark ? QColor(0xff, 0x45, 0x3a) : QColor(0xd7, 0x00, 0x15);
     }
     return text;
 }

@@ -9,7 +9,18 @@ class QWidget;
 namespace Theme {
 
 // The hierarchy of foreground styles: the text colour at falling opacity.
-enum class Ink { Primary, Secondary, Tertiary, Quaternary, Accent, OnAccent, Warning, Caution, Success };
+enum class Ink {
+    Primary,
+    Secondary,
+    Tertiary,
+    Quaternary,
+    Accent,
+    OnAccent,
+    Warning,
+    Caution,
+    Success,
+    Danger
+};
 
 // The application's palette unless one is given.
 QPalette palette();

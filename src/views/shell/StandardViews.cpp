@@ -8,6 +8,10 @@
 #include "clips/TranscriptPlayer.h"
 #include "download/DownloadPane.h"
 #include "library/LibraryPane.h"
+#include "settings/SettingsPane.h"
+#include "sheets/LogSheet.h"
+#include "sheets/ModelOptInSheet.h"
+#include "sheets/ReportSheet.h"
 #include "transcription/TranscriptionPane.h"
 
 ViewFactories ViewFactories::standard() {
@@ -20,11 +24,22 @@ ViewFactories ViewFactories::standard() {
                               QWidget* parent) -> QDialog* {
         return new ListingPicker(&model, std::move(pick), parent);
     };
+    views.sheets.log = [](AppModel& model, QWidget* parent) -> QDialog* {
+        return new LogSheet(model, parent);
+    };
+    views.sheets.report = [](AppModel& model, QWidget* parent) -> QDialog* {
+        return new ReportSheet(model, parent);
+    };
+    views.sheets.modelOptIn = [](AppModel& model, QString key, QWidget* parent) -> QDialog* {
+        return new ModelOptInSheet(model, std::move(key), parent);
+    };
+
     views.panes.download = [](AppModel& model) -> QWidget* { return new DownloadPane(&model); };
     views.panes.transcription = [](AppModel& model) -> QWidget* { return new TranscriptionPane(&model); };
     views.panes.batch = [](AppModel& model) -> QWidget* { return new BatchPane(&model); };
     views.panes.downloads = [player = views.sheets.player](AppModel& model) -> QWidget* {
         return new LibraryPane(&model, player);
     };
+    views.panes.settings = [](AppModel& model) -> QWidget* { return new SettingsPane(model); };
     return views;
 }

@@ -124,10 +124,8 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
     // A link draws its text at the top of its box: a box of one line keeps it on the labels' line.
     m_manage->setFixedHeight(QFontMetrics(m_manage->font()).height());
     row->addWidget(m_manage);
-    connect(m_manage, &QPushButton::clicked, this, [this] {
-        if (m_model->tab() != AppModel::Tab::Settings)
-            m_model->setTab(AppModel::Tab::Settings);
-    });
+    connect(m_manage, &QPushButton::clicked, this,
+            [this] { m_model->showSettings(AppModel::SettingsSection::Transcription); });
 
     connect(model, &AppModel::settingsChanged, this, &TranscriptionFooter::refresh);
     connect(model, &AppModel::modelsInfoChanged, this, &TranscriptionFooter::refresh);

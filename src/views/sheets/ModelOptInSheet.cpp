@@ -1,0 +1,202 @@
+#include "sheets/ModelOptInSheet.h"
+
+#include "settings/ModelRow.h"
+
+#include "kit/TextStyle.h"
+#include "kit/TextsFollow.h"
+#include "kit/Theme.h"
+
+#include "Fraction.h"
+#include "Job.h"
+#include "Spawn.h"
+#include "Strings.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int progressSteps = 1000;
+
+QPushButton* button(const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(name);
+    // Return presses only the button made default for the stage, never the one that has focus.
+    b->setAutoDefault(false);
+    return b;
+}
+} // namespace
+
+ModelOptInSheet::ModelOptInSheet(AppModel& model, QString modelKey, QWidget* parent)
+    : QDialog(parent), m_model(model), m_key(std::move(modelKey)), m_title(new QLabel(this)),
+      m_name(new QLabel(this)), m_detail(new QLabel(this)), m_progress(new QProgressBar(this)),
+      m_caption(new QLabel(this)), m_delete(button(QStringLiteral("button_delete_model"), this)),
+      m_close(button(QStringLiteral("button_close"), this)),
+      m_done(button(QStringLiteral("button_done"), this)),
+      m_dismiss(button(QStringLiteral("button_cancel"), this)),
+      m_cancelDownload(button(QStringLiteral("cancelDownload"), this)),
+      m_download(button(QStringLiteral("button_download_model"), this)) {
+    setFixedSize(size);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(14);
+    for (QLabel* label : {m_title, m_name, m_detail, m_caption})
+        label->setTextFormat(Qt::PlainText);
+    m_title->setObjectName(QStringLiteral("title_model_download"));
+    TextStyle::apply(m_title, TextStyle::Role::Headline);
+    m_name->setObjectName(QStringLiteral("modelName"));
+    TextStyle::apply(m_name, TextStyle::Role::Title3, QFont::DemiBold);
+    m_detail->setObjectName(QStringLiteral("detail"));
+    m_detail->setWordWrap(true);
+    TextStyle::apply(m_detail, TextStyle::Role::Callout);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setRange(0, progressSteps);
+    m_progress->setTextVisible(false);
+    m_caption->setObjectName(QStringLiteral("progressCaption"));
+    m_caption->setWordWrap(true);
+    TextStyle::apply(m_caption, TextStyle::Role::Caption);
+    layout->addWidget(m_title);
+    layout->addWidget(m_name);
+    layout->addWidget(m_detail);
+    auto* block = new QVBoxLayout;
+    block->setSpacing(4);
+    block->addWidget(m_progress);
+    block->addWidget(m_caption);
+    layout->addLayout(block);
+    layout->addSpacing(8);
+    layout->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_delete);
+    buttons->addStretch(1);
+    for (QPushButton* b : {m_close, m_dismiss, m_done, m_cancelDownload, m_download})
+        buttons->addWidget(b);
+    layout->addLayout(buttons);
+
+    connect(m_delete, &QPushButton::clicked, this, [this] { m_model.deleteModel(m_key); });
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_done, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_dismiss, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cancelDownload, &QPushButton::clicked, this, [this] { m_model.cancelModelDownload(m_key); });
+    connect(m_download, &QPushButton::clicked, this, [this] { m_model.downloadModel(m_key); });
+
+    followTexts(model, this, [this] {
+        setWindowTitle(Strings::text(QStringLiteral("title_model_download")));
+        m_title->setText(Strings::text(QStringLiteral("title_model_download")));
+        m_name->setText(Strings::text(ModelRow::nameKey(m_key)));
+        m_delete->setText(Strings::text(QStringLiteral("button_delete_model")));
+        m_close->setText(Strings::text(QStringLiteral("button_close")));
+        m_done->setText(Strings::text(QStringLiteral("button_done")));
+        m_dismiss->setText(Strings::text(QStringLiteral("button_cancel")));
+        m_cancelDownload->setText(Strings::text(QStringLiteral("button_cancel")));
+        m_download->setText(Strings::text(QStringLiteral("button_download_model")));
+        refresh();
+    });
+    connect(&model, &AppModel::modelsInfoChanged, this, &ModelOptInSheet::modelsChanged);
+    connect(&model, &AppModel::modelDownloadsChanged, this, &ModelOptInSheet::refresh);
+    connect(&model, &AppModel::modelNoticesChanged, this, &ModelOptInSheet::refresh);
+    m_anyInstalled = anyInstalled();
+    fetchOffer();
+}
+
+std::optional<bool> ModelOptInSheet::anyInstalled() const {
+    if (!m_model.modelsInfo())
+        return std::nullopt;
+    return !m_model.modelsInfo()->installed().empty();
+}
+
+bool ModelOptInSheet::installed() const {
+    if (m_offer && m_offer->installed)
+        return true;
+    if (!m_model.modelsInfo())
+        return false;
+    for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+        if (whisper.key == m_key && whisper.installed)
+            return true;
+    }
+    return false;
+}
+
+ModelOptInSheet::Stage ModelOptInSheet::stage() const {
+    if (installed())
+        return Stage::Installed;
+    return m_model.modelDownloads().contains(m_key) ? Stage::Downloading : Stage::Offer;
+}
+
+QString ModelOptInSheet::detail() const {
+    if (installed()) {
+        qint64 onDisk = 0;
+        if (m_offer)
+            onDisk = m_offer->diskBytes;
+        else if (m_model.modelsInfo())
+            onDisk = m_model.modelsInfo()->diskUsage.value(m_key, 0);
+        return Strings::text(QStringLiteral("msg_model_installed"),
+                             {{QStringLiteral("size"), Job::byteCount(onDisk)}});
+    }
+    const qint64 bytes = m_offer ? m_offer->downloadBytes : 0;
+    const QString host = m_offer ? m_offer->host : Strings::text(QStringLiteral("model_host_unknown"));
+    return Strings::text(QStringLiteral("msg_model_offer"),
+                         {{QStringLiteral("size"), Job::byteCount(bytes)}, {QStringLiteral("host"), host}});
+}
+
+void ModelOptInSheet::fetchOffer() {
+    // Fetches are not ordered: the one that finishes last decides the offer.
+    QPointer<ModelOptInSheet> self(this);
+    spawn(this, [self, model = &m_model, key = m_key]() -> QCoro::Task<void> {
+        std::optional<ModelOffer> offer = co_await model->fetchModelOffer(key);
+        if (!self)
+            co_return;
+        self->m_offer = std::move(offer);
+        self->refresh();
+        Q_EMIT self->offerFetched();
+    });
+}
+
+void ModelOptInSheet::modelsChanged() {
+    const std::optional<bool> now = anyInstalled();
+    const bool becameInstalled = now != m_anyInstalled && now == true;
+    m_anyInstalled = now;
+    // A held offer that still says installed after the engine listed the model as not installed (it was
+    // deleted) would keep the sheet in the installed stage: ask again.
+    bool listedMissing = false;
+    if (m_offer && m_offer->installed && m_model.modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+            if (whisper.key == m_key)
+                listedMissing = !whisper.installed;
+        }
+    }
+    if (becameInstalled || listedMissing)
+        fetchOffer();
+    refresh();
+}
+
+void ModelOptInSheet::refresh() {
+    m_detail->setText(detail());
+    const auto download = m_model.modelDownloads().constFind(m_key);
+    const bool downloading = download != m_model.modelDownloads().constEnd();
+    const auto notice = m_model.modelNotices().constFind(m_key);
+    const bool hasNotice = notice != m_model.modelNotices().constEnd();
+    m_progress->setVisible(downloading);
+    if (downloading)
+        m_progress->setValue(static_cast<int>(std::lround(unitFraction(*download) * progressSteps)));
+    m_caption->setVisible(downloading || hasNotice);
+    if (hasNotice) {
+        m_caption->setText(notice->text);
+        Theme::setForeground(m_caption, notice->isFailure ? Theme::Ink::Warning : Theme::Ink::Secondary);
+    } else if (downloading) {
+        m_caption->setText(Strings::text(QStringLiteral("status_model_starting")));
+        Theme::setForeground(m_caption, Theme::Ink::Secondary);
+    }
+
+    const Stage now = stage();
+    m_delete->setVisible(now == Stage::Installed);
+    m_close->setVisible(now == Stage::Installed);
+    m_done->setVisible(now == Stage::Installed);
+    m_dismiss->setVisible(now != Stage::Installed);
+    m_cancelDownload->setVisible(now == Stage::Downloading);
+    m_download->setVisible(now == Stage::Offer);
+    m_done->setDefault(now == Stage::Installed);
+    m_download->setDefault(now == Stage::Offer);
+}
