@@ -9,6 +9,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "SourceDir.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

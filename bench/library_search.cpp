@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "SourceDir.h"
 
 #include <QCoreApplication>
 #include <QDir>

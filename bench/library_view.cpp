@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "SourceDir.h"
 
 #include "kit/Icons.h"
 #include "kit/SegmentedBar.h"

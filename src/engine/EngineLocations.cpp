@@ -1,4 +1,5 @@
 #include "EngineLocations.h"
+#include "SourceDir.h"
 
 #include "EngineLaunchError.h"
 

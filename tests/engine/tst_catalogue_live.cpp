@@ -6,6 +6,7 @@
 #include "EngineClient.h"
 #include "EngineError.h"
 #include "EngineSend.h"
+#include "SourceDir.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 // The client against the real stand-in engine, driven through its test controls.
 
 #include "EngineTestSupport.h"
+#include "SourceDir.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,6 +3,7 @@
 // Writes items straight into the stand-in engine's library before it starts, through the engine's own
 // library module, so tests see a library the engine really keeps.
 
+#include "SourceDir.h"
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>

@@ -2,6 +2,7 @@
 
 // The local media server of serve_media.py, run as a child for the end-to-end state tests.
 
+#include "SourceDir.h"
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>

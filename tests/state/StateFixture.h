@@ -5,6 +5,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "SourceDir.h"
 
 #include <QCoro/QCoroTask>
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "SourceDir.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"

@@ -1,6 +1,7 @@
 // The Batch tab with the real engine and a local web server: three links and a listing page pasted
 // together, two entries picked from the listing, five downloads done with their files on disk; then a
 // held download paused and resumed from its row.
+#include "SourceDir.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"

@@ -2,6 +2,7 @@
 
 // The site of serve_signin.py, run as a child: a video served only to signed-in visitors on 127.0.0.1.
 
+#include "SourceDir.h"
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
