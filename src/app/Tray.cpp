@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include <cmath>
+
 namespace {
 
 QString escapedForMenu(QString text) {
@@ -26,10 +28,12 @@ QString escapedForMenu(QString text) {
 
 } // namespace
 
-Tray::Tray(AppModel& model, QObject* parent)
+Tray::Tray(AppModel& model, QColor panel, QObject* parent)
     : QObject(parent), m_model(model), m_panel(std::make_unique<TrayPanel>(model)),
-      m_menu(std::make_unique<QMenu>()), m_tray(new QSystemTrayIcon(this)) {
+      m_menu(std::make_unique<QMenu>()), m_tray(new QSystemTrayIcon(this)), m_panelColour(panel) {
+    static_assert(std::tuple_size_v<decltype(m_jobs)> == TrayPanel::maxJobs);
     m_menu->setObjectName(QStringLiteral("trayMenu"));
+    buildMenu();
     m_tray->setContextMenu(m_menu.get());
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason != QSystemTrayIcon::Trigger)
@@ -43,13 +47,11 @@ Tray::Tray(AppModel& model, QObject* parent)
     });
     connect(m_panel.get(), &TrayPanel::openWindowRequested, this, &Tray::openWindowRequested);
     connect(m_panel.get(), &TrayPanel::quitRequested, this, &Tray::quitRequested);
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &Tray::rebuildMenu);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &Tray::updateMenu);
     connect(&m_model, &AppModel::activityChanged, this, &Tray::refresh);
-    // Redrawn in the new text colour when the palette (light or dark) changes.
-    qApp->installEventFilter(this);
     followTexts(m_model, this, [this] {
         refresh();
-        rebuildMenu();
+        updateMenu();
     });
 }
 
@@ -63,21 +65,27 @@ void Tray::show() {
     m_tray->show();
 }
 
-bool Tray::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
-        m_drawn = false;
-        refresh();
-    }
-    return QObject::eventFilter(watched, event);
+QColor Tray::inkOn(const QColor& panel) {
+    // Relative luminance of the panel (sRGB); the threshold is where black and white contrast equally.
+    const auto linear = [](qreal c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const QColor rgb = panel.toRgb();
+    const qreal luminance =
+        0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+    return luminance > 0.179 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
-QIcon Tray::drawIcon(std::optional<double> progress) {
-    const QColor ink = QApplication::palette().color(QPalette::Active, QPalette::WindowText);
+QColor Tray::panelGuess() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Window);
+}
+
+QIcon Tray::drawIcon(std::optional<double> progress, const QColor& panel) {
+    const QColor ink = inkOn(panel);
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
         for (const qreal ratio : {1.0, 2.0})
             icon.addPixmap(QPixmap::fromImage(FunnelIcon::image(size, ratio, ink, progress)));
     }
+    icon.setIsMask(true);
     return icon;
 }
 
@@ -93,39 +101,52 @@ void Tray::refresh() {
     if (!m_drawn || percent != m_shownPercent) {
         m_drawn = true;
         m_shownPercent = percent;
-        m_icon = drawIcon(progress ? std::optional<double>(*percent / 100.0) : std::nullopt);
+        m_icon = drawIcon(progress ? std::optional<double>(*percent / 100.0) : std::nullopt, m_panelColour);
         m_tray->setIcon(m_icon);
     }
     m_toolTip = toolTipFor(progress);
     m_tray->setToolTip(m_toolTip);
     if (m_menu->isVisible())
-        rebuildMenu();
+        updateMenu();
 }
 
-void Tray::rebuildMenu() {
-    m_menu->clear();
-    QAction* open = m_menu->addAction(Strings::text(QStringLiteral("button_open_group")));
-    open->setObjectName(QStringLiteral("button_open_group"));
-    connect(open, &QAction::triggered, this, &Tray::openWindowRequested);
-    QAction* paste = m_menu->addAction(Icons::icon(QStringLiteral("doc.on.clipboard")),
-                                       Strings::text(QStringLiteral("menu_paste")));
-    paste->setObjectName(QStringLiteral("menu_paste"));
-    connect(paste, &QAction::triggered, m_panel.get(), &TrayPanel::pasteAndSend);
-
-    const std::vector<std::shared_ptr<Job>> jobs = m_model.allActiveJobs();
-    if (!jobs.empty())
-        m_menu->addSeparator();
-    for (size_t i = 0; i < jobs.size() && i < size_t(TrayPanel::maxJobs); ++i) {
-        const QString label = QStringLiteral("%1 — %2%")
-                                  .arg(escapedForMenu(jobs[i]->title()))
-                                  .arg(percentOf(jobs[i]->fraction()));
-        QAction* entry = m_menu->addAction(label);
+void Tray::buildMenu() {
+    m_open = m_menu->addAction(QString());
+    m_open->setObjectName(QStringLiteral("button_open_group"));
+    connect(m_open, &QAction::triggered, this, &Tray::openWindowRequested);
+    m_paste = m_menu->addAction(Icons::icon(QStringLiteral("doc.on.clipboard")), QString());
+    m_paste->setObjectName(QStringLiteral("menu_paste"));
+    connect(m_paste, &QAction::triggered, m_panel.get(), &TrayPanel::pasteAndSend);
+    m_jobsSeparator = m_menu->addSeparator();
+    for (QAction*& entry : m_jobs) {
+        entry = m_menu->addAction(QString());
         entry->setObjectName(QStringLiteral("trayJob"));
         entry->setEnabled(false);
     }
     m_menu->addSeparator();
-    QAction* quit = m_menu->addAction(
-        Strings::text(QStringLiteral("menu_quit"), {{QStringLiteral("app"), QStringLiteral("Vamber")}}));
-    quit->setObjectName(QStringLiteral("menu_quit"));
-    connect(quit, &QAction::triggered, this, &Tray::quitRequested);
+    m_quit = m_menu->addAction(QString());
+    m_quit->setObjectName(QStringLiteral("menu_quit"));
+    connect(m_quit, &QAction::triggered, this, &Tray::quitRequested);
+    updateMenu();
+}
+
+void Tray::updateMenu() {
+    const auto setText = [](QAction* action, const QString& text) {
+        if (action->text() != text)
+            action->setText(text);
+    };
+    setText(m_open, Strings::text(QStringLiteral("button_open_group")));
+    setText(m_paste, Strings::text(QStringLiteral("menu_paste")));
+    setText(m_quit,
+            Strings::text(QStringLiteral("menu_quit"), {{QStringLiteral("app"), QStringLiteral("Vamber")}}));
+    const std::vector<std::shared_ptr<Job>> jobs = m_model.allActiveJobs();
+    m_jobsSeparator->setVisible(!jobs.empty());
+    for (size_t i = 0; i < m_jobs.size(); ++i) {
+        QAction* entry = m_jobs[i];
+        entry->setVisible(i < jobs.size());
+        if (i < jobs.size())
+            setText(entry, QStringLiteral("%1 — %2%")
+                               .arg(escapedForMenu(jobs[i]->title()))
+                               .arg(percentOf(jobs[i]->fraction())));
+    }
 }

@@ -82,9 +82,13 @@ int main(int argc, char* argv[]) {
         break;
     }
 #ifdef VAMBER_WITH_WEB
+    // Before any thread exists: it changes the environment.
+    const bool sandboxOff = BrowserRuntime::turnSandboxOffForRoot();
     // The web engine shares the application's OpenGL contexts; this must be said before the application
     // exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#else
+    const bool sandboxOff = false;
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vamber"));
@@ -92,6 +96,8 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
     // Closing the window is decided by the window itself (hide or quit), never by Qt.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Read before the stored appearance (light or dark) replaces the desktop's palette.
+    const QColor trayPanel = Tray::panelGuess();
     StartupProbe* probe =
         qEnvironmentVariableIsSet("VAMBER_STARTUP_PROBE") ? new StartupProbe(&app) : nullptr;
 
@@ -121,7 +127,8 @@ int main(int argc, char* argv[]) {
     // The application icon from the hicolor icons beside the program (installed, or in the build tree).
     QIcon::setThemeSearchPaths(QIcon::themeSearchPaths()
                                << QDir::cleanPath(QApplication::applicationDirPath() + "/../../share/icons"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vamber"), Tray::drawIcon(std::nullopt)));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("vamber"), Tray::drawIcon(std::nullopt, trayPanel)));
 
     // The stored interface language comes first, for Qt's own texts and the built-in ones alike.
     LanguageStore& languages = *desktop.services().languages;
@@ -129,6 +136,14 @@ int main(int argc, char* argv[]) {
     Bootstrap::choosePreferredLanguages(languages.languages().value_or(QStringList()) +
                                         languages.systemLanguages());
     AppModel& model = AppModel::makeShared(desktop.services(), EngineLocations::forApplication());
+#ifdef VAMBER_WITH_WEB
+    if (sandboxOff) {
+        QTextStream(stderr) << "[browser] " << BrowserRuntime::sandboxOffNote() << Qt::endl;
+        model.note(BrowserRuntime::sandboxOffNote());
+    }
+#else
+    Q_UNUSED(sandboxOff);
+#endif
 
     MainWindow window(model, appViews(browser));
     desktop.fileDialogs.setParentWindow(&window);
@@ -147,7 +162,7 @@ int main(int argc, char* argv[]) {
     entries.serve(desktop.instanceGuard);
     ActivationChecks activation(model, *desktop.services().activity);
     // The tray brings a hidden window back; without a tray host nothing could, so closing it quits.
-    Tray tray(model);
+    Tray tray(model, trayPanel);
     QObject::connect(&tray, &Tray::openWindowRequested, &window, &MainWindow::present);
     QObject::connect(&tray, &Tray::quitRequested, &shutdown, &Shutdown::request);
     tray.show();

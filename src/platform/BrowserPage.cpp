@@ -2,6 +2,8 @@
 
 #include "PageView.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 template <typename T, typename Signal>
@@ -88,34 +90,64 @@ void BrowserPage::syncFromView(bool loading) {
     setCanGoForward(m_view->canGoForward());
 }
 
+namespace {
+
+// The text as an absolute address: unchanged when it is a valid URL as it stands, else percent-encoded
+// where a browser would encode it. Nothing when even that is no absolute URL with a host (or a path, for
+// schemes without hosts).
+std::optional<QString> absoluteAddress(const QString& text) {
+    const QUrl strict(text, QUrl::StrictMode);
+    if (strict.isValid() && !strict.isRelative())
+        return text;
+    const QUrl tolerant(text, QUrl::TolerantMode);
+    if (!tolerant.isValid() || tolerant.isRelative() ||
+        (tolerant.host().isEmpty() && tolerant.path().isEmpty()))
+        return std::nullopt;
+    return tolerant.toString(QUrl::FullyEncoded);
+}
+
+// localhost, an IPv4 address or a bracketed IPv6 address, with or without a port and a path: reached
+// over plain http, as browsers do, since such hosts rarely have a certificate.
+bool isLocalOrNumericHost(const QString& text) {
+    static const QRegularExpression local(
+        QStringLiteral("^(localhost|\\d{1,3}(\\.\\d{1,3}){3}|\\[[0-9A-Fa-f:.]+\\])(:\\d{1,5})?([/?#].*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return local.match(text).hasMatch();
+}
+
+} // namespace
+
 std::optional<QString> BrowserPage::addressFor(const QString& text, const std::optional<QString>& search) {
     const QString typed = text.trimmed();
     if (typed.isEmpty())
         return std::nullopt;
-    QString address;
+    std::optional<QString> address;
     if (typed.contains(QLatin1String("://"))) {
-        address = typed;
+        address = absoluteAddress(typed);
+    } else if (isLocalOrNumericHost(typed)) {
+        address = absoluteAddress(QLatin1String("http://") + typed);
     } else if (typed.contains(QLatin1Char('.')) && !typed.contains(QLatin1Char(' '))) {
-        address = QLatin1String("https://") + typed;
-    } else {
-        if (!search)
-            return std::nullopt;
-        // The query characters of RFC 3986 stay as typed; everything else is escaped per UTF-8 byte.
-        address = *search + QString::fromLatin1(QUrl::toPercentEncoding(typed, "!$&'()*+,;=:@/?"));
+        const std::optional<QString> host = absoluteAddress(QLatin1String("https://") + typed);
+        // A dotted word that makes no host (a tab inside, say) is not an address.
+        if (host && !QUrl(*host).host().isEmpty())
+            address = host;
     }
-    const QUrl url(address, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative())
+    if (address)
+        return address;
+    if (!search)
         return std::nullopt;
-    return address;
+    // The query characters of RFC 3986 stay as typed; everything else is escaped per UTF-8 byte.
+    return absoluteAddress(*search + QString::fromLatin1(QUrl::toPercentEncoding(typed, "!$&'()*+,;=:@/?")));
 }
 
-void BrowserPage::load(const QString& text, const std::optional<QString>& search) {
+bool BrowserPage::load(const QString& text, const std::optional<QString>& search) {
     const auto address = addressFor(text, search);
     if (!address)
-        return;
+        return false;
     if (!m_view) {
         setPendingURL(*address);
-        return;
+        return true;
     }
-    m_view->load(QUrl(*address, QUrl::StrictMode));
+    m_view->load(QUrl(*address, QUrl::TolerantMode));
+    return true;
 }

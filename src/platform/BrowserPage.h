@@ -54,12 +54,13 @@ public:
     bool isFollowing() const { return m_followers > 0; }
 
     // Turns what the user typed into an address and loads it, or keeps it pending while the tab has
-    // no web view. Input that yields no address is ignored.
-    void load(const QString& text, const std::optional<QString>& search);
+    // no web view. False when the input yields no address (the caller says so when it was not blank).
+    bool load(const QString& text, const std::optional<QString>& search);
 
-    // The address `text` stands for: as typed when it holds "://"; over https when it looks like a
-    // host (a dot, no space); otherwise a search behind `search`, or nothing without one. Nothing
-    // too when the result is not an absolute URL.
+    // The address `text` stands for, read as desktop browsers read what is typed: an absolute address as
+    // typed (characters a URL cannot hold, such as "|", "{" or a space, percent-encoded); a host (a dot,
+    // no space) over https, or over http for localhost and IP addresses; otherwise, and for anything
+    // that is no address at all, a search behind `search`, or nothing without one.
     static std::optional<QString> addressFor(const QString& text, const std::optional<QString>& search);
 
 Q_SIGNALS:

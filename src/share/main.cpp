@@ -8,17 +8,40 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
-QStringList readLines(FILE* stream) {
-    QStringList lines;
-    QTextStream in(stream);
-    QString line;
-    while (in.readLineInto(&line))
-        lines << line;
+// Far more than any list of links another program hands over; an endless stream is never read whole.
+constexpr qsizetype inputLimit = 1024 * 1024;
+
+// The lines of standard input, or nothing when it is not text (a NUL byte, not UTF-8) or too long.
+std::optional<QStringList> readLines(FILE* stream, QString* why) {
+    QByteArray bytes;
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        bytes.append(buffer, qsizetype(n));
+        if (bytes.size() > inputLimit) {
+            *why =
+                QStringLiteral("standard input is longer than %1 bytes: not a shared link").arg(inputLimit);
+            return std::nullopt;
+        }
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    if (utf8.hasError() || bytes.contains('\0')) {
+        *why = QStringLiteral("standard input is not text: not a shared link");
+        return std::nullopt;
+    }
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
     return lines;
 }
 
@@ -48,13 +71,21 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     QStringList items = parser.positionalArguments();
-    if (items.isEmpty())
-        items = readLines(stdin);
+    if (items.isEmpty()) {
+        QString why;
+        const std::optional<QStringList> lines = readLines(stdin, &why);
+        if (!lines)
+            return fail(why);
+        items = *lines;
+    }
 
-    const QStringList links = SharedItems::links(items, QDir::currentPath());
-    const std::optional<QUrl> link = links.isEmpty() ? std::nullopt : VamberURL::deepLink(links.first());
+    const SharedItems::Pick pick = SharedItems::pick(items, QDir::currentPath());
+    if (pick.kind == SharedItems::Pick::Kind::Refused)
+        return fail(pick.reason);
+    const std::optional<QUrl> link =
+        pick.kind == SharedItems::Pick::Kind::Link ? VamberURL::deepLink(pick.link) : std::nullopt;
     if (!link)
-        return fail(QStringLiteral("nothing to send: no link was shared (VamberShare error 1)"));
+        return fail(QStringLiteral("nothing to send: no web address was shared (VamberShare error 1)"));
     const QString text = link->toString(QUrl::FullyEncoded);
 
     if (parser.isSet(print)) {

@@ -7,6 +7,7 @@
 #include "PageView.h"
 #include "Spawn.h"
 #include "Strings.h"
+#include "WebPageView.h"
 #include "WebPane.h"
 #include "kit/Icons.h"
 #include "kit/TextStyle.h"
@@ -24,6 +25,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QSet>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QStyleOptionToolButton>
@@ -94,6 +96,44 @@ QIcon glyph(const QString& symbol, int size, Theme::Ink ink, qreal dpr) {
     return icon;
 }
 
+} // namespace
+
+// The addresses being handed to the Download tab, kept beside the model: a hand-over outlives the pane
+// that started it, and the next pane shows it too.
+class HandOvers : public QObject {
+    Q_OBJECT
+public:
+    static HandOvers* of(AppModel& model) {
+        auto* found =
+            model.findChild<HandOvers*>(QStringLiteral("browserHandOvers"), Qt::FindDirectChildrenOnly);
+        return found ? found : new HandOvers(&model);
+    }
+    bool contains(const QString& address) const { return m_addresses.contains(address); }
+    // False when the address is already on its way.
+    bool begin(const QString& address) {
+        if (m_addresses.contains(address))
+            return false;
+        m_addresses.insert(address);
+        Q_EMIT changed();
+        return true;
+    }
+    void end(const QString& address) {
+        if (m_addresses.remove(address))
+            Q_EMIT changed();
+    }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    explicit HandOvers(QObject* parent) : QObject(parent) {
+        setObjectName(QStringLiteral("browserHandOvers"));
+    }
+    QSet<QString> m_addresses;
+};
+
+namespace {
+
 QColor starYellow() {
     return Theme::isDark(Theme::palette()) ? QColor(0xff, 0xd6, 0x0a) : QColor(0xf2, 0xb7, 0x05);
 }
@@ -104,6 +144,7 @@ BrowserPane::BrowserPane(AppModel& model, BrowserProfile* profile, QString start
     : QWidget(parent), m_model(model), m_profile(profile),
       m_startPage(startPage.isEmpty() ? defaultStartPage : std::move(startPage)) {
     setObjectName(QStringLiteral("tab_browser"));
+    m_handOvers = HandOvers::of(m_model);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -113,6 +154,14 @@ BrowserPane::BrowserPane(AppModel& model, BrowserProfile* profile, QString start
     m_divider->setFrameShadow(QFrame::Plain);
     m_divider->setObjectName(QStringLiteral("browser_divider"));
     column->addWidget(m_divider);
+    // Says why what was typed in the field opened nothing.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("browser_notice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setWordWrap(true);
+    m_notice->setContentsMargins(24, 6, 24, 6);
+    m_notice->hide();
+    column->addWidget(m_notice);
     m_stack = new QStackedWidget(this);
     m_stack->setObjectName(QStringLiteral("browser_pages"));
     m_blank = new QWidget(m_stack);
@@ -130,6 +179,8 @@ BrowserPane::BrowserPane(AppModel& model, BrowserProfile* profile, QString start
         refreshAddressControls();
     });
     connect(m_address, &QLineEdit::textChanged, this, &BrowserPane::refreshAddressControls);
+    connect(m_address, &QLineEdit::textEdited, this, [this] { showNotice(QString()); });
+    connect(m_handOvers, &HandOvers::changed, this, &BrowserPane::refreshSendState);
     connect(m_address, &QLineEdit::returnPressed, this, &BrowserPane::submit);
 
     syncPanes();
@@ -220,6 +271,10 @@ QWidget* BrowserPane::buildToolbar() {
     auto* copy = m_sendMenu->addAction(QString(), this, &BrowserPane::copyAddress);
     copy->setObjectName(QStringLiteral("v2_browser_copy_address"));
     m_send->setMenu(m_sendMenu);
+    m_sending = new LoadingSpinner(14, bar);
+    m_sending->setObjectName(QStringLiteral("browser_sending"));
+    m_sending->hide();
+    row->addWidget(m_sending);
     row->addWidget(m_send);
     return bar;
 }
@@ -273,12 +328,13 @@ void BrowserPane::retranslate() {
     m_back->setToolTip(Strings::text(QStringLiteral("browser_back")));
     m_forward->setToolTip(Strings::text(QStringLiteral("browser_forward")));
     m_address->setPlaceholderText(Strings::text(QStringLiteral("placeholder_browser_url")));
-    m_send->setText(Strings::text(QStringLiteral("button_send")));
     m_send->setToolTip(Strings::text(QStringLiteral("menu_send_to_download")));
     for (QAction* action : m_sendMenu->actions()) {
         if (!action->isSeparator())
             action->setText(menuText(Strings::text(action->objectName())));
     }
+    if (!m_noticeText.isEmpty())
+        showNotice(m_noticeText);
     refreshNavigation();
     refreshAddressControls();
     refreshCounters();
@@ -294,6 +350,9 @@ void BrowserPane::restyle() {
     QPalette line = m_divider->palette();
     line.setColor(QPalette::WindowText, Theme::ink(Theme::Ink::Quaternary, app));
     m_divider->setPalette(line);
+    QPalette notice = m_notice->palette();
+    notice.setColor(QPalette::WindowText, Theme::ink(Theme::Ink::Warning, app));
+    m_notice->setPalette(notice);
     m_globe->setPixmap(Icons::tinted(QStringLiteral("globe"), 14, Theme::ink(Theme::Ink::Secondary, app),
                                      devicePixelRatioF()));
     // The field sits on the rounded box: no background of its own.
@@ -336,7 +395,11 @@ void BrowserPane::syncPanes() {
     for (BrowserPage* page : pages) {
         if (m_panes.contains(page))
             continue;
+        // A tab opened for a page's new window shows the page the web engine made for it.
+        if (m_adopting && !page->view())
+            page->attachView(std::exchange(m_adopting, nullptr));
         auto* pane = new WebPane(page, m_profile, m_stack);
+        connect(pane, &WebPane::newTabRequested, this, &BrowserPane::adoptNewTab);
         m_stack->addWidget(pane);
         m_panes.insert(page, pane);
     }
@@ -398,6 +461,41 @@ void BrowserPane::refreshAddressControls() {
                                                : QStringLiteral("menu_add_favourite")));
     m_star->setProperty("favourite", favourite);
     m_send->setEnabled(!address.isEmpty());
+    refreshSendState();
+}
+
+bool BrowserPane::isHandingOver() const {
+    const QString address = pageAddress();
+    return !address.isEmpty() && m_handOvers->contains(address);
+}
+
+void BrowserPane::refreshSendState() {
+    const bool sending = isHandingOver();
+    m_send->setText(
+        Strings::text(sending ? QStringLiteral("button_sending") : QStringLiteral("button_send")));
+    m_sending->setVisible(sending);
+    for (QAction* action : m_sendMenu->actions()) {
+        if (action->objectName() == QLatin1String("menu_send_to_download"))
+            action->setEnabled(!sending);
+    }
+}
+
+void BrowserPane::showNotice(const QString& text) {
+    m_noticeText = text;
+    if (text.isEmpty()) {
+        m_notice->hide();
+        return;
+    }
+    const QString shown = text.size() > 80 ? text.left(80) + QStringLiteral("…") : text;
+    const QMap<QString, QString> values{{QStringLiteral("text"), shown}};
+    // Before the engine's texts arrive (with the settings that name the search engine) the notice still
+    // says something readable rather than its key.
+    m_notice->setText(Strings::hasTable()
+                          ? Strings::text(QStringLiteral("v2_browser_not_an_address"), values)
+                          : Strings::fill(QStringLiteral("“{text}” is not an address, and there is no search "
+                                                         "engine to look it up with yet."),
+                                          values));
+    m_notice->show();
 }
 
 void BrowserPane::refreshCounters() {
@@ -488,7 +586,19 @@ void BrowserPane::submit() {
     if (!m_current)
         return;
     const auto& settings = m_model.settings();
-    m_current->load(m_address->text(), settings ? std::optional<QString>(settings->searchURL) : std::nullopt);
+    const QString typed = m_address->text();
+    const bool loaded =
+        m_current->load(typed, settings ? std::optional<QString>(settings->searchURL) : std::nullopt);
+    showNotice(loaded ? QString() : typed.trimmed());
+}
+
+void BrowserPane::adoptNewTab(WebPageView* view) {
+    m_adopting = view;
+    BrowserPage* page = m_model.browser().newTab(QString());
+    if (m_adopting == view && !page->view())
+        page->attachView(view);
+    m_adopting = nullptr;
+    showNotice(QString());
 }
 
 void BrowserPane::goBack() {
@@ -531,7 +641,7 @@ void BrowserPane::toggleFavourite() {
 void BrowserPane::openFavourite(const QString& url) {
     showAddress(url);
     if (m_current)
-        m_current->load(url, std::nullopt);
+        showNotice(m_current->load(url, std::nullopt) ? QString() : url.trimmed());
 }
 
 void BrowserPane::copyAddress() {
@@ -545,7 +655,7 @@ void BrowserPane::copyAddress() {
 
 void BrowserPane::handTo(AppModel::Tab tab) {
     const QString address = pageAddress();
-    if (address.isEmpty())
+    if (address.isEmpty() || (tab == AppModel::Tab::Download && m_handOvers->contains(address)))
         return;
     AppModel* model = &m_model;
     spawn(model, [model, tab, address]() -> QCoro::Task<void> {
@@ -556,11 +666,19 @@ void BrowserPane::handTo(AppModel::Tab tab) {
             model->setTab(AppModel::Tab::Batch);
             co_return;
         }
-        // The Browser tab stays in front until the engine has answered about the address.
+        // The Browser tab stays in front until the engine has answered about the address; meanwhile the
+        // pane says the page is on its way, and sending it again changes nothing.
+        QPointer<HandOvers> handOvers(HandOvers::of(*model));
+        if (!handOvers->begin(address))
+            co_return;
         model->setPastedText(address);
         QPointer<AppModel> alive(model);
         co_await model->analyzeCurrent();
+        if (handOvers)
+            handOvers->end(address);
         if (alive)
             model->setTab(AppModel::Tab::Download);
     });
 }
+
+#include "BrowserPane.moc"

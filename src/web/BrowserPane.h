@@ -21,6 +21,8 @@ class QMenu;
 class QStackedWidget;
 class QToolButton;
 class WebPane;
+class WebPageView;
+class HandOvers;
 
 // The Browser tab: a toolbar (history, the address field with its star, the tabs and favourites menus,
 // the send menu) above the open tabs of the application's browser session. The pane keeps nothing but
@@ -42,8 +44,11 @@ public:
     // The pane of a tab, while that tab is open.
     WebPane* paneFor(const BrowserPage* page) const;
 
-    // Hands the page address to the Download tab (after the analysis answered) or the Batch tab.
+    // Hands the page address to the Download tab (after the analysis answered) or the Batch tab. While
+    // an address is being handed to the Download tab, sending it there again does nothing.
     void handTo(AppModel::Tab tab);
+    // The page address is on its way to the Download tab (its analysis has not answered yet).
+    bool isHandingOver() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -73,6 +78,9 @@ private:
     void toggleFavourite();
     void openFavourite(const QString& url);
     void copyAddress();
+    void adoptNewTab(WebPageView* view);
+    void showNotice(const QString& text);
+    void refreshSendState();
 
     AppModel& m_model;
     QPointer<BrowserProfile> m_profile;
@@ -92,6 +100,11 @@ private:
     QMenu* m_favouritesMenu = nullptr;
     QToolButton* m_send = nullptr;
     QMenu* m_sendMenu = nullptr;
+    LoadingSpinner* m_sending = nullptr;
+    QLabel* m_notice = nullptr;
+    QString m_noticeText; // what was typed when the notice was raised, for its text in another language
+    HandOvers* m_handOvers = nullptr;
+    WebPageView* m_adopting = nullptr;
     QFrame* m_divider = nullptr;
     QStackedWidget* m_stack = nullptr;
     QWidget* m_blank = nullptr;

@@ -1,5 +1,6 @@
 #include "BrowserProfile.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroTimer>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 #include <chrono>
 
@@ -19,6 +21,48 @@ namespace {
 QString generationName(int number) {
     return QStringLiteral("profile-%1").arg(number);
 }
+
+// A named profile of the web engine starts using the engine's own folder for that name,
+// "<application data>/QtWebEngine/<name>", as it is made, before its storage path can be set: its
+// preferences are written there, some of them later, from the engine's own threads. While it lives, this
+// points the application's data location (made of the application's name) into `inside`, so that the
+// engine's own folder lies there too and nothing reaches the user's data folder, whatever the timing.
+class EngineDefaultsInside {
+public:
+    explicit EngineDefaultsInside(const QString& inside)
+        : m_organization(QCoreApplication::organizationName()),
+          m_application(QCoreApplication::applicationName()) {
+        const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        const QString relative = QDir(base).relativeFilePath(inside);
+        // The path must lead there whatever symbolic links lie on its way.
+        const QString target = QFileInfo(inside).canonicalFilePath();
+        if (target.isEmpty() || QFileInfo(base + QLatin1Char('/') + relative).canonicalFilePath() != target)
+            return;
+        QCoreApplication::setOrganizationName(QString());
+        QCoreApplication::setApplicationName(relative);
+        m_active = QFileInfo(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                       .canonicalFilePath() == target;
+        if (!m_active)
+            restore();
+    }
+    ~EngineDefaultsInside() {
+        if (m_active)
+            restore();
+    }
+    EngineDefaultsInside(const EngineDefaultsInside&) = delete;
+    EngineDefaultsInside& operator=(const EngineDefaultsInside&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    void restore() {
+        QCoreApplication::setOrganizationName(m_organization);
+        QCoreApplication::setApplicationName(m_application);
+    }
+
+    QString m_organization;
+    QString m_application;
+    bool m_active = false;
+};
 
 } // namespace
 
@@ -105,22 +149,26 @@ void BrowserProfile::startGeneration(int number) {
     m_generation = number;
     if (folder) {
         const QString name = QStringLiteral("vamber-%1").arg(generationName(number));
-        m_profile = new QWebEngineProfile(name);
+        EngineDefaultsInside defaults(folder->path());
+        if (defaults.active()) {
+            m_profile = new QWebEngineProfile(name);
+        } else {
+            qWarning("Browser data will not be kept: the web engine's own folder cannot be put inside %s",
+                     qPrintable(folder->path()));
+            folder.reset();
+            m_root.reset();
+        }
+    }
+    if (folder) {
         m_profile->setPersistentStoragePath(folder->path());
         m_profile->setCachePath(folder->filePath(QStringLiteral("cache")));
         m_profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
         m_profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
-        // Making a named profile writes its preferences (a media device salt) in the web engine's own
-        // default place before our folder is set; nothing of the browser may stay outside our folder.
-        const QString engineFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                                     QStringLiteral("/QtWebEngine");
-        if (engineFolder + QLatin1Char('/') + name != folder->path()) {
-            QDir(engineFolder + QLatin1Char('/') + name).removeRecursively();
-            QDir().rmdir(engineFolder); // only when nothing else is in it
-        }
     } else {
         m_profile = new QWebEngineProfile();
     }
+    // Pop-ups a script opens on its own are blocked; windows opened by the user's click become tabs.
+    m_profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     const bool keepSession =
         m_profile->persistentCookiesPolicy() == QWebEngineProfile::ForcePersistentCookies;
     m_mirror = new CookieMirror(m_profile->cookieStore(), std::move(folder), keepSession);

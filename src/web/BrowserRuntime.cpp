@@ -3,6 +3,8 @@
 #include "BrowserCookies.h"
 #include "BrowserProfile.h"
 
+#include <unistd.h>
+
 BrowserRuntime::BrowserRuntime(QString profileFolder, QString exportFolder, QObject* parent)
     : QObject(parent), m_profileFolder(std::move(profileFolder)), m_exportFolder(std::move(exportFolder)) {}
 
@@ -40,4 +42,18 @@ void BrowserRuntime::discardExports() {
 QCoro::Task<void> BrowserRuntime::clearAll() {
     // Even the data of a profile not opened in this run goes.
     return cookies().clearAll();
+}
+
+bool BrowserRuntime::turnSandboxOffForRoot() {
+    if (geteuid() != 0)
+        return false;
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") ||
+        qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").contains(QLatin1String("--no-sandbox")))
+        return false;
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    return true;
+}
+
+QString BrowserRuntime::sandboxOffNote() {
+    return QStringLiteral("Running as root: the built-in browser runs without its sandbox.");
 }

@@ -18,6 +18,12 @@ public:
     explicit BrowserRuntime(QString profileFolder = {}, QString exportFolder = {}, QObject* parent = nullptr);
     ~BrowserRuntime() override;
 
+    // The web engine will not start as root with its sandbox on: it ends the whole program. As root, and
+    // unless the sandbox was already turned off, this turns it off for this process and says so (true).
+    // Must run before the web engine and before any other thread exists: first thing in main().
+    static bool turnSandboxOffForRoot();
+    static QString sandboxOffNote();
+
     // The profile, made now if it was not yet.
     BrowserProfile* profile();
     bool isStarted() const { return m_profile != nullptr; }

@@ -4,9 +4,10 @@
 
 #include <QAction>
 #include <QWebEngineHistory>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 
-WebPageView::WebPageView(BrowserProfile* profile, QObject* parent) : PageView(parent) {
+WebPageView::WebPageView(BrowserProfile* profile, QObject* parent) : PageView(parent), m_profile(profile) {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(loadTimeoutMs);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
@@ -30,6 +31,18 @@ WebPageView::WebPageView(BrowserProfile* profile, QObject* parent) : PageView(pa
     for (const QWebEnginePage::WebAction action : {QWebEnginePage::Back, QWebEnginePage::Forward})
         connect(m_page->action(action), &QAction::changed, this, &PageView::historyChanged);
     connect(m_page, &QObject::destroyed, this, &WebPageView::pageGone);
+    connect(m_page, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
+        // A window opened by a script on its own is a pop-up nobody asked for.
+        if (!request.isUserInitiated() || !m_profile)
+            return;
+        auto* view = new WebPageView(m_profile);
+        Q_EMIT newTabRequested(view);
+        if (!view->parent() || !view->page()) {
+            delete view;
+            return;
+        }
+        request.openIn(view->page());
+    });
 }
 
 WebPageView::~WebPageView() {

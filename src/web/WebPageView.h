@@ -34,10 +34,17 @@ public:
     bool canGoBack() const override;
     bool canGoForward() const override;
 
+Q_SIGNALS:
+    // A link or a script run by the user's click asked for a new window; `view` is to show it in a new
+    // tab. Whoever takes it gives it a parent; a view nobody took is deleted and the window not opened.
+    // A window a script asks for on its own, without the user's gesture, is refused before this.
+    void newTabRequested(WebPageView* view);
+
 private:
     void setLoading(bool loading);
     void pageGone();
 
+    QPointer<BrowserProfile> m_profile;
     QPointer<QWebEnginePage> m_page;
     QTimer m_timeout;
     bool m_loading = false;

@@ -49,6 +49,7 @@ void WebPane::install() {
     auto* pageView = qobject_cast<WebPageView*>(m_page->view());
     if (!pageView || !pageView->page())
         return; // the browser data was wiped under this tab: it shows nothing until replaced
+    connect(pageView, &WebPageView::newTabRequested, this, &WebPane::newTabRequested);
     m_view = new QWebEngineView(this);
     m_view->setObjectName(QStringLiteral("browser_web_view"));
     m_view->setPage(pageView->page());

@@ -7,6 +7,7 @@
 
 class BrowserProfile;
 class QWebEngineView;
+class WebPageView;
 
 // Puts one browser tab on screen. The tab's web page (its document and history) belongs to the tab and
 // is made the first time a pane for it is shown; the pane only lends it a view. While a pane exists for
@@ -20,6 +21,10 @@ public:
     BrowserPage* page() const { return m_page; }
     // Null until the pane was first shown.
     QWebEngineView* view() const { return m_view; }
+
+Q_SIGNALS:
+    // The tab's page asked for a new tab showing `view` (see WebPageView::newTabRequested).
+    void newTabRequested(WebPageView* view);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -33,6 +34,19 @@ QPointF artIn(const QRectF& rect, double x, double y) {
 }
 QPointF artAt(double x, double y) {
     return artIn(QRectF(0, 0, 18, 18), x, y);
+}
+
+// The contrast ratio of two opaque colours (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 int alphaAt(const QImage& image, QPointF logical) {
@@ -154,11 +168,11 @@ private Q_SLOTS:
         QCOMPARE(Tray::toolTipFor(progress), label.isEmpty() ? QString("Vamber") : "Vamber — " + label);
     }
 
-    // The icon and tooltip follow the overall progress; the icon is redrawn in the new text colour.
-    void iconFollowsProgressAndPalette() {
+    // The icon and tooltip follow the overall progress.
+    void iconFollowsProgress() {
         ViewFixture f;
         f.boot();
-        Tray tray(*f.model);
+        Tray tray(*f.model, QColor(0x30, 0x30, 0x30));
         QCOMPARE(tray.toolTip(), QString("Vamber"));
         const QImage idle = tray.icon().pixmap(QSize(48, 48)).toImage();
         const auto jobs = makeRunning(f, 1);
@@ -170,21 +184,104 @@ private Q_SLOTS:
         // The ring's track is there while something runs, not when idle.
         QCOMPARE(qAlpha(idle.pixel(ringAt(48, 270).toPoint())), 0);
         QVERIFY(qAlpha(running.pixel(ringAt(48, 270).toPoint())) > 0);
+    }
 
-        const QColor lightInk = QApplication::palette().color(QPalette::WindowText);
-        ViewFixture::useAppearance(true);
-        const QColor darkInk = QApplication::palette().color(QPalette::WindowText);
-        QVERIFY(lightInk != darkInk);
-        const QPoint stem = artIn(FunnelIcon::innerRect(48), 70, 78).toPoint();
-        QTRY_COMPARE(QColor(tray.icon().pixmap(QSize(48, 48)).toImage().pixel(stem)).rgb(), darkInk.rgb());
+    // The tray gets a mask, which hosts tint for their panel; drawn, the mark and its ring stand out on the
+    // panel's colour whatever the window's appearance, and do not change when the appearance does.
+    void iconContrastsWithThePanel_data() {
+        QTest::addColumn<QColor>("panel");
+        QTest::addColumn<bool>("darkWindow");
+        for (const bool dark : {false, true}) {
+            const QString window = dark ? "dark window, " : "light window, ";
+            QTest::newRow(qPrintable(window + "light panel")) << QColor(0xf0, 0xf0, 0xf0) << dark;
+            QTest::newRow(qPrintable(window + "dark panel")) << QColor(0x23, 0x26, 0x29) << dark;
+            QTest::newRow(qPrintable(window + "blue panel")) << QColor(0x1d, 0x4e, 0x89) << dark;
+            QTest::newRow(qPrintable(window + "pale yellow panel")) << QColor(0xf6, 0xe9, 0xb0) << dark;
+        }
+    }
+    void iconContrastsWithThePanel() {
+        QFETCH(QColor, panel);
+        QFETCH(bool, darkWindow);
+        ViewFixture::useAppearance(darkWindow);
+        ViewFixture f;
+        f.boot();
+        Tray tray(*f.model, panel);
+        const auto check = [&](const QIcon& icon, bool ring) {
+            QVERIFY(icon.isMask());
+            const QImage image = icon.pixmap(QSize(48, 48)).toImage();
+            const QRectF mark = ring ? FunnelIcon::innerRect(48) : QRectF(0, 0, 48, 48);
+            std::vector<QPointF> points{artIn(mark, 70, 78), artIn(mark, 52, 49), artIn(mark, 70, 95)};
+            if (ring)
+                points.push_back(ringAt(48, 20)); // the part done
+            for (const QPointF& at : points) {
+                const QColor ink = QColor::fromRgba(image.pixel(at.toPoint()));
+                QVERIFY2(ink.alpha() >= 200, qPrintable(QString::number(ink.alpha())));
+                QVERIFY2(
+                    contrast(ink, panel) >= 4.5,
+                    qPrintable(
+                        QString("%1 on %2: %3").arg(ink.name(), panel.name()).arg(contrast(ink, panel))));
+            }
+        };
+        check(tray.icon(), false);
+        const auto jobs = makeRunning(f, 1);
+        jobs[0]->setFraction(0.5);
+        QTRY_VERIFY(tray.toolTip() != QString("Vamber"));
+        check(tray.icon(), true);
+        // The window's appearance changes; the panel did not.
+        const QImage before = tray.icon().pixmap(QSize(48, 48)).toImage();
+        ViewFixture::useAppearance(!darkWindow);
+        QCoreApplication::processEvents();
+        QCOMPARE(tray.icon().pixmap(QSize(48, 48)).toImage(), before);
+        check(Tray::drawIcon(0.5, panel), true);
         ViewFixture::useAppearance(false);
-        QTRY_COMPARE(QColor(tray.icon().pixmap(QSize(48, 48)).toImage().pixel(stem)).rgb(), lightInk.rgb());
+    }
+
+    // Progress while the menu is open updates its entries in place: the same actions, the highlighted one
+    // still highlighted, the keyboard still moving through them.
+    void menuEntriesSurviveProgress() {
+        ViewFixture f;
+        f.boot();
+        Tray tray(*f.model, Qt::black);
+        const auto jobs = makeRunning(f, 2);
+        QMenu* menu = tray.menu();
+        menu->popup(QPoint(10, 10));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QList<QPointer<QAction>> before;
+        for (QAction* a : menu->actions())
+            before << a;
+        QAction* paste = menu->findChild<QAction*>("menu_paste");
+        QVERIFY(paste);
+        menu->setActiveAction(paste);
+        for (int step = 1; step <= 5; ++step) {
+            jobs[0]->setFraction(0.1 + 0.15 * step);
+            Q_EMIT f.model->activityChanged();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(menu->actions().size(), before.size());
+        for (int i = 0; i < before.size(); ++i) {
+            QVERIFY2(!before[i].isNull(), "an entry was destroyed");
+            QCOMPARE(menu->actions()[i], before[i].data());
+        }
+        QCOMPARE(menu->activeAction(), paste);
+        QStringList texts;
+        for (QAction* a : menu->actions()) {
+            if (a->objectName() == "trayJob" && a->isVisible())
+                texts << a->text();
+        }
+        QVERIFY2(texts.contains("Batch && video 0 — 85%"), qPrintable(texts.join(" | ")));
+        // Up from the paste entry is the open entry.
+        QTest::keyClick(menu, Qt::Key_Up);
+        QCOMPARE(menu->activeAction()->objectName(), QString("button_open_group"));
+        jobs[0]->setFraction(0.95);
+        Q_EMIT f.model->activityChanged();
+        QCOMPARE(menu->activeAction()->objectName(), QString("button_open_group"));
+        menu->hide();
     }
 
     void menuListsFourJobsAndQuits() {
         ViewFixture f;
         f.boot();
-        Tray tray(*f.model);
+        Tray tray(*f.model, Qt::black);
         makeRunning(f, 5);
         QSignalSpy quit(&tray, &Tray::quitRequested);
         QSignalSpy open(&tray, &Tray::openWindowRequested);
@@ -192,7 +289,7 @@ private Q_SLOTS:
         QStringList jobs;
         QStringList names;
         for (QAction* a : tray.menu()->actions()) {
-            if (a->isSeparator())
+            if (a->isSeparator() || !a->isVisible())
                 continue;
             names << a->objectName();
             if (a->objectName() == "trayJob") {

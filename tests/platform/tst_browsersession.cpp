@@ -27,8 +27,19 @@ private Q_SLOTS:
         QTest::newRow("host with a tab inside is still a host") << "a.example\tb" << none << OptString();
         QTest::newRow("single word is a search")
             << "cats" << engine << OptString("https://search.example/?q=cats");
-        QTest::newRow("host without a dot and a port is a search")
-            << "localhost:8080" << engine << OptString("https://search.example/?q=localhost:8080");
+        QTest::newRow("a word without a dot and a port is a search")
+            << "cats:8080" << engine << OptString("https://search.example/?q=cats:8080");
+        QTest::newRow("localhost with a port is an address, over http")
+            << "localhost:8080/a" << none << OptString("http://localhost:8080/a");
+        QTest::newRow("an IP address is reached over http")
+            << "127.0.0.1:8000/v.html" << none << OptString("http://127.0.0.1:8000/v.html");
+        QTest::newRow("a bar and braces in a typed address")
+            << "https://a.example/x|y{z}?q=a|b" << none
+            << OptString("https://a.example/x%7Cy%7Bz%7D?q=a%7Cb");
+        QTest::newRow("a bar in a bare host's path")
+            << "a.example/p|q" << none << OptString("https://a.example/p%7Cq");
+        QTest::newRow("a space in an address with a scheme")
+            << " https://a.example/my video.mp4 " << none << OptString("https://a.example/my%20video.mp4");
         QTest::newRow("words with a dot are a search")
             << "funny cats vol. 2" << engine
             << OptString("https://search.example/?q=funny%20cats%20vol.%202");
@@ -37,8 +48,11 @@ private Q_SLOTS:
         QTest::newRow("search without a prefix does nothing") << "cats" << none << OptString();
         QTest::newRow("empty does nothing") << "" << engine << OptString();
         QTest::newRow("blanks do nothing") << " \t\n" << engine << OptString();
-        QTest::newRow("address that does not parse does nothing")
-            << "https://exa mple.com" << engine << OptString();
+        QTest::newRow("an address that is no address is searched")
+            << "https://exa mple.com" << engine
+            << OptString("https://search.example/?q=https://exa%20mple.com");
+        QTest::newRow("and without a search engine gives nothing")
+            << "https://exa mple.com" << none << OptString();
     }
     void address() {
         QFETCH(QString, typed);
@@ -52,7 +66,7 @@ private Q_SLOTS:
         QSignalSpy pending(&page, &BrowserPage::pendingURLChanged);
         page.load(QStringLiteral(" example.com "), std::nullopt);
         QCOMPARE(page.pendingURL(), QStringLiteral("https://example.com"));
-        page.load(QStringLiteral("cats"), std::nullopt); // a search with no prefix: nothing changes
+        QVERIFY(!page.load(QStringLiteral("cats"), std::nullopt)); // a search with no prefix: nothing changes
         QCOMPARE(page.pendingURL(), QStringLiteral("https://example.com"));
         page.load(QStringLiteral("example.com"), std::nullopt); // same value: no notification
         QCOMPARE(pending.count(), 1);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,42 +38,124 @@ Run share(const QStringList& arguments, const QByteArray& input = {},
 class TestShare : public QObject {
     Q_OBJECT
 private slots:
-    void links_data() {
+    // The first item that is a link or is refused decides; plain text is passed over.
+    void pick_data() {
         QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("a link") << QStringList{"https://a.example/v?id=1"}
-                                << QStringList{"https://a.example/v?id=1"};
-        QTest::newRow("plain text") << QStringList{"look at this"} << QStringList{};
-        QTest::newRow("text with a link inside") << QStringList{"see https://a.example/v"} << QStringList{};
-        QTest::newRow("capital scheme") << QStringList{"HTTPS://A.EXAMPLE/V"} << QStringList{};
-        QTest::newRow("mixed-case scheme") << QStringList{"Http://a.example/"} << QStringList{};
+        QTest::addColumn<QString>("link");    // the link sent, or ""
+        QTest::addColumn<QString>("refusal"); // a word of the refusal, or "" when nothing is refused
+        QTest::newRow("a link") << QStringList{"https://a.example/v?id=1"} << "https://a.example/v?id=1"
+                                << "";
+        QTest::newRow("plain text") << QStringList{"look at this"} << ""
+                                    << "";
+        QTest::newRow("text with a link inside") << QStringList{"see https://a.example/v"} << ""
+                                                 << "";
+        QTest::newRow("capital scheme") << QStringList{"HTTPS://A.EXAMPLE/V"} << ""
+                                        << "";
+        QTest::newRow("mixed-case scheme") << QStringList{"Http://a.example/"} << ""
+                                           << "";
         QTest::newRow("trimmed text link")
-            << QStringList{" \t\nhttps://a.example/v a\n "} << QStringList{"https://a.example/v a"};
-        QTest::newRow("first of several, order kept")
-            << QStringList{"no", "http://b.example/2", "https://c.example/3"}
-            << QStringList{"http://b.example/2", "https://c.example/3"};
-        QTest::newRow("another scheme passes as given")
-            << QStringList{"ftp://files.example/a.mp4", "https://a.example/"}
-            << QStringList{"ftp://files.example/a.mp4", "https://a.example/"};
-        QTest::newRow("nothing") << QStringList{} << QStringList{};
-        QTest::newRow("blank") << QStringList{"", "   "} << QStringList{};
+            << QStringList{" \t\nhttps://a.example/v a\n "} << "https://a.example/v a"
+            << "";
+        QTest::newRow("first of several")
+            << QStringList{"no", "http://b.example/2", "https://c.example/3"} << "http://b.example/2"
+            << "";
+        QTest::newRow("mail address") << QStringList{"mailto:someone@a.example", "https://a.example/"} << ""
+                                      << "not a web address";
+        QTest::newRow("script") << QStringList{"javascript:alert(1)"} << ""
+                                << "not a web address";
+        QTest::newRow("another scheme") << QStringList{"ftp://files.example/a.mp4"} << ""
+                                        << "not a web address";
+        QTest::newRow("file link") << QStringList{"file:///etc/hostname"} << ""
+                                   << "not a web address";
+        QTest::newRow("web scheme without a host") << QStringList{"https://"} << ""
+                                                   << "not a complete";
+        QTest::newRow("text link without a host") << QStringList{" http:// "} << ""
+                                                  << "not a complete";
+        QTest::newRow("a link before a refusal")
+            << QStringList{"https://a.example/", "mailto:x@a.example"} << "https://a.example/"
+            << "";
+        QTest::newRow("nothing") << QStringList{} << ""
+                                 << "";
+        QTest::newRow("blank") << QStringList{"", "   "} << ""
+                               << "";
     }
-    void links() {
+    void pick() {
         QFETCH(QStringList, items);
-        QFETCH(QStringList, expected);
-        QCOMPARE(SharedItems::links(items, QDir::tempPath()), expected);
+        QFETCH(QString, link);
+        QFETCH(QString, refusal);
+        const SharedItems::Pick pick = SharedItems::pick(items, QDir::tempPath());
+        QCOMPARE(pick.link, link);
+        QCOMPARE(pick.kind, !link.isEmpty()      ? SharedItems::Pick::Kind::Link
+                            : !refusal.isEmpty() ? SharedItems::Pick::Kind::Refused
+                                                 : SharedItems::Pick::Kind::Nothing);
+        QVERIFY2(pick.reason.contains(refusal), qPrintable(pick.reason));
     }
 
-    // An existing file, named absolutely or relative to the working folder, becomes a file: link.
-    void filesBecomeFileLinks() {
+    // An existing file, named absolutely or relative to the working folder, is refused: it can never be
+    // downloaded.
+    void filesAreRefused() {
         QTemporaryDir dir;
         QFile file(dir.filePath("my clip #1.mp4"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        const QString expected = QUrl::fromLocalFile(file.fileName()).toString(QUrl::FullyEncoded);
-        QCOMPARE(SharedItems::links({file.fileName()}, "/"), QStringList{expected});
-        QCOMPARE(SharedItems::links({"my clip #1.mp4"}, dir.path()), QStringList{expected});
-        QCOMPARE(SharedItems::links({"missing.mp4"}, dir.path()), QStringList{});
+        for (const auto& [item, folder] : {std::pair{file.fileName(), QStringLiteral("/")},
+                                           std::pair{QStringLiteral("my clip #1.mp4"), dir.path()}}) {
+            const SharedItems::Pick pick = SharedItems::pick({item, "https://a.example/"}, folder);
+            QCOMPARE(pick.kind, SharedItems::Pick::Kind::Refused);
+            QVERIFY2(pick.reason.contains("is a file"), qPrintable(pick.reason));
+        }
+        QCOMPARE(SharedItems::pick({"missing.mp4"}, dir.path()).kind, SharedItems::Pick::Kind::Nothing);
+    }
+
+    // The program refuses at once, with a message and status 1, and opens nothing.
+    void programRefuses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("mail address")
+            << QStringList{"mailto:a@b.example"} << QByteArray() << "not a web address";
+        QTest::newRow("script") << QStringList{"javascript:alert(1)"} << QByteArray() << "not a web address";
+        QTest::newRow("a file") << QStringList{"/"} << QByteArray() << "is a file";
+        QTest::newRow("a file on standard input") << QStringList{} << QByteArray("/\n") << "is a file";
+        QByteArray noise(10 * 1024 * 1024, Qt::Uninitialized);
+        QRandomGenerator rng(39);
+        for (char& c : noise)
+            c = char(rng.bounded(256));
+        QTest::newRow("10 MB of random bytes") << QStringList{} << noise << "not a shared link";
+        QByteArray binary("https://a.example/\n\0\xff\n", 22);
+        QTest::newRow("bytes that are not text") << QStringList{} << binary << "not text";
+    }
+    void programRefuses() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString witness = dir.filePath("opened");
+        const QString opener = dir.filePath("opener");
+        QFile script(opener);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + witness.toUtf8() + "\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VAMBER_SHARE_OPENER", opener);
+        for (const bool print : {true, false}) {
+            const QStringList args = (print ? QStringList{"--print"} : QStringList{}) + arguments;
+            const Run run = share(args, input, environment);
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.out.isEmpty(), qPrintable(run.out.left(200)));
+            QVERIFY2(run.err.startsWith("vamber-share: ") && run.err.contains(message), qPrintable(run.err));
+            QVERIFY(run.err.size() < 400);
+        }
+        // The opener ran once: for a later share that sends a link, and never for the refusals before it.
+        const Run later = share({"https://a.example/"}, {}, environment);
+        QCOMPARE(later.exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(witness), 10000);
+        QFile opened(witness);
+        QVERIFY(opened.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = opened.readAll().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(VamberURL::parse(QString::fromUtf8(lines[0]))->address, QString("https://a.example/"));
     }
 
     // What --print writes reads back, through the application's own codec, as the shared address.

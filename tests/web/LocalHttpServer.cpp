@@ -31,7 +31,7 @@ QList<QByteArray> LocalHttpServer::setCookieHeaders() const {
     };
 }
 
-QByteArray LocalHttpServer::demoPage(const QByteArray& title) {
+QByteArray LocalHttpServer::demoPage(const QByteArray& title, const QByteArray& newWindowLink) {
     return "<!doctype html><html><head><meta charset=\"utf-8\"><title>" + title +
            "</title><style>"
            "body{font-family:sans-serif;margin:0;background:#f3f4f7;color:#1f2430}"
@@ -42,7 +42,13 @@ QByteArray LocalHttpServer::demoPage(const QByteArray& title) {
            ".play{width:0;height:0;margin-left:10px;border-left:44px solid rgba(255,255,255,.9);"
            "border-top:27px solid transparent;border-bottom:27px solid transparent}"
            "h1{font-size:22px;margin:16px 0 6px}p{color:#555a66;line-height:1.5;margin:0}"
-           "</style></head><body><header>Local Video Club</header><main><div class=\"player\">"
+           ".open{position:absolute;left:24px;top:64px;width:300px;height:40px;line-height:40px;"
+           "text-align:center;border-radius:8px;background:#2b5fb4;color:#fff;text-decoration:none}"
+           "</style></head><body><header>Local Video Club</header>" +
+           (newWindowLink.isEmpty() ? QByteArray()
+                                    : "<a class=\"open\" target=\"_blank\" href=\"" + newWindowLink +
+                                          "\">Watch in a new window</a><div style=\"height:56px\"></div>") +
+           "<main><div class=\"player\">"
            "<div class=\"play\"></div></div><h1>" +
            title +
            "</h1><p>Twelve minutes across the city at dusk, filmed from the front window.</p>"
@@ -92,6 +98,12 @@ void LocalHttpServer::serve(QTcpSocket* socket) {
     } else if (path.startsWith("/demo/")) {
         headers += "Cache-Control: no-store\r\n";
         body = demoPage(QUrl::fromPercentEncoding(path.mid(6)).toHtmlEscaped().toUtf8());
+    } else if (path.startsWith("/demolink/")) {
+        // A video page whose button opens the other page named in the query in a new window.
+        headers += "Cache-Control: no-store\r\n";
+        body =
+            demoPage(QUrl::fromPercentEncoding(path.mid(10)).toHtmlEscaped().toUtf8(),
+                     "/demo/" + QString::fromUtf8(request.path.split('?').value(1)).toHtmlEscaped().toUtf8());
     } else if (path == "/untitled") {
         headers += "Cache-Control: no-store\r\n";
         body = "<!doctype html><html><body>no title</body></html>";

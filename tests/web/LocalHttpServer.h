@@ -12,6 +12,7 @@
 //   /cached  a response the browser may keep for an hour; its body counts the requests that reached us
 //   /untitled a document without a title
 //   /demo/<title> a video page titled <title> (percent-decoded), for pictures of the browser
+//   /demolink/<title>?<other> the same with a button that opens /demo/<other> in a new window
 //   /held    never answers, so the page stays loading
 //   anything else: a small HTML page titled "page"
 // Every request is recorded with its Host and Cookie headers.
@@ -38,7 +39,7 @@ public:
 
 private:
     void serve(QTcpSocket* socket);
-    static QByteArray demoPage(const QByteArray& title);
+    static QByteArray demoPage(const QByteArray& title, const QByteArray& newWindowLink = {});
 
     QTcpServer m_server;
     QDateTime m_expiry;

@@ -5,6 +5,9 @@ Prints "<base address> <video size>" once ready. Routes:
   /watch                  a page embedding /media/protected.mp4 (signed-in visitors only, else 403)
   /media/protected.mp4    the video (signed-in visitors only, else 403)
   /page/<name>            a page titled <name>; /page/<name>?redirect=<path> redirects there first
+  /opener                 a page with a link to a new window (/page/one?x=a|b), a button whose click
+                          opens /page/two in a new window, and a script that tries to open /page/three
+                          on its own as the page loads; its title then tells whether that was blocked
 Commands, one per line on standard input: "media" answers the GET requests for the video so far, as one
 JSON list of {"cookie": Cookie header, "agent": User-Agent header}. Serves until standard input closes.
 Argument: the engine's tests folder (for its HTTP server and media fixtures)."""
@@ -55,9 +58,25 @@ def named_page(handler):
     answer(handler, 200, page(urllib.parse.unquote(parts.path.rsplit("/", 1)[-1])))
 
 
+OPENER = """<!doctype html><html><head><title>Opener</title><style>
+body { margin: 0 } .hit { position: absolute; left: 10px; width: 300px; height: 60px; display: block }
+</style></head><body>
+<a id="link" class="hit" style="top: 10px" href="/page/one?x=a|b" target="_blank">New window</a>
+<button id="button" class="hit" style="top: 110px" onclick="window.open('/page/two')">Open</button>
+<script>
+var popup = window.open('/page/three');
+document.title = 'Opener ' + (popup ? 'popup opened' : 'popup blocked');
+</script></body></html>"""
+
+
+def opener(handler):
+    answer(handler, 200, OPENER)
+
+
 video = media_bytes("video.mp4")
 with MediaServer() as srv:
     srv.add("/signin", handler=signin)
+    srv.add("/opener", handler=opener)
     srv.add_page("/watch", embed_page("Members only", "/media/protected.mp4"), cookie=COOKIE)
     srv.add("/media/protected.mp4", video, "video/mp4", cookie=COOKIE)
     for name in ("one", "two", "three", "a&b", "landed"):

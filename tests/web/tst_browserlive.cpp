@@ -166,6 +166,53 @@ private Q_SLOTS:
         QCOMPARE(loads.size(), 4);
     }
 
+    // A link to a new window and a click that opens one become new tabs of the pane, each browsing on the
+    // profile; the window a script opens on its own as the page loads is refused.
+    void newWindowsOpenAsTabs() {
+        StateFixture f;
+        const QString opener = m_site.url("/opener");
+        auto pane = showPane(*f.model, opener);
+        BrowserPage* first = f.model->browser().current();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(first, opener), 20000);
+        QTRY_VERIFY(first->title().startsWith("Opener popup"));
+        // The page's own pop-up was refused while it loaded.
+        QCOMPARE(first->title(), "Opener popup blocked");
+        QCOMPARE(f.model->browser().pages().size(), 1);
+
+        QWidget* surface = pane->paneFor(first)->view()->focusProxy();
+        QVERIFY(surface);
+        QTRY_VERIFY(QTest::qWaitForWindowExposed(surface));
+        const auto click = [&](QPoint at) {
+            f.model->browser().setCurrent(first);
+            QTRY_COMPARE(pane->paneFor(first)->view()->focusProxy(), surface);
+            QTest::mouseMove(surface, at);
+            QTest::mousePress(surface, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(surface, Qt::LeftButton, {}, at, 50);
+        };
+        // The link (target="_blank", a "|" in its address).
+        click(QPoint(60, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(f.model->browser().pages().size(), 2, 20000);
+        BrowserPage* linked = f.model->browser().current();
+        QVERIFY(linked != first);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            linked->currentURL().startsWith(m_site.url("/page/one?x=a")) && !linked->isLoading(), 20000);
+        QTRY_COMPARE(linked->title(), "one");
+        QCOMPARE(field(*pane)->text(), linked->currentURL());
+        QVERIFY(qobject_cast<WebPageView*>(linked->view()));
+        QCOMPARE(qobject_cast<WebPageView*>(linked->view())->page()->profile(), m_profile->profile());
+
+        // The button whose click runs window.open.
+        click(QPoint(60, 140));
+        QTRY_COMPARE_WITH_TIMEOUT(f.model->browser().pages().size(), 3, 20000);
+        BrowserPage* clicked = f.model->browser().current();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(clicked, m_site.url("/page/two")), 20000);
+        QTRY_COMPARE(clicked->title(), "two");
+        QCOMPARE(pane->findChild<QToolButton*>("browser_tabs_count")->text(), "3");
+        // No tab ever showed the refused pop-up.
+        for (BrowserPage* page : f.model->browser().pages())
+            QVERIFY(!page->currentURL().contains("/page/three"));
+    }
+
     // Signing in on the site, then sending its members-only page to the Download tab: the analysis
     // carries the browser's cookies for that host in a cookie file, the Browser tab stays in front until
     // the analysis answered, and the download of the protected video succeeds.

@@ -9,6 +9,7 @@
 #include "WebTestApp.h"
 
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -198,12 +199,30 @@ private Q_SLOTS:
         auto pane = showPane(*f.model);
         QLineEdit* address = field(*pane);
 
+        auto* notice = pane->findChild<QLabel*>("browser_notice");
+        QVERIFY(notice);
+        QVERIFY(!notice->isVisible());
         address->setText("funny cats");
         QTest::keyClick(address, Qt::Key_Return);
         QVERIFY(views[0]->loads.isEmpty());
+        // Nothing is dropped without a word: the pane says why nothing opened, until the user types again.
+        QVERIFY(notice->isVisible());
+        QVERIFY2(notice->text().contains("funny cats"), qPrintable(notice->text()));
+        QTest::keyClicks(address, "!");
+        QVERIFY(!notice->isVisible());
+        QTest::keyClick(address, Qt::Key_Return);
+        QVERIFY(notice->isVisible());
         address->setText("video.example/x");
         QTest::keyClick(address, Qt::Key_Return);
         QCOMPARE(views[0]->loads.size(), 1);
+        QVERIFY(!notice->isVisible());
+        // What a browser accepts in an address is loaded, percent-encoded.
+        address->setText("  https://video.example/a|b{c} d?q=e|f ");
+        QTest::keyClick(address, Qt::Key_Return);
+        QCOMPARE(views[0]->loads.size(), 2);
+        QCOMPARE(views[0]->loads.last().toString(QUrl::FullyEncoded),
+                 QString("https://video.example/a%7Cb%7Bc%7D%20d?q=e%7Cf"));
+        QVERIFY(!notice->isVisible());
 
         f.boot();
         address->setText("funny cats & dogs");
@@ -440,6 +459,48 @@ private Q_SLOTS:
         QCOMPARE(f.model->batchURLs(), batchAfter);
         QVERIFY(f.model->browserSessionHosts().contains("v.example"));
         QVERIFY(f.model->pastedText().isEmpty());
+    }
+
+    // Sending to the Download tab: while the engine analyses the page, the send button says the page is on
+    // its way and the menu's Download entry is off; sending the same page again sends nothing more.
+    void sendToDownloadShowsTheHandOver() {
+        StateFixture f;
+        f.boot();
+        f.model->setTab(AppModel::Tab::Browser);
+        openTabs(*f.model, {"https://v.example/a"});
+        auto pane = showPane(*f.model);
+        auto* send = pane->findChild<QToolButton*>("button_send");
+        auto* spinner = pane->findChild<QWidget*>("browser_sending");
+        QVERIFY(send && spinner);
+        QCOMPARE(send->text(), Strings::text("button_send"));
+        QVERIFY(!spinner->isVisible());
+
+        f.control("test.hold", {{"method", "analyze"}});
+        entry(menu(*pane, "browser_send_menu"), "menu_send_to_download")->trigger();
+        QTRY_VERIFY(f.methods().contains("analyze"));
+        QCOMPARE(send->text(), Strings::text("button_sending"));
+        QVERIFY(Strings::text("button_sending") != Strings::text("button_send"));
+        QVERIFY(spinner->isVisible());
+        QVERIFY(!entry(menu(*pane, "browser_send_menu"), "menu_send_to_download")->isEnabled());
+        QVERIFY(entry(menu(*pane, "browser_send_menu"), "menu_send_to_batch")->isEnabled());
+        // Again, by the menu's action and by the pane itself.
+        entry(menu(*pane, "browser_send_menu"), "menu_send_to_download")->trigger();
+        pane->handTo(AppModel::Tab::Download);
+        QCoreApplication::processEvents();
+        // A pane made meanwhile (the user came back to the tab) shows the same.
+        auto again = showPane(*f.model);
+        QCOMPARE(again->findChild<QToolButton*>("button_send")->text(), Strings::text("button_sending"));
+        again->handTo(AppModel::Tab::Download);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.model->tab(), AppModel::Tab::Browser);
+
+        f.control("test.release", {{"method", "analyze"}});
+        QTRY_COMPARE_WITH_TIMEOUT(f.model->tab(), AppModel::Tab::Download, 20000);
+        QTRY_COMPARE(send->text(), Strings::text("button_send"));
+        QVERIFY(!spinner->isVisible());
+        QVERIFY(entry(menu(*pane, "browser_send_menu"), "menu_send_to_download")->isEnabled());
+        // The engine was asked once.
+        QCOMPARE(f.methods().count("analyze"), 1);
     }
 
     void copyAddress() {

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 void writeText(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));

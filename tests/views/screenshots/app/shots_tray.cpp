@@ -1,8 +1,9 @@
 // The tray's panel (empty, with running jobs, with text typed) and the tray icon at the sizes trays use,
-// idle and at 45 %.
+// idle and at 45 %, on a light and a dark panel.
 #include "Shots.h"
 
 #include "FunnelIcon.h"
+#include "Tray.h"
 #include "TrayPanel.h"
 
 #include "Job.h"
@@ -33,12 +34,13 @@ void addRunningJobs(ShotContext& c, int batch) {
 
 QWidget* panel(ShotContext& c) {
     auto* p = new TrayPanel(c.model());
-    p->setWindowFlags(Qt::Widget); // drawn as a plain widget for the picture
+    p->setWindowFlags(Qt::Widget);             // drawn as a plain widget for the picture
     p->setFixedHeight(p->sizeHint().height()); // as tall as its content, whatever the shot's size
     return p;
 }
 
-// The icons at 16, 22, 32 and 48 pixels, idle and at 45 %, each at its size and magnified four times.
+// The icons the tray gets, at 16, 22, 32 and 48 pixels, idle and at 45 %, each at its size and magnified
+// three times, on a light and on a dark panel (whatever the window's appearance).
 class IconSheet : public QWidget {
 public:
     IconSheet() { setAutoFillBackground(true); }
@@ -46,17 +48,22 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QColor ink = palette().color(QPalette::WindowText);
-        int y = 12;
-        for (const std::optional<double> progress : {std::optional<double>(), std::optional<double>(0.45)}) {
+        int y = 0;
+        for (const QColor panel : {QColor(0xee, 0xee, 0xee), QColor(0x23, 0x26, 0x29)}) {
+            p.fillRect(QRect(0, y, width(), 300), panel);
             int x = 12;
-            for (const int size : {16, 22, 32, 48}) {
-                const QImage icon = FunnelIcon::image(size, 1.0, ink, progress);
-                p.drawImage(QPoint(x, y), icon);
-                p.drawImage(QRect(x, y + 56, size * 4, size * 4), icon);
-                x += size * 4 + 16;
+            for (const std::optional<double> progress :
+                 {std::optional<double>(), std::optional<double>(0.45)}) {
+                const QIcon icon = Tray::drawIcon(progress, panel);
+                for (const int size : {16, 22, 32, 48}) {
+                    const QImage image = icon.pixmap(QSize(size, size), 1.0).toImage();
+                    p.drawImage(QPoint(x, y + 12), image);
+                    p.drawImage(QRect(x, y + 72, size * 3, size * 3), image);
+                    x += size * 3 + 12;
+                }
+                x += 20;
             }
-            y += 56 + 48 * 4 + 16;
+            y += 300;
         }
     }
 };
@@ -78,6 +85,6 @@ const ShotRegistration typed("tray-panel-typed",
                              },
                              {.size = {320, 190}});
 const ShotRegistration icons("tray-icons", [](ShotContext&) -> QWidget* { return new IconSheet; },
-                             {.size = {560, 560}, .boot = false});
+                             {.size = {960, 600}, .boot = false});
 
 } // namespace

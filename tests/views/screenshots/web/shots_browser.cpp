@@ -7,6 +7,7 @@
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
 #include "LocalHttpServer.h"
+#include "WebPane.h"
 #include "shell/RootView.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWebEngineView>
 
 namespace {
 
@@ -121,6 +123,45 @@ const ShotRegistration send(
     [](ShotContext& c) -> QWidget* {
         BrowserPane* pane = paneOn(c, Site::get().page(QStringLiteral("Evening tram ride")));
         openMenu(pane, "button_send");
+        return pane;
+    },
+    onDisplay);
+
+// Two tabs, the second opened by the first page's link to a new window; the tabs menu open.
+const ShotRegistration openedByLink(
+    "browser-tab-opened-by-link",
+    [](ShotContext& c) -> QWidget* {
+        const QString start =
+            Site::get().server.url(QStringLiteral("127.0.0.1"),
+                                   QStringLiteral("/demolink/Evening%20tram%20ride?Harbour%20at%20dawn"));
+        BrowserPane* pane = paneOn(c, start);
+        BrowserPage* first = c.model().browser().current();
+        QWidget* surface = pane->paneFor(first)->view()->focusProxy();
+        const QPoint button(170, 84);
+        QTest::mouseMove(surface, button);
+        QTest::mouseClick(surface, Qt::LeftButton, {}, button);
+        c.waitFor(
+            [&] {
+                const BrowserPage* page = c.model().browser().current();
+                return page != first && page && !page->isLoading() && !page->title().isEmpty();
+            },
+            15000);
+        QTest::qWait(400);
+        openMenu(pane, "browser_tabs_count");
+        return pane;
+    },
+    onDisplay);
+
+// Sent to the Download tab while the engine analyses the page.
+const ShotRegistration sending(
+    "browser-sending",
+    [](ShotContext& c) -> QWidget* {
+        c.fixture.control(QStringLiteral("test.hold"),
+                          {{QStringLiteral("method"), QStringLiteral("analyze")}});
+        BrowserPane* pane = paneOn(c, Site::get().page(QStringLiteral("Evening tram ride")));
+        pane->handTo(AppModel::Tab::Download);
+        c.waitFor([&] { return pane->isHandingOver(); });
+        QTest::qWait(200);
         return pane;
     },
     onDisplay);
