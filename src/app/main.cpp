@@ -82,8 +82,10 @@ int main(int argc, char* argv[]) {
         break;
     }
 #ifdef VAMBER_WITH_WEB
-    // Before any thread exists: it changes the environment.
+    // Before any thread exists: these change the environment.
     const bool sandboxOff = BrowserRuntime::turnSandboxOffForRoot();
+    QApplication::setApplicationName(QStringLiteral("vamber"));
+    BrowserRuntime::keepShaderCachesInside();
     // The web engine shares the application's OpenGL contexts; this must be said before the application
     // exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -3,6 +3,9 @@
 #include "BrowserCookies.h"
 #include "BrowserProfile.h"
 
+#include <QCoreApplication>
+#include <QFile>
+
 #include <unistd.h>
 
 BrowserRuntime::BrowserRuntime(QString profileFolder, QString exportFolder, QObject* parent)
@@ -52,6 +55,13 @@ bool BrowserRuntime::turnSandboxOffForRoot() {
         return false;
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     return true;
+}
+
+void BrowserRuntime::keepShaderCachesInside() {
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
+    if (!qEnvironmentVariableIsSet("MESA_SHADER_CACHE_DIR"))
+        qputenv("MESA_SHADER_CACHE_DIR",
+                QFile::encodeName(BrowserProfile::defaultRootFolder() + QStringLiteral("/shader-cache")));
 }
 
 QString BrowserRuntime::sandboxOffNote() {

@@ -23,6 +23,11 @@ public:
     // Must run before the web engine and before any other thread exists: first thing in main().
     static bool turnSandboxOffForRoot();
     static QString sandboxOffNote();
+    // The web view draws with OpenGL, whose shader caches would otherwise go to the user's cache folder:
+    // Qt's is turned off, the GL driver's (Mesa) goes into the browser's private folder, unless the user
+    // chose a place for it. Like turnSandboxOffForRoot(), first thing in main(), after the application's
+    // name is set and before the application object exists.
+    static void keepShaderCachesInside();
 
     // The profile, made now if it was not yet.
     BrowserProfile* profile();
