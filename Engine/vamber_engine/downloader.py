@@ -85,6 +85,11 @@ class Request:
     forceGeneric: bool = False
     fileName: str = ""
 
+    @property
+    def wants_audio_only(self) -> bool:
+        """The sound alone: asked for as audio only, as quality "audio" or by an audio container."""
+        return self.audioOnly or self.quality == "audio" or self.container in AUDIO_CONTAINERS
+
 
 def human_size(n: float) -> str:
     for unit in ("B", "KB", "MB", "GB"):
@@ -544,7 +549,7 @@ class DownloadManager:
         if progress_span is None:
             self.emit("job.meta", {"jobId": req.jobId, "title": title, "thumbnail": res.thumbnail,
                                    "channel": res.channel, "duration": 0.0})
-        source = pick_source(res.sources, req.quality, req.audioOnly, req.container, self.heights)
+        source = pick_source(res.sources, req.quality, req.wants_audio_only, req.container, self.heights)
         stem = _stem(file_name) if file_name.strip() else pages.safe_filename(title)
         src_ext = pages.extension(source.url) or TYPE_EXTENSIONS.get(res.content_type, "")
 
@@ -690,7 +695,7 @@ class DownloadManager:
             media.require("ffmpeg")
         except media.MissingTool as err:
             raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
-        audio_only = req.audioOnly or req.container in AUDIO_CONTAINERS or req.quality == "audio"
+        audio_only = req.wants_audio_only
         try:
             manifest = manifests.load(session, url)
             plan = adaptive.plan(session, manifest, req.quality, audio_only, self.language(),
@@ -829,11 +834,12 @@ class DownloadManager:
             self.emit("job.meta", {"jobId": req.jobId, "title": title, "thumbnail": res.thumbnail,
                                    "channel": res.channel, "duration": _finite(info.duration)})
         has_video = info.has_video if info is not None else pages.media_kind("", "x" + src_ext) == "video"
-        audio_out = req.audioOnly or req.container in AUDIO_CONTAINERS or (info is not None and not info.has_video)
+        audio_out = req.wants_audio_only or (info is not None and not info.has_video)
         if audio_out:
             if req.container in AUDIO_CONTAINERS:
                 ext = AUDIO_CONTAINERS[req.container]
-            elif req.audioOnly:
+            elif req.audioOnly or req.quality == "audio":
+                # Asked for the sound alone with a video container chosen: the audio-only file type.
                 ext = ".mp3"
             else:
                 ext = src_ext or ".m4a"
