@@ -94,10 +94,16 @@ class RuntimeTest(EngineTestCase):
 
 
 class UpdateTest(EngineTestCase):
-    def test_without_an_update_service_nothing_is_available(self):
+    def test_without_an_update_service_it_says_so_in_the_interface_language(self):
+        # Nothing was checked, so "no update" would be a claim the engine cannot make.
         e = self.start(extra_env={"VAMBER_APP_VERSION": "2.3.4", "VAMBER_UPDATE_URL": ""})
-        self.assertEqual(e.result("update.check"),
-                         {"available": False, "version": "2.3.4", "url": "", "current": "2.3.4"})
+        for language, words in (("en", "No update source is configured"),
+                                ("fr", "Aucune source de mises à jour")):
+            with self.subTest(language=language):
+                e.result("settings.set", {"values": {"language": language}})
+                err = e.call("update.check")["error"]
+                self.assertEqual((err["code"], err["detail"]), (1002, "no-update-source"))
+                self.assertIn(words, err["message"])
 
     def test_update_service_decides_by_version_number(self):
         cases = [("2.10.0", True), ("2.3.4", False), ("2.3.3", False), ("10.0", True)]
@@ -137,6 +143,9 @@ class ReportTest(EngineTestCase):
         self.assertIs(reply["sent"], False)
         saved = self.saved()
         self.assertEqual({k: saved[k] for k in self.REPORT}, self.REPORT)
+        # The reply says where, so the user can attach it by hand.
+        (path,) = glob.glob(os.path.join(self.support, "reports", "*.json"))
+        self.assertEqual(reply["savedTo"], path)
 
     def test_report_service_answer_decides(self):
         for status, sent in ((200, True), (500, False)):
@@ -144,7 +153,9 @@ class ReportTest(EngineTestCase):
                 server = LocalServer(status=status)
                 self.addCleanup(server.close)
                 e = self.start(extra_env={"VAMBER_REPORT_URL": server.url})
-                self.assertIs(e.result("report.send", self.REPORT)["sent"], sent)
+                reply = e.result("report.send", self.REPORT)
+                self.assertIs(reply["sent"], sent)
+                self.assertEqual("savedTo" in reply, not sent)
                 (method, _, body) = server.received[0]
                 self.assertEqual(method, "POST")
                 self.assertEqual(json.loads(body)["what"], self.REPORT["what"])

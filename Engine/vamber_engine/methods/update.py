@@ -7,7 +7,7 @@ import urllib.error
 import urllib.request
 from typing import Any
 
-from .. import ENGINE_VERSION, jsonio
+from .. import ENGINE_VERSION, jsonio, texts
 from ..context import Context
 from ..errors import UNAVAILABLE, EngineError
 from ..net import NetError, read_limited
@@ -40,8 +40,9 @@ def update_check(ctx: Context, params: Params) -> Any:
     current = current_version()
     url = _web_url("VAMBER_UPDATE_URL")
     if not url:
-        # No update service is configured: nothing newer can be known.
-        return {"available": False, "version": current, "url": "", "current": current}
+        # Nothing can be checked, so "no update" would be a claim: say what is missing instead.
+        raise EngineError(UNAVAILABLE, texts.text(ctx.settings.get("language"), "msg_update_no_source"),
+                          detail="no-update-source")
     try:
         with urllib.request.urlopen(url, timeout=TIMEOUT) as response:
             offer = jsonio.loads(read_limited(response, ANSWER_LIMIT, "The update server's answer").decode("utf-8"))
@@ -82,4 +83,4 @@ def report_send(ctx: Context, params: Params) -> Any:
                 sent = 200 <= response.status < 300
         except (OSError, ValueError) as exc:
             ctx.log(f"report not sent: {exc}")
-    return {"sent": sent, "savedTo": path}
+    return {"sent": True} if sent else {"sent": False, "savedTo": path}
