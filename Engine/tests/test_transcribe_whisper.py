@@ -86,13 +86,27 @@ class ModelList(WhisperCase):
         self.assertEqual(info["diskUsage"]["tiny-test"], MODEL_BYTES)
 
         # Without whisper.cpp's program the file is still there, but the model cannot be the default.
-        info = self.start(cli=self.tmp / "missing" / "whisper-cli").result("models.list")
+        engine = self.start(cli=self.tmp / "missing" / "whisper-cli")
+        info = engine.result("models.list")
         self.assertTrue(info["models"][1]["installed"])
         self.assertEqual(info["default"], "sphinx-en")
+        # Every Whisper model says it cannot run and what is missing, in the interface language; the
+        # system's model is built in and runs.
+        for language, words in (("en", "whisper-cli"), ("fr", "n’est pas installé")):
+            engine.result("settings.set", {"values": {"language": language}})
+            models = engine.result("models.list")["models"]
+            self.assertEqual([(m["key"], m["runnable"], m.get("builtIn", False)) for m in models],
+                             [("sphinx-en", True, True), ("tiny-test", False, False),
+                              ("base-test-en", False, False)])
+            self.assertNotIn("unavailableReason", models[0])
+            for model in models[1:]:
+                self.assertIn(words, model["unavailableReason"])
         # Unnamed, the program is looked for on PATH.
         path = f"{self.cli.parent}{os.pathsep}{os.environ.get('PATH', '')}"
         info = self.start(env={"VAMBER_WHISPER_CLI": "", "PATH": path}).result("models.list")
         self.assertEqual(info["default"], "tiny-test")
+        self.assertEqual([m["runnable"] for m in info["models"]], [True, True, True])
+        self.assertFalse([m for m in info["models"] if "unavailableReason" in m])
 
     def test_the_system_model_is_offered_installed_and_cannot_be_deleted(self):
         engine = self.start()

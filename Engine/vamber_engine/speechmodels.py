@@ -13,7 +13,7 @@ import math
 import os
 import random
 import threading
-from . import sphinx, support, whisperrecognizer
+from . import sphinx, support, texts, whisperrecognizer
 from .modelstore import ModelError, ModelStore
 from .recognizer import SAMPLE_RATE, RecognitionError, Recognizer
 from .sphinxrecognizer import SYSTEM_KEY, SphinxRecognizer
@@ -68,8 +68,9 @@ class SpeechModels:
         return {"key": SYSTEM_KEY, "filename": os.path.basename(sphinx.model_dir()), "downloadBytes": size,
                 "peakMemoryBytes": SYSTEM_PEAK_MEMORY, "installed": self.system_available()}
 
-    def info(self, measure: bool = True) -> dict:
-        """The "models.list" answer; measure=False never starts the speed measurement."""
+    def info(self, measure: bool = True, language: str = texts.DEFAULT_LANGUAGE) -> dict:
+        """The "models.list" answer; measure=False never starts the speed measurement. Each model says
+        whether it can run here and, when not, what is missing (in the interface language)."""
         system = self.system_entry()
         try:
             catalogue = self.store.info()
@@ -82,10 +83,23 @@ class SpeechModels:
         if system["installed"]:
             disk[SYSTEM_KEY] = system["downloadBytes"]
         runnable = self._runnable(models)
+        models = [self._marked(m, language) for m in models]
         default = self._best(models, runnable) or catalogue["default"] or SYSTEM_KEY
         return {"models": models, "default": default, "supported": True, "helperAvailable": bool(runnable),
                 "appleSilicon": False, "gpu": False, "speedFactor": self.speed_factor(default, measure),
                 "diskUsage": disk}
+
+    def _marked(self, model: dict, language: str) -> dict:
+        model = dict(model)
+        if model["key"] == SYSTEM_KEY:
+            model["builtIn"] = True
+            missing = None if self.system_available() else "model_missing_sphinx"
+        else:
+            missing = None if self.whisper_available() else "model_missing_whisper_cli"
+        model["runnable"] = missing is None
+        if missing:
+            model["unavailableReason"] = texts.text(language, missing)
+        return model
 
     def _runnable(self, models: list[dict]) -> list[dict]:
         whisper = self.whisper_available()

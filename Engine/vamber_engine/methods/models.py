@@ -33,7 +33,7 @@ def _error(exc):
 
 @method("models.list", threaded=True)
 def list_models(ctx, params):
-    return speech_models(ctx).info()
+    return speech_models(ctx).info(language=ctx.settings.get("language"))
 
 
 @method("models.offer", threaded=True)
