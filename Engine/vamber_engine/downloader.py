@@ -19,7 +19,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
-from . import adaptive, logs, manifests, media, pages
+from . import adaptive, logs, manifests, media, pages, searchindex
 from .librarydb import THUMBNAIL, Item, Library
 from .net import NetError, Response, Session
 from .resolve import NotMedia, Resolved, pick_source, resolve
@@ -250,7 +250,9 @@ class DownloadManager:
 
     def __init__(self, state_dir: str | Path, library: Library, emit: Callable[[str, dict], object],
                  heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None,
-                 slots: int = 3, language: Callable[[], str] = lambda: ""):
+                 slots: int = 3, language: Callable[[], str] = lambda: "",
+                 finished: Callable[[dict], None] = lambda done: None,
+                 transcript_language: Callable[[], Optional[str]] = lambda: None):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         self.library = library
@@ -260,6 +262,10 @@ class DownloadManager:
         self.log = log
         self.slots = slots
         self.language = language  # the interface language: audio in it is preferred
+        # Told of every file a download placed (a listing's entries one by one), with the source's
+        # subtitles in transcript_language() when it names one.
+        self.finished = finished
+        self.transcript_language = transcript_language
         self._jobs: dict[str, _Job] = {}
         self._waiting: deque[_Job] = deque()
         self._busy = 0  # transfer slots in use
@@ -699,7 +705,7 @@ class DownloadManager:
         try:
             manifest = manifests.load(session, url)
             plan = adaptive.plan(session, manifest, req.quality, audio_only, self.language(),
-                                 req.subtitleMode != "off")
+                                 req.subtitleMode != "off" or bool(self.transcript_language()))
         except (manifests.ManifestError, adaptive.StreamError) as err:
             raise DownloadError(FAILED, str(err), err.detail)
         job.check()
@@ -825,6 +831,9 @@ class DownloadManager:
         """Converts, names and records a fetched file; `subtitles` are subtitle files already fetched
         (the source's own tracks are fetched here otherwise)."""
         req = job.req
+        wanted_language = self.transcript_language()
+        transcript = self._subtitles_in(job, session, res.tracks, subtitles, wanted_language) \
+            if wanted_language else None
         info: Optional[media.ProbeResult] = None
         try:
             info = media.probe(part)
@@ -925,7 +934,39 @@ class DownloadManager:
         self._log(req.jobId, "log_download_done", "ok", title=title, path=str(final))
         if key == req.jobId:
             self.emit("job.state", {"jobId": req.jobId, "state": "done", "filename": str(final)})
+        try:
+            self.finished({"jobId": req.jobId, "path": str(final), "title": title, "subtitles": transcript,
+                           "subtitleLanguage": wanted_language if transcript is not None else ""})
+        except Exception as err:  # the file is downloaded whatever happens after
+            self.log(f"after the download of {final}: {err!r}")
         return {"jobId": req.jobId, "path": str(final), "title": title}
+
+    def _subtitles_in(self, job: _Job, session: Session, tracks, fetched: Optional[list[Path]],
+                      language: str) -> Optional[list]:
+        """The cues of the source's subtitles in language (fetched ones first), or None when it has none."""
+        for path in fetched or []:
+            lang = path.name.split(".")[-2] if path.name.count(".") >= 2 else ""
+            if manifests.primary_language(lang) == language:
+                try:
+                    cues = searchindex.parse_subtitles(path.read_text("utf-8", errors="replace"))
+                except OSError:
+                    continue
+                if cues:
+                    return cues
+        for track in tracks or []:
+            if manifests.primary_language(track.lang) != language:
+                continue
+            job.check()
+            try:
+                with session.open(track.url) as resp:
+                    data = resp.read_whole(8 << 20, f"The subtitles at {track.url}")
+            except NetError as err:
+                self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
+                continue
+            cues = searchindex.parse_subtitles(data.decode("utf-8", errors="replace"))
+            if cues:
+                return cues
+        return None
 
     def _discard_state_only(self, key: str):
         try:

@@ -27,6 +27,8 @@ EXTRACT_SHARE = 0.1
 RECOGNISE_SHARE = 0.89
 LONG_JOB_SECONDS = 600
 UNKNOWN_SPEED = 1.0
+# What "model" a transcript taken from the source's subtitles names.
+SUBTITLES_MODEL = "subtitles"
 
 
 @dataclass
@@ -38,6 +40,9 @@ class Request:
     model_key: str         # the settings' value: "" means the default model
     transcript_dir: str    # "" means beside the media file
     fallback_dir: str      # used when the chosen folder cannot be written
+    # The source's own subtitles, taken as the transcript instead of recognising the speech.
+    subtitles: Optional[list] = None
+    subtitle_language: str = ""
 
 
 Outcome = Union[dict, "JobCancelled", "TranscriptionFailed"]
@@ -186,6 +191,8 @@ class Transcriber:
         request = job.request
         if not os.path.isfile(request.path):
             raise RecognitionError(f"The file {request.path or '(none)'} does not exist.", detail="not-found")
+        if request.subtitles is not None:
+            return self._from_subtitles(job, base)
         recognizer = self.models.recognizer_for(request.model_key)
         language = check_language(recognizer, normalise_language(request.language))
         started = time.monotonic()
@@ -216,6 +223,22 @@ class Transcriber:
         return {"jobId": request.job_id, "path": request.path, "srt": paths.srt, "txt": paths.txt,
                 "language": language, "segments": len(recognition.segments), "durationMs": audio.duration_ms,
                 "model": recognizer.key}
+
+    def _from_subtitles(self, job: _Job, base: dict) -> dict:
+        request = job.request
+        segments = request.subtitles
+        duration_ms = max((s.end_ms for s in segments), default=0)
+        self.emit("transcribe.state", dict(base, state="running", estimateSeconds=0.0, isLongJob=False,
+                                           durationMs=duration_ms, model=SUBTITLES_MODEL))
+        reporter = _ProgressReporter(request.job_id, self.emit)
+        reporter.report(0.0)
+        job.cancel.check()
+        language = request.subtitle_language or "und"
+        paths = self._write(request, language, Recognition(language, segments))
+        reporter.report(1.0, force=True)
+        return {"jobId": request.job_id, "path": request.path, "srt": paths.srt, "txt": paths.txt,
+                "language": language, "segments": len(segments), "durationMs": duration_ms,
+                "model": SUBTITLES_MODEL}
 
     def _write(self, request: Request, language: str, recognition: Recognition) -> transcriptfiles.TranscriptPaths:
         folders = [request.transcript_dir or os.path.dirname(request.path)]
