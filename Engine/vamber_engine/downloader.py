@@ -252,7 +252,8 @@ class DownloadManager:
                  heights: dict, default_dir: Callable[[], str], log: Callable[[str], None] = lambda m: None,
                  slots: int = 3, language: Callable[[], str] = lambda: "",
                  finished: Callable[[dict], None] = lambda done: None,
-                 transcript_language: Callable[[], Optional[str]] = lambda: None):
+                 transcript_language: Callable[[], Optional[str]] = lambda: None,
+                 origin: Callable[[str], Optional[tuple[str, str]]] = lambda url: None):
         self.state_dir = Path(state_dir)
         self.state_dir.mkdir(parents=True, exist_ok=True)
         self.library = library
@@ -266,6 +267,7 @@ class DownloadManager:
         # subtitles in transcript_language() when it names one.
         self.finished = finished
         self.transcript_language = transcript_language
+        self.origin = origin  # (title, playlist) of an address picked from a listing
         self._jobs: dict[str, _Job] = {}
         self._waiting: deque[_Job] = deque()
         self._busy = 0  # transfer slots in use
@@ -552,6 +554,12 @@ class DownloadManager:
         req = job.req
         key = state_key or req.jobId
         title = res.title or pages.title_from_url(res.final_url or req.url)
+        origin = self.origin(req.url) if progress_span is None else None
+        if origin is not None:
+            # Picked from a listing: its playlist, and its title there unless a page gave one.
+            if origin[0] and not res.webpage_url:
+                title = origin[0]
+            playlist = playlist or origin[1]
         if progress_span is None:
             self.emit("job.meta", {"jobId": req.jobId, "title": title, "thumbnail": res.thumbnail,
                                    "channel": res.channel, "duration": 0.0})

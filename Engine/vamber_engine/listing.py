@@ -21,8 +21,6 @@ from . import logs, pages, resolve
 from .net import NetError, Session, fetch_head
 
 PAGE_SIZE = 50
-FLAT_LIMIT = 1000  # entries of a flat listing sent at most
-SECTION_LIMIT = 5000  # entries of one section kept at most
 MAX_INPUTS = 500  # addresses resolved per batch
 WORKERS = 6
 CACHE_SECONDS = 300
@@ -227,8 +225,7 @@ def section_entries(session: Session, source: str) -> list:
     found = inspect(session, source, depth=1)
     if found.kind == "single":
         return [pages.LinkEntry(source, found.title, thumbnail=found.thumbnail)]
-    entries = found.entries or [e for s in found.sections for e in s.entries]
-    return entries[:SECTION_LIMIT]
+    return found.entries or [e for s in found.sections for e in s.entries]
 
 
 # ------------------------------------------------------------------ the batch
@@ -303,11 +300,9 @@ class Resolver:
 
     def _listing(self, found: Found, cache_key: str) -> dict:
         notes = list(found.notes)
+        # Every entry goes out, however many: the picker lists them all, and none is dropped unseen.
         if not found.sections:
             entries = found.entries
-            if len(entries) > FLAT_LIMIT:
-                notes.append(note(found.title, "listing-truncated", count=len(entries), shown=FLAT_LIMIT))
-                entries = entries[:FLAT_LIMIT]
             return {"title": found.title, "sections": [], "notes": notes,
                     "entries": [entry(e, "", found.title, found.channel) for e in entries]}
         sections, entries = [], []
@@ -316,9 +311,7 @@ class Resolver:
                 self._remember((s.source, cache_key), s.entries)
                 first = s.entries[:PAGE_SIZE]
             else:
-                first = s.entries[:FLAT_LIMIT]
-                if len(s.entries) > FLAT_LIMIT:
-                    notes.append(note(s.name, "listing-truncated", count=len(s.entries), shown=FLAT_LIMIT))
+                first = s.entries
             sections.append({"name": s.name, "source": s.source, "count": len(s.entries)})
             entries.extend(entry(e, s.name, s.name, found.channel) for e in first)
         return {"title": found.title, "sections": sections, "notes": notes, "entries": entries}

@@ -22,13 +22,14 @@ def library(ctx: Context) -> Library:
 
 def downloads(ctx: Context) -> DownloadManager:
     def make() -> DownloadManager:
-        from .methods import transcribe  # the transcription side uses this module too
+        from .methods import listing, transcribe  # both sides use this module too
 
         manager = DownloadManager(ctx.support.subdir("downloads"), library(ctx), ctx.emit, dict(C.QUALITY_HEIGHTS),
                                   lambda: ctx.settings.get("outputDir"), ctx.log, C.DOWNLOAD_WORKERS,
                                   lambda: ctx.settings.get("language"),
                                   lambda done: transcribe.after_download(ctx, done),
-                                  lambda: transcribe.subtitle_language(ctx))
+                                  lambda: transcribe.subtitle_language(ctx),
+                                  lambda url: listing.origins(ctx).lookup(url))
         # Running downloads are paused at exit, so their partial files stay resumable.
         ctx.on_shutdown(manager.stop_all)
         return manager

@@ -4,6 +4,7 @@ from typing import Any
 from ..context import Context
 from ..errors import FAILED, UNAVAILABLE, EngineError
 from ..listing import Resolver, normalise
+from ..origins import Origins
 from ..net import NetError, Session
 from ..params import Params
 from ..registry import method
@@ -12,6 +13,10 @@ from ..resolve import NotMedia
 
 def resolver(ctx: Context) -> Resolver:
     return ctx.shared("listing.resolver", lambda: Resolver(ctx.log))
+
+
+def origins(ctx: Context) -> Origins:
+    return ctx.shared("origins", lambda: Origins(str(ctx.support.path), ctx.log))
 
 
 def _sessions(params):
@@ -29,7 +34,9 @@ def _sessions(params):
 def queue_resolve(ctx: Context, params: Params) -> Any:
     urls = params.str_list("urls")
     cookies_file, make = _sessions(params)
-    return resolver(ctx).resolve(urls, make, cookies_file)
+    answer = resolver(ctx).resolve(urls, make, cookies_file)
+    origins(ctx).remember([e for listing in answer["listings"] for e in listing["entries"]])
+    return answer
 
 
 @method("listing.page", pool="web")
@@ -43,8 +50,10 @@ def listing_page(ctx: Context, params: Params) -> Any:
     if url is None:
         raise EngineError(FAILED, f"{source} is not a web address.", "source")
     try:
-        return resolver(ctx).page(url, offset, count, section, make, cookies_file)
+        answer = resolver(ctx).page(url, offset, count, section, make, cookies_file)
     except NetError as err:
         raise EngineError(FAILED, str(err), err.kind)
     except NotMedia as err:
         raise EngineError(FAILED, str(err), "not-media")
+    origins(ctx).remember(answer["entries"])
+    return answer
