@@ -11,7 +11,7 @@ from pathlib import Path
 
 from tests.fixtures import speech
 from vamber_engine import speechaudio, sphinx, transcriptfiles
-from vamber_engine.recognizer import CancelToken, Region, Segment, Word, segments_from_words
+from vamber_engine.recognizer import CancelToken, Region, Segment, Word, segments_from_words, within_length
 from vamber_engine.whisperrecognizer import parse_output
 from vamber_engine.recognizer import RecognitionError
 
@@ -79,6 +79,29 @@ class Segments(unittest.TestCase):
         self.assertEqual(" ".join(s.text for s in grouped), " ".join(w.text for w in steady))
         self.assertTrue(all(s.end_ms - s.start_ms <= 8000 for s in grouped))
         self.assertEqual(segments_from_words([]), [])
+
+    def test_no_segment_outgrows_the_limit(self):
+        # A word the decoder stretched over a long sound.
+        (one,) = segments_from_words([Word(1000, 18000, "for")])
+        self.assertEqual((one.start_ms, one.end_ms, one.text), (1000, 9000, "for"))
+        long_ = [Segment(0, 20000, " ".join(f"w{i}" for i in range(30))), Segment(20000, 21000, "short"),
+                 Segment(30000, 47000, "alone")]
+        cut = within_length(long_)
+        self.assertTrue(all(0 < s.end_ms - s.start_ms <= 8000 for s in cut), cut)
+        self.assertEqual(" ".join(s.text for s in cut), " ".join(s.text for s in long_))
+        self.assertEqual([s.start_ms for s in cut], sorted(s.start_ms for s in cut))
+        self.assertEqual((cut[0].start_ms, cut[-1].end_ms), (0, 38000))
+
+    @unittest.skipUnless(speech.have_testdata(), "pocketsphinx-testdata and ffmpeg are needed")
+    def test_voice_check_keeps_speech_and_drops_tone_noise_and_music(self):
+        cases = [(speech.tone(20), False), (speech.music(15), False),
+                 (speech.noise(12), False)] + [(clip.wav, True) for clip in speech.clips()]
+        for source, spoken in cases:
+            with self.subTest(source=source.name):
+                tmp = tempfile.mkdtemp()
+                self.addCleanup(shutil.rmtree, tmp, True)
+                audio = speechaudio.prepare(str(source), tmp, CancelToken(), lambda f: None)
+                self.assertEqual(bool(audio.regions), spoken, audio.regions)
 
     def test_decoder_tokens(self):
         for token, word in [("<s>", None), ("</s>", None), ("<sil>", None), ("[NOISE]", None),

@@ -138,6 +138,15 @@ class OtherFiles(SpeechCase):
                     self.assertEqual(json.load(f)["segments"], [])
                 self.assertEqual(self.states(f"S{i}")[-1]["segments"], 0)
 
+    def test_sound_without_speech_gives_no_words(self):
+        # A steady tone once came out as words in 17-second segments.
+        for i, (source, name) in enumerate([(speech.tone(20), "tone.wav"), (speech.music(15), "tune.wav")]):
+            with self.subTest(name=name):
+                sound = speech.copy_to(source, self.media, name)
+                result = self.transcribe(sound, f"N{i}")["result"]
+                with open(result["srt"].replace(".srt", ".json"), encoding="utf-8") as f:
+                    self.assertEqual(json.load(f)["segments"], [])
+
     def test_files_that_cannot_be_transcribed_fail_clearly(self):
         film = speech.copy_to(speech.picture_only(), self.media, "film.mp4")
         notes = self.media / "notes.txt"

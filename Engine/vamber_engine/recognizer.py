@@ -136,14 +136,44 @@ def segments_from_words(words: list[Word], pause_ms: int = SEGMENT_PAUSE_MS,
     for word in words:
         if current and (word.start_ms - current[-1].end_ms >= pause_ms
                         or word.end_ms - current[0].start_ms > max_ms):
-            segments.append(_join(current))
+            segments.append(_join(current, max_ms))
             current = []
         current.append(word)
     if current:
-        segments.append(_join(current))
+        segments.append(_join(current, max_ms))
     return segments
 
 
-def _join(words: list[Word]) -> Segment:
-    return Segment(words[0].start_ms, max(words[-1].end_ms, words[0].start_ms + 1),
-                   " ".join(w.text for w in words))
+def _join(words: list[Word], max_ms: int = SEGMENT_MAX_MS) -> Segment:
+    start = words[0].start_ms
+    # A word the decoder stretched over a long sound must not make a segment longer than the rest.
+    return Segment(start, min(max(words[-1].end_ms, start + 1), start + max_ms), " ".join(w.text for w in words))
+
+
+def within_length(segments: list[Segment], max_ms: int = SEGMENT_MAX_MS) -> list[Segment]:
+    """Segments no longer than max_ms: a longer one is cut into equal stretches with its words shared out
+    by their length, and a single word is shortened."""
+    out: list[Segment] = []
+    for seg in segments:
+        length = seg.end_ms - seg.start_ms
+        words = seg.text.split()
+        if length <= max_ms:
+            out.append(seg)
+            continue
+        pieces = min(len(words), -(-length // max_ms))
+        if pieces <= 1:
+            out.append(Segment(seg.start_ms, seg.start_ms + max_ms, seg.text))
+            continue
+        total = sum(len(w) + 1 for w in words)
+        step = length / pieces
+        groups: list[list[str]] = [[] for _ in range(pieces)]
+        used = 0
+        for word in words:
+            groups[min(pieces - 1, int(used * pieces / total))].append(word)
+            used += len(word) + 1
+        for i, group in enumerate(groups):
+            if group:
+                start = seg.start_ms + int(i * step)
+                end = min(seg.start_ms + int((i + 1) * step), start + max_ms)
+                out.append(Segment(start, max(end, start + 1), " ".join(group)))
+    return out

@@ -19,7 +19,7 @@ from typing import Callable, Optional, Union
 
 from . import logs, speechaudio, transcriptfiles
 from .jsonio import finite
-from .recognizer import Cancelled, CancelToken, Recognition, RecognitionError
+from .recognizer import Cancelled, CancelToken, Recognition, RecognitionError, within_length
 from .speechmodels import SpeechModels, check_language, normalise_language
 
 # Shares of the progress bar: decoding the sound, then recognising it; writing is the last step.
@@ -214,6 +214,7 @@ class Transcriber:
             recognition: Recognition = recognizer.recognize(
                 audio, language, lambda f: reporter.report(EXTRACT_SHARE + f * RECOGNISE_SHARE), job.cancel)
             job.cancel.check()
+            recognition.segments = within_length(recognition.segments)
             language = recognition.language or language or "en"
             paths = self._write(request, language, recognition)
         finally:
