@@ -8,7 +8,7 @@ from pathlib import Path
 from tests.fixtures import speech
 from tests.fixtures.enginecase import EngineCase
 from tests.fixtures.httpserver import embed_page, m3u
-from tests.fixtures.media import media_bytes
+from tests.fixtures.media import hls_master_files, media_bytes
 
 WAIT = 240.0
 VTT = ("WEBVTT\n\n00:00:00.000 --> 00:00:01.000\nThe zeppelin lands at noon\n\n"
@@ -93,6 +93,20 @@ class AfterDownload(EngineCase):
         self.assertEqual(done["state"], "done", done)
         self.assertNotEqual(done["model"], "subtitles")
         self.assertEqual([h["mediaPath"] for h in self.hits("zeppelin")], [path])
+
+    def test_a_stream_s_subtitles_in_the_transcription_language(self):
+        for name, data in hls_master_files().items():
+            self.srv.add(f"/h/{name}", data, "application/vnd.apple.mpegurl" if name.endswith(".m3u8")
+                         else "text/vtt" if name.endswith(".vtt") else "video/mp4")
+        self.settings(transcriptionEnabled=True, transcriptionLanguage="fr")
+        # Subtitles are not asked for with the download itself: the transcript still takes them.
+        path = self.eng.result("download.start", self.download_params(self.srv.url("/h/master.m3u8"),
+                                                                        quality="360p"), timeout=WAIT)["path"]
+        done = self.wait_done(path)
+        self.assertEqual((done["state"], done["model"], done["language"]), ("done", "subtitles", "fr"), done)
+        with open(done["srt"].replace(".srt", ".json"), encoding="utf-8") as f:
+            self.assertEqual([s["text"] for s in json.load(f)["segments"]], ["Bonjour", "Au revoir"])
+        self.assertEqual(sorted(p.suffix for p in self.out.iterdir()), [".mp4"])
 
     def test_each_entry_of_a_listing_is_transcribed(self):
         urls = [self.serve_subtitled(n, f"Part {n}") for n in ("one", "two")]

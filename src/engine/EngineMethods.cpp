@@ -125,7 +125,7 @@ QJsonObject ReportSend::Params::toJson() const {
 }
 
 ReportSend::Reply ReportSend::Reply::fromJson(const JsonReader& r) {
-    return {.sent = r.req<bool>("sent")};
+    return {.sent = r.req<bool>("sent"), .savedTo = r.opt<QString>("savedTo")};
 }
 
 QJsonObject FavouritesAdd::Params::toJson() const {

@@ -350,6 +350,8 @@ struct ReportSend {
     };
     struct Reply {
         bool sent = false;
+        // Where a report that was not sent was kept, so the user can send it by hand.
+        std::optional<QString> savedTo;
         static Reply fromJson(const JsonReader& r);
         bool operator==(const Reply&) const = default;
     };

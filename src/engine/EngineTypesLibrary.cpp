@@ -80,11 +80,15 @@ WhisperModel WhisperModel::fromJson(const JsonReader& r) {
         .downloadBytes = r.req<qint64>("downloadBytes"),
         .peakMemoryBytes = r.req<qint64>("peakMemoryBytes"),
         .installed = r.req<bool>("installed"),
+        .runnable = r.opt<bool>("runnable").value_or(true),
+        .unavailableReason = r.opt<QString>("unavailableReason"),
+        .builtIn = r.opt<bool>("builtIn").value_or(false),
     };
 }
 
 size_t qHash(const WhisperModel& m, size_t seed) noexcept {
-    return qHashMulti(seed, m.key, m.filename, m.downloadBytes, m.peakMemoryBytes, m.installed);
+    return qHashMulti(seed, m.key, m.filename, m.downloadBytes, m.peakMemoryBytes, m.installed, m.runnable,
+                      m.unavailableReason.value_or(QString()), m.builtIn);
 }
 
 std::vector<WhisperModel> ModelsInfo::installed() const {

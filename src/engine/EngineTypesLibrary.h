@@ -101,6 +101,11 @@ struct WhisperModel {
     qint64 downloadBytes = 0;
     qint64 peakMemoryBytes = 0;
     bool installed = false;
+    // Whether this machine can run it (absent: true); when not, what is missing, to show on its row.
+    bool runnable = true;
+    std::optional<QString> unavailableReason;
+    // Comes with the system: offers no delete action.
+    bool builtIn = false;
 
     const QString& id() const { return key; }
     static WhisperModel fromJson(const JsonReader& r);

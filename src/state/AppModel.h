@@ -283,6 +283,8 @@ public:
     bool upToDate() const { return m_upToDate; }
     void setUpToDate(bool upToDate);
     bool showReportSheet() const { return m_showReportSheet; }
+    // Where the engine kept the last report it could not send (absent after one that was sent).
+    const std::optional<QString>& reportSavedTo() const { return m_reportSavedTo; }
     void setShowReportSheet(bool show);
 
     // ---- transcriptions ----
@@ -647,6 +649,7 @@ private:
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
     bool m_showReportSheet = false;
+    std::optional<QString> m_reportSavedTo;
 
     std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
     // Ids removed or cleared: their late events must not bring them back.

@@ -20,7 +20,10 @@ QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
     params.email = email;
     params.log = m_log.mid(first).join(u'\n');
     const auto reply = co_await ask<EngineMethods::ReportSend>(params, true);
-    co_return self&& reply && reply->sent;
+    if (!self)
+        co_return false;
+    m_reportSavedTo = reply && !reply->sent ? reply->savedTo : std::nullopt;
+    co_return reply && reply->sent;
 }
 
 void AppModel::setUpdate(const std::optional<UpdateInfo>& update) {

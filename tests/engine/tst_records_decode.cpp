@@ -201,6 +201,9 @@ const Schema modelSchema{{
     req("downloadBytes", Kind::Int),
     req("peakMemoryBytes", Kind::Int),
     req("installed", Kind::Bool),
+    opt("runnable", Kind::Bool),
+    opt("unavailableReason", Kind::String),
+    opt("builtIn", Kind::Bool),
 }};
 const Schema modelsInfoSchema{{
     req("models", Kind::RecordList, &modelSchema),
@@ -240,7 +243,7 @@ const Schema queueSavedSchema{{req("saved", Kind::Int)}};
 const Schema thumbnailSchema{{req("path", Kind::String)}};
 const Schema runtimeSchema{{req("name", Kind::String)}};
 const Schema jsRuntimeSchema{{opt("runtime", Kind::Record, &runtimeSchema)}};
-const Schema reportSchema{{req("sent", Kind::Bool)}};
+const Schema reportSchema{{req("sent", Kind::Bool), opt("savedTo", Kind::String)}};
 
 // --- fixtures and expected values ----------------------------------------------------------------------
 
@@ -453,12 +456,16 @@ std::vector<RecordCase> cases() {
                    equalTo(ReindexResult{4, 500, 6})});
 
     out.push_back({"ModelsInfo", &modelsInfoSchema, parseObject(R"({"models":[
-        {"key":"tiny","filename":"ggml-tiny.bin","downloadBytes":77691713,"peakMemoryBytes":273000000,"installed":true},
-        {"key":"base","filename":"ggml-base.bin","downloadBytes":147951465,"peakMemoryBytes":388000000,"installed":false}],
+        {"key":"tiny","filename":"ggml-tiny.bin","downloadBytes":77691713,"peakMemoryBytes":273000000,"installed":true,
+         "runnable":false,"unavailableReason":"no whisper-cli","builtIn":true},
+        {"key":"base","filename":"ggml-base.bin","downloadBytes":147951465,"peakMemoryBytes":388000000,"installed":false,
+         "runnable":false,"unavailableReason":"needs more memory","builtIn":true}],
         "default":"base","supported":true,"helperAvailable":false,"appleSilicon":false,"gpu":true,"speedFactor":0,
         "diskUsage":{"tiny":77691713,"base":0}})"),
-                   equalTo(ModelsInfo{{{"tiny", "ggml-tiny.bin", 77691713, 273000000, true},
-                                       {"base", "ggml-base.bin", 147951465, 388000000, false}},
+                   equalTo(ModelsInfo{{{"tiny", "ggml-tiny.bin", 77691713, 273000000, true, false,
+                                        QString("no whisper-cli"), true},
+                                       {"base", "ggml-base.bin", 147951465, 388000000, false, false,
+                                        QString("needs more memory"), true}},
                                       "base",
                                       true,
                                       false,
@@ -496,8 +503,9 @@ std::vector<RecordCase> cases() {
                    equalTo(ThumbnailResolve::Reply{"/c/t.jpg"})});
     out.push_back({"js.runtime reply", &jsRuntimeSchema, parseObject(R"({"runtime":{"name":"python3"}})"),
                    equalTo(JsRuntime::Reply{JsRuntime::Reply::Runtime{"python3"}})});
-    out.push_back({"report.send reply", &reportSchema, parseObject(R"({"sent":true})"),
-                   equalTo(ReportSend::Reply{true})});
+    out.push_back({"report.send reply", &reportSchema,
+                   parseObject(R"({"sent":false,"savedTo":"/s/reports/r.json"})"),
+                   equalTo(ReportSend::Reply{false, QString("/s/reports/r.json")})});
     return out;
 }
 

@@ -131,6 +131,24 @@ private slots:
         QCOMPARE(o.qualityCappedBy("1080p", {}), std::optional<QString>());
         AllowedOptions none;
         QCOMPARE(none.qualityCappedBy("1080p", {"720p", "360p"}), std::optional<QString>("720p"));
+        // "audio" sorts last, yet a video choice never lands on it; only "audio" chosen takes it.
+        AllowedOptions full;
+        full.allQualities = {"8K", "4K", "1440p", "1080p", "720p", "480p", "360p", "audio"};
+        const struct {
+            const char* chosen;
+            QStringList offered;
+            const char* expected;
+        } cases[] = {
+            {"360p", {"720p", "audio"}, "720p"},
+            {"360p", {"1080p", "720p", "audio"}, "720p"},
+            {"480p", {"720p", "360p", "audio"}, "360p"},
+            {"1080p", {"720p", "audio"}, "720p"},
+            {"360p", {"audio"}, "audio"},
+            {"audio", {"720p", "audio"}, "audio"},
+            {"audio", {"720p", "360p"}, "360p"},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(full.qualityCappedBy(c.chosen, c.offered), std::optional<QString>(c.expected));
         QCOMPARE(none.qualityCappedBy("1080p", {}), std::optional<QString>());
     }
 

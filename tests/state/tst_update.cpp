@@ -62,6 +62,38 @@ private slots:
         QVERIFY(!f.requestsOf("update.check").last().hasParams);
     }
 
+    // With no update source the engine checks nothing and says so: a manual check shows its words and
+    // never "up to date"; an automatic one stays silent.
+    void noUpdateSourceIsNeverUpToDate() {
+        qunsetenv("VAMBER_UPDATE_URL");
+        for (const bool manual : {false, true}) {
+            StateFixture f;
+            f.boot();
+            const qsizetype errors = StateFixture::errorLines(f.model->log()).size();
+            QCoro::waitFor(f.model->checkForUpdate(manual));
+            QVERIFY(!f.model->upToDate());
+            QVERIFY(!f.model->update());
+            QCOMPARE(bool(f.model->lastError()), manual);
+            if (manual) {
+                QVERIFY2(f.model->lastError()->message.contains("No update source is configured"),
+                         qPrintable(f.model->lastError()->message));
+            }
+            QCOMPARE(StateFixture::errorLines(f.model->log()).size() - errors, manual ? 1 : 0);
+        }
+    }
+
+    // A report the engine kept instead of sending says where; one that was sent leaves nothing to show.
+    void unsentReportSavedTo() {
+        StateFixture f;
+        f.boot();
+        f.script("report.send", {{"result", QJsonObject{{"sent", false}, {"savedTo", "/s/reports/r.json"}}}});
+        QVERIFY(!QCoro::waitFor(f.model->sendReport("x", "")));
+        QCOMPARE(f.model->reportSavedTo(), std::optional<QString>("/s/reports/r.json"));
+        f.script("report.send", {{"result", QJsonObject{{"sent", true}}}});
+        QVERIFY(QCoro::waitFor(f.model->sendReport("x", "")));
+        QCOMPARE(f.model->reportSavedTo(), std::optional<QString>());
+    }
+
     // A manual check that finds an update leaves an earlier "up to date" as it was.
     void anOfferLeavesUpToDateAlone() {
         StateFixture f;

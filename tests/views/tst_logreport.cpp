@@ -9,6 +9,7 @@
 #include "shell/RootView.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void outcomes_data();
     void outcomes();
     void closesOnlyTheSheetThatSent();
+    void unsentReportSaysWhereItWasKept();
     void handOverNeverShowsBoth();
 };
 
@@ -338,6 +340,28 @@ void TestLogReport::outcomes() {
         QTRY_COMPARE_WITH_TIMEOUT(done.size(), 2, 10000);
         QCOMPARE(finished.size(), 0);
     }
+}
+
+// With no report server, the engine keeps the report and the sheet says where, so it can be sent by hand.
+void TestLogReport::unsentReportSaysWhereItWasKept() {
+    qunsetenv("VAMBER_REPORT_URL");
+    ViewFixture f;
+    f.boot();
+    ReportSheet sheet(*f.model);
+    QSignalSpy done(&sheet, &ReportSheet::sendFinished);
+    sheet.open();
+    sheet.findChild<QPlainTextEdit*>(QStringLiteral("description"))
+        ->setPlainText(QStringLiteral("It froze."));
+    buttonIn(&sheet, "button_send")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 10000);
+    QVERIFY(!done.first().first().toBool());
+    const std::optional<QString> savedTo = f.model->reportSavedTo();
+    QVERIFY(savedTo);
+    QVERIFY2(QFile::exists(*savedTo), qPrintable(*savedTo));
+    auto* outcome = sheet.findChild<QLabel*>(QStringLiteral("outcome"));
+    QCOMPARE(outcome->text(), Strings::text("msg_report_saved_to", {{"path", *savedTo}}));
+    QVERIFY(outcome->text().contains(*savedTo));
+    QVERIFY(outcome->textInteractionFlags() & Qt::TextSelectableByMouse);
 }
 
 void TestLogReport::closesOnlyTheSheetThatSent() {

@@ -10,6 +10,7 @@
 
 #include "Job.h"
 
+#include <QJsonArray>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void downloadRefusedAtOnce();
     void installedBeforeTheOfferArrives();
     void withoutListOrOffer();
+    void aModelThatCannotRunIsNotOffered();
     void emptyHostStaysEmpty();
     void returnInEachStage_data();
     void returnInEachStage();
@@ -79,7 +81,8 @@ private Q_SLOTS:
 void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
     CatalogueServer server;
     QVERIFY(!server.address.isEmpty());
-    ViewFixture f({{"VAMBER_MODEL_CATALOG", server.address}});
+    // A whisper-cli is present (any program stands for it here), so the engine offers its models.
+    ViewFixture f({{"VAMBER_MODEL_CATALOG", server.address}, {"VAMBER_WHISPER_CLI", "/bin/true"}});
     f.boot();
     QVERIFY(f.model->modelsInfo());
     // The system's built-in model may already be there.
@@ -263,6 +266,32 @@ void TestModelOptIn::withoutListOrOffer() {
     QCOMPARE(visibleButtons(&sheet), (QStringList{"button_cancel", "button_download_model"}));
     // A failed offer is neither logged nor reported.
     QCOMPARE(StateFixture::errorLines(f.model->log()).size(), errors);
+}
+
+// The engine says the model cannot run here: the sheet says what is missing and offers no download.
+void TestModelOptIn::aModelThatCannotRunIsNotOffered() {
+    ViewFixture f;
+    f.startEngine();
+    QJsonObject info = modelsAnswer({{QStringLiteral("tiny"), 2'000'000, false}});
+    QJsonArray models = info.value("models").toArray();
+    QJsonObject tiny = models.first().toObject();
+    tiny.insert("runnable", false);
+    tiny.insert("unavailableReason", "Needs whisper-cli");
+    models.replace(0, tiny);
+    info.insert("models", models);
+    f.script(QStringLiteral("models.list"), QJsonObject{{"result", info}}, 0);
+    f.script(QStringLiteral("models.offer"), offerAnswer("tiny", false, "127.0.0.1", 2'000'000, 2'100'000),
+             0);
+    f.boot();
+    ModelOptInSheet sheet(*f.model, QStringLiteral("tiny"));
+    QSignalSpy fetched(&sheet, &ModelOptInSheet::offerFetched);
+    sheet.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!fetched.isEmpty(), 10000);
+    QCOMPARE(visibleButtons(&sheet), QStringList{"button_cancel"});
+    QVERIFY(caption(&sheet)->isVisibleTo(&sheet));
+    QCOMPARE(caption(&sheet)->text(), QStringLiteral("Needs whisper-cli"));
+    pressReturn(&sheet);
+    QVERIFY(f.requestsOf(QStringLiteral("models.download")).isEmpty());
 }
 
 void TestModelOptIn::emptyHostStaysEmpty() {

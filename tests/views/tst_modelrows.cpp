@@ -86,6 +86,7 @@ private Q_SLOTS:
     void noticeStaysUnderTheSizeInEveryState();
     void machineNotices_data();
     void machineNotices();
+    void whatCannotRunHereIsNotOffered();
 };
 
 void TestModelRows::rowsFollowTheEngineList() {
@@ -320,6 +321,36 @@ void TestModelRows::machineNotices() {
             found = found || label->text() == SlowNotice::message(speed);
         QVERIFY(found);
     }
+}
+
+// The engine's own list on a machine without whisper-cli: every Whisper row says what is missing and offers
+// neither download nor choose; the built-in English model can be chosen but not deleted.
+void TestModelRows::whatCannotRunHereIsNotOffered() {
+    ViewFixture f;
+    f.boot();
+    QVERIFY(f.model->modelsInfo());
+    TranscriptionForm form(*f.model);
+    showAt(&form, QSize(900, 620));
+    int whisperRows = 0;
+    for (const WhisperModel& whisper : f.model->modelsInfo()->models) {
+        ModelRow* row = form.findChild<ModelRow*>(QStringLiteral("modelRow_") + whisper.key);
+        QVERIFY(row);
+        auto* missing = in<QLabel>(row, "modelUnavailable");
+        if (whisper.builtIn) {
+            QVERIFY(whisper.runnable);
+            QVERIFY(!missing->isVisibleTo(row));
+            QVERIFY(!visibleActions(row).contains("button_delete_model"));
+            QVERIFY(visibleActions(row).contains("button_done") ||
+                    visibleActions(row).contains("status_model_ready"));
+            continue;
+        }
+        ++whisperRows;
+        QVERIFY(!whisper.runnable);
+        QCOMPARE(visibleActions(row), QStringList());
+        QVERIFY(missing->isVisibleTo(row));
+        QVERIFY2(missing->text().contains(QStringLiteral("whisper-cli")), qPrintable(missing->text()));
+    }
+    QVERIFY(whisperRows > 0);
 }
 
 QTEST_MAIN(TestModelRows)

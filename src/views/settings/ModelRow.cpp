@@ -33,9 +33,10 @@ QString ModelRow::nameKey(const QString& modelKey) {
 
 ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     : QWidget(parent), m_model(model), m_whisper(std::move(whisper)), m_name(new QLabel), m_size(new QLabel),
-      m_notice(new QLabel), m_downloading(new QWidget), m_progress(new QProgressBar),
-      m_cancel(new QToolButton), m_download(new LinkButton(QStringLiteral("button_download_model"))),
-      m_installed(new QWidget), m_ready(new QWidget), m_choose(new LinkButton(QStringLiteral("button_done"))),
+      m_notice(new QLabel), m_unavailable(new QLabel), m_downloading(new QWidget),
+      m_progress(new QProgressBar), m_cancel(new QToolButton),
+      m_download(new LinkButton(QStringLiteral("button_download_model"))), m_installed(new QWidget),
+      m_ready(new QWidget), m_choose(new LinkButton(QStringLiteral("button_done"))),
       m_delete(new LinkButton(QStringLiteral("button_delete_model"))) {
     setObjectName(QStringLiteral("modelRow_") + m_whisper.key);
 
@@ -52,8 +53,14 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     m_notice->setTextFormat(Qt::PlainText);
     m_notice->setWordWrap(true);
     TextStyle::apply(m_notice, TextStyle::Role::Caption);
+    m_unavailable->setObjectName(QStringLiteral("modelUnavailable"));
+    m_unavailable->setTextFormat(Qt::PlainText);
+    m_unavailable->setWordWrap(true);
+    TextStyle::apply(m_unavailable, TextStyle::Role::Caption);
+    Theme::setForeground(m_unavailable, Theme::Ink::Warning);
     text->addWidget(m_name);
     text->addWidget(m_size);
+    text->addWidget(m_unavailable);
     text->addWidget(m_notice);
     layout->addLayout(text, 1);
 
@@ -158,16 +165,25 @@ void ModelRow::refresh() {
         m_notice->setText(notice->text);
         Theme::setForeground(m_notice, notice->isFailure ? Theme::Ink::Warning : Theme::Ink::Secondary);
     }
+    // What is missing is said on the row; nothing is offered that could not run.
+    const bool runnable = m_whisper.runnable;
+    m_unavailable->setVisible(!runnable);
+    if (!runnable) {
+        m_unavailable->setText(m_whisper.unavailableReason && !m_whisper.unavailableReason->isEmpty()
+                                   ? *m_whisper.unavailableReason
+                                   : Strings::text(QStringLiteral("status_model_unavailable")));
+    }
     const Actions now = actions();
     m_downloading->setVisible(now == Actions::Downloading);
-    m_download->setVisible(now == Actions::NotInstalled);
-    m_installed->setVisible(now == Actions::Installed);
+    m_download->setVisible(now == Actions::NotInstalled && runnable);
+    m_installed->setVisible(now == Actions::Installed && (runnable || !m_whisper.builtIn));
+    m_delete->setVisible(!m_whisper.builtIn);
     if (now == Actions::Downloading)
         m_progress->setValue(static_cast<int>(
             std::lround(unitFraction(m_model.modelDownloads().value(m_whisper.key)) * progressSteps)));
     const bool chosen = m_model.settings() && m_model.settings()->transcriptionModel == m_whisper.key;
-    m_ready->setVisible(chosen);
-    m_choose->setVisible(!chosen);
+    m_ready->setVisible(chosen && runnable);
+    m_choose->setVisible(!chosen && runnable);
 }
 
 void ModelRow::confirmDelete() {

@@ -13,7 +13,8 @@ class QToolButton;
 
 // One speech-recognition model in the transcription settings: its name, size and last notice, and what
 // can be done with it now: follow or cancel its download, download it (through the opt-in sheet), choose
-// it for transcription, or delete it after a confirmation.
+// it for transcription, or delete it after a confirmation. A model this machine cannot run says what is
+// missing and offers neither download nor choose; a built-in model offers no delete.
 class ModelRow : public QWidget {
     Q_OBJECT
 public:
@@ -47,6 +48,7 @@ private:
     QLabel* m_name;
     QLabel* m_size;
     QLabel* m_notice;
+    QLabel* m_unavailable;
     QWidget* m_downloading;
     QProgressBar* m_progress;
     QToolButton* m_cancel;

@@ -190,13 +190,30 @@ void ModelOptInSheet::refresh() {
         Theme::setForeground(m_caption, Theme::Ink::Secondary);
     }
 
+    // A model this machine cannot run is neither downloaded nor used from here; the sheet says why.
+    const WhisperModel* listed = nullptr;
+    if (m_model.modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+            if (whisper.key == m_key)
+                listed = &whisper;
+        }
+    }
+    const bool runnable = !listed || listed->runnable;
+    if (!runnable && !downloading && !hasNotice) {
+        m_caption->setVisible(true);
+        m_caption->setText(listed->unavailableReason && !listed->unavailableReason->isEmpty()
+                               ? *listed->unavailableReason
+                               : Strings::text(QStringLiteral("status_model_unavailable")));
+        Theme::setForeground(m_caption, Theme::Ink::Warning);
+    }
+
     const Stage now = stage();
     m_delete->setVisible(now == Stage::Installed);
     m_close->setVisible(now == Stage::Installed);
-    m_done->setVisible(now == Stage::Installed);
+    m_done->setVisible(now == Stage::Installed && runnable);
     m_dismiss->setVisible(now != Stage::Installed);
     m_cancelDownload->setVisible(now == Stage::Downloading);
-    m_download->setVisible(now == Stage::Offer);
-    m_done->setDefault(now == Stage::Installed);
-    m_download->setDefault(now == Stage::Offer);
+    m_download->setVisible(now == Stage::Offer && runnable);
+    m_done->setDefault(now == Stage::Installed && runnable);
+    m_download->setDefault(now == Stage::Offer && runnable);
 }

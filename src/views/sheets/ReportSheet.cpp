@@ -99,6 +99,8 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
     m_outcomeLabel->setObjectName(QStringLiteral("outcome"));
     m_outcomeLabel->setTextFormat(Qt::PlainText);
     m_outcomeLabel->setWordWrap(true);
+    // The saved report's path can be selected and copied.
+    m_outcomeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     TextStyle::apply(m_outcomeLabel, TextStyle::Role::Callout);
     Theme::setForeground(m_outcomeLabel, Theme::Ink::Secondary);
     layout->addWidget(m_outcomeLabel);
@@ -181,8 +183,15 @@ void ReportSheet::send() {
               // Closed meanwhile: the outcome has nowhere to show.
               if (!self)
                   co_return;
-              self->m_outcome = Strings::text(sent ? QStringLiteral("title_report_sent")
-                                                   : QStringLiteral("title_report_failed"));
+              // Kept by the engine when not sent: say where, so it can be attached by hand.
+              const std::optional<QString> savedTo = model->reportSavedTo();
+              if (sent)
+                  self->m_outcome = Strings::text(QStringLiteral("title_report_sent"));
+              else if (savedTo && !savedTo->isEmpty())
+                  self->m_outcome = Strings::text(QStringLiteral("msg_report_saved_to"),
+                                                  {{QStringLiteral("path"), *savedTo}});
+              else
+                  self->m_outcome = Strings::text(QStringLiteral("title_report_failed"));
               self->m_busy = false;
               self->refresh();
               Q_EMIT self->sendFinished(sent);

@@ -4,6 +4,7 @@
 #include "Shots.h"
 
 #include "settings/ModelRow.h"
+#include "Strings.h"
 #include "shell/RootView.h"
 
 #include <QDir>
@@ -33,6 +34,37 @@ QJsonObject models(bool supported) {
                        {"supported", supported}, {"helperAvailable", true},
                        {"appleSilicon", false},  {"gpu", false},
                        {"speedFactor", 0.35},    {"diskUsage", QJsonObject{{"base", 147'964'211}}}};
+}
+
+// As the engine lists them where no whisper-cli is installed: the built-in English model runs; the Whisper
+// models say what is missing (one of them downloaded before).
+QJsonObject modelsWithoutWhisper() {
+    QJsonArray list{QJsonObject{{"key", "sphinx-en"},
+                                {"filename", "en-us"},
+                                {"downloadBytes", 40'000'000},
+                                {"peakMemoryBytes", 110'000'000},
+                                {"installed", true},
+                                {"runnable", true},
+                                {"builtIn", true}}};
+    const struct {
+        const char* key;
+        qint64 bytes;
+        bool installed;
+    } entries[] = {
+        {"tiny", 77'691'713, false}, {"base", 147'951'465, true}, {"large-v3", 3'095'033'483, false}};
+    for (const auto& e : entries)
+        list.append(
+            QJsonObject{{"key", e.key},
+                        {"filename", QStringLiteral("ggml-%1.bin").arg(QLatin1String(e.key))},
+                        {"downloadBytes", e.bytes},
+                        {"peakMemoryBytes", 0},
+                        {"installed", e.installed},
+                        {"runnable", false},
+                        {"unavailableReason", Strings::text(QStringLiteral("model_missing_whisper_cli"))}});
+    return QJsonObject{{"models", list},        {"default", "sphinx-en"},
+                       {"supported", true},     {"helperAvailable", true},
+                       {"appleSilicon", false}, {"gpu", false},
+                       {"speedFactor", 0},      {"diskUsage", QJsonObject{{"sphinx-en", 40'000'000}}}};
 }
 
 // A settings record with a long folder path and a few choices made.
@@ -98,6 +130,15 @@ const ShotRegistration transcriptionMinimum("settings-transcription-minimum",
                                             {.size = {900, 620}});
 const ShotRegistration unsupported("settings-transcription-unsupported", [](ShotContext& c) {
     return pane(c, AppModel::SettingsSection::Transcription, false);
+});
+const ShotRegistration withoutWhisper("settings-transcription-without-whisper", [](ShotContext& c) {
+    settings(c);
+    c.fixture.scriptSettings({{"language", c.language}, {"transcriptionModel", "sphinx-en"}});
+    QCoro::waitFor(c.model().reloadSettings());
+    c.fixture.script(QStringLiteral("models.list"), QJsonObject{{"result", modelsWithoutWhisper()}}, 0);
+    QCoro::waitFor(c.model().reloadModels());
+    c.model().showSettings(AppModel::SettingsSection::Transcription);
+    return new RootView(c.model(), ViewFactories::standard());
 });
 const ShotRegistration confirmDelete("settings-delete-model", [](ShotContext& c) {
     QWidget* root = pane(c, AppModel::SettingsSection::Transcription);
@@ -184,6 +225,22 @@ QWidget* optIn(ShotContext& c) {
     return root;
 }
 
+const ShotRegistration optInWithoutWhisper("sheet-optin-without-whisper", [](ShotContext& c) {
+    c.fixture.script(QStringLiteral("models.list"), QJsonObject{{"result", modelsWithoutWhisper()}}, 0);
+    c.fixture.script(QStringLiteral("models.offer"),
+                     QJsonObject{{"result", QJsonObject{{"key", "large-v3"},
+                                                        {"installed", false},
+                                                        {"host", "models.example.org"},
+                                                        {"downloadBytes", qint64(3'095'033'483)},
+                                                        {"diskBytes", qint64(3'095'033'483)}}}},
+                     0);
+    QCoro::waitFor(c.model().reloadModels());
+    QWidget* root = rootWith(
+        c, [&] { c.model().setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("large-v3")}); });
+    if (auto* sheet = sheetOf<ModelOptInSheet>(root))
+        c.waitFor([sheet] { return sheet->offer().has_value(); });
+    return root;
+});
 const ShotRegistration optInOffer("sheet-optin-offer", [](ShotContext& c) {
     optInModels(c, false);
     return optIn(c);
