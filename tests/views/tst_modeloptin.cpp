@@ -288,14 +288,13 @@ void TestModelOptIn::aModelThatCannotRunIsNotOffered() {
     sheet.open();
     QTRY_VERIFY_WITH_TIMEOUT(!fetched.isEmpty(), 10000);
     QCOMPARE(visibleButtons(&sheet), QStringList{"button_cancel"});
-    QVERIFY(caption(&sheet)->isVisibleTo(&sheet));
-    QCOMPARE(caption(&sheet)->text(), QStringLiteral("Needs whisper-cli"));
+    QCOMPARE(sheet.findChild<QLabel*>("detail")->text(), QStringLiteral("Needs whisper-cli"));
     pressReturn(&sheet);
     QVERIFY(f.requestsOf(QStringLiteral("models.download")).isEmpty());
 }
 
 void TestModelOptIn::emptyHostStaysEmpty() {
-    ViewFixture f;
+    ViewFixture f({{"VAMBER_WHISPER_CLI", "/bin/true"}}); // the model can run here
     f.startEngine();
     f.script(QStringLiteral("models.offer"), offerAnswer("tiny", false, "", 2'000'000, 2'100'000), 0);
     f.boot();

@@ -173,7 +173,22 @@ void ModelOptInSheet::modelsChanged() {
 }
 
 void ModelOptInSheet::refresh() {
-    m_detail->setText(detail());
+    // A model this machine cannot run is neither downloaded nor used from here: the sheet says why instead
+    // of offering it.
+    const WhisperModel* listed = nullptr;
+    if (m_model.modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+            if (whisper.key == m_key)
+                listed = &whisper;
+        }
+    }
+    const bool runnable = !listed || listed->runnable;
+    if (runnable || installed())
+        m_detail->setText(detail());
+    else
+        m_detail->setText(listed->unavailableReason && !listed->unavailableReason->isEmpty()
+                              ? *listed->unavailableReason
+                              : Strings::text(QStringLiteral("status_model_unavailable")));
     const auto download = m_model.modelDownloads().constFind(m_key);
     const bool downloading = download != m_model.modelDownloads().constEnd();
     const auto notice = m_model.modelNotices().constFind(m_key);
@@ -188,23 +203,6 @@ void ModelOptInSheet::refresh() {
     } else if (downloading) {
         m_caption->setText(Strings::text(QStringLiteral("status_model_starting")));
         Theme::setForeground(m_caption, Theme::Ink::Secondary);
-    }
-
-    // A model this machine cannot run is neither downloaded nor used from here; the sheet says why.
-    const WhisperModel* listed = nullptr;
-    if (m_model.modelsInfo()) {
-        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
-            if (whisper.key == m_key)
-                listed = &whisper;
-        }
-    }
-    const bool runnable = !listed || listed->runnable;
-    if (!runnable && !downloading && !hasNotice) {
-        m_caption->setVisible(true);
-        m_caption->setText(listed->unavailableReason && !listed->unavailableReason->isEmpty()
-                               ? *listed->unavailableReason
-                               : Strings::text(QStringLiteral("status_model_unavailable")));
-        Theme::setForeground(m_caption, Theme::Ink::Warning);
     }
 
     const Stage now = stage();
