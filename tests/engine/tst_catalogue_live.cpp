@@ -413,8 +413,13 @@ private slots:
 
     void smallServices() {
         exchange<M::JsRuntime>({});
-        exchange<M::UpdateCheck>();
-        exchange<M::ReportSend>({"It broke", "", "line 1\nline 2"});
+        // No update source is configured here: the engine says so instead of "nothing newer".
+        const std::optional<EngineError> noSource = failure<M::UpdateCheck>(M::NoParams{});
+        QVERIFY(noSource);
+        QCOMPARE(noSource->detail(), std::optional<QString>("no-update-source"));
+        const auto report = exchange<M::ReportSend>({"It broke", "", "line 1\nline 2"});
+        QVERIFY(!report.sent);
+        QVERIFY(report.savedTo && QFile::exists(*report.savedTo));
     }
 
     void favourites() {
