@@ -1,7 +1,7 @@
 // The model opt-in sheet: its stages (offer, downloading, installed, failed) driven by the engine's real
 // model store with a catalogue served on 127.0.0.1, the offer fetched again when the first model gets
-// installed and after a delete, what Return does in each stage, the download that fails at once, and the
-// root view presenting and closing it.
+// installed and after a delete, what Return does in each stage, "Use" choosing the model, the delete asked
+// first, the download that fails at once, and the root view presenting and closing it.
 #include "CatalogueServer.h"
 #include "SettingsHelpers.h"
 
@@ -12,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -75,6 +76,10 @@ private Q_SLOTS:
     void refetchOnlyWhenTheFirstModelIsInstalled_data();
     void refetchOnlyWhenTheFirstModelIsInstalled();
     void closingWhileDownloadingLetsItRun();
+    void useChoosesTheModel_data();
+    void useChoosesTheModel();
+    void deleteAsksFirst_data();
+    void deleteAsksFirst();
     void rootViewPresentsAndCloses();
 };
 
@@ -123,12 +128,16 @@ void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
         QTRY_VERIFY_WITH_TIMEOUT(sheet.offer() && sheet.offer()->installed, 10000);
         QCOMPARE(f.requestsOf(QStringLiteral("models.offer")).size(), 2);
     }
-    // The sheet never chooses the model for transcription.
+    // Downloading chose nothing yet; "Use" chooses the model for transcription and closes.
     QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), 0);
     sheet.findChild<QPushButton*>("button_done")->click();
     QVERIFY(!sheet.isVisible());
+    QVERIFY(f.waitForRequests(QStringLiteral("settings.set"), 1));
+    QCOMPARE(paramsOf(f, QStringLiteral("settings.set")).first(),
+             (QJsonObject{{"values", QJsonObject{{"transcriptionModel", "tiny"}}}}));
+    QTRY_COMPARE(f.model->settings()->transcriptionModel, QStringLiteral("tiny"));
 
-    // Opened again, the offer itself says installed; a delete asks nothing, keeps the sheet open, and the
+    // Opened again, the offer itself says installed; a delete asks first, keeps the sheet open, and the
     // offer is fetched again once the list says the model is gone.
     ModelOptInSheet again(*f.model, QStringLiteral("tiny"));
     QSignalSpy fetchedAgain(&again, &ModelOptInSheet::offerFetched);
@@ -140,6 +149,8 @@ void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
              Strings::text("msg_model_installed", {{"size", Job::byteCount(CatalogueServer::modelSize)}}));
     const int offers = f.requestsOf(QStringLiteral("models.offer")).size();
     again.findChild<QPushButton*>("button_delete_model")->click();
+    QTRY_VERIFY(again.deleteConfirmation() && again.deleteConfirmation()->isVisible());
+    again.deleteConfirmation()->findChild<QPushButton*>("button_delete_model")->click();
     QVERIFY(f.waitForRequests(QStringLiteral("models.delete"), 1));
     QTRY_COMPARE_WITH_TIMEOUT(again.stage(), ModelOptInSheet::Stage::Offer, 10000);
     QVERIFY(again.isVisible());
@@ -310,15 +321,17 @@ void TestModelOptIn::returnInEachStage_data() {
     QTest::addColumn<QString>("stage");
     QTest::addColumn<bool>("closes");
     QTest::addColumn<int>("downloads"); // models.download requests after Return
-    QTest::newRow("installed: done") << "installed" << true << 0;
-    QTest::newRow("offer: download") << "offer" << false << 1;
-    QTest::newRow("downloading: nothing") << "downloading" << false << 0;
+    QTest::addColumn<int>("chooses");   // settings.set requests after Return
+    QTest::newRow("installed: use") << "installed" << true << 0 << 1;
+    QTest::newRow("offer: download") << "offer" << false << 1 << 0;
+    QTest::newRow("downloading: nothing") << "downloading" << false << 0 << 0;
 }
 
 void TestModelOptIn::returnInEachStage() {
     QFETCH(QString, stage);
     QFETCH(bool, closes);
     QFETCH(int, downloads);
+    QFETCH(int, chooses);
     ViewFixture f;
     f.startEngine();
     f.script(QStringLiteral("models.list"),
@@ -356,6 +369,7 @@ void TestModelOptIn::returnInEachStage() {
     QCoro::waitFor(f.model->reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("models.download")).size(), downloads);
     QCOMPARE(f.requestsOf(QStringLiteral("models.delete")).size(), 0);
+    QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), chooses);
     if (!closes) {
         QCOMPARE(finished.size(), 0);
         QVERIFY(sheet->isVisible());
@@ -427,6 +441,113 @@ void TestModelOptIn::closingWhileDownloadingLetsItRun() {
             QVERIFY(f.model->modelDownloads().contains("tiny"));
         }
     }
+}
+
+void TestModelOptIn::useChoosesTheModel_data() {
+    QTest::addColumn<QString>("chosen"); // the model chosen before
+    QTest::addColumn<bool>("byReturn");
+    QTest::addColumn<int>("saves");
+    QTest::newRow("another model chosen, Use clicked") << "tiny" << false << 1;
+    QTest::newRow("another model chosen, Return") << "tiny" << true << 1;
+    QTest::newRow("already the chosen one") << "base" << false << 0;
+}
+
+void TestModelOptIn::useChoosesTheModel() {
+    QFETCH(QString, chosen);
+    QFETCH(bool, byReturn);
+    QFETCH(int, saves);
+    ViewFixture f;
+    f.startEngine();
+    f.script(QStringLiteral("models.list"),
+             QJsonObject{{"result", modelsAnswer({{QStringLiteral("tiny"), 1000, true},
+                                                  {QStringLiteral("base"), 2000, true}})}},
+             0);
+    f.boot();
+    f.model->saveSetting(QStringLiteral("transcriptionModel"), SettingValue::text(chosen));
+    QTRY_COMPARE(f.model->settings()->transcriptionModel, chosen);
+    const int before = f.requestsOf(QStringLiteral("settings.set")).size();
+    QWidget window;
+    QVERIFY(showAt(&window, QSize(900, 620)));
+    auto* sheet = new ModelOptInSheet(*f.model, QStringLiteral("base"), &window);
+    QSignalSpy finished(sheet, &QDialog::finished);
+    sheet->open();
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    QCOMPARE(sheet->stage(), ModelOptInSheet::Stage::Installed);
+    if (byReturn)
+        pressReturn(sheet);
+    else
+        sheet->findChild<QPushButton*>("button_done")->click();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
+    if (saves > 0) {
+        QVERIFY(f.waitForRequests(QStringLiteral("settings.set"), before + saves));
+        QCOMPARE(paramsOf(f, QStringLiteral("settings.set")).last(),
+                 (QJsonObject{{"values", QJsonObject{{"transcriptionModel", "base"}}}}));
+    }
+    // A later request proves that nothing more was sent.
+    QCoro::waitFor(f.model->reloadModels());
+    QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), before + saves);
+    QCOMPARE(f.model->settings()->transcriptionModel, QStringLiteral("base"));
+}
+
+void TestModelOptIn::deleteAsksFirst_data() {
+    QTest::addColumn<QString>("answer"); // how the question is answered
+    QTest::addColumn<int>("deletes");
+    QTest::newRow("Escape cancels") << "escape" << 0;
+    QTest::newRow("Return presses Cancel, the default") << "return" << 0;
+    QTest::newRow("Cancel") << "button_cancel" << 0;
+    QTest::newRow("Delete") << "button_delete_model" << 1;
+}
+
+void TestModelOptIn::deleteAsksFirst() {
+    QFETCH(QString, answer);
+    QFETCH(int, deletes);
+    ViewFixture f;
+    f.startEngine();
+    f.script(QStringLiteral("models.list"),
+             QJsonObject{{"result", modelsAnswer({{QStringLiteral("medium"), 1'500'000'000, true}}, true,
+                                                 false, 1.0, QJsonObject{{"medium", 1'533'000'000}})}},
+             0);
+    f.script(QStringLiteral("models.offer"),
+             offerAnswer("medium", true, "h.example", 1'500'000'000, 1'533'000'000), 0);
+    f.boot();
+    QWidget window;
+    QVERIFY(showAt(&window, QSize(900, 620)));
+    auto* sheet = new ModelOptInSheet(*f.model, QStringLiteral("medium"), &window);
+    QSignalSpy fetched(sheet, &ModelOptInSheet::offerFetched);
+    QSignalSpy finished(sheet, &QDialog::finished);
+    sheet->open();
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+    QTRY_VERIFY_WITH_TIMEOUT(!fetched.isEmpty(), 10000);
+    sheet->findChild<QPushButton*>("button_delete_model")->click();
+    QMessageBox* box = sheet->deleteConfirmation();
+    QVERIFY(box);
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+    // The settings' row asks the same: its title, the size on disk, Cancel the default.
+    QCOMPARE(box->objectName(), QStringLiteral("title_delete_model"));
+    QCOMPARE(box->text(), Strings::text("title_delete_model"));
+    QCOMPARE(box->informativeText(),
+             Strings::text("msg_delete_model", {{"size", Job::byteCount(1'533'000'000)}}));
+    QCOMPARE(box->defaultButton()->objectName(), QStringLiteral("button_cancel"));
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    // Nothing is deleted while the question is up; a second press asks no second question.
+    sheet->findChild<QPushButton*>("button_delete_model")->click();
+    QCOMPARE(sheet->deleteConfirmation(), box);
+    QPointer<QMessageBox> alive(box);
+    if (answer == QLatin1String("escape"))
+        QTest::keyClick(box, Qt::Key_Escape);
+    else if (answer == QLatin1String("return"))
+        QTest::keyClick(box, Qt::Key_Return);
+    else
+        box->findChild<QPushButton*>(answer)->click();
+    QTRY_VERIFY(alive.isNull());
+    if (deletes > 0)
+        QVERIFY(f.waitForRequests(QStringLiteral("models.delete"), deletes));
+    QCoro::waitFor(f.model->reloadModels());
+    QCOMPARE(f.requestsOf(QStringLiteral("models.delete")).size(), deletes);
+    // Either way the sheet stays open.
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(sheet->isVisible());
 }
 
 void TestModelOptIn::rootViewPresentsAndCloses() {

@@ -1,5 +1,7 @@
 #include "settings/ModelRow.h"
 
+#include "settings/DeleteModelAlert.h"
+
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
 #include "kit/SymbolLabel.h"
@@ -189,35 +191,6 @@ void ModelRow::refresh() {
 void ModelRow::confirmDelete() {
     if (m_confirm)
         return;
-    auto* box = new QMessageBox(this);
-    box->setObjectName(QStringLiteral("title_delete_model"));
-    box->setIcon(QMessageBox::Warning);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(QStringLiteral("title_delete_model")));
-    box->setWindowTitle(Strings::text(QStringLiteral("title_delete_model")));
-    box->setInformativeText(
-        Strings::text(QStringLiteral("msg_delete_model"),
-                      {{QStringLiteral("size"), Job::byteCount(m_model.modelBytesOnDisk(m_whisper))}}));
-    // Room for the sentence on a few lines rather than a narrow column of words.
-    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
-        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
-            label->setMinimumWidth(360);
-    }
-    QPushButton* remove =
-        box->addButton(Strings::text(QStringLiteral("button_delete_model")), QMessageBox::DestructiveRole);
-    remove->setObjectName(QStringLiteral("button_delete_model"));
-    QPushButton* cancel =
-        box->addButton(Strings::text(QStringLiteral("button_cancel")), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("button_cancel"));
-    box->setEscapeButton(cancel);
-    box->setDefaultButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    m_confirm = box;
-    const QString key = m_whisper.key;
-    connect(box, &QMessageBox::finished, this, [this, box, remove, key] {
-        if (box->clickedButton() == remove)
-            m_model.deleteModel(key);
-        box->deleteLater();
-    });
-    box->open();
+    m_confirm = askDeleteModel(this, m_model.modelBytesOnDisk(m_whisper),
+                               [this, key = m_whisper.key] { m_model.deleteModel(key); });
 }

@@ -1,5 +1,6 @@
 #include "sheets/ModelOptInSheet.h"
 
+#include "settings/DeleteModelAlert.h"
 #include "settings/ModelRow.h"
 
 #include "kit/TextStyle.h"
@@ -13,6 +14,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -75,9 +77,9 @@ ModelOptInSheet::ModelOptInSheet(AppModel& model, QString modelKey, QWidget* par
         buttons->addWidget(b);
     layout->addLayout(buttons);
 
-    connect(m_delete, &QPushButton::clicked, this, [this] { m_model.deleteModel(m_key); });
+    connect(m_delete, &QPushButton::clicked, this, &ModelOptInSheet::confirmDelete);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_done, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_done, &QPushButton::clicked, this, &ModelOptInSheet::use);
     connect(m_dismiss, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_cancelDownload, &QPushButton::clicked, this, [this] { m_model.cancelModelDownload(m_key); });
     connect(m_download, &QPushButton::clicked, this, [this] { m_model.downloadModel(m_key); });
@@ -139,6 +141,33 @@ QString ModelOptInSheet::detail() const {
     const QString host = m_offer ? m_offer->host : Strings::text(QStringLiteral("model_host_unknown"));
     return Strings::text(QStringLiteral("msg_model_offer"),
                          {{QStringLiteral("size"), Job::byteCount(bytes)}, {QStringLiteral("host"), host}});
+}
+
+// "Use" means this model transcribes from now on, so a model fetched here is the one used next.
+void ModelOptInSheet::use() {
+    const std::optional<EngineSettings>& settings = m_model.settings();
+    if (!settings || settings->transcriptionModel != m_key)
+        m_model.saveSetting(QStringLiteral("transcriptionModel"), SettingValue::text(m_key));
+    accept();
+}
+
+qint64 ModelOptInSheet::bytesOnDisk() const {
+    if (m_offer && m_offer->installed)
+        return m_offer->diskBytes;
+    if (m_model.modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+            if (whisper.key == m_key)
+                return m_model.modelBytesOnDisk(whisper);
+        }
+    }
+    return m_offer ? m_offer->diskBytes : 0;
+}
+
+// The sheet stays open either way; a model deleted in the meantime makes the sheet an offer again.
+void ModelOptInSheet::confirmDelete() {
+    if (m_confirm)
+        return;
+    m_confirm = askDeleteModel(this, bytesOnDisk(), [this] { m_model.deleteModel(m_key); });
 }
 
 void ModelOptInSheet::fetchOffer() {
@@ -214,4 +243,7 @@ void ModelOptInSheet::refresh() {
     m_download->setVisible(now == Stage::Offer && runnable);
     m_done->setDefault(now == Stage::Installed && runnable);
     m_download->setDefault(now == Stage::Offer && runnable);
+    // A question about a model that is no longer installed has no answer left.
+    if (m_confirm && now != Stage::Installed)
+        m_confirm->reject();
 }

@@ -3,16 +3,19 @@
 #include "AppModel.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <optional>
 
 class QLabel;
+class QMessageBox;
 class QProgressBar;
 class QPushButton;
 
 // Offers one speech model for download, follows the download while it runs (also one started elsewhere)
-// and lets the user delete the model once it is installed. It keeps only the offer it fetched; whether
-// the model is installed or downloading is read live from the state.
+// and, once it is installed, lets the user use it for transcription or delete it (after a confirmation).
+// It keeps only the offer it fetched; whether the model is installed or downloading is read live from
+// the state.
 class ModelOptInSheet : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +29,8 @@ public:
     Stage stage() const;
     // The sentence under the model's name.
     QString detail() const;
+    // The delete confirmation while it is up.
+    QMessageBox* deleteConfirmation() const { return m_confirm; }
 
     static constexpr QSize size{480, 320};
 
@@ -35,6 +40,9 @@ Q_SIGNALS:
 
 private:
     void fetchOffer();
+    void confirmDelete();
+    void use();
+    qint64 bytesOnDisk() const;
     void refresh();
     void modelsChanged();
     // Whether the engine lists any installed model; nothing while the list is unknown.
@@ -55,4 +63,5 @@ private:
     QPushButton* m_dismiss;
     QPushButton* m_cancelDownload;
     QPushButton* m_download;
+    QPointer<QMessageBox> m_confirm;
 };

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QJsonArray>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -266,6 +267,17 @@ const ShotRegistration optInFailed("sheet-optin-failed", [](ShotContext& c) {
 const ShotRegistration optInInstalled("sheet-optin-installed", [](ShotContext& c) {
     optInModels(c, true);
     return optIn(c);
+});
+// The question its delete asks first.
+const ShotRegistration optInDelete("sheet-optin-delete", [](ShotContext& c) {
+    optInModels(c, true);
+    QWidget* root = optIn(c);
+    if (auto* sheet = sheetOf<ModelOptInSheet>(root)) {
+        sheet->findChild<QPushButton*>(QStringLiteral("button_delete_model"))->click();
+        c.waitFor(
+            [sheet] { return sheet->deleteConfirmation() && sheet->deleteConfirmation()->isVisible(); });
+    }
+    return root;
 });
 
 } // namespace
