@@ -16,9 +16,10 @@ public:
     virtual QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) = 0;
 
     // One or more existing files (no folders), in the order the dialog gives them. `confirmTitle` names
-    // the confirm button; `mimeTypes` empty lets any file be chosen, otherwise only files of those types.
+    // the confirm button; `nameFilters` ("Label (*.a *.b)") empty lets any file be chosen, otherwise the
+    // dialog offers them in that order and starts on the first.
     virtual QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
-                                                                QStringList mimeTypes) = 0;
+                                                                QStringList nameFilters) = 0;
 
     // A file path to save to; folders may be created. `proposedName` empty: no name proposed.
     virtual QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,

@@ -305,8 +305,11 @@ public:
     void cancelTranscription(const std::shared_ptr<TranscriptionJob>& job);
     void removeTranscription(const std::shared_ptr<TranscriptionJob>& job);
     void clearTranscriptions();
-    // MIME type names of the engine's media extensions, in its order; file choosers filter by them.
+    // MIME type names of the engine's media extensions, in its order, each once; only sound and pictures.
     QStringList mediaContentTypes() const;
+    // The file chooser's filters for media, from the engine's media extensions: every audio and video type
+    // first, then audio, then video. Empty while the engine has not named them (any file may be chosen).
+    QStringList mediaFileFilters() const;
     QCoro::Task<void> chooseTranscriptFolder();
     const std::optional<QString>& transcriptionRefusal() const { return m_transcriptionRefusal; }
     void setTranscriptionRefusal(const std::optional<QString>& text);

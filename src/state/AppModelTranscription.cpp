@@ -3,11 +3,11 @@
 #include "AppModel.h"
 
 #include "FileDialogs.h"
+#include "MediaFilters.h"
 #include "Spawn.h"
 #include "Strings.h"
 
 #include <QFileInfo>
-#include <QMimeDatabase>
 
 namespace {
 QString newJobId() {
@@ -196,15 +196,21 @@ QStringList AppModel::mediaContentTypes() const {
     QStringList out;
     if (!m_hello)
         return out;
-    static const QMimeDatabase database;
     for (const QString& extension : m_hello->mediaExtensions) {
-        const QMimeType type =
-            database.mimeTypeForFile(QStringLiteral("x") + extension, QMimeDatabase::MatchExtension);
-        // The database's answer for a name it does not know is the generic type: not a media type.
-        if (type.isValid() && !type.isDefault())
-            out << type.name();
+        const QString type = MediaFilters::typeOf(extension);
+        if (!type.isEmpty() && !out.contains(type))
+            out << type;
     }
     return out;
+}
+
+QStringList AppModel::mediaFileFilters() const {
+    if (!m_hello)
+        return {};
+    return MediaFilters::nameFilters(MediaFilters::patterns(m_hello->mediaExtensions),
+                                     Strings::text(QStringLiteral("filter_media_files")),
+                                     Strings::text(QStringLiteral("filter_audio_files")),
+                                     Strings::text(QStringLiteral("filter_video_files")));
 }
 
 QCoro::Task<void> AppModel::chooseTranscriptFolder() {

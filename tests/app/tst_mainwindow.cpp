@@ -175,8 +175,8 @@ private Q_SLOTS:
         QCOMPARE(int(call.kind), int(FakeFileDialogs::Call::Files));
         QCOMPARE(call.message, Strings::text(QStringLiteral("hint_transcription")));
         QCOMPARE(call.confirmTitle, Strings::text(QStringLiteral("button_transcribe")));
-        QCOMPARE(call.mimeTypes, w.f.model->mediaContentTypes());
-        QCOMPARE(call.mimeTypes.isEmpty(), !booted); // any file while the engine has not named its types
+        QCOMPARE(call.nameFilters, w.f.model->mediaFileFilters());
+        QCOMPARE(call.nameFilters.isEmpty(), !booted); // any file while the engine has not named its types
         if (!confirmed) {
             // A request sent after the answer proves the answer has been dealt with.
             if (booted)

@@ -60,14 +60,16 @@ QtFileDialogs::QtFileDialogs(QWidget* parentWindow, QFileDialog::Options options
     : m_parent(parentWindow), m_options(options) {}
 
 QCoro::Task<std::optional<QStringList>> QtFileDialogs::chooseFiles(QString message, QString confirmTitle,
-                                                                   QStringList mimeTypes) {
+                                                                   QStringList nameFilters) {
     auto* dialog = new QFileDialog(m_parent, message);
     dialog->setOptions(m_options);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setLabelText(QFileDialog::Accept, confirmTitle);
-    if (!mimeTypes.isEmpty())
-        dialog->setMimeTypeFilters(mimeTypes);
+    if (!nameFilters.isEmpty()) {
+        dialog->setNameFilters(nameFilters);
+        dialog->selectNameFilter(nameFilters.first());
+    }
     return runMany(dialog);
 }
 

@@ -15,7 +15,7 @@ public:
 
     QCoro::Task<std::optional<QString>> chooseFolder(QString message, QString startFolder) override;
     QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
-                                                        QStringList mimeTypes) override;
+                                                        QStringList nameFilters) override;
     QCoro::Task<std::optional<QString>> saveFile(QString message, QString startFolder,
                                                  QString proposedName) override;
 

@@ -15,7 +15,7 @@ QCoro::Task<void> chooseFilesToTranscribe(AppModel* model) {
     const QString message = Strings::text(QStringLiteral("hint_transcription"));
     const QString confirm = Strings::text(QStringLiteral("button_transcribe"));
     const std::optional<QStringList> chosen =
-        co_await dialogs->chooseFiles(message, confirm, model->mediaContentTypes());
+        co_await dialogs->chooseFiles(message, confirm, model->mediaFileFilters());
     if (!self || !chosen)
         co_return;
     model->setTab(AppModel::Tab::Transcription);

@@ -15,7 +15,7 @@ public:
         QString startFolder;
         QString proposedName;
         QString confirmTitle = {};
-        QStringList mimeTypes = {};
+        QStringList nameFilters = {};
     };
 
     std::optional<QString> folderAnswer;
@@ -33,8 +33,8 @@ public:
         co_return answer;
     }
     QCoro::Task<std::optional<QStringList>> chooseFiles(QString message, QString confirmTitle,
-                                                        QStringList mimeTypes) override {
-        calls.append({Call::Files, message, QString(), QString(), confirmTitle, mimeTypes});
+                                                        QStringList nameFilters) override {
+        calls.append({Call::Files, message, QString(), QString(), confirmTitle, nameFilters});
         if (fail)
             throw std::runtime_error("no open dialog");
         // A copy: returning the member itself would move it out, and a second call would get an empty text.
