@@ -25,14 +25,23 @@ public:
     std::optional<qint64> stopMs;
     bool closed = false;
     bool loading = false;
+    // Played to the end of `info`'s duration and stopped there.
+    bool ended = false;
+    double level = 1.0;
+    bool muted = false;
 
     void release() { m_release.start(0); }
-    // Plays on to `ms` the way a player would report it: a tick, and a pause when it crossed the stop.
+    // Plays on to `ms` the way a player would report it: a tick, and a pause when it crossed the stop or
+    // a stop at the end of the file.
     void advanceTo(qint64 ms) {
         const qint64 from = pos;
         pos = ms;
         if (playing && stopMs && from < *stopMs && ms >= *stopMs) {
             pos = *stopMs;
+            setPlaying(false);
+        } else if (playing && info.durationMs > 0 && ms >= info.durationMs) {
+            pos = info.durationMs;
+            ended = true;
             setPlaying(false);
         }
         Q_EMIT ticked(pos);
@@ -59,16 +68,22 @@ public:
     void seek(qint64 ms, bool exact) override {
         calls << QStringLiteral("seek %1 %2").arg(ms).arg(exact ? u"exact" : u"loose");
         pos = ms;
+        ended = false;
     }
     QCoro::Task<void> seekAndWait(qint64 ms) override {
         calls << QStringLiteral("seekAndWait %1").arg(ms);
         pos = ms;
+        ended = false;
         co_return;
     }
     void play() override {
         calls << QStringLiteral("play");
-        if (!closed)
-            setPlaying(true);
+        if (closed)
+            return;
+        if (ended)
+            pos = 0;
+        ended = false;
+        setPlaying(true);
     }
     void pause() override {
         calls << QStringLiteral("pause");
@@ -81,6 +96,16 @@ public:
         stopMs = ms;
     }
     std::optional<qint64> stop() const override { return stopMs; }
+    void setVolume(double value) override {
+        calls << QStringLiteral("volume %1").arg(value);
+        level = value;
+    }
+    double volume() const override { return level; }
+    void setMuted(bool on) override {
+        calls << QStringLiteral("muted %1").arg(on ? u"on" : u"off");
+        muted = on;
+    }
+    bool isMuted() const override { return muted; }
     void close() override {
         if (closed)
             return;

@@ -161,16 +161,24 @@ void TestClipPanel::stepMovesThePlayer() {
     FakeMediaPort* port = nullptr;
     TranscriptPlayer* sheet = openSheet(10'000, 14'000, 60'000, &port);
     const int before = suggests();
+    QVERIFY(port->playing);
     button(sheet, Bound::End, QStringLiteral("v2_clip_step_earlier"))->click();
-    // The player pauses and shows the new end exactly; the position follows at once.
-    QCOMPARE(port->take(), QStringList({QStringLiteral("pause"), QStringLiteral("seek 14000 exact")}));
+    // The player shows the new end exactly and plays on from there; the position follows at once.
+    QCOMPARE(port->take(), QStringList({QStringLiteral("seek 14000 exact")}));
+    QVERIFY(port->playing);
     QCOMPARE(sheet->session()->currentMs(), 14'000);
-    QVERIFY(f->waitForRequests(QStringLiteral("clip.suggest"), before + 1));
+    // Paused, it stays paused.
+    port->pause();
+    port->take();
+    button(sheet, Bound::End, QStringLiteral("v2_clip_step_later"))->click();
+    QCOMPARE(port->take(), QStringList({QStringLiteral("seek 15000 exact")}));
+    QVERIFY(!port->playing);
+    QVERIFY(f->waitForRequests(QStringLiteral("clip.suggest"), before + 2));
     const LoggedRequest last = f->requestsOf(QStringLiteral("clip.suggest")).last();
     QCOMPARE(last.params.value(QStringLiteral("startMs")).toInteger(), 9'000);
-    QCOMPARE(last.params.value(QStringLiteral("endMs")).toInteger(), 14'000);
+    QCOMPARE(last.params.value(QStringLiteral("endMs")).toInteger(), 15'000);
     // The length below follows.
-    QCOMPARE(sheet->findChild<QLabel*>(QStringLiteral("clip_length"))->text(), Job::duration(5));
+    QCOMPARE(sheet->findChild<QLabel*>(QStringLiteral("clip_length"))->text(), Job::duration(6));
 }
 
 void TestClipPanel::typedValuesAreKeptInTheLimit_data() {
@@ -209,8 +217,7 @@ void TestClipPanel::typedValuesAreKeptInTheLimit() {
     QCOMPARE(sheet->session()->value(which), value);
     QCOMPARE(field->text(), TimecodeField::format(value));
     const QStringList expected =
-        moves ? QStringList{QStringLiteral("pause"), QStringLiteral("seek %1 exact").arg(value)}
-              : QStringList{};
+        moves ? QStringList{QStringLiteral("seek %1 exact").arg(value)} : QStringList{};
     QCOMPARE(port->take(), expected);
 }
 
@@ -374,9 +381,12 @@ void TestClipPanel::scrubbing() {
     const qint64 in = sheet->session()->inMs();
     QCOMPARE(in, g.msAt(toX));
     QCOMPARE(sheet->findChild<TimecodeField*>(QStringLiteral("v2_clip_start"))->value(), in);
+    // It was playing: playback holds during the drag and goes on from the new start after it.
     const QStringList calls = port->take();
-    QCOMPARE(calls.last(), QStringLiteral("seek %1 exact").arg(in));
-    QCOMPARE(calls.at(calls.size() - 3), QStringLiteral("seek %1 loose").arg(in));
+    QCOMPARE(calls, (QStringList{QStringLiteral("pause"), QStringLiteral("seek %1 loose").arg(g.msAt(startX)),
+                                 QStringLiteral("seek %1 loose").arg(in),
+                                 QStringLiteral("seek %1 exact").arg(in), QStringLiteral("play")}));
+    QVERIFY(port->playing);
     QCOMPARE(sheet->session()->currentMs(), in);
     QVERIFY(f->waitForRequests(QStringLiteral("clip.suggest"), before + 1));
     // The playhead follows the position the owner passes.

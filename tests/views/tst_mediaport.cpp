@@ -1,7 +1,8 @@
 // The media port over Qt Multimedia on generated files, offscreen and without a sound card: it opens a
 // video (playable, its duration), lands an exact seek on the picture asked for, pauses at a boundary in
-// time and again at each later crossing, gives up a file it cannot play, and stays silent once closed,
-// also while it is still opening.
+// time and again at each later crossing, plays a file that ended again from its beginning, keeps its sound
+// level and silence, gives up a file it cannot play, and stays silent once closed, also while it is still
+// opening.
 #include "MediaFiles.h"
 #include "clips/QtMediaPort.h"
 
@@ -20,6 +21,8 @@ private Q_SLOTS:
     void exactSeekLandsOnThePicture_data();
     void exactSeekLandsOnThePicture();
     void stopPausesAtItsMark();
+    void playsAgainAfterTheEnd();
+    void soundLevelAndSilence();
     void soundAloneHasNoPictures();
     void unreadableFileIsNotPlayable_data();
     void unreadableFileIsNotPlayable();
@@ -101,6 +104,48 @@ void TestMediaPort::stopPausesAtItsMark() {
     port.play();
     QTRY_VERIFY_WITH_TIMEOUT(port.position() > 1800, 5000);
     QVERIFY(port.isPlaying());
+}
+
+void TestMediaPort::playsAgainAfterTheEnd() {
+    QtMediaPort port;
+    QVERIFY(QCoro::waitFor(port.load(m_video)).playable);
+    QCoro::waitFor(port.seekAndWait(2'500));
+    QSignalSpy playing(&port, &MediaPort::playingChanged);
+    port.play();
+    QTRY_VERIFY_WITH_TIMEOUT(playing.size() >= 2, 5000);
+    QCOMPARE(playing.last().first().toBool(), false);
+    QVERIFY(!port.isPlaying());
+    // Played to its end: play starts it again from the beginning, not from the end.
+    QSignalSpy ticks(&port, &MediaPort::ticked);
+    port.play();
+    QTRY_VERIFY_WITH_TIMEOUT(port.isPlaying(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty() && ticks.last().first().toLongLong() > 0, 5000);
+    QVERIFY2(port.position() < 1'500, qPrintable(QString::number(port.position())));
+    QVERIFY(port.isPlaying());
+    port.pause();
+}
+
+void TestMediaPort::soundLevelAndSilence() {
+    QtMediaPort port;
+    QVERIFY(QCoro::waitFor(port.load(m_audio)).playable);
+    QCOMPARE(port.volume(), 1.0);
+    QVERIFY(!port.isMuted());
+    port.setVolume(0.5);
+    QVERIFY(qAbs(port.volume() - 0.5) < 0.001);
+    port.setVolume(2.0);
+    QVERIFY(qAbs(port.volume() - 1.0) < 0.001);
+    port.setVolume(0);
+    QCOMPARE(port.volume(), 0.0);
+    port.setMuted(true);
+    QVERIFY(port.isMuted());
+    // Both stay as set while it plays.
+    port.play();
+    QTRY_VERIFY(port.isPlaying());
+    QVERIFY(port.isMuted());
+    QCOMPARE(port.volume(), 0.0);
+    port.setMuted(false);
+    QVERIFY(!port.isMuted());
+    port.pause();
 }
 
 void TestMediaPort::soundAloneHasNoPictures() {

@@ -35,11 +35,6 @@ QLabel* caption(QWidget* parent) {
     return label;
 }
 
-QFont digits(TextStyle::Role role) {
-    QFont font = TextStyle::font(role);
-    return font;
-}
-
 QWidget* row(QWidget* parent, int spacing, QHBoxLayout*& layout) {
     auto* widget = new QWidget(parent);
     layout = new QHBoxLayout(widget);
@@ -80,7 +75,7 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     m_lengthTitle = caption(boundsRow);
     m_length = new QLabel(boundsRow);
     m_length->setObjectName(QStringLiteral("clip_length"));
-    m_length->setFont(digits(TextStyle::Role::Body));
+    m_length->setFont(TextStyle::digits(TextStyle::Role::Body));
     lengthColumn->addWidget(m_lengthTitle);
     lengthColumn->addWidget(m_length);
     boundsLayout->addWidget(m_start, 0, Qt::AlignBottom);
@@ -117,7 +112,7 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     m_progress->setMaximumWidth(240);
     m_percent = caption(m_progressRow);
     m_percent->setObjectName(QStringLiteral("clip_percent"));
-    m_percent->setFont(digits(TextStyle::Role::Caption));
+    m_percent->setFont(TextStyle::digits(TextStyle::Role::Caption));
     m_cancel = new LinkButton(QStringLiteral("button_cancel"), m_progressRow);
     progressLayout->addWidget(m_progress, 1);
     progressLayout->addWidget(m_percent);

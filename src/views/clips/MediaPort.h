@@ -34,6 +34,7 @@ public:
     // An exact seek that ends once the picture at `ms` is shown (after a short wait for sound only), or
     // once the port is closed.
     virtual QCoro::Task<void> seekAndWait(qint64 ms) = 0;
+    // A file that played to its end plays again from its beginning.
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual bool isPlaying() const = 0;
@@ -41,6 +42,11 @@ public:
     // Pauses playback each time it runs across `ms`, until replaced; nothing clears it.
     virtual void setStop(std::optional<qint64> ms) = 0;
     virtual std::optional<qint64> stop() const = 0;
+    // The sound level as heard, 0 to 1, and silence; they stay as set for the port's life.
+    virtual void setVolume(double level) = 0;
+    virtual double volume() const = 0;
+    virtual void setMuted(bool muted) = 0;
+    virtual bool isMuted() const = 0;
     // Silences and ends everything: no sound and no more signals afterwards; waiting tasks end.
     virtual void close() = 0;
     virtual bool isClosed() const = 0;

@@ -4,9 +4,23 @@
 #include "Spawn.h"
 #include "clips/MediaPort.h"
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Standing closer than this to the end counts as at the end: play starts again from the beginning.
+constexpr qint64 endSlackMs = 100;
+
+} // namespace
+
 PlayerSession::PlayerSession(AppModel* model, PlayerTarget target, MediaPort* port, QObject* parent)
     : QObject(parent), m_model(model), m_target(std::move(target)), m_port(port) {
     m_port->setParent(this);
+    connect(m_port, &MediaPort::playingChanged, this, [this] {
+        if (!m_closed)
+            Q_EMIT playingChanged();
+    });
 }
 
 PlayerSession::~PlayerSession() {
@@ -77,6 +91,62 @@ void PlayerSession::close() {
     m_port->close();
 }
 
+bool PlayerSession::isPlaying() const {
+    return !m_closed && m_port->isPlaying();
+}
+
+int PlayerSession::volume() const {
+    return static_cast<int>(std::lround(m_port->volume() * 100));
+}
+
+bool PlayerSession::isMuted() const {
+    return m_port->isMuted();
+}
+
+void PlayerSession::togglePlay() {
+    if (!hasPlayer() || m_closed)
+        return;
+    if (m_port->isPlaying()) {
+        m_port->pause();
+        return;
+    }
+    // The stop of "play selection" was for that one run; playing from here goes on past the clip.
+    if (m_port->stop())
+        m_port->setStop(std::nullopt);
+    if (m_durationMs >= 1 && m_currentMs >= m_durationMs - endSlackMs) {
+        m_port->seek(0, true);
+        setCurrent(0);
+    }
+    m_port->play();
+}
+
+void PlayerSession::seekTo(qint64 ms) {
+    if (!hasPlayer() || m_closed)
+        return;
+    const qint64 to = std::clamp<qint64>(ms, 0, m_durationMs >= 1 ? m_durationMs : std::max<qint64>(ms, 0));
+    m_port->seek(to, true);
+    setCurrent(to);
+}
+
+void PlayerSession::seekBy(qint64 deltaMs) {
+    seekTo(m_currentMs + deltaMs);
+}
+
+void PlayerSession::setVolume(int percent) {
+    const int now = std::clamp(percent, 0, 100);
+    if (now == volume())
+        return;
+    m_port->setVolume(now / 100.0);
+    Q_EMIT soundChanged();
+}
+
+void PlayerSession::setMuted(bool muted) {
+    if (muted == m_port->isMuted())
+        return;
+    m_port->setMuted(muted);
+    Q_EMIT soundChanged();
+}
+
 void PlayerSession::setCurrent(qint64 ms) {
     if (ms == m_currentMs)
         return;
@@ -109,7 +179,6 @@ void PlayerSession::takePosition(Bound bound) {
 
 void PlayerSession::moved(qint64 ms) {
     if (hasPlayer()) {
-        m_port->pause();
         m_port->seek(ms, true);
         setCurrent(ms);
     }
@@ -117,11 +186,23 @@ void PlayerSession::moved(qint64 ms) {
 }
 
 void PlayerSession::scrub(qint64 ms, bool final) {
-    if (!hasPlayer())
+    if (!hasPlayer() || m_closed)
         return;
-    m_port->pause();
+    if (!final && !m_scrubbing) {
+        m_scrubbing = true;
+        m_resumeAfterScrub = m_port->isPlaying();
+        if (m_resumeAfterScrub)
+            m_port->pause();
+    }
     m_port->seek(ms, final);
     setCurrent(ms);
+    if (final) {
+        const bool resume = m_scrubbing && m_resumeAfterScrub;
+        m_scrubbing = false;
+        m_resumeAfterScrub = false;
+        if (resume)
+            m_port->play();
+    }
 }
 
 void PlayerSession::boundsDragged() {

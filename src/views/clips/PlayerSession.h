@@ -42,6 +42,10 @@ public:
 
     qint64 durationMs() const { return m_durationMs; }
     qint64 currentMs() const { return m_currentMs; }
+    bool isPlaying() const;
+    // The sound level as heard, in percent, and silence.
+    int volume() const;
+    bool isMuted() const;
     qint64 inMs() const { return m_inMs; }
     qint64 outMs() const { return m_outMs; }
     qint64 value(Bound bound) const { return bound == Bound::Start ? m_inMs : m_outMs; }
@@ -58,15 +62,26 @@ public:
 
     // Writes a bound as it is (the timeline keeps its own limits).
     void setBound(Bound bound, qint64 ms);
+    // Plain playback from where the player stands, on past the clip's end; a file at its end plays
+    // again from its beginning. Pauses when it plays.
+    void togglePlay();
+    // Moves the player to `ms` (kept within the file) and shows it exactly; playing or paused, it stays so.
+    void seekTo(qint64 ms);
+    void seekBy(qint64 deltaMs);
+    void setVolume(int percent);
+    void setMuted(bool muted);
+
     // A typed value: written, then moved().
     void commitBound(Bound bound, qint64 ms);
     // One second earlier (direction < 0) or later, in the bound's limit, then moved().
     void stepBound(Bound bound, int direction);
     // The player's position, in the bound's limit; the player stays where it is.
     void takePosition(Bound bound);
-    // After a bound changed by typing or stepping: the player shows it, and the suggestion follows.
+    // After a bound changed by typing or stepping: the player shows it (and plays on from there when it
+    // was playing), and the suggestion follows.
     void moved(qint64 ms);
-    // The timeline shows a time while dragging (loose) and once at the end (exact).
+    // A drag shows a time while it runs (loose) and once at its end (exact). Playback holds while the drag
+    // runs and goes on from the new place after it, when it was playing before.
     void scrub(qint64 ms, bool final);
     // The timeline ended a handle drag.
     void boundsDragged();
@@ -83,6 +98,8 @@ public:
 Q_SIGNALS:
     void stageChanged();
     void timesChanged(); // duration or current position
+    void playingChanged();
+    void soundChanged(); // volume or silence
     void boundsChanged();
     void modeChanged();
     void audioOnlyChanged();
@@ -103,6 +120,9 @@ private:
     bool m_opening = false;
     bool m_openStarted = false;
     bool m_closed = false;
+    // A drag is under way; playback goes on after it when it was playing before.
+    bool m_scrubbing = false;
+    bool m_resumeAfterScrub = false;
     qint64 m_durationMs = 0;
     qint64 m_currentMs = 0;
     qint64 m_inMs = 0;

@@ -1,5 +1,6 @@
 #include "clips/QtMediaPort.h"
 
+#include <QAudio>
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QMediaPlayer>
@@ -10,6 +11,7 @@
 
 #include <QCoro/QCoroTimer>
 
+#include <algorithm>
 #include <chrono>
 
 using namespace std::chrono_literals;
@@ -120,8 +122,12 @@ QCoro::Task<bool> QtMediaPort::nextWake(std::chrono::milliseconds limit) {
 }
 
 void QtMediaPort::play() {
-    if (!m_closed)
-        m_player->play();
+    if (m_closed)
+        return;
+    // Played to its end, the player stands stopped there: from the beginning again.
+    if (m_player->mediaStatus() == QMediaPlayer::EndOfMedia)
+        m_player->setPosition(0);
+    m_player->play();
 }
 
 void QtMediaPort::pause() {
@@ -141,6 +147,25 @@ void QtMediaPort::setStop(std::optional<qint64> ms) {
     m_stop = ms;
     m_armed = false;
     armStop();
+}
+
+// The output's scale is linear in amplitude; a slider feels even on the logarithmic one.
+void QtMediaPort::setVolume(double level) {
+    m_level = std::clamp(level, 0.0, 1.0);
+    m_audio->setVolume(QAudio::convertVolume(static_cast<float>(m_level), QAudio::LogarithmicVolumeScale,
+                                             QAudio::LinearVolumeScale));
+}
+
+double QtMediaPort::volume() const {
+    return m_level;
+}
+
+void QtMediaPort::setMuted(bool muted) {
+    m_audio->setMuted(muted);
+}
+
+bool QtMediaPort::isMuted() const {
+    return m_audio->isMuted();
 }
 
 void QtMediaPort::close() {

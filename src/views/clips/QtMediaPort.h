@@ -30,6 +30,10 @@ public:
     qint64 position() const override;
     void setStop(std::optional<qint64> ms) override;
     std::optional<qint64> stop() const override { return m_stop; }
+    void setVolume(double level) override;
+    double volume() const override;
+    void setMuted(bool muted) override;
+    bool isMuted() const override;
     void close() override;
     bool isClosed() const override { return m_closed; }
 
@@ -52,6 +56,7 @@ private:
     QTimer m_tick;
     QTimer m_stopTimer;
     std::optional<qint64> m_stop;
+    double m_level = 1.0; // as heard; the output holds it on its own scale
     bool m_armed = false;
     bool m_closed = false;
     bool m_hasVideo = false;

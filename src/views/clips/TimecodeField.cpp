@@ -12,8 +12,7 @@
 TimecodeField::TimecodeField(const QString& objectName, QWidget* parent) : QLineEdit(parent) {
     setObjectName(objectName);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont digits = TextStyle::font(TextStyle::Role::Body);
-    setFont(digits);
+    setFont(TextStyle::digits(TextStyle::Role::Body));
     setFixedWidth(74);
     setText(format(m_ms));
 }

@@ -5,6 +5,7 @@
 #include "Strings.h"
 #include "clips/ClipPanel.h"
 #include "clips/FfmpegFrameSource.h"
+#include "clips/PlayerControls.h"
 #include "clips/PlayerSession.h"
 #include "clips/QtMediaPort.h"
 #include "clips/VideoView.h"
@@ -66,8 +67,7 @@ TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, 
     m_title = title;
     m_time = new QLabel(header);
     m_time->setObjectName(QStringLiteral("player_time"));
-    QFont digits = TextStyle::font(TextStyle::Role::Caption);
-    m_time->setFont(digits);
+    m_time->setFont(TextStyle::digits(TextStyle::Role::Caption));
     Theme::setForeground(m_time, Theme::Ink::Secondary);
     titles->addWidget(m_title);
     titles->addWidget(m_time);
@@ -97,6 +97,9 @@ TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, 
     m_area->addWidget(m_unavailable);
     m_area->setMinimumHeight(areaHeight);
     column->addWidget(m_area);
+    m_controls = new PlayerControls(m_session, this);
+    m_controls->watch(m_video);
+    column->addWidget(m_controls);
 
     if (target.excerpt)
         column->addWidget(makeExcerptRow(*target.excerpt));
@@ -192,6 +195,8 @@ void TranscriptPlayer::retranslate() {
     m_unsupported->setText(Strings::text(QStringLiteral("v2_player_unsupported")));
     m_unsupportedHelp->setText(Strings::text(QStringLiteral("v2_player_unsupported_help")));
     m_openExternal->setText(Strings::text(QStringLiteral("v2_player_open_external")));
+    m_video->setAccessibleName(Strings::text(QStringLiteral("player_view")));
+    m_video->setToolTip(Strings::text(QStringLiteral("player_keys_help")));
     if (m_excerptCopy)
         m_excerptCopy->set(QStringLiteral("doc.on.doc"),
                            Strings::text(QStringLiteral("v2_clip_copy_excerpt")), std::nullopt, true);
@@ -203,10 +208,15 @@ void TranscriptPlayer::syncStage() {
     case PlayerSession::Stage::Opening:
         m_area->setCurrentWidget(m_loading);
         break;
-    case PlayerSession::Stage::Ready:
+    case PlayerSession::Stage::Ready: {
         m_video->setSoundOnly(!m_session->hasVideo());
         m_area->setCurrentWidget(m_video);
+        // The player's keys work at once, unless the user has already gone elsewhere.
+        QWidget* focus = focusWidget();
+        if (!focus || focus == m_close)
+            m_video->setFocus(Qt::OtherFocusReason);
         break;
+    }
     case PlayerSession::Stage::Unplayable:
         m_area->setCurrentWidget(m_unavailable);
         break;

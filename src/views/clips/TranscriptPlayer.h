@@ -8,6 +8,7 @@ class AppModel;
 class ClipPanel;
 class FrameSource;
 class MediaPort;
+class PlayerControls;
 class PlayerSession;
 class QLabel;
 class QPushButton;
@@ -32,6 +33,7 @@ public:
     PlayerSession* session() const { return m_session; }
     ClipPanel* clipPanel() const { return m_clipPanel; }
     VideoView* video() const { return m_video; }
+    PlayerControls* controls() const { return m_controls; }
 
     void done(int result) override;
 
@@ -54,6 +56,7 @@ private:
     QPushButton* m_close;
     QStackedWidget* m_area;
     VideoView* m_video;
+    PlayerControls* m_controls;
     QWidget* m_loading;
     QWidget* m_unavailable;
     QLabel* m_unsupported;

@@ -1,6 +1,7 @@
 #include "clips/VideoView.h"
 
 #include "kit/Icons.h"
+#include "kit/Theme.h"
 
 #include <QPainter>
 
@@ -8,6 +9,7 @@ VideoView::VideoView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("video"));
     setMinimumHeight(300);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void VideoView::showFrame(const QImage& image) {
@@ -28,13 +30,28 @@ void VideoView::paintEvent(QPaintEvent*) {
         const QPixmap note = Icons::tinted(QStringLiteral("music.note"), size, QColor(255, 255, 255, 150),
                                            devicePixelRatioF());
         p.drawPixmap(QPoint((width() - size) / 2, (height() - size) / 2), note);
-        return;
+    } else if (!m_frame.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QSizeF fitted = QSizeF(m_frame.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+        const QRectF place((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(),
+                           fitted.height());
+        p.drawImage(place, m_frame);
     }
-    if (m_frame.isNull())
-        return;
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QSizeF fitted = QSizeF(m_frame.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
-    const QRectF place((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(),
-                       fitted.height());
-    p.drawImage(place, m_frame);
+    if (hasFocus()) {
+        // Inside the edge, in the accent colour, over the picture.
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Theme::ink(Theme::Ink::Accent, palette()), 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+    }
+}
+
+void VideoView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void VideoView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }

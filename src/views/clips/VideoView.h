@@ -4,6 +4,7 @@
 #include <QWidget>
 
 // Paints the player's latest picture, fitted and centred on black (a picture of sound alone shows a note).
+// It takes the focus (a click or Tab) for the player's keys, and shows a ring while it has it.
 class VideoView : public QWidget {
     Q_OBJECT
 
@@ -16,6 +17,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QImage m_frame;

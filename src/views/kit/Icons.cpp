@@ -47,6 +47,8 @@ const std::vector<Entry>& table() {
         {"play.fill", list({"media-playback-start"})},
         {"pause.fill", list({"media-playback-pause"})},
         {"play.slash", list({"media-playback-stop"})},
+        {"speaker.wave.2.fill", list({"audio-volume-high"})},
+        {"speaker.slash.fill", list({"audio-volume-muted"})},
         {"star", list({"rating-unrated", "bookmark-new"})},
         {"star.fill", list({"rating", "bookmarks", "favorite"})},
         {"plus", list({"list-add"})},

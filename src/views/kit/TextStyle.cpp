@@ -1,6 +1,8 @@
 #include "kit/TextStyle.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QWidget>
 
 #include <array>
@@ -43,6 +45,33 @@ QFont font(Role role, std::optional<QFont::Weight> weight, std::optional<QFont> 
 
 void apply(QWidget* widget, Role role, std::optional<QFont::Weight> weight) {
     widget->setFont(font(role, weight));
+}
+
+bool hasTabularDigits(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (!qFuzzyCompare(metrics.horizontalAdvance(QLatin1Char(digit)), zero))
+            return false;
+    }
+    return true;
+}
+
+QFont tabularDigits(const QFont& font) {
+    if (hasTabularDigits(font))
+        return font;
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (font.pointSizeF() > 0)
+        fixed.setPointSizeF(font.pointSizeF());
+    else if (font.pixelSize() > 0)
+        fixed.setPixelSize(font.pixelSize());
+    fixed.setWeight(font.weight());
+    fixed.setItalic(font.italic());
+    return fixed;
+}
+
+QFont digits(Role role, std::optional<QFont::Weight> weight) {
+    return tabularDigits(font(role, weight));
 }
 
 } // namespace TextStyle

@@ -40,4 +40,13 @@ QFont font(Role role, std::optional<QFont::Weight> weight = std::nullopt,
 // Sets the font of `widget`.
 void apply(QWidget* widget, Role role, std::optional<QFont::Weight> weight = std::nullopt);
 
+// Whether the ten digits of `font` are all equally wide, so a changing number keeps its width.
+bool hasTabularDigits(const QFont& font);
+// `font` when its digits are equally wide, else the desktop's fixed-pitch font at the same size and
+// weight: times and counters that change as one watches must not jitter (Qt 6.4 cannot ask a font for
+// its tabular figures).
+QFont tabularDigits(const QFont& font);
+// The font of `role` with tabular digits.
+QFont digits(Role role, std::optional<QFont::Weight> weight = std::nullopt);
+
 } // namespace TextStyle
