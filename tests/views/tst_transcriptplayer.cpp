@@ -403,13 +403,16 @@ void TestTranscriptPlayer::playerKeys_data() {
     QTest::newRow("Left near the start stops at 0")
         << toggle << qint64(2'000) << true << int(Qt::Key_Left) << none << QStringList{"seek 0 exact"} << true
         << qint64(0);
-    QTest::newRow("Right near the end stops at the end")
-        << video << qint64(58'000) << false << int(Qt::Key_Right) << none << QStringList{"seek 60000 exact"}
-        << false << qint64(60'000);
+    QTest::newRow("Right near the end stops at the last picture")
+        << video << qint64(58'000) << false << int(Qt::Key_Right) << none << QStringList{"seek 59900 exact"}
+        << false << qint64(59'900);
     QTest::newRow("Home") << bar << qint64(30'000) << true << int(Qt::Key_Home) << none
                           << QStringList{"seek 0 exact"} << true << qint64(0);
-    QTest::newRow("End") << toggle << qint64(30'000) << false << int(Qt::Key_End) << none
-                         << QStringList{"seek 60000 exact"} << false << qint64(60'000);
+    QTest::newRow("End: the last picture") << toggle << qint64(30'000) << false << int(Qt::Key_End) << none
+                                           << QStringList{"seek 59900 exact"} << false << qint64(59'900);
+    QTest::newRow("Space after End plays from the start")
+        << video << qint64(59'900) << false << int(Qt::Key_Space) << none
+        << QStringList{"seek 0 exact", "play"} << true << qint64(0);
     QTest::newRow("Space on the position bar") << bar << qint64(10'000) << true << int(Qt::Key_Space) << none
                                                << QStringList{"pause"} << false << qint64(10'000);
     QTest::newRow("Space on the play button plays once")
@@ -528,7 +531,10 @@ void TestTranscriptPlayer::positionBarAndTimelineAgree() {
     QVERIFY(port->playing);
     QCOMPARE(bar->value(), int(landed));
     QCOMPARE(timeline->currentMs(), landed);
-    QCOMPARE(elapsed->text(), TimecodeField::format(landed));
+    QCOMPARE(elapsed->text(), PlayerControls::clock(landed));
+    // The bar's times read as the header's: to the nearest second.
+    port->advanceTo(landed / 1000 * 1000 + 600);
+    QCOMPARE(elapsed->text(), TimecodeField::format(landed / 1000 * 1000 + 1000));
 
     // The timeline's playhead moved by hand: the bar follows.
     const TimelineGeometry g = timeline->geometryNow();

@@ -122,6 +122,10 @@ PlayerControls::PlayerControls(PlayerSession* session, QWidget* parent)
     syncSound();
 }
 
+QString PlayerControls::clock(qint64 ms) {
+    return TimecodeField::format((std::max<qint64>(ms, 0) + 500) / 1000 * 1000);
+}
+
 void PlayerControls::watch(QWidget* widget) {
     widget->installEventFilter(this);
 }
@@ -226,9 +230,9 @@ void PlayerControls::syncTime() {
     const qint64 duration = std::max<qint64>(m_session->durationMs(), 0);
     const qint64 current =
         std::clamp<qint64>(m_session->currentMs(), 0, std::max(duration, m_session->currentMs()));
-    const QString total = TimecodeField::format(duration);
+    const QString total = clock(duration);
     m_total->setText(total);
-    m_elapsed->setText(TimecodeField::format(current));
+    m_elapsed->setText(clock(current));
     // Both as wide as the longer of the two, so the bar between them never moves.
     const int width = std::max(m_total->fontMetrics().horizontalAdvance(total),
                                m_elapsed->fontMetrics().horizontalAdvance(m_elapsed->text()));

@@ -27,6 +27,9 @@ public:
 
     QSlider* position() const { return m_position; }
 
+    // A time as the bar shows it: to the nearest second, as the sheet's header does, M:SS or H:MM:SS.
+    static QString clock(qint64 ms);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -123,7 +123,10 @@ void PlayerSession::togglePlay() {
 void PlayerSession::seekTo(qint64 ms) {
     if (!hasPlayer() || m_closed)
         return;
-    const qint64 to = std::clamp<qint64>(ms, 0, m_durationMs >= 1 ? m_durationMs : std::max<qint64>(ms, 0));
+    // The end itself has no picture to show: the last one stands a moment before it.
+    const qint64 last =
+        m_durationMs >= 1 ? std::max<qint64>(m_durationMs - endSlackMs, 0) : std::max<qint64>(ms, 0);
+    const qint64 to = std::clamp<qint64>(ms, 0, last);
     m_port->seek(to, true);
     setCurrent(to);
 }

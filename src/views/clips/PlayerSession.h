@@ -65,7 +65,8 @@ public:
     // Plain playback from where the player stands, on past the clip's end; a file at its end plays
     // again from its beginning. Pauses when it plays.
     void togglePlay();
-    // Moves the player to `ms` (kept within the file) and shows it exactly; playing or paused, it stays so.
+    // Moves the player to `ms` and shows it exactly; playing or paused, it stays so. Kept within the file,
+    // at most at its last picture, a moment before the end (where play starts the file again).
     void seekTo(qint64 ms);
     void seekBy(qint64 deltaMs);
     void setVolume(int percent);

@@ -27,12 +27,20 @@ QImage render(QWidget* widget) {
         QPainter painter(&image);
         painter.drawPixmap(menu->mapToGlobal(QPoint()) - widget->mapToGlobal(QPoint()), menu->grab());
     }
+    // The window's dialogs, then the ones they opened in turn (an alert over a sheet), each over its opener.
     QList<QWidget*> dialogs;
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(top);
-        if (dialog && dialog->isVisible() && dialog != widget && dialog->parentWidget() &&
-            dialog->parentWidget()->window() == widget->window())
-            dialogs << dialog;
+    QList<QWidget*> openers{widget->window()};
+    for (bool found = true; found;) {
+        found = false;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(top);
+            if (dialog && dialog->isVisible() && dialog != widget && !dialogs.contains(dialog) &&
+                dialog->parentWidget() && openers.contains(dialog->parentWidget()->window())) {
+                dialogs << dialog;
+                openers << dialog;
+                found = true;
+            }
+        }
     }
     if (dialogs.isEmpty())
         return image;
