@@ -39,6 +39,10 @@ class LibraryTest(EngineCase):
         p1 = self.page(2, 2)
         self.assertEqual([i["title"] for i in p1["items"]], ["first"])
         self.assertEqual((p1["total"], p1["offset"], p1["hasMore"]), (3, 2, False))
+        # the same page, continued from the page before
+        self.assertEqual(self.eng.result("library.list", {"limit": 2, "offset": 2, "cursor": p0["cursor"]}), p1)
+        refused = self.eng.call("library.list", {"limit": 2, "offset": 2, "cursor": "page two"})["error"]
+        self.assertEqual((refused["code"], refused["detail"]), (-32602, "cursor"))
         item = p1["items"][0]
         self.assertEqual(set(item), ITEM_KEYS)
         self.assertEqual((item["url"], item["kind"], item["sizeBytes"], item["exists"]),
@@ -195,6 +199,93 @@ class TrashUnitTest(unittest.TestCase):
             self.assertEqual(len(lib.remove(["/m/3.mp4"])), 2)
             self.assertEqual(lib.count(), 4)
             lib.close()
+
+
+class PageByCursorTest(unittest.TestCase):
+    """Paging on with the "cursor" of the page before: each page costs its own size, and a library that
+    changes between pages is read without repeats or gaps."""
+
+    def setUp(self):
+        import tempfile
+        self._tmp = tempfile.TemporaryDirectory()
+        self.lib = librarydb.Library(os.path.join(self._tmp.name, "lib.sqlite3"))
+        self.addCleanup(self._tmp.cleanup)
+        self.addCleanup(self.lib.close)
+
+    def fill(self, count, thumbs_every=10):
+        for n in range(count):
+            path = "/m/%05d.mp4" % n
+            # pairs of items added at the same moment: the path orders them
+            self.lib.add(librarydb.Item(path=path, title=str(n), addedAt=10000 - n // 2))
+            if n % thumbs_every == 0:
+                self.lib.add(librarydb.Item(path=path + ".jpg", kind="thumbnail", parent=path, addedAt=10000 - n // 2))
+
+    def read_all(self, limit, between=None):
+        """Every page by cursor; `between(page_number)` may change the library between pages."""
+        pages, cursor, offset = [], None, 0
+        while True:
+            page = self.lib.page(offset, limit, cursor)
+            pages.append(page)
+            offset += sum(1 for i in page["items"] if i["kind"] != "thumbnail")
+            if not page["hasMore"]:
+                return pages
+            cursor = page["cursor"]
+            if between:
+                between(len(pages))
+
+    def test_cursor_pages_are_the_offset_pages(self):
+        self.fill(250)
+        for limit in (1, 7, 120, 250, 400):
+            with self.subTest(limit=limit):
+                by_cursor = self.read_all(limit)
+                by_offset = [self.lib.page(p["offset"], limit) for p in by_cursor]
+                self.assertEqual([p["items"] for p in by_cursor], [p["items"] for p in by_offset])
+                self.assertEqual([(p["total"], p["hasMore"]) for p in by_cursor],
+                                 [(p["total"], p["hasMore"]) for p in by_offset])
+                self.assertEqual(sum(len(p["items"]) for p in by_cursor), 275)
+                self.assertNotIn("cursor", by_cursor[-1])
+
+    def read_media_paths(self, between):
+        self.fill(300)
+        seen = [i["path"] for p in self.read_all(120, between) for i in p["items"] if i["kind"] != "thumbnail"]
+        self.assertEqual(len(seen), len(set(seen)))
+        return seen
+
+    def test_downloads_finishing_between_pages_repeat_nothing(self):
+        def download_finishes(n):
+            self.lib.add(librarydb.Item(path="/new/%d.mp4" % n, addedAt=20000 + n))
+        self.assertEqual(self.read_media_paths(download_finishes), ["/m/%05d.mp4" % n for n in range(300)])
+
+    def test_items_removed_between_pages_skip_nothing(self):
+        def item_removed(n):
+            self.lib.remove(["/m/%05d.mp4" % (120 * n - 1)])  # the last item of the page just read
+        self.assertEqual(self.read_media_paths(item_removed), ["/m/%05d.mp4" % n for n in range(300)])
+
+    def test_the_last_page_costs_what_the_first_does(self):
+        self.fill(3000, thumbs_every=1000)
+        first = self.lib.page(0, 120)  # counts the library once
+        steps = [0]
+        def count():
+            steps[0] += 1
+        self.lib._db.set_progress_handler(count, 10)
+        def cost(offset, cursor):
+            steps[0] = 0
+            page = self.lib.page(offset, 120, cursor)
+            return steps[0], page
+        near_start, page = cost(120, first["cursor"])
+        pages = self.read_all(120)
+        near_end, last = cost(pages[-2]["offset"] + 120, pages[-2]["cursor"])
+        self.assertEqual(last["items"], pages[-1]["items"])
+        self.assertFalse(last["hasMore"])
+        self.assertLess(near_end, 2 * near_start + 50, (near_start, near_end))
+        self.lib._db.set_progress_handler(None, 0)
+
+    def test_a_cursor_it_never_gave_is_refused(self):
+        self.fill(3)
+        for cursor in ("", "nonsense", "[1]", '["x", "/m"]', "[true, \"/m\"]", '[1, 2]', "{}"):
+            with self.subTest(cursor=cursor):
+                with self.assertRaises(ValueError):
+                    self.lib.page(1, 1, cursor)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@ Other modules add their products (clips, transcripts' media) with `Library.add`.
 
 from __future__ import annotations
 
+import json
 import os
 import sqlite3
 import threading
@@ -64,6 +65,9 @@ _COLUMNS = ("path", "title", "url", "kind", "addedAt", "sizeBytes", "thumbURL", 
 
 
 class Library:
+    # (connection, its change count, media items) of the last count
+    _counted: Optional[tuple[object, int, int]] = None
+
     def __init__(self, db_path: str | Path):
         self.db_path = str(db_path)
         self._lock = threading.Lock()
@@ -96,17 +100,32 @@ class Library:
             row = self._db.execute(f"SELECT {', '.join(_COLUMNS)} FROM items WHERE path = ?", (path,)).fetchone()
         return Item(*row) if row else None
 
-    def page(self, offset: int, limit: int) -> dict:
-        """A page of media items, newest first, each followed by its thumbnail items."""
+    def page(self, offset: int, limit: int, cursor: Optional[str] = None) -> dict:
+        """A page of media items, newest first, each followed by its thumbnail items.
+
+        Without `cursor` the page starts at `offset`. With the "cursor" of the page before, it starts
+        right after that page's last item, read through the index at the cost of the page alone, and
+        `offset` only numbers it. Items added meanwhile above the cursor are not met again, so paging on
+        by cursors neither repeats nor skips an item. Raises ValueError for a cursor this code never made.
+        """
         offset = max(int(offset), 0)
         limit = max(int(limit), 0)
+        after = _read_cursor(cursor) if cursor is not None else None
         cols = ", ".join(_COLUMNS)
         with self._lock:
-            total = self._db.execute("SELECT COUNT(*) FROM items WHERE kind != ?", (THUMBNAIL,)).fetchone()[0]
-            rows = self._db.execute(
-                f"SELECT {cols} FROM items WHERE kind != ? ORDER BY addedAt DESC, path LIMIT ? OFFSET ?",
-                (THUMBNAIL, limit, offset)).fetchall()
-            media = [Item(*r) for r in rows]
+            total = self._media_count()
+            # One row past the page tells whether another follows, whatever was added since the count.
+            if after is None:
+                rows = self._db.execute(
+                    f"SELECT {cols} FROM items WHERE kind != ? ORDER BY addedAt DESC, path LIMIT ? OFFSET ?",
+                    (THUMBNAIL, limit + 1, offset)).fetchall()
+            else:
+                added, path = after
+                rows = self._db.execute(
+                    f"SELECT {cols} FROM items WHERE kind != ? AND addedAt <= ? AND (addedAt < ? OR path > ?) "
+                    "ORDER BY addedAt DESC, path LIMIT ?", (THUMBNAIL, added, added, path, limit + 1)).fetchall()
+            more = len(rows) > limit
+            media = [Item(*r) for r in rows[:limit]]
             thumbs: dict[str, list[Item]] = {}
             if media:
                 marks = ", ".join("?" * len(media))
@@ -117,7 +136,18 @@ class Library:
         for m in media:
             items.append(m.record())
             items.extend(t.record() for t in thumbs.get(m.path, []))
-        return {"items": items, "total": total, "offset": offset, "hasMore": offset + len(media) < total}
+        reply = {"items": items, "total": total, "offset": offset, "hasMore": more}
+        if more and media:
+            reply["cursor"] = json.dumps([media[-1].addedAt, media[-1].path], allow_nan=False)
+        return reply
+
+    def _media_count(self) -> int:
+        """The number of media items; counted again only after this connection changed a row."""
+        changes = self._db.total_changes
+        if self._counted is None or self._counted[:2] != (self._db, changes):
+            total = self._db.execute("SELECT COUNT(*) FROM items WHERE kind != ?", (THUMBNAIL,)).fetchone()[0]
+            self._counted = (self._db, changes, total)
+        return self._counted[2]
 
     def remove(self, paths: Iterable[str]) -> list[Item]:
         """Forgets the items at paths, with the thumbnails they own; returns what was forgotten."""
@@ -135,6 +165,16 @@ class Library:
     def count(self) -> int:
         with self._lock:
             return self._db.execute("SELECT COUNT(*) FROM items").fetchone()[0]
+
+
+def _read_cursor(cursor: str) -> tuple[float, str]:
+    try:
+        added, path = json.loads(cursor)
+    except (TypeError, ValueError):
+        raise ValueError("not a cursor of the library") from None
+    if isinstance(added, bool) or not isinstance(added, (int, float)) or not isinstance(path, str):
+        raise ValueError("not a cursor of the library")
+    return float(added), path
 
 
 def kind_for(path: str, has_video: bool) -> str:

@@ -5,7 +5,7 @@ from typing import Any
 
 from .. import desktop
 from ..context import Context
-from ..errors import FAILED, UNAVAILABLE, EngineError
+from ..errors import FAILED, UNAVAILABLE, EngineError, params_error
 from ..netservices import library
 from ..params import Params
 from ..registry import method
@@ -15,7 +15,12 @@ from ..registry import method
 def list_items(ctx: Context, params: Params) -> Any:
     limit = params.int("limit", 120, min=0, max=10000)
     offset = params.int("offset", 0, min=0)
-    return library(ctx).page(offset, limit)
+    # Optional: the "cursor" of the page before, so a long library is read without counting up to the offset.
+    cursor = params.str("cursor", None)
+    try:
+        return library(ctx).page(offset, limit, cursor)
+    except ValueError:
+        raise params_error("cursor", "is not a cursor this engine gave")
 
 
 @method("library.remove", threaded=True)
