@@ -209,6 +209,7 @@ class PageByCursorTest(unittest.TestCase):
         import tempfile
         self._tmp = tempfile.TemporaryDirectory()
         self.lib = librarydb.Library(os.path.join(self._tmp.name, "lib.sqlite3"))
+        self.lib._db.execute("PRAGMA synchronous=OFF")  # thousands of single-row commits, none worth a sync
         self.addCleanup(self._tmp.cleanup)
         self.addCleanup(self.lib.close)
 
@@ -279,6 +280,21 @@ class PageByCursorTest(unittest.TestCase):
         self.assertFalse(last["hasMore"])
         self.assertLess(near_end, 2 * near_start + 50, (near_start, near_end))
         self.lib._db.set_progress_handler(None, 0)
+
+    def test_the_total_follows_every_change(self):
+        self.fill(3)
+        other = librarydb.Library(self.lib.db_path)  # as another process writing the same file would
+        self.addCleanup(other.close)
+        steps = [("as filled", lambda: None, 3),
+                 ("added here", lambda: self.lib.add(librarydb.Item(path="/x.mp4", addedAt=1)), 4),
+                 ("added elsewhere", lambda: other.add(librarydb.Item(path="/y.mp4", addedAt=1)), 5),
+                 ("a thumbnail", lambda: other.add(librarydb.Item(path="/y.jpg", kind="thumbnail", parent="/y.mp4")), 5),
+                 ("removed elsewhere", lambda: other.remove(["/m/00000.mp4"]), 4),
+                 ("removed here", lambda: self.lib.remove(["/x.mp4"]), 3)]
+        for name, change, total in steps:
+            with self.subTest(name):
+                change()
+                self.assertEqual(self.lib.page(0, 1)["total"], total)
 
     def test_a_cursor_it_never_gave_is_refused(self):
         self.fill(3)

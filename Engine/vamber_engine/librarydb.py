@@ -65,8 +65,8 @@ _COLUMNS = ("path", "title", "url", "kind", "addedAt", "sizeBytes", "thumbURL", 
 
 
 class Library:
-    # (connection, its change count, media items) of the last count
-    _counted: Optional[tuple[object, int, int]] = None
+    # (connection, its own changes, others' commits, media items) of the last count
+    _counted: Optional[tuple[object, int, int, int]] = None
 
     def __init__(self, db_path: str | Path):
         self.db_path = str(db_path)
@@ -142,12 +142,12 @@ class Library:
         return reply
 
     def _media_count(self) -> int:
-        """The number of media items; counted again only after this connection changed a row."""
-        changes = self._db.total_changes
-        if self._counted is None or self._counted[:2] != (self._db, changes):
+        """The number of media items; counted again only after a row changed (here or in another process)."""
+        key = (self._db, self._db.total_changes, self._db.execute("PRAGMA data_version").fetchone()[0])
+        if self._counted is None or self._counted[:3] != key:
             total = self._db.execute("SELECT COUNT(*) FROM items WHERE kind != ?", (THUMBNAIL,)).fetchone()[0]
-            self._counted = (self._db, changes, total)
-        return self._counted[2]
+            self._counted = (*key, total)
+        return self._counted[3]
 
     def remove(self, paths: Iterable[str]) -> list[Item]:
         """Forgets the items at paths, with the thumbnails they own; returns what was forgotten."""
