@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "LibraryWait.h"
 #include "SourceDir.h"
 
 #include "kit/Icons.h"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
     locations.environment.remove("VAMBER_ENGINE_TEST");
     AppModel model(fakes.services(), locations);
     QCoro::waitFor(model.boot());
-    QTest::qWaitFor([&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+    waitForLibrary(model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
     const std::size_t total = model.library().size();
     QTest::qWait(200);
     const double before = residentMegabytes();
@@ -130,8 +131,8 @@ int main(int argc, char** argv) {
             },
             60000);
         firstRows = ms(t);
-        QTest::qWaitFor([&] { return reloaded && !model.libraryHasMore() && !model.libraryLoading(); },
-                        600000);
+        waitForLibrary(model, [&] { return reloaded && !model.libraryHasMore() && !model.libraryLoading(); },
+                       600000);
         QCoro::waitFor(std::move(running));
     }
     const double allPages = ms(t);
