@@ -64,7 +64,10 @@ QueueSave::Reply QueueSave::Reply::fromJson(const JsonReader& r) {
 }
 
 QJsonObject LibraryList::Params::toJson() const {
-    return {{"limit", limit}, {"offset", offset}};
+    QJsonObject out{{"limit", limit}, {"offset", offset}};
+    if (cursor)
+        out.insert(QStringLiteral("cursor"), *cursor);
+    return out;
 }
 
 QJsonObject LibraryReveal::Params::toJson() const {

@@ -174,6 +174,9 @@ struct LibraryList {
     static constexpr qint64 limit = 120;
     struct Params {
         qint64 offset = 0;
+        // The page before's cursor: the engine goes on after it without counting up to the offset. Sent
+        // only when there is one.
+        std::optional<QString> cursor;
         QJsonObject toJson() const;
     };
     using Reply = LibraryPage;

@@ -27,6 +27,7 @@ LibraryPage LibraryPage::fromJson(const JsonReader& r) {
         .total = r.req<qint64>("total"),
         .offset = r.req<qint64>("offset"),
         .hasMore = r.req<bool>("hasMore"),
+        .cursor = r.opt<QString>("cursor"),
     };
 }
 

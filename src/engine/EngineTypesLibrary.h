@@ -41,6 +41,8 @@ struct LibraryPage {
     qint64 total = 0;
     qint64 offset = 0;
     bool hasMore = false;
+    // Where the next page starts (an engine's own token), when it gives one.
+    std::optional<QString> cursor;
 
     static LibraryPage fromJson(const JsonReader& r);
     bool operator==(const LibraryPage&) const = default;

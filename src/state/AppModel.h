@@ -512,6 +512,11 @@ private:
     void setEngineFailure(const std::optional<QString>& failure);
     void setSessionLive(bool live);
     void setLibraryLoading(bool loading);
+    // Library paging (one pager at a time, see AppModelLibrary.cpp).
+    void beginLibraryReading();
+    QCoro::Task<bool> readLibraryPage();
+    void keepPagingLibrary(bool ok);
+    QCoro::Task<void> pageLibrary(bool ok);
     // Recomputes status, freshAnalysis and freshFailure and signals those that changed.
     void refreshDerived();
     // The cookie source and file of the settings, ("None", "") without settings.
@@ -629,8 +634,17 @@ private:
     bool m_libraryHasMore = false;
     qint64 m_libraryTotal = 0;
     qint64 m_libraryOffset = 0;
+    // The engine's token for the next page of the reading in progress.
+    std::optional<QString> m_libraryCursor;
     bool m_libraryLoading = false;
-    int m_libraryEpoch = 0;
+    // A coroutine owns the library's requests (the pager); others only leave it word.
+    bool m_libraryPaging = false;
+    // A reload was asked while the pager read: it reads the library once more when done.
+    bool m_libraryReloadAsked = false;
+    // The reading in progress fills m_libraryIncoming, which replaces m_library once complete.
+    bool m_libraryStaged = false;
+    std::vector<LibraryItem> m_libraryIncoming;
+    QSet<QString> m_libraryIncomingPaths;
     QString m_librarySearch;
     bool m_fileMissingNotice = false;
 

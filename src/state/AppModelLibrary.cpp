@@ -1,80 +1,120 @@
-// Library paging: the whole library is loaded page after page after each reload.
+// Library paging. One coroutine at a time reads pages (the pager). A reload asked while it reads is
+// remembered and read once after the reading in progress, so a burst of finished downloads costs one more
+// reading rather than one each. A shown library stays shown while its replacement pages in: the new list
+// is gathered aside and swapped in whole, so what is shown never empties or shrinks meanwhile.
 #include "AppModel.h"
 
 #include "Spawn.h"
 
-#include <QCoro/QCoroSignal>
 #include <QFileInfo>
 #include <QSet>
 
 QCoro::Task<void> AppModel::reloadLibrary() {
-    QPointer<AppModel> self(this);
-    const int epoch = ++m_libraryEpoch;
-    m_libraryOffset = 0;
-    m_libraryHasMore = true;
-    m_library.clear();
-    m_libraryPaths.clear();
-    Q_EMIT libraryChanged();
-    Q_EMIT filteredLibraryChanged();
-    const bool ok = co_await loadMoreLibrary();
-    if (!self || !ok)
+    if (m_libraryPaging) {
+        m_libraryReloadAsked = true;
         co_return;
-    spawn(this, [this, epoch]() -> QCoro::Task<void> {
-        QPointer<AppModel> self(this);
-        // A failed page ends the paging: no endless retry.
-        while (self && m_libraryHasMore && m_libraryEpoch == epoch) {
-            if (!co_await loadMoreLibrary())
-                co_return;
-        }
-    });
+    }
+    QPointer<AppModel> self(this);
+    m_libraryPaging = true;
+    beginLibraryReading();
+    const bool ok = co_await readLibraryPage();
+    if (self)
+        keepPagingLibrary(ok);
 }
 
 QCoro::Task<bool> AppModel::loadMoreLibrary() {
-    QPointer<AppModel> self(this);
-    // A page in flight is awaited rather than asked again.
-    while (m_libraryLoading) {
-        co_await qCoro(this, &AppModel::libraryChanged);
-        if (!self)
-            co_return false;
-    }
-    if (!m_libraryHasMore)
+    // The pager reads every page there is; a page in flight is never asked twice.
+    if (m_libraryPaging || !m_libraryHasMore)
         co_return true;
+    QPointer<AppModel> self(this);
+    m_libraryPaging = true;
+    const bool ok = co_await readLibraryPage();
+    if (!self)
+        co_return false;
+    if (m_libraryReloadAsked)
+        keepPagingLibrary(ok);
+    else
+        m_libraryPaging = false;
+    co_return ok;
+}
+
+void AppModel::beginLibraryReading() {
+    m_libraryOffset = 0;
+    m_libraryCursor.reset();
+    m_libraryHasMore = true;
+    m_libraryIncoming.clear();
+    m_libraryIncomingPaths.clear();
+    // An empty list has nothing to keep: its pages show as they come.
+    m_libraryStaged = !m_library.empty();
+    Q_EMIT libraryChanged();
+}
+
+void AppModel::keepPagingLibrary(bool ok) {
+    if ((ok && m_libraryHasMore) || m_libraryReloadAsked)
+        spawn(this, [this, ok]() -> QCoro::Task<void> { co_await pageLibrary(ok); });
+    else
+        m_libraryPaging = false;
+}
+
+QCoro::Task<void> AppModel::pageLibrary(bool ok) {
+    QPointer<AppModel> self(this);
+    for (;;) {
+        // A failed page ends its reading (nothing is retried by itself); a reload asked meanwhile still
+        // reads once.
+        if (!ok || !m_libraryHasMore) {
+            if (!m_libraryReloadAsked)
+                break;
+            m_libraryReloadAsked = false;
+            beginLibraryReading();
+        }
+        ok = co_await readLibraryPage();
+        if (!self)
+            co_return;
+    }
+    m_libraryPaging = false;
+}
+
+QCoro::Task<bool> AppModel::readLibraryPage() {
+    QPointer<AppModel> self(this);
     setLibraryLoading(true);
-    const int epoch = m_libraryEpoch;
     EngineMethods::LibraryList::Params params;
     params.offset = m_libraryOffset;
-    const auto page = co_await ask<EngineMethods::LibraryList>(params, true);
+    params.cursor = m_libraryCursor;
+    auto page = co_await ask<EngineMethods::LibraryList>(params, true);
     if (!self)
         co_return false;
     setLibraryLoading(false);
-    if (!page) {
-        Q_EMIT libraryChanged();
+    if (!page)
         co_return false;
-    }
-    if (epoch != m_libraryEpoch) {
-        // Asked for before a reload: its items and offset belong to the old list. The reload, which
-        // awaited this page, now starts from offset 0.
-        Q_EMIT libraryChanged();
-        co_return true;
-    }
-    const std::size_t listed = m_library.size();
+    std::vector<LibraryItem>& list = m_libraryStaged ? m_libraryIncoming : m_library;
+    QSet<QString>& paths = m_libraryStaged ? m_libraryIncomingPaths : m_libraryPaths;
+    const std::size_t listed = list.size();
+    list.reserve(listed + page->items.size());
     qint64 media = 0;
-    for (const LibraryItem& item : page->items) {
-        if (!m_libraryPaths.contains(item.path))
-            m_library.push_back(item);
+    // Only paths listed before this page are left out: repeats within the page are all kept.
+    for (LibraryItem& item : page->items) {
         if (item.kind != QLatin1String("thumbnail"))
             ++media;
+        if (!paths.contains(item.path))
+            list.push_back(std::move(item));
     }
-    for (std::size_t i = listed; i < m_library.size(); ++i)
-        m_libraryPaths.insert(m_library[i].path);
-    const qint64 asked = params.offset;
+    for (std::size_t i = listed; i < list.size(); ++i)
+        paths.insert(list[i].path);
     m_libraryTotal = page->total;
     m_libraryOffset = page->offset + media;
+    m_libraryCursor = page->cursor;
     // A page that says more follow but moves the offset nowhere (only thumbnails, say) would be asked
     // again without end: the paging stops there.
-    m_libraryHasMore = page->hasMore && m_libraryOffset > asked;
+    m_libraryHasMore = page->hasMore && m_libraryOffset > params.offset;
+    const bool shows = !m_libraryStaged || !m_libraryHasMore;
+    if (m_libraryStaged && !m_libraryHasMore) {
+        m_library = std::exchange(m_libraryIncoming, {});
+        m_libraryPaths = std::exchange(m_libraryIncomingPaths, {});
+        m_libraryStaged = false;
+    }
     Q_EMIT libraryChanged();
-    Q_EMIT filteredLibraryChanged();
+    if (shows)
+        Q_EMIT filteredLibraryChanged();
     co_return true;
 }
 

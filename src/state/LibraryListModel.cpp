@@ -9,25 +9,52 @@
 #include <algorithm>
 
 LibraryListModel::LibraryListModel(AppModel* model, QObject* parent)
-    : QAbstractListModel(parent), m_model(model), m_rows(model->filteredLibrary()) {
+    : QAbstractListModel(parent), m_model(model), m_rows(model->filteredLibrary()),
+      m_filter(model->librarySearch().trimmed()) {
     connect(model, &AppModel::filteredLibraryChanged, this, &LibraryListModel::follow);
 }
 
 void LibraryListModel::follow() {
     std::vector<LibraryItem> rows = m_model->filteredLibrary();
-    const bool extends =
-        rows.size() >= m_rows.size() && std::equal(m_rows.begin(), m_rows.end(), rows.begin());
-    if (!extends) {
+    // Another filter is another list, whose rows are reset. A change of the library removes and inserts
+    // only the rows that changed, so the rows around keep their place; nothing in common resets the rows.
+    const QString filter = m_model->librarySearch().trimmed();
+    const bool fresh = filter != m_filter;
+    m_filter = filter;
+    const std::size_t oldSize = m_rows.size();
+    const std::size_t newSize = rows.size();
+    std::size_t head = 0;
+    while (head < oldSize && head < newSize && m_rows[head].path == rows[head].path)
+        ++head;
+    std::size_t tail = 0;
+    while (tail < oldSize - head && tail < newSize - head &&
+           m_rows[oldSize - 1 - tail].path == rows[newSize - 1 - tail].path)
+        ++tail;
+    bool keptChanged = false;
+    for (std::size_t i = 0; i < head && !keptChanged; ++i)
+        keptChanged = !(m_rows[i] == rows[i]);
+    for (std::size_t i = 1; i <= tail && !keptChanged; ++i)
+        keptChanged = !(m_rows[oldSize - i] == rows[newSize - i]);
+    if (fresh || (head == 0 && tail == 0 && oldSize > 0 && newSize > 0)) {
         beginResetModel();
         m_rows = std::move(rows);
         endResetModel();
         return;
     }
-    if (rows.size() == m_rows.size())
-        return;
-    beginInsertRows({}, int(m_rows.size()), int(rows.size()) - 1);
+    if (oldSize - tail > head) {
+        beginRemoveRows({}, int(head), int(oldSize - tail) - 1);
+        m_rows.erase(m_rows.begin() + qsizetype(head), m_rows.end() - qsizetype(tail));
+        endRemoveRows();
+    }
+    const bool grows = newSize - tail > head;
+    if (grows)
+        beginInsertRows({}, int(head), int(newSize - tail) - 1);
     m_rows = std::move(rows);
-    endInsertRows();
+    if (grows)
+        endInsertRows();
+    // Rows kept may have changed in place (a file found missing, say).
+    if (keptChanged)
+        Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1));
 }
 
 int LibraryListModel::rowCount(const QModelIndex& parent) const {

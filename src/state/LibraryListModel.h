@@ -9,7 +9,7 @@
 class AppModel;
 
 // The library as the library view lists it (the filtered library), as rows. A page that extends the
-// list appends rows; any other change (a new filter, a reload) resets the rows. Scrolling to the end asks
+// list appends rows; other changes remove and insert only the rows that changed. Scrolling to the end asks
 // the state for the next page through fetchMore.
 class LibraryListModel : public QAbstractListModel {
     Q_OBJECT
@@ -45,4 +45,6 @@ private:
     AppModel* m_model;
     std::vector<LibraryItem> m_rows;
     bool m_fetching = false;
+    // The trimmed filter text of the rows.
+    QString m_filter;
 };

@@ -350,11 +350,11 @@ private slots:
 
     void library() {
         QVERIFY2(!m_downloaded.isEmpty(), "needs the download of download()");
-        const LibraryPage first = exchange<M::LibraryList>({0});
+        const LibraryPage first = exchange<M::LibraryList>({0, {}});
         QCOMPARE(first.offset, qint64(0));
         QVERIFY(std::any_of(first.items.begin(), first.items.end(),
                             [&](const LibraryItem& i) { return i.path == m_downloaded; }));
-        exchange<M::LibraryList>({120});
+        exchange<M::LibraryList>({120, first.cursor});
         // Revealing a file that is gone is refused (and opens nothing).
         QVERIFY(failure<M::LibraryReveal>({path("out/gone.mp4")}).has_value());
         exchange<M::LibraryRemove>({{m_downloaded}, false});

@@ -74,7 +74,8 @@ std::vector<Row> rows() {
         row<M::QueueSave>({{stored}}, obj(R"({"items":[{"url":"https://v/1","title":"T","quality":"720p",
                                          "container":"MP4","audio_only":true,"thumb_url":"https://i/1","playlist":"",
                                          "channel":"C","status":"waiting"}]})")),
-        row<M::LibraryList>({240}, obj(R"({"limit":120,"offset":240})")),
+        row<M::LibraryList>({240, {}}, obj(R"({"limit":120,"offset":240})")),
+        row<M::LibraryList>({240, QStringLiteral("c")}, obj(R"({"limit":120,"offset":240,"cursor":"c"})")),
         row<M::LibraryReveal>({"/l/a.mp4"}, obj(R"({"path":"/l/a.mp4"})")),
         row<M::LibraryRemove>({{"/l/a.mp4", "/l/b.mp4"}, false},
                               obj(R"({"paths":["/l/a.mp4","/l/b.mp4"],"deleteFiles":false})")),
@@ -196,7 +197,7 @@ private slots:
 
     void libraryPagesAlwaysAskForTheSameCount() {
         for (qint64 offset : {0, 120, 240, 7})
-            QCOMPARE(M::LibraryList::Params{offset}.toJson().value("limit"), QJsonValue(120));
+            QCOMPARE(M::LibraryList::Params{offset, {}}.toJson().value("limit"), QJsonValue(120));
     }
 
     void clipModesTravelAsTheirValues() {

@@ -175,6 +175,7 @@ const Schema libraryPageSchema{{
     req("total", Kind::Int),
     req("offset", Kind::Int),
     req("hasMore", Kind::Bool),
+    opt("cursor", Kind::String),
 }};
 const Schema hitSchema{{
     req("mediaPath", Kind::String),
@@ -427,14 +428,15 @@ std::vector<RecordCase> cases() {
          "playlist":"P","exists":true},
         {"path":"/l/b.jpg","title":"B","url":"","kind":"thumbnail","addedAt":0,"sizeBytes":0,"thumbURL":"",
          "thumbPath":"","channel":"","playlist":"","exists":false}],
-        "total":250,"offset":120,"hasMore":true})"),
+        "total":250,"offset":120,"hasMore":true,"cursor":"[1700000000.5, \"/l/a.mp4\"]"})"),
                    equalTo(LibraryPage{
                        {{"/l/a.mp4", "A", "https://v.example/a", "video", 1700000000.5,
                          Q_INT64_C(9007199254740993), "https://i.example/a", "/l/a.jpg", "C", "P", true},
                         {"/l/b.jpg", "B", "", "thumbnail", 0, 0, "", "", "", "", false}},
                        250,
                        120,
-                       true})});
+                       true,
+                       QStringLiteral("[1700000000.5, \"/l/a.mp4\"]")})});
 
     out.push_back({"SearchResults", &searchResultsSchema, parseObject(R"({"query":"cat","hits":[
         {"mediaPath":"/a/b.mp4","title":"B","language":"en","startMs":1500,"endMs":4200,"excerpt":"a cat",

@@ -1,7 +1,12 @@
-// Library paging: the whole library page after page, one page in flight, a failed page ends the paging.
+// Library paging: the whole library page after page, one page in flight, a failed page ends the paging,
+// reloads keep what is shown and coalesce.
+#include "LibrarySeed.h"
 #include "StateFixture.h"
 
 #include "Strings.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 QJsonObject item(const QString& path, const QString& kind = "video") {
@@ -92,7 +97,7 @@ private slots:
         QVERIFY(!f.model->libraryHasMore());
     }
 
-    // Callers while a page is in flight await it: one request at a time, each offset asked once.
+    // Callers while a page is in flight ask nothing: one request at a time, each offset asked once.
     void onePageInFlight() {
         StateFixture f;
         f.startEngine();
@@ -117,8 +122,8 @@ private slots:
         QCOMPARE(offsets(f), QList<qint64>({0, 0, 120, 240}));
     }
 
-    // A page asked for before a reload belongs to the old list: it is dropped, and the reload starts at 0.
-    void aPageOfAnEarlierReloadIsDropped() {
+    // A reload asked while one reads is read after it, from offset 0: the newer list is the one that stays.
+    void aReloadAskedWhileOneReadsFollowsIt() {
         StateFixture f;
         f.startEngine();
         f.script("library.list", page(0, 0, false, 0));
@@ -137,6 +142,52 @@ private slots:
         QTRY_COMPARE(f.model->library().size(), size_t(2));
         QCOMPARE(f.model->library()[0].path, QString("/new/0"));
         QCOMPARE(offsets(f), QList<qint64>({0, 0, 0}));
+    }
+
+    // Ten downloads finish close together over a library of 1,000 items that the engine has meanwhile
+    // grown by ten: what is shown never gets shorter, the burst costs at most two whole reads (one begun by
+    // the first download, one more for all the others), and the list ends complete, newest first.
+    void finishingDownloadsKeepTheLibraryWhole() {
+        StateFixture f;
+        auto seed = [&](const QString& prefix, int count, double newest) {
+            QJsonArray items;
+            for (int i = 0; i < count; ++i)
+                items.append(QJsonObject{{"path", prefix + QString::number(i)}, {"addedAt", newest - i}});
+            return seedLibrary(f.path("support"), items);
+        };
+        QVERIFY(seed("/lib/", 1000, 1000));
+        f.boot();
+        QTRY_VERIFY(f.model->library().size() == 1000 && !f.model->libraryHasMore() &&
+                    !f.model->libraryLoading());
+        const int wholeRead = int(f.requestsOf("library.list").size());
+        QCOMPARE(wholeRead, 9); // 120 a page
+
+        std::size_t shortest = SIZE_MAX;
+        auto look = [&] { shortest = std::min(shortest, f.model->library().size()); };
+        QObject::connect(f.model.get(), &AppModel::libraryChanged, f.model.get(), look);
+        QObject::connect(f.model.get(), &AppModel::filteredLibraryChanged, f.model.get(), look);
+        f.control("test.hold", {{"method", "download.start"}});
+        f.scriptDownloads(
+            {{"result", QJsonObject{{"jobId", "x"}, {"path", "/new/x.mp4"}, {"title", "new"}}}});
+        std::vector<std::shared_ptr<Job>> jobs;
+        for (int i = 0; i < 10; ++i)
+            jobs.push_back(f.enqueue(QString("http://127.0.0.1:9/v/%1").arg(i)));
+        QVERIFY(f.waitForRequests("download.start", 10));
+        QVERIFY(seed("/new/", 10, 2000));
+        f.control("test.release", {{"method", "download.start"}});
+        QTRY_VERIFY(std::all_of(jobs.begin(), jobs.end(),
+                                [](const auto& job) { return job->state().kind == Job::State::Done; }));
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->library().size() == 1010 && !f.model->libraryHasMore() &&
+                                     !f.model->libraryLoading(),
+                                 20000);
+        // A request sent after the paging ended has been answered: no page was still to come.
+        QCoro::waitFor(f.model->refreshSearchStatus());
+        const int reads = int(f.requestsOf("library.list").size()) - wholeRead;
+        QVERIFY2(reads <= 2 * 9, qPrintable(QString("%1 pages read").arg(reads)));
+        QVERIFY2(shortest >= 1000, qPrintable(QString("the library was down to %1 items").arg(shortest)));
+        QCOMPARE(f.model->library().front().path, QString("/new/0"));
+        QCOMPARE(f.model->library().back().path, QString("/lib/999"));
+        QCOMPARE(f.model->libraryTotal(), 1010);
     }
 };
 

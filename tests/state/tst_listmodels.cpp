@@ -209,6 +209,36 @@ private slots:
         f.model->setLibrarySearch("odd"); // the same filter once trimmed: nothing moves
         QCOMPARE(reset.size(), 1);
     }
+
+    // A reload that brings a new download inserts its row at the top; the rows below stay, nothing resets.
+    void aReloadInsertsTheNewRowOnly() {
+        StateFixture f;
+        QJsonArray items;
+        for (int i = 0; i < 200; ++i)
+            items.append(QJsonObject{{"path", QString("/m/%1.mp4").arg(i, 3, 10, QChar('0'))},
+                                     {"addedAt", 1000.0 - i}});
+        QVERIFY(seedLibrary(f.path("support"), items));
+        f.boot();
+        QTRY_VERIFY(f.model->library().size() == 200 && !f.model->libraryHasMore() &&
+                    !f.model->libraryLoading());
+        LibraryListModel model(f.model.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(seedLibrary(f.path("support"), {QJsonObject{{"path", "/m/new.mp4"}, {"addedAt", 5000.0}}}));
+        QCoro::waitFor(f.model->reloadLibrary());
+        QTRY_VERIFY(f.model->library().size() == 201 && !f.model->libraryHasMore() &&
+                    !f.model->libraryLoading());
+        QCOMPARE(reset.size(), 0);
+        QCOMPARE(removed.size(), 0);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted[0][1].toInt(), 0);
+        QCOMPARE(inserted[0][2].toInt(), 0);
+        QCOMPARE(model.rowCount(), 201);
+        QCOMPARE(model.data(model.index(0), LibraryListModel::PathRole).toString(), QString("/m/new.mp4"));
+        QCOMPARE(model.data(model.index(200), LibraryListModel::PathRole).toString(), QString("/m/199.mp4"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestListModels)

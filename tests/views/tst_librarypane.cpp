@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 
 using Kind = LibraryPaneModel::Kind;
@@ -588,6 +589,61 @@ private Q_SLOTS:
         QCOMPARE(f.requestsOf("library.list").last().params["offset"].toInt(), 40);
         QTRY_COMPARE(tagsOf(*pane.rows(), Kind::Item).size(), 80);
         QCOMPARE(headerText(*pane.rows(), Kind::ItemsHeader), QString("Downloads (80)"));
+    }
+
+    // A download finishing while the list is scrolled far into a long library: the reload lists the new file
+    // without emptying the list or resetting it, the row the user looks at stays where it is, and so do the
+    // view's current row and the selection.
+    void aReloadKeepsTheListInPlace() {
+        ViewFixture f;
+        QJsonArray items;
+        for (int i = 0; i < 1000; ++i) {
+            QJsonObject item = libraryItem(QString("/m/%1.mp4").arg(i, 4, 10, QChar('0')), "video");
+            item["addedAt"] = 5000.0 - i;
+            items << item;
+        }
+        QVERIFY(seedLibrary(f.path("support"), items));
+        f.boot();
+        QTRY_VERIFY(f.model->library().size() == 1000 && !f.model->libraryHasMore() &&
+                    !f.model->libraryLoading());
+        LibraryPane pane(f.model.get(), {});
+        QVERIFY(showAt(&pane, QSize(1000, 700)));
+        LibraryPaneModel& rows = *pane.rows();
+        QListView* list = pane.list();
+        auto topTag = [&] {
+            return rows.tagAt(list->indexAt(QPoint(list->viewport()->width() / 2, 2)).row());
+        };
+        const QString looked = "/m/0700.mp4";
+        // The list lays its rows out in batches: the row is reached once its batch is laid out.
+        auto scrollToLooked = [&] {
+            list->scrollTo(rows.index(rows.rowOf(looked)), QAbstractItemView::PositionAtTop);
+            return topTag() == looked;
+        };
+        QTRY_VERIFY(scrollToLooked());
+        const int offsetBefore = list->visualRect(rows.index(rows.rowOf(looked))).top();
+        list->setCurrentIndex(rows.index(rows.rowOf("/m/0705.mp4")));
+        QVERIFY(clickRow(pane, rows.rowOf("/m/0703.mp4"), Spot::Checkbox));
+        QTRY_VERIFY(scrollToLooked());
+        const int before = rows.rowCount();
+
+        QSignalSpy resets(&rows, &QAbstractItemModel::modelReset);
+        int fewest = before;
+        connect(&rows, &QAbstractItemModel::rowsRemoved, this,
+                [&] { fewest = std::min(fewest, rows.rowCount()); });
+        QJsonObject fresh = libraryItem("/m/new.mp4", "video");
+        fresh["addedAt"] = 9000.0;
+        QVERIFY(seedLibrary(f.path("support"), {fresh}));
+        QCoro::waitFor(f.model->reloadLibrary());
+        QTRY_VERIFY(f.model->library().size() == 1001 && !f.model->libraryHasMore() &&
+                    !f.model->libraryLoading());
+        QCOMPARE(rows.rowCount(), before + 1);
+        QCOMPARE(rows.tagAt(1), QString("/m/new.mp4"));
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(fewest, before);
+        QTRY_COMPARE(topTag(), looked);
+        QTRY_COMPARE(list->visualRect(rows.index(rows.rowOf(looked))).top(), offsetBefore);
+        QCOMPARE(rows.tagAt(list->currentIndex().row()), QString("/m/0705.mp4"));
+        QCOMPARE(rows.selectedPaths(), QStringList{"/m/0703.mp4"});
     }
 
     void nothingSelectable() {

@@ -147,7 +147,10 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     connect(m_rows, &LibraryPaneModel::stateChanged, this, [this] {
         syncHeader();
         syncContent();
+        keepPlace();
     });
+    connect(m_rows, &QAbstractItemModel::rowsAboutToBeInserted, this, &LibraryPane::holdPlace);
+    connect(m_rows, &QAbstractItemModel::rowsAboutToBeRemoved, this, &LibraryPane::holdPlace);
     connect(m_delegate, &LibraryRowDelegate::spotClicked, this, &LibraryPane::onSpot);
     connect(m_delegate, &LibraryRowDelegate::rowClicked, this, &LibraryPane::onRowClicked);
     m_list->viewport()->installEventFilter(this);
@@ -162,6 +165,8 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     // The last item row coming into view asks for the next page.
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &LibraryPane::pageIfAtEnd);
     connect(m_rows, &QAbstractItemModel::rowsInserted, this,
+            [this] { QTimer::singleShot(0, this, &LibraryPane::pageIfAtEnd); });
+    connect(m_rows, &QAbstractItemModel::rowsRemoved, this,
             [this] { QTimer::singleShot(0, this, &LibraryPane::pageIfAtEnd); });
     connect(m_rows, &QAbstractItemModel::modelReset, this,
             [this] { QTimer::singleShot(0, this, &LibraryPane::pageIfAtEnd); });
@@ -310,6 +315,42 @@ void LibraryPane::pageIfAtEnd() {
     if (!at.isValid() || !m_list->viewport()->rect().intersects(at))
         return;
     spawn(this, [model = m_model]() -> QCoro::Task<void> { co_await model->loadMoreLibrary(); });
+}
+
+// Rows that come or go above what the user looks at would move it, and the list lays its rows out again
+// from the top in batches, which would clamp the scroll to the first batch meanwhile. The first row in view
+// is noted before the change and put back at the same height after it. At the very top nothing is held,
+// so a new download shows there.
+void LibraryPane::holdPlace() {
+    if (m_place || m_list->verticalScrollBar()->value() == 0)
+        return;
+    const QRect view = m_list->viewport()->rect();
+    for (QModelIndex at = m_list->indexAt(QPoint(view.width() / 2, 0)); at.isValid();
+         at = m_rows->index(at.row() + 1)) {
+        const QRect rect = m_list->visualRect(at);
+        if (!rect.isValid() || rect.top() > view.bottom())
+            return;
+        if (!m_rows->tagAt(at.row()).isEmpty()) {
+            m_place = std::make_pair(m_rows->tagAt(at.row()), rect.top());
+            return;
+        }
+    }
+}
+
+void LibraryPane::keepPlace() {
+    if (!m_place)
+        return;
+    const auto [tag, top] = *std::exchange(m_place, std::nullopt);
+    const int row = m_rows->rowOf(tag);
+    if (row < 0)
+        return;
+    // All rows at once, so the row's place is known now rather than batches later.
+    m_list->setLayoutMode(QListView::SinglePass);
+    m_list->doItemsLayout();
+    m_list->setLayoutMode(QListView::Batched);
+    const QRect rect = m_list->visualRect(m_rows->index(row));
+    if (rect.isValid())
+        m_list->verticalScrollBar()->setValue(m_list->verticalScrollBar()->value() + rect.top() - top);
 }
 
 void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {

@@ -71,6 +71,8 @@ private:
     void removeSelected(bool deleteFiles);
     void removeItem(const LibraryItem& item, bool deleteFiles);
     void pageIfAtEnd();
+    void holdPlace();
+    void keepPlace();
     QMessageBox* makeAlert(const QString& titleKey, const QString& message, bool offerListOnly);
 
     AppModel* m_model;
@@ -78,6 +80,8 @@ private:
     LibraryPaneModel* m_rows;
     LibraryRowDelegate* m_delegate;
     int m_anchor = -1;
+    // The row at the top of the list (its tag) and its height there, noted while rows come and go.
+    std::optional<std::pair<QString, int>> m_place;
     std::optional<PlayerTarget> m_playing;
     QPointer<QDialog> m_player;
     QPointer<QMessageBox> m_alert;

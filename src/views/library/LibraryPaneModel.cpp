@@ -7,13 +7,13 @@
 
 LibraryPaneModel::LibraryPaneModel(AppModel* model, QObject* parent)
     : QAbstractListModel(parent), m_model(model) {
-    connect(model, &AppModel::filteredLibraryChanged, this, &LibraryPaneModel::rebuild);
-    connect(model, &AppModel::searchHitsChanged, this, &LibraryPaneModel::rebuild);
+    connect(model, &AppModel::filteredLibraryChanged, this, [this] { rebuild(false); });
+    connect(model, &AppModel::searchHitsChanged, this, [this] { rebuild(false); });
     // The transcribed mark and the transcribe slot follow these.
     for (auto signal :
          {&AppModel::transcribedPathsChanged, &AppModel::modelsInfoChanged, &AppModel::modelDownloadsChanged})
         connect(model, signal, this, &LibraryPaneModel::repaintAll);
-    rebuild();
+    rebuild(true);
 }
 
 int LibraryPaneModel::rowCount(const QModelIndex& parent) const {
@@ -85,14 +85,14 @@ void LibraryPaneModel::setCategory(LibraryCategory category) {
     m_category = category;
     m_openGroup.reset();
     m_selection.clear();
-    rebuild();
+    rebuild(true);
 }
 
 void LibraryPaneModel::setOpenGroup(const std::optional<QString>& name) {
     if (name == m_openGroup)
         return;
     m_openGroup = name;
-    rebuild();
+    rebuild(true);
 }
 
 void LibraryPaneModel::setSelection(const QSet<QString>& selection) {
@@ -129,7 +129,12 @@ QStringList LibraryPaneModel::selectedPaths() const {
     return LibraryLists::selectedPaths(m_rows, m_groups, m_selection);
 }
 
-void LibraryPaneModel::rebuild() {
+void LibraryPaneModel::rebuild(bool fresh) {
+    // Another category, group or filter is another list, shown afresh; a change of the library or of the
+    // hits moves only the rows it touches.
+    const QString filter = m_model->librarySearch().trimmed();
+    fresh = fresh || filter != m_filter;
+    m_filter = filter;
     const std::vector<LibraryItem> filtered = m_model->filteredLibrary();
     std::vector<LibraryItem> rows = LibraryLists::rows(filtered, m_category, m_openGroup);
     std::vector<LibraryGroup> groups = LibraryLists::groups(filtered, m_category);
@@ -164,32 +169,48 @@ void LibraryPaneModel::rebuild() {
         }
     }
 
-    // A new page only appends: the rows already shown keep their place (and the list its scroll).
-    const std::size_t old = m_entries.size();
-    const bool extends = entries.size() >= old && std::equal(m_tags.begin(), m_tags.end(), tags.begin()) &&
-                         std::equal(m_entries.begin(), m_entries.end(), entries.begin()) && m_hits == hits;
-    if (!extends) {
-        beginResetModel();
+    // Otherwise only the rows that changed are removed and inserted: a new page appends, a reload that
+    // brings a new download inserts one row, and the rows around keep their place (the list its scroll,
+    // the view its current row). Nothing in common at all resets the list.
+    const std::size_t oldSize = m_entries.size();
+    const std::size_t newSize = entries.size();
+    auto same = [&](std::size_t oldRow, std::size_t newRow) {
+        return m_entries[oldRow].kind == entries[newRow].kind && m_tags[oldRow] == tags[newRow];
+    };
+    std::size_t head = 0;
+    while (head < oldSize && head < newSize && same(head, head))
+        ++head;
+    std::size_t tail = 0;
+    while (tail < oldSize - head && tail < newSize - head && same(oldSize - 1 - tail, newSize - 1 - tail))
+        ++tail;
+    auto install = [&] {
         m_rows = std::move(rows);
         m_groups = std::move(groups);
         m_hits = std::move(hits);
         m_entries = std::move(entries);
         m_tags = std::move(tags);
+    };
+    if (fresh || (head == 0 && tail == 0 && oldSize > 0 && newSize > 0)) {
+        beginResetModel();
+        install();
         endResetModel();
     } else {
-        const bool grows = entries.size() > old;
+        if (oldSize - tail > head) {
+            // Until the new rows go in, the rows kept still read the old lists.
+            beginRemoveRows({}, int(head), int(oldSize - tail) - 1);
+            m_entries.erase(m_entries.begin() + qsizetype(head), m_entries.end() - qsizetype(tail));
+            m_tags.erase(m_tags.begin() + qsizetype(head), m_tags.end() - qsizetype(tail));
+            endRemoveRows();
+        }
+        const bool grows = newSize - tail > head;
         if (grows)
-            beginInsertRows({}, int(old), int(entries.size()) - 1);
-        m_rows = std::move(rows);
-        m_groups = std::move(groups);
-        m_hits = std::move(hits);
-        m_entries = std::move(entries);
-        m_tags = std::move(tags);
+            beginInsertRows({}, int(head), int(newSize - tail) - 1);
+        install();
         if (grows)
             endInsertRows();
         // Headers count the rows, group rows sum their items, items may have changed in place.
-        if (old > 0)
-            Q_EMIT dataChanged(index(0), index(int(old) - 1));
+        if (!m_entries.empty())
+            Q_EMIT dataChanged(index(0), index(int(m_entries.size()) - 1));
     }
     Q_EMIT stateChanged();
 }

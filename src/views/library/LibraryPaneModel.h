@@ -14,7 +14,7 @@ class AppModel;
 // The rows of the library list, in one scrolling list: the hits section (a header and one row per hit),
 // then either the group rows or the items section (a header and one row per item). It also holds the
 // pane's view state that decides them: the category, the open group and the selection (row tags).
-// A new page of the library appends rows; any other change resets them.
+// A change of the library removes and inserts only the rows that changed; the rest keep their place.
 class LibraryPaneModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -70,7 +70,8 @@ private:
         bool operator==(const Entry&) const = default;
     };
 
-    void rebuild();
+    // `fresh`: another view of the library (category, group, filter), whose rows are reset.
+    void rebuild(bool fresh);
     void repaintAll();
 
     AppModel* m_model;
@@ -82,4 +83,6 @@ private:
     std::vector<SearchHit> m_hits;
     std::vector<Entry> m_entries;
     std::vector<QString> m_tags;
+    // The trimmed filter text the rows were built for.
+    QString m_filter;
 };
