@@ -83,12 +83,14 @@ int main(int argc, char** argv) {
     }
 
     // The start's own reading first, so each round is a reload of its own.
-    waitForLibrary(model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+    waitForLibrary(
+        model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
     const double reload = bestOf(rounds, [&] {
         QElapsedTimer t;
         t.start();
         QCoro::waitFor(model.reloadLibrary());
-        waitForLibrary(model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+        waitForLibrary(
+            model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
         const double elapsed = ms(t);
         if (model.library().size() != size_t(items + items / 10)) {
             std::fprintf(stderr, "read %zu items\n", model.library().size());

@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     locations.environment.remove("VAMBER_ENGINE_TEST");
     AppModel model(fakes.services(), locations);
     QCoro::waitFor(model.boot());
-    waitForLibrary(model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+    waitForLibrary(
+        model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
     const std::size_t total = model.library().size();
     QTest::qWait(200);
     const double before = residentMegabytes();
@@ -131,8 +132,8 @@ int main(int argc, char** argv) {
             },
             60000);
         firstRows = ms(t);
-        waitForLibrary(model, [&] { return reloaded && !model.libraryHasMore() && !model.libraryLoading(); },
-                       600000);
+        waitForLibrary(
+            model, [&] { return reloaded && !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
         QCoro::waitFor(std::move(running));
     }
     const double allPages = ms(t);
