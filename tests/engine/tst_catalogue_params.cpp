@@ -197,7 +197,7 @@ private slots:
 
     void libraryPagesAlwaysAskForTheSameCount() {
         for (qint64 offset : {0, 120, 240, 7})
-            QCOMPARE(M::LibraryList::Params{offset, {}}.toJson().value("limit"), QJsonValue(120));
+            QCOMPARE((M::LibraryList::Params{offset, {}}).toJson().value("limit"), QJsonValue(120));
     }
 
     void clipModesTravelAsTheirValues() {
