@@ -160,6 +160,14 @@ class ListingTests(unittest.TestCase):
         self.assertEqual(len(got["singles"]), listing.MAX_INPUTS)
         self.assertEqual(got["notes"], [{"input": lines[listing.MAX_INPUTS], "reason": "queue-full", "count": 3}])
 
+    def test_the_first_input_not_taken_is_named_as_pasted(self):
+        # A bare host name is taken as https://…; the note names the text the application sent.
+        lines = [self.srv.url("/media/one.mp4?n=%d" % i) for i in range(listing.MAX_INPUTS)]
+        bare = "127.0.0.1:9/media/one.mp4?n=last"
+        got = self.resolver.resolve(lines + [lines[0], "  " + bare + " ", "words only", bare], Session)
+        self.assertEqual(len(got["singles"]), listing.MAX_INPUTS)
+        self.assertIn({"input": bare, "reason": "queue-full", "count": 1}, got["notes"])
+
     def test_cookies_from_the_cookie_file_are_sent(self):
         self.assertEqual(self.resolve("/private.m3u")["notes"][0]["reason"], "unreadable")
         with tempfile.TemporaryDirectory() as tmp:

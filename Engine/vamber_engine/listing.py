@@ -256,6 +256,7 @@ class Resolver:
         """cache_key tells apart what different cookies may show (the cookie file's name)."""
         notes: list[dict] = []
         order: list[str] = []
+        pasted: dict[str, str] = {}  # address -> the text it was first pasted as
         repeats: dict[str, int] = {}
         for line in lines:
             text = line.strip()
@@ -268,11 +269,13 @@ class Resolver:
                 repeats[url] += 1
             else:
                 repeats[url] = 0
+                pasted[url] = text
                 order.append(url)
         if len(order) > MAX_INPUTS:
             dropped = order[MAX_INPUTS:]
             order = order[:MAX_INPUTS]
-            notes.append(note(dropped[0], "queue-full", count=len(dropped)))
+            # Named as pasted, so the application finds where the addresses not taken begin.
+            notes.append(note(pasted[dropped[0]], "queue-full", count=len(dropped)))
         for url in order:
             if repeats[url]:
                 notes.append(note(url, "duplicate", count=repeats[url]))

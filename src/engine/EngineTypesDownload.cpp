@@ -103,6 +103,8 @@ QString BatchNote::message() const {
         text = Strings::text(QStringLiteral("log_batch_expand_failed"), {{QStringLiteral("url"), input}});
     else if (reason == u"queue-full")
         text = Strings::text(QStringLiteral("v2_batch_queue_full"), {{QStringLiteral("input"), input}});
+    else if (reason == notTaken)
+        text = Strings::text(QStringLiteral("batch_not_taken"), {{QStringLiteral("count"), number(count)}});
     else if (reason == u"subreddit-expanded")
         text = Strings::text(QStringLiteral("log_batch_subreddit_expanded"),
                              {{QStringLiteral("sub"), input}, {QStringLiteral("n"), number(count)}});

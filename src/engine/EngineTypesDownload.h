@@ -105,6 +105,10 @@ struct BatchNote {
     std::optional<qint64> count;
     std::optional<qint64> shown;
 
+    // The application's own note on a full batch: `count` addresses the engine did not take went back
+    // into the batch field.
+    static inline const QString notTaken = QStringLiteral("not-taken");
+
     // The note as the batch pane shows it: the looked-up text for a known reason, else the input.
     QString message() const;
 

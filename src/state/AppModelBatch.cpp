@@ -7,6 +7,9 @@
 #include "TextTrim.h"
 
 #include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
 
 namespace {
 // Every line break a pasted text may hold; a CR LF pair splits once.
@@ -28,6 +31,39 @@ QStringList trimmedLines(const QString& text) {
 
 bool isParked(const Job& job) {
     return job.state().isParked();
+}
+
+// Text handed back to the batch field goes before anything typed there since, on lines of its own.
+QString beforeTheField(QString text, const QString& field) {
+    if (!text.endsWith(u'\n'))
+        text += u'\n';
+    return field.trimmed().isEmpty() ? text : text + field;
+}
+
+// The addresses of a full batch that the engine did not take, in pasted order, each once. Its note names
+// the first of them as it was sent; everything sent before that was taken, or refused as no address (its
+// own note says so), and so is what repeats it or another refused text later.
+QStringList notTakenFrom(const QStringList& sent, const std::vector<BatchNote>& notes) {
+    const auto full = std::find_if(notes.begin(), notes.end(),
+                                   [](const BatchNote& n) { return n.reason == u"queue-full"; });
+    if (full == notes.end())
+        return {};
+    const qsizetype first = sent.indexOf(full->input);
+    if (first < 0)
+        return {};
+    QSet<QString> settled(sent.begin(), sent.begin() + first);
+    for (const BatchNote& note : notes) {
+        if (note.reason == u"not-a-url")
+            settled.insert(note.input);
+    }
+    QStringList out;
+    for (qsizetype i = first; i < sent.size(); ++i) {
+        if (!settled.contains(sent[i])) {
+            settled.insert(sent[i]);
+            out << sent[i];
+        }
+    }
+    return out;
 }
 } // namespace
 
@@ -68,15 +104,24 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
     params.urls = urls;
     params.cookieSource = cookies.source;
     params.cookiesFile = cookies.file;
-    const auto reply = co_await ask<EngineMethods::QueueResolve>(params, true);
+    auto reply = co_await ask<EngineMethods::QueueResolve>(params, true);
     if (!self)
         co_return;
     if (!reply) {
         // Nothing the user pasted is lost: it goes back into the field, before anything typed since.
-        const QString kept = text.endsWith(u'\n') ? text : text + u'\n';
-        setBatchURLs(m_batchURLs.trimmed().isEmpty() ? kept : kept + m_batchURLs);
+        setBatchURLs(beforeTheField(text, m_batchURLs));
         setIsResolving(false);
         co_return;
+    }
+    // A batch takes so many addresses; the rest go back into the field for the next one, and one note
+    // counts them instead of the engine's.
+    const QStringList notTaken = notTakenFrom(urls, reply->notes);
+    if (!notTaken.isEmpty()) {
+        for (BatchNote& note : reply->notes) {
+            if (note.reason == u"queue-full")
+                note = BatchNote{{}, BatchNote::notTaken, notTaken.size(), std::nullopt};
+        }
+        setBatchURLs(beforeTheField(notTaken.join(u'\n'), m_batchURLs));
     }
     setResolveNotes(reply->notes);
     const FormatChoice chosen = m_format;

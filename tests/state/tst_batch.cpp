@@ -242,6 +242,83 @@ private slots:
         f.control("test.release", {{"method", "download.start"}});
     }
 
+    // A paste of 10,000 links through the real engine: it takes its 500, and the 9,500 it did not take
+    // go back into the field, before what was typed meanwhile, with one note that counts them.
+    void fullBatchGoesBackToTheField() {
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        StateFixture f;
+        f.startEngine();
+        f.boot();
+        f.control("test.hold", {{"method", "download.start"}});
+        QStringList links;
+        for (int i = 0; i < 10000; ++i)
+            links << QString("%1?n=%2").arg(server.heldVideo).arg(i);
+        f.model->setBatchURLs("typed meanwhile\n");
+        QCoro::waitFor(f.model->enqueuePasted(links.join('\n')));
+        QCOMPARE(f.model->jobs().size(), size_t(500));
+        QCOMPARE(f.model->jobs().back()->url(), links[499]);
+        QCOMPARE(f.model->batchURLs(), links.mid(500).join('\n') + "\ntyped meanwhile\n");
+        QCOMPARE(f.model->resolveNotes().size(), size_t(1));
+        const BatchNote note = f.model->resolveNotes()[0];
+        QCOMPARE(note.reason, QString(BatchNote::notTaken));
+        QCOMPARE(note.count, std::optional<qint64>(9500));
+        QVERIFY2(note.message().contains("9500") && !note.message().contains("{count}"),
+                 qPrintable(note.message()));
+        f.control("test.release", {{"method", "download.start"}});
+    }
+
+    // What goes back into the field after a full batch: from the first address not taken, each once,
+    // without what was taken or refused before it; a note that names nothing sent changes nothing.
+    void notTakenAddresses_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("firstNotTaken");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::newRow("the tail in order") << "a.example/1\na.example/2\na.example/3\na.example/4"
+                                           << "a.example/3"
+                                           << "a.example/3\na.example/4\n"
+                                           << QStringList{"not-taken"};
+        QTest::newRow("repeats and refused texts stay out")
+            << "a.example/1 b.example/2\nnot an address\nc.example/3\na.example/1\nnot an address\n"
+               "c.example/3\nd.example/4"
+            << "c.example/3"
+            << "c.example/3\nd.example/4\n"
+            << QStringList{"not-a-url", "not-taken"};
+        QTest::newRow("a note naming nothing sent stays the engine's") << "a.example/1\na.example/2"
+                                                                       << "https://a.example/2"
+                                                                       << "" << QStringList{"queue-full"};
+        QTest::newRow("no full batch") << "a.example/1"
+                                       << ""
+                                       << "" << QStringList{};
+    }
+    void notTakenAddresses() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, firstNotTaken);
+        QFETCH(QString, field);
+        QFETCH(QStringList, reasons);
+        StateFixture f;
+        f.startEngine();
+        f.boot();
+        QJsonArray notes;
+        if (pasted.contains("not an address"))
+            notes.append(QJsonObject{{"input", "not an address"}, {"reason", "not-a-url"}});
+        if (!firstNotTaken.isEmpty())
+            notes.append(QJsonObject{{"input", firstNotTaken}, {"reason", "queue-full"}, {"count", 2}});
+        f.script("queue.resolve", {{"result", QJsonObject{{"singles", QJsonArray{}},
+                                                          {"listings", QJsonArray{}},
+                                                          {"notes", notes},
+                                                          {"pageSize", 50}}}});
+        QCoro::waitFor(f.model->enqueuePasted(pasted));
+        QCOMPARE(f.model->batchURLs(), field);
+        QStringList shown;
+        for (const BatchNote& note : f.model->resolveNotes())
+            shown << note.reason;
+        QCOMPARE(shown, reasons);
+        if (reasons.contains("not-taken"))
+            QCOMPARE(f.model->resolveNotes().back().count, std::optional<qint64>(field.count('\n')));
+    }
+
     // Cancel by state: a waiting job is cancelled here alone; a paused one here and at the engine (its
     // partial file goes); a running and a finished one only at the engine. After each the last saved
     // queue is exactly the unfinished jobs.

@@ -13,13 +13,16 @@
 #include "download/AnalysingCard.h"
 #include "download/Banners.h"
 #include "kit/EmptyNotice.h"
+#include "kit/Icons.h"
 #include "kit/LinkButton.h"
 #include "kit/NoticeFrame.h"
 #include "kit/SymbolLabel.h"
+#include "kit/TextStyle.h"
 #include "rows/JobRowDelegate.h"
 #include "rows/ThumbnailCache.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -36,6 +39,33 @@ std::vector<std::shared_ptr<Job>> jobsOf(const QList<int>& kinds) {
         out.push_back(jobIn(Kind(kind), QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(i++),
                             QStringLiteral("it broke")));
     return out;
+}
+
+// One row of `list` as its delegate paints it on a transparent picture of the row's size.
+QImage paintedRow(QListView* list, const QModelIndex& index) {
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    const QRect rect = list->visualRect(index);
+    option.rect = QRect(QPoint(0, 0), rect.size());
+    QImage image(rect.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    list->itemDelegate()->paint(&painter, option, index);
+    painter.end();
+    return image;
+}
+
+// The colour of the most opaque pixel of `image` (text drawn in one colour keeps it at its stems).
+QColor inkOf(const QImage& image) {
+    QColor best(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > best.alpha())
+                best = c;
+        }
+    }
+    return best;
 }
 
 QStringList stringsOf(const QJsonArray& array) {
@@ -62,6 +92,8 @@ private Q_SLOTS:
     void clearAsksForConfirmation();
     void notes_data();
     void notes();
+    void manyNotesCostWhatAFewDo();
+    void fullBatchRefillsTheField();
     void summary_data();
     void summary();
     void rowsAndDividers_data();
@@ -280,18 +312,30 @@ void TestBatchPane::notes() {
     resolveWith(f, BatchJson::resolution({}, {}, notes));
     BatchNotes* block = pane.notes();
     QCOMPARE(block->isVisible(), !reasons.isEmpty());
-    QCOMPARE(int(block->rows().size()), shown.size());
+    BatchNotesModel* rows = block->rows();
+    QCOMPARE(rows->rowCount(), shown.size());
+    BatchNotesList* list = block->list();
     for (int i = 0; i < shown.size(); ++i) {
         const BatchNote note{QStringLiteral("input of ") + shown[i], shown[i], 40, 10};
-        QWidget* row = block->rows()[size_t(i)];
-        auto* text = row->findChild<QLabel*>(QStringLiteral("note.text"));
-        auto* symbol = row->findChild<SymbolLabel*>(QStringLiteral("note.symbol"));
-        QCOMPARE(text->text(), note.message());
+        const QModelIndex index = rows->index(i);
+        QCOMPARE(index.data().toString(), note.message());
         const bool info = shown[i] == u"listing-truncated" || shown[i] == u"subreddit-expanded";
-        QCOMPARE(symbol->symbol(),
-                 info ? QStringLiteral("info.circle") : QStringLiteral("exclamationmark.triangle"));
-        QCOMPARE(text->palette().color(QPalette::WindowText),
-                 Theme::ink(info ? Theme::Ink::Secondary : Theme::Ink::Warning));
+        QCOMPARE(index.data(BatchNotesModel::InformsRole).toBool(), info);
+        // The row as drawn: its symbol at the top left, its text in its ink.
+        const QRect rect = list->visualRect(index);
+        QVERIFY(list->viewport()->rect().contains(rect));
+        const int size = QFontMetrics(TextStyle::font(TextStyle::Role::Caption)).height();
+        const QColor ink = Theme::ink(info ? Theme::Ink::Secondary : Theme::Ink::Warning);
+        const QImage drawn = paintedRow(list, index);
+        const QImage symbol = Icons::tinted(BatchNotes::symbolOf(info), size, ink)
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // The symbol at the left edge, below the space that parts it from the note above.
+        bool symbolDrawn = false;
+        for (int y = 0; y + size <= drawn.height() && !symbolDrawn; ++y)
+            symbolDrawn = drawn.copy(0, y, size, size) == symbol;
+        QVERIFY(symbolDrawn);
+        QCOMPARE(inkOf(drawn.copy(size, 0, drawn.width() - size, drawn.height())).rgb(), ink.rgb());
     }
     // A new resolve starts with no notes.
     f.control(QStringLiteral("test.hold"),
@@ -301,6 +345,71 @@ void TestBatchPane::notes() {
     QVERIFY(QTest::qWaitFor([&] { return f.model->isResolving(); }));
     QVERIFY(!block->isVisible());
     f.control(QStringLiteral("test.clear"));
+}
+
+void TestBatchPane::manyNotesCostWhatAFewDo() {
+    ViewFixture f;
+    f.boot();
+    BatchPane pane(f.model.get());
+    QVERIFY(showAt(&pane, QSize(900, 620)));
+    const auto resolveNotes = [&](int count) {
+        QJsonArray notes;
+        for (int i = 0; i < count; ++i)
+            notes.append(BatchJson::note(QStringLiteral("words %1").arg(i), QStringLiteral("not-a-url")));
+        resolveWith(f, BatchJson::resolution({}, {}, notes));
+        QCoreApplication::processEvents();
+        return pane.findChildren<QWidget*>().size();
+    };
+    const qsizetype few = resolveNotes(20);
+    QCOMPARE(resolveNotes(10000), few);
+    // The block stays a few lines tall and scrolls; the last note is there to scroll to.
+    BatchNotesList* list = pane.notes()->list();
+    QVERIFY(list->isVisible());
+    QCOMPARE(list->height(), BatchNotesList::maxHeight());
+    QVERIFY(list->verticalScrollBar()->isVisible());
+    const QModelIndex last = pane.notes()->rows()->index(9999);
+    list->scrollTo(last);
+    QVERIFY(list->viewport()->rect().intersects(list->visualRect(last)));
+    QCOMPARE(last.data().toString(), Strings::text(QStringLiteral("log_batch_not_a_url"),
+                                                   {{QStringLiteral("text"), QStringLiteral("words 9999")}}));
+    // A megabyte that is no address is one note, not a megabyte of text to lay out.
+    const QString huge(1 << 20, u'x');
+    resolveWith(f, BatchJson::resolution({}, {}, QJsonArray{BatchJson::note(huge, QStringLiteral("other"))}));
+    QCOMPARE(pane.notes()->rows()->index(0).data().toString().size(), BatchNotesModel::messageLimit + 1);
+    QVERIFY(list->height() <= BatchNotesList::maxHeight());
+}
+
+void TestBatchPane::fullBatchRefillsTheField() {
+    ViewFixture f;
+    f.boot();
+    f.control(QStringLiteral("test.hold"),
+              QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
+    BatchPane pane(f.model.get());
+    QVERIFY(showAt(&pane, QSize(900, 620)));
+    QStringList links;
+    for (int i = 0; i < 10000; ++i)
+        links << QStringLiteral("http://127.0.0.1:9/v.mp4?n=%1").arg(i);
+    pane.field()->setPlainText(links.join(u'\n'));
+    QTest::mouseClick(pane.addButton(), Qt::LeftButton);
+    QCOMPARE(pane.field()->toPlainText(), QString());
+    QVERIFY(f.waitForRequests(QStringLiteral("queue.resolve"), 1));
+    // Typed while the engine works: stays, after what comes back.
+    QTest::keyClicks(pane.field(), QStringLiteral("typed"));
+    f.script(QStringLiteral("queue.resolve"),
+             BatchJson::resolution(
+                 {}, {}, QJsonArray{BatchJson::note(links[500], QStringLiteral("queue-full"), 9500)}));
+    f.control(QStringLiteral("test.release"),
+              QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->isResolving(); }));
+    QCOMPARE(pane.field()->toPlainText(), links.mid(500).join(u'\n') + QStringLiteral("\ntyped"));
+    QCOMPARE(f.model->batchURLs(), pane.field()->toPlainText());
+    QVERIFY(pane.addButton()->isEnabled());
+    BatchNotes* block = pane.notes();
+    QVERIFY(block->isVisible());
+    QCOMPARE(block->rows()->rowCount(), 1);
+    QCOMPARE(block->rows()->index(0).data().toString(),
+             Strings::text(QStringLiteral("batch_not_taken"),
+                           {{QStringLiteral("count"), QStringLiteral("9500")}}));
 }
 
 void TestBatchPane::summary_data() {

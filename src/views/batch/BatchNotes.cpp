@@ -2,31 +2,208 @@
 
 #include "AppModel.h"
 #include "Strings.h"
-#include "kit/SymbolLabel.h"
+#include "kit/Icons.h"
 #include "kit/TextStyle.h"
+#include "kit/Theme.h"
 
-#include <QHBoxLayout>
+#include <QEvent>
+#include <QHash>
 #include <QLabel>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
+namespace {
+
+constexpr int symbolGap = 6;   // between a note's symbol and its text
+constexpr int noteSpacing = 6; // between two notes
+constexpr int linesInSight = 10;
+
+QFont noteFont() {
+    return TextStyle::font(TextStyle::Role::Caption);
+}
+
+// One note: its symbol at the top left, its message wrapped beside it in the note's ink.
+class NoteDelegate : public QStyledItemDelegate {
+public:
+    explicit NoteDelegate(QListView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const override {
+        const QFontMetrics metrics(noteFont());
+        const int symbol = metrics.height();
+        const int width = std::max(1, m_view->viewport()->width() - symbol - symbolGap);
+        const QRect text = metrics.boundingRect(QRect(0, 0, width, 1 << 24), Qt::TextWordWrap | Qt::AlignTop,
+                                                index.data().toString());
+        return {1, std::max(symbol, text.height()) + above(index)};
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool informs = index.data(BatchNotesModel::InformsRole).toBool();
+        const QColor ink =
+            Theme::ink(informs ? Theme::Ink::Secondary : Theme::Ink::Warning, Theme::palette());
+        const QFont font = noteFont();
+        const int symbol = QFontMetrics(font).height();
+        const QRect row = option.rect.adjusted(0, above(index), 0, 0);
+        painter->save();
+        painter->drawPixmap(row.topLeft(),
+                            this->symbol(informs, ink, symbol, painter->device()->devicePixelRatioF()));
+        painter->setFont(font);
+        painter->setPen(ink);
+        const QRect text(row.left() + symbol + symbolGap, row.top(), row.width() - symbol - symbolGap,
+                         row.height());
+        painter->drawText(text, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, index.data().toString());
+        painter->restore();
+    }
+
+private:
+    // The space between two notes belongs to the lower one, so nothing trails the last.
+    static int above(const QModelIndex& index) { return index.row() > 0 ? noteSpacing : 0; }
+
+    const QPixmap& symbol(bool informs, const QColor& ink, int size, qreal ratio) const {
+        const QString key =
+            QStringLiteral("%1 %2 %3 %4").arg(int(informs)).arg(ink.rgba()).arg(size).arg(ratio);
+        auto found = m_symbols.find(key);
+        if (found == m_symbols.end())
+            found = m_symbols.insert(key, Icons::tinted(BatchNotes::symbolOf(informs), size, ink, ratio));
+        return *found;
+    }
+
+    QListView* m_view;
+    mutable QHash<QString, QPixmap> m_symbols;
+};
+
+} // namespace
+
+// ---- the model ----
+
+BatchNotesModel::BatchNotesModel(AppModel* model, QObject* parent)
+    : QAbstractListModel(parent), m_model(model) {
+    connect(model, &AppModel::resolveNotesChanged, this, &BatchNotesModel::reload);
+    // The notes' messages are texts of the current language too.
+    connect(model, &AppModel::stringsGenerationChanged, this, &BatchNotesModel::reload);
+    reload();
+}
+
+void BatchNotesModel::reload() {
+    beginResetModel();
+    m_notes = BatchNotes::ordered(m_model->resolveNotes());
+    m_messages.assign(m_notes.size(), QString());
+    endResetModel();
+}
+
+int BatchNotesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_notes.size());
+}
+
+QVariant BatchNotesModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(m_notes.size()))
+        return {};
+    const size_t row = size_t(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole: {
+        QString& message = m_messages[row];
+        if (message.isNull()) {
+            message = m_notes[row].message();
+            if (message.size() > messageLimit)
+                message = message.left(messageLimit) + QChar(0x2026);
+            // Null marks "not looked up yet"; an empty message stays empty.
+            if (message.isNull())
+                message = QLatin1String("");
+        }
+        return message;
+    }
+    case InformsRole:
+        return BatchNotes::informs(m_notes[row]);
+    default:
+        return {};
+    }
+}
+
+// ---- the list ----
+
+BatchNotesList::BatchNotesList(BatchNotesModel* notes, QWidget* parent) : QListView(parent) {
+    setObjectName(QStringLiteral("batch_notes_list"));
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFocusPolicy(Qt::NoFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The pane's background shows through, as behind the rest of its column.
+    viewport()->setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    setItemDelegate(new NoteDelegate(this));
+    setModel(notes);
+}
+
+void BatchNotesList::layOutNow() {
+    executeDelayedItemsLayout();
+}
+
+int BatchNotesList::maxHeight() {
+    return linesInSight * (QFontMetrics(noteFont()).height() + noteSpacing);
+}
+
+QSize BatchNotesList::sizeHint() const {
+    return {QListView::sizeHint().width(), height()};
+}
+
+void BatchNotesList::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
+    // Messages wrap to the width: a new width measures them again.
+    if (event->size().width() != m_laidOutWidth) {
+        m_laidOutWidth = event->size().width();
+        scheduleDelayedItemsLayout();
+    }
+}
+
+void BatchNotesList::updateGeometries() {
+    QListView::updateGeometries();
+    fitHeight();
+}
+
+void BatchNotesList::fitHeight() {
+    const int content = model() && model()->rowCount() > 0 ? contentsSize().height() : 0;
+    const int wanted = std::clamp(content, 0, maxHeight());
+    const bool scrolls = content > maxHeight();
+    // Long lists are reachable from the keyboard too.
+    setFocusPolicy(scrolls ? Qt::StrongFocus : Qt::NoFocus);
+    if (wanted != height())
+        setFixedHeight(wanted);
+}
+
+// ---- the block ----
+
 BatchNotes::BatchNotes(AppModel* model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_layout(new QVBoxLayout(this)), m_title(new QLabel(this)) {
+    : QWidget(parent), m_model(model), m_title(new QLabel(this)), m_rows(new BatchNotesModel(model, this)) {
     setObjectName(QStringLiteral("batch_notes"));
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(6);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
     m_title->setObjectName(QStringLiteral("dialog_title_batch_notes"));
     TextStyle::apply(m_title, TextStyle::Role::Subheadline, QFont::Medium);
-    m_layout->addWidget(m_title);
-    connect(model, &AppModel::resolveNotesChanged, this, &BatchNotes::rebuild);
-    // The notes' messages are texts of the current language too.
-    connect(model, &AppModel::stringsGenerationChanged, this, &BatchNotes::rebuild);
-    rebuild();
+    layout->addWidget(m_title);
+    m_list = new BatchNotesList(m_rows, this);
+    layout->addWidget(m_list);
+    connect(m_rows, &QAbstractItemModel::modelReset, this, &BatchNotes::refresh);
+    refresh();
 }
 
 bool BatchNotes::informs(const BatchNote& note) {
     return note.reason == u"subreddit-expanded" || note.reason == u"listing-truncated";
+}
+
+QString BatchNotes::symbolOf(bool informs) {
+    return informs ? QStringLiteral("info.circle") : QStringLiteral("exclamationmark.triangle");
 }
 
 std::vector<BatchNote> BatchNotes::ordered(const std::vector<BatchNote>& notes) {
@@ -35,37 +212,11 @@ std::vector<BatchNote> BatchNotes::ordered(const std::vector<BatchNote>& notes) 
     return out;
 }
 
-void BatchNotes::rebuild() {
+void BatchNotes::refresh() {
     m_title->setText(Strings::text(QStringLiteral("dialog_title_batch_notes")));
-    for (QWidget* row : m_rows)
-        delete row;
-    m_rows.clear();
-    const std::vector<BatchNote> notes = ordered(m_model->resolveNotes());
-    const int symbolSize = QFontMetrics(TextStyle::font(TextStyle::Role::Caption)).height();
-    for (const BatchNote& note : notes) {
-        const bool info = informs(note);
-        const Theme::Ink ink = info ? Theme::Ink::Secondary : Theme::Ink::Warning;
-        auto* row = new QWidget(this);
-        row->setObjectName(QStringLiteral("note"));
-        auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 0, 0, 0);
-        line->setSpacing(6);
-        auto* symbol =
-            new SymbolLabel(info ? QStringLiteral("info.circle") : QStringLiteral("exclamationmark.triangle"),
-                            symbolSize, ink, row);
-        symbol->setObjectName(QStringLiteral("note.symbol"));
-        line->addWidget(symbol, 0, Qt::AlignTop);
-        auto* text = new QLabel(row);
-        text->setObjectName(QStringLiteral("note.text"));
-        // Engine text is shown as it is, never as markup.
-        text->setTextFormat(Qt::PlainText);
-        text->setWordWrap(true);
-        text->setText(note.message());
-        TextStyle::apply(text, TextStyle::Role::Caption);
-        Theme::setForeground(text, ink);
-        line->addWidget(text, 1);
-        m_layout->addWidget(row);
-        m_rows.push_back(row);
-    }
-    setVisible(!notes.empty());
+    const bool any = m_rows->rowCount() > 0;
+    setVisible(any);
+    // Measured now, so the block shows at its height at once rather than a turn later.
+    if (any)
+        m_list->layOutNow();
 }

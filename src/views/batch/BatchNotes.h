@@ -2,16 +2,69 @@
 
 #include "EngineTypesDownload.h"
 
+#include <QAbstractListModel>
+#include <QListView>
 #include <QWidget>
 
 #include <vector>
 
 class AppModel;
 class QLabel;
-class QVBoxLayout;
 
-// The notes of the last resolved batch (and of the listings accepted since): warnings first, then the
-// notes that only inform. Hidden while there are none.
+// The notes of the last resolved batch in display order, one row each. A row's text is looked up only
+// when it is first shown or measured, so a batch of 10,000 notes is not 10,000 lookups at once.
+class BatchNotesModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    enum Role { InformsRole = Qt::UserRole + 1 };
+
+    explicit BatchNotesModel(AppModel* model, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    // DisplayRole: the note's message (a very long one cut short); InformsRole: whether it only informs.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    const std::vector<BatchNote>& notes() const { return m_notes; }
+
+    // Longest message shown; a pasted megabyte that is no address must not become one row's text.
+    static constexpr int messageLimit = 1000;
+
+private:
+    void reload();
+
+    AppModel* m_model;
+    std::vector<BatchNote> m_notes;
+    mutable std::vector<QString> m_messages; // null until looked up
+};
+
+// The notes drawn by one painting delegate, each message wrapped to the width: as tall as its notes up
+// to `maxHeight`, scrolling beyond it.
+class BatchNotesList : public QListView {
+    Q_OBJECT
+
+public:
+    explicit BatchNotesList(BatchNotesModel* notes, QWidget* parent = nullptr);
+
+    static int maxHeight();
+    // Lays out the notes at once when a layout is due (a reset leaves it for the next turn).
+    void layOutNow();
+
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
+
+private:
+    void fitHeight();
+
+    int m_laidOutWidth = -1;
+};
+
+// The notes block of the Batch tab: its title and the list of the notes of the last resolved batch (and
+// of the listings accepted since), warnings first, then the notes that only inform. Hidden while there
+// are none.
 class BatchNotes : public QWidget {
     Q_OBJECT
 
@@ -22,16 +75,18 @@ public:
     static std::vector<BatchNote> ordered(const std::vector<BatchNote>& notes);
     // A note that only informs (drawn in the secondary ink with an information symbol).
     static bool informs(const BatchNote& note);
+    // The symbol a note is drawn with.
+    static QString symbolOf(bool informs);
 
     QLabel* titleLabel() const { return m_title; }
-    // One widget per note in display order; each holds a SymbolLabel "note.symbol" and a QLabel "note.text".
-    const std::vector<QWidget*>& rows() const { return m_rows; }
+    BatchNotesModel* rows() const { return m_rows; }
+    BatchNotesList* list() const { return m_list; }
 
 private:
-    void rebuild();
+    void refresh();
 
     AppModel* m_model;
-    QVBoxLayout* m_layout;
     QLabel* m_title;
-    std::vector<QWidget*> m_rows;
+    BatchNotesModel* m_rows;
+    BatchNotesList* m_list;
 };
