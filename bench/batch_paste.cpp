@@ -6,7 +6,7 @@
 //   1. 10,000 links, one per line: the engine takes its 500, the rest come back into the field;
 //   2. about 1 MB of 10,000 lines that are no addresses: 10,000 notes.
 // For each it prints the time the paste itself took in the field, then, from the click until the resolve
-// has ended and every queued job's "download.start" is written (and 300 ms more), the event loop's
+// has ended and every queued job's run has begun (and a second more), the event loop's
 // lateness sampled every 5 ms (a zero-timer posted and its delay measured): median, 99th percentile,
 // worst, the samples late by more than 100 ms, and the longest gap between two samples answered; the
 // resident memory the paste added; and the machine's load average. Goal: the window answers within
@@ -66,11 +66,13 @@ void report(const char* what, double pasteMs, double resolveMs, const Samples& s
     };
     const auto late = std::count_if(sorted.begin(), sorted.end(), [](double ms) { return ms > 100; });
     qint64 gap = 0;
-    for (size_t i = 1; i < s.answeredAt.size(); ++i)
+    for (size_t i = 1; i < s.answeredAt.size(); ++i) {
         gap = std::max(gap, s.answeredAt[i] - s.answeredAt[i - 1]);
+    }
     std::printf("%s\n", what);
-    std::printf("  paste into the field: %.0f ms; click to resolve ended and starts written: %.0f ms\n",
-                pasteMs, resolveMs);
+    std::printf(
+        "  paste into the field: %.0f ms; click to resolve ended and every job's run begun: %.0f ms\n",
+        pasteMs, resolveMs);
     std::printf(
         "  event-loop lateness over %zu samples: median %.2f ms, p99 %.1f ms, worst %.1f ms, %lld late by "
         "more than 100 ms; longest gap between answers %lld ms\n",
@@ -153,7 +155,7 @@ int main(int argc, char** argv) {
         const auto allSent = [&] {
             const auto& jobs = f.model->jobs();
             return std::all_of(jobs.begin() + qsizetype(jobsBefore), jobs.end(),
-                               [](const auto& job) { return job->requestOpen(); });
+                               [](const auto& job) { return job->state().kind != Job::State::Queued; });
         };
         double resolveMs = 0;
         QEventLoop loop;
@@ -162,7 +164,8 @@ int main(int argc, char** argv) {
         QObject::connect(&check, &QTimer::timeout, [&] {
             if (resolveMs == 0 && resolved && allSent())
                 resolveMs = double(sinceClick.nsecsElapsed()) / 1e6;
-            if (resolveMs > 0 && sinceClick.elapsed() > qint64(resolveMs) + 300)
+            // A second more: the notes are measured a hundred a turn after the resolve has ended.
+            if (resolveMs > 0 && sinceClick.elapsed() > qint64(resolveMs) + 1000)
                 loop.quit();
         });
         QTimer::singleShot(0, [&] {
@@ -185,7 +188,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 10000; ++i)
         links << QStringLiteral("http://127.0.0.1:%1/v.mp4?n=%2").arg(port).arg(i);
     run("10,000 links (500 taken)", links.join(u'\n'));
-
     f.model->setBatchURLs(QString());
     QStringList words;
     for (int i = 0; i < 10000; ++i)

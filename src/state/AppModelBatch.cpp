@@ -6,28 +6,58 @@
 #include "Spawn.h"
 #include "TextTrim.h"
 
-#include <QRegularExpression>
 #include <QSet>
+#include <QTimer>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <coroutine>
 
 namespace {
-// Every line break a pasted text may hold; a CR LF pair splits once.
-const QRegularExpression& lineBreaks() {
-    static const QRegularExpression re(
-        QStringLiteral("\\r\\n|[\\n\\r\\x{000B}\\x{000C}\\x{0085}\\x{2028}\\x{2029}]"));
-    return re;
+// Every line break a pasted text may hold; a CR LF pair leaves an empty piece between, which is dropped.
+bool isLineBreak(QChar c) {
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\r':
+    case 0x000B:
+    case 0x000C:
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
 }
 
+// The lines of `text`, trimmed of spaces and tabs, empty ones dropped. A plain scan: a pasted megabyte is
+// split while the window waits.
 QStringList trimmedLines(const QString& text) {
     QStringList out;
-    for (const QString& piece : text.split(lineBreaks(), Qt::SkipEmptyParts)) {
-        const QString line = trimSpacesAndTabs(piece);
-        if (!line.isEmpty())
-            out << line;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isLineBreak(text[i]))
+            continue;
+        if (i > start) {
+            QString line = trimSpacesAndTabs(text.sliced(start, i - start));
+            if (!line.isEmpty())
+                out << std::move(line);
+        }
+        start = i + 1;
     }
     return out;
 }
+
+// Resumes the awaiting coroutine on the next turn of the event loop (never, when `context` is gone).
+struct NextTurn {
+    QObject* context;
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        QTimer::singleShot(0, context, [waiting] { waiting.resume(); });
+    }
+    void await_resume() const noexcept {}
+};
 
 bool isParked(const Job& job) {
     return job.state().isParked();
@@ -51,7 +81,10 @@ QStringList notTakenFrom(const QStringList& sent, const std::vector<BatchNote>& 
     const qsizetype first = sent.indexOf(full->input);
     if (first < 0)
         return {};
-    QSet<QString> settled(sent.begin(), sent.begin() + first);
+    QSet<QString> settled;
+    settled.reserve(sent.size());
+    for (qsizetype i = 0; i < first; ++i)
+        settled.insert(sent[i]);
     for (const BatchNote& note : notes) {
         if (note.reason == u"not-a-url")
             settled.insert(note.input);
@@ -75,17 +108,32 @@ QStringList AppModel::splitURLs(const QString& text) {
 }
 
 QStringList AppModel::splitLine(const QString& line) {
-    static const QRegularExpression blanks(QStringLiteral("[ \\t]"));
-    const QStringList pieces = line.split(blanks, Qt::SkipEmptyParts);
-    if (pieces.size() < 2)
-        return {line};
-    for (const QString& piece : pieces) {
+    QVarLengthArray<QStringView, 16> pieces;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i < line.size() && line[i] != u' ' && line[i] != u'\t') {
+            if (start < 0)
+                start = i;
+            continue;
+        }
+        if (start < 0)
+            continue;
+        const QStringView piece = QStringView(line).sliced(start, i - start);
         const bool address =
             piece.startsWith(QLatin1String("http://")) || piece.startsWith(QLatin1String("https://"));
+        // One piece that is neither an address nor a host keeps the whole line as one entry.
         if (!address && !piece.contains(u'.'))
             return {line};
+        pieces.append(piece);
+        start = -1;
     }
-    return pieces;
+    if (pieces.size() < 2)
+        return {line};
+    QStringList out;
+    out.reserve(pieces.size());
+    for (QStringView piece : pieces)
+        out << piece.toString();
+    return out;
 }
 
 QCoro::Task<void> AppModel::enqueuePasted(QString text) {
@@ -125,8 +173,17 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
     }
     setResolveNotes(reply->notes);
     const FormatChoice chosen = m_format;
-    for (const ResolvedEntry& entry : reply->singles)
-        enqueueResolved(entry, chosen);
+    // Hundreds of jobs join a hundred a turn, and each hundred's starts are written on the next: the
+    // window answers in between.
+    constexpr size_t jobsPerTurn = 100;
+    for (size_t i = 0; i < reply->singles.size(); ++i) {
+        if (i > 0 && i % jobsPerTurn == 0) {
+            co_await NextTurn{this};
+            if (!self)
+                co_return;
+        }
+        enqueueResolved(reply->singles[i], chosen);
+    }
     if (!reply->singles.empty())
         persistQueue();
     if (!reply->listings.empty()) {

@@ -142,6 +142,10 @@ BatchNotesList::BatchNotesList(BatchNotesModel* notes, QWidget* parent) : QListV
     setAttribute(Qt::WA_TranslucentBackground);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     setItemDelegate(new NoteDelegate(this));
+    // Each note is measured for its wrapped height: thousands of them are measured a hundred a turn, so
+    // the window keeps answering meanwhile.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(100);
     setModel(notes);
 }
 
