@@ -94,6 +94,7 @@ private Q_SLOTS:
     void notes();
     void manyNotesCostWhatAFewDo();
     void fullBatchRefillsTheField();
+    void fieldTextFollowsTheAppearance();
     void summary_data();
     void summary();
     void rowsAndDividers_data();
@@ -413,6 +414,22 @@ void TestBatchPane::fullBatchRefillsTheField() {
     QCOMPARE(block->rows()->index(0).data().toString(),
              Strings::text(QStringLiteral("batch_not_taken"),
                            {{QStringLiteral("count"), QStringLiteral("9500")}}));
+}
+
+// The field's text, inside the pane, follows a switch of the appearance both ways.
+void TestBatchPane::fieldTextFollowsTheAppearance() {
+    ViewFixture::useAppearance(false);
+    ViewFixture f;
+    f.boot();
+    f.model->setBatchURLs(QStringLiteral("https://media.example.org/watch/1"));
+    BatchPane pane(f.model.get());
+    QVERIFY(showAt(&pane, QSize(900, 620)));
+    for (const bool dark : {true, false}) {
+        ViewFixture::useAppearance(dark);
+        ViewFixture::settle(50);
+        QCOMPARE(pane.field()->viewport()->palette().color(QPalette::Text), Theme::ink(Theme::Ink::Primary));
+    }
+    ViewFixture::useAppearance(false);
 }
 
 void TestBatchPane::summary_data() {

@@ -36,9 +36,15 @@ public:
         const QFontMetrics metrics(noteFont());
         const int symbol = metrics.height();
         const int width = std::max(1, m_view->viewport()->width() - symbol - symbolGap);
-        const QRect text = metrics.boundingRect(QRect(0, 0, width, 1 << 24), Qt::TextWordWrap | Qt::AlignTop,
-                                                index.data().toString());
-        return {1, std::max(symbol, text.height()) + above(index)};
+        const QString message = index.data().toString();
+        // Most notes fit on one line: that is measured without laying out any wrapping.
+        const bool oneLine = !message.contains(u'\n') && metrics.horizontalAdvance(message) <= width;
+        const int height =
+            oneLine
+                ? metrics.height()
+                : metrics.boundingRect(QRect(0, 0, width, 1 << 24), Qt::TextWordWrap | Qt::AlignTop, message)
+                      .height();
+        return {1, std::max(symbol, height) + above(index)};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -4,6 +4,7 @@
 #include "kit/Theme.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QTextBlock>
@@ -19,6 +20,9 @@ PasteField::PasteField(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     restyle();
+    // A widget with a style sheet keeps the palette of its sheet: inside a window it hears of no new
+    // appearance, so the application's own event is watched.
+    qApp->installEventFilter(this);
     connect(this, &QPlainTextEdit::textChanged, this, &PasteField::fit);
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &PasteField::fit);
@@ -31,6 +35,12 @@ bool PasteField::event(QEvent* e) {
     return QPlainTextEdit::event(e);
 }
 
+bool PasteField::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == qApp && e->type() == QEvent::ApplicationPaletteChange)
+        restyle();
+    return QPlainTextEdit::eventFilter(watched, e);
+}
+
 void PasteField::resizeEvent(QResizeEvent* e) {
     QPlainTextEdit::resizeEvent(e);
     fit();
@@ -39,11 +49,16 @@ void PasteField::resizeEvent(QResizeEvent* e) {
 void PasteField::restyle() {
     const QPalette p = Theme::palette();
     const QColor quaternary = Theme::ink(Theme::Ink::Quaternary, p);
-    setStyleSheet(QStringLiteral("QPlainTextEdit { background: %1; border: 1px solid %2; border-radius: 6px;"
-                                 " padding: %3px; }")
-                      .arg(Theme::withOpacity(quaternary, quaternary.alphaF() * 0.25).name(QColor::HexArgb),
-                           quaternary.name(QColor::HexArgb))
-                      .arg(padding - 1));
+    // The text colour is named too: the sheet's palette would keep the text of the first appearance.
+    const QString sheet =
+        QStringLiteral("QPlainTextEdit { background: %1; border: 1px solid %2; border-radius: 6px;"
+                       " padding: %3px; color: %4; }")
+            .arg(Theme::withOpacity(quaternary, quaternary.alphaF() * 0.25).name(QColor::HexArgb),
+                 quaternary.name(QColor::HexArgb))
+            .arg(padding - 1)
+            .arg(Theme::ink(Theme::Ink::Primary, p).name(QColor::HexArgb));
+    if (sheet != styleSheet())
+        setStyleSheet(sheet);
 }
 
 void PasteField::fit() {

@@ -109,6 +109,41 @@ const ShotRegistration notes("batch-notes", [](ShotContext& c) -> QWidget* {
     return pane(c);
 });
 
+// After a paste of 2,000 links into a full batch: three taken (their downloads held), the rest back in the
+// field, one note counting them.
+const ShotRegistration fullPaste("batch-full-paste", [](ShotContext& c) -> QWidget* {
+    c.fixture.control(QStringLiteral("test.hold"),
+                      QJsonObject{{QStringLiteral("method"), QStringLiteral("download.start")}});
+    QStringList links;
+    for (int i = 1; i <= 2000; ++i)
+        links << QStringLiteral("https://media.example.org/watch/%1").arg(i);
+    QJsonArray singles;
+    for (int i = 0; i < 3; ++i)
+        singles.append(BatchJson::entry(links[i], QString::fromUtf8("Evening concert, part %1").arg(i + 1)));
+    resolveWith(c.fixture,
+                BatchJson::resolution(
+                    singles, {}, QJsonArray{BatchJson::note(links[3], QStringLiteral("queue-full"), 1997)}),
+                links.join(u'\n'));
+    return pane(c);
+});
+
+// Many notes: the block keeps to about ten lines and scrolls.
+const ShotRegistration manyNotes("batch-notes-many", [](ShotContext& c) -> QWidget* {
+    // A long one first: it wraps.
+    QJsonArray notes{BatchJson::note(
+        QStringLiteral("https://media.example.org/collections/2026/conference-recordings/day-two/"
+                       "afternoon-session/room-b/lightning-talks-part-three-with-questions-from-the-floor"
+                       "?utm_source=newsletter&utm_medium=email&utm_campaign=autumn"),
+        QStringLiteral("unreadable"))};
+    for (int i = 1; i <= 300; ++i)
+        notes.append(
+            BatchJson::note(QStringLiteral("pasted words, line %1").arg(i), QStringLiteral("not-a-url")));
+    notes.append(BatchJson::note(QStringLiteral("https://list.example.org/very-long-playlist"),
+                                 QStringLiteral("listing-truncated"), 4200, 1000));
+    resolveWith(c.fixture, BatchJson::resolution({}, {}, notes));
+    return pane(c);
+});
+
 const ShotRegistration many("batch-10000", [](ShotContext& c) -> QWidget* {
     std::vector<std::shared_ptr<Job>> jobs;
     const Kind kinds[] = {Kind::Waiting, Kind::Downloading, Kind::Done,
