@@ -177,7 +177,8 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
     // window answers in between.
     constexpr size_t jobsPerTurn = 100;
     for (size_t i = 0; i < reply->singles.size(); ++i) {
-        if (i > 0 && i % jobsPerTurn == 0) {
+        // The field refilled with thousands of lines is a turn's work of its own.
+        if ((i > 0 && i % jobsPerTurn == 0) || (i == 0 && notTaken.size() > jobsPerTurn)) {
             co_await NextTurn{this};
             if (!self)
                 co_return;
