@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EngineTypesLibrary.h"
+#include "kit/RowListView.h"
 #include "library/LibraryCategory.h"
 #include "library/LibraryRowDelegate.h"
 #include "shell/PlayerTarget.h"
@@ -28,7 +29,6 @@ class QListView;
 class QStackedWidget;
 class QToolButton;
 class RowIcon;
-#include "kit/RowListView.h"
 class SegmentedBar;
 
 // The downloads tab: the library as a list narrowed by a category and the filter text, the transcript
