@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/LinkButton.h"
+#include "kit/RowListView.h"
 
 #include <QDialog>
 #include <QMap>
@@ -16,7 +17,6 @@ class ListingRowsModel;
 class QLabel;
 class QMenu;
 class QModelIndex;
-#include "kit/RowListView.h"
 class QPushButton;
 class QRadioButton;
 

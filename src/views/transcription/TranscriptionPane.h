@@ -1,12 +1,13 @@
 #pragma once
 
+#include "kit/RowListView.h"
+
 #include <QWidget>
 
 class AppModel;
 class DropZone;
 class EmptyNotice;
 class LinkButton;
-#include "kit/RowListView.h"
 class QStackedLayout;
 class TranscriptionFooter;
 class TranscriptionListModel;
