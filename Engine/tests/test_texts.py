@@ -95,6 +95,44 @@ class TableFilesTest(unittest.TestCase):
                 wanted += ["transcription_model_" + m["key"].replace("-", "_") for m in json.load(f)["models"]]
         self.assertEqual([key for key in wanted if key not in en], [])
 
+    def test_counts_read_right_for_one(self):
+        # Keys whose text shows a count with a plural word carry a "_one" variant in English and French,
+        # and every variant belongs to a key.
+        counted = ["label_index_transcriptions", "queue_part_done", "msg_clear_queue", "msg_remove_selected",
+                   "msg_remove_thumbnails_selected", "notify_queue_done_body", "label_selected_count",
+                   "label_section_selected", "dialog_playlist_found", "dialog_section_loaded",
+                   "dialog_section_complete", "log_batch_subreddit_expanded"]
+        for language in ("en", "fr"):
+            table = load(language)
+            for key in counted:
+                with self.subTest(language=language, key=key):
+                    self.assertIn(key + "_one", table)
+                    self.assertRegex(table[key], r"\{(n|count)\}")
+            for key in table:
+                if key.endswith("_one"):
+                    base = key[: -len("_one")]
+                    with self.subTest(language=language, variant=key):
+                        # "label_group_item_one" goes with "label_group_items".
+                        self.assertTrue(base in table or base + "s" in table, key)
+        fr = load("fr")
+        self.assertEqual(fr["queue_part_done_one"].replace("{n}", "1"), "1 terminé")
+        self.assertEqual(load("en")["label_index_transcriptions_one"].replace("{n}", "1"),
+                         "1 transcription indexed")
+
+    def test_a_translation_without_its_one_variant_keeps_its_own_text(self):
+        from vamber_engine import texts
+
+        saved = dict(texts._cache)
+        try:
+            texts._cache["xx"] = {"queue_part_done": "{n} fertig"}
+            merged = texts.table("xx")
+            self.assertEqual(merged["queue_part_done_one"], "{n} fertig")
+            self.assertEqual(merged["msg_clear_queue_one"], load("en")["msg_clear_queue_one"])
+            self.assertEqual(texts.table("en")["queue_part_done_one"], "{n} done")
+        finally:
+            texts._cache.clear()
+            texts._cache.update(saved)
+
     def test_known_placeholders(self):
         en = load("en")
         cases = {"log_batch_listing_truncated": ["name", "shown", "total"], "notify_queue_done_body": ["count"],

@@ -30,11 +30,22 @@ def _load(language):
         return _cache[language]
 
 
+ONE_SUFFIX = "_one"
+
+
 def table(language: str) -> dict[str, str]:
-    """Every text in the language, English where the language has none of its own."""
+    """Every text in the language, English where the language has none of its own.
+
+    A language that translates a key but not its "_one" variant keeps its own text for a count of one:
+    the English variant would put one English sentence among translated ones."""
     merged = dict(_load(DEFAULT_LANGUAGE))
     if language != DEFAULT_LANGUAGE:
-        merged.update(_load(language))
+        own = _load(language)
+        merged.update(own)
+        for key in list(merged):
+            base = key[: -len(ONE_SUFFIX)]
+            if key.endswith(ONE_SUFFIX) and key not in own and base in own:
+                merged[key] = own[base]
     return merged
 
 

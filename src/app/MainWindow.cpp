@@ -2,9 +2,11 @@
 
 #include "shell/LaunchGate.h"
 #include "shell/RootView.h"
+#include "shell/SidebarModel.h"
 #include "shell/StartNow.h"
 
 #include "AppModel.h"
+#include "Strings.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -15,9 +17,18 @@ MainWindow::MainWindow(AppModel& model, ViewFactories views, QWidget* parent)
       m_gate(
           new LaunchGate(model, [&model, views = std::move(views)] { return new RootView(model, views); })) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(title());
     m_gate->setMinimumSize(minimumContent);
     setCentralWidget(m_gate);
+    // The window is named after the place it shows once the texts are there; the desktop adds the
+    // application's name (its display name) after it.
+    auto followPlace = [this] {
+        setWindowTitle(m_model.stringsReady() ? Strings::text(SidebarModel::titleKey(m_model.tab()))
+                                              : title());
+    };
+    for (auto signal :
+         {&AppModel::tabChanged, &AppModel::stringsReadyChanged, &AppModel::stringsGenerationChanged})
+        connect(&model, signal, this, followPlace);
+    followPlace();
 }
 
 void MainWindow::setVisible(bool visible) {

@@ -95,6 +95,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vamber"));
     QApplication::setApplicationVersion(QStringLiteral(VAMBER_VERSION));
+    // Window titles name the place shown; the desktop follows them with this name.
+    QGuiApplication::setApplicationDisplayName(MainWindow::title());
     QGuiApplication::setDesktopFileName(QStringLiteral("vamber"));
     // Closing the window is decided by the window itself (hide or quit), never by Qt.
     QApplication::setQuitOnLastWindowClosed(false);

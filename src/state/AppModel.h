@@ -672,6 +672,9 @@ private:
     // Ids removed or cleared: their late events must not bring them back.
     QSet<QString> m_droppedTranscriptions;
     std::optional<QString> m_transcriptionRefusal;
+    // A refusal made in this turn of the event loop: files handed over together (a drop, a choice of
+    // several) keep it even when a later one of them is taken.
+    bool m_refusedThisTurn = false;
     std::optional<ModelsInfo> m_modelsInfo;
     QMap<QString, double> m_modelDownloads;
     QMap<QString, ModelNotice> m_modelNotices;

@@ -8,6 +8,7 @@
 #include "Strings.h"
 
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 QString newJobId() {
@@ -52,6 +53,9 @@ std::shared_ptr<TranscriptionJob> AppModel::transcribeFile(const QUrl& file) {
                                 QStringLiteral(" \u00BB n'est pas un fichier audio ou vid\u00E9o reconnu."));
         return nullptr;
     }
+    // A refusal no longer stands once a file handed over later is taken.
+    if (!m_refusedThisTurn)
+        setTranscriptionRefusal(std::nullopt);
     auto job = std::make_shared<TranscriptionJob>(newJobId(), path, stem);
     addTranscription(job);
     startTranscription(job);
@@ -229,5 +233,9 @@ QCoro::Task<void> AppModel::chooseTranscriptFolder() {
 }
 
 void AppModel::setTranscriptionRefusal(const std::optional<QString>& text) {
+    if (text && !m_refusedThisTurn) {
+        m_refusedThisTurn = true;
+        QTimer::singleShot(0, this, [this] { m_refusedThisTurn = false; });
+    }
     assign(m_transcriptionRefusal, text, &AppModel::transcriptionRefusalChanged);
 }

@@ -51,8 +51,20 @@ QString Job::fileSize(qint64 bytes) {
     return formatBytes(bytes, true);
 }
 
+QString Job::byteAmount(qint64 bytes) {
+    // Below a megabyte in kilobytes, so a slow or small transfer never reads "0.0 MB"; above it in
+    // megabytes however large, as transfers are counted.
+    const QLocale locale;
+    const double b = static_cast<double>(bytes);
+    const double kb = std::round(b / 1e3);
+    if (std::abs(kb) < 1000)
+        return locale.toString(kb, 'f', 0) + QStringLiteral(" KB");
+    const double mb = b / 1e6;
+    return locale.toString(mb, 'f', std::abs(mb) >= 100 ? 0 : 1) + QStringLiteral(" MB");
+}
+
 QString Job::byteRate(double bytesPerSecond) {
-    return byteCount(wholeOrZero(bytesPerSecond)) + QStringLiteral("/s");
+    return byteAmount(wholeOrZero(bytesPerSecond)) + QStringLiteral("/s");
 }
 
 QString Job::duration(double seconds) {
@@ -110,13 +122,13 @@ QString Job::statusLine() const {
     if (m_eta > 0)
         pieces << Strings::text(QStringLiteral("speed_row_eta")) + u' ' + duration(m_eta);
     if (m_bytesTotal >= 1) {
-        pieces << byteCount(m_bytesDone) + QStringLiteral(" / ") + byteCount(m_bytesTotal);
+        pieces << byteAmount(m_bytesDone) + QStringLiteral(" / ") + byteAmount(m_bytesTotal);
     } else if (m_fragmentCount >= 1) {
         const QMap<QString, QString> values{{QStringLiteral("n"), QString::number(m_fragment)},
                                             {QStringLiteral("total"), QString::number(m_fragmentCount)}};
         pieces << Strings::text(QStringLiteral("v2_progress_fragment"), values);
     } else if (m_bytesDone >= 1) {
-        pieces << byteCount(m_bytesDone);
+        pieces << byteAmount(m_bytesDone);
     }
     if (pieces.isEmpty())
         return Strings::text(QStringLiteral("status_starting"));

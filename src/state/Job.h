@@ -110,9 +110,10 @@ public:
 
     // Shared formatting of sizes, rates and durations, used by many views. Values that are not finite
     // or do not fit in 64 bits are shown as zero.
-    static QString byteCount(qint64 bytes); // megabytes and gigabytes
-    static QString fileSize(qint64 bytes);  // kilobytes, megabytes and gigabytes
-    static QString byteRate(double bytesPerSecond);
+    static QString byteCount(qint64 bytes);         // megabytes and gigabytes
+    static QString fileSize(qint64 bytes);          // kilobytes, megabytes and gigabytes
+    static QString byteAmount(qint64 bytes);        // transfers: kilobytes below a megabyte, else megabytes
+    static QString byteRate(double bytesPerSecond); // byteAmount per second
     static QString duration(double seconds);
     static QString roughDuration(double seconds);
 

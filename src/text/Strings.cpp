@@ -70,7 +70,30 @@ QString Strings::text(const QString& key) {
     return trimSpacesAndTabs(key);
 }
 
+namespace {
+// Whether the table or the built-in texts hold `key` (a lookup that falls back to the key does not).
+bool known(const QString& key) {
+    {
+        Installed& s = installed();
+        QReadLocker locker(&s.lock);
+        if (s.strings.contains(key))
+            return true;
+    }
+    return Bootstrap::text(key).has_value();
+}
+} // namespace
+
 QString Strings::text(const QString& key, const QMap<QString, QString>& values) {
+    // A count of one reads from the key's "_one" variant, where there is one.
+    const auto isOne = [&](const QString& name) {
+        const auto it = values.constFind(name);
+        return it != values.constEnd() && *it == QLatin1String("1");
+    };
+    if (isOne(QStringLiteral("count")) || isOne(QStringLiteral("n"))) {
+        const QString one = key + QStringLiteral("_one");
+        if (known(one))
+            return fill(text(one), values);
+    }
     return fill(text(key), values);
 }
 

@@ -13,7 +13,8 @@ public:
     // The text of key, with spaces and tabs (not line breaks) trimmed from both ends. Never fails.
     static QString text(const QString& key);
     // The text of key with its placeholders filled: every "{name}", and the first "{name:…}" up to its
-    // closing brace. Placeholders without a value stay as they are.
+    // closing brace. Placeholders without a value stay as they are. When "count" or "n" is 1 and the key
+    // has a "_one" variant ("msg_clear_queue_one"), the variant's text is filled instead.
     static QString text(const QString& key, const QMap<QString, QString>& values);
     // The placeholder filling of text(key, values), on any text. Braces inside the values are never
     // taken for placeholders.

@@ -37,14 +37,43 @@ private Q_SLOTS:
 
     void titleAndSizes() {
         Window w;
-        QVERIFY(w.showAndBoot());
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Vamber Video Downloader"));
+        QVERIFY(w.showAndBoot());
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("Download"));
         QCOMPARE(w.window.centralWidget()->size(), MainWindow::defaultContent);
         QCOMPARE(w.window.gate()->page(), LaunchGate::Page::Root);
         // It cannot be made smaller than the minimum content.
         w.window.resize(400, 300);
         QTRY_VERIFY(w.window.centralWidget()->width() >= 900);
         QVERIFY(w.window.centralWidget()->height() >= 620);
+    }
+
+    // Once the texts are there the window is named after the place it shows, in the language shown.
+    void titleFollowsThePlace_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("batch") << "en" << int(AppModel::Tab::Batch) << "Batch";
+        QTest::newRow("transcription") << "en" << int(AppModel::Tab::Transcription) << "Transcription";
+        QTest::newRow("downloads") << "en" << int(AppModel::Tab::Downloads) << "Downloads";
+        QTest::newRow("settings") << "en" << int(AppModel::Tab::Settings) << "Settings";
+        QTest::newRow("download, French") << "fr" << int(AppModel::Tab::Download) << "Télécharger";
+        QTest::newRow("batch, French") << "fr" << int(AppModel::Tab::Batch) << "Lot";
+        QTest::newRow("settings, French") << "fr" << int(AppModel::Tab::Settings) << "Réglages";
+    }
+    void titleFollowsThePlace() {
+        QFETCH(QString, language);
+        QFETCH(int, tab);
+        QFETCH(QString, title);
+        Window w;
+        QVERIFY(w.showAndBoot());
+        w.f.model->setTab(*AppModel::tabFromRaw(tab));
+        if (language != QLatin1String("en"))
+            QCoro::waitFor(w.f.model->applyLanguage(language));
+        QCOMPARE(w.window.windowTitle(), title);
+        // Back to the first place: its name again.
+        w.f.model->setTab(AppModel::Tab::Download);
+        QCOMPARE(w.window.windowTitle(), Strings::text(QStringLiteral("tab_download")));
     }
 
     void closeHidesWhileItCanComeBack() {

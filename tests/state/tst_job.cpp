@@ -73,10 +73,14 @@ private slots:
         QTest::addColumn<double>("rate");
         QTest::addColumn<QString>("text");
         QTest::newRow("2.5 MB/s") << 2500000.0 << "2.5 MB/s";
-        QTest::newRow("GB") << 1.5e9 << "1.50 GB/s";
-        QTest::newRow("NaN") << notANumber << "0.0 MB/s";
-        QTest::newRow("infinity") << infinity << "0.0 MB/s";
-        QTest::newRow("huge") << 1e30 << "0.0 MB/s";
+        // Kilobytes and megabytes only: a slow transfer is never "0.0 MB/s", a fast one stays in MB.
+        QTest::newRow("kilobytes") << 43000.0 << "43 KB/s";
+        QTest::newRow("under a kilobyte") << 400.0 << "0 KB/s";
+        QTest::newRow("just under a megabyte") << 999600.0 << "1.0 MB/s";
+        QTest::newRow("a gigabyte stays megabytes") << 1.5e9 << "1,500 MB/s";
+        QTest::newRow("NaN") << notANumber << "0 KB/s";
+        QTest::newRow("infinity") << infinity << "0 KB/s";
+        QTest::newRow("huge") << 1e30 << "0 KB/s";
     }
     void byteFormats() {
         QFETCH(double, rate);
@@ -102,6 +106,11 @@ private slots:
                                << "1.0 MB / 4.0 MB";
         QTest::newRow("bytes only") << 0.0 << 0.0 << qint64(2000000) << qint64(0) << qint64(0) << qint64(0)
                                     << "2.0 MB";
+        // What the speed panel says of the same transfer: kilobytes, never "0.0 MB/s · 0.0 MB / 0.1 MB".
+        QTest::newRow("below a megabyte") << 43000.0 << 0.0 << qint64(20000) << qint64(100000) << qint64(0)
+                                          << qint64(0) << "43 KB/s · 20 KB / 100 KB";
+        QTest::newRow("kilobytes of megabytes") << 0.0 << 0.0 << qint64(640000) << qint64(12500000)
+                                                << qint64(0) << qint64(0) << "640 KB / 12.5 MB";
         QTest::newRow("NaN speed and eta")
             << notANumber << notANumber << qint64(0) << qint64(0) << qint64(0) << qint64(0) << "Starting";
     }

@@ -149,6 +149,38 @@ private slots:
         QCOMPARE(Strings::text(u"key"_s, values), expected);
     }
 
+    // A count of one takes the key's "_one" variant when the table has one; any other count, or a key
+    // without the variant, the key itself.
+    void pluralsReadTheOneVariant_data() {
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("n is 1") << Values{{u"n"_s, u"1"_s}} << u"done"_s << u"1 terminé"_s;
+        QTest::newRow("n is 2") << Values{{u"n"_s, u"2"_s}} << u"done"_s << u"2 terminés"_s;
+        QTest::newRow("n is 0") << Values{{u"n"_s, u"0"_s}} << u"done"_s << u"0 terminés"_s;
+        QTest::newRow("n is 11") << Values{{u"n"_s, u"11"_s}} << u"done"_s << u"11 terminés"_s;
+        QTest::newRow("n is 21") << Values{{u"n"_s, u"21"_s}} << u"done"_s << u"21 terminés"_s;
+        QTest::newRow("count is 1") << Values{{u"count"_s, u"1"_s}} << u"clear"_s
+                                    << u"Retirer la seule entrée ?"_s;
+        QTest::newRow("count is 3") << Values{{u"count"_s, u"3"_s}} << u"clear"_s
+                                    << u"Retirer les 3 entrées ?"_s;
+        QTest::newRow("another name is 1")
+            << Values{{u"total"_s, u"1"_s}, {u"n"_s, u"4"_s}} << u"done"_s << u"4 terminés"_s;
+        QTest::newRow("no variant") << Values{{u"n"_s, u"1"_s}} << u"plain"_s << u"Onglets (1)"_s;
+        QTest::newRow("no values") << Values{} << u"done"_s << u"{n} terminés"_s;
+    }
+    void pluralsReadTheOneVariant() {
+        QFETCH(Values, values);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        Strings::install(table(u"fr"_s, {{u"done"_s, u"{n} terminés"_s},
+                                         {u"done_one"_s, u"{n} terminé"_s},
+                                         {u"clear"_s, u"Retirer les {count} entrées ?"_s},
+                                         {u"clear_one"_s, u"Retirer la seule entrée ?"_s},
+                                         {u"plain"_s, u"Onglets ({n})"_s}}));
+        QCOMPARE(Strings::text(key, values), expected);
+    }
+
     void filledTextIsNotTrimmedAgain() {
         Strings::install(table(u"en"_s, {{u"k"_s, u" {a}{b} "_s}}));
         QCOMPARE(Strings::text(u"k"_s, {{u"a"_s, u" "_s}, {u"b"_s, u"x\t"_s}}), u" x\t"_s);

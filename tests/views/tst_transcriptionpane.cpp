@@ -50,7 +50,8 @@ private Q_SLOTS:
     void initTestCase() { ViewFixture::useAppearance(false); }
     void init() { Strings::reset(); }
 
-    // Drops: only local files go to the state, in order; what it refuses is shown, the last refusal wins.
+    // Drops: only local files go to the state, in order; what it refuses is shown, the last refusal wins
+    // (a file taken in the same drop leaves it).
     void drops_data() {
         QTest::addColumn<QStringList>("files"); // made in a temporary folder; "dir/" makes a folder
         QTest::addColumn<QStringList>("links"); // web links dropped with them
@@ -63,6 +64,9 @@ private Q_SLOTS:
             << QStringList{"talk"} << "clips";
         QTest::newRow("the folder first, the text file last")
             << QStringList{"clips/", "talk.mp3", "notes.txt"} << QStringList{} << QString() << true
+            << QStringList{"talk"} << "notes.txt";
+        QTest::newRow("the text file first, a media file last")
+            << QStringList{"notes.txt", "talk.mp3"} << QStringList{} << QString() << true
             << QStringList{"talk"} << "notes.txt";
         QTest::newRow("two media files") << QStringList{"b.wav", "a.MP4"} << QStringList{} << QString()
                                          << true << QStringList{"a", "b"} << "";
@@ -125,6 +129,32 @@ private Q_SLOTS:
         QCOMPARE(pane.list()->isVisible(), !jobs.isEmpty());
         QCOMPARE(pane.emptyNotice()->isVisible(), jobs.isEmpty());
         QCOMPARE(pane.clearButton()->isVisible(), !jobs.isEmpty());
+    }
+
+    // The footer's refusal goes once a file dropped later is taken, and a new refusal brings it back.
+    void aLaterFileClearsTheRefusal() {
+        ViewFixture f;
+        bootWith(f, modelsInfo(true));
+        TranscriptionPane pane(f.model.get());
+        QVERIFY(showAt(&pane, {900, 620}));
+        auto dropOne = [&](const QString& name) {
+            QFile file(f.path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file.fileName())});
+            QVERIFY(dragAndDrop(pane.dropZone(), &data));
+            QCoreApplication::processEvents();
+        };
+        TranscriptionFooter* footer = pane.footer();
+        dropOne("notes.txt");
+        QTRY_VERIFY(footer->refusalRow()->isVisible());
+        QCOMPARE(footer->refusalLabel()->fullText(), refusalOf("notes.txt"));
+        dropOne("talk.mp3");
+        QTRY_VERIFY(footer->refusalRow()->isHidden());
+        QVERIFY(!f.model->transcriptionRefusal());
+        dropOne("photo.xyz");
+        QTRY_VERIFY(footer->refusalRow()->isVisible());
+        QCOMPARE(footer->refusalLabel()->fullText(), refusalOf("photo.xyz"));
     }
 
     // The zone is highlighted while a drag of files hovers, and only then.

@@ -7,6 +7,7 @@
 #include "batch/ListingRowsModel.h"
 #include "kit/Divider.h"
 #include "kit/LinkButton.h"
+#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"
@@ -14,18 +15,28 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
 
-// The list with room at its sides and ends, inside its scrolling area.
-class PaddedList : public QListView {
+// The list with room at its sides and ends, inside its scrolling area (the rows keep a little more, for
+// the focus ring).
+class PaddedList : public RowListView {
 public:
-    explicit PaddedList(QWidget* parent) : QListView(parent) { setViewportMargins(24, 8, 24, 8); }
+    explicit PaddedList(QWidget* parent) : RowListView(parent) {
+        const int side = 24 - ListingRowDelegate::inset;
+        setViewportMargins(side, 8, side, 8);
+    }
 };
+
+using Kind = ListingRowsModel::Kind;
+
+Kind kindOf(const QModelIndex& index) {
+    return static_cast<Kind>(index.data(ListingRowsModel::KindRole).toInt());
+}
 
 QHBoxLayout* barLayout(QWidget* bar) {
     auto* row = new QHBoxLayout(bar);
@@ -83,6 +94,26 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
     m_delegate = new ListingRowDelegate(this);
     m_list->setItemDelegate(m_delegate);
     m_list->setModel(m_rows);
+    m_list->setActions({
+        [this](const QModelIndex& index) {
+            return kindOf(index) == Kind::Entry && m_rows->setData(index, QVariant(), Qt::CheckStateRole);
+        },
+        // Return on an entry is left to the sheet: it adds the checked entries, as the default button.
+        [this](const QModelIndex& index) {
+            if (kindOf(index) == Kind::Section) {
+                open(index);
+                return true;
+            }
+            if (kindOf(index) == Kind::LoadMore) {
+                if (!m_pick->loading())
+                    m_model->loadMoreSection(m_pick);
+                return true;
+            }
+            return false;
+        },
+        {},
+        [this](const QModelIndex& index, QMenu& menu) { fillRowMenu(index, menu); },
+    });
     stack->addWidget(m_list, 1);
     stack->addWidget(new Divider(this));
 
@@ -217,7 +248,7 @@ void ListingPicker::placeLoadMore() {
     // A row's widget is laid over the row: the button sits in a holder that keeps it at its own width.
     auto* holder = new QWidget;
     auto* row = new QHBoxLayout(holder);
-    row->setContentsMargins(0, 8, 0, 8);
+    row->setContentsMargins(ListingRowDelegate::inset, 8, 0, 8);
     row->addWidget(button);
     row->addStretch(1);
     m_list->setIndexWidget(at, holder);
@@ -241,6 +272,52 @@ void ListingPicker::open(const QModelIndex& index) {
         ListingRowsModel::Kind::Section)
         return;
     m_pick->open(index.data(ListingRowsModel::SectionNameRole).toString());
+    // The keyboard goes on with the section's first entry.
+    m_list->setCurrentRow(0);
+}
+
+void ListingPicker::fillRowMenu(const QModelIndex& index, QMenu& menu) {
+    auto add = [this, &menu](const QString& text, const QString& name, std::function<void()> run) {
+        QAction* action = menu.addAction(QString(text).replace(u'&', QStringLiteral("&&")));
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, std::move(run));
+        return action;
+    };
+    switch (kindOf(index)) {
+    case Kind::Section: {
+        const QString name = index.data(ListingRowsModel::SectionNameRole).toString();
+        add(Strings::text(QStringLiteral("button_open_group")), QStringLiteral("button_open_group"),
+            [this, name] {
+                for (int r = 0; r < m_rows->rowCount(); ++r) {
+                    if (m_rows->index(r).data(ListingRowsModel::SectionNameRole).toString() == name) {
+                        open(m_rows->index(r));
+                        return;
+                    }
+                }
+            });
+        return;
+    }
+    case Kind::LoadMore: {
+        QAction* more = add(m_loadMore ? m_loadMore->text() : QString(), QStringLiteral("button_load_more"),
+                            [this] { m_model->loadMoreSection(m_pick); });
+        more->setEnabled(!m_pick->loading());
+        return;
+    }
+    case Kind::Entry: {
+        // The entry itself, checked or not, then what the buttons below the list do.
+        const int entry = index.data(ListingRowsModel::EntryIndexRole).toInt();
+        QAction* check = add(index.data(Qt::DisplayRole).toString(), QStringLiteral("entry"),
+                             [this, entry] { m_pick->toggle(entry); });
+        check->setCheckable(true);
+        check->setChecked(m_pick->checked().count(entry) > 0);
+        menu.addSeparator();
+        add(Strings::text(QStringLiteral("button_select_all")), QStringLiteral("button_select_all"),
+            [this] { m_pick->setAll(true); });
+        add(Strings::text(QStringLiteral("button_select_none")), QStringLiteral("button_select_none"),
+            [this] { m_pick->setAll(false); });
+        return;
+    }
+    }
 }
 
 void ListingPicker::reject() {

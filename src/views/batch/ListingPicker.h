@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/LinkButton.h"
+#include "kit/RowListView.h"
 
 #include <QDialog>
 #include <QMap>
@@ -14,7 +15,8 @@ class ListingPick;
 class ListingRowDelegate;
 class ListingRowsModel;
 class QLabel;
-class QListView;
+class QMenu;
+class QModelIndex;
 class QPushButton;
 class QRadioButton;
 
@@ -42,7 +44,7 @@ public:
     QLabel* titleLabel() const { return m_title; }
     QLabel* headlineLabel() const { return m_headline; }
     LinkButton* backButton() const { return m_back; }
-    QListView* list() const { return m_list; }
+    RowListView* list() const { return m_list; }
     ListingRowsModel* rows() const { return m_rows; }
     ListingRowDelegate* rowDelegate() const { return m_delegate; }
     // Null while the list has no load-more row.
@@ -64,13 +66,14 @@ private:
     void refreshLoadMore();
     void placeLoadMore();
     void open(const QModelIndex& index);
+    void fillRowMenu(const QModelIndex& index, QMenu& menu);
 
     AppModel* m_model;
     std::shared_ptr<ListingPick> m_pick;
     QLabel* m_title;
     QLabel* m_headline;
     LinkButton* m_back;
-    QListView* m_list;
+    RowListView* m_list;
     ListingRowsModel* m_rows;
     ListingRowDelegate* m_delegate;
     QPointer<LinkButton> m_loadMore;

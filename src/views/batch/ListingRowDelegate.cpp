@@ -2,11 +2,11 @@
 
 #include "Strings.h"
 #include "batch/ListingRowsModel.h"
+#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -31,6 +31,8 @@ QFont bodyFont() {
 }
 
 constexpr int indicatorGap = 8;
+// Room inside a row for the focus ring around its content.
+constexpr int ringInset = ListingRowDelegate::inset;
 
 QSize indicatorSize() {
     QStyle* style = QApplication::style();
@@ -73,7 +75,7 @@ QSize ListingRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInde
 QRect ListingRowDelegate::openLinkRect(const QRect& row) {
     const QFontMetrics metrics(bodyFont());
     const int width = metrics.horizontalAdvance(Strings::text(QStringLiteral("button_open_group"))) + 4;
-    return {row.right() - width + 1, row.top() + (row.height() - 1 - metrics.height()) / 2, width,
+    return {row.right() - ringInset - width + 1, row.top() + (row.height() - 1 - metrics.height()) / 2, width,
             metrics.height()};
 }
 
@@ -84,9 +86,9 @@ void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         return;
     painter->save();
     const QPalette p = Theme::palette();
-    const QRect row = option.rect;
+    const QRect row = option.rect.adjusted(ringInset, 0, -ringInset, 0);
     if (kind == Kind::Section) {
-        const QRect link = openLinkRect(row);
+        const QRect link = openLinkRect(option.rect);
         const int right = link.left() - 8;
         const QFontMetrics nameMetrics(nameFont()), captionMetrics(captionFont());
         int y = row.top() + 7;
@@ -113,6 +115,7 @@ void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                           Strings::text(QStringLiteral("button_open_group")));
         painter->fillRect(QRect(row.left(), row.bottom(), row.width(), 1),
                           Theme::ink(Theme::Ink::Quaternary, p));
+        RowListView::paintFocusRing(painter, option, option.rect.adjusted(0, 1, 0, -1));
         painter->restore();
         return;
     }
@@ -136,6 +139,7 @@ void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setPen(Theme::ink(Theme::Ink::Primary, p));
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                       metrics.elidedText(text, Qt::ElideRight, textRect.width()));
+    RowListView::paintFocusRing(painter, option, option.rect, 4);
     painter->restore();
 }
 
@@ -143,12 +147,6 @@ bool ListingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
                                      const QStyleOptionViewItem& option, const QModelIndex& index) {
     const Kind kind = kindOf(index);
     const auto type = event->type();
-    if (type == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (kind == Kind::Entry && (key == Qt::Key_Space || key == Qt::Key_Select))
-            return model->setData(index, QVariant(), Qt::CheckStateRole);
-        return false;
-    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
         type != QEvent::MouseButtonDblClick)
         return false;

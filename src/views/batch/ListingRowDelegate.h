@@ -5,14 +5,17 @@
 
 // Paints the rows of the listing picker: a section (its name, how many of its entries are selected, an
 // "Open" link and a divider under it) or an entry (a check box and its title, the address when it has
-// none). A click anywhere on an entry, or Space, toggles it; a click on a section's link opens it (the
-// picker opens it on a double click too). The load-more row is a widget of the picker's; nothing is
-// painted for it.
+// none). A click anywhere on an entry toggles it; a click on a section's link opens it (the picker opens
+// it on a double click too, and the keys through its list). The load-more row is a widget of the picker's;
+// nothing is painted for it.
 class ListingRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
 public:
     explicit ListingRowDelegate(QObject* parent = nullptr);
+
+    // Rows draw their content this far inside their edges, where the focus ring goes.
+    static constexpr int inset = 6;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

@@ -1,6 +1,7 @@
 #include "batch/ListingRowsModel.h"
 
 #include "ListingPick.h"
+#include "Strings.h"
 
 #include <algorithm>
 
@@ -126,8 +127,13 @@ QVariant ListingRowsModel::data(const QModelIndex& index, int role) const {
         case KindRole:
             return int(Kind::Section);
         case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
         case SectionNameRole:
             return section.name;
+        case Qt::AccessibleDescriptionRole:
+            return Strings::text(QStringLiteral("label_section_selected"),
+                                 {{QStringLiteral("n"), QString::number(counts.selected)},
+                                  {QStringLiteral("total"), QString::number(counts.total)}});
         case SelectedRole:
             return counts.selected;
         case TotalRole:
@@ -139,6 +145,11 @@ QVariant ListingRowsModel::data(const QModelIndex& index, int role) const {
     if (row == int(m_scope.size())) {
         if (role == KindRole)
             return int(Kind::LoadMore);
+        if (role == Qt::AccessibleTextRole)
+            return m_pick->loading()
+                       ? Strings::text(QStringLiteral("button_loading"))
+                       : Strings::text(QStringLiteral("button_load_more"),
+                                       {{QStringLiteral("n"), QString::number(m_pick->pageSize())}});
         return {};
     }
     const int entry = m_scope[size_t(row)];
@@ -147,10 +158,13 @@ QVariant ListingRowsModel::data(const QModelIndex& index, int role) const {
         return int(Kind::Entry);
     case EntryIndexRole:
         return entry;
-    case Qt::DisplayRole: {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole: {
         const auto& e = m_pick->entries()[size_t(entry)];
         return e.title.isEmpty() ? e.url : e.title;
     }
+    case Qt::AccessibleDescriptionRole:
+        return m_pick->entries()[size_t(entry)].url;
     case Qt::CheckStateRole:
         return m_pick->checked().count(entry) ? Qt::Checked : Qt::Unchecked;
     default:

@@ -6,6 +6,7 @@
 #include "kit/EmptyNotice.h"
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
+#include "kit/RowListView.h"
 #include "kit/SegmentedBar.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
@@ -15,6 +16,7 @@
 #include "library/IndexFooter.h"
 #include "library/LibraryLists.h"
 #include "library/LibraryPaneModel.h"
+#include "library/LibraryRowContent.h"
 #include "library/TranscribeSlot.h"
 #include "rows/RowIcon.h"
 #include "shell/Placeholder.h"
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,12 +52,6 @@ bool openFile(const QString& path) {
         return fileOpener()(url);
     return QDesktopServices::openUrl(url);
 }
-
-class LibraryListView : public QListView {
-public:
-    using QAbstractScrollArea::setViewportMargins;
-    using QListView::QListView;
-};
 
 // The rounded field behind the filter: the quaternary ink at 0.4.
 class FilterFrame : public QFrame {
@@ -87,6 +84,8 @@ QString count(qsizetype n) {
     return QString::number(n);
 }
 
+using Spot = LibraryRowDelegate::Spot;
+
 } // namespace
 
 void LibraryPane::setFileOpener(std::function<bool(const QUrl&)> opener) {
@@ -108,14 +107,14 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
                               QStringLiteral("square.grid.2x2"), std::nullopt, m_content);
     m_empty->setObjectName(QStringLiteral("title_downloads"));
     m_content->addWidget(m_empty);
-    m_list = new LibraryListView(m_content);
+    m_list = new RowListView(m_content);
     m_list->setObjectName(QStringLiteral("libraryList"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Rows line up with the header's 24-point margin (the rows keep 6 of their own).
-    static_cast<LibraryListView*>(m_list)->setViewportMargins(18, 4, 18, 4);
+    m_list->setViewportMargins(18, 4, 18, 4);
     m_list->setResizeMode(QListView::Adjust);
     // The list sits on the pane's own background, margins included.
     m_list->setBackgroundRole(QPalette::Window);
@@ -125,6 +124,17 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     m_list->setModel(m_rows);
     m_delegate = new LibraryRowDelegate(model, m_rows, m_list);
     m_list->setItemDelegate(m_delegate);
+    // Section headers are not rows one can be on.
+    m_list->setFocusable([this](const QModelIndex& index) {
+        const LibraryPaneModel::Kind kind = m_rows->kindAt(index.row());
+        return kind != LibraryPaneModel::Kind::HitsHeader && kind != LibraryPaneModel::Kind::ItemsHeader;
+    });
+    m_list->setActions({
+        [this](const QModelIndex& index) { return toggleRow(index.row()); },
+        [this](const QModelIndex& index) { return activateRow(index.row()); },
+        [this](const QModelIndex& index) { return removeRow(index.row()); },
+        [this](const QModelIndex& index, QMenu& menu) { fillRowMenu(index.row(), menu); },
+    });
     m_content->addWidget(m_list);
     outer->addWidget(m_content, 1);
 
@@ -161,6 +171,7 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
             m_filter->setText(m_model->librarySearch());
         m_clear->setVisible(!m_model->librarySearch().isEmpty());
         m_model->scheduleSearch();
+        syncContent();
     });
     // The last item row coming into view asks for the next page.
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &LibraryPane::pageIfAtEnd);
@@ -172,7 +183,7 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
             [this] { QTimer::singleShot(0, this, &LibraryPane::pageIfAtEnd); });
 
     followTexts(*model, this, [this] {
-        m_empty->setTexts(Strings::text(QStringLiteral("title_downloads")), std::nullopt);
+        syncContent();
         m_filter->setPlaceholderText(Strings::text(QStringLiteral("placeholder_filter")));
         m_categories->relabel();
         m_rows->layoutChanged();
@@ -300,7 +311,16 @@ void LibraryPane::syncHeader() {
 }
 
 void LibraryPane::syncContent() {
+    // A filter that leaves nothing says so, rather than that nothing was ever downloaded.
+    const QString filter = m_model->librarySearch().trimmed();
+    m_empty->setTexts(filter.isEmpty() ? Strings::text(QStringLiteral("title_downloads"))
+                                       : Strings::text(QStringLiteral("title_downloads_no_match"),
+                                                       {{QStringLiteral("filter"), filter}}),
+                      std::nullopt);
+    const bool wasFocused = m_list->hasFocus();
     m_content->setCurrentWidget(m_rows->isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
+    if (wasFocused && m_rows->isEmpty())
+        m_filter->setFocus(Qt::OtherFocusReason);
     const std::optional<SearchStatus>& status = m_model->searchStatus();
     m_footer->setVisible(m_model->canTranscribe() || (status && status->documents >= 1));
 }
@@ -354,7 +374,6 @@ void LibraryPane::keepPlace() {
 }
 
 void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
-    using Spot = LibraryRowDelegate::Spot;
     const QString tag = m_rows->tagAt(row);
     if (spot == Spot::Checkbox) {
         m_rows->toggle(tag);
@@ -362,8 +381,7 @@ void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
         return;
     }
     if (spot == Spot::OpenGroup) {
-        if (const LibraryGroup* group = m_rows->groupAt(row))
-            m_rows->setOpenGroup(group->name);
+        openGroupAt(row);
         return;
     }
     const LibraryItem* found = m_rows->itemAt(row);
@@ -399,10 +417,20 @@ void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
     }
 }
 
+void LibraryPane::openGroupAt(int row) {
+    if (const LibraryGroup* group = m_rows->groupAt(row)) {
+        const QString name = group->name;
+        m_rows->setOpenGroup(name);
+        // The first of the group's rows is where the keyboard goes on.
+        m_list->setCurrentRow(0);
+    }
+}
+
 void LibraryPane::onRowClicked(int row, Qt::KeyboardModifiers modifiers) {
     const QString tag = m_rows->tagAt(row);
     if (tag.isEmpty())
         return;
+    m_lastClick = Click{tag, m_rows->selection()};
     const SearchHit* hit = m_rows->hitAt(row);
     if (hit && !(modifiers & (Qt::ControlModifier | Qt::ShiftModifier))) {
         if (hit->exists)
@@ -428,9 +456,16 @@ void LibraryPane::onRowClicked(int row, Qt::KeyboardModifiers modifiers) {
 }
 
 bool LibraryPane::eventFilter(QObject* watched, QEvent* event) {
-    // A double click anywhere on a group row but its checkbox and button opens the group. The view would
-    // treat it as a press unless it saw the press of the same row just before.
-    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched != m_list->viewport())
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_swallowRelease = false;
+    } else if (event->type() == QEvent::MouseButtonRelease && m_swallowRelease) {
+        m_swallowRelease = false;
+        return true;
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
+        // A double click anywhere on a group row but its checkbox and button opens the group. The view
+        // would treat it as a press unless it saw the press of the same row just before.
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QModelIndex index = m_list->indexAt(mouse->position().toPoint());
         if (mouse->button() == Qt::LeftButton && index.isValid()) {
@@ -438,12 +473,101 @@ bool LibraryPane::eventFilter(QObject* watched, QEvent* event) {
                 m_delegate->spotAt(index.row(), m_list->visualRect(index), mouse->position().toPoint());
             if (const LibraryGroup* group = m_rows->groupAt(index.row());
                 group && spot == LibraryRowDelegate::Spot::None) {
-                m_rows->setOpenGroup(group->name);
+                // Opening is not selecting: the first click of the double click is taken back.
+                if (m_lastClick && m_lastClick->tag == LibraryLists::groupTag(group->name))
+                    m_rows->setSelection(m_lastClick->before);
+                m_lastClick.reset();
+                m_swallowRelease = true;
+                openGroupAt(index.row());
                 return true;
             }
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool LibraryPane::toggleRow(int row) {
+    const LibraryPaneModel::Kind kind = m_rows->kindAt(row);
+    if (kind != LibraryPaneModel::Kind::Item && kind != LibraryPaneModel::Kind::Group)
+        return false;
+    m_rows->toggle(m_rows->tagAt(row));
+    m_anchor = row;
+    return true;
+}
+
+bool LibraryPane::activateRow(int row) {
+    if (const SearchHit* hit = m_rows->hitAt(row)) {
+        if (hit->exists)
+            playHit(*hit);
+        return true;
+    }
+    if (m_rows->groupAt(row)) {
+        openGroupAt(row);
+        return true;
+    }
+    if (m_rows->itemAt(row)) {
+        if (m_delegate->spotEnabled(row, Spot::Open))
+            onSpot(row, Spot::Open);
+        return true;
+    }
+    return false;
+}
+
+bool LibraryPane::removeRow(int row) {
+    // On a selected row the key removes the selection, as the selection bar's button does; on any other
+    // item, that item, as its row's button does.
+    const QString tag = m_rows->tagAt(row);
+    if (m_rows->selection().contains(tag) && !m_rows->selectedPaths().isEmpty()) {
+        confirmRemoveSelected();
+        return true;
+    }
+    if (m_rows->itemAt(row)) {
+        onSpot(row, Spot::Remove);
+        return true;
+    }
+    return false;
+}
+
+void LibraryPane::fillRowMenu(int row, QMenu& menu) {
+    const QString tag = m_rows->tagAt(row);
+    // The row may have moved by the time an entry is chosen: it is found again by its tag.
+    auto add = [this, &menu, tag](const QString& key, bool enabled, std::function<void(int)> run) {
+        QAction* action = menu.addAction(Strings::text(key).replace(u'&', QStringLiteral("&&")));
+        action->setObjectName(key);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, [this, tag, run = std::move(run)] {
+            const int at = m_rows->rowOf(tag);
+            if (at >= 0)
+                run(at);
+        });
+    };
+    if (const SearchHit* hit = m_rows->hitAt(row)) {
+        add(QStringLiteral("button_play"), hit->exists, [this](int at) { activateRow(at); });
+        return;
+    }
+    if (m_rows->groupAt(row)) {
+        add(QStringLiteral("button_open_group"), true, [this](int at) { openGroupAt(at); });
+        return;
+    }
+    const LibraryItem* item = m_rows->itemAt(row);
+    if (!item)
+        return;
+    const LibraryRowContent c = LibraryRowContent::of(*m_model, *item);
+    auto spot = [&](Spot which, const QString& key) {
+        add(key, m_delegate->spotEnabled(row, which), [this, which](int at) {
+            if (m_delegate->spotEnabled(at, which))
+                onSpot(at, which);
+        });
+    };
+    spot(Spot::Open, c.icons[0].labelKey);
+    if (c.first == LibraryRowContent::First::Transcribe && c.transcribe.look == TranscribeSlot::Look::Icon)
+        spot(Spot::First, c.transcribe.labelKey);
+    else if (c.first == LibraryRowContent::First::DownloadAgain)
+        spot(Spot::First, c.downloadAgain.labelKey);
+    spot(Spot::Reveal, c.icons[1].labelKey);
+    spot(Spot::Web, c.icons[2].labelKey);
+    menu.addSeparator();
+    spot(Spot::Remove, c.icons[3].labelKey);
 }
 
 void LibraryPane::playHit(const SearchHit& hit) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EngineTypesLibrary.h"
+#include "kit/RowListView.h"
 #include "library/LibraryCategory.h"
 #include "library/LibraryRowDelegate.h"
 #include "shell/PlayerTarget.h"
@@ -8,6 +9,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 #include <QWidget>
 
@@ -20,6 +22,7 @@ class IndexFooter;
 class LibraryPaneModel;
 class LinkButton;
 class QFrame;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -40,7 +43,7 @@ public:
     LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent = nullptr);
 
     LibraryPaneModel* rows() const { return m_rows; }
-    QListView* list() const { return m_list; }
+    RowListView* list() const { return m_list; }
     LibraryRowDelegate* delegate() const { return m_delegate; }
     const std::optional<PlayerTarget>& playing() const { return m_playing; }
     QDialog* player() const { return m_player; }
@@ -68,6 +71,12 @@ private:
     void syncContent();
     void onSpot(int row, LibraryRowDelegate::Spot spot);
     void onRowClicked(int row, Qt::KeyboardModifiers modifiers);
+    void openGroupAt(int row);
+    // The keys of the current row: Space, Return, Delete and the menu of its actions.
+    bool toggleRow(int row);
+    bool activateRow(int row);
+    bool removeRow(int row);
+    void fillRowMenu(int row, QMenu& menu);
     void removeSelected(bool deleteFiles);
     void removeItem(const LibraryItem& item, bool deleteFiles);
     void pageIfAtEnd();
@@ -82,6 +91,15 @@ private:
     int m_anchor = -1;
     // The row at the top of the list (its tag) and its height there, noted while rows come and go.
     std::optional<std::pair<QString, int>> m_place;
+    // The last click on a row, with the selection it replaced: the first click of a double click that
+    // opens a group is taken back.
+    struct Click {
+        QString tag;
+        QSet<QString> before;
+    };
+    std::optional<Click> m_lastClick;
+    // The release that ends a double click that opened a group lands on a row of the group: not a click.
+    bool m_swallowRelease = false;
     std::optional<PlayerTarget> m_playing;
     QPointer<QDialog> m_player;
     QPointer<QMessageBox> m_alert;
@@ -96,7 +114,7 @@ private:
     SegmentedBar* m_categories = nullptr;
     QStackedWidget* m_content = nullptr;
     EmptyNotice* m_empty = nullptr;
-    QListView* m_list = nullptr;
+    RowListView* m_list = nullptr;
     QWidget* m_footer = nullptr;
     IndexFooter* m_indexFooter = nullptr;
 };

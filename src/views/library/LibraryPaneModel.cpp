@@ -1,7 +1,10 @@
 #include "library/LibraryPaneModel.h"
 
 #include "AppModel.h"
+#include "Job.h"
 #include "Strings.h"
+#include "library/HighlightedExcerpt.h"
+#include "library/LibraryRowContent.h"
 
 #include <algorithm>
 
@@ -31,6 +34,14 @@ QVariant LibraryPaneModel::data(const QModelIndex& index, int role) const {
         return tagAt(row);
     case SelectedRole:
         return m_selection.contains(tagAt(row));
+    case Qt::CheckStateRole:
+        if (kindAt(row) == Kind::Item || kindAt(row) == Kind::Group)
+            return m_selection.contains(tagAt(row)) ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::AccessibleTextRole:
+        return accessibleText(row);
+    case Qt::AccessibleDescriptionRole:
+        return accessibleDescription(row);
     case Qt::DisplayRole:
         switch (kindAt(row)) {
         case Kind::HitsHeader:
@@ -48,6 +59,59 @@ QVariant LibraryPaneModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+Qt::ItemFlags LibraryPaneModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractListModel::flags(index);
+    if (index.isValid() && index.row() < int(m_entries.size()) &&
+        (kindAt(index.row()) == Kind::Item || kindAt(index.row()) == Kind::Group))
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QString LibraryPaneModel::accessibleText(int row) const {
+    switch (kindAt(row)) {
+    case Kind::HitsHeader:
+    case Kind::ItemsHeader:
+        return data(index(row), Qt::DisplayRole).toString();
+    case Kind::Item:
+        return LibraryRowContent::accessibleTitle(*itemAt(row));
+    case Kind::Group:
+        return groupAt(row)->name;
+    case Kind::Hit:
+        return HighlightedExcerpt::plainText(hitAt(row)->excerpt);
+    }
+    return {};
+}
+
+QString LibraryPaneModel::accessibleDescription(int row) const {
+    QStringList parts;
+    switch (kindAt(row)) {
+    case Kind::HitsHeader:
+    case Kind::ItemsHeader:
+        break;
+    case Kind::Item: {
+        const LibraryRowContent c = LibraryRowContent::of(*m_model, *itemAt(row));
+        parts << c.channel << c.size;
+        if (c.transcribed)
+            parts << Strings::text(QStringLiteral("transcribe_already_done"));
+        if (c.missing)
+            parts << Strings::text(QStringLiteral("label_file_missing"));
+        break;
+    }
+    case Kind::Group:
+        parts << LibraryLists::groupMeta(*groupAt(row));
+        break;
+    case Kind::Hit: {
+        const SearchHit* hit = hitAt(row);
+        parts << Job::duration(double(hit->startMs) / 1000.0) << hit->title;
+        if (!hit->exists)
+            parts << Strings::text(QStringLiteral("label_file_missing"));
+        break;
+    }
+    }
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(" \u00B7 "));
 }
 
 const LibraryItem* LibraryPaneModel::itemAt(int row) const {
@@ -117,8 +181,11 @@ QString LibraryPaneModel::sectionTitle() const {
     return LibraryLists::sectionTitle(m_category, int(m_rows.size()));
 }
 
+// Only what is listed can be selected, counted and removed: the group rows are not listed while a group
+// is open, so a selected group's tag then stands for nothing.
 QStringList LibraryPaneModel::selectableTags() const {
-    return LibraryLists::selectableTags(m_rows, m_groups);
+    return showsItems() ? LibraryLists::selectableTags(m_rows, {})
+                        : LibraryLists::selectableTags({}, m_groups);
 }
 
 bool LibraryPaneModel::allSelected() const {
@@ -126,7 +193,8 @@ bool LibraryPaneModel::allSelected() const {
 }
 
 QStringList LibraryPaneModel::selectedPaths() const {
-    return LibraryLists::selectedPaths(m_rows, m_groups, m_selection);
+    return showsItems() ? LibraryLists::selectedPaths(m_rows, {}, m_selection)
+                        : LibraryLists::selectedPaths({}, m_groups, m_selection);
 }
 
 void LibraryPaneModel::rebuild(bool fresh) {

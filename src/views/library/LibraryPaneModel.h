@@ -26,6 +26,8 @@ public:
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Items and groups carry their selection as a check state, for assistive technology.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     Kind kindAt(int row) const { return m_entries[std::size_t(row)].kind; }
     // Null unless the row is of that kind.
@@ -51,6 +53,7 @@ public:
     const std::vector<LibraryGroup>& groups() const { return m_groups; }
     const std::vector<SearchHit>& hits() const { return m_hits; }
     QString sectionTitle() const;
+    // The tags select all acts on and the paths a selection stands for, of the rows listed now.
     QStringList selectableTags() const;
     bool allSelected() const;
     QStringList selectedPaths() const;
@@ -73,6 +76,9 @@ private:
     // `fresh`: another view of the library (category, group, filter), whose rows are reset.
     void rebuild(bool fresh);
     void repaintAll();
+    // What a screen reader says of a row: its name, then its facts.
+    QString accessibleText(int row) const;
+    QString accessibleDescription(int row) const;
 
     AppModel* m_model;
     LibraryCategory m_category = LibraryCategory::All;

@@ -4,6 +4,7 @@
 #include "Job.h"
 #include "Strings.h"
 #include "kit/Icons.h"
+#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 #include "library/HighlightedExcerpt.h"
@@ -236,6 +237,9 @@ void LibraryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         paintHit(painter, option.rect, index, selected);
         break;
     }
+    if (const Kind kind = Kind(index.data(LibraryPaneModel::KindRole).toInt());
+        kind != Kind::HitsHeader && kind != Kind::ItemsHeader)
+        RowListView::paintFocusRing(painter, option, option.rect);
     painter->restore();
 }
 

@@ -36,6 +36,9 @@ public:
     // Where `spot` lies in a row of `row`'s kind drawn in `rect` (empty when that row has no such part).
     QRect spotRect(int row, const QRect& rect, Spot spot) const;
     Spot spotAt(int row, const QRect& rect, const QPoint& pos) const;
+    // Whether a part of `row` does something now, and the name of what it does.
+    bool spotEnabled(int row, Spot spot) const;
+    QString spotLabel(int row, Spot spot) const;
     // The time of a hit's passage as its row shows it.
     static QString hitTime(const SearchHit& hit);
     // A hit row fits its excerpt (up to three lines) and its title.
@@ -57,8 +60,6 @@ private:
     void paintPicture(QPainter* painter, const QRect& frame, const QImage& image, bool dim) const;
     void paintIcon(QPainter* painter, const QRect& box, const QString& symbol, bool enabled,
                    bool hovered) const;
-    bool spotEnabled(int row, Spot spot) const;
-    QString spotLabel(int row, Spot spot) const;
 
     AppModel* m_model;
     LibraryPaneModel* m_rows;

@@ -4,6 +4,7 @@
 #include "JobListModel.h"
 #include "Strings.h"
 #include "kit/Icons.h"
+#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 #include "rows/JobRow.h"
@@ -47,6 +48,23 @@ JobRowDelegate::JobRowDelegate(AppModel* model, QAbstractItemView* view)
     view->setMouseTracking(true);
     m_thumbnails->setDevicePixelRatio(view->devicePixelRatioF());
     connect(m_thumbnails, &ThumbnailCache::loaded, view->viewport(), qOverload<>(&QWidget::update));
+    m_clock.start();
+    m_busyTick.setInterval(40);
+    connect(&m_busyTick, &QTimer::timeout, this, [this] {
+        const QRect area = std::exchange(m_busyArea, QRect());
+        if (area.isEmpty())
+            m_busyTick.stop();
+        else
+            m_view->viewport()->update(area);
+    });
+}
+
+QRectF JobRowDelegate::busySegment(const QRectF& track, qint64 ms) {
+    // A third of the track sweeps from beyond its left end to beyond its right end.
+    const double phase = double(((ms % busyPeriodMs) + busyPeriodMs) % busyPeriodMs) / busyPeriodMs;
+    const double width = track.width() / 3.0;
+    const double left = track.left() - width + phase * (track.width() + width);
+    return QRectF(left, track.top(), width, track.height()).intersected(track);
 }
 
 QSize JobRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
@@ -140,14 +158,28 @@ void JobRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
         QPainterPath trackPath;
         trackPath.addRoundedRect(track, barHeight / 2.0, barHeight / 2.0);
         painter->fillPath(trackPath, Theme::ink(Theme::Ink::Quaternary, p));
-        // Without a total the bar cannot say how far; a short segment says that bytes are moving.
+        // Without a total the bar cannot say how far: a moving segment says that bytes are arriving.
         const bool known = c.progress == JobRowContent::Progress::Determinate;
-        const QRectF fill = known ? QRectF(track.left(), track.top(), track.width() * c.fraction, barHeight)
-                                  : QRectF(track.left(), track.top(), track.width() * 0.3, barHeight);
-        if (fill.width() > 0) {
+        if (known) {
+            const QRectF fill(track.left(), track.top(), track.width() * c.fraction, barHeight);
+            if (fill.width() > 0) {
+                QPainterPath fillPath;
+                fillPath.addRoundedRect(fill, barHeight / 2.0, barHeight / 2.0);
+                painter->fillPath(fillPath, Theme::ink(Theme::Ink::Accent, p));
+            }
+        } else {
+            const QRectF fill = busySegment(track, m_clock.elapsed());
+            painter->save();
+            painter->setClipPath(trackPath);
             QPainterPath fillPath;
             fillPath.addRoundedRect(fill, barHeight / 2.0, barHeight / 2.0);
             painter->fillPath(fillPath, Theme::ink(Theme::Ink::Accent, p));
+            painter->restore();
+            if (painter->device() == m_view->viewport()) {
+                m_busyArea |= track.toAlignedRect().adjusted(-1, -1, 1, 1);
+                if (!m_busyTick.isActive())
+                    m_busyTick.start();
+            }
         }
         y += barHeight + 4;
     }
@@ -158,6 +190,7 @@ void JobRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     caption.replace(u'\n', u' ');
     painter->drawText(QRect(textLeft, y, width, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                       captionMetrics.elidedText(caption, Qt::ElideRight, width));
+    RowListView::paintFocusRing(painter, option, row.adjusted(0, 0, 0, -1));
     painter->restore();
 }
 

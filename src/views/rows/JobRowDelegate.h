@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 class AppModel;
 class QAbstractItemView;
@@ -27,6 +29,9 @@ public:
 
     // Where icon `i` (0 to 3) of a row drawn in `row` lies.
     static QRect iconRect(const QRect& row, int i);
+    // The moving part of a bar that cannot say how far a download is, `ms` into its sweep.
+    static QRectF busySegment(const QRectF& track, qint64 ms);
+    static constexpr int busyPeriodMs = 1400;
     ThumbnailCache* thumbnails() const { return m_thumbnails; }
 
 private:
@@ -38,4 +43,9 @@ private:
     QPersistentModelIndex m_hoverIndex;
     int m_hoverIcon = -1;
     int m_pressedIcon = -1;
+    // Busy bars move while they are in sight: the area they took at the last painting is painted again
+    // at every tick, and the ticks stop when no busy bar was painted since the last one.
+    QElapsedTimer m_clock;
+    mutable QTimer m_busyTick;
+    mutable QRect m_busyArea;
 };

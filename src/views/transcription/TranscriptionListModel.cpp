@@ -24,7 +24,8 @@ TranscriptionListModel::TranscriptionListModel(AppModel* model, QObject* parent)
     // Captions are texts of the current language.
     connect(model, &AppModel::stringsGenerationChanged, this, [this] {
         if (!m_rows.empty())
-            Q_EMIT dataChanged(index(0), index(rowCount() - 1), {CaptionRole, Qt::DisplayRole});
+            Q_EMIT dataChanged(index(0), index(rowCount() - 1),
+                               {CaptionRole, Qt::DisplayRole, Qt::AccessibleDescriptionRole});
     });
 }
 
@@ -52,7 +53,10 @@ QVariant TranscriptionListModel::data(const QModelIndex& index, int role) const 
     case JobRole:
         return QVariant::fromValue(job.get());
     case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
         return job->title();
+    case Qt::AccessibleDescriptionRole:
+        return TranscriptionRowContent::captionOf(*job);
     case IdRole:
         return job->id();
     case StateRole:

@@ -2,19 +2,22 @@
 
 #include "AppModel.h"
 #include "Strings.h"
+#include "TranscriptionJob.h"
 #include "kit/Divider.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
 #include "kit/PaneContent.h"
+#include "kit/RowListView.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"
 #include "transcription/DropZone.h"
 #include "transcription/TranscriptionFooter.h"
 #include "transcription/TranscriptionListModel.h"
+#include "transcription/TranscriptionRowContent.h"
 #include "transcription/TranscriptionRowDelegate.h"
 
 #include <QHBoxLayout>
-#include <QListView>
+#include <QMenu>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -52,11 +55,10 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
     connect(m_clear, &QPushButton::clicked, this, [this] { m_model->clearTranscriptions(); });
 
     m_rows = new TranscriptionListModel(model, this);
-    m_list = new QListView(column);
+    m_list = new RowListView(column);
     m_list->setObjectName(QStringLiteral("transcription_list"));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setUniformItemSizes(true);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -65,6 +67,30 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
     m_list->setModel(m_rows);
     m_list->setItemDelegate(new TranscriptionRowDelegate(model, m_rows, m_list));
     stack->addWidget(m_list, 1);
+    using Control = TranscriptionRowContent::Control;
+    m_list->setActions({
+        {},
+        [this](const QModelIndex& index) { return runControl(index.row(), int(Control::Reveal)); },
+        [this](const QModelIndex& index) { return runControl(index.row(), int(Control::Remove)); },
+        [this](const QModelIndex& index, QMenu& menu) {
+            const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
+            if (!job)
+                return;
+            for (Control control : TranscriptionRowContent::of(*job).controls) {
+                if (control == Control::Remove)
+                    menu.addSeparator();
+                const QString key = TranscriptionRowContent::labelKey(control);
+                QAction* action = menu.addAction(Strings::text(key));
+                action->setObjectName(key);
+                // The job itself: its row may have moved when the entry is chosen.
+                connect(action, &QAction::triggered, this, [this, job, control] {
+                    const int row = m_rows->rowOf(job.get());
+                    if (row >= 0)
+                        runControl(row, int(control));
+                });
+            }
+        },
+    });
 
     m_empty = new EmptyNotice(QString(), QStringLiteral("text.quote"), QString(), column);
     m_empty->setObjectName(QStringLiteral("transcribe_list_empty"));
@@ -90,6 +116,18 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
         m_clear->setText(Strings::text(QStringLiteral("button_clear_list")));
     });
     refresh();
+}
+
+bool TranscriptionPane::runControl(int row, int control) {
+    const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(row);
+    if (!job)
+        return false;
+    const auto controls = TranscriptionRowContent::of(*job).controls;
+    const auto wanted = static_cast<TranscriptionRowContent::Control>(control);
+    if (std::find(controls.begin(), controls.end(), wanted) == controls.end())
+        return false;
+    TranscriptionRowContent::trigger(*m_model, job, wanted);
+    return true;
 }
 
 bool TranscriptionPane::showsUnsupported() const {

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "kit/RowListView.h"
+
 #include <QWidget>
 
 class AppModel;
 class DropZone;
 class EmptyNotice;
 class LinkButton;
-class QListView;
 class QStackedLayout;
 class TranscriptionFooter;
 class TranscriptionListModel;
@@ -21,7 +22,7 @@ public:
     explicit TranscriptionPane(AppModel* model, QWidget* parent = nullptr);
 
     DropZone* dropZone() const { return m_dropZone; }
-    QListView* list() const { return m_list; }
+    RowListView* list() const { return m_list; }
     TranscriptionListModel* rows() const { return m_rows; }
     EmptyNotice* emptyNotice() const { return m_empty; }
     EmptyNotice* unsupportedNotice() const { return m_unsupported; }
@@ -32,6 +33,8 @@ public:
 
 private:
     void refresh();
+    // Runs one of the controls of the job of `row` from the keyboard; false when the row has none such.
+    bool runControl(int row, int control);
 
     AppModel* m_model;
     QStackedLayout* m_stack;
@@ -40,7 +43,7 @@ private:
     DropZone* m_dropZone;
     LinkButton* m_clear;
     QWidget* m_clearRow;
-    QListView* m_list;
+    RowListView* m_list;
     TranscriptionListModel* m_rows;
     EmptyNotice* m_empty;
     TranscriptionFooter* m_footer;

@@ -4,6 +4,7 @@
 #include "Strings.h"
 #include "TranscriptionJob.h"
 #include "kit/Icons.h"
+#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 #include "rows/RowIcon.h"
@@ -201,6 +202,7 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
         painter->setPen(QPen(Theme::ink(Theme::Ink::Quaternary, p), 1));
         painter->drawLine(row.left(), row.bottom(), row.right(), row.bottom());
     }
+    RowListView::paintFocusRing(painter, option, row.adjusted(0, 1, 0, -1));
     painter->restore();
 }
 

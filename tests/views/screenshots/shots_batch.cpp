@@ -6,6 +6,8 @@
 #include "BatchFixture.h"
 #include "ListingPick.h"
 #include "batch/BatchPane.h"
+#include "batch/ListingPicker.h"
+#include "batch/QueueListView.h"
 #include "shell/RootView.h"
 
 #include <QScrollArea>
@@ -209,3 +211,53 @@ const ShotRegistration pickerBack("picker-sections-back", [](ShotContext& c) -> 
 });
 
 } // namespace
+
+// ---- the keyboard ----
+
+// The queue with the focus on a running job; a download of unknown size shows a moving bar, one below a
+// megabyte counts in kilobytes.
+const ShotRegistration queueFocus("batch-focused-row", [](ShotContext& c) -> QWidget* {
+    auto unknown = job(1, Kind::Downloading);
+    unknown->setBytesDone(3'200'000);
+    unknown->setSpeedBytesPerSecond(1'250'000);
+    auto small = job(2, Kind::Downloading);
+    small->setBytesTotal(100'000);
+    small->setBytesDone(20'000);
+    small->setFraction(0.2);
+    small->setSpeedBytesPerSecond(43'000);
+    c.model().insertJobs(0, {job(0, Kind::Waiting), unknown, small, job(3, Kind::Downloading, 0.42),
+                             job(7, Kind::Done), job(9, Kind::Failed, 0, QStringLiteral("HTTP Error 404"))});
+    auto* made = new BatchPane(&c.model());
+    QTimer::singleShot(0, made, [made] {
+        made->activateWindow();
+        made->queueList()->setFocus(Qt::TabFocusReason);
+        made->queueList()->setCurrentRow(3);
+    });
+    return made;
+});
+
+QWidget* focusedPicker(ShotContext& c, const std::optional<QString>& open, int row) {
+    resolveWith(c.fixture, BatchJson::resolution({}, {BatchJson::channel(50)}));
+    const auto pick = c.model().pendingListings().front();
+    if (open)
+        pick->open(*open);
+    pick->toggle(1);
+    auto* picker = new ListingPicker(&c.model(), pick);
+    QTimer::singleShot(0, picker, [picker, row] {
+        picker->activateWindow();
+        picker->list()->setFocus(Qt::TabFocusReason);
+        picker->list()->setCurrentRow(row);
+    });
+    return picker;
+}
+
+const ShotRegistration pickerFocusSections("picker-focused-section",
+                                           [](ShotContext& c) -> QWidget* {
+                                               return focusedPicker(c, std::nullopt, 1);
+                                           },
+                                           {.size = ListingPicker::fixedSize});
+const ShotRegistration pickerFocusEntry("picker-focused-entry",
+                                        [](ShotContext& c) -> QWidget* {
+                                            return focusedPicker(c, QStringLiteral("Videos"), 2);
+                                        },
+                                        {.size = ListingPicker::fixedSize});

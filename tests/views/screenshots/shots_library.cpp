@@ -4,6 +4,7 @@
 #include "Shots.h"
 
 #include "LibrarySeed.h"
+#include "kit/RowListView.h"
 #include "library/LibraryPane.h"
 #include "library/LibraryPaneModel.h"
 
@@ -11,6 +12,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QPainter>
+#include <QTimer>
 
 namespace {
 
@@ -263,3 +265,43 @@ const ShotRegistration missing(
     "library-missing", [](ShotContext& c) -> QWidget* { return seeded(c, 12, 6); }, unbooted);
 
 } // namespace
+
+// The keyboard on a row: the list has the focus and draws its ring around the current row, one row
+// checked beside it.
+const ShotRegistration keyboard(
+    "library-focused-row",
+    [](ShotContext& c) -> QWidget* {
+        LibraryPane* pane = seeded(c);
+        pane->rows()->setSelection({pane->rows()->tagAt(3)});
+        QTimer::singleShot(0, pane, [pane] {
+            pane->activateWindow();
+            pane->list()->setFocus(Qt::TabFocusReason);
+            pane->list()->setCurrentRow(4);
+        });
+        return pane;
+    },
+    unbooted);
+
+const ShotRegistration keyboardGroups(
+    "library-focused-group",
+    [](ShotContext& c) -> QWidget* {
+        LibraryPane* pane = seeded(c);
+        choose(pane, LibraryCategory::Playlists);
+        QTimer::singleShot(0, pane, [pane] {
+            pane->activateWindow();
+            pane->list()->setFocus(Qt::TabFocusReason);
+            pane->list()->setCurrentRow(1);
+        });
+        return pane;
+    },
+    unbooted);
+
+// A filter that leaves nothing says so.
+const ShotRegistration noMatch(
+    "library-no-match",
+    [](ShotContext& c) -> QWidget* {
+        LibraryPane* pane = seeded(c);
+        c.model().setLibrarySearch(QStringLiteral("zeppelin"));
+        return pane;
+    },
+    unbooted);

@@ -2,11 +2,13 @@
 // a failed job, a refused file, a machine that cannot transcribe, and the whole window at its minimum size.
 #include "Shots.h"
 
+#include "kit/RowListView.h"
 #include "shell/RootView.h"
 #include "transcription/DropZone.h"
 #include "transcription/TranscriptionPane.h"
 
 #include <QJsonArray>
+#include <QTimer>
 
 namespace {
 
@@ -118,3 +120,18 @@ static const ShotRegistration transcriptionWindowMinimum(
         return new RootView(c.model(), views);
     },
     {.size = {900, 620}, .boot = false});
+
+static const ShotRegistration transcriptionFocus(
+    "transcription-focused-row",
+    [](ShotContext& c) -> QWidget* {
+        boot(c);
+        addJobs(c);
+        auto* pane = new TranscriptionPane(&c.model());
+        QTimer::singleShot(0, pane, [pane] {
+            pane->activateWindow();
+            pane->list()->setFocus(Qt::TabFocusReason);
+            pane->list()->setCurrentRow(2);
+        });
+        return pane;
+    },
+    paneSize);
