@@ -13,6 +13,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
 from fixtures.enginecase import EngineCase  # noqa: E402
+from fixtures.httpserver import embed_page  # noqa: E402
 from fixtures.media import have_ffmpeg, media_bytes, media_file  # noqa: E402
 from vamber_engine import media  # noqa: E402
 
@@ -93,11 +94,11 @@ class EngineNamesTest(EngineCase):
         result = self.eng.result("download.start", self.download_params(self.srv.url("/-y.mp4"), container="MKV"),
                                  timeout=120)
         path = Path(result["path"])
-        self.assertEqual(path, self.out / "-y.mkv")
+        self.assertEqual(path, self.out / "y.mkv")  # a name the engine writes never starts with "-"
         info = media.probe(path)
         self.assertIn("matroska", info.format_name)
         self.assertTrue(info.has_video and info.has_audio)
-        self.assertEqual(self.files_in(self.out), ["-y.mkv"])
+        self.assertEqual(self.files_in(self.out), ["y.mkv"])
 
         folder = self.tmp / "local"
         folder.mkdir()
@@ -110,13 +111,32 @@ class EngineNamesTest(EngineCase):
                                                         "jobId": str(uuid.uuid4()), "mode": "precise",
                                                         "audioOnly": False}, timeout=120)
                 self.assertEqual(Path(clip["path"]).parent, folder)
-                self.assertTrue(clip["name"].startswith(name[:-4] + " (clip "), clip)
+                self.assertTrue(clip["name"].startswith(name[:-4].lstrip("-") + " (clip "), clip)
                 cut = media.probe(clip["path"])
                 self.assertAlmostEqual(cut.duration, 1.0, delta=0.15)
                 thumb = self.eng.result("thumbnail.resolve", {"url": "", "mediaPath": str(source), "pageUrl": "",
                                                               "cookieSource": "None"}, timeout=60)
                 self.assertGreater(os.path.getsize(thumb["path"]), 0)
         self.assertEqual(len(os.listdir(folder)), 2 * len(TRICKY))
+
+    def test_names_lose_invisible_format_characters(self):
+        video = media_bytes("video.mp4")
+        self.srv.add("/v.mp4", video, "video/mp4")
+        self.srv.add_page("/page", embed_page("-photo\u202egnp.exe", "/v.mp4"))
+        cases = [(self.srv.url("/page"), "", "photognp.exe.mp4"),
+                 (self.srv.url("/v.mp4"), "\u2067-x\u2069 \u202eevil\u202c.mp4", "x evil.mp4")]
+        for url, chosen, name in cases:
+            with self.subTest(name=name):
+                result = self.eng.result("download.start", self.download_params(url, fileName=chosen), timeout=120)
+                self.assertEqual(Path(result["path"]), self.out / name)
+                self.assertEqual(Path(result["path"]).read_bytes(), video)
+        folder = self.tmp / "clips"
+        folder.mkdir()
+        (folder / "-talk\u202e4pm.mp4").write_bytes(video)
+        clip = self.eng.result("clip.extract", {"path": str(folder / "-talk\u202e4pm.mp4"), "startMs": 0,
+                                                "endMs": 1000, "jobId": str(uuid.uuid4()), "mode": "fast",
+                                                "audioOnly": False}, timeout=120)
+        self.assertTrue(clip["name"].startswith("talk4pm (clip "), clip)
 
     def test_remote_stream_cannot_reach_local_files(self):
         secret = self.tmp / "secret.ts"

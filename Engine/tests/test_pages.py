@@ -91,6 +91,26 @@ class PageParsingTest(unittest.TestCase):
         self.assertEqual(pages.safe_filename(" ... "), "download")
         self.assertEqual(len(pages.safe_filename("é" * 200).encode()), 180)
 
+    def test_file_names_read_as_they_are(self):
+        cases = [
+            ("photo\u202egnp.exe", "photognp.exe"),  # shown as "photoexe.png" with the override kept
+            ("\u2066Report\u2069 \u200fdraft\u200e", "Report draft"),
+            ("\ufeffTitle\u200b with\u00ad marks", "Title with marks"),
+            ("emoji \U0001F468\u200d\U0001F469", "emoji \U0001F468\U0001F469"),
+            ("-rf", "rf"),
+            ("--help me", "help me"),
+            (" - . -x- ", "x-"),
+            ("a\u0085b\x9fc", "a b c"),
+            ("\u202e", "download"),
+            ("---", "download"),
+            ("Caf\u00e9 \u00e0 Paris", "Caf\u00e9 \u00e0 Paris"),
+        ]
+        for title, name in cases:
+            with self.subTest(title=title):
+                self.assertEqual(pages.safe_filename(title), name)
+        self.assertEqual(pages.safe_filename("-\u202e"), "download")
+        self.assertEqual(pages.visible_name("-clip\u202e"), "clip")
+
     def test_height_hints(self):
         for text, height in [("720p", 720), ("1920x1080", 1080), ("4K", 2160), ("HD 1080", 1080), ("", None),
                              ("high", None)]:

@@ -86,7 +86,7 @@ class QueueTest(EngineTestCase):
     def test_unreadable_queue_file_is_kept_aside(self):
         os.makedirs(self.support)
         path = os.path.join(self.support, "queue.json")
-        cases = [b"{broken", json.dumps({"items": [{"url": "x"}]}).encode(), b'{"items": 3}']
+        cases = [b"{broken", b'{"items": 3}', b"", b'["not", "a", "queue"]']
         for data in cases:
             with self.subTest(data=data):
                 for old in glob.glob(path + "*"):
@@ -94,13 +94,58 @@ class QueueTest(EngineTestCase):
                 with open(path, "wb") as f:
                     f.write(data)
                 e = self.start()
-                self.assertEqual(e.result("queue.load"), {"items": []})
+                hello = e.result("hello")
                 (aside,) = glob.glob(path + ".corrupt-*")
+                self.assertEqual(hello["setAside"], [{"file": path, "savedAs": aside}])
+                self.assertEqual(e.result("queue.load"), {"items": []})
                 with open(aside, "rb") as f:
                     self.assertEqual(f.read(), data)
                 e.result("shutdown")
                 e.wait_exit()
 
+    def test_rows_are_read_one_by_one(self):
+        os.makedirs(self.support)
+        path = os.path.join(self.support, "queue.json")
+        missing = row(2)
+        del missing["channel"]
+        good = [row(1), row(3, id="A1", videoCodec="VP9", subtitleMode="both", saveThumbnail=True,
+                            embedCover=False), row(5)]
+        items = [good[0], missing, good[1], "x", row(4, audio_only="yes"), good[2], row(6, id=7)]
+        data = json.dumps({"items": items}).encode()
+        with open(path, "wb") as f:
+            f.write(data)
+        e = self.start()
+        hello = e.result("hello")
+        (aside,) = glob.glob(path + ".corrupt-*")
+        self.assertEqual(hello["setAside"], [{"file": path, "savedAs": aside}])
+        self.assertEqual(e.result("queue.load"), {"items": good, "skipped": 4})
+        with open(aside, "rb") as f:
+            self.assertEqual(f.read(), data)  # the damaged rows are not lost
+        e.result("shutdown")
+        e.wait_exit()
+        # What was readable is what the file holds now: the next start finds nothing damaged.
+        e = self.start()
+        self.assertNotIn("setAside", e.result("hello"))
+        self.assertEqual(e.result("queue.load"), {"items": good})
+        self.assertEqual(glob.glob(path + ".corrupt-*"), [aside])
+
+    def test_rows_keep_their_job_id_and_whole_format(self):
+        e = self.start()
+        full = row(1, id="9F0C-1", subtitleMode="embed", videoCodec="H.265", saveThumbnail=True, embedCover=True)
+        old = row(2)  # saved before rows had the id and the rest of the format
+        self.assertEqual(e.result("queue.save", {"items": [full, old]}), {"saved": 2})
+        e.result("shutdown")
+        e.wait_exit()
+        e = self.start()
+        loaded = e.result("queue.load")["items"]
+        self.assertEqual(loaded, [full, old])
+        self.assertEqual(list(loaded[0]), list(row(1)) + ["id", "subtitleMode", "videoCodec", "saveThumbnail",
+                                                          "embedCover"])
+        for key, value in [("id", 3), ("saveThumbnail", "yes"), ("embedCover", 1), ("videoCodec", False)]:
+            with self.subTest(key=key):
+                err = e.call("queue.save", {"items": [row(1, **{key: value})]})["error"]
+                self.assertEqual(err["detail"], f"items[0].{key}")
+        self.assertEqual(e.result("queue.load")["items"], [full, old])
 
 class FavouritesTest(EngineTestCase):
     def test_add_remove_and_persist(self):

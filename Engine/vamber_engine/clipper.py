@@ -11,7 +11,7 @@ import threading
 import time
 from typing import Callable
 
-from . import media
+from . import media, pages
 
 
 class ClipError(Exception):
@@ -87,7 +87,7 @@ def suggest(path: str, start_ms: int, end_ms: int, audio_only: bool, info: dict 
 
 def _clip_name(path: str, start_ms: int, end_ms: int, audio_only: bool, info: dict) -> tuple[str, str, str]:
     folder = os.path.dirname(os.path.abspath(path))
-    stem = os.path.splitext(os.path.basename(path))[0]
+    stem = pages.visible_name(os.path.splitext(os.path.basename(path))[0]) or "clip"
     return folder, f"{stem} (clip {_stamp(start_ms)}-{_stamp(end_ms)})", output_extension(path, info, audio_only)
 
 

@@ -312,12 +312,8 @@ class DownloadManager:
         if job is not None:
             job.stop("cancel")
             return True
-        # A paused job has no worker: drop what it kept.
-        state = self._load_state(job_id)
-        if state:
-            self._discard(job_id, state)
-            return True
-        return False
+        # A paused job, or one restored from the saved queue, has no worker: drop what it kept.
+        return self._discard_job(job_id)
 
     def running(self) -> list[str]:
         with self._lock:
@@ -340,6 +336,47 @@ class DownloadManager:
                     return
             time.sleep(0.02)
 
+    def forget_others(self, job_ids: set[str]) -> int:
+        """Removes the partial downloads whose job is neither in job_ids nor under way here (with their
+        records); returns how many records went. Only what a record of ours names is touched."""
+        with self._lock:
+            active = set(self._jobs)
+        gone = 0
+        for path, state in self._records():
+            owner = state["jobId"].split("#", 1)[0]
+            if owner in job_ids or owner in active:
+                continue
+            self._discard_record(path, state)
+            gone += 1
+        if gone:
+            self.log(f"removed {gone} partial downloads whose job is gone")
+        return gone
+
+    def _records(self) -> list[tuple[Path, dict]]:
+        out = []
+        for path in self.state_dir.glob("*.json"):
+            try:
+                state = json.loads(path.read_text("utf-8"))
+            except (OSError, ValueError):
+                continue
+            if isinstance(state, dict) and isinstance(state.get("jobId"), str) and state["jobId"]:
+                out.append((path, state))
+        return out
+
+    def _discard_job(self, job_id: str) -> bool:
+        """Drops the partial download of a job that is not running, and those of its listing's entries."""
+        found = False
+        state = self._load_state(job_id)
+        if state:
+            self._discard(job_id, state)
+            found = True
+        if self._load_state(f"{job_id}#listing") is not None:
+            for path, entry in self._records():
+                if entry["jobId"].startswith(job_id + "#"):
+                    self._discard_record(path, entry)
+            found = True
+        return found
+
     # state of partial downloads
     def _state_path(self, job_id: str) -> Path:
         return self.state_dir / (hashlib.sha256(job_id.encode("utf-8")).hexdigest()[:32] + ".json")
@@ -358,18 +395,24 @@ class DownloadManager:
         os.replace(tmp, path)
 
     def _discard(self, job_id: str, state: Optional[dict]):
-        if state and state.get("partPath") and os.path.isdir(state["partPath"]) \
-                and not os.path.islink(state["partPath"]):
-            shutil.rmtree(state["partPath"], ignore_errors=True)
-        elif state and state.get("partPath"):
-            try:
-                os.unlink(state["partPath"])
-            except FileNotFoundError:
-                pass
-            except OSError as err:
-                self.log(f"could not remove {state['partPath']}: {err}")
+        self._discard_record(self._state_path(job_id), state)
+
+    def _discard_record(self, record: Path, state: Optional[dict]):
+        """Removes the partial file or parts folder a record names, then the record. A listing's folder
+        holds finished files and stays; a path that is not one of our partial names is never removed."""
+        part = state.get("partPath") if state else None
+        if isinstance(part, str) and part and _partial_name(part):
+            if os.path.isdir(part) and not os.path.islink(part):
+                shutil.rmtree(part, ignore_errors=True)
+            else:
+                try:
+                    os.unlink(part)
+                except FileNotFoundError:
+                    pass
+                except OSError as err:
+                    self.log(f"could not remove {part}: {err}")
         try:
-            self._state_path(job_id).unlink()
+            record.unlink()
         except FileNotFoundError:
             pass
 
@@ -1155,6 +1198,12 @@ def _unique_path(folder: Path, stem: str, ext: str, exact: bool = False) -> Path
         candidate = folder / (("%s.%d" if exact else "%s (%d)") % (stem, n) + ext)
         n += 1
     return candidate
+
+
+def _partial_name(path: str) -> bool:
+    """Whether a path has the name of a partial file or parts folder this engine makes."""
+    name = os.path.basename(path.rstrip("/"))
+    return name.endswith(".part") or name.endswith(".parts")
 
 
 def _unlink_quietly(path: Path):

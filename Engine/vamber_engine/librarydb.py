@@ -17,6 +17,11 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Iterable, Optional
 
+from . import logs
+from .support import move_aside
+
+logger = logs.get(__name__)
+
 SCHEMA = """
 CREATE TABLE IF NOT EXISTS items (
     path TEXT PRIMARY KEY,
@@ -64,17 +69,77 @@ _COLUMNS = ("path", "title", "url", "kind", "addedAt", "sizeBytes", "thumbURL", 
             "parent")
 
 
+class _Damaged(Exception):
+    pass
+
+
+def _is_damage(exc: sqlite3.Error) -> bool:
+    # "file is not a database", "database disk image is malformed"; not a locked or unwritable one.
+    return getattr(exc, "sqlite_errorname", "") in ("SQLITE_NOTADB", "SQLITE_CORRUPT") or \
+        type(exc) is sqlite3.DatabaseError
+
+
 class Library:
+    """Never fails to open: a damaged database is set aside and a new one made; when none can be made,
+    this session keeps its library in memory, so downloads go on either way."""
     # (connection, its own changes, others' commits, media items) of the last count
     _counted: Optional[tuple[object, int, int, int]] = None
 
     def __init__(self, db_path: str | Path):
         self.db_path = str(db_path)
         self._lock = threading.Lock()
-        self._db = sqlite3.connect(self.db_path, check_same_thread=False)
-        self._db.execute("PRAGMA journal_mode=WAL")
-        self._db.execute("PRAGMA busy_timeout=5000")
-        self._db.executescript(SCHEMA)
+        self._db = self._open()
+
+    def _open(self) -> sqlite3.Connection:
+        why = self._emptied()
+        if why is None:
+            try:
+                return self._connect(self.db_path)
+            except _Damaged as exc:
+                why = str(exc)
+            except sqlite3.Error as exc:
+                if not _is_damage(exc):
+                    return self._in_memory(exc)
+                why = str(exc)
+        move_aside(self.db_path, why, ("-wal", "-shm"))
+        try:
+            return self._connect(self.db_path)
+        except (sqlite3.Error, _Damaged) as exc:
+            return self._in_memory(exc)
+
+    def _emptied(self) -> Optional[str]:
+        """Why an existing file cannot be the library although SQLite would take it: an empty file is a
+        library that lost everything (a full disk), not a new one."""
+        try:
+            if os.path.getsize(self.db_path) > 0:
+                return None
+        except OSError:
+            return None
+        try:
+            if os.path.getsize(self.db_path + "-wal") > 0:
+                return None  # everything still lives in the journal
+        except OSError:
+            pass
+        return "empty file"
+
+    def _connect(self, target: str) -> sqlite3.Connection:
+        db = sqlite3.connect(target, check_same_thread=False)
+        try:
+            db.execute("PRAGMA journal_mode=WAL")
+            db.execute("PRAGMA busy_timeout=5000")
+            if target != ":memory:":
+                problems = db.execute("PRAGMA quick_check(5)").fetchall()
+                if problems != [("ok",)]:
+                    raise _Damaged("; ".join(str(p[0]) for p in problems))
+            db.executescript(SCHEMA)
+        except BaseException:
+            db.close()
+            raise
+        return db
+
+    def _in_memory(self, exc: BaseException) -> sqlite3.Connection:
+        logger.error(f"the library {self.db_path} cannot be used ({exc}); this session keeps it in memory")
+        return self._connect(":memory:")
 
     def close(self) -> None:
         with self._lock:
@@ -89,10 +154,14 @@ class Library:
                 item.sizeBytes = os.path.getsize(item.path)
             except OSError:
                 item.sizeBytes = 0
-        with self._lock, self._db:
-            self._db.execute(f"INSERT OR REPLACE INTO items ({', '.join(_COLUMNS)}) "
-                             f"VALUES ({', '.join('?' * len(_COLUMNS))})",
-                             tuple(getattr(item, c) for c in _COLUMNS))
+        try:
+            with self._lock, self._db:
+                self._db.execute(f"INSERT OR REPLACE INTO items ({', '.join(_COLUMNS)}) "
+                                 f"VALUES ({', '.join('?' * len(_COLUMNS))})",
+                                 tuple(getattr(item, c) for c in _COLUMNS))
+        except sqlite3.Error as exc:
+            # The file is done and answered for; a library that fails now costs only its listing.
+            logger.error(f"{item.path} could not be added to the library: {exc}")
         return item
 
     def get(self, path: str) -> Optional[Item]:

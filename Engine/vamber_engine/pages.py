@@ -7,6 +7,7 @@ hand it here.
 from __future__ import annotations
 
 import re
+import unicodedata
 from dataclasses import dataclass, field
 from html.parser import HTMLParser
 from posixpath import basename
@@ -392,11 +393,20 @@ def looks_like_html(data: bytes) -> bool:
         or b"<html" in head
 
 
+def visible_name(text: str) -> str:
+    """A name as it reads: invisible format characters are dropped (a right-to-left override makes
+    "photo\u202egnp.exe.mp4" show as "photo4pm.exe.png"), and it never starts with "-", which tools
+    would take for an option."""
+    text = "".join(ch for ch in text if unicodedata.category(ch) != "Cf")
+    return re.sub(r"^[\s.\-]+", "", text)
+
+
 def safe_filename(title: str, fallback: str = "download", limit: int = 180) -> str:
     """The title made safe as a file name on Linux, Windows and macOS file systems."""
-    text = re.sub(r'[\x00-\x1f\x7f/\\:*?"<>|]+', " ", title or "")
-    text = re.sub(r"\s+", " ", text).strip().strip(".").strip()
-    if not text or text in (".", ".."):
+    text = "".join(" " if unicodedata.category(ch) == "Cc" else ch for ch in title or "")
+    text = re.sub(r'[/\\:*?"<>|]+', " ", text)
+    text = visible_name(re.sub(r"\s+", " ", text)).rstrip(" .")
+    if not text:
         text = fallback
     encoded = text.encode("utf-8")
     if len(encoded) > limit:

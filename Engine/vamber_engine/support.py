@@ -4,6 +4,7 @@ from __future__ import annotations
 import fcntl
 import json
 import os
+import shutil
 import tempfile
 import threading
 import time
@@ -110,19 +111,64 @@ def save_json(path: str | os.PathLike, obj: Any, what: str) -> None:
         raise EngineError(UNAVAILABLE, f"{what} could not be saved: {exc.strerror or exc}", detail=path)
 
 
-def move_aside(path: str, why: Any) -> str:
-    """Keeps an unreadable file for inspection under a new name instead of losing it."""
+# Stored files found damaged and put aside since the engine started, in the order met: the application
+# is told of them ("hello"), so nothing the user kept disappears without a word.
+_aside_lock = threading.Lock()
+_aside: list[dict] = []
+
+
+def _aside_name(path: str) -> str:
     stamp = time.strftime("%Y%m%dT%H%M%S", time.gmtime())
     target = f"{path}.corrupt-{stamp}"
     n = 1
-    while os.path.exists(target):
+    while os.path.lexists(target):
         n += 1
         target = f"{path}.corrupt-{stamp}-{n}"
+    return target
+
+
+def _remember_aside(path: str, target: str) -> None:
+    with _aside_lock:
+        _aside.append({"file": os.path.abspath(path), "savedAs": os.path.abspath(target)})
+
+
+def set_aside_in(folder: str) -> list[dict]:
+    """The files of `folder` put aside so far, each {"file", "savedAs"}, oldest first."""
+    root = os.path.join(os.path.abspath(folder), "")
+    with _aside_lock:
+        return [dict(entry) for entry in _aside if entry["file"].startswith(root)]
+
+
+def move_aside(path: str, why: Any, companions: tuple[str, ...] = ()) -> str:
+    """Keeps an unreadable file for inspection under a new name instead of losing it. `companions` are
+    suffixes of files that belong to it (a database's journal) and move with it."""
+    target = _aside_name(path)
     try:
         os.replace(path, target)
         logger.warning(f"{os.path.basename(path)} is unreadable ({why}); moved aside to {os.path.basename(target)}")
     except OSError as exc:
         logger.error(f"{os.path.basename(path)} is unreadable ({why}) and could not be moved aside: {exc}")
+        return target
+    _remember_aside(path, target)
+    for suffix in companions:
+        if os.path.lexists(path + suffix):
+            try:
+                os.replace(path + suffix, target + suffix)
+            except OSError as exc:
+                logger.error(f"{os.path.basename(path + suffix)} could not be moved aside: {exc}")
+    return target
+
+
+def copy_aside(path: str, why: Any) -> str | None:
+    """Keeps a copy of a partly unreadable file before the readable part is written back over it."""
+    target = _aside_name(path)
+    try:
+        shutil.copy2(path, target)
+    except OSError as exc:
+        logger.error(f"{os.path.basename(path)} is partly unreadable ({why}) and could not be copied aside: {exc}")
+        return None
+    logger.warning(f"{os.path.basename(path)} is partly unreadable ({why}); a copy is kept as {os.path.basename(target)}")
+    _remember_aside(path, target)
     return target
 
 

@@ -161,7 +161,7 @@ ListingPage ListingPage::fromJson(const JsonReader& r) {
 }
 
 QJsonObject StoredRow::toJson() const {
-    return {
+    QJsonObject o{
         {"url", url},
         {"title", title},
         {"quality", quality},
@@ -172,6 +172,17 @@ QJsonObject StoredRow::toJson() const {
         {"channel", channel},
         {"status", status},
     };
+    if (id)
+        o.insert(QStringLiteral("id"), *id);
+    if (subtitleMode)
+        o.insert(QStringLiteral("subtitleMode"), *subtitleMode);
+    if (videoCodec)
+        o.insert(QStringLiteral("videoCodec"), *videoCodec);
+    if (saveThumbnail)
+        o.insert(QStringLiteral("saveThumbnail"), *saveThumbnail);
+    if (embedCover)
+        o.insert(QStringLiteral("embedCover"), *embedCover);
+    return o;
 }
 
 StoredRow StoredRow::fromJson(const JsonReader& r) {
@@ -185,6 +196,11 @@ StoredRow StoredRow::fromJson(const JsonReader& r) {
         .playlist = r.req<QString>("playlist"),
         .channel = r.req<QString>("channel"),
         .status = r.req<QString>("status"),
+        .id = r.opt<QString>("id"),
+        .subtitleMode = r.opt<QString>("subtitleMode"),
+        .videoCodec = r.opt<QString>("videoCodec"),
+        .saveThumbnail = r.opt<bool>("saveThumbnail"),
+        .embedCover = r.opt<bool>("embedCover"),
     };
 }
 

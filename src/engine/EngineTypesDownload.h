@@ -148,7 +148,8 @@ struct ListingPage {
 };
 
 // One persisted batch-queue row. Read back from "queue.load" and written by "queue.save" with the same
-// nine keys, two of them in snake case.
+// keys, two of them in snake case. Rows saved by older versions have only the first nine; the job's id
+// and the rest of its format came later, so the engine's record of a partial download still matches.
 struct StoredRow {
     QString url;
     QString title;
@@ -158,7 +159,12 @@ struct StoredRow {
     QString thumb_url;
     QString playlist;
     QString channel;
-    QString status;
+    QString status; // "waiting" or "paused"
+    std::optional<QString> id;
+    std::optional<QString> subtitleMode;
+    std::optional<QString> videoCodec;
+    std::optional<bool> saveThumbnail;
+    std::optional<bool> embedCover;
 
     QJsonObject toJson() const;
     static StoredRow fromJson(const JsonReader& r);

@@ -22,7 +22,12 @@ EngineHello EngineHello::fromJson(const JsonReader& r) {
         .ffmpegDir = r.req<QString>("ffmpegDir"),
         .mediaExtensions = r.req<QStringList>("mediaExtensions"),
         .downloadWorkers = r.req<qint64>("downloadWorkers"),
+        .setAside = r.opt<std::vector<SetAsideFile>>("setAside"),
     };
+}
+
+SetAsideFile SetAsideFile::fromJson(const JsonReader& r) {
+    return {.file = r.req<QString>("file"), .savedAs = r.req<QString>("savedAs")};
 }
 
 EngineSettings EngineSettings::fromJson(const JsonReader& r) {

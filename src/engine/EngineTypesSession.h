@@ -9,11 +9,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
 #include <vector>
 
 // Records that describe an engine session as a whole, and the small app-level replies (update check,
 // browser favourites, option lists). All decode strictly; none is ever sent back to the engine.
+
+// A stored file the engine found damaged at its start and moved aside, and where it keeps it now.
+struct SetAsideFile {
+    QString file;
+    QString savedAs;
+
+    static SetAsideFile fromJson(const JsonReader& r);
+    bool operator==(const SetAsideFile&) const = default;
+};
 
 // Answer of "hello", the first request of every session.
 struct EngineHello {
@@ -39,6 +49,8 @@ struct EngineHello {
     // Lower case, each with its leading dot.
     QStringList mediaExtensions;
     qint64 downloadWorkers = 0;
+    // What was set aside at this start; absent when nothing was.
+    std::optional<std::vector<SetAsideFile>> setAside;
 
     static EngineHello fromJson(const JsonReader& r);
     bool operator==(const EngineHello&) const = default;

@@ -9,6 +9,8 @@
 #include "Notifications.h"
 #include "Strings.h"
 
+#include <QFileInfo>
+
 #include <QCoro/QCoroSignal>
 
 namespace {
@@ -177,6 +179,8 @@ QCoro::Task<void> AppModel::runSessionStart() {
         m_stringsReady = true;
         Q_EMIT stringsReadyChanged();
     }
+    if (hello.setAside)
+        reportSetAside(*hello.setAside);
 
     const EngineSettings settings = co_await EngineMethods::send<EngineMethods::SettingsGet>(m_engine);
     if (!self)
@@ -307,6 +311,24 @@ void AppModel::report(const QString& message, const std::optional<QString>& deta
         return;
     }
     setLastError(AppError{QUuid::createUuid(), message, detail, QDateTime::currentDateTime()});
+}
+
+void AppModel::reportSetAside(const std::vector<SetAsideFile>& files) {
+    QStringList names;
+    QStringList lines;
+    for (const SetAsideFile& file : files) {
+        if (m_toldSetAside.contains(file.savedAs))
+            continue;
+        m_toldSetAside.insert(file.savedAs);
+        names << QFileInfo(file.file).fileName();
+        const QMap<QString, QString> values{{QStringLiteral("file"), file.file},
+                                            {QStringLiteral("savedAs"), file.savedAs}};
+        lines << Strings::text(QStringLiteral("log_file_set_aside"), values);
+    }
+    if (names.isEmpty())
+        return;
+    const QMap<QString, QString> values{{QStringLiteral("files"), names.join(QStringLiteral(", "))}};
+    report(Strings::text(QStringLiteral("notice_files_set_aside"), values), lines.join(u'\n'));
 }
 
 void AppModel::setLastError(const std::optional<AppError>& error) {

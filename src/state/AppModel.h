@@ -531,6 +531,12 @@ private:
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
     void failActiveJobs(const QString& message);
+    // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
+    // (it runs again after the next start), else failed with `message`, its partial file kept.
+    void settleStoppedRun(const std::shared_ptr<Job>& job, const QString& message);
+    void rerunReturnedJobs();
+    // Says once which stored files the engine found damaged and set aside.
+    void reportSetAside(const std::vector<SetAsideFile>& files);
     void applyJobState(Job& job, const EngineEvent::JobState& event);
     void setCurrentDownload(std::shared_ptr<Job> job);
     void enqueueResolved(const ResolvedEntry& entry, const FormatChoice& format);
@@ -573,6 +579,10 @@ private:
     bool m_queueSaveInFlight = false;
     // Displaced current downloads kept in the queue: shown and controllable, never saved.
     QSet<const Job*> m_unsavedJobs;
+    // Jobs an engine stop sent back to waiting before they began to transfer.
+    std::vector<std::weak_ptr<Job>> m_returnedJobs;
+    // Set-aside files already told of in this run ("savedAs" paths).
+    QSet<QString> m_toldSetAside;
     bool m_confirmClearQueue = false;
     bool m_isResolving = false;
     std::vector<BatchNote> m_resolveNotes;

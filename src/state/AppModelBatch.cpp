@@ -238,10 +238,14 @@ void AppModel::cancel(const std::shared_ptr<Job>& job) {
     if (isParked(*job)) {
         job->setState({Job::State::Cancelled, {}});
         persistQueue();
-        // A job that never started has nothing at the engine; a paused one has a partial file and its
-        // resume record there, which only a cancel removes.
-        if (!paused)
+        // A job that never started has nothing at the engine; a paused one, or one restored from the
+        // saved queue, may have a partial file and its resume record there, which only a cancel removes.
+        if (!paused && !job->restored())
             return;
+    } else if (job->keptForResume()) {
+        // Its partial file goes with this cancel: nothing is left to resume.
+        job->setKeptForResume(false);
+        persistQueue();
     }
     const QString id = job->id();
     spawn(this, [this, id]() -> QCoro::Task<void> {
@@ -267,7 +271,7 @@ void AppModel::remove(const std::shared_ptr<Job>& job) {
 void AppModel::clearQueue() {
     const auto jobs = m_jobs;
     for (const auto& job : jobs) {
-        if (!job->state().isFinished())
+        if (!job->state().isFinished() || job->keptForResume())
             cancel(job);
     }
     resetJobs({});

@@ -108,6 +108,7 @@ bool AppModel::startRun(std::shared_ptr<Job> job) {
     if (job->requestOpen())
         return false;
     job->setRequestOpen(true);
+    job->setKeptForResume(false);
     spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
     return true;
 }
@@ -156,7 +157,9 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     if (!self)
         co_return;
 
-    if (result) {
+    if (!result && isTransportFailure(failure)) {
+        settleStoppedRun(job, describe(failure));
+    } else if (result) {
         job->setState({Job::State::Done, {}});
         job->setFraction(1.0);
         job->setOutputPath(result->path);
@@ -174,12 +177,22 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
             QString text = e.message();
             if (detail.startsWith(QLatin1String("listing")))
                 text = Strings::text(QStringLiteral("status_listing_url"));
-            if (detail == QLatin1String("paused"))
+            if (detail == QLatin1String("paused")) {
                 job->setState({Job::State::Paused, {}});
-            else if (e.isCancelled())
+                // Saved as paused from now on, so a restart finds it where it stopped.
+                if (job != m_currentDownload)
+                    persistQueue();
+            } else if (e.isCancelled()) {
                 job->setState({Job::State::Cancelled, {}});
-            else
+            } else {
                 job->setState(Job::State::failed(text));
+                // A write that failed (a full disk) leaves the part fetched so far: a retry goes on.
+                if (detail == QLatin1String("io")) {
+                    job->setKeptForResume(true);
+                    if (job != m_currentDownload)
+                        persistQueue();
+                }
+            }
             if (!e.isCancelled())
                 report(job->title() + separator + text, e.detail());
         } catch (...) {

@@ -89,7 +89,8 @@ void AppModel::persistQueue() {
     m_queueSaveWanted = true;
     // Until the saved queue has been read, a save would write over rows that are not in memory yet; and
     // while one save is on its way, the next one waits for it and then carries the queue as it is then.
-    if (!m_didLoadSession || m_queueSaveInFlight)
+    // While the engine is down the save waits for the restart, which saves.
+    if (!m_didLoadSession || m_queueSaveInFlight || !m_sessionLive)
         return;
     m_queueSaveInFlight = true;
     spawn(this, [this]() -> QCoro::Task<void> { co_await sendQueueSaves(); });
@@ -98,18 +99,28 @@ void AppModel::persistQueue() {
 EngineMethods::QueueSave::Params AppModel::queueSnapshot() const {
     EngineMethods::QueueSave::Params params;
     for (const auto& job : m_jobs) {
-        if (job->state().isFinished() || m_unsavedJobs.contains(job.get()))
+        // A job that failed with its partial file kept (the engine stopped under it, or the disk was
+        // full) is still to be finished: it is saved as paused, to be resumed from its bytes.
+        const bool kept = job->state().kind == Job::State::Failed && job->keptForResume();
+        if ((job->state().isFinished() && !kept) || m_unsavedJobs.contains(job.get()))
             continue;
+        const FormatChoice& format = job->format();
         StoredRow row;
         row.url = job->url();
         row.title = job->title();
-        row.quality = job->format().quality;
-        row.container = job->format().container;
-        row.audio_only = job->format().audioOnly;
+        row.quality = format.quality;
+        row.container = format.container;
+        row.audio_only = format.audioOnly;
         row.thumb_url = job->thumbnailURL().value_or(QString());
         row.playlist = QString();
         row.channel = job->channel();
-        row.status = QStringLiteral("waiting");
+        row.status = kept || job->state().kind == Job::State::Paused ? QStringLiteral("paused")
+                                                                     : QStringLiteral("waiting");
+        row.id = job->id();
+        row.subtitleMode = format.subtitleMode;
+        row.videoCodec = format.videoCodec;
+        row.saveThumbnail = format.saveThumbnail;
+        row.embedCover = format.embedCover;
         params.items.push_back(std::move(row));
     }
     return params;
@@ -131,7 +142,7 @@ QCoro::Task<QByteArray> encodeOffThread(EngineMethods::QueueSave::Params rows) {
 
 QCoro::Task<void> AppModel::sendQueueSaves() {
     QPointer<AppModel> self(this);
-    while (m_queueSaveWanted) {
+    while (m_queueSaveWanted && m_sessionLive) {
         m_queueSaveWanted = false;
         // The rows are taken now, the queue as it is at this moment; only their text is made elsewhere.
         const QByteArray params = co_await encodeOffThread(queueSnapshot());
@@ -145,6 +156,11 @@ QCoro::Task<void> AppModel::sendQueueSaves() {
         }
         if (!self)
             co_return;
+        if (failure && isTransportFailure(failure)) {
+            // The engine went away: the start that follows saves the queue as it is then.
+            m_queueSaveWanted = true;
+            break;
+        }
         if (failure && !isCancellation(failure))
             report(describe(failure));
     }
@@ -170,16 +186,35 @@ QCoro::Task<bool> AppModel::restoreQueue() {
         co_return !isTransportFailure(failure);
     }
     std::vector<std::shared_ptr<Job>> restored;
+    QSet<QString> ids;
     for (const StoredRow& row : stored->items) {
+        const FormatChoice defaults;
         FormatChoice format;
         format.quality = row.quality.isEmpty() ? FormatChoice::defaultQuality() : row.quality;
         format.container = row.container.isEmpty() ? FormatChoice::defaultContainer() : row.container;
         format.audioOnly = row.audio_only;
-        auto job = std::make_shared<Job>(row.url, format, row.title.isEmpty() ? row.url : row.title, true);
+        format.videoCodec = row.videoCodec.value_or(QString());
+        if (format.videoCodec.isEmpty())
+            format.videoCodec = defaults.videoCodec;
+        format.subtitleMode = row.subtitleMode.value_or(QString());
+        if (format.subtitleMode.isEmpty())
+            format.subtitleMode = defaults.subtitleMode;
+        format.saveThumbnail = row.saveThumbnail.value_or(defaults.saveThumbnail);
+        format.embedCover = row.embedCover.value_or(defaults.embedCover);
+        // The saved id ties the job to the engine's record of its partial download. One already in use
+        // (a row saved twice) would make two jobs answer to the same events: that row gets a new one.
+        QString id = row.id.value_or(QString());
+        if (ids.contains(id) || findJob(id))
+            id.clear();
+        auto job =
+            std::make_shared<Job>(id, row.url, format, row.title.isEmpty() ? row.url : row.title, true);
+        ids.insert(job->id());
         if (!row.thumb_url.isEmpty())
             job->setThumbnailURL(row.thumb_url);
         job->setChannel(row.channel);
-        job->setState({Job::State::Waiting, {}});
+        job->setRestored(true);
+        const bool paused = row.status == QLatin1String("paused");
+        job->setState({paused ? Job::State::Paused : Job::State::Waiting, {}});
         restored.push_back(std::move(job));
     }
     insertJobs(int(m_jobs.size()), std::move(restored));

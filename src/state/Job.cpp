@@ -39,7 +39,11 @@ QString formatBytes(qint64 bytes, bool allowKilobytes) {
 } // namespace
 
 Job::Job(QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent)
-    : QObject(parent), m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()),
+    : Job(QString(), std::move(url), std::move(format), std::move(title), allowsListing, parent) {}
+
+Job::Job(QString id, QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent)
+    : QObject(parent),
+      m_id(id.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() : std::move(id)),
       m_url(std::move(url)), m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()),
       m_allowsListing(allowsListing), m_title(std::move(title)) {}
 

@@ -55,6 +55,10 @@ public:
     };
 
     Job(QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent = nullptr);
+    // A job brought back from the saved queue keeps its id (a new one when the row had none), so the
+    // engine's record of its partial download still matches.
+    Job(QString id, QString url, FormatChoice format, QString title, bool allowsListing,
+        QObject* parent = nullptr);
 
     const QString& id() const { return m_id; }
     const QString& url() const { return m_url; }
@@ -106,6 +110,16 @@ public:
     bool requestOpen() const { return m_requestOpen; }
     void setRequestOpen(bool open) { m_requestOpen = open; }
 
+    // The engine may keep a partial file for this job although no request of this run made one: it was
+    // restored from the saved queue. Cancelling or removing it must reach the engine.
+    bool restored() const { return m_restored; }
+    void setRestored(bool restored) { m_restored = restored; }
+
+    // Failed with its partial file kept for a later retry (the engine stopped mid-transfer, or writing
+    // failed): it stays in the saved queue, as paused.
+    bool keptForResume() const { return m_keptForResume; }
+    void setKeptForResume(bool kept) { m_keptForResume = kept; }
+
     QString statusLine() const;
 
     // Shared formatting of sizes, rates and durations, used by many views. Values that are not finite
@@ -143,6 +157,8 @@ private:
     std::optional<QString> m_thumbnailURL;
     // What every progress event reads or writes, kept together so a long queue costs few cache lines.
     bool m_requestOpen = false;
+    bool m_restored = false;
+    bool m_keptForResume = false;
     State m_state;
     double m_fraction = 0;
     qint64 m_bytesDone = 0;

@@ -343,8 +343,10 @@ private slots:
     void queue() {
         const std::vector<StoredRow> rows{
             {m_base + "a", "A", "720p", "MP4", false, "", "", "Chan", "waiting"},
-            {m_base + "b", "", "audio", "M4A", true, m_base + "thumb.jpg", "PL", "", "paused"}};
-        QCOMPARE(exchange<M::QueueSave>({rows}).saved, qint64(2));
+            {m_base + "b", "", "audio", "M4A", true, m_base + "thumb.jpg", "PL", "", "paused"},
+            {m_base + "c", "C", "480p", "MKV", false, "", "", "", "paused", "9C-1", "file", "VP9", true,
+             true}};
+        QCOMPARE(exchange<M::QueueSave>({rows}).saved, qint64(3));
         QCOMPARE(exchange<M::QueueLoad>().items, rows);
     }
 
@@ -460,10 +462,20 @@ private slots:
         QCOMPARE(downloads.first().value("fileName"), QJsonValue(""));
         QCOMPARE(downloads.first().value("singleVideo"), QJsonValue(true));
         QCOMPARE(saves.size(), 1);
-        for (const QJsonValue& row : saves.first().value("items").toArray()) {
-            QStringList keys = row.toObject().keys();
-            QCOMPARE(keys, (QStringList{"audio_only", "channel", "container", "playlist", "quality", "status",
-                                        "thumb_url", "title", "url"}));
+        // Rows saved before the job's id and whole format were kept have the nine keys; the others all 14.
+        const QJsonArray rows = saves.first().value("items").toArray();
+        QCOMPARE(rows.size(), 3);
+        for (qsizetype n = 0; n < rows.size(); ++n) {
+            QStringList expected{"audio_only", "channel",   "container", "playlist", "quality",
+                                 "status",     "thumb_url", "title",     "url"};
+            if (n == 2)
+                expected << "embedCover"
+                         << "id"
+                         << "saveThumbnail"
+                         << "subtitleMode"
+                         << "videoCodec";
+            expected.sort();
+            QCOMPARE(rows[n].toObject().keys(), expected);
         }
     }
 

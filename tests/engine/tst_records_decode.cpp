@@ -34,6 +34,7 @@ const Schema capabilitiesSchema{{
     req("allContainers", Kind::StringList),
     req("allVideoCodecs", Kind::StringList),
 }};
+const Schema setAsideSchema{{req("file", Kind::String), req("savedAs", Kind::String)}};
 const Schema helloSchema{{
     req("engineVersion", Kind::String),
     req("enginePath", Kind::String),
@@ -43,6 +44,7 @@ const Schema helloSchema{{
     req("ffmpegDir", Kind::String),
     req("mediaExtensions", Kind::StringList),
     req("downloadWorkers", Kind::Int),
+    opt("setAside", Kind::RecordList, &setAsideSchema),
 }};
 const Schema settingsSchema{{
     req("outputDir", Kind::String),
@@ -154,6 +156,11 @@ const Schema storedRowSchema{{
     req("playlist", Kind::String),
     req("channel", Kind::String),
     req("status", Kind::String),
+    opt("id", Kind::String),
+    opt("subtitleMode", Kind::String),
+    opt("videoCodec", Kind::String),
+    opt("saveThumbnail", Kind::Bool),
+    opt("embedCover", Kind::Bool),
 }};
 const Schema storedQueueSchema{{req("items", Kind::RecordList, &storedRowSchema)}};
 
@@ -273,21 +280,26 @@ std::vector<RecordCase> cases() {
         "capabilities":{"qualities":["1080p","720p"],"containers":["MP4","MKV"],"videoCodecs":["Auto","H.264"],
             "cookieSources":["None","Built-in Browser"],"allQualities":["8K","4K"],"allContainers":["MP4","WEBM"],
             "allVideoCodecs":["Auto","AV1"]},
-        "ffmpegDir":"/usr/bin","mediaExtensions":[".mp4",".mkv"],"downloadWorkers":3})"),
-                   equalTo(EngineHello{"2.3.1",
-                                       "/opt/engine/server.py",
-                                       "/usr/bin/python3",
-                                       {"hello", "analyze"},
-                                       EngineHello::Capabilities{{"1080p", "720p"},
-                                                                 {"MP4", "MKV"},
-                                                                 {"Auto", "H.264"},
-                                                                 {"None", "Built-in Browser"},
-                                                                 {"8K", "4K"},
-                                                                 {"MP4", "WEBM"},
-                                                                 {"Auto", "AV1"}},
-                                       "/usr/bin",
-                                       {".mp4", ".mkv"},
-                                       3})});
+        "ffmpegDir":"/usr/bin","mediaExtensions":[".mp4",".mkv"],"downloadWorkers":3,
+        "setAside":[{"file":"/s/queue.json","savedAs":"/s/queue.json.corrupt-1"},
+            {"file":"/s/library.sqlite3","savedAs":"/s/library.sqlite3.corrupt-2"}]})"),
+                   equalTo(EngineHello{
+                       "2.3.1",
+                       "/opt/engine/server.py",
+                       "/usr/bin/python3",
+                       {"hello", "analyze"},
+                       EngineHello::Capabilities{{"1080p", "720p"},
+                                                 {"MP4", "MKV"},
+                                                 {"Auto", "H.264"},
+                                                 {"None", "Built-in Browser"},
+                                                 {"8K", "4K"},
+                                                 {"MP4", "WEBM"},
+                                                 {"Auto", "AV1"}},
+                       "/usr/bin",
+                       {".mp4", ".mkv"},
+                       3,
+                       std::vector<SetAsideFile>{{"/s/queue.json", "/s/queue.json.corrupt-1"},
+                                                 {"/s/library.sqlite3", "/s/library.sqlite3.corrupt-2"}}})});
 
     out.push_back({"EngineSettings", &settingsSchema, parseObject(R"({
         "outputDir":"/home/u/Videos","outputDirIsDefault":true,"quality":"720p","container":"MKV","audioOnly":true,
@@ -412,15 +424,16 @@ std::vector<RecordCase> cases() {
                               {{"entries", QJsonArray{parseObject(entryAJson), parseObject(entryBJson)}}}),
                    equalTo(ListingPage{{entryA, entryB}, true})});
 
-    out.push_back(
-        {"StoredQueue", &storedQueueSchema, parseObject(R"({"items":[
+    out.push_back({"StoredQueue", &storedQueueSchema, parseObject(R"({"items":[
         {"url":"https://v.example/1","title":"One","quality":"720p","container":"MP4","audio_only":false,
          "thumb_url":"https://i.example/1","playlist":"","channel":"C","status":"waiting"},
         {"url":"https://v.example/2","title":"Two","quality":"audio","container":"M4A","audio_only":true,
-         "thumb_url":"","playlist":"P","channel":"","status":"paused"}]})"),
-         equalTo(StoredQueue{
-             {{"https://v.example/1", "One", "720p", "MP4", false, "https://i.example/1", "", "C", "waiting"},
-              {"https://v.example/2", "Two", "audio", "M4A", true, "", "P", "", "paused"}}})});
+         "thumb_url":"","playlist":"P","channel":"","status":"paused","id":"0A1B-2C","subtitleMode":"embed",
+         "videoCodec":"VP9","saveThumbnail":true,"embedCover":false}]})"),
+                   equalTo(StoredQueue{{{"https://v.example/1", "One", "720p", "MP4", false,
+                                         "https://i.example/1", "", "C", "waiting"},
+                                        {"https://v.example/2", "Two", "audio", "M4A", true, "", "P", "",
+                                         "paused", "0A1B-2C", "embed", "VP9", true, false}}})});
 
     out.push_back({"LibraryPage", &libraryPageSchema, parseObject(R"({"items":[
         {"path":"/l/a.mp4","title":"A","url":"https://v.example/a","kind":"video","addedAt":1700000000.5,
@@ -655,6 +668,21 @@ private slots:
         QVERIFY(!decodeJson<Reply>(parseObject("{}")).runtime);
         QVERIFY(!decodeJson<Reply>(parseObject(R"({"runtime":null})")).runtime);
         QVERIFY_THROWS_EXCEPTION(DecodeError, decodeJson<Reply>(parseObject(R"({"runtime":{}})")));
+    }
+
+    void helloSetAsideIsOptional() {
+        QJsonObject hello = caseOf(u"EngineHello").fixture;
+        hello.remove("setAside");
+        QVERIFY(!decodeJson<EngineHello>(hello).setAside);
+        hello.insert("setAside", QJsonArray{});
+        QCOMPARE(decodeJson<EngineHello>(hello).setAside, std::optional(std::vector<SetAsideFile>{}));
+        hello.insert("setAside", QJsonArray{QJsonObject{{"file", "/s/a.json"}}});
+        try {
+            decodeJson<EngineHello>(hello);
+            QFAIL("decoded");
+        } catch (const DecodeError& e) {
+            QCOMPARE(e.text(), QString("setAside[0].savedAs: missing"));
+        }
     }
 
     void analysisOptionalsAbsent() {

@@ -222,19 +222,30 @@ private slots:
         QCOMPARE(o.value("fileName"), QJsonValue(""));
     }
 
-    void storedRowWritesItsNineKeysAndReadsBack_data() {
+    // Rows keep their job's id and whole format; a row without them (saved before) writes the nine keys.
+    void storedRowWritesItsKeysAndReadsBack_data() {
         QTest::addColumn<StoredRow>("row");
-        QTest::newRow("empty") << StoredRow{};
-        QTest::newRow("filled") << StoredRow{"https://v/1", "T",  "720p", "MP4",   true,
-                                             "https://i/1", "PL", "Ch",   "paused"};
+        QTest::addColumn<QStringList>("extraKeys");
+        QTest::newRow("empty") << StoredRow{} << QStringList{};
+        QTest::newRow("nine keys") << StoredRow{"https://v/1", "T",  "720p", "MP4",   true,
+                                                "https://i/1", "PL", "Ch",   "paused"}
+                                   << QStringList{};
+        QTest::newRow("whole format")
+            << StoredRow{"https://v/1", "T",       "720p",  "MP4",  false,   "",   "",
+                         "Ch",          "waiting", "1F-2A", "both", "H.265", true, false}
+            << QStringList{"embedCover", "id", "saveThumbnail", "subtitleMode", "videoCodec"};
     }
-    void storedRowWritesItsNineKeysAndReadsBack() {
+    void storedRowWritesItsKeysAndReadsBack() {
         QFETCH(StoredRow, row);
+        QFETCH(QStringList, extraKeys);
         const QJsonObject o = row.toJson();
         QStringList keys = o.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"audio_only", "channel", "container", "playlist", "quality", "status",
-                                    "thumb_url", "title", "url"}));
+        QStringList expected{"audio_only", "channel",   "container", "playlist", "quality",
+                             "status",     "thumb_url", "title",     "url"};
+        expected += extraKeys;
+        expected.sort();
+        QCOMPARE(keys, expected);
         QVERIFY(o.value("audio_only").isBool());
         // What the application saves reads back field for field, through a real JSON round trip.
         const QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Compact);

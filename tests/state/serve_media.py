@@ -3,9 +3,12 @@
 Prints "<page address> <video size> <held video address>" once ready. The page embeds a generated video
 served in about a second; the held video stops after half its bytes until "open" is read. Commands, one
 per line on standard input: "open" (answers "opened"), "ranges" (answers the Range headers of the GET
-requests for the held video so far, "-" for none, separated by blanks). Serves until standard input closes.
+requests for the held video so far, "-" for none, separated by blanks), "sha256" (answers the video's SHA-256
+in hex). The held video is served under any query string too ("held.mp4?n=2"), so one server holds many
+distinct downloads. Serves until standard input closes.
 Argument: the engine's tests folder (for its HTTP server and media fixtures)."""
 
+import hashlib
 import sys
 
 sys.path.insert(0, sys.argv[1])
@@ -28,3 +31,5 @@ with MediaServer() as srv:
         elif command == "ranges":
             ranges = [r.header("Range") or "-" for r in srv.requests_for("/media/held.mp4", "GET")]
             print(" ".join(ranges), flush=True)
+        elif command == "sha256":
+            print(hashlib.sha256(video).hexdigest(), flush=True)

@@ -215,7 +215,7 @@ private slots:
         const auto saves = f.requestsOf("queue.save");
         QCOMPARE(saves.size(), 1);
         QCOMPARE(savedURLs(saves[0]), QStringList({"http://a/1", "http://a/2"}));
-        QCOMPARE(saves[0].params["items"].toArray()[0].toObject().keys().size(), 9);
+        QCOMPARE(saves[0].params["items"].toArray()[0].toObject().keys().size(), 14);
 
         QCOMPARE(f.model->pendingListings().size(), size_t(2));
         const auto pick = f.model->pendingListings()[0];
@@ -319,27 +319,46 @@ private slots:
             QCOMPARE(f.model->resolveNotes().back().count, std::optional<qint64>(field.count('\n')));
     }
 
-    // Cancel by state: a waiting job is cancelled here alone; a paused one here and at the engine (its
-    // partial file goes); a running and a finished one only at the engine. After each the last saved
-    // queue is exactly the unfinished jobs.
+    // Cancel by state: a waiting job is cancelled here alone, unless it was restored from the saved queue
+    // (it may own a partial file at the engine); a paused one here and at the engine (its partial file
+    // goes); a running and a finished one only at the engine. A job that failed with its partial file kept
+    // loses it, and its place in the saved queue. After each the last saved queue is exactly the
+    // unfinished jobs.
     void cancel_data() {
         QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<bool>("kept");
         QTest::addColumn<bool>("sendsCancel");
         QTest::addColumn<int>("after");
-        QTest::newRow("waiting") << int(Job::State::Waiting) << false << int(Job::State::Cancelled);
-        QTest::newRow("paused") << int(Job::State::Paused) << true << int(Job::State::Cancelled);
-        QTest::newRow("downloading") << int(Job::State::Downloading) << true << int(Job::State::Downloading);
-        QTest::newRow("done") << int(Job::State::Done) << true << int(Job::State::Done);
+        QTest::newRow("waiting") << int(Job::State::Waiting) << false << false << false
+                                 << int(Job::State::Cancelled);
+        QTest::newRow("restored waiting")
+            << int(Job::State::Waiting) << true << false << true << int(Job::State::Cancelled);
+        QTest::newRow("paused") << int(Job::State::Paused) << false << false << true
+                                << int(Job::State::Cancelled);
+        QTest::newRow("downloading") << int(Job::State::Downloading) << false << false << true
+                                     << int(Job::State::Downloading);
+        QTest::newRow("done") << int(Job::State::Done) << false << false << true << int(Job::State::Done);
+        QTest::newRow("failed, partial kept")
+            << int(Job::State::Failed) << true << true << true << int(Job::State::Failed);
     }
     void cancel() {
         QFETCH(int, kind);
+        QFETCH(bool, restored);
+        QFETCH(bool, kept);
         QFETCH(bool, sendsCancel);
         QFETCH(int, after);
         StateFixture f;
         f.startEngine();
         f.boot();
         const auto job = makeJob("http://a/1", Job::State::Kind(kind));
+        job->setRestored(restored);
+        job->setKeptForResume(kept);
         f.model->resetJobs({job, makeJob("http://a/2", Job::State::Waiting)});
+        f.model->persistQueue();
+        settle(f);
+        QCOMPARE(savedURLs(f.requestsOf("queue.save").last()).size(),
+                 kept ? 2 : 1 + !job->state().isFinished());
         f.model->cancel(job);
         QCOMPARE(job->stateKind(), after);
         f.model->persistQueue();

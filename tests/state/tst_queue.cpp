@@ -6,10 +6,10 @@
 
 namespace {
 QJsonObject row(const QString& url, const QString& title, const QString& quality, const QString& container,
-                bool audio, const QString& thumb, const QString& channel) {
+                bool audio, const QString& thumb, const QString& channel, const QString& status = "waiting") {
     return {{"url", url},          {"title", title},     {"quality", quality}, {"container", container},
             {"audio_only", audio}, {"thumb_url", thumb}, {"playlist", "P"},    {"channel", channel},
-            {"status", "paused"}};
+            {"status", status}};
 }
 QJsonObject stored(const QJsonArray& rows) {
     return {{"result", QJsonObject{{"items", rows}}}};
@@ -55,12 +55,33 @@ private slots:
     void theSavedQueueComesBackOnceAsWaitingJobs() {
         StateFixture f;
         f.startEngine();
-        f.script("queue.load",
-                 stored({row("http://a/1", "First", "720p", "MKV", false, "http://a/t.jpg", "Chan"),
-                         row("http://a/2", "", "", "", true, "", ""), row("", "", "", "", false, "", "")}));
+        QJsonObject whole = row("http://a/4", "Fourth", "480p", "WEBM", false, "", "", "paused");
+        whole.insert("id", "0F1E-2D3C");
+        whole.insert("subtitleMode", "both");
+        whole.insert("videoCodec", "VP9");
+        whole.insert("saveThumbnail", true);
+        whole.insert("embedCover", true);
+        f.script(
+            "queue.load",
+            stored({row("http://a/1", "First", "720p", "MKV", false, "http://a/t.jpg", "Chan"),
+                    row("http://a/2", "", "", "", true, "", ""), row("", "", "", "", false, "", ""), whole}));
         f.boot();
         const auto& jobs = f.model->jobs();
-        QCOMPARE(jobs.size(), size_t(3));
+        QCOMPARE(jobs.size(), size_t(4));
+        // A row that keeps its job's id and whole format comes back with them, paused as it was saved.
+        const auto fourth = jobs[3];
+        QCOMPARE(fourth->id(), QString("0F1E-2D3C"));
+        QCOMPARE(int(fourth->state().kind), int(Job::State::Paused));
+        FormatChoice format;
+        format.quality = "480p";
+        format.container = "WEBM";
+        format.subtitleMode = "both";
+        format.videoCodec = "VP9";
+        format.saveThumbnail = true;
+        format.embedCover = true;
+        QCOMPARE(fourth->format(), format);
+        QVERIFY(fourth->restored());
+        f.model->removeJobs(3, 1);
         QCOMPARE(jobs[0]->title(), QString("First"));
         QCOMPARE(jobs[0]->format().quality, QString("720p"));
         QCOMPARE(jobs[0]->format().container, QString("MKV"));
@@ -92,6 +113,22 @@ private slots:
         QCOMPARE(f.model->jobs().size(), size_t(3));
     }
 
+    // Two rows that claim one id (a queue file edited by hand) never make two jobs answer to one id.
+    void aDuplicateSavedIdGetsANewOne() {
+        StateFixture f;
+        f.startEngine();
+        QJsonObject a = row("http://a/1", "A", "", "", false, "", "");
+        a.insert("id", "SAME");
+        QJsonObject b = row("http://a/2", "B", "", "", false, "", "");
+        b.insert("id", "SAME");
+        f.script("queue.load", stored({a, b}));
+        f.boot();
+        QCOMPARE(f.model->jobs().size(), size_t(2));
+        QCOMPARE(f.model->jobs()[0]->id(), QString("SAME"));
+        QVERIFY(f.model->jobs()[1]->id() != QString("SAME"));
+        QVERIFY(!f.model->jobs()[1]->id().isEmpty());
+    }
+
     void aFailedLoadLeavesTheQueueEmpty() {
         StateFixture f;
         f.startEngine();
@@ -102,7 +139,8 @@ private slots:
         QVERIFY(!f.model->engineFailure());
     }
 
-    // Rows are written with their nine keys, unfinished jobs only, in queue order.
+    // Rows are written with their job's id and whole format, unfinished jobs only, in queue order; a paused
+    // job's row says so.
     void savedRows() {
         StateFixture f;
         f.startEngine();
@@ -111,7 +149,9 @@ private slots:
                          row("http://a/2", "", "", "", true, "", ""),
                          row("http://a/3", "Third", "480p", "WebM", false, "", "")}));
         f.boot();
-        f.model->apply(EngineEvent{EngineEvent::JobState{f.model->jobs()[2]->id(), "done", {}, {}, {}}});
+        const auto jobs = f.model->jobs();
+        jobs[1]->setState({Job::State::Paused, {}});
+        f.model->apply(EngineEvent{EngineEvent::JobState{jobs[2]->id(), "done", {}, {}, {}}});
         QVERIFY(f.waitForRequests("queue.save", 1));
         const QJsonArray items = f.requestsOf("queue.save")[0].params["items"].toArray();
         const QJsonArray expected{QJsonObject{{"url", "http://a/1"},
@@ -122,7 +162,12 @@ private slots:
                                               {"thumb_url", "http://a/t.jpg"},
                                               {"playlist", ""},
                                               {"channel", "Chan"},
-                                              {"status", "waiting"}},
+                                              {"status", "waiting"},
+                                              {"id", jobs[0]->id()},
+                                              {"subtitleMode", "off"},
+                                              {"videoCodec", "Auto"},
+                                              {"saveThumbnail", false},
+                                              {"embedCover", false}},
                                   QJsonObject{{"url", "http://a/2"},
                                               {"title", "http://a/2"},
                                               {"quality", "1080p"},
@@ -131,7 +176,12 @@ private slots:
                                               {"thumb_url", ""},
                                               {"playlist", ""},
                                               {"channel", ""},
-                                              {"status", "waiting"}}};
+                                              {"status", "paused"},
+                                              {"id", jobs[1]->id()},
+                                              {"subtitleMode", "off"},
+                                              {"videoCodec", "Auto"},
+                                              {"saveThumbnail", false},
+                                              {"embedCover", false}}};
         QCOMPARE(items, expected);
         QCOMPARE(f.requestsOf("queue.save")[0].params.keys(), QStringList{"items"});
     }

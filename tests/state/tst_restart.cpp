@@ -5,6 +5,8 @@
 #include "EngineLaunchError.h"
 #include "Strings.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -31,6 +33,23 @@ QString writeWrapper(const QString& folder) {
 QJsonObject storedRow(const QString& url) {
     return {{"url", url},      {"title", ""},    {"quality", ""}, {"container", ""},    {"audio_only", true},
             {"thumb_url", ""}, {"playlist", ""}, {"channel", ""}, {"status", "waiting"}};
+}
+
+QString sha256Of(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// Quits the application (its engine shut down as Quit does) and starts it again on the same folders.
+void relaunch(StateFixture& f) {
+    QCoro::waitFor(f.model->engine().stop());
+    f.model.reset();
+    f.model = std::make_unique<AppModel>(f.fakes.services(), f.locations());
+    f.boot();
 }
 
 int count(const QStringList& log, const QString& text) {
@@ -70,40 +89,48 @@ class TestRestart : public QObject {
 private slots:
     void init() { Strings::reset(); }
 
-    // Only the download whose request was open fails; the saved waiting job keeps its state, so the
-    // restart's save still holds it.
-    void aCrashFailsTheOpenDownloadAndRestartsOnce() {
+    // A download whose request was open but had not begun to transfer goes back to waiting and runs again
+    // after the restart; the saved waiting job keeps its state, so the restart's save still holds it. One
+    // that was transferring fails with the stop's text, its partial file kept for a retry.
+    void aCrashReturnsWaitingDownloadsFailsTransferringOnesAndRestartsOnce() {
         auto f = fixture("");
         const auto job = bootWithDownload(*f);
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Analyzing));
         QCOMPARE(f->model->jobs().size(), size_t(1));
         const auto saved = f->model->jobs()[0];
         QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
+        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
 
         f->control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
-        QTRY_COMPARE(job->state(), Job::State::failed(stopped));
-        QVERIFY(f->waitForRequests("queue.save", 1));
         QTRY_COMPARE(count(f->model->log(), restartNote), 1);
+        // The restarted engine gets the same download again, under the same id.
+        QVERIFY(f->waitForRequests("download.start", 2));
+        QCOMPARE(f->requestsOf("download.start")[1].params["jobId"].toString(), job->id());
+        QVERIFY(f->waitForRequests("queue.save", 1));
         QVERIFY(!f->model->engineFailure());
         QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
+        QVERIFY(!job->state().isFinished() || job->state() != Job::State::failed(stopped));
+        QVERIFY(!StateFixture::errorLines(f->model->log())
+                     .mid(errorsBefore)
+                     .contains("http://q/current \u2014 " + stopped));
         // The next request proves the restart sent nothing more meanwhile.
         QCoro::waitFor(f->model->reloadSettings());
         const QStringList methods = f->methods();
         QCOMPARE(methods.count("hello"), 2);
-        QCOMPARE(methods.count("queue.save"), 1);
-        const QJsonArray items = f->requestsOf("queue.save")[0].params["items"].toArray();
-        QCOMPARE(items.size(), 1);
-        QCOMPARE(items[0].toObject()["url"].toString(), QString("http://q/saved"));
+        for (const LoggedRequest& save : f->requestsOf("queue.save")) {
+            const QJsonArray items = save.params["items"].toArray();
+            QCOMPARE(items.size(), 1);
+            QCOMPARE(items[0].toObject()["url"].toString(), QString("http://q/saved"));
+        }
         // The saved queue is not read again over the jobs in memory.
         QCOMPARE(methods.count("queue.load"), 1);
         QCOMPARE(f->model->jobs().size(), size_t(1));
-        QCOMPARE(job->state(), Job::State::failed(stopped));
 
         // The restarted engine is live: its events reach jobs, and a new crash restarts it again.
         f->control("test.hold", {{"method", "download.start"}});
         const auto next = f->enqueue(QString("http://q/next"));
-        QVERIFY(f->waitForRequests("download.start", 2));
+        QVERIFY(f->waitForRequests("download.start", 3));
         f->emitEvent("job.started", {{"jobId", next->id()},
                                      {"url", "x"},
                                      {"outputDir", "/tmp"},
@@ -113,6 +140,7 @@ private slots:
         QTRY_COMPARE(int(next->state().kind), int(Job::State::Downloading));
         f->control("test.exit", {{"signal", 9}});
         QTRY_COMPARE(next->state(), Job::State::failed(stopped));
+        QVERIFY(next->keptForResume());
         QVERIFY(f->waitForRequests("hello", 3));
         QTRY_COMPARE(count(f->model->log(), restartNote), 2);
     }
@@ -244,6 +272,226 @@ private slots:
         QVERIFY(server.finish());
     }
 
+    // Ten jobs of a batch, three transferring (the engine's slots) and seven waiting for a slot, and the
+    // engine stops: the seven go back to waiting and run again after the restart, the three fail with the
+    // stop's text, and the restart's save keeps all ten (the three as paused). Quit and start again: the ten
+    // are there, the three paused, and every one finishes, the interrupted ones from their bytes.
+    void aStopKeepsTheWholeBatchThroughAQuit() {
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        const QString sha = server.command("sha256");
+        const qint64 half = server.size / 2;
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
+        QJsonArray rows;
+        for (int n = 0; n < 10; ++n) {
+            QJsonObject row = storedRow(server.heldVideo + "?n=" + QString::number(n));
+            row["audio_only"] = false;
+            rows.append(row);
+        }
+        f.control("queue.save", {{"items", rows}});
+        f.boot();
+        QCOMPARE(f.model->jobs().size(), size_t(10));
+        const auto jobs = f.model->jobs();
+        const auto countOf = [&](auto pred) {
+            return int(std::count_if(jobs.begin(), jobs.end(), [&](const auto& job) { return pred(*job); }));
+        };
+        const auto atHalf = [&](const Job& job) {
+            return job.state().kind == Job::State::Downloading && job.bytesDone() >= half;
+        };
+        const auto queued = [](const Job& job) { return job.state().kind == Job::State::Queued; };
+        f.model->startWaiting();
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(atHalf) == 3 && countOf(queued) == 7, 30000);
+        QSet<QString> transferring;
+        for (const auto& job : jobs) {
+            if (atHalf(*job))
+                transferring.insert(job->id());
+        }
+
+        f.control("test.exit", {{"status", 1}});
+        const QString stopped = EngineLaunchError::stopped().text();
+        QTRY_COMPARE(count(f.model->log(), restartNote), 1);
+        QVERIFY(f.waitForRequests("hello", 2));
+        for (const auto& job : jobs) {
+            if (transferring.contains(job->id())) {
+                QCOMPARE(job->state(), Job::State::failed(stopped));
+                QVERIFY(job->keptForResume());
+            }
+        }
+        // The seven run again: three transfer to the held half, four wait for a slot.
+        const auto rerunAtHalf = [&](const Job& job) {
+            return !transferring.contains(job.id()) && atHalf(job);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(rerunAtHalf) == 3 && countOf(queued) == 4, 30000);
+        QCOMPARE(f.requestsOf("download.start").size(), 17);
+
+        // The restart's save: the first after the second "hello", all ten, the three as paused.
+        const QList<LoggedRequest> all = f.requests();
+        int hellos = 0;
+        QJsonArray restartSave;
+        for (const LoggedRequest& r : all) {
+            hellos += r.method == "hello";
+            if (hellos == 2 && r.method == "queue.save") {
+                restartSave = r.params["items"].toArray();
+                break;
+            }
+        }
+        QCOMPARE(restartSave.size(), 10);
+        for (int n = 0; n < 10; ++n) {
+            const QJsonObject row = restartSave[n].toObject();
+            QCOMPARE(row["id"].toString(), jobs[n]->id());
+            QCOMPARE(row["status"].toString(),
+                     transferring.contains(jobs[n]->id()) ? QString("paused") : QString("waiting"));
+        }
+
+        // Quit and start again.
+        relaunch(f);
+        const auto back = f.model->jobs();
+        QCOMPARE(back.size(), size_t(10));
+        for (int n = 0; n < 10; ++n) {
+            QCOMPARE(back[n]->id(), jobs[n]->id());
+            QCOMPARE(back[n]->url(), jobs[n]->url());
+            QCOMPARE(int(back[n]->state().kind),
+                     int(transferring.contains(jobs[n]->id()) ? Job::State::Paused : Job::State::Waiting));
+        }
+        QCOMPARE(server.command("open"), QString("opened"));
+        f.model->startWaiting();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(back.begin(), back.end(), [](const auto& job) { return job->state().isFinished(); }),
+            60000);
+        for (const auto& job : back) {
+            QCOMPARE(int(job->state().kind), int(Job::State::Done));
+            QCOMPARE(sha256Of(job->outputPath().value_or("")), sha);
+        }
+        // Six downloads had half their bytes on disk (three stopped by the crash, three by the quit), and
+        // each went on from there; no download started over.
+        const QStringList ranges = server.command("ranges").split(' ');
+        const QString resumed = "bytes=" + QString::number(half) + "-";
+        QCOMPARE(ranges.count(resumed), 6);
+        QCOMPARE(ranges.count(resumed) + ranges.count("-"), ranges.size());
+        QVERIFY(server.finish());
+        QVERIFY(QDir(f.path("out")).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // Paused half-way, then the engine and the application stop; both start again and the resumed job
+    // continues from its bytes: exactly one Range request, and the file is the video, byte for byte.
+    void aPausedDownloadResumesAcrossAQuit() {
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
+        QJsonObject row = storedRow(server.heldVideo);
+        row["audio_only"] = false;
+        row["quality"] = "720p";
+        f.control("queue.save", {{"items", QJsonArray{row}}});
+        f.boot();
+        const auto job = f.model->jobs()[0];
+        f.model->startWaiting();
+        QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
+        f.model->pause(job);
+        QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
+        QTRY_VERIFY(!f.model->isSavingQueue());
+        const QString id = job->id();
+
+        relaunch(f);
+        QCOMPARE(f.model->jobs().size(), size_t(1));
+        const auto back = f.model->jobs()[0];
+        QCOMPARE(back->id(), id);
+        QCOMPARE(int(back->state().kind), int(Job::State::Paused));
+        QCOMPARE(back->format().quality, QString("720p"));
+        QCOMPARE(server.command("open"), QString("opened"));
+        f.model->resume(back);
+        QTRY_VERIFY_WITH_TIMEOUT(back->state().isFinished(), 30000);
+        QCOMPARE(int(back->state().kind), int(Job::State::Done));
+        QCOMPARE(sha256Of(back->outputPath().value_or("")), server.command("sha256"));
+        const QStringList ranges = server.command("ranges").split(' ');
+        QCOMPARE(ranges.size() - ranges.count("-"), 1);
+        QCOMPARE(ranges.last(), "bytes=" + QString::number(server.size / 2) + "-");
+        QVERIFY(server.finish());
+    }
+
+    // A job restored from the saved queue owns its partial file: cancelling, removing or clearing it asks
+    // the engine to drop it, and the file goes. A restored job that never ran is cancelled there too.
+    void aRestoredJobTakesItsPartialFileAlong_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("paused");
+        for (const char* action : {"cancel", "remove", "clear"}) {
+            QTest::addRow("%s paused", action) << QString(action) << true;
+            QTest::addRow("%s waiting", action) << QString(action) << false;
+        }
+    }
+    void aRestoredJobTakesItsPartialFileAlong() {
+        QFETCH(QString, action);
+        QFETCH(bool, paused);
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
+        QJsonObject row = storedRow(server.heldVideo);
+        row["audio_only"] = false;
+        f.control("queue.save", {{"items", QJsonArray{row}}});
+        f.boot();
+        if (paused) {
+            const auto job = f.model->jobs()[0];
+            f.model->startWaiting();
+            QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
+            f.model->pause(job);
+            QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
+            QTRY_VERIFY(!f.model->isSavingQueue());
+        }
+        const QStringList parts = QDir(f.path("out")).entryList({"*.part"}, QDir::Files);
+        QCOMPARE(parts.size(), paused ? 1 : 0);
+
+        relaunch(f);
+        const auto job = f.model->jobs()[0];
+        QVERIFY(job->restored());
+        if (action == "cancel")
+            f.model->cancel(job);
+        else if (action == "remove")
+            f.model->remove(job);
+        else
+            f.model->clearQueue();
+        QVERIFY(f.waitForRequests("download.cancel", 1));
+        QCOMPARE(f.requestsOf("download.cancel")[0].params["jobId"].toString(), job->id());
+        QTRY_VERIFY(QDir(f.path("out")).entryList({"*.part"}, QDir::Files).isEmpty());
+        QTRY_VERIFY(!f.model->isSavingQueue());
+        QCOMPARE(f.control("queue.load")["items"].toArray().size(), 0);
+        QVERIFY(server.finish());
+    }
+
+    // A download that failed writing (a full disk) keeps its place in the saved queue, as paused, and comes
+    // back paused with its id after a quit.
+    void aFailedWriteStaysInTheSavedQueue() {
+        StateFixture f;
+        f.startEngine();
+        f.control("queue.save",
+                  {{"items", QJsonArray{storedRow("http://q/big"), storedRow("http://q/other")}}});
+        f.boot();
+        const auto job = f.model->jobs()[0];
+        f.scriptError("download.start", 1003, "The file could not be written: No space left on device.",
+                      "io");
+        f.model->resume(job);
+        QTRY_COMPARE(job->state(),
+                     Job::State::failed("The file could not be written: No space left on device."));
+        QVERIFY(job->keptForResume());
+        QVERIFY(f.waitForRequests("queue.save", 2));
+        QTRY_VERIFY(!f.model->isSavingQueue());
+        const QJsonArray items = f.requestsOf("queue.save").last().params["items"].toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].toObject()["status"].toString(), QString("paused"));
+        QCOMPARE(items[0].toObject()["id"].toString(), job->id());
+        QCOMPARE(items[1].toObject()["status"].toString(), QString("waiting"));
+
+        relaunch(f);
+        QCOMPARE(f.model->jobs().size(), size_t(2));
+        QCOMPARE(f.model->jobs()[0]->id(), job->id());
+        QCOMPARE(int(f.model->jobs()[0]->state().kind), int(Job::State::Paused));
+        QCOMPARE(int(f.model->jobs()[1]->state().kind), int(Job::State::Waiting));
+    }
+
     // The restart itself dies before "hello": no second restart, the failure is shown and logged once.
     void aCrashDuringTheRestartEndsInFailure() {
         auto f = fixture("2");
@@ -253,21 +501,24 @@ private slots:
         QTRY_VERIFY(f->model->engineFailure());
         const QString stopped = EngineLaunchError::stopped().text();
         QCOMPARE(*f->model->engineFailure(), stopped);
-        QCOMPARE(job->state(), Job::State::failed(stopped));
+        QCOMPARE(int(job->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(count(f->model->log(), restartNote), 1);
         QCOMPARE(f->methods().count("hello"), 1);
         QVERIFY(!f->methods().contains("queue.save"));
-        // One line for the download, one for the failed restart.
+        // The download had not begun: it waits, and only the failed restart is an error.
         const QStringList errors = StateFixture::errorLines(f->model->log()).mid(errorsBefore);
-        QCOMPARE(errors, QStringList({"http://q/current \u2014 " + stopped, stopped}));
+        QCOMPARE(errors, QStringList({stopped}));
         QCOMPARE(f->model->lastError()->message, stopped);
 
-        // The user's retry with a working engine: the failure goes, the failed jobs stay failed.
+        // The user's retry with a working engine: the failure goes, the waiting download runs again.
+        f->startEngine();
+        f->control("test.hold", {{"method", "download.start"}});
         QCoro::waitFor(f->model->retryEngine());
         QVERIFY(!f->model->engineFailure());
         QCOMPARE(f->methods().count("hello"), 2);
-        QCOMPARE(job->state(), Job::State::failed(stopped));
+        QVERIFY(f->waitForRequests("download.start", 2));
+        QCOMPARE(f->requestsOf("download.start")[1].params["jobId"].toString(), job->id());
         QCOMPARE(f->methods().count("update.check"), 1);
         QCOMPARE(f->methods().count("queue.load"), 1);
     }
@@ -295,7 +546,7 @@ private slots:
         f->control("test.exit", {{"status", 2}});
         const QString busy = EngineLaunchError::supportBusy().text();
         QTRY_COMPARE(f->model->engineFailure().value_or(""), busy);
-        QCOMPARE(job->state(), Job::State::failed(busy));
+        QCOMPARE(int(job->state().kind), int(Job::State::Waiting)); // it had not begun: it waits
         QCOMPARE(int(f->model->jobs()[0]->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(f->methods().count("hello"), 1);

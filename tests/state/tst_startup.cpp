@@ -4,6 +4,8 @@
 #include "EngineLaunchError.h"
 #include "Strings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 
 namespace {
@@ -39,6 +41,46 @@ private slots:
         }
         QCOMPARE(requests[3].params, QJsonObject({{"container", f.model->format().container}}));
         QCOMPARE(requests[4].params, QJsonObject({{"limit", 120}, {"offset", 0}}));
+    }
+
+    // Stored files the engine found damaged and set aside are told once: a notice naming them (the last
+    // error, which the window's banner shows) and, in the log, where each one is kept. Neither the same
+    // start asked again nor a restarted engine (which finds nothing damaged) says it a second time.
+    void damagedFilesSetAsideAreToldOnce() {
+        StateFixture f;
+        QVERIFY(QDir().mkpath(f.path("support")));
+        for (const auto& [name, data] :
+             {std::pair{"settings.json", "{\"outputDir\": "}, std::pair{"queue.json", "[]"}}) {
+            QFile file(f.path("support/") + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(data);
+        }
+        f.boot();
+        QVERIFY(!f.model->engineFailure());
+        const QMap<QString, QString> files{{"files", "settings.json, queue.json"}};
+        const QString notice = Strings::text("notice_files_set_aside", files);
+        QVERIFY(!notice.contains("notice_files_set_aside"));
+        QVERIFY(f.model->lastError());
+        QCOMPARE(f.model->lastError()->message, notice);
+        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{notice});
+        const QStringList details = StateFixture::detailLines(f.model->log());
+        QCOMPARE(details.size(), 2);
+        for (const QString& name : {QString("settings.json"), QString("queue.json")}) {
+            const QStringList aside = QDir(f.path("support")).entryList({name + ".corrupt-*"});
+            QCOMPARE(aside.size(), 1);
+            const QMap<QString, QString> values{{"file", f.path("support/") + name},
+                                                {"savedAs", f.path("support/") + aside[0]}};
+            QVERIFY2(details.contains(Strings::text("log_file_set_aside", values)),
+                     qPrintable(details.join('\n')));
+        }
+
+        f.boot();
+        QCOMPARE(f.methods().count("hello"), 2);
+        f.control("test.exit", {{"status", 1}});
+        QVERIFY(f.waitForRequests("hello", 3));
+        QTRY_VERIFY(f.model->sessionLive());
+        QCoro::waitFor(f.model->reloadSettings());
+        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{notice});
     }
 
     void aSecondBootSkipsTextsAndQueue() {

@@ -17,7 +17,7 @@ def _valid(value):
         for item in value["items"])
 
 
-def _load(ctx):
+def load(ctx):
     items = read_json_file(ctx.support.file(FILE_NAME), {"items": []}, _valid)["items"]
     return [{"url": item["url"], "title": item["title"]} for item in items]
 
@@ -30,7 +30,7 @@ def _save(ctx, items):
 @method("favourites.list")
 def favourites_list(ctx: Context, params: Params) -> Any:
     with _lock:
-        return {"items": _load(ctx)}
+        return {"items": load(ctx)}
 
 
 @method("favourites.add")
@@ -38,7 +38,7 @@ def favourites_add(ctx: Context, params: Params) -> Any:
     url = params.str("url", allow_empty=False)
     title = params.str("title")
     with _lock:
-        items = _load(ctx)
+        items = load(ctx)
         for item in items:
             if item["url"] == url:
                 item["title"] = title  # adding again renames it, keeping its place
@@ -52,5 +52,5 @@ def favourites_add(ctx: Context, params: Params) -> Any:
 def favourites_remove(ctx: Context, params: Params) -> Any:
     url = params.str("url")
     with _lock:
-        items = [item for item in _load(ctx) if item["url"] != url]
+        items = [item for item in load(ctx) if item["url"] != url]
         return _save(ctx, items)

@@ -1,5 +1,6 @@
 """Transcript search: "search.query", "search.status", "search.reindex"."""
 import os
+import sqlite3
 import threading
 import time
 from typing import Any
@@ -46,7 +47,11 @@ def library_media(ctx: Context) -> list:
     lib = library(ctx)
     out, offset = [], 0
     while True:
-        page = lib.page(offset, 500)
+        try:
+            page = lib.page(offset, 500)
+        except sqlite3.Error:
+            # Transcripts are found on disk too: a library that fails costs only the ones it alone names.
+            return out
         media = [it for it in page["items"] if it.get("kind") != "thumbnail"]
         out.extend((it["path"], it["title"]) for it in media)
         offset += len(media)

@@ -2,6 +2,7 @@
 // running with its speed figures, paused, failed and done; with the options open, with every banner, and
 // at the window's minimum size.
 #include "Shots.h"
+#include "Strings.h"
 
 #include "Spawn.h"
 #include "download/DownloadPane.h"
@@ -183,5 +184,16 @@ const ShotRegistration
                 return pane(c);
             },
             {.size = {900, 620}});
+
+// The notice of stored files the engine set aside at its start, the longest text the error banner shows.
+const ShotRegistration
+    setAside("download-set-aside",
+             [](ShotContext& c) -> QWidget* {
+                 const QMap<QString, QString> files{
+                     {QStringLiteral("files"), QStringLiteral("settings.json, queue.json, library.sqlite3")}};
+                 c.model().report(Strings::text(QStringLiteral("notice_files_set_aside"), files));
+                 return pane(c);
+             },
+             {.size = {900, 620}});
 
 } // namespace
