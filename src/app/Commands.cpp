@@ -72,9 +72,13 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     account->addSeparator();
     connect(add(account, QStringLiteral("v2_menu_show_log"), QKeySequence(Qt::CTRL | Qt::Key_L)),
             &QAction::triggered, this, [this] { m_model.setShowLogSheet(true); });
-    connect(
-        add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L)),
-        &QAction::triggered, this, [this] { m_model.setShowReportSheet(true); });
+    QAction* report =
+        add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    connect(report, &QAction::triggered, this, [this] { m_model.setShowReportSheet(true); });
+    // The engine sends the report: it waits for a running one.
+    report->setEnabled(model.sessionLive());
+    connect(&model, &AppModel::sessionLiveChanged, report,
+            [report, &model] { report->setEnabled(model.sessionLive()); });
 
     QMenu* help = addMenu(bar, QStringLiteral("v2_menu_help"));
     connect(add(help, QStringLiteral("menu_help_online")), &QAction::triggered, this,

@@ -20,6 +20,12 @@ struct LaunchRequest {
 
     static LaunchRequest parse(const QStringList& arguments);
 
+    // The verbs whose launching process prints the running copy's answer and exits with its status
+    // (the download verbs), whether or not a copy was running when it was launched.
+    bool awaitsAnswer() const {
+        return verb == Verb::Download || verb == Verb::DownloadClipboard || verb == Verb::DownloadText;
+    }
+
     // The raw values a quality may take, best first, and the one used when none is given.
     static QStringList qualities();
     static QString defaultQuality() { return QStringLiteral("1080p"); }

@@ -14,8 +14,8 @@
 
 MainWindow::MainWindow(AppModel& model, ViewFactories views, QWidget* parent)
     : QMainWindow(parent), m_model(model),
-      m_gate(
-          new LaunchGate(model, [&model, views = std::move(views)] { return new RootView(model, views); })) {
+      m_gate(new LaunchGate(
+          model, [&model, views] { return new RootView(model, views); }, views.sheets.log)) {
     setObjectName(QStringLiteral("mainWindow"));
     m_gate->setMinimumSize(minimumContent);
     setCentralWidget(m_gate);

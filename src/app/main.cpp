@@ -3,6 +3,7 @@
 #include "ActivationChecks.h"
 #include "AppViews.h"
 #include "Commands.h"
+#include "FirstLaunch.h"
 #include "LaunchRequest.h"
 #include "MainWindow.h"
 #include "OutsideEntries.h"
@@ -127,6 +128,10 @@ int main(int argc, char* argv[]) {
         QTextStream(stderr) << answer->err;
         return answer->status;
     }
+    // A verb behaves as it does beside a running copy: the application runs as its own process, this
+    // one prints the answer and exits.
+    if (request.awaitsAnswer())
+        return startApplicationAndAsk(desktop.instanceGuard, arguments);
     Icons::install();
     // The application icon from the hicolor icons beside the program (installed, or in the build tree).
     QIcon::setThemeSearchPaths(QIcon::themeSearchPaths()
@@ -175,8 +180,8 @@ int main(int argc, char* argv[]) {
         probe->watch(window.gate());
 
     window.present();
-    if (request.verb != LaunchRequest::Verb::Reopen) {
-        // A first launch with a request: carried out here once the start has finished.
+    if (request.verb == LaunchRequest::Verb::Open) {
+        // A first launch with links: carried out here once the start has finished.
         OutsideEntries* handler = &entries;
         startNow([handler, request]() -> QCoro::Task<void> {
             const InstanceAnswer answer = co_await handler->handle(request);

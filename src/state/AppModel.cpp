@@ -352,8 +352,9 @@ QString AppModel::status() const {
     case Job::State::Waiting:
     case Job::State::Queued:
     case Job::State::Analyzing:
-    case Job::State::Paused:
         return Strings::text(QStringLiteral("status_starting"));
+    case Job::State::Paused:
+        return Strings::text(QStringLiteral("queue_status_paused"));
     case Job::State::Downloading:
     case Job::State::Converting:
         return job->statusLine();

@@ -48,9 +48,8 @@ std::shared_ptr<TranscriptionJob> AppModel::transcribeFile(const QUrl& file) {
     const auto [extension, stem] = splitExtension(name);
     const QStringList accepted = m_hello ? m_hello->mediaExtensions : QStringList();
     if (!accepted.isEmpty() && !accepted.contains(QLatin1Char('.') + extension.toLower())) {
-        // Fixed text, never looked up.
-        setTranscriptionRefusal(QStringLiteral("\u00AB ") + name +
-                                QStringLiteral(" \u00BB n'est pas un fichier audio ou vid\u00E9o reconnu."));
+        setTranscriptionRefusal(
+            Strings::text(QStringLiteral("transcribe_not_media"), {{QStringLiteral("name"), name}}));
         return nullptr;
     }
     // A refusal no longer stands once a file handed over later is taken.

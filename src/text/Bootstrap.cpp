@@ -85,6 +85,100 @@ const Table& table() {
     return t;
 }
 
+// The window's frame before the engine's table arrives: the menus, the tray and its panel, the failure
+// view's log button, the log sheet and the file chooser the menus open, and the verbs' refusal. The same
+// words as the engine's English and French tables, so nothing changes when the table comes; the other
+// languages read the English ones, as their engine tables do.
+const Table& frameTable() {
+    static const Table t{
+        {u"en"_s,
+         {
+             {u"v2_menu_file"_s, u"File"_s},
+             {u"menu_clipboard_url"_s, u"Paste Address from Clipboard"_s},
+             {u"button_choose_files"_s, u"Choose Files…"_s},
+             {u"menu_settings"_s, u"Settings…"_s},
+             {u"menu_quit"_s, u"Quit {app}"_s},
+             {u"v2_menu_tabs"_s, u"View"_s},
+             {u"tab_download"_s, u"Download"_s},
+             {u"tab_batch"_s, u"Batch"_s},
+             {u"tab_transcription"_s, u"Transcription"_s},
+             {u"tab_downloads"_s, u"Downloads"_s},
+             {u"tab_browser"_s, u"Browser"_s},
+             {u"menu_account"_s, u"Account"_s},
+             {u"menu_clear_browser_data"_s, u"Clear Browser Data…"_s},
+             {u"menu_check_updates"_s, u"Check for Updates…"_s},
+             {u"v2_menu_show_log"_s, u"Log"_s},
+             {u"menu_report_problem"_s, u"Report a Problem…"_s},
+             {u"v2_menu_help"_s, u"Help"_s},
+             {u"menu_help_online"_s, u"Vamber Help"_s},
+             {u"menu_release_notes"_s, u"Release Notes"_s},
+             {u"button_open_group"_s, u"Open"_s},
+             {u"menu_paste"_s, u"Paste"_s},
+             {u"placeholder_url"_s, u"Paste a video address"_s},
+             {u"button_download"_s, u"Download"_s},
+             {u"status_ready"_s, u"Ready"_s},
+             {u"button_show_log"_s, u"Show Log"_s},
+             {u"title_error"_s, u"Error"_s},
+             {u"button_clear_log"_s, u"Clear Log"_s},
+             {u"menu_copy"_s, u"Copy"_s},
+             {u"button_close"_s, u"Close"_s},
+             {u"hint_transcription"_s, u"Choose audio or video files to transcribe."_s},
+             {u"button_transcribe"_s, u"Transcribe"_s},
+             {u"status_enter_url"_s, u"Copy a video address first."_s},
+         }},
+        {u"fr"_s,
+         {
+             {u"v2_menu_file"_s, u"Fichier"_s},
+             {u"menu_clipboard_url"_s, u"Coller l'adresse du presse-papiers"_s},
+             {u"button_choose_files"_s, u"Choisir des fichiers…"_s},
+             {u"menu_settings"_s, u"Réglages…"_s},
+             {u"menu_quit"_s, u"Quitter {app}"_s},
+             {u"v2_menu_tabs"_s, u"Affichage"_s},
+             {u"tab_download"_s, u"Télécharger"_s},
+             {u"tab_batch"_s, u"Lot"_s},
+             {u"tab_transcription"_s, u"Transcription"_s},
+             {u"tab_downloads"_s, u"Téléchargements"_s},
+             {u"tab_browser"_s, u"Navigateur"_s},
+             {u"menu_account"_s, u"Compte"_s},
+             {u"menu_clear_browser_data"_s, u"Effacer les données du navigateur…"_s},
+             {u"menu_check_updates"_s, u"Rechercher des mises à jour…"_s},
+             {u"v2_menu_show_log"_s, u"Journal"_s},
+             {u"menu_report_problem"_s, u"Signaler un problème…"_s},
+             {u"v2_menu_help"_s, u"Aide"_s},
+             {u"menu_help_online"_s, u"Aide de Vamber"_s},
+             {u"menu_release_notes"_s, u"Notes de version"_s},
+             {u"button_open_group"_s, u"Ouvrir"_s},
+             {u"menu_paste"_s, u"Coller"_s},
+             {u"placeholder_url"_s, u"Collez l'adresse d'une vidéo"_s},
+             {u"button_download"_s, u"Télécharger"_s},
+             {u"status_ready"_s, u"Prêt"_s},
+             {u"button_show_log"_s, u"Afficher le journal"_s},
+             {u"title_error"_s, u"Erreur"_s},
+             {u"button_clear_log"_s, u"Effacer le journal"_s},
+             {u"menu_copy"_s, u"Copier"_s},
+             {u"button_close"_s, u"Fermer"_s},
+             {u"hint_transcription"_s, u"Choisissez des fichiers audio ou vidéo à transcrire."_s},
+             {u"button_transcribe"_s, u"Transcrire"_s},
+             {u"status_enter_url"_s, u"Copiez d'abord l'adresse d'une vidéo."_s},
+         }},
+    };
+    return t;
+}
+
+std::optional<QString> lookUp(const Table& t, const QString& key, const QString& language) {
+    const auto lang = t.constFind(language);
+    if (lang != t.constEnd()) {
+        const auto it = lang->constFind(key);
+        if (it != lang->constEnd())
+            return *it;
+    }
+    const QHash<QString, QString>& english = *t.constFind(u"en"_s);
+    const auto it = english.constFind(key);
+    if (it != english.constEnd())
+        return *it;
+    return std::nullopt;
+}
+
 // Index into Bootstrap::languages() of the chosen language, or -1 before the first choice.
 std::atomic<int> chosenLanguage{-1};
 
@@ -109,6 +203,11 @@ const QStringList& Bootstrap::languages() {
     return list;
 }
 
+const QStringList& Bootstrap::frameKeys() {
+    static const QStringList list = frameTable().value(u"en"_s).keys();
+    return list;
+}
+
 const QStringList& Bootstrap::keys() {
     static const QStringList list{
         u"v2_engine_retry"_s,       u"v2_engine_python_not_found"_s, u"v2_engine_server_not_found"_s,
@@ -122,18 +221,9 @@ std::optional<QString> Bootstrap::text(const QString& key) {
 }
 
 std::optional<QString> Bootstrap::text(const QString& key, const QString& language) {
-    const Table& t = table();
-    const auto lang = t.constFind(language);
-    if (lang != t.constEnd()) {
-        const auto it = lang->constFind(key);
-        if (it != lang->constEnd())
-            return *it;
-    }
-    const QHash<QString, QString>& english = *t.constFind(u"en"_s);
-    const auto it = english.constFind(key);
-    if (it != english.constEnd())
-        return *it;
-    return std::nullopt;
+    if (std::optional<QString> text = lookUp(table(), key, language))
+        return text;
+    return lookUp(frameTable(), key, language);
 }
 
 QString Bootstrap::language() {

@@ -6,7 +6,8 @@
 #include <optional>
 
 // The built-in texts: the few the application must show when the engine cannot start or has stopped,
-// in five languages. The built-in language follows the system's preferred languages, is chosen once on
+// in five languages, and the texts of the window's frame, so that no key is shown before the engine's
+// table arrives. The built-in language follows the system's preferred languages, is chosen once on
 // first use and does not follow the language picked for the application.
 class Bootstrap {
 public:
@@ -14,6 +15,9 @@ public:
     static const QStringList& languages();
     // The keys that every language of the built-in table carries.
     static const QStringList& keys();
+    // The texts of the window's frame (menus, tray, log) until the engine's table arrives: English and
+    // French; the other languages read the English ones, as the engine's own tables for them do.
+    static const QStringList& frameKeys();
 
     // The built-in text of key in the built-in language, else in English, else nothing.
     static std::optional<QString> text(const QString& key);

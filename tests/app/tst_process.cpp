@@ -1,9 +1,11 @@
 // The `vamber` program itself: one running copy per user (a second launch hands its request over, prints
 // the running copy's answer and exits with its status), links and verbs on a first launch, and a quit on
 // SIGTERM or SIGINT that shuts the engine down within its bound, leaving no engine.
+#include "MediaServerProcess.h"
 #include "VamberProgram.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -11,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 
@@ -20,6 +23,47 @@ using Program = VamberProgram;
 
 bool processGone(qint64 pid) {
     return pid > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+}
+
+// The running copy of `home`, named by its lock file; stopped as a quit would stop it when the test ends.
+class RunningCopy {
+public:
+    explicit RunningCopy(const QTemporaryDir& home) : m_lock(home.filePath("run/vamber.lock")) {}
+    ~RunningCopy() {
+        if (m_pid <= 0 || processGone(m_pid))
+            return;
+        ::kill(pid_t(m_pid), SIGTERM);
+        if (!QTest::qWaitFor([this] { return processGone(m_pid); }, 10000))
+            ::kill(pid_t(m_pid), SIGKILL);
+    }
+    qint64 pid() {
+        if (m_pid <= 0) {
+            (void)QTest::qWaitFor(
+                [this] {
+                    QFile file(m_lock);
+                    if (file.open(QIODevice::ReadOnly))
+                        m_pid = file.readLine().trimmed().toLongLong();
+                    return m_pid > 0;
+                },
+                10000);
+        }
+        return m_pid;
+    }
+
+private:
+    QString m_lock;
+    qint64 m_pid = 0;
+};
+
+// Files of `name` under `folder`, with their sizes.
+QMap<QString, qint64> filesNamed(const QString& folder, const QString& name) {
+    QMap<QString, qint64> out;
+    QDirIterator it(folder, {name}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out.insert(path, QFileInfo(path).size());
+    }
+    return out;
 }
 
 } // namespace
@@ -179,16 +223,71 @@ private Q_SLOTS:
         QCOMPARE(app.process().state(), QProcess::Running);
     }
 
-    // A first launch with a verb that has no address says so and keeps running.
-    void coldStartWithABlankVerb() {
+    // A verb on a first launch behaves as beside a running copy: the launching process starts the
+    // application as its own process, hands the request over, prints the answer and exits with its status;
+    // the application runs on and serves later launches.
+    void firstLaunchVerbs_data() {
+        QTest::addColumn<QStringList>("arguments"); // "{media}": a file served on 127.0.0.1
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<bool>("downloads");
+        const QString enter = "Copy a video address first.\n";
+        QTest::newRow("download") << QStringList{"--download", "{media}", "--quality", "720p"} << 0
+                                  << "{media}\n"
+                                  << "" << true;
+        QTest::newRow("download blank") << QStringList{"--download", " "} << 1 << "" << enter << false;
+        QTest::newRow("clipboard empty") << QStringList{"--download-clipboard"} << 1 << "" << enter << false;
+        QTest::newRow("text") << QStringList{"--download-text", " {media}\n"} << 0 << ""
+                              << "" << true;
+        QTest::newRow("text blank") << QStringList{"--download-text", "  "} << 1 << "" << enter << false;
+    }
+    void firstLaunchVerbs() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(bool, downloads);
+        MediaServerProcess server;
+        QVERIFY(server.start());
+        const QString media = QUrl(server.page).resolved(QUrl("/media/talk.mp4")).toString();
+        for (QString& argument : arguments)
+            argument.replace("{media}", media);
+        out.replace("{media}", media);
+
         QTemporaryDir home;
-        Program app(home);
-        app.start({"--download-text", "  "});
-        QVERIFY(app.waitForRoot());
-        QByteArray err;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (err += app.process().readAllStandardError()).contains("Copy a video address first."), 10000);
-        QCOMPARE(app.process().state(), QProcess::Running);
+        RunningCopy copy(home);
+        Program launcher(home);
+        launcher.start(arguments);
+        QVERIFY(launcher.process().waitForFinished(90000));
+        QCOMPARE(launcher.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(QString::fromUtf8(launcher.process().readAllStandardError()), err);
+        QCOMPARE(QString::fromUtf8(launcher.process().readAllStandardOutput()), out);
+        QCOMPARE(launcher.process().exitCode(), status);
+
+        // The application is another process, and it runs on.
+        const qint64 application = copy.pid();
+        QVERIFY(application > 0);
+        QVERIFY(application != launcher.process().processId());
+        QVERIFY(!processGone(application));
+        if (downloads) {
+            QCOMPARE(launcher.urlsOfDownloads(1), QStringList{media});
+            if (arguments.contains("--quality"))
+                QCOMPARE(launcher.paramsOf("download.start")[0].value("quality").toString(), QString("720p"));
+            // The file arrives whole.
+            QVERIFY(QTest::qWaitFor(
+                [&] { return filesNamed(home.path(), "talk*.mp4").values().contains(server.size); }, 60000));
+        }
+        // A later launch reaches it; one engine served both.
+        Program later(home);
+        later.start({"--download", "https://later.invalid/6"});
+        QVERIFY(later.process().waitForFinished(30000));
+        QCOMPARE(later.process().exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(later.process().readAllStandardOutput()),
+                 QString("https://later.invalid/6\n"));
+        QVERIFY(launcher.urlsOfDownloads(downloads ? 2 : 1).contains("https://later.invalid/6"));
+        QCOMPARE(launcher.methods().count("hello"), 1);
+        QVERIFY(!processGone(application));
     }
 
     void signalsQuitCleanly_data() {

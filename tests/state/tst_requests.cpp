@@ -90,7 +90,7 @@ private slots:
             {{S::Waiting, {}}, "", text("status_starting")},
             {{S::Queued, {}}, "", text("status_starting")},
             {{S::Analyzing, {}}, "", text("status_starting")},
-            {{S::Paused, {}}, other, text("status_starting")}, // not finished: the field does not matter
+            {{S::Paused, {}}, other, text("queue_status_paused")}, // not finished: the field does not matter
             {{S::Downloading, {}}, other, "{statusLine}"},
             {{S::Converting, {}}, "", "{statusLine}"},
             {{S::Processing, {}}, "", text("status_processing")},

@@ -7,6 +7,7 @@
 #include "Strings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QUrl>
@@ -55,9 +56,9 @@ std::shared_ptr<TranscriptionJob> awaitJob(StateFixture& f, const QString& id) {
     const auto it = f.model->transcriptions().find(id);
     return it == f.model->transcriptions().end() ? nullptr : it->second;
 }
+// The refusal of a file that is not media, in the installed table's language.
 QString refusal(const QString& name) {
-    return QStringLiteral("\u00AB ") + name +
-           QStringLiteral(" \u00BB n'est pas un fichier audio ou vid\u00E9o reconnu.");
+    return Strings::text(QStringLiteral("transcribe_not_media"), {{QStringLiteral("name"), name}});
 }
 } // namespace
 
@@ -90,7 +91,7 @@ private slots:
         QTest::addColumn<QJsonArray>("extensions"); // empty: the engine's own list
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("title");   // empty: refused
-        QTest::addColumn<QString>("refusal"); // the refusal text, "pending" for the looked-up one
+        QTest::addColumn<QString>("refusal"); // "pending", or "not media"
         QTest::newRow("unavailable") << false << QJsonArray{} << "/m/talk.mp4"
                                      << ""
                                      << "pending";
@@ -98,9 +99,11 @@ private slots:
                                                            << "Clip"
                                                            << "";
         QTest::newRow("unknown extension") << true << QJsonArray{} << "/m/notes.txt"
-                                           << "" << refusal("notes.txt");
+                                           << ""
+                                           << "not media";
         QTest::newRow("no extension") << true << QJsonArray{} << "/m/README"
-                                      << "" << refusal("README");
+                                      << ""
+                                      << "not media";
         QTest::newRow("only the last extension counts") << true << QJsonArray{} << "/m/show.part1.wav"
                                                         << "show.part1"
                                                         << "";
@@ -131,8 +134,9 @@ private slots:
         if (title.isEmpty()) {
             QVERIFY(!job);
             QVERIFY(f.model->transcriptions().empty());
-            const QString expected =
-                refusal == "pending" ? Strings::text(QStringLiteral("transcribe_intel_pending")) : refusal;
+            const QString expected = refusal == "pending"
+                                         ? Strings::text(QStringLiteral("transcribe_intel_pending"))
+                                         : ::refusal(QFileInfo(file).fileName());
             QVERIFY(!expected.isEmpty());
             QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(expected));
             return;
@@ -148,6 +152,30 @@ private slots:
         QCOMPARE(start.params, (QJsonObject{{"path", file}, {"jobId", job->id()}}));
         QCOMPARE(start.raw["params"].toObject().keys(), (QStringList{"jobId", "path"}));
         QVERIFY(!f.model->transcriptionRefusal());
+    }
+
+    // The refusal of a file that is not media is a looked-up text in the interface's language (the
+    // languages without their own words read English).
+    void notMediaRefusalFollowsTheLanguage_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("expected");
+        const QString english =
+            QStringLiteral("\u201Cnotes.txt\u201D isn\u2019t an audio or video file Vamber recognises.");
+        QTest::newRow("en") << "en" << english;
+        QTest::newRow("fr")
+            << "fr"
+            << QStringLiteral("\u00AB notes.txt \u00BB n'est pas un fichier audio ou vid\u00E9o reconnu.");
+        QTest::newRow("de falls back") << "de" << english;
+    }
+    void notMediaRefusalFollowsTheLanguage() {
+        QFETCH(QString, language);
+        QFETCH(QString, expected);
+        StateFixture f;
+        bootAvailable(f);
+        QCoro::waitFor(f.model->applyLanguage(language));
+        QCOMPARE(Strings::language(), language);
+        QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/notes.txt")));
+        QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(expected));
     }
 
     // The refusal names the last file refused until a file handed over later is taken; files handed over

@@ -1,5 +1,9 @@
 #include "Bootstrap.h"
+#include "SourceDir.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -12,6 +16,13 @@ QStringList placeholders(const QString& text) {
     for (const auto& m : braces.globalMatch(text))
         found << m.captured();
     return found;
+}
+// The engine's text table of one language, as its file holds it.
+QJsonObject engineTable(const QString& language) {
+    QFile file(QStringLiteral(VAMBER_SOURCE_DIR "/Engine/texts/%1.json").arg(language));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
 }
 } // namespace
 
@@ -103,6 +114,28 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, expected);
         QCOMPARE(Bootstrap::text(key, language), std::optional(expected));
+    }
+
+    // The frame's texts before the engine's table are the ones the table then brings, in every language
+    // (German, Spanish and Dutch read English, as their tables do), so nothing changes when it arrives.
+    void frameTextsAreTheEngineTables_data() {
+        QTest::addColumn<QString>("language");
+        for (const QString& language : Bootstrap::languages())
+            QTest::newRow(qPrintable(language)) << language;
+    }
+    void frameTextsAreTheEngineTables() {
+        QFETCH(QString, language);
+        const QJsonObject english = engineTable(u"en"_s);
+        const QJsonObject own = engineTable(language);
+        QVERIFY(!english.isEmpty() && !own.isEmpty());
+        QVERIFY(Bootstrap::frameKeys().size() >= 20);
+        for (const QString& key : Bootstrap::frameKeys()) {
+            QVERIFY2(english.contains(key), qPrintable(key));
+            const QString expected = own.value(key).toString(english.value(key).toString());
+            QCOMPARE(Bootstrap::text(key, language), std::optional(expected));
+        }
+        for (const QString& key : {u"v2_menu_file"_s, u"menu_account"_s, u"menu_report_problem"_s})
+            QVERIFY2(Bootstrap::frameKeys().contains(key), qPrintable(key));
     }
 
     void tableShape() {

@@ -6,6 +6,8 @@
 #include "ViewFixture.h"
 #include "ViewHelpers.h"
 
+#include "Strings.h"
+
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QJsonArray>
@@ -59,10 +61,9 @@ inline std::shared_ptr<TranscriptionJob> awaitJob(ViewFixture& f, const QString&
     return it == f.model->transcriptions().end() ? nullptr : it->second;
 }
 
-// The fixed refusal of a file that is not media.
+// The refusal of a file that is not media, in the installed table's language.
 inline QString refusalOf(const QString& name) {
-    return QStringLiteral("\u00AB ") + name +
-           QStringLiteral(" \u00BB n'est pas un fichier audio ou vid\u00E9o reconnu.");
+    return Strings::text(QStringLiteral("transcribe_not_media"), {{QStringLiteral("name"), name}});
 }
 
 // A drag that enters `target`, then drops there. Returns whether the enter was accepted.

@@ -89,6 +89,8 @@ private Q_SLOTS:
     void resumeAndClear_data();
     void resumeAndClear();
     void resumeAllStartsWaitingJobs();
+    void startWaitingSaysWhatItDoes_data();
+    void startWaitingSaysWhatItDoes();
     void clearAsksForConfirmation();
     void notes_data();
     void notes();
@@ -265,6 +267,32 @@ void TestBatchPane::resumeAllStartsWaitingJobs() {
     QCOMPARE(started, expected);
     QTRY_VERIFY(!pane.resumeAllButton()->isEnabled());
     f.control(QStringLiteral("test.clear"));
+}
+
+void TestBatchPane::startWaitingSaysWhatItDoes_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("en") << "en"
+                        << "Start Waiting";
+    QTest::newRow("fr") << "fr"
+                        << "Lancer ceux en attente";
+}
+
+// The button starts waiting jobs only (a queue of paused jobs leaves it disabled): its label says so.
+void TestBatchPane::startWaitingSaysWhatItDoes() {
+    QFETCH(QString, language);
+    QFETCH(QString, label);
+    ViewFixture f;
+    f.bootIn(language);
+    QCOMPARE(Strings::language(), language);
+    QCOMPARE(Strings::text(QStringLiteral("button_resume_all")), label);
+    f.model->insertJobs(0, jobsOf({Kind::Paused, Kind::Paused}));
+    BatchPane pane(f.model.get());
+    QVERIFY(showAt(&pane, QSize(900, 620)));
+    QCOMPARE(pane.resumeAllButton()->objectName(), QStringLiteral("button_resume_all"));
+    QCOMPARE(pane.resumeAllButton()->text(), label);
+    QVERIFY(!pane.resumeAllButton()->isEnabled());
+    QVERIFY(pane.clearButton()->isEnabled());
 }
 
 void TestBatchPane::clearAsksForConfirmation() {

@@ -110,6 +110,7 @@ void TestDownloadEndToEnd::pauseResumeCancelFromTheRow() {
     QCOMPARE(row->icon(0)->symbol(), QStringLiteral("play.fill"));
     QCOMPARE(pane.stage(), DownloadStage::RunningDownload); // paused is still active
     QVERIFY(!pane.downloadCard()->speedPanel()->isVisible());
+    QCOMPARE(pane.actionRow()->statusLabel()->text(), Strings::text(QStringLiteral("queue_status_paused")));
 
     QTest::mouseClick(row->icon(0), Qt::LeftButton); // resume
     QVERIFY(QTest::qWaitFor([&] { return job->state().kind == Job::State::Downloading; }, 30000));

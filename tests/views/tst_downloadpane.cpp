@@ -77,6 +77,8 @@ private Q_SLOTS:
     void returnScansAndCtrlReturnDownloads();
     void optionsBlockAndActionRow();
     void windowShowsThePaneOnTheDownloadTab();
+    void pausedDownloadSaysPaused_data();
+    void pausedDownloadSaysPaused();
 };
 
 void TestDownloadPane::stageTable() {
@@ -387,3 +389,32 @@ void TestDownloadPane::windowShowsThePaneOnTheDownloadTab() {
 
 QTEST_MAIN(TestDownloadPane)
 #include "tst_downloadpane.moc"
+
+void TestDownloadPane::pausedDownloadSaysPaused_data() {
+    QTest::addColumn<QString>("language");
+    QTest::newRow("en") << QStringLiteral("en");
+    QTest::newRow("fr") << QStringLiteral("fr");
+}
+
+// A paused current download: the status line says paused, as its row does, never starting.
+void TestDownloadPane::pausedDownloadSaysPaused() {
+    QFETCH(QString, language);
+    ViewFixture f;
+    f.bootIn(language);
+    DownloadPane pane(f.model.get());
+    QVERIFY(showAt(&pane, QSize(900, 620)));
+    // The engine ends the download's request as paused (as it does after "download.pause").
+    f.scriptDownloads(QJsonObject{
+        {QStringLiteral("error"), QJsonObject{{QStringLiteral("code"), 1001},
+                                              {QStringLiteral("message"), QStringLiteral("Paused")},
+                                              {QStringLiteral("detail"), QStringLiteral("paused")}}}});
+    const auto job = f.enqueue(QStringLiteral("http://127.0.0.1:9/film.mp4"));
+    QVERIFY(job);
+    QTRY_COMPARE(job->state().kind, Job::State::Paused);
+    QCOMPARE(pane.stage(), DownloadStage::RunningDownload);
+    const QString paused = Strings::text(QStringLiteral("queue_status_paused"));
+    QVERIFY(paused != QStringLiteral("queue_status_paused"));
+    QTRY_COMPARE(pane.actionRow()->statusLabel()->text(), paused);
+    QVERIFY(pane.actionRow()->statusLabel()->isVisible());
+    QVERIFY(pane.downloadCard()->row()->captionLabel()->fullText().startsWith(paused));
+}

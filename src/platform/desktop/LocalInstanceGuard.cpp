@@ -151,12 +151,41 @@ bool LocalInstanceGuard::sendToRunning(QStringList arguments, int timeoutMs) {
     return handOver(socket, arguments, timeoutMs);
 }
 
+void LocalInstanceGuard::release() {
+    if (!m_claimed)
+        return;
+    if (m_server) {
+        m_server->close(); // removes the socket file while the lock is still held
+        delete m_server;
+        m_server = nullptr;
+    }
+    m_lock->unlock();
+    m_claimed = false;
+}
+
 std::optional<InstanceAnswer> LocalInstanceGuard::askRunning(QStringList arguments, int receiptTimeoutMs) {
     if (m_claimed)
         return std::nullopt;
     QLocalSocket socket;
     if (!handOver(socket, arguments, receiptTimeoutMs))
         return std::nullopt;
+    return awaitAnswer(socket);
+}
+
+std::optional<InstanceAnswer>
+LocalInstanceGuard::askStarting(QStringList arguments, std::function<bool()> starting, int connectTimeoutMs) {
+    if (m_claimed)
+        return std::nullopt;
+    QLocalSocket socket;
+    if (!connectTo(socket, QDeadlineTimer(connectTimeoutMs), starting))
+        return std::nullopt;
+    // Reached: the copy reads the message once its event loop runs, however long its start takes.
+    if (!send(socket, arguments, QDeadlineTimer(QDeadlineTimer::Forever)))
+        return std::nullopt;
+    return awaitAnswer(socket);
+}
+
+std::optional<InstanceAnswer> LocalInstanceGuard::awaitAnswer(QLocalSocket& socket) {
     // No limit on the answer: the running copy may first finish starting. Its going away ends the wait.
     while (!socket.canReadLine()) {
         if (socket.state() != QLocalSocket::ConnectedState && !socket.bytesAvailable())
@@ -168,16 +197,28 @@ std::optional<InstanceAnswer> LocalInstanceGuard::askRunning(QStringList argumen
 }
 
 bool LocalInstanceGuard::handOver(QLocalSocket& socket, const QStringList& arguments, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
+    return connectTo(socket, deadline, {}) && send(socket, arguments, deadline);
+}
+
+bool LocalInstanceGuard::connectTo(QLocalSocket& socket, QDeadlineTimer deadline,
+                                   const std::function<bool()>& keepTrying) {
     // A copy that has just taken the lock may not be listening yet: try again until the deadline.
+    bool lastTry = false;
     for (;;) {
         socket.connectToServer(socketPath());
-        if (socket.waitForConnected(int(deadline.remainingTime())))
-            break;
-        if (deadline.hasExpired() || deadline.remainingTime() < retryPauseMs)
+        if (socket.waitForConnected(int(std::max<qint64>(0, deadline.remainingTime()))))
+            return true;
+        if (lastTry || deadline.hasExpired() || deadline.remainingTime() < retryPauseMs)
             return false;
+        // A copy that can no longer come up gets one last try (another may have taken its place).
+        if (keepTrying && !keepTrying())
+            lastTry = true;
         QThread::msleep(retryPauseMs);
     }
+}
+
+bool LocalInstanceGuard::send(QLocalSocket& socket, const QStringList& arguments, QDeadlineTimer deadline) {
     socket.write(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
     if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
         return false;

@@ -129,6 +129,10 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
         m_model.setShowReportSheet(true);
     });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    // The engine sends the report: it waits for a running one.
+    report->setEnabled(model.sessionLive());
+    connect(&model, &AppModel::sessionLiveChanged, report,
+            [report, &model] { report->setEnabled(model.sessionLive()); });
 
     followTexts(model, this, [=, this] {
         setWindowTitle(Strings::text(QStringLiteral("v2_menu_show_log")));

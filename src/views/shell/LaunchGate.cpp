@@ -1,5 +1,6 @@
 #include "shell/LaunchGate.h"
 
+#include "shell/Placeholder.h"
 #include "shell/StartNow.h"
 
 #include "kit/SymbolLabel.h"
@@ -9,6 +10,7 @@
 #include "AppModel.h"
 #include "Strings.h"
 
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -23,8 +25,10 @@ constexpr int failureIconSize = 40;
 
 } // namespace
 
-LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, QWidget* parent)
-    : QWidget(parent), m_model(model), m_makeRoot(std::move(makeRoot)), m_pages(new QStackedLayout(this)) {
+LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, MakeSheet makeLog,
+                       QWidget* parent)
+    : QWidget(parent), m_model(model), m_makeRoot(std::move(makeRoot)), m_makeLog(std::move(makeLog)),
+      m_pages(new QStackedLayout(this)) {
     setObjectName(QStringLiteral("launchGate"));
     m_splash = makeSplash();
     m_failure = makeFailure();
@@ -32,7 +36,9 @@ LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, QWid
     m_pages->addWidget(m_failure);
     connect(&model, &AppModel::stringsReadyChanged, this, &LaunchGate::refresh);
     connect(&model, &AppModel::engineFailureChanged, this, &LaunchGate::refresh);
+    connect(&model, &AppModel::showLogSheetChanged, this, &LaunchGate::syncLog);
     refresh();
+    syncLog();
 }
 
 QWidget* LaunchGate::makeSplash() {
@@ -82,15 +88,31 @@ QWidget* LaunchGate::makeFailure() {
     row->addWidget(m_failureText, 1000);
     row->addStretch(1);
     layout->addLayout(row);
-    m_retry = new QPushButton(Strings::text(QStringLiteral("v2_engine_retry")), page);
+    m_retry = new QPushButton(page);
     m_retry->setObjectName(QStringLiteral("v2_engine_retry"));
     connect(m_retry, &QPushButton::clicked, this, [this] {
         AppModel* model = &m_model;
         startNow([model] { return model->retryEngine(); });
     });
-    connect(&m_model, &AppModel::stringsGenerationChanged, m_retry,
-            [this] { m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry"))); });
-    layout->addWidget(m_retry, 0, Qt::AlignHCenter);
+    // The log says why the start failed.
+    m_showLog = new QPushButton(page);
+    m_showLog->setObjectName(QStringLiteral("button_show_log"));
+    connect(m_showLog, &QPushButton::clicked, this, [this] { m_model.setShowLogSheet(true); });
+    const auto retitle = [this] {
+        if (!m_retry)
+            return;
+        m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry")));
+        m_showLog->setText(Strings::text(QStringLiteral("button_show_log")));
+    };
+    connect(&m_model, &AppModel::stringsGenerationChanged, m_retry, retitle);
+    retitle();
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch(1);
+    buttons->addWidget(m_showLog);
+    buttons->addWidget(m_retry);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
     layout->addStretch(1);
     return page;
 }
@@ -103,6 +125,8 @@ void LaunchGate::refresh() {
         next = Page::Failure;
 
     if (next == Page::Root && !m_root) {
+        // The root view presents the sheets from now on, this one too if it is still asked for.
+        closeLogQuietly();
         m_root = m_makeRoot();
         m_root->setParent(this);
         m_pages->addWidget(m_root);
@@ -113,11 +137,13 @@ void LaunchGate::refresh() {
         m_failure->deleteLater();
         m_splash = m_failure = nullptr;
         m_retry = nullptr;
+        m_showLog = nullptr;
         m_failureText = nullptr;
     }
     if (next == Page::Failure) {
         m_failureText->setText(*m_model.engineFailure());
         m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry")));
+        m_showLog->setText(Strings::text(QStringLiteral("button_show_log")));
     }
     QWidget* shown = next == Page::Root ? m_root : next == Page::Failure ? m_failure : m_splash;
     m_pages->setCurrentWidget(shown);
@@ -125,4 +151,39 @@ void LaunchGate::refresh() {
         m_page = next;
         Q_EMIT pageChanged(next);
     }
+}
+
+void LaunchGate::syncLog() {
+    if (m_root)
+        return;
+    if (!m_model.showLogSheet()) {
+        closeLogQuietly();
+        return;
+    }
+    if (m_log)
+        return;
+    QDialog* sheet = m_makeLog ? m_makeLog(m_model, this) : nullptr;
+    if (!sheet)
+        sheet = new SheetPlaceholder(QStringLiteral("v2_menu_show_log"), QStringLiteral("v2_placeholder_log"),
+                                     QStringLiteral("button_close"), this);
+    sheet->setObjectName(QStringLiteral("logSheet"));
+    sheet->setWindowModality(Qt::WindowModal);
+    m_log = sheet;
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        sheet->deleteLater();
+        // Closed by the user (not by the gate): the flag goes back.
+        if (m_log == sheet) {
+            m_log = nullptr;
+            m_model.setShowLogSheet(false);
+        }
+    });
+    sheet->open();
+}
+
+void LaunchGate::closeLogQuietly() {
+    if (!m_log)
+        return;
+    QDialog* sheet = m_log;
+    m_log = nullptr;
+    sheet->done(QDialog::Rejected);
 }

@@ -295,8 +295,11 @@ QMessageBox* RootView::makeAlert(int alert) {
     for (const AlertEntry::Button& b : entry.buttons) {
         QPushButton* button = box->addButton(Strings::text(b.key), b.role);
         button->setObjectName(b.key);
-        if (b.role == QMessageBox::RejectRole)
+        // Return and Escape both cancel; only a click confirms what cannot be undone.
+        if (b.role == QMessageBox::RejectRole) {
             box->setEscapeButton(button);
+            box->setDefaultButton(button);
+        }
     }
     if (!box->escapeButton() && entry.buttons.size() == 1)
         box->setEscapeButton(box->buttons().constFirst());
