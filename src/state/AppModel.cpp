@@ -7,11 +7,10 @@
 #include "InstanceGuard.h"
 #include "LanguageStore.h"
 #include "Notifications.h"
+#include "SignalWait.h"
 #include "Strings.h"
 
 #include <QFileInfo>
-
-#include <QCoro/QCoroSignal>
 
 namespace {
 AppModel* sharedInstance = nullptr;
@@ -124,7 +123,7 @@ QCoro::Task<void> AppModel::startFinished() {
     QPointer<AppModel> self(this);
     const std::shared_ptr<StartRun> run = m_startInFlight;
     while (self && run && !run->finished)
-        co_await qCoro(this, &AppModel::sessionStartFinished);
+        co_await nextSignal(this, &AppModel::sessionStartFinished);
 }
 
 QCoro::Task<void> AppModel::startSession() {
@@ -221,7 +220,7 @@ void AppModel::markReady() {
 QCoro::Task<void> AppModel::waitUntilReady() {
     QPointer<AppModel> self(this);
     while (self && !m_isReady)
-        co_await qCoro(this, &AppModel::isReadyChanged);
+        co_await nextSignal(this, &AppModel::isReadyChanged);
 }
 
 bool AppModel::isSandboxedEngine() const {
