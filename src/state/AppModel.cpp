@@ -22,6 +22,12 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     ClipboardWatcher::setSource(m_services.clipboard);
     Notifications::setServices(m_services.notifier, m_services.activity);
     Strings::setLanguageListStore(m_services.languages);
+    m_hangCheck = new QTimer(this);
+    m_hangCheck->setSingleShot(true);
+    connect(m_hangCheck, &QTimer::timeout, this, &AppModel::checkForHang);
+    m_probeDeadline = new QTimer(this);
+    m_probeDeadline->setSingleShot(true);
+    connect(m_probeDeadline, &QTimer::timeout, this, &AppModel::probeUnanswered);
 }
 
 AppModel::~AppModel() {
@@ -148,6 +154,8 @@ QCoro::Task<void> AppModel::startSession() {
     run->finished = true;
     if (self) {
         m_startInFlight.reset();
+        if (!run->error)
+            watchForHang(m_hangOpenLimit);
         Q_EMIT sessionStartFinished();
     }
     if (run->error)
