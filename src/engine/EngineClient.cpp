@@ -82,6 +82,13 @@ EngineClient::~EngineClient() {
     }
 }
 
+std::optional<std::chrono::steady_clock::time_point> EngineClient::oldestOpenRequest() const {
+    // Ids grow with each request, so the first one waiting is the oldest.
+    if (m_pending.isEmpty())
+        return std::nullopt;
+    return m_pending.first()->sentAt;
+}
+
 bool EngineClient::isRunning() const {
     return (m_process || m_sink) && !m_inputClosed;
 }
@@ -171,6 +178,7 @@ std::shared_ptr<EngineClient::Waiter> EngineClient::sendLine(QByteArray bytes, q
     // Registered before the write so that no reply can come for an unknown id.
     auto waiter = std::make_shared<Waiter>();
     waiter->id = id;
+    waiter->sentAt = std::chrono::steady_clock::now();
     m_pending.insert(id, waiter);
     QString error;
     if (!writeToChild(bytes, &error)) {

@@ -14,6 +14,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <chrono>
 #include <coroutine>
 #include <deque>
 #include <exception>
@@ -63,6 +64,9 @@ public:
     template <class T>
     QCoro::Task<T> request(QString method, std::optional<QJsonObject> params = std::nullopt);
 
+    // When the request open the longest was sent; nothing while none is open.
+    std::optional<std::chrono::steady_clock::time_point> oldestOpenRequest() const;
+
     bool isRunning() const;
     // Process id of the running child, 0 without one.
     qint64 processId() const;
@@ -78,6 +82,7 @@ private:
 
     struct Waiter {
         qint64 id = 0;
+        std::chrono::steady_clock::time_point sentAt;
         std::optional<QJsonValue> result; // nothing: the reply had no "result"
         std::exception_ptr error;
         bool settled = false;

@@ -7,11 +7,10 @@
 #include "InstanceGuard.h"
 #include "LanguageStore.h"
 #include "Notifications.h"
+#include "SignalWait.h"
 #include "Strings.h"
 
 #include <QFileInfo>
-
-#include <QCoro/QCoroSignal>
 
 namespace {
 AppModel* sharedInstance = nullptr;
@@ -23,6 +22,12 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     ClipboardWatcher::setSource(m_services.clipboard);
     Notifications::setServices(m_services.notifier, m_services.activity);
     Strings::setLanguageListStore(m_services.languages);
+    m_hangCheck = new QTimer(this);
+    m_hangCheck->setSingleShot(true);
+    connect(m_hangCheck, &QTimer::timeout, this, &AppModel::checkForHang);
+    m_probeDeadline = new QTimer(this);
+    m_probeDeadline->setSingleShot(true);
+    connect(m_probeDeadline, &QTimer::timeout, this, &AppModel::probeUnanswered);
 }
 
 AppModel::~AppModel() {
@@ -124,7 +129,7 @@ QCoro::Task<void> AppModel::startFinished() {
     QPointer<AppModel> self(this);
     const std::shared_ptr<StartRun> run = m_startInFlight;
     while (self && run && !run->finished)
-        co_await qCoro(this, &AppModel::sessionStartFinished);
+        co_await nextSignal(this, &AppModel::sessionStartFinished);
 }
 
 QCoro::Task<void> AppModel::startSession() {
@@ -149,6 +154,8 @@ QCoro::Task<void> AppModel::startSession() {
     run->finished = true;
     if (self) {
         m_startInFlight.reset();
+        if (!run->error)
+            watchForHang(m_hangOpenLimit);
         Q_EMIT sessionStartFinished();
     }
     if (run->error)
@@ -221,7 +228,7 @@ void AppModel::markReady() {
 QCoro::Task<void> AppModel::waitUntilReady() {
     QPointer<AppModel> self(this);
     while (self && !m_isReady)
-        co_await qCoro(this, &AppModel::isReadyChanged);
+        co_await nextSignal(this, &AppModel::isReadyChanged);
 }
 
 bool AppModel::isSandboxedEngine() const {

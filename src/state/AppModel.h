@@ -26,6 +26,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <chrono>
 #include <coroutine>
 #include <map>
 #include <memory>
@@ -161,6 +162,10 @@ public:
 
     // ---- engine loss and restart ----
     QCoro::Task<void> retryEngine();
+    // A request open for `openFor` makes the application ask the engine for its settings; no answer
+    // within `answerWithin` more and the engine counts as hung: it is stopped and restarted as after a
+    // crash. Both are 30 s; tests shorten them before the start.
+    void setHangLimits(std::chrono::milliseconds openFor, std::chrono::milliseconds answerWithin);
 
     // ---- single download ----
     // Makes and starts the current download from `url` (or the download field); nothing when the
@@ -530,6 +535,10 @@ private:
     QString fileStem(const QString& name) const;
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
+    void watchForHang(std::chrono::milliseconds after);
+    void checkForHang();
+    QCoro::Task<void> probeEngine(int probe);
+    void probeUnanswered();
     void failActiveJobs(const QString& message);
     // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
     // (it runs again after the next start), else failed with `message`, its partial file kept.
@@ -606,6 +615,14 @@ private:
         std::exception_ptr error;
     };
     std::shared_ptr<StartRun> m_startInFlight;
+    // The hung-engine watch: a check timer, the deadline of the probe on its way, and the probe's number
+    // (a late answer to an earlier probe changes nothing).
+    std::chrono::milliseconds m_hangOpenLimit{30000};
+    std::chrono::milliseconds m_hangAnswerLimit{30000};
+    QTimer* m_hangCheck = nullptr;
+    QTimer* m_probeDeadline = nullptr;
+    int m_probe = 0;
+    bool m_probing = false;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
     std::optional<QString> m_shownFreshFailure;

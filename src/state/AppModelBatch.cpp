@@ -255,14 +255,18 @@ void AppModel::cancel(const std::shared_ptr<Job>& job) {
     });
 }
 
-void AppModel::remove(const std::shared_ptr<Job>& job) {
-    if (!job)
+void AppModel::remove(const std::shared_ptr<Job>& given) {
+    if (!given)
         return;
+    // The caller may pass a reference into jobs() itself: the job is held here, so removing its row
+    // frees nothing this still reads.
+    const std::shared_ptr<Job> job = given;
+    const QString id = job->id();
     cancel(job);
-    if (m_currentDownload && m_currentDownload->id() == job->id())
+    if (m_currentDownload && m_currentDownload->id() == id)
         setCurrentDownload(nullptr);
     for (int row = int(m_jobs.size()) - 1; row >= 0; --row) {
-        if (m_jobs[row]->id() == job->id())
+        if (m_jobs[row]->id() == id)
             removeJobs(row, 1);
     }
     persistQueue();

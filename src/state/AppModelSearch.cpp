@@ -116,8 +116,9 @@ QCoro::Task<QString> AppModel::thumbnailPath(QString url, QString mediaPath, QSt
     if (const auto known = m_thumbnailPaths.constFind(key); known != m_thumbnailPaths.cend())
         co_return *known;
     if (const auto open = m_thumbnailRequests.constFind(key); open != m_thumbnailRequests.cend()) {
-        std::shared_ptr<ThumbnailRequest> request = *open;
-        co_return co_await ThumbnailRequest::Awaiter{request};
+        // Named: g++ 12 destroys a braced temporary inside co_await twice.
+        ThumbnailRequest::Awaiter awaiter{*open};
+        co_return co_await awaiter;
     }
     auto request = std::make_shared<ThumbnailRequest>();
     m_thumbnailRequests.insert(key, request);

@@ -1,41 +1,20 @@
 #include "QtFileDialogs.h"
 
+#include "SignalWait.h"
+
 #include <QDir>
 
-#include <coroutine>
-
 namespace {
-
-// Resumes when the dialog finishes (its result) or is destroyed first (nothing), whichever comes first.
-struct DialogFinished {
-    QFileDialog* dialog;
-    std::optional<int> result;
-    QMetaObject::Connection finished;
-    QMetaObject::Connection destroyed;
-
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiting) {
-        finished = QObject::connect(dialog, &QDialog::finished, [this, waiting](int r) {
-            result = r;
-            resume(waiting);
-        });
-        destroyed = QObject::connect(dialog, &QObject::destroyed, [this, waiting] { resume(waiting); });
-    }
-    std::optional<int> await_resume() const noexcept { return result; }
-
-    void resume(std::coroutine_handle<> waiting) {
-        QObject::disconnect(finished);
-        QObject::disconnect(destroyed);
-        waiting.resume();
-    }
-};
 
 QCoro::Task<std::optional<QStringList>> runMany(QFileDialog* created) {
     QPointer<QFileDialog> dialog = created;
     dialog->open();
-    const std::optional<int> result = co_await DialogFinished{dialog.data(), {}, {}, {}};
+    // Ends when the dialog finishes or is destroyed first; resumed from the event loop, never inside the
+    // dialog's own destruction.
+    co_await nextSignal(created, &QDialog::finished);
     if (!dialog)
         co_return std::nullopt;
+    const int result = dialog->result();
     dialog->deleteLater();
     QStringList chosen;
     for (const QString& path : dialog->selectedFiles()) {

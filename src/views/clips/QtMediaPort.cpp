@@ -1,5 +1,7 @@
 #include "clips/QtMediaPort.h"
 
+#include "SignalWait.h"
+
 #include <QAudio>
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -67,7 +69,7 @@ QCoro::Task<MediaInfo> QtMediaPort::load(QString path) {
             co_return MediaInfo{false, m_player->duration(), false};
         if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
             break;
-        if (!(co_await nextWake(15s)))
+        if (!(co_await nextSignal(this, &QtMediaPort::wake, 15s)))
             co_return MediaInfo{false, self ? m_player->duration() : 0, false};
     }
     m_hasVideo = m_player->hasVideo();
@@ -100,25 +102,9 @@ QCoro::Task<void> QtMediaPort::seekAndWait(qint64 ms) {
         co_return;
     }
     while (self && !m_closed && m_framesShown == shownBefore) {
-        if (!(co_await nextWake(3s)))
+        if (!(co_await nextSignal(this, &QtMediaPort::wake, 3s)))
             co_return;
     }
-}
-
-// A fresh single-shot timer per wait: wake() may come many times in a row, and each wait must resume
-// exactly once, also when the port goes away meanwhile.
-QCoro::Task<bool> QtMediaPort::nextWake(std::chrono::milliseconds limit) {
-    QTimer gate;
-    gate.setSingleShot(true);
-    bool woken = false;
-    const QMetaObject::Connection connection = connect(this, &QtMediaPort::wake, &gate, [&gate, &woken] {
-        woken = true;
-        gate.start(0);
-    });
-    gate.start(limit);
-    co_await gate;
-    QObject::disconnect(connection);
-    co_return woken;
 }
 
 void QtMediaPort::play() {

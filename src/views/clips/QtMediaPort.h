@@ -4,8 +4,6 @@
 
 #include <QTimer>
 
-#include <chrono>
-
 class QAudioOutput;
 class QMediaPlayer;
 class QVideoFrame;
@@ -45,7 +43,6 @@ Q_SIGNALS:
     void wake();
 
 private:
-    QCoro::Task<bool> nextWake(std::chrono::milliseconds limit);
     void onFrame(const QVideoFrame& frame);
     void armStop();
     void onStopTimer();

@@ -1,6 +1,7 @@
 #include "FakeBrowserCookies.h"
 
-#include <QCoro/QCoroSignal>
+#include "SignalWait.h"
+
 #include <QCoro/QCoroTimer>
 #include <QPointer>
 #include <QUrl>
@@ -14,7 +15,7 @@ QCoro::Task<QString> FakeBrowserCookies::exportFor(QString address) {
     QPointer<FakeBrowserCookies> self(this);
     exportedFor.append(address);
     if (holdExports)
-        co_await qCoro(this, &FakeBrowserCookies::released);
+        co_await nextSignal(this, &FakeBrowserCookies::released);
     else
         co_await QCoro::sleepFor(0ms);
     if (!self)

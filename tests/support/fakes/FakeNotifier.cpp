@@ -1,11 +1,14 @@
 #include "FakeNotifier.h"
 
-#include <QCoro/QCoroSignal>
+#include "SignalWait.h"
+
+#include <QPointer>
 
 QCoro::Task<bool> FakeNotifier::requestAuthorization() {
     ++authorizationRequests;
     if (!holdAnswers)
         co_return allow;
-    const bool allowed = co_await qCoro(this, &FakeNotifier::answered);
-    co_return allowed;
+    QPointer<FakeNotifier> self(this);
+    co_await nextSignal(this, &FakeNotifier::answered);
+    co_return self&& lastAnswer;
 }

@@ -21,7 +21,11 @@ public:
     void add(NotificationRequest request) override { added.append(std::move(request)); }
 
     // Answers every held request.
-    void answer(bool allowed) { Q_EMIT answered(allowed); }
+    void answer(bool allowed) {
+        lastAnswer = allowed;
+        Q_EMIT answered(allowed);
+    }
+    bool lastAnswer = false;
 
 Q_SIGNALS:
     void answered(bool allowed);
