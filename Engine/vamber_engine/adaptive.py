@@ -10,6 +10,7 @@ them while joining them from the local playlist (only the file and crypto protoc
 
 from __future__ import annotations
 
+import fcntl
 import math
 import os
 import shutil
@@ -28,6 +29,9 @@ FETCHERS = 4  # segments fetched at once for one download
 CHUNK = 64 * 1024
 KEY_LIMIT = 1024
 LOCAL_PROTOCOLS = "file,crypto"
+THREAD_QUEUE = 4096  # packets ffmpeg queues per piped input
+PIPE_BUFFER = 1 << 20  # bytes a pipe holds (Linux), so a feeder rarely waits on ffmpeg
+F_SETPIPE_SZ = getattr(fcntl, "F_SETPIPE_SZ", 1031)
 
 logger = logs.get(__name__)
 
@@ -425,7 +429,9 @@ class PipeJoin:
         self.pipes = [self._pipe_dir / f"{t.name}.pipe" for t in tracks]
         inputs: list[str] = []
         for pipe in self.pipes:
-            inputs += ["-i", media.file_arg(pipe)]
+            # A deep queue per input: with the default one, two inputs read in turn wait on each other
+            # and the join falls far behind the fetch (minutes for a long film).
+            inputs += ["-thread_queue_size", str(THREAD_QUEUE), "-i", media.file_arg(pipe)]
         self.run = media.FfmpegRun(inputs + output_args, duration)
         self._stop = threading.Event()  # stop() was called: a pause, a cancel or a failed fetch
         self._released = threading.Event()
@@ -454,6 +460,10 @@ class PipeJoin:
     def _feed(self, track: Track, pipe: Path) -> None:
         try:
             with open(pipe, "wb") as out:
+                try:
+                    fcntl.fcntl(out.fileno(), F_SETPIPE_SZ, PIPE_BUFFER)
+                except OSError:
+                    pass  # the system's own size then
                 for index, _ in track.items:
                     path = self.fetcher.path(track, index)
                     with self.fetcher.landed:
