@@ -218,12 +218,16 @@ class ShapesTest(AdaptiveCase):
         self.serve("/t/v/good", good)
         bad = stpp_files([b"\x00\x01binary", b"\x02\x03garbage"])
         self.serve("/t/v/bad", bad)
-        for name in ("good", "bad"):
+        missing = dict(good)
+        del missing["sub-2.m4s"]  # answered 404
+        self.serve("/t/v/missing", missing)
+        for name in ("good", "bad", "missing"):
             sets = template_sets(extra=STPP_SET.replace('mimeType', f'id="9" mimeType').replace(
                 'initialization="sub-init.mp4" media="sub-$Number$.m4s"',
                 f'initialization="{name}/sub-init.mp4" media="{name}/sub-$Number$.m4s"'))
             self.serve_manifest(f"/t/{name}.mpd", mpd('<Period><BaseURL>v/</BaseURL>' + sets + "</Period>"))
-        for name, mode in (("good", "file"), ("good", "both"), ("bad", "embed"), ("bad", "both")):
+        for name, mode in (("good", "file"), ("good", "both"), ("bad", "embed"), ("bad", "both"),
+                           ("missing", "both")):
             with self.subTest(name=name, mode=mode):
                 path = self.done(self.srv.url(f"/t/{name}.mpd"), subtitleMode=mode, fileName=f"{name} {mode}",
                                  container="MKV")

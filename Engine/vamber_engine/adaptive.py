@@ -150,6 +150,7 @@ class Fetcher:
         self._done_bytes: dict[str, int] = {}
         self._done_count: dict[str, int] = {}
         self.landed = threading.Condition()  # notified each time a segment file is complete
+        self.dropped: dict[str, str] = {}  # subtitle tracks left out: name -> why
 
     def path(self, track: Track, index: int) -> Path:
         ext = ".mp4" if index == 0 else _segment_ext(track)
@@ -215,6 +216,18 @@ class Fetcher:
             raise failure
 
     def _fetch_one(self, track: Track, index: int, segment: Segment) -> None:
+        if not track.name.startswith("sub-"):
+            return self._fetch_media(track, index, segment)
+        if track.name in self.dropped:
+            return None
+        try:
+            return self._fetch_media(track, index, segment)
+        except StreamError as err:  # subtitles that cannot be fetched never cost the video
+            with self._lock:
+                self.dropped.setdefault(track.name, str(err))
+            return None
+
+    def _fetch_media(self, track: Track, index: int, segment: Segment) -> None:
         if self._failed.is_set() or self.stopped():
             raise Stopped()
         if segment.key is not None:

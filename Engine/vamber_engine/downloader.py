@@ -842,6 +842,10 @@ class DownloadManager:
         """The fetched subtitle tracks as files; one that cannot be read is left out with a note."""
         out = []
         for track in plan.subtitles:
+            if track.name in fetcher.dropped:
+                self._log(job_id, "log_subtitles_failed", "warn", lang=track.rendition.language or "und",
+                          message=fetcher.dropped[track.name])
+                continue
             try:
                 out.append(adaptive.join_subtitles(fetcher, track))
             except (timedtext.Unreadable, OSError, UnicodeError) as err:
