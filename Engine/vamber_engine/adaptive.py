@@ -271,7 +271,14 @@ class Fetcher:
                 headers["Range"] = f"bytes={offset}-{offset + length - 1}"
         elif kept:
             headers["Range"] = f"bytes={kept}-"
-        resp = self.session.open(segment.uri, "GET", headers)
+        try:
+            resp = self.session.open(segment.uri, "GET", headers)
+        except NetError:
+            if not kept:
+                raise
+            # Refused (a kept part already whole gets 416): fetched again from its start.
+            _unlink(tmp)
+            return self._download(segment, tmp)
         if kept and not (resp.status == 206 and (resp.content_range() or (None,))[0] ==
                          (segment.byterange[0] if segment.byterange else 0) + kept):
             kept = 0  # the server sent something else than the rest: start over
