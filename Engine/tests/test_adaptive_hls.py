@@ -87,6 +87,7 @@ class HlsMasterTest(AdaptiveCase):
         self.srv.clear_log()
         resumed = self.eng.call("download.start", self.download_params(self.url, job, quality="720p",
                                                                        fileName="paused"), timeout=120)
+        self.assertIn("result", resumed, resumed)
         path = Path(resumed["result"]["path"])
         fetched_after = {r.path for r in self.srv.requests if r.command_is("GET") and r.path.endswith(".ts")}
         self.assertTrue(fetched_after)

@@ -10,17 +10,18 @@ them while joining them from the local playlist (only the file and crypto protoc
 
 from __future__ import annotations
 
+import fcntl
 import math
 import os
 import shutil
 import tempfile
 import threading
 from concurrent.futures import FIRST_EXCEPTION, ThreadPoolExecutor, wait
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Callable, Optional
 
-from . import logs, manifests, media
+from . import logs, manifests, media, timedtext
 from .manifests import Manifest, Rendition, Segment, SegmentList
 from .net import NetError, Response, Session
 
@@ -28,6 +29,9 @@ FETCHERS = 4  # segments fetched at once for one download
 CHUNK = 64 * 1024
 KEY_LIMIT = 1024
 LOCAL_PROTOCOLS = "file,crypto"
+THREAD_QUEUE = 4096  # packets ffmpeg queues per piped input
+PIPE_BUFFER = 1 << 20  # bytes a pipe holds (Linux), so a feeder rarely waits on ffmpeg
+F_SETPIPE_SZ = getattr(fcntl, "F_SETPIPE_SZ", 1031)
 
 logger = logs.get(__name__)
 
@@ -67,6 +71,7 @@ class Plan:
     video: Optional[Track]
     audio: Optional[Track]
     subtitles: list[Track]
+    notes: list[tuple[str, str]] = field(default_factory=list)  # (language, why) of subtitles left out
 
     @property
     def tracks(self) -> list[Track]:
@@ -98,14 +103,15 @@ def plan(session: Session, manifest: Manifest, quality: str, audio_only: bool, l
     for name, rendition in (("video", video), ("audio", audio)):
         if rendition is not None:
             tracks[name] = Track(name, rendition, _segments(session, manifest, rendition))
-    subtitles = []
+    subtitles, notes = [], []
     if with_subtitles:
         for r in manifests.pick_subtitles(manifest):
             try:
                 subtitles.append(Track(f"sub-{_safe(r.language or 'und')}", r, _segments(session, manifest, r)))
-            except (NetError, manifests.ManifestError) as err:
+            except (NetError, manifests.ManifestError, StreamError) as err:
                 logger.warning(f"subtitles in {r.language or 'an unknown language'} left out: {err}")
-    return Plan(manifest, tracks.get("video"), tracks.get("audio"), subtitles)
+                notes.append((r.language or "und", str(err)))
+    return Plan(manifest, tracks.get("video"), tracks.get("audio"), subtitles, notes)
 
 
 def _segments(session: Session, manifest: Manifest, rendition: Rendition) -> SegmentList:
@@ -144,6 +150,7 @@ class Fetcher:
         self._done_bytes: dict[str, int] = {}
         self._done_count: dict[str, int] = {}
         self.landed = threading.Condition()  # notified each time a segment file is complete
+        self.dropped: dict[str, str] = {}  # subtitle tracks left out: name -> why
 
     def path(self, track: Track, index: int) -> Path:
         ext = ".mp4" if index == 0 else _segment_ext(track)
@@ -160,6 +167,10 @@ class Fetcher:
                     size += n
                     count += 1
                     self._note_done(track, n)
+                else:
+                    partial = p.with_name(p.name + ".tmp")
+                    if partial.exists():
+                        size += partial.stat().st_size
         return size, count
 
     def total_estimate(self) -> int:
@@ -205,6 +216,18 @@ class Fetcher:
             raise failure
 
     def _fetch_one(self, track: Track, index: int, segment: Segment) -> None:
+        if not track.name.startswith("sub-"):
+            return self._fetch_media(track, index, segment)
+        if track.name in self.dropped:
+            return None
+        try:
+            return self._fetch_media(track, index, segment)
+        except StreamError as err:  # subtitles that cannot be fetched never cost the video
+            with self._lock:
+                self.dropped.setdefault(track.name, str(err))
+            return None
+
+    def _fetch_media(self, track: Track, index: int, segment: Segment) -> None:
         if self._failed.is_set() or self.stopped():
             raise Stopped()
         if segment.key is not None:
@@ -216,9 +239,10 @@ class Fetcher:
                 self._download(segment, tmp)
                 break
             except NetError as err:
-                self.progress.add(-getattr(err, "received", 0))
                 if self.stopped() or self._failed.is_set():
-                    raise Stopped()
+                    raise Stopped()  # what came is kept for the resume (and stays counted)
+                self.progress.add(-getattr(err, "received", 0))
+                _unlink(tmp)
                 if attempt == 2 or err.kind not in ("dropped", "timeout"):
                     what = "initialization part" if index == 0 else f"segment {index} of {len(track.segments.segments)}"
                     raise StreamError(f"The {what} of the {_track_words(track)} could not be fetched: {err}",
@@ -235,17 +259,36 @@ class Fetcher:
 
     def _download(self, segment: Segment, tmp: Path) -> None:
         headers = {}
+        # What an earlier (paused) try kept is continued with a range request, as plain downloads are.
+        kept = tmp.stat().st_size if tmp.exists() else 0
         if segment.byterange is not None:
             offset, length = segment.byterange
-            headers["Range"] = f"bytes={offset}-{offset + length - 1}"
-        resp = self.session.open(segment.uri, "GET", headers)
+            kept = min(kept, length)
+            if kept < length:
+                headers["Range"] = f"bytes={offset + kept}-{offset + length - 1}"
+            else:
+                kept = 0
+                headers["Range"] = f"bytes={offset}-{offset + length - 1}"
+        elif kept:
+            headers["Range"] = f"bytes={kept}-"
+        try:
+            resp = self.session.open(segment.uri, "GET", headers)
+        except NetError:
+            if not kept:
+                raise
+            # Refused (a kept part already whole gets 416): fetched again from its start.
+            _unlink(tmp)
+            return self._download(segment, tmp)
+        if kept and not (resp.status == 206 and (resp.content_range() or (None,))[0] ==
+                         (segment.byterange[0] if segment.byterange else 0) + kept):
+            kept = 0  # the server sent something else than the rest: start over
         with self._lock:
             self._open.add(resp)
         self._track(resp)
         received = 0
         try:
             expected = resp.length
-            with open(tmp, "wb") as f:
+            with open(tmp, "ab" if kept else "wb") as f:
                 while True:
                     chunk = resp.read(CHUNK)
                     if not chunk:
@@ -285,6 +328,13 @@ class Fetcher:
 
     def key_path(self, uri: str) -> Path:
         return self._keys[uri]
+
+
+def _unlink(path: Path) -> None:
+    try:
+        path.unlink()
+    except FileNotFoundError:
+        pass
 
 
 def _starts(track: Track) -> list[tuple[tuple[int, Segment], float]]:
@@ -349,22 +399,30 @@ def track_input(fetcher: Fetcher, track: Track) -> list[str]:
 
 
 def join_subtitles(fetcher: Fetcher, track: Track) -> Path:
-    """The subtitle segments as one WebVTT (or whatever single file they are) in the folder."""
+    """The subtitle segments as one file in the folder: WebVTT or SRT segments joined, TTML (plain
+    or in MP4 fragments) converted to WebVTT. Raises timedtext.Unreadable when they are neither."""
     files = [fetcher.path(track, i) for i, _ in track.items if i > 0]
     lang = track.name[4:]
-    first = files[0].read_bytes()
+    bodies = [f.read_bytes() for f in files]
+    cues = timedtext.cues_of(bodies)
+    out = fetcher.folder / f"joined.{lang}.vtt"
+    if cues is not None:
+        if not cues:
+            raise timedtext.Unreadable("no cues in the subtitles")
+        out.write_text(timedtext.to_vtt(cues), "utf-8")
+        return out
+    first = bodies[0]
     if len(files) == 1:
         ext = ".vtt" if first.lstrip(b"\xef\xbb\xbf").startswith(b"WEBVTT") else ".srt"
-        out = fetcher.folder / f"joined.{lang}{ext}"
+        out = out.with_suffix(ext)
         out.write_bytes(first)
         return out
     parts = [first.rstrip() + b"\n"]
-    for f in files[1:]:
-        body = f.read_bytes().lstrip(b"\xef\xbb\xbf")
+    for body in bodies[1:]:
+        body = body.lstrip(b"\xef\xbb\xbf")
         if body.startswith(b"WEBVTT"):
             body = body.split(b"\n\n", 1)[1] if b"\n\n" in body else b""
         parts.append(b"\n" + body.strip() + b"\n")
-    out = fetcher.folder / f"joined.{lang}.vtt"
     out.write_bytes(b"".join(parts))
     return out
 
@@ -391,9 +449,12 @@ class PipeJoin:
         self.pipes = [self._pipe_dir / f"{t.name}.pipe" for t in tracks]
         inputs: list[str] = []
         for pipe in self.pipes:
-            inputs += ["-i", media.file_arg(pipe)]
+            # A deep queue per input: with the default one, two inputs read in turn wait on each other
+            # and the join falls far behind the fetch (minutes for a long film).
+            inputs += ["-thread_queue_size", str(THREAD_QUEUE), "-i", media.file_arg(pipe)]
         self.run = media.FfmpegRun(inputs + output_args, duration)
-        self._stop = threading.Event()
+        self._stop = threading.Event()  # stop() was called: a pause, a cancel or a failed fetch
+        self._released = threading.Event()
         self._error: list[BaseException] = []
         self._threads: list[threading.Thread] = []
 
@@ -412,31 +473,41 @@ class PipeJoin:
     def _join(self) -> None:
         try:
             self.run.run()
-        except BaseException as err:  # kept for finish(); the feeders stop
+        except BaseException as err:  # kept for finish(); the feeders are let go
             self._error.append(err)
-            self.stop()
+            self._release()
 
     def _feed(self, track: Track, pipe: Path) -> None:
         try:
             with open(pipe, "wb") as out:
+                try:
+                    fcntl.fcntl(out.fileno(), F_SETPIPE_SZ, PIPE_BUFFER)
+                except OSError:
+                    pass  # the system's own size then
                 for index, _ in track.items:
                     path = self.fetcher.path(track, index)
                     with self.fetcher.landed:
-                        self.fetcher.landed.wait_for(lambda: path.exists() or self._stop.is_set())
-                    if self._stop.is_set():
+                        self.fetcher.landed.wait_for(lambda: path.exists() or self._released.is_set())
+                    if self._released.is_set():
                         return
                     with open(path, "rb") as f:
                         while chunk := f.read(1 << 20):
                             out.write(chunk)
         except (BrokenPipeError, OSError):
-            self.stop()  # ffmpeg went away: finish() tells why
+            # ffmpeg stopped reading: its own exit says why (finish()); this is no cancellation.
+            return
 
     def stop(self) -> None:
         """Ends the join early (a pause, a failed fetch): ffmpeg is stopped, blocked feeders freed."""
-        if self._stop.is_set():
-            return
         self._stop.set()
         self.run.stop()
+        self._release()
+
+    def _release(self) -> None:
+        """Frees feeders waiting for a segment or for ffmpeg to open their pipe."""
+        if self._released.is_set():
+            return
+        self._released.set()
         with self.fetcher.landed:
             self.fetcher.landed.notify_all()
         for pipe in self.pipes:  # a feeder still waiting for ffmpeg to open its pipe
@@ -447,11 +518,12 @@ class PipeJoin:
                 pass
 
     def finish(self) -> None:
-        """Waits for the join to end; raises what ffmpeg met (media.Cancelled after stop())."""
+        """Waits for the join to end; raises what ffmpeg met: media.Cancelled only after stop(),
+        ToolFailed with ffmpeg's own words when it failed by itself."""
         for thread in self._threads:
             thread.join()
         shutil.rmtree(self._pipe_dir, ignore_errors=True)
-        if self._error:
-            raise self._error[0]
         if self._stop.is_set():
             raise media.Cancelled()
+        if self._error:
+            raise self._error[0]

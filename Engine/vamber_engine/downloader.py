@@ -19,7 +19,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Optional
 
-from . import adaptive, logs, manifests, media, pages, searchindex
+from . import adaptive, logs, manifests, media, pages, searchindex, timedtext
 from .librarydb import THUMBNAIL, Item, Library
 from .net import NetError, Response, Session
 from .resolve import NotMedia, Resolved, pick_source, resolve
@@ -759,6 +759,10 @@ class DownloadManager:
                                  req.subtitleMode != "off" or bool(self.transcript_language()))
         except (manifests.ManifestError, adaptive.StreamError) as err:
             raise DownloadError(FAILED, str(err), err.detail)
+        if manifest.periods > 1:
+            self._log(req.jobId, "log_stream_first_period", "warn", count=manifest.periods)
+        for note in plan.notes:
+            self._log(req.jobId, "log_subtitles_failed", "warn", lang=note[0], message=note[1])
         job.check()
         state = self._load_state(key)
         if (state and state.get("mediaUrl") == url and state.get("plan") == plan.key()
@@ -844,8 +848,9 @@ class DownloadManager:
             try:
                 piped.finish()
             except media.Cancelled:
-                job.check()
-                raise
+                job.check()  # only the user's pause or cancel is one; anything else joins from the files
+                logger.warning("joining while fetching stopped; joining the fetched files instead")
+                piped = None
             except media.ToolFailed as err:
                 logger.warning(f"joining while fetching failed ({err}); joining the fetched files instead")
                 piped = None
@@ -874,7 +879,22 @@ class DownloadManager:
                 finally:
                     job.attach(None)
         job.check()
-        return joined, [adaptive.join_subtitles(fetcher, t) for t in plan.subtitles], folder
+        return joined, self._stream_subtitles(req.jobId, fetcher, plan), folder
+
+    def _stream_subtitles(self, job_id: str, fetcher, plan) -> list[Path]:
+        """The fetched subtitle tracks as files; one that cannot be read is left out with a note."""
+        out = []
+        for track in plan.subtitles:
+            if track.name in fetcher.dropped:
+                self._log(job_id, "log_subtitles_failed", "warn", lang=track.rendition.language or "und",
+                          message=fetcher.dropped[track.name])
+                continue
+            try:
+                out.append(adaptive.join_subtitles(fetcher, track))
+            except (timedtext.Unreadable, OSError, UnicodeError) as err:
+                self._log(job_id, "log_subtitles_failed", "warn", lang=track.rendition.language or "und",
+                          message=f"they cannot be converted: {err}")
+        return out
 
     # after the transfer
     def _finish(self, job: _Job, session: Session, res: Resolved, part: Path, out_dir: Path, stem: str,
@@ -939,8 +959,18 @@ class DownloadManager:
                     except media.MissingTool as err:
                         raise DownloadError(UNAVAILABLE, str(err), "ffmpeg")
                     temp_out = _unique_path(part.parent, f".{stem}.converting", ext, exact=True)
-                    self._convert(job, part, temp_out, ext, audio_out, info, subs_embed, cover if wants_cover else None,
-                                  codec_choice if needs_codec else None)
+                    try:
+                        self._convert(job, part, temp_out, ext, audio_out, info, subs_embed,
+                                      cover if wants_cover else None, codec_choice if needs_codec else None)
+                    except DownloadError as err:
+                        if not subs_embed or err.code == CANCELLED:
+                            raise
+                        # Subtitles never cost the video: it is made again without them.
+                        self._log(req.jobId, "log_subtitles_failed", "warn", lang="all",
+                                  message=f"they cannot be embedded: {err.message}")
+                        subs_embed = []
+                        self._convert(job, part, temp_out, ext, audio_out, info, [],
+                                      cover if wants_cover else None, codec_choice if needs_codec else None)
                     produced = temp_out
                 else:
                     produced = part

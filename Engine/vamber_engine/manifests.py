@@ -102,6 +102,7 @@ class Manifest:
     drm: bool = False
     duration: float = 0.0  # DASH: from the manifest; HLS: known once a media playlist is read
     media: Optional[SegmentList] = None  # HLS: a media playlist given directly (no master)
+    periods: int = 1  # DASH: the periods listed (only the first is fetched)
 
     def best_video(self) -> Optional[Rendition]:
         return max(self.videos, key=lambda r: (r.height, r.bandwidth), default=None)
@@ -165,7 +166,10 @@ def pick_audio(manifest: Manifest, video: Optional[Rendition], language: str) ->
         pool = grouped or pool
     if not pool:
         return None
-    for test in (lambda r: _same_language(r.language, language), lambda r: r.default, lambda r: True):
+    # Else the first listed: its language, as a set of several bit rates shares one.
+    first = pool[0]
+    for test in (lambda r: _same_language(r.language, language), lambda r: r.default,
+                 lambda r: r.language == first.language and r.group == first.group):
         chosen = [r for r in pool if test(r)]
         if chosen:
             return max(chosen, key=lambda r: r.bandwidth)
@@ -247,6 +251,13 @@ def parse_hls_master(text: str, base: str) -> Manifest:
 
 
 def parse_hls_media(text: str, base: str) -> SegmentList:
+    try:
+        return _parse_hls_media(text, base)
+    except ValueError as err:
+        raise ManifestError(f"The stream's playlist cannot be read: {err}.") from err
+
+
+def _parse_hls_media(text: str, base: str) -> SegmentList:
     out = SegmentList(ended=False)
     duration = 0.0
     sequence = 0
@@ -332,13 +343,43 @@ def _child(node: Optional[ET.Element], name: str) -> Optional[ET.Element]:
     return found[0] if found else None
 
 
-def _iso_duration(text: str) -> float:
-    m = re.fullmatch(r"P(?:(\d+(?:\.\d+)?)D)?(?:T(?:(\d+(?:\.\d+)?)H)?(?:(\d+(?:\.\d+)?)M)?(?:(\d+(?:\.\d+)?)S)?)?",
-                     (text or "").strip())
-    if not m:
+_DURATION = re.compile(r"P(?:(\d+(?:\.\d+)?)Y)?(?:(\d+(?:\.\d+)?)M)?(?:(\d+(?:\.\d+)?)W)?(?:(\d+(?:\.\d+)?)D)?"
+                       r"(?:T(?:(\d+(?:\.\d+)?)H)?(?:(\d+(?:\.\d+)?)M)?(?:(\d+(?:\.\d+)?)S)?)?")
+# Seconds in each field of an xs:duration; a year and a month are calendar lengths on average.
+_DURATION_UNITS = (365.2425 * 86400, 30.436875 * 86400, 7 * 86400, 86400, 3600, 60, 1)
+
+
+def _iso_duration(text: str, what: str = "duration") -> float:
+    """Seconds of an xs:duration such as "PT3M30S" or "P0Y0M0DT0H3M30S" (0 when empty)."""
+    text = (text or "").strip()
+    if not text:
         return 0.0
-    days, hours, minutes, seconds = (float(g) if g else 0.0 for g in m.groups())
-    return days * 86400 + hours * 3600 + minutes * 60 + seconds
+    m = _DURATION.fullmatch(text)
+    if not m or text in ("P", "PT") or text.endswith("T"):
+        raise ManifestError(f"The stream's manifest cannot be read: its {what} \"{text[:40]}\" is not a duration.",
+                            "manifest")
+    return sum(float(g) * unit for g, unit in zip(m.groups(), _DURATION_UNITS) if g)
+
+
+def _number(attrs, name: str, default: float = 0, element: str = "") -> float:
+    """A numeric attribute as packagers write it ("2000000", "2000000.0", " 48000 "), or default
+    when absent. Raises ManifestError naming the attribute when it is not a number."""
+    raw = attrs.get(name)
+    if raw is None or not str(raw).strip():
+        return default
+    try:
+        value = float(str(raw).strip())
+    except ValueError:
+        value = math.nan
+    if not math.isfinite(value) or value < 0:
+        where = f" of {element}" if element else ""
+        raise ManifestError(f"The stream's manifest cannot be read: the {name} \"{str(raw)[:40]}\"{where} "
+                            "is not a number it can use.", "manifest")
+    return value
+
+
+def _integer(attrs, name: str, default: int = 0, element: str = "") -> int:
+    return int(round(_number(attrs, name, default, element)))
 
 
 def _base(node: Optional[ET.Element], base: str) -> str:
@@ -382,8 +423,8 @@ def _dash_segments(period_dur: float, base: str, rep_id: str, bandwidth: int,
     out = SegmentList()
     if any(t is not None for t in templates):
         a = _merged(*templates)
-        timescale = int(a.get("timescale", "1") or 1)
-        number = int(a.get("startNumber", "1") or 1)
+        timescale = _integer(a, "timescale", 1, "SegmentTemplate") or 1
+        number = _integer(a, "startNumber", 1, "SegmentTemplate")
         media = a.get("media", "")
         if a.get("initialization"):
             out.init = Segment(urljoin(base, _fill(a["initialization"], rep_id, bandwidth)))
@@ -391,9 +432,9 @@ def _dash_segments(period_dur: float, base: str, rep_id: str, bandwidth: int,
         if timeline is not None:
             time = 0
             for s in _children(timeline, "S"):
-                time = int(s.get("t", time))
-                d = int(s.get("d", "0"))
-                repeat = int(s.get("r", "0"))
+                time = _integer(s.attrib, "t", time, "SegmentTimeline")
+                d = _integer(s.attrib, "d", 0, "SegmentTimeline")
+                repeat = _repeat(s.get("r"))
                 if repeat < 0:  # "until the end": only in live manifests, or up to the period's end
                     repeat = max(0, math.ceil((period_dur * timescale - time) / d) - 1) if d else 0
                 for _ in range(repeat + 1):
@@ -402,7 +443,7 @@ def _dash_segments(period_dur: float, base: str, rep_id: str, bandwidth: int,
                     time += d
                     number += 1
         elif a.get("duration"):
-            d = int(a["duration"])
+            d = _integer(a, "duration", 0, "SegmentTemplate")
             count = math.ceil(period_dur * timescale / d) if d and period_dur else 0
             for i in range(count):
                 out.segments.append(Segment(urljoin(base, _fill(media, rep_id, bandwidth, number + i, i * d)),
@@ -411,18 +452,29 @@ def _dash_segments(period_dur: float, base: str, rep_id: str, bandwidth: int,
     seg_list = next((n for n in reversed(lists) if n is not None), None)
     if seg_list is not None:
         a = _merged(*lists)
-        timescale = int(a.get("timescale", "1") or 1)
-        d = int(a.get("duration", "0") or 0)
-        init = _child(seg_list, "Initialization")
-        if init is not None and init.get("sourceURL"):
-            out.init = Segment(urljoin(base, init.get("sourceURL")), byterange=_range(init.get("range")))
+        timescale = _integer(a, "timescale", 1, "SegmentList") or 1
+        d = _integer(a, "duration", 0, "SegmentList")
+        init = next((i for i in (_child(n, "Initialization") for n in reversed(lists)) if i is not None), None)
+        if init is not None and (init.get("sourceURL") or init.get("range")):
+            # Without a sourceURL the initialization is a byte range of the representation's own file.
+            out.init = Segment(urljoin(base, init.get("sourceURL") or ""), byterange=_range(init.get("range")))
         for i, s in enumerate(_children(seg_list, "SegmentURL")):
             out.segments.append(Segment(urljoin(base, s.get("media", "")), d / timescale if d else 0.0,
                                         byterange=_range(s.get("mediaRange")), sequence=i))
+        if out.segments and not d and period_dur:  # no durations given: share the period out evenly
+            for s in out.segments:
+                s.duration = period_dur / len(out.segments)
         return out
     # SegmentBase or nothing: the representation is one whole file at its BaseURL.
     out.segments.append(Segment(base, period_dur))
     return out
+
+
+def _repeat(text: Optional[str]) -> int:
+    """A SegmentTimeline repeat count: -1 ("until the end") is the one negative value allowed."""
+    if text is not None and text.strip() == "-1":
+        return -1
+    return _integer({"r": text}, "r", 0, "SegmentTimeline")
 
 
 def _range(text: Optional[str]) -> Optional[tuple[int, int]]:
@@ -432,6 +484,15 @@ def _range(text: Optional[str]) -> Optional[tuple[int, int]]:
 
 def parse_mpd(text: str, base: str) -> Manifest:
     try:
+        return _parse_mpd(text, base)
+    except ManifestError:
+        raise
+    except (ValueError, KeyError, ZeroDivisionError, OverflowError, TypeError) as err:
+        raise ManifestError(f"The stream's manifest cannot be read: {err or type(err).__name__}.") from err
+
+
+def _parse_mpd(text: str, base: str) -> Manifest:
+    try:
         root = ET.fromstring(text)
     except ET.ParseError as err:
         raise ManifestError(f"The stream's manifest cannot be read: {err}.")
@@ -439,12 +500,17 @@ def parse_mpd(text: str, base: str) -> Manifest:
         raise ManifestError("The stream's manifest is not a DASH manifest.")
     manifest = Manifest("dash", base)
     manifest.live = root.get("type", "static") == "dynamic"
-    manifest.duration = _iso_duration(root.get("mediaPresentationDuration", ""))
+    manifest.duration = _iso_duration(root.get("mediaPresentationDuration", ""), "length")
     periods = _children(root, "Period")
     if not periods:
         raise ManifestError("The stream's manifest lists nothing to play.")
     period = periods[0]
-    period_dur = _iso_duration(period.get("duration", "")) or manifest.duration
+    manifest.periods = len(periods)
+    period_dur = _iso_duration(period.get("duration", ""), "period's length") or manifest.duration
+    if len(periods) > 1 and not period.get("duration"):
+        # The first period ends where the next one starts.
+        following = _iso_duration(periods[1].get("start", ""), "period's start")
+        period_dur = following - _iso_duration(period.get("start", ""), "period's start") or period_dur
     mpd_base = _base(root, base)
     period_base = _base(period, mpd_base)
     for aset in _children(period, "AdaptationSet"):
@@ -467,7 +533,7 @@ def parse_mpd(text: str, base: str) -> Manifest:
             if kind not in ("video", "audio", "subtitle"):
                 continue
             rep_id = rep.get("id", "")
-            bandwidth = int(rep.get("bandwidth", "0") or 0)
+            bandwidth = _integer(rep.attrib, "bandwidth", 0, "Representation")
             rep_base = _base(rep, set_base)
             segments = _dash_segments(period_dur, rep_base, rep_id, bandwidth,
                                       [_child(period, "SegmentTemplate"), _child(aset, "SegmentTemplate"),
@@ -475,8 +541,10 @@ def parse_mpd(text: str, base: str) -> Manifest:
                                       [_child(period, "SegmentList"), _child(aset, "SegmentList"),
                                        _child(rep, "SegmentList")])
             r = Rendition(kind, f"{base}#{rep_id or len(manifest.videos) + len(manifest.audios)}",
-                          int(rep.get("width", aset.get("width", "0")) or 0),
-                          int(rep.get("height", aset.get("height", "0")) or 0), bandwidth, codecs, lang,
+                          _integer(rep.attrib, "width", _integer(aset.attrib, "width", 0, "AdaptationSet"),
+                                   "Representation"),
+                          _integer(rep.attrib, "height", _integer(aset.attrib, "height", 0, "AdaptationSet"),
+                                   "Representation"), bandwidth, codecs, lang,
                           rep_id, default=default, mime=mime, dash=segments)
             {"video": manifest.videos, "audio": manifest.audios, "subtitle": manifest.subtitles}[kind].append(r)
     if not manifest.duration:
