@@ -66,15 +66,18 @@ QCoro::Task<InstanceAnswer> OutsideEntries::handle(LaunchRequest request) {
     co_return InstanceAnswer{2, {}, request.error + QLatin1Char('\n')};
 }
 
-// The state object outlives this one, so the steps after a wait use it, never members of this object.
+// The state object outlives this one, so the steps after a wait use it, never members of this object;
+// a wait also ends when the state object goes away (the application quits), so each is followed by a check.
 
 QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
-    AppModel* model = &m_model;
+    const QPointer<AppModel> model(&m_model);
     for (const QString& link : links) {
         const std::optional<VamberURL::Target> target = VamberURL::parse(link);
         if (!target)
             continue;
         co_await model->waitUntilReady();
+        if (!model)
+            co_return;
         if (!target->quality.isNull())
             model->applyQuality(target->quality);
         co_await model->enqueue(target->address, true);
@@ -82,14 +85,17 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
 }
 
 QCoro::Task<void> OutsideEntries::downloadText(QString text) {
-    AppModel* model = &m_model;
+    const QPointer<AppModel> model(&m_model);
     co_await model->waitUntilReady();
-    co_await model->enqueue(text, true);
+    if (model)
+        co_await model->enqueue(text, true);
 }
 
 QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString quality) {
-    AppModel* model = &m_model;
+    const QPointer<AppModel> model(&m_model);
     co_await model->waitUntilReady();
+    if (!model)
+        co_return goneAway();
     model->applyQuality(quality);
     const std::shared_ptr<Job> job = co_await model->enqueue(address, false);
     if (!job)
@@ -98,8 +104,10 @@ QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString qu
 }
 
 QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
-    AppModel* model = &m_model;
+    const QPointer<AppModel> model(&m_model);
     co_await model->waitUntilReady();
+    if (!model)
+        co_return goneAway();
     const std::optional<QString> link = ClipboardWatcher::currentLink();
     if (!link)
         co_return noAddress();
@@ -112,6 +120,10 @@ QCoro::Task<InstanceAnswer> OutsideEntries::refuseText(AppModel* model) {
     // Said in the interface's language, so after the texts have come.
     co_await model->waitUntilReady();
     co_return noAddress();
+}
+
+InstanceAnswer OutsideEntries::goneAway() {
+    return InstanceAnswer{1, {}, {}};
 }
 
 InstanceAnswer OutsideEntries::noAddress() {

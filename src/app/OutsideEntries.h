@@ -37,6 +37,8 @@ private:
     static QCoro::Task<InstanceAnswer> refuseText(AppModel* model);
     // The refusal of a verb without an address.
     static InstanceAnswer noAddress();
+    // The answer of a request whose application went away before it could be carried out.
+    static InstanceAnswer goneAway();
 
     AppModel& m_model;
 };

@@ -347,6 +347,20 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 2);
     }
 
+    // Requests waiting for the start when the application goes away end without touching it: the
+    // verb is answered with a failure, the link is dropped.
+    void requestsWaitingForTheStartEndWithTheApplication() {
+        StateFixture f;
+        OutsideEntries entries(*f.model);
+        entries.serve(f.fakes.instanceGuard);
+        f.fakes.instanceGuard.receive({"https://a.example"});
+        f.fakes.instanceGuard.receive({"--download", "https://b.example"});
+        QVERIFY(waitForAnswers(f.fakes.instanceGuard, 1));
+        f.model.reset();
+        QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
+        QCOMPARE(f.fakes.instanceGuard.answers[1], (InstanceAnswer{1, {}, {}}));
+    }
+
     // Becoming active: "js.runtime" only while the runtime is missing, one per activation.
     void activationRechecksAMissingRuntime_data() {
         QTest::addColumn<bool>("missing");
