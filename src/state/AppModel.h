@@ -26,6 +26,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <chrono>
 #include <coroutine>
 #include <map>
 #include <memory>
@@ -161,6 +162,9 @@ public:
 
     // ---- engine loss and restart ----
     QCoro::Task<void> retryEngine();
+    // How long a start may wait for the engine's answers before it fails and the silent engine is
+    // stopped: 20 s; tests shorten it before the start.
+    void setStartLimit(std::chrono::milliseconds limit) { m_startLimit = limit; }
 
     // ---- single download ----
     // Makes and starts the current download from `url` (or the download field); nothing when the
@@ -530,6 +534,8 @@ private:
     QString fileStem(const QString& name) const;
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
+    void boundStart(bool running);
+    void startUnanswered();
     void failActiveJobs(const QString& message);
     // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
     // (it runs again after the next start), else failed with `message`, its partial file kept.
@@ -603,9 +609,12 @@ private:
     // One start in flight at a time: later callers await it and share its outcome.
     struct StartRun {
         bool finished = false;
+        bool unanswered = false;
         std::exception_ptr error;
     };
     std::shared_ptr<StartRun> m_startInFlight;
+    std::chrono::milliseconds m_startLimit{20000};
+    QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
     std::optional<QString> m_shownFreshFailure;
