@@ -535,6 +535,9 @@ private:
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
     void boundStart(bool running);
+    // Ends every model download the stopped engine left running: cancelled when the user asked for it,
+    // else failed with `message`.
+    void endModelDownloads(const QString& message);
     void startUnanswered();
     void failActiveJobs(const QString& message);
     // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
@@ -614,6 +617,8 @@ private:
     };
     std::shared_ptr<StartRun> m_startInFlight;
     std::chrono::milliseconds m_startLimit{20000};
+    // Model downloads the user asked to cancel whose end the engine has not told yet.
+    QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
