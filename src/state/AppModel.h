@@ -182,6 +182,8 @@ public:
     void persistQueue();
     // A queue save is on its way (or waiting to be written).
     bool isSavingQueue() const { return m_queueSaveInFlight; }
+    // Returns once no queue save is on its way any more, or when `limit` has passed.
+    QCoro::Task<void> queueSavesSettled(std::chrono::milliseconds limit);
     // The rows a save sent now would carry: the unfinished jobs that may be saved.
     EngineMethods::QueueSave::Params queueSnapshot() const;
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
