@@ -537,6 +537,11 @@ private:
     void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
     void boundStart(bool running);
+    // A cancel that comes before the job's "download.start" went out: the start is dropped, the job
+    // cancelled at once. False when the start was already sent (the engine cancels it).
+    bool cancelBeforeStart(const std::shared_ptr<Job>& job);
+    // True (and the run ended) when the job was cancelled before its start could be sent.
+    bool dropCancelledStart(const std::shared_ptr<Job>& job);
     // Ends every model download the stopped engine left running: cancelled when the user asked for it,
     // else failed with `message`.
     void endModelDownloads(const QString& message);
@@ -619,6 +624,10 @@ private:
     };
     std::shared_ptr<StartRun> m_startInFlight;
     std::chrono::milliseconds m_startLimit{20000};
+    // Runs whose "download.start" has not gone out yet, and those of them cancelled meanwhile: their start
+    // is never sent.
+    QSet<const Job*> m_startsNotSent;
+    QSet<const Job*> m_cancelledBeforeStart;
     // Model downloads the user asked to cancel whose end the engine has not told yet.
     QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
