@@ -57,9 +57,17 @@ void Shutdown::request() {
 void Shutdown::run() {
     // Events that arrive from now on change nothing: the pump is cut before the engine is stopped.
     QObject::disconnect(&m_model.engine(), &EngineClient::event, &m_model, &AppModel::apply);
+    stopEngine(); // runs on by itself and ends in finished()
+}
+
+QCoro::Task<void> Shutdown::stopEngine() {
     QPointer<Shutdown> self(this);
-    m_model.engine().stop().then([self] {
-        if (self)
-            Q_EMIT self->finished();
-    });
+    // The last change of the queue must reach the engine before it is asked to end; a save that does not
+    // come back within the engine's own stop bound is not waited for.
+    co_await m_model.queueSavesSettled(std::chrono::seconds(3));
+    if (!self)
+        co_return;
+    co_await m_model.engine().stop();
+    if (self)
+        Q_EMIT finished();
 }

@@ -2,12 +2,15 @@
 
 #include <QObject>
 
+#include <QCoro/QCoroTask>
+
 class AppModel;
 class QSocketNotifier;
 
-// The orderly end of the application: the event pump is cut, the engine is asked to shut down and
-// stopped within its bound (EngineClient::stop), then finished() lets the process end. Quit, the last
-// window closed without a tray, and SIGTERM/SIGINT all come here.
+// The orderly end of the application: the event pump is cut, a queue save on its way is awaited (within
+// the stop's bound), the engine is asked to shut down and stopped within its bound (EngineClient::stop),
+// then finished() lets the process end. Quit, the last window closed without a tray, and SIGTERM/SIGINT
+// all come here.
 class Shutdown : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +29,7 @@ Q_SIGNALS:
 
 private:
     void run();
+    QCoro::Task<void> stopEngine();
 
     AppModel& m_model;
     bool m_requested = false;

@@ -146,13 +146,18 @@ QCoro::Task<void> AppModel::startSession() {
     }
     const auto run = std::make_shared<StartRun>();
     m_startInFlight = run;
+    boundStart(true);
     try {
         co_await runSessionStart();
     } catch (...) {
         run->error = std::current_exception();
     }
+    // A start whose engine fell silent failed, whatever its later steps made of the stop.
+    if (run->unanswered)
+        run->error = std::make_exception_ptr(EngineLaunchError::stopped());
     run->finished = true;
     if (self) {
+        boundStart(false);
         m_startInFlight.reset();
         if (!run->error)
             watchForHang(m_hangOpenLimit);

@@ -166,6 +166,9 @@ public:
     // within `answerWithin` more and the engine counts as hung: it is stopped and restarted as after a
     // crash. Both are 30 s; tests shorten them before the start.
     void setHangLimits(std::chrono::milliseconds openFor, std::chrono::milliseconds answerWithin);
+    // How long a start may wait for the engine's answers before it fails and the silent engine is
+    // stopped: 20 s; tests shorten it before the start.
+    void setStartLimit(std::chrono::milliseconds limit) { m_startLimit = limit; }
 
     // ---- single download ----
     // Makes and starts the current download from `url` (or the download field); nothing when the
@@ -183,6 +186,8 @@ public:
     void persistQueue();
     // A queue save is on its way (or waiting to be written).
     bool isSavingQueue() const { return m_queueSaveInFlight; }
+    // Returns once no queue save is on its way any more, or when `limit` has passed.
+    QCoro::Task<void> queueSavesSettled(std::chrono::milliseconds limit);
     // The rows a save sent now would carry: the unfinished jobs that may be saved.
     EngineMethods::QueueSave::Params queueSnapshot() const;
     // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
@@ -539,6 +544,16 @@ private:
     void checkForHang();
     QCoro::Task<void> probeEngine(int probe);
     void probeUnanswered();
+    void boundStart(bool running);
+    // A cancel that comes before the job's "download.start" went out: the start is dropped, the job
+    // cancelled at once. False when the start was already sent (the engine cancels it).
+    bool cancelBeforeStart(const std::shared_ptr<Job>& job);
+    // True (and the run ended) when the job was cancelled before its start could be sent.
+    bool dropCancelledStart(const std::shared_ptr<Job>& job);
+    // Ends every model download the stopped engine left running: cancelled when the user asked for it,
+    // else failed with `message`.
+    void endModelDownloads(const QString& message);
+    void startUnanswered();
     void failActiveJobs(const QString& message);
     // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
     // (it runs again after the next start), else failed with `message`, its partial file kept.
@@ -612,6 +627,7 @@ private:
     // One start in flight at a time: later callers await it and share its outcome.
     struct StartRun {
         bool finished = false;
+        bool unanswered = false;
         std::exception_ptr error;
     };
     std::shared_ptr<StartRun> m_startInFlight;
@@ -623,6 +639,14 @@ private:
     QTimer* m_probeDeadline = nullptr;
     int m_probe = 0;
     bool m_probing = false;
+    std::chrono::milliseconds m_startLimit{20000};
+    // Runs whose "download.start" has not gone out yet, and those of them cancelled meanwhile: their start
+    // is never sent.
+    QSet<const Job*> m_startsNotSent;
+    QSet<const Job*> m_cancelledBeforeStart;
+    // Model downloads the user asked to cancel whose end the engine has not told yet.
+    QSet<QString> m_modelCancelsAsked;
+    QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
     std::optional<QString> m_shownFreshFailure;

@@ -235,6 +235,11 @@ void AppModel::cancel(const std::shared_ptr<Job>& job) {
     if (!job)
         return;
     const bool paused = job->state().kind == Job::State::Paused;
+    // Its "download.start" has not gone out: the engine would not know the job, so it is never sent.
+    if (cancelBeforeStart(job)) {
+        persistQueue();
+        return;
+    }
     if (isParked(*job)) {
         job->setState({Job::State::Cancelled, {}});
         persistQueue();

@@ -109,13 +109,32 @@ bool AppModel::startRun(std::shared_ptr<Job> job) {
         return false;
     job->setRequestOpen(true);
     job->setKeptForResume(false);
+    m_startsNotSent.insert(job.get());
     spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
+    return true;
+}
+
+bool AppModel::cancelBeforeStart(const std::shared_ptr<Job>& job) {
+    if (!m_startsNotSent.contains(job.get()))
+        return false;
+    m_cancelledBeforeStart.insert(job.get());
+    job->setState({Job::State::Cancelled, {}});
+    return true;
+}
+
+bool AppModel::dropCancelledStart(const std::shared_ptr<Job>& job) {
+    m_startsNotSent.remove(job.get());
+    if (!m_cancelledBeforeStart.remove(job.get()))
+        return false;
+    job->setRequestOpen(false);
     return true;
 }
 
 // The job's request is marked open by startRun() before this runs.
 QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     QPointer<AppModel> self(this);
+    if (m_cancelledBeforeStart.contains(job.get()) && dropCancelledStart(job))
+        co_return;
     job->setState({Job::State::Analyzing, {}});
     Notifications::requestPermission();
     if (job != m_currentDownload)
@@ -127,6 +146,8 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
         job->setRequestOpen(false);
         co_return;
     }
+    if (dropCancelledStart(job))
+        co_return;
     const FormatChoice& f = job->format();
     DownloadRequest request;
     request.url = job->url();

@@ -24,6 +24,7 @@ QCoro::Task<std::optional<ModelOffer>> AppModel::fetchModelOffer(QString key) {
 }
 
 void AppModel::downloadModel(const QString& key) {
+    m_modelCancelsAsked.remove(key);
     setModelDownload(key, 0.0);
     setModelNotice(key, std::nullopt);
     spawn(this, [this, key]() -> QCoro::Task<void> {
@@ -57,6 +58,8 @@ void AppModel::downloadModel(const QString& key) {
 }
 
 void AppModel::cancelModelDownload(const QString& key) {
+    if (m_modelDownloads.contains(key))
+        m_modelCancelsAsked.insert(key);
     const EngineMethods::ModelParams params{key};
     spawn(this, [this, params]() -> QCoro::Task<void> {
         co_await ping<EngineMethods::ModelsCancel>(params, false);
@@ -121,7 +124,22 @@ void AppModel::spawnModelReload() {
     spawn(this, [this]() -> QCoro::Task<void> { co_await reloadModels(); });
 }
 
+void AppModel::endModelDownloads(const QString& message) {
+    // The engine's downloads went with it and no event will end them: without this they would show as
+    // running for ever, with no way to download again.
+    const QStringList keys = m_modelDownloads.keys();
+    for (const QString& key : keys) {
+        const bool cancelled = m_modelCancelsAsked.contains(key);
+        setModelDownload(key, std::nullopt);
+        setModelNotice(key, cancelled
+                                ? ModelNotice{Strings::text(QStringLiteral("status_model_cancelled")), false}
+                                : ModelNotice{message, true});
+    }
+    m_modelCancelsAsked.clear();
+}
+
 void AppModel::applyModelState(const EngineEvent::ModelState& event) {
+    m_modelCancelsAsked.remove(event.key);
     setModelDownload(event.key, std::nullopt);
     const QString& state = event.state;
     if (state == QLatin1String("installed")) {

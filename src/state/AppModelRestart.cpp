@@ -11,6 +11,7 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     setSessionLive(false);
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
     failActiveJobs(text);
+    endModelDownloads(text);
     if (busy) {
         showEngineFailure(text);
         co_return;

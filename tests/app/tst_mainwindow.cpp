@@ -303,6 +303,39 @@ private Q_SLOTS:
         QVERIFY(!f.model->engine().isRunning());
         QVERIFY(!f.model->engineFailure()); // a stop asked for is no failure
     }
+
+    // The last change of the queue reaches the engine even when Quit follows at once: started again,
+    // the engine gives that queue back.
+    void quitKeepsTheLastQueueChange() {
+        ViewFixture f;
+        f.startEngine();
+        QJsonArray rows;
+        for (const QString url : {"http://q/one", "http://q/two"})
+            rows.append(QJsonObject{{"url", url},
+                                    {"title", url},
+                                    {"quality", "720p"},
+                                    {"container", "MP4"},
+                                    {"audio_only", false},
+                                    {"thumb_url", ""},
+                                    {"playlist", ""},
+                                    {"channel", ""},
+                                    {"status", "waiting"}});
+        f.control("queue.save", {{"items", rows}});
+        f.boot();
+        QCOMPARE(f.model->jobs().size(), size_t(2));
+        Shutdown shutdown(*f.model);
+        QSignalSpy finished(&shutdown, &Shutdown::finished);
+        const std::shared_ptr<Job> first = f.model->jobs()[0];
+        f.model->remove(first);
+        shutdown.request();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(!f.model->engine().isRunning());
+
+        f.startEngine();
+        const QJsonArray items = f.control("queue.load").toObject()["items"].toArray();
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].toObject()["url"].toString(), QString("http://q/two"));
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

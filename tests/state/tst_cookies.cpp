@@ -153,6 +153,68 @@ private slots:
         QCOMPARE(f.requestsOf("download.start").size(), 0);
     }
 
+    // Cancel, Remove or Clear Queue while the cookies of a batch job are still being exported: its
+    // "download.start" never goes out, and the job is cancelled (or gone) at once.
+    void aCancelDuringTheExportIsHonoured_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("cancel") << "cancel";
+        QTest::newRow("remove") << "remove";
+        QTest::newRow("clear queue") << "clear";
+    }
+    void aCancelDuringTheExportIsHonoured() {
+        QFETCH(QString, action);
+        StateFixture f;
+        f.startEngine();
+        f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
+        QJsonArray rows;
+        for (const QString url : {"https://v.example/1", "https://v.example/2"})
+            rows.append(QJsonObject{{"url", url},
+                                    {"title", url},
+                                    {"quality", "720p"},
+                                    {"container", "MP4"},
+                                    {"audio_only", false},
+                                    {"thumb_url", ""},
+                                    {"playlist", ""},
+                                    {"channel", ""},
+                                    {"status", "waiting"}});
+        f.control("queue.save", {{"items", rows}});
+        f.boot();
+        f.scriptDownloads({{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/o.mp4"}, {"title", ""}}}});
+        const std::vector<std::shared_ptr<Job>> jobs = f.model->jobs();
+        QCOMPARE(jobs.size(), size_t(2));
+        f.fakes.browserCookies.holdExports = true;
+        f.model->startWaiting();
+        QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), qsizetype(2));
+        for (const auto& job : jobs) {
+            if (action == "cancel")
+                f.model->cancel(job);
+            else if (action == "remove")
+                f.model->remove(job);
+        }
+        if (action == "clear")
+            f.model->clearQueue();
+        for (const auto& job : jobs)
+            QCOMPARE(int(job->state().kind), int(Job::State::Cancelled));
+        f.fakes.browserCookies.holdExports = false;
+        f.fakes.browserCookies.release();
+
+        // A later download's start shows the released runs have had their turn.
+        QVERIFY(f.enqueue(QString("https://v.example/later")));
+        QVERIFY(f.waitForRequests("download.start", 1));
+        const auto starts = f.requestsOf("download.start");
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts[0].params["url"].toString(), QString("https://v.example/later"));
+        QCOMPARE(f.requestsOf("download.cancel").size(), 0);
+        for (const auto& job : jobs) {
+            QVERIFY(!job->requestOpen());
+            QCOMPARE(int(job->state().kind), int(Job::State::Cancelled));
+        }
+        QCOMPARE(f.model->jobs().size(), action == "cancel" ? size_t(2) : size_t(0));
+        QVERIFY(f.waitForRequests("queue.save", 1));
+        QTRY_VERIFY(!f.model->isSavingQueue());
+        QCOMPARE(f.requestsOf("queue.save").last().params["items"].toArray().size(), 0);
+    }
+
     void aListOfAddresses() {
         StateFixture f;
         f.startEngine();

@@ -4,6 +4,7 @@
 #include "CatalogueServer.h"
 #include "StateFixture.h"
 
+#include "EngineLaunchError.h"
 #include "Strings.h"
 
 #include <QDir>
@@ -173,6 +174,44 @@ private slots:
                                   10000);
         QCOMPARE(f.model->modelNotices().value("ghost"),
                  (AppModel::ModelNotice{"The engine's own words.", true}));
+    }
+
+    // Downloads the engine took with it when it stopped end there: failed with the stop's text, or
+    // cancelled when the user had asked, and each row can download again.
+    void downloadsEndWithTheEngine_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("crash, restarted") << 1 << EngineLaunchError::stopped().text();
+        QTest::newRow("support folder busy") << 2 << EngineLaunchError::supportBusy().text();
+    }
+    void downloadsEndWithTheEngine() {
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        StateFixture f;
+        f.boot();
+        // Started, but no event will ever come for them: the engine is about to go.
+        f.script("models.download", {{"result", QJsonObject{{"started", true}, {"installed", false}}}}, 2);
+        f.script("models.cancel", {{"result", QJsonObject{{"cancelled", true}}}});
+        f.model->downloadModel("kept");
+        f.model->downloadModel("dropped");
+        QVERIFY(f.waitForRequests("models.download", 2));
+        QVERIFY(f.waitForRequests("models.list", 3));
+        f.model->cancelModelDownload("dropped");
+        QVERIFY(f.waitForRequests("models.cancel", 1));
+        QCOMPARE(f.model->modelDownloads().keys(), (QStringList{"dropped", "kept"}));
+
+        f.control("test.exit", {{"status", status}});
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelDownloads().isEmpty(), 10000);
+        QCOMPARE(f.model->modelNotices().value("kept"), (AppModel::ModelNotice{text, true}));
+        QCOMPARE(f.model->modelNotices().value("dropped"),
+                 (AppModel::ModelNotice{Strings::text("status_model_cancelled"), false}));
+        if (status == 1)
+            QTRY_VERIFY_WITH_TIMEOUT(f.model->sessionLive(), 10000);
+
+        // Downloading again shows as started, without the old notice.
+        f.model->downloadModel("kept");
+        QCOMPARE(f.model->modelDownloads().value("kept", -1), 0.0);
+        QVERIFY(!f.model->modelNotices().contains("kept"));
     }
 
     void cancelSendsAndChangesNothing() {

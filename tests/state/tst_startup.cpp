@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <chrono>
+#include <csignal>
+
 namespace {
 int errorLines(const QStringList& log) {
     int n = 0;
@@ -192,6 +195,57 @@ private slots:
         QTRY_VERIFY(released);
         QVERIFY(f.model->isReady());
         QVERIFY(!f.methods().contains("update.check"));
+    }
+
+    // An engine that leaves one of the start's requests unanswered: the start fails as an engine
+    // failure, the silent child is stopped, and the retry gets through against a good engine.
+    void aSilentEngineFailsTheStart_data() {
+        QTest::addColumn<QString>("silentOn");
+        QTest::newRow("hello") << "hello";
+        QTest::newRow("texts") << "i18n.table";
+        QTest::newRow("settings") << "settings.get";
+        QTest::newRow("models") << "models.list";
+        // Not even "shutdown" is answered, and the end of its input changes nothing: only a signal ends it.
+        QTest::newRow("mute process") << "";
+    }
+    void aSilentEngineFailsTheStart() {
+        QFETCH(QString, silentOn);
+        QTemporaryDir dir;
+        QMap<QString, QString> env;
+        if (silentOn.isEmpty()) {
+            const QString script = dir.filePath("mute.py");
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("import sys, time\nfor _ in sys.stdin:\n    pass\nwhile True:\n    time.sleep(60)\n");
+            file.close();
+            env.insert("VAMBER_ENGINE_SERVER", script);
+        }
+        StateFixture f(env);
+        f.model->setStartLimit(std::chrono::milliseconds(500));
+        f.startEngine();
+        const qint64 silent = f.model->engine().processId();
+        QVERIFY(silent > 0);
+        if (!silentOn.isEmpty())
+            f.control("test.hold", {{"method", silentOn}});
+        auto boot = f.model->boot();
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->isReady(), 15000);
+        QCoro::waitFor(std::move(boot));
+        QCOMPARE(f.model->engineFailure().value_or(QString()), EngineLaunchError::stopped().text());
+        QVERIFY(!f.model->sessionLive());
+        QVERIFY(!f.model->engine().isRunning());
+        QTRY_VERIFY(::kill(pid_t(silent), 0) != 0);
+
+        // The retry's engine answers; on a busy machine its start may take longer than the short bound.
+        f.model->setStartLimit(std::chrono::seconds(20));
+        EngineLocations good = f.locations();
+        good.environment.remove("VAMBER_ENGINE_SERVER");
+        f.model->engine().setLocations(good);
+        QCoro::waitFor(f.model->retryEngine());
+        QVERIFY(!f.model->engineFailure());
+        QVERIFY(f.model->sessionLive());
+        QVERIFY(f.model->stringsReady());
+        QVERIFY(f.model->settings());
+        QVERIFY(f.model->engine().processId() != silent);
     }
 
     void anEngineScriptGivenByTheEnvironmentSkipsTheCopyCheck() {
