@@ -500,6 +500,16 @@ class DownloadManager:
         self.emit("job.log", {"jobId": job_id, "key": key, "level": level,
                               "params": {k: str(v) for k, v in params.items()}})
 
+    def _subtitle_bytes(self, job: _Job, session, track) -> Optional[bytes]:
+        """One subtitle track's bytes, or None (said in the log) when it cannot be fetched."""
+        job.check()
+        try:
+            with session.open(track.url) as resp:
+                return resp.read_whole(8 << 20, f"The subtitles at {track.url}")
+        except NetError as err:
+            self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
+            return None
+
     def _run(self, job: _Job) -> dict:
         req = job.req
         out_dir = Path(os.path.expanduser(req.outputDir or self.default_dir()))
@@ -1037,12 +1047,8 @@ class DownloadManager:
         for track in tracks or []:
             if manifests.primary_language(track.lang) != language:
                 continue
-            job.check()
-            try:
-                with session.open(track.url) as resp:
-                    data = resp.read_whole(8 << 20, f"The subtitles at {track.url}")
-            except NetError as err:
-                self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
+            data = self._subtitle_bytes(job, session, track)
+            if data is None:
                 continue
             cues = searchindex.parse_subtitles(data.decode("utf-8", errors="replace"))
             if cues:
@@ -1148,12 +1154,8 @@ class DownloadManager:
             lang = pages.safe_filename(track.lang, "und").replace(".", "_").replace(" ", "_")
             if lang in seen:
                 continue
-            job.check()
-            try:
-                with session.open(track.url) as resp:
-                    data = resp.read_whole(8 << 20, f"The subtitles at {track.url}")
-            except NetError as err:
-                self._log(job.req.jobId, "log_subtitles_failed", "warn", lang=track.lang, message=str(err))
+            data = self._subtitle_bytes(job, session, track)
+            if data is None:
                 continue
             ext = pages.extension(track.url)
             if ext not in (".vtt", ".srt", ".ass", ".ssa", ".ttml"):
