@@ -210,10 +210,9 @@ QCoro::Task<bool> BrowserProfile::renew() {
     startGeneration(m_generation + 1);
     Q_EMIT renewed();
 
-    // Nothing uses the old profile any more: its pages are gone and new pages go to the fresh one.
-    old->cookieStore()->deleteAllCookies();
-    old->clearHttpCache();
-    old->clearAllVisitedLinks();
+    // Nothing uses the old profile any more: its pages are gone and new pages go to the fresh one. Its
+    // data goes with its folder (or its memory): no clearing is asked of it first, since the web engine
+    // would still be at such work on its own threads when the profile is deleted.
     delete old;
     if (oldFolder.isEmpty())
         co_return true;

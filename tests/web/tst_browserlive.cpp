@@ -40,6 +40,9 @@ class TestBrowserLive : public QObject {
 
     SigninSite m_site;
     QTemporaryDir m_tmp;
+    // Each test gets a folder of its own: one process never opens a profile folder a deleted profile
+    // may still be closing.
+    int m_runs = 0;
     std::unique_ptr<BrowserProfile> m_profile;
     std::unique_ptr<BrowserCookies> m_cookies;
 
@@ -58,7 +61,8 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(m_site.start()); }
     void init() {
         Strings::reset();
-        m_profile = std::make_unique<BrowserProfile>(m_tmp.filePath("browser"));
+        m_profile =
+            std::make_unique<BrowserProfile>(m_tmp.filePath(QStringLiteral("browser-%1").arg(++m_runs)));
         m_cookies = std::make_unique<BrowserCookies>(m_profile.get(), m_tmp.filePath("exports"));
     }
     void cleanup() {

@@ -19,12 +19,18 @@ public:
 private:
     LocalHttpServer m_server;
     QTemporaryDir m_tmp;
+    // Each test gets a folder of its own: one process never opens a profile folder a deleted profile
+    // may still be closing.
+    int m_runs = 0;
     std::unique_ptr<BrowserProfile> m_profile;
 
     QUrl url(const QString& path) const { return QUrl(m_server.url(QStringLiteral("www.site.test"), path)); }
 
 private Q_SLOTS:
-    void init() { m_profile = std::make_unique<BrowserProfile>(m_tmp.filePath(QStringLiteral("browser"))); }
+    void init() {
+        m_profile =
+            std::make_unique<BrowserProfile>(m_tmp.filePath(QStringLiteral("browser-%1").arg(++m_runs)));
+    }
     void cleanup() { m_profile.reset(); }
     void cleanupTestCase() {
         // The web engine closes its files a little after the profile is gone.

@@ -20,6 +20,9 @@ class TestWebPane : public QObject {
 
     LocalHttpServer m_server;
     QTemporaryDir m_tmp;
+    // Each test gets a folder of its own: one process never opens a profile folder a deleted profile
+    // may still be closing.
+    int m_runs = 0;
     std::unique_ptr<BrowserProfile> m_profile;
 
     QString url(const QString& path) const { return m_server.url(QStringLiteral("127.0.0.1"), path); }
@@ -32,7 +35,10 @@ class TestWebPane : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { m_profile = std::make_unique<BrowserProfile>(m_tmp.filePath(QStringLiteral("browser"))); }
+    void init() {
+        m_profile =
+            std::make_unique<BrowserProfile>(m_tmp.filePath(QStringLiteral("browser-%1").arg(++m_runs)));
+    }
     void cleanup() { m_profile.reset(); }
     void cleanupTestCase() {
         const QString folder = m_tmp.path();
