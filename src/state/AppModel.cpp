@@ -2,13 +2,21 @@
 
 #include "BrowserSession.h"
 #include "ClipboardWatcher.h"
+#include "Clips.h"
+#include "Composition.h"
+#include "DownloadQueue.h"
 #include "EngineLaunchError.h"
 #include "EngineProcessError.h"
 #include "InstanceGuard.h"
 #include "LanguageStore.h"
+#include "Library.h"
 #include "Notifications.h"
+#include "Prompts.h"
+#include "Session.h"
 #include "SignalWait.h"
+#include "SpeechModels.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 
 #include <QFileInfo>
 
@@ -28,6 +36,14 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     m_probeDeadline = new QTimer(this);
     m_probeDeadline->setSingleShot(true);
     connect(m_probeDeadline, &QTimer::timeout, this, &AppModel::probeUnanswered);
+    m_sessionPart = std::make_unique<Session>(*this);
+    m_queuePart = std::make_unique<DownloadQueue>(*this);
+    m_libraryPart = std::make_unique<Library>(*this);
+    m_transcriptionsPart = std::make_unique<Transcriptions>(*this);
+    m_modelsPart = std::make_unique<SpeechModels>(*this);
+    m_clipsPart = std::make_unique<Clips>(*this);
+    m_compositionPart = std::make_unique<Composition>(*this);
+    m_promptsPart = std::make_unique<Prompts>(*this);
 }
 
 AppModel::~AppModel() {

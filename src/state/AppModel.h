@@ -34,6 +34,14 @@
 #include <vector>
 
 class BrowserSession;
+class Session;
+class DownloadQueue;
+class Library;
+class Transcriptions;
+class SpeechModels;
+class Clips;
+class Composition;
+class Prompts;
 
 // The one state object of the application: its fields are what the views draw, its methods the user's
 // actions. Lives on the GUI thread. Actions that need the engine return at once or are coroutines; a
@@ -131,6 +139,16 @@ public:
     // once by main() with the desktop services.
     static AppModel& shared();
     static AppModel& makeShared(Services services, EngineLocations locations);
+
+    // ---- parts ----
+    Session& sessionPart() const { return *m_sessionPart; }
+    DownloadQueue& queuePart() const { return *m_queuePart; }
+    Library& libraryPart() const { return *m_libraryPart; }
+    Transcriptions& transcriptionsPart() const { return *m_transcriptionsPart; }
+    SpeechModels& modelsPart() const { return *m_modelsPart; }
+    Clips& clipsPart() const { return *m_clipsPart; }
+    Composition& compositionPart() const { return *m_compositionPart; }
+    Prompts& promptsPart() const { return *m_promptsPart; }
 
     EngineClient& engine() { return *m_engine; }
     BrowserSession& browser() { return *m_browser; }
@@ -731,6 +749,16 @@ private:
     QMap<QString, ModelNotice> m_modelNotices;
     std::optional<ModelOptInRequest> m_modelOptIn;
     std::shared_ptr<ClipJob> m_clipJob;
+
+    // Last, so that they go first: a part may use the fields above while it is destroyed.
+    std::unique_ptr<Session> m_sessionPart;
+    std::unique_ptr<DownloadQueue> m_queuePart;
+    std::unique_ptr<Library> m_libraryPart;
+    std::unique_ptr<Transcriptions> m_transcriptionsPart;
+    std::unique_ptr<SpeechModels> m_modelsPart;
+    std::unique_ptr<Clips> m_clipsPart;
+    std::unique_ptr<Composition> m_compositionPart;
+    std::unique_ptr<Prompts> m_promptsPart;
 };
 
 template <class M>

@@ -125,12 +125,12 @@ QString spoken(QAbstractItemView* list, int row, QAccessible::Text what) {
 
 // ---- The library -----------------------------------------------------------------------------------
 
-struct Library {
+struct LibraryScreen {
     ViewFixture f;
     std::unique_ptr<LibraryPane> pane;
     QStringList played;
 
-    Library() {
+    LibraryScreen() {
         QJsonArray items;
         auto add = [&](const QString& name, const QString& kind, const QString& channel,
                        const QString& playlist) {
@@ -306,7 +306,7 @@ private Q_SLOTS:
         QFETCH(QString, open);
         QFETCH(QString, played);
         QFETCH(QString, alert);
-        Library l;
+        LibraryScreen l;
         QVERIFY(l.show());
         clickCategory(*l.pane, category);
         auto* filter = l.pane->findChild<QLineEdit*>("placeholder_filter");
@@ -327,7 +327,7 @@ private Q_SLOTS:
 
     // Page Down moves about a page and keeps the row in sight; Page Up comes back.
     void libraryPages() {
-        Library l;
+        LibraryScreen l;
         QVERIFY(l.show());
         RowListView* list = l.pane->list();
         QVERIFY(tabTo(l.pane->findChild<QLineEdit*>("placeholder_filter"), list));
@@ -345,7 +345,7 @@ private Q_SLOTS:
 
     // The menu key and a right click open the row's actions; an entry runs as its icon would.
     void libraryMenus() {
-        Library l;
+        LibraryScreen l;
         QVERIFY(l.show());
         RowListView* list = l.pane->list();
         QVERIFY(tabTo(l.pane->findChild<QLineEdit*>("placeholder_filter"), list));
@@ -388,7 +388,7 @@ private Q_SLOTS:
     void doubleClickOpensWithoutSelecting() {
         QFETCH(QStringList, before);
         QFETCH(QStringList, after);
-        Library l;
+        LibraryScreen l;
         QVERIFY(l.show());
         clickCategory(*l.pane, "playlists");
         for (const QString& tag : before)
@@ -422,7 +422,7 @@ private Q_SLOTS:
 
     // Each row reads its name and its facts to assistive technology.
     void libraryRowsAreSpoken() {
-        Library l;
+        LibraryScreen l;
         QVERIFY(l.show());
         LibraryPaneModel* rows = l.pane->rows();
         const int v01 = rows->rowOf(l.tag("v01.mp4"));

@@ -1,0 +1,5 @@
+#include "Library.h"
+
+#include "AppModel.h"
+
+Library::Library(AppModel& app) : m_app(app) {}

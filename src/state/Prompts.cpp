@@ -1,0 +1,5 @@
+#include "Prompts.h"
+
+#include "AppModel.h"
+
+Prompts::Prompts(AppModel& app) : m_app(app) {}
