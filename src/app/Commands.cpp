@@ -7,6 +7,7 @@
 
 #include "AppModel.h"
 #include "ClipboardSource.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QAction>
@@ -63,7 +64,7 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
 
     QMenu* account = addMenu(bar, QStringLiteral("menu_account"));
     connect(add(account, QStringLiteral("menu_clear_browser_data")), &QAction::triggered, this,
-            [this] { m_model.setConfirmClearBrowserData(true); });
+            [this] { m_model.promptsPart().setConfirmClearBrowserData(true); });
     account->addSeparator();
     connect(add(account, QStringLiteral("menu_check_updates")), &QAction::triggered, this, [this] {
         AppModel* model = &m_model;
@@ -71,10 +72,10 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     });
     account->addSeparator();
     connect(add(account, QStringLiteral("v2_menu_show_log"), QKeySequence(Qt::CTRL | Qt::Key_L)),
-            &QAction::triggered, this, [this] { m_model.setShowLogSheet(true); });
+            &QAction::triggered, this, [this] { m_model.promptsPart().setShowLogSheet(true); });
     QAction* report =
         add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    connect(report, &QAction::triggered, this, [this] { m_model.setShowReportSheet(true); });
+    connect(report, &QAction::triggered, this, [this] { m_model.promptsPart().setShowReportSheet(true); });
     // The engine sends the report: it waits for a running one.
     report->setEnabled(model.sessionLive());
     connect(&model, &AppModel::sessionLiveChanged, report,

@@ -363,10 +363,6 @@ void AppModel::setLastError(const std::optional<AppError>& error) {
     assign(m_lastError, error, &AppModel::lastErrorChanged);
 }
 
-void AppModel::setShowLogSheet(bool show) {
-    assign(m_showLogSheet, show, &AppModel::showLogSheetChanged);
-}
-
 QString AppModel::status() const {
     if (m_isAnalyzing)
         return Strings::text(QStringLiteral("status_resolving"));

@@ -55,29 +55,20 @@ class AppModel : public QObject {
     Q_PROPERTY(bool isAnalyzing READ isAnalyzing NOTIFY isAnalyzingChanged)
     Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
     Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
-    Q_PROPERTY(bool showLogSheet READ showLogSheet WRITE setShowLogSheet NOTIFY showLogSheetChanged)
     Q_PROPERTY(QString status READ status NOTIFY statusChanged)
     // Library filter, transcript search, clipboard offer, script runtime and favourites.
     Q_PROPERTY(QString librarySearch READ librarySearch WRITE setLibrarySearch NOTIFY librarySearchChanged)
     Q_PROPERTY(std::vector<LibraryItem> filteredLibrary READ filteredLibrary NOTIFY filteredLibraryChanged)
-    Q_PROPERTY(bool fileMissingNotice READ fileMissingNotice WRITE setFileMissingNotice NOTIFY
-                   fileMissingNoticeChanged)
     Q_PROPERTY(std::vector<SearchHit> searchHits READ searchHits NOTIFY searchHitsChanged)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
     Q_PROPERTY(std::optional<SearchStatus> searchStatus READ searchStatus NOTIFY searchStatusChanged)
     Q_PROPERTY(QSet<QString> transcribedPaths READ transcribedPaths NOTIFY transcribedPathsChanged)
     Q_PROPERTY(std::vector<Favourite> favourites READ favourites NOTIFY favouritesChanged)
     Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
-    Q_PROPERTY(
-        bool jsBannerDismissed READ jsBannerDismissed WRITE setJsBannerDismissed NOTIFY jsRuntimeChanged)
     Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
     // Batch queue and listings.
-    Q_PROPERTY(bool confirmClearQueue READ confirmClearQueue WRITE setConfirmClearQueue NOTIFY
-                   confirmClearQueueChanged)
     Q_PROPERTY(bool isResolving READ isResolving NOTIFY isResolvingChanged)
     Q_PROPERTY(QString batchURLs READ batchURLs WRITE setBatchURLs NOTIFY batchURLsChanged)
-    Q_PROPERTY(bool batchDuplicateNotice READ batchDuplicateNotice WRITE setBatchDuplicateNotice NOTIFY
-                   batchDuplicateNoticeChanged)
     Q_PROPERTY(bool hasEngineFailure READ hasEngineFailure NOTIFY engineFailureChanged)
     Q_PROPERTY(int tab READ tabIndex NOTIFY tabChanged)
     Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
@@ -87,12 +78,6 @@ class AppModel : public QObject {
     Q_PROPERTY(bool libraryHasMore READ libraryHasMore NOTIFY libraryChanged)
     Q_PROPERTY(qint64 libraryTotal READ libraryTotal NOTIFY libraryChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
-    Q_PROPERTY(
-        bool showReportSheet READ showReportSheet WRITE setShowReportSheet NOTIFY showReportSheetChanged)
-    Q_PROPERTY(bool confirmClearBrowserData READ confirmClearBrowserData WRITE setConfirmClearBrowserData
-                   NOTIFY confirmClearBrowserDataChanged)
-    Q_PROPERTY(bool browserDataCleared READ browserDataCleared WRITE setBrowserDataCleared NOTIFY
-                   browserDataClearedChanged)
     // Transcriptions, speech models and clips.
     Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
     Q_PROPERTY(int activeTranscriptionCount READ activeTranscriptionCount NOTIFY transcriptionsChanged)
@@ -118,11 +103,6 @@ public:
         QString text;
         bool isFailure = false;
         bool operator==(const ModelNotice&) const = default;
-    };
-    // Asks the window to offer the model of `key` for download.
-    struct ModelOptInRequest {
-        QString key;
-        bool operator==(const ModelOptInRequest&) const = default;
     };
 
     // The cookie pair sent as "cookieSource" and "cookiesFile".
@@ -239,14 +219,10 @@ public:
     std::vector<std::shared_ptr<Job>> allActiveJobs() const;
     std::vector<std::shared_ptr<Job>> waitingJobs() const;
     std::optional<double> overallProgress() const;
-    bool confirmClearQueue() const { return m_confirmClearQueue; }
-    void setConfirmClearQueue(bool show);
     bool isResolving() const { return m_isResolving; }
     const std::vector<BatchNote>& resolveNotes() const { return m_resolveNotes; }
     const QString& batchURLs() const { return m_batchURLs; }
     void setBatchURLs(const QString& text);
-    bool batchDuplicateNotice() const { return m_batchDuplicateNotice; }
-    void setBatchDuplicateNotice(bool show);
 
     // ---- listings ----
     // The picks waiting for the user, in the order they were made; the picker shows the first.
@@ -273,8 +249,6 @@ public:
     void reveal(const LibraryItem& item);
     void revealJob(const Job& job);
     void revealPath(const QString& path);
-    bool fileMissingNotice() const { return m_fileMissingNotice; }
-    void setFileMissingNotice(bool show);
 
     // ---- transcript search and thumbnails ----
     static constexpr int searchDebounceMs = 250;
@@ -296,8 +270,6 @@ public:
     void applyJSRuntime(bool present, bool reveal);
     QCoro::Task<void> refreshJSRuntime(bool recheck);
     bool jsRuntimeMissing() const { return m_jsRuntimeMissing; }
-    bool jsBannerDismissed() const { return m_jsBannerDismissed; }
-    void setJsBannerDismissed(bool dismissed);
     QCoro::Task<void> reloadFavourites();
     QCoro::Task<void> addFavourite(QString url, QString title);
     QCoro::Task<void> removeFavourite(QString url);
@@ -310,10 +282,8 @@ public:
     void setUpdate(const std::optional<UpdateInfo>& update);
     bool upToDate() const { return m_upToDate; }
     void setUpToDate(bool upToDate);
-    bool showReportSheet() const { return m_showReportSheet; }
     // Where the engine kept the last report it could not send (absent after one that was sent).
     const std::optional<QString>& reportSavedTo() const { return m_reportSavedTo; }
-    void setShowReportSheet(bool show);
 
     // ---- transcriptions ----
     // A model the machine can run and the helper that runs it are both there.
@@ -339,8 +309,6 @@ public:
     // first, then audio, then video. Empty while the engine has not named them (any file may be chosen).
     QStringList mediaFileFilters() const;
     QCoro::Task<void> chooseTranscriptFolder();
-    const std::optional<QString>& transcriptionRefusal() const { return m_transcriptionRefusal; }
-    void setTranscriptionRefusal(const std::optional<QString>& text);
 
     // ---- speech-recognition models ----
     QCoro::Task<void> reloadModels();
@@ -355,8 +323,6 @@ public:
     // Model key to download fraction (0…1), for the models being downloaded.
     const QMap<QString, double>& modelDownloads() const { return m_modelDownloads; }
     const QMap<QString, ModelNotice>& modelNotices() const { return m_modelNotices; }
-    const std::optional<ModelOptInRequest>& modelOptIn() const { return m_modelOptIn; }
-    void setModelOptIn(const std::optional<ModelOptInRequest>& request);
 
     // ---- clips ----
     QCoro::Task<std::optional<ClipSuggestion>> suggestClip(QString path, qint64 startMs, qint64 endMs,
@@ -384,8 +350,6 @@ public:
     static constexpr int logLimit = LogLine::limit;
     const std::optional<AppError>& lastError() const { return m_lastError; }
     void setLastError(const std::optional<AppError>& error);
-    bool showLogSheet() const { return m_showLogSheet; }
-    void setShowLogSheet(bool show);
     QString status() const;
 
     // ---- analysis and format choice ----
@@ -418,10 +382,6 @@ public:
     void noteBrowserSession(const QString& address);
     QCoro::Task<void> clearBrowserData();
     const QSet<QString>& browserSessionHosts() const { return m_browserSessionHosts; }
-    bool confirmClearBrowserData() const { return m_confirmClearBrowserData; }
-    void setConfirmClearBrowserData(bool show);
-    bool browserDataCleared() const { return m_browserDataCleared; }
-    void setBrowserDataCleared(bool show);
 
     // ---- settings ----
     QCoro::Task<void> reloadSettings();
@@ -448,7 +408,6 @@ Q_SIGNALS:
     void settingsSectionChanged();
     void logChanged();
     void lastErrorChanged();
-    void showLogSheetChanged();
     // Computed values: emitted only when their value really changed.
     void statusChanged();
     void freshAnalysisChanged();
@@ -464,8 +423,6 @@ Q_SIGNALS:
     void allowedOptionsChanged();
     void optionsExpandedChanged();
     void browserSessionHostsChanged();
-    void confirmClearBrowserDataChanged();
-    void browserDataClearedChanged();
     void jsRuntimeChanged();
     void currentDownloadChanged();
     void jobsChanged();
@@ -485,19 +442,15 @@ Q_SIGNALS:
     void jobDetailsChanged(Job* job);
     void jobStateChanged(Job* job);
     void jobProgressChanged(Job* job);
-    void confirmClearQueueChanged();
     void isResolvingChanged();
     void resolveNotesChanged();
     void batchURLsChanged();
-    void batchDuplicateNoticeChanged();
     void pendingListingsChanged();
     void libraryChanged();
     void updateChanged();
     void upToDateChanged();
-    void showReportSheetChanged();
     void librarySearchChanged();
     void filteredLibraryChanged();
-    void fileMissingNoticeChanged();
     void searchHitsChanged();
     void isSearchingChanged();
     void searchStatusChanged();
@@ -505,11 +458,9 @@ Q_SIGNALS:
     void favouritesChanged();
     // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
     void transcriptionsChanged();
-    void transcriptionRefusalChanged();
     void modelsInfoChanged();
     void modelDownloadsChanged();
     void modelNoticesChanged();
-    void modelOptInChanged();
     void clipJobChanged();
     // The saves asked for so far have all been answered.
     void queueSavesFinished();
@@ -625,11 +576,9 @@ private:
     std::vector<std::weak_ptr<Job>> m_returnedJobs;
     // Set-aside files already told of in this run ("savedAs" paths).
     QSet<QString> m_toldSetAside;
-    bool m_confirmClearQueue = false;
     bool m_isResolving = false;
     std::vector<BatchNote> m_resolveNotes;
     QString m_batchURLs;
-    bool m_batchDuplicateNotice = false;
     std::vector<std::shared_ptr<ListingPick>> m_pendingListings;
     bool m_activityScheduled = false;
     QTimer* m_progressActivity = nullptr;
@@ -672,7 +621,6 @@ private:
 
     QStringList m_log;
     std::optional<AppError> m_lastError;
-    bool m_showLogSheet = false;
 
     QString m_pastedText;
     std::optional<Analysis> m_analysis;
@@ -685,11 +633,8 @@ private:
     int m_analysisToken = 0;
 
     QSet<QString> m_browserSessionHosts;
-    bool m_confirmClearBrowserData = false;
-    bool m_browserDataCleared = false;
 
     bool m_jsRuntimeMissing = false;
-    bool m_jsBannerDismissed = false;
 
     std::shared_ptr<Job> m_currentDownload;
     std::vector<std::shared_ptr<Job>> m_jobs;
@@ -715,7 +660,6 @@ private:
     std::vector<LibraryItem> m_libraryIncoming;
     QSet<QString> m_libraryIncomingPaths;
     QString m_librarySearch;
-    bool m_fileMissingNotice = false;
 
     std::vector<SearchHit> m_searchHits;
     bool m_isSearching = false;
@@ -734,20 +678,14 @@ private:
 
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
-    bool m_showReportSheet = false;
     std::optional<QString> m_reportSavedTo;
 
     std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
     // Ids removed or cleared: their late events must not bring them back.
     QSet<QString> m_droppedTranscriptions;
-    std::optional<QString> m_transcriptionRefusal;
-    // A refusal made in this turn of the event loop: files handed over together (a drop, a choice of
-    // several) keep it even when a later one of them is taken.
-    bool m_refusedThisTurn = false;
     std::optional<ModelsInfo> m_modelsInfo;
     QMap<QString, double> m_modelDownloads;
     QMap<QString, ModelNotice> m_modelNotices;
-    std::optional<ModelOptInRequest> m_modelOptIn;
     std::shared_ptr<ClipJob> m_clipJob;
 
     // Last, so that they go first: a part may use the fields above while it is destroyed.

@@ -347,16 +347,8 @@ std::optional<double> AppModel::overallProgress() const {
     return std::min(done / total, 1.0);
 }
 
-void AppModel::setConfirmClearQueue(bool show) {
-    assign(m_confirmClearQueue, show, &AppModel::confirmClearQueueChanged);
-}
-
 void AppModel::setBatchURLs(const QString& text) {
     assign(m_batchURLs, text, &AppModel::batchURLsChanged);
-}
-
-void AppModel::setBatchDuplicateNotice(bool show) {
-    assign(m_batchDuplicateNotice, show, &AppModel::batchDuplicateNoticeChanged);
 }
 
 void AppModel::setResolveNotes(const std::vector<BatchNote>& notes) {

@@ -4,6 +4,7 @@
 #include "BrowserCookiesService.h"
 #include "BrowserSession.h"
 #include "Guarded.h"
+#include "Prompts.h"
 
 #include <QUrl>
 
@@ -89,13 +90,5 @@ QCoro::Task<void> AppModel::clearBrowserData() {
         Q_EMIT browserSessionHostsChanged();
     }
     m_browser->reset();
-    setBrowserDataCleared(true);
-}
-
-void AppModel::setConfirmClearBrowserData(bool show) {
-    assign(m_confirmClearBrowserData, show, &AppModel::confirmClearBrowserDataChanged);
-}
-
-void AppModel::setBrowserDataCleared(bool show) {
-    assign(m_browserDataCleared, show, &AppModel::browserDataClearedChanged);
+    promptsPart().setBrowserDataCleared(true);
 }

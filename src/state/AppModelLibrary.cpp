@@ -4,6 +4,7 @@
 // is gathered aside and swapped in whole, so what is shown never empties or shrinks meanwhile.
 #include "AppModel.h"
 
+#include "Prompts.h"
 #include "Spawn.h"
 
 #include <QFileInfo>
@@ -145,7 +146,7 @@ std::vector<LibraryItem> AppModel::filteredLibrary() const {
 bool AppModel::stillThere(const QString& path) {
     if (!path.isEmpty() && QFileInfo::exists(path))
         return true;
-    setFileMissingNotice(true);
+    promptsPart().setFileMissingNotice(true);
     // The engine's "exists" flags are stale now.
     spawn(this, [this]() -> QCoro::Task<void> { co_await reloadLibrary(); });
     return false;
@@ -188,10 +189,6 @@ void AppModel::revealPath(const QString& path) {
         params.path = path;
         co_await ping<EngineMethods::LibraryReveal>(params, true);
     });
-}
-
-void AppModel::setFileMissingNotice(bool show) {
-    assign(m_fileMissingNotice, show, &AppModel::fileMissingNoticeChanged);
 }
 
 void AppModel::setLibraryLoading(bool loading) {

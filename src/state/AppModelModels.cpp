@@ -85,10 +85,6 @@ qint64 AppModel::modelBytesOnDisk(const WhisperModel& model) const {
     return model.downloadBytes;
 }
 
-void AppModel::setModelOptIn(const std::optional<ModelOptInRequest>& request) {
-    assign(m_modelOptIn, request, &AppModel::modelOptInChanged);
-}
-
 void AppModel::setModelsInfo(const std::optional<ModelsInfo>& info) {
     assign(m_modelsInfo, info, &AppModel::modelsInfoChanged);
 }

@@ -1,6 +1,7 @@
 // The event pump: every engine event applied in wire order, completely, without suspending.
 #include "AppModel.h"
 
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -108,16 +109,9 @@ void AppModel::applyJobState(Job& job, const EngineEvent::JobState& e) {
 
 void AppModel::applyJSRuntime(bool present, bool reveal) {
     if (present || reveal)
-        setJsBannerDismissed(false);
+        promptsPart().setJsBannerDismissed(false);
     if (m_jsRuntimeMissing != !present) {
         m_jsRuntimeMissing = !present;
         Q_EMIT jsRuntimeChanged();
     }
-}
-
-void AppModel::setJsBannerDismissed(bool dismissed) {
-    if (m_jsBannerDismissed == dismissed)
-        return;
-    m_jsBannerDismissed = dismissed;
-    Q_EMIT jsRuntimeChanged();
 }

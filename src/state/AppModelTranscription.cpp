@@ -4,6 +4,7 @@
 
 #include "FileDialogs.h"
 #include "MediaFilters.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -40,7 +41,7 @@ std::shared_ptr<TranscriptionJob> AppModel::transcribe(const LibraryItem& item) 
 
 std::shared_ptr<TranscriptionJob> AppModel::transcribeFile(const QUrl& file) {
     if (!canTranscribe()) {
-        setTranscriptionRefusal(Strings::text(QStringLiteral("transcribe_intel_pending")));
+        promptsPart().setTranscriptionRefusal(Strings::text(QStringLiteral("transcribe_intel_pending")));
         return nullptr;
     }
     const QString path = file.isLocalFile() ? file.toLocalFile() : file.path();
@@ -48,13 +49,13 @@ std::shared_ptr<TranscriptionJob> AppModel::transcribeFile(const QUrl& file) {
     const auto [extension, stem] = splitExtension(name);
     const QStringList accepted = m_hello ? m_hello->mediaExtensions : QStringList();
     if (!accepted.isEmpty() && !accepted.contains(QLatin1Char('.') + extension.toLower())) {
-        setTranscriptionRefusal(
+        promptsPart().setTranscriptionRefusal(
             Strings::text(QStringLiteral("transcribe_not_media"), {{QStringLiteral("name"), name}}));
         return nullptr;
     }
     // A refusal no longer stands once a file handed over later is taken.
-    if (!m_refusedThisTurn)
-        setTranscriptionRefusal(std::nullopt);
+    if (!promptsPart().refusedThisTurn())
+        promptsPart().setTranscriptionRefusal(std::nullopt);
     auto job = std::make_shared<TranscriptionJob>(newJobId(), path, stem);
     addTranscription(job);
     startTranscription(job);
@@ -105,7 +106,7 @@ void AppModel::startTranscription(std::shared_ptr<TranscriptionJob> job) {
         else if (m_modelsInfo)
             key = m_modelsInfo->defaultModel;
         if (!key.isEmpty())
-            setModelOptIn(ModelOptInRequest{key});
+            promptsPart().setModelOptIn(Prompts::ModelOptInRequest{key});
     });
 }
 
@@ -229,12 +230,4 @@ QCoro::Task<void> AppModel::chooseTranscriptFolder() {
     const std::optional<QString> folder = co_await m_services.fileDialogs->chooseFolder(message, start);
     if (self && folder)
         saveSetting(QStringLiteral("transcriptDir"), SettingValue::text(*folder));
-}
-
-void AppModel::setTranscriptionRefusal(const std::optional<QString>& text) {
-    if (text && !m_refusedThisTurn) {
-        m_refusedThisTurn = true;
-        QTimer::singleShot(0, this, [this] { m_refusedThisTurn = false; });
-    }
-    assign(m_transcriptionRefusal, text, &AppModel::transcriptionRefusalChanged);
 }

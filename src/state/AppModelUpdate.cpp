@@ -33,7 +33,3 @@ void AppModel::setUpdate(const std::optional<UpdateInfo>& update) {
 void AppModel::setUpToDate(bool upToDate) {
     assign(m_upToDate, upToDate, &AppModel::upToDateChanged);
 }
-
-void AppModel::setShowReportSheet(bool show) {
-    assign(m_showReportSheet, show, &AppModel::showReportSheetChanged);
-}

@@ -5,6 +5,7 @@
 #include "BrowserSession.h"
 #include "LoadingSpinner.h"
 #include "PageView.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "WebPageView.h"
@@ -662,7 +663,7 @@ void BrowserPane::handTo(AppModel::Tab tab) {
         model->noteBrowserSession(address);
         if (tab == AppModel::Tab::Batch) {
             const bool added = model->appendBatchURL(address);
-            model->setBatchDuplicateNotice(!added);
+            model->promptsPart().setBatchDuplicateNotice(!added);
             model->setTab(AppModel::Tab::Batch);
             co_return;
         }

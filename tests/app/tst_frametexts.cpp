@@ -12,6 +12,7 @@
 #include "shell/LaunchGate.h"
 
 #include "Bootstrap.h"
+#include "Prompts.h"
 #include "SourceDir.h"
 #include "Strings.h"
 
@@ -201,7 +202,7 @@ private Q_SLOTS:
         QAction* report = w.commands.action(QStringLiteral("menu_report_problem"));
         QVERIFY(!report->isEnabled());
         report->trigger();
-        QVERIFY(!w.f.model->showReportSheet());
+        QVERIFY(!w.f.model->promptsPart().showReportSheet());
 
         auto* showLog = gate->findChild<QPushButton*>(QStringLiteral("button_show_log"));
         QVERIFY(showLog && showLog->isVisible());
@@ -215,14 +216,14 @@ private Q_SLOTS:
         auto* sheetReport = sheet->findChild<QPushButton*>(QStringLiteral("menu_report_problem"));
         QVERIFY(sheetReport && !sheetReport->isEnabled());
         sheet->findChild<QPushButton*>(QStringLiteral("button_close"))->click();
-        QTRY_VERIFY(!w.f.model->showLogSheet());
+        QTRY_VERIFY(!w.f.model->promptsPart().showLogSheet());
         QVERIFY(shownLogs(gate).isEmpty());
 
         // The menu's entry opens it again.
         w.commands.action(QStringLiteral("v2_menu_show_log"))->trigger();
         QTRY_COMPARE(shownLogs(gate).size(), 1);
         shownLogs(gate).first()->reject();
-        QTRY_VERIFY(!w.f.model->showLogSheet());
+        QTRY_VERIFY(!w.f.model->promptsPart().showLogSheet());
         QCOMPARE(gate->page(), LaunchGate::Page::Failure);
     }
 
@@ -232,14 +233,14 @@ private Q_SLOTS:
         Frame w;
         QAction* report = w.commands.action(QStringLiteral("menu_report_problem"));
         QVERIFY(!report->isEnabled());
-        w.f.model->setShowLogSheet(true);
+        w.f.model->promptsPart().setShowLogSheet(true);
         QVERIFY(w.showAndBoot());
         QVERIFY(report->isEnabled());
         QCOMPARE(w.window.gate()->page(), LaunchGate::Page::Root);
         // One log sheet, the root view's.
         QTRY_COMPARE(shownLogs(&w.window).size(), 1);
         QVERIFY(shownLogs(w.window.gate()->root()) == shownLogs(&w.window));
-        QVERIFY(w.f.model->showLogSheet());
+        QVERIFY(w.f.model->promptsPart().showLogSheet());
     }
 };
 

@@ -8,6 +8,7 @@
 #include "kit/WebLink.h"
 #include "shell/LaunchGate.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QAction>
@@ -162,9 +163,9 @@ private Q_SLOTS:
         if (flag == QLatin1String("pastedText"))
             QCOMPARE(w.f.model->pastedText(), copied); // verbatim, blanks and all
         else if (!flag.isEmpty())
-            QVERIFY(w.f.model->property(flag.toLatin1()).toBool());
+            QVERIFY(w.f.model->promptsPart().property(flag.toLatin1()).toBool());
         else
-            QVERIFY(!w.f.model->showLogSheet() && !w.f.model->showReportSheet());
+            QVERIFY(!w.f.model->promptsPart().showLogSheet() && !w.f.model->promptsPart().showReportSheet());
     }
 
     void pasteWithoutTextDoesNothing() {
@@ -224,8 +225,8 @@ private Q_SLOTS:
         const QList<LoggedRequest> starts = w.f.requestsOf(QStringLiteral("transcribe.start"));
         QCOMPARE(starts[0].params[QStringLiteral("path")].toString(), files[0]);
         QCOMPARE(starts[1].params[QStringLiteral("path")].toString(), files[2]);
-        QVERIFY(w.f.model->transcriptionRefusal().has_value());
-        QVERIFY(w.f.model->transcriptionRefusal()->contains(QStringLiteral("notes.xyz")));
+        QVERIFY(w.f.model->promptsPart().transcriptionRefusal().has_value());
+        QVERIFY(w.f.model->promptsPart().transcriptionRefusal()->contains(QStringLiteral("notes.xyz")));
         w.f.control(QStringLiteral("test.release"),
                     {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
     }
@@ -234,7 +235,7 @@ private Q_SLOTS:
         Window w;
         QVERIFY(w.showAndBoot());
         w.commands.action(QStringLiteral("menu_clear_browser_data"))->trigger();
-        QVERIFY(w.f.model->confirmClearBrowserData());
+        QVERIFY(w.f.model->promptsPart().confirmClearBrowserData());
         w.f.script(QStringLiteral("update.check"), {{"result", QJsonObject{{"available", false}}}});
         const int checks = w.f.requestsOf(QStringLiteral("update.check")).size();
         w.commands.action(QStringLiteral("menu_check_updates"))->trigger();

@@ -2,6 +2,7 @@
 // service, the engine), the action returns, nothing escapes it, and its flags end where they belong.
 #include "StateFixture.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 namespace {
@@ -82,7 +83,7 @@ private slots:
         f->model->noteBrowserSession(address);
         QCoro::waitFor(f->model->clearBrowserData());
         QVERIFY(f->model->browserSessionHosts().isEmpty());
-        QVERIFY(f->model->browserDataCleared());
+        QVERIFY(f->model->promptsPart().browserDataCleared());
         QTRY_COMPARE(f->model->settings()->cookieSource, QString("None"));
     }
 

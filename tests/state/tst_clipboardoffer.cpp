@@ -3,6 +3,7 @@
 #include "StateFixture.h"
 
 #include "ClipboardWatcher.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QSignalSpy>
@@ -150,12 +151,12 @@ private slots:
         StateFixture f;
         f.boot();
         f.model->applyJSRuntime(false, true);
-        f.model->setJsBannerDismissed(dismissedBefore);
+        f.model->promptsPart().setJsBannerDismissed(dismissedBefore);
         f.script("js.runtime", answer);
         QCoro::waitFor(f.model->refreshJSRuntime(true));
         QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", true}}));
         QCOMPARE(f.model->jsRuntimeMissing(), missing);
-        QCOMPARE(f.model->jsBannerDismissed(), dismissed);
+        QCOMPARE(f.model->promptsPart().jsBannerDismissed(), dismissed);
         QVERIFY(!f.model->lastError()); // silent
     }
 

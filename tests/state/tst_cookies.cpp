@@ -1,6 +1,7 @@
 #include "StateFixture.h"
 
 #include "BrowserSession.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 class TestCookies : public QObject {
@@ -244,7 +245,7 @@ private slots:
         QCOMPARE(f.fakes.browserCookies.discards, 1);
         QCOMPARE(f.fakes.browserCookies.clears, 1);
         QVERIFY(f.model->browserSessionHosts().isEmpty());
-        QVERIFY(f.model->browserDataCleared());
+        QVERIFY(f.model->promptsPart().browserDataCleared());
         QCOMPARE(f.model->browser().pages().size(), qsizetype(1));
         QTRY_COMPARE(f.model->settings()->cookieSource, QString("None"));
         const auto sent = f.requestsOf("settings.setCookieSource");

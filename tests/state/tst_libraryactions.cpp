@@ -2,6 +2,7 @@
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QDir>
@@ -106,15 +107,15 @@ private slots:
                              : which == "folder"  ? f.path("media")
                                                   : present;
         const qsizetype lists = f.requestsOf("library.list").size();
-        QSignalSpy notice(f.model.get(), &AppModel::fileMissingNoticeChanged);
+        QSignalSpy notice(&f.model->promptsPart(), &Prompts::fileMissingNoticeChanged);
         QCOMPARE(f.model->stillThere(path), there);
-        QCOMPARE(f.model->fileMissingNotice(), !there);
+        QCOMPARE(f.model->promptsPart().fileMissingNotice(), !there);
         QCOMPARE(notice.size(), there ? 0 : 1);
         QCoreApplication::processEvents();
         QCoro::waitFor(f.model->refreshSearchStatus()); // sent after any reload the check started
         QCOMPARE(f.requestsOf("library.list").size(), lists + (there ? 0 : 1));
-        f.model->setFileMissingNotice(false); // the alert clears it
-        QVERIFY(!f.model->fileMissingNotice());
+        f.model->promptsPart().setFileMissingNotice(false); // the alert clears it
+        QVERIFY(!f.model->promptsPart().fileMissingNotice());
     }
 
     // The engine forgets the entry, moves the file into the (test's own) trash, and the list and the
@@ -192,12 +193,12 @@ private slots:
         LibraryItem missing;
         missing.path = f.path("media/none.mp4");
         f.model->reveal(missing);
-        QVERIFY(f.model->fileMissingNotice());
-        f.model->setFileMissingNotice(false);
+        QVERIFY(f.model->promptsPart().fileMissingNotice());
+        f.model->promptsPart().setFileMissingNotice(false);
 
         Job job("https://example.org/v", f.model->format(), "v", false);
         f.model->revealJob(job); // no output path yet: nothing at all
-        QVERIFY(!f.model->fileMissingNotice());
+        QVERIFY(!f.model->promptsPart().fileMissingNotice());
         job.setOutputPath(file);
         f.model->revealJob(job);
         QVERIFY(f.waitForRequests("library.reveal", 2));

@@ -1,6 +1,7 @@
 // The event pump: each job event against each kind of job, unknown ids, the queue saved on endings.
 #include "StateFixture.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 namespace {
@@ -253,15 +254,15 @@ private slots:
         StateFixture f;
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, false}});
         QVERIFY(f.model->jsRuntimeMissing());
-        f.model->setJsBannerDismissed(true);
+        f.model->promptsPart().setJsBannerDismissed(true);
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, false}});
-        QVERIFY(f.model->jsBannerDismissed());
+        QVERIFY(f.model->promptsPart().jsBannerDismissed());
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, true}});
-        QVERIFY(!f.model->jsBannerDismissed());
+        QVERIFY(!f.model->promptsPart().jsBannerDismissed());
         QVERIFY(f.model->jsRuntimeMissing());
-        f.model->setJsBannerDismissed(true);
+        f.model->promptsPart().setJsBannerDismissed(true);
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{true, false}});
-        QVERIFY(!f.model->jsBannerDismissed());
+        QVERIFY(!f.model->promptsPart().jsBannerDismissed());
         QVERIFY(!f.model->jsRuntimeMissing());
     }
 };

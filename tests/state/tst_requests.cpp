@@ -1,5 +1,6 @@
 #include "StateFixture.h"
 
+#include "Prompts.h"
 #include "StringTable.h"
 #include "Strings.h"
 
@@ -190,7 +191,7 @@ private slots:
             QCOMPARE(f.model->lastError()->detail.value_or(QString()), detail);
         } else {
             QVERIFY(f.model->jsRuntimeMissing());
-            QVERIFY(!f.model->jsBannerDismissed());
+            QVERIFY(!f.model->promptsPart().jsBannerDismissed());
         }
     }
 

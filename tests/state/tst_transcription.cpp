@@ -4,6 +4,7 @@
 #include "StateFixture.h"
 
 #include "Fraction.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QDir>
@@ -138,7 +139,7 @@ private slots:
                                          ? Strings::text(QStringLiteral("transcribe_intel_pending"))
                                          : ::refusal(QFileInfo(file).fileName());
             QVERIFY(!expected.isEmpty());
-            QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(expected));
+            QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(expected));
             return;
         }
         QVERIFY(job);
@@ -151,7 +152,7 @@ private slots:
         const LoggedRequest start = f.requestsOf("transcribe.start").first();
         QCOMPARE(start.params, (QJsonObject{{"path", file}, {"jobId", job->id()}}));
         QCOMPARE(start.raw["params"].toObject().keys(), (QStringList{"jobId", "path"}));
-        QVERIFY(!f.model->transcriptionRefusal());
+        QVERIFY(!f.model->promptsPart().transcriptionRefusal());
     }
 
     // The refusal of a file that is not media is a looked-up text in the interface's language (the
@@ -175,7 +176,7 @@ private slots:
         QCoro::waitFor(f.model->applyLanguage(language));
         QCOMPARE(Strings::language(), language);
         QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/notes.txt")));
-        QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(expected));
+        QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(expected));
     }
 
     // The refusal names the last file refused until a file handed over later is taken; files handed over
@@ -185,13 +186,13 @@ private slots:
         bootAvailable(f);
         QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/a.txt")));
         QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3")));
-        QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(refusal("a.txt")));
+        QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(refusal("a.txt")));
         QCoreApplication::processEvents();
         QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile("/m/b.mp3")));
-        QCOMPARE(f.model->transcriptionRefusal(), std::nullopt);
+        QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::nullopt);
         QCoreApplication::processEvents();
         QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/b.txt")));
-        QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(refusal("b.txt")));
+        QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(refusal("b.txt")));
         QCOMPARE(f.model->transcriptions().size(), size_t(2));
     }
 
@@ -206,7 +207,7 @@ private slots:
         item.path = "/m/talk.mp4";
         item.title = "A talk";
         QVERIFY(!f.model->transcribe(item)); // silently: no refusal text
-        QVERIFY(!f.model->transcriptionRefusal());
+        QVERIFY(!f.model->promptsPart().transcriptionRefusal());
         QCoro::waitFor(f.model->reloadModels());
         const auto job = f.model->transcribe(item);
         QVERIFY(job);
@@ -285,11 +286,11 @@ private slots:
             QVERIFY(job->message().has_value());
         if (optInKey.isEmpty()) {
             QCoro::waitFor(f.model->reloadSettings());
-            QVERIFY(!f.model->modelOptIn());
+            QVERIFY(!f.model->promptsPart().modelOptIn());
             QCOMPARE(f.requestsOf("models.list").size(), listsBefore);
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(f.model->modelOptIn().has_value(), 10000);
-            QCOMPARE(f.model->modelOptIn()->key, optInKey);
+            QTRY_VERIFY_WITH_TIMEOUT(f.model->promptsPart().modelOptIn().has_value(), 10000);
+            QCOMPARE(f.model->promptsPart().modelOptIn()->key, optInKey);
             QVERIFY(f.requestsOf("models.list").size() > listsBefore);
         }
         const QStringList errors = StateFixture::errorLines(f.model->log());

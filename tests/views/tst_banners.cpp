@@ -2,6 +2,7 @@
 // update link that opens only http and https addresses.
 #include "ViewHelpers.h"
 
+#include "Prompts.h"
 #include "download/Banners.h"
 #include "kit/LinkButton.h"
 #include "kit/NoticeFrame.h"
@@ -51,7 +52,7 @@ void TestBanners::flags() {
     layout->addWidget(banners);
     layout->addStretch();
     f.model->applyJSRuntime(!missing, false);
-    f.model->setJsBannerDismissed(dismissed);
+    f.model->promptsPart().setJsBannerDismissed(dismissed);
     if (error)
         f.model->report(QStringLiteral("The engine could not do it"));
     if (update)
@@ -95,7 +96,7 @@ void TestBanners::dismissing() {
 
     QTest::mouseClick(first.errorBanner()->findChild<LinkButton*>(QStringLiteral("button_view")),
                       Qt::LeftButton);
-    QVERIFY(f.model->showLogSheet());
+    QVERIFY(f.model->promptsPart().showLogSheet());
     QTest::mouseClick(first.errorBanner()->findChild<LinkButton*>(QStringLiteral("button_dismiss")),
                       Qt::LeftButton);
     QVERIFY(!f.model->lastError());
@@ -103,7 +104,7 @@ void TestBanners::dismissing() {
 
     QTest::mouseClick(first.runtimeBanner()->findChild<LinkButton*>(QStringLiteral("button_dismiss")),
                       Qt::LeftButton);
-    QVERIFY(f.model->jsBannerDismissed());
+    QVERIFY(f.model->promptsPart().jsBannerDismissed());
     QVERIFY(f.model->jsRuntimeMissing());
     QVERIFY(!second.runtimeBanner()->isVisible());
     // A later report of the missing runtime brings it back.

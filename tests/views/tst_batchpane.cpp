@@ -5,6 +5,7 @@
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
+#include "Prompts.h"
 #include "batch/BatchNotes.h"
 #include "batch/BatchPane.h"
 #include "batch/PasteField.h"
@@ -303,7 +304,7 @@ void TestBatchPane::clearAsksForConfirmation() {
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QTRY_VERIFY(pane.clearButton()->isEnabled());
     QTest::mouseClick(pane.clearButton(), Qt::LeftButton);
-    QVERIFY(f.model->confirmClearQueue());
+    QVERIFY(f.model->promptsPart().confirmClearQueue());
     // The pane asks; only the confirmation clears.
     QCOMPARE(f.model->jobs().size(), size_t(2));
     f.model->clearQueue();

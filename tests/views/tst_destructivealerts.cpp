@@ -10,6 +10,7 @@
 #include "shell/RootView.h"
 
 #include "Job.h"
+#include "Prompts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -96,18 +97,19 @@ const std::vector<Case>& cases() {
              auto job = std::make_shared<Job>(QStringLiteral("http://127.0.0.1:9/a.mp4"), f.model->format(),
                                               QStringLiteral("A"), false);
              f.model->insertJobs(0, {job});
-             return rootAlert(f, views, [](AppModel& m) { m.setConfirmClearQueue(true); });
+             return rootAlert(f, views, [](AppModel& m) { m.promptsPart().setConfirmClearQueue(true); });
          },
          [](ViewFixture& f) { return f.model->jobs().empty(); }},
         {"clear the browser data",
          [](ViewFixture& f, auto& views) {
              f.boot();
-             return rootAlert(f, views, [](AppModel& m) { m.setConfirmClearBrowserData(true); });
+             return rootAlert(f, views,
+                              [](AppModel& m) { m.promptsPart().setConfirmClearBrowserData(true); });
          },
          [](ViewFixture& f) {
              QCoro::waitFor(f.model->reloadSettings());
              ViewFixture::settle();
-             return f.fakes.browserCookies.clears > 0 || f.model->browserDataCleared();
+             return f.fakes.browserCookies.clears > 0 || f.model->promptsPart().browserDataCleared();
          }},
         {"delete a model",
          [](ViewFixture& f, auto& views) -> QMessageBox* {

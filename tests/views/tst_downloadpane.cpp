@@ -2,6 +2,7 @@
 // the options block and the action row, against the stand-in engine.
 #include "ViewHelpers.h"
 
+#include "Prompts.h"
 #include "download/ActionRow.h"
 #include "download/DownloadCard.h"
 #include "download/DownloadPane.h"
@@ -359,7 +360,7 @@ void TestDownloadPane::optionsBlockAndActionRow() {
     QVERIFY(!row->statusLabel()->isVisible());
     QVERIFY(row->errorLink()->isVisible());
     QTest::mouseClick(row->errorLink(), Qt::LeftButton);
-    QVERIFY(f.model->showLogSheet());
+    QVERIFY(f.model->promptsPart().showLogSheet());
 
     // The folder link chooses a new folder, which the line then names.
     const QString chosen = f.path(QStringLiteral("Clips"));

@@ -2,6 +2,7 @@
 // list, the section titles, selection and its counts, removal with the requests it sends, the footer.
 #include "LibraryPaneHelpers.h"
 
+#include "Prompts.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
 #include "library/IndexFooter.h"
@@ -550,7 +551,7 @@ private Q_SLOTS:
         QVERIFY(f.waitForRequests("library.list", lists + 1));
         QCOMPARE(pane.playing(), std::nullopt);
         QVERIFY(!pane.player());
-        QVERIFY(f.model->fileMissingNotice());
+        QVERIFY(f.model->promptsPart().fileMissingNotice());
     }
 
     // The last item row coming into view asks for the next page: here the paging stopped at a failed

@@ -2,6 +2,7 @@
 // (play, view, reveal, the web page, remove), the transcribe button's states, and the hit rows.
 #include "LibraryPaneHelpers.h"
 
+#include "Prompts.h"
 #include "kit/WebLink.h"
 #include "library/LibraryRowContent.h"
 #include "library/TranscribeSlot.h"
@@ -245,7 +246,7 @@ private Q_SLOTS:
         clickCategory(*r.pane, "all");
         QVERIFY(QFile::remove(r.path("/present-later-gone.mp4")));
         QVERIFY(clickRow(*r.pane, r.row("/present-later-gone.mp4"), Spot::Open));
-        QVERIFY(r.f.model->fileMissingNotice());
+        QVERIFY(r.f.model->promptsPart().fileMissingNotice());
         QCOMPARE(r.opened.size(), 1);
         QVERIFY(!r.pane->player());
     }
@@ -377,8 +378,8 @@ private Q_SLOTS:
         const qsizetype before = r.f.requests().size();
         QVERIFY(clickRow(*r.pane, r.row("/present.mp4"), Spot::First));
         if (request == "optin") {
-            QVERIFY(r.f.model->modelOptIn());
-            QCOMPARE(r.f.model->modelOptIn()->key, QString("base"));
+            QVERIFY(r.f.model->promptsPart().modelOptIn());
+            QCOMPARE(r.f.model->promptsPart().modelOptIn()->key, QString("base"));
         } else if (!request.isEmpty()) {
             QVERIFY(r.f.waitForRequests(request, 1));
             QCOMPARE(r.f.requestsOf(request).first().params["path"].toString(), r.path("/present.mp4"));
@@ -388,7 +389,7 @@ private Q_SLOTS:
             for (const LoggedRequest& q : sentSince(r.f, before))
                 methods << q.method;
             QCOMPARE(methods, QStringList{"search.status"});
-            QVERIFY(!r.f.model->modelOptIn());
+            QVERIFY(!r.f.model->promptsPart().modelOptIn());
         }
     }
 

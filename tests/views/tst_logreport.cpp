@@ -4,6 +4,7 @@
 // two sheets through the root view, which never shows both.
 #include "SettingsHelpers.h"
 
+#include "Prompts.h"
 #include "sheets/LogSheet.h"
 #include "sheets/ReportSheet.h"
 #include "shell/RootView.h"
@@ -375,7 +376,7 @@ void TestLogReport::closesOnlyTheSheetThatSent() {
     connect(&root, &RootView::surfaceShown, this, [&](QDialog* d) { shown << d; });
 
     // The first sheet sends, then the user closes it at once and opens a new one.
-    f.model->setShowReportSheet(true);
+    f.model->promptsPart().setShowReportSheet(true);
     QTRY_COMPARE(shown.size(), 1);
     auto* first = qobject_cast<ReportSheet*>(shown[0]);
     QVERIFY(first);
@@ -387,8 +388,8 @@ void TestLogReport::closesOnlyTheSheetThatSent() {
     bool firstCloseDue = false;
     QTimer::singleShot(ReportSheet::closeDelayMs + 300, this, [&] { firstCloseDue = true; });
     buttonIn(first, "button_close")->click();
-    QTRY_VERIFY(!f.model->showReportSheet());
-    f.model->setShowReportSheet(true);
+    QTRY_VERIFY(!f.model->promptsPart().showReportSheet());
+    f.model->promptsPart().setShowReportSheet(true);
     QTRY_COMPARE(shown.size(), 2);
     auto* second = qobject_cast<ReportSheet*>(shown[1]);
     QVERIFY(second);
@@ -400,7 +401,7 @@ void TestLogReport::closesOnlyTheSheetThatSent() {
     QTRY_VERIFY_WITH_TIMEOUT(firstCloseDue, 10000);
     QVERIFY(second->isVisible());
     QCOMPARE(secondFinished.size(), 0);
-    QVERIFY(f.model->showReportSheet());
+    QVERIFY(f.model->promptsPart().showReportSheet());
 
     // The second sheet sends: it stays up with its outcome, then closes by itself.
     QSignalSpy secondDone(second, &ReportSheet::sendFinished);
@@ -409,7 +410,7 @@ void TestLogReport::closesOnlyTheSheetThatSent() {
     QTRY_VERIFY_WITH_TIMEOUT(!secondDone.isEmpty(), 10000);
     QCOMPARE(secondFinished.size(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(secondFinished.size(), 1, 5000);
-    QTRY_VERIFY(!f.model->showReportSheet());
+    QTRY_VERIFY(!f.model->promptsPart().showReportSheet());
 }
 
 void TestLogReport::handOverNeverShowsBoth() {
@@ -424,15 +425,15 @@ void TestLogReport::handOverNeverShowsBoth() {
         mostAtOnce = std::max(mostAtOnce, visibleDialogs(&root));
     });
 
-    f.model->setShowLogSheet(true);
+    f.model->promptsPart().setShowLogSheet(true);
     QTRY_COMPARE(shown.size(), 1);
     QVERIFY(qobject_cast<LogSheet*>(shown.last()));
     buttonIn(shown.last(), "menu_report_problem")->click();
     QTRY_COMPARE(shown.size(), 2);
     auto* report = qobject_cast<ReportSheet*>(shown.last());
     QVERIFY(report);
-    QVERIFY(!f.model->showLogSheet());
-    QVERIFY(f.model->showReportSheet());
+    QVERIFY(!f.model->promptsPart().showLogSheet());
+    QVERIFY(f.model->promptsPart().showReportSheet());
     QCOMPARE(visibleDialog(&root), report);
 
     // "View" hands back to the log, losing what was typed.
@@ -440,8 +441,8 @@ void TestLogReport::handOverNeverShowsBoth() {
     buttonIn(report, "button_view")->click();
     QTRY_COMPARE(shown.size(), 3);
     QVERIFY(qobject_cast<LogSheet*>(shown.last()));
-    QVERIFY(f.model->showLogSheet());
-    QVERIFY(!f.model->showReportSheet());
+    QVERIFY(f.model->promptsPart().showLogSheet());
+    QVERIFY(!f.model->promptsPart().showReportSheet());
     QCOMPARE(visibleDialog(&root), shown.last());
     buttonIn(shown.last(), "menu_report_problem")->click();
     QTRY_COMPARE(shown.size(), 4);

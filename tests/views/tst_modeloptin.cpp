@@ -9,6 +9,7 @@
 #include "shell/RootView.h"
 
 #include "Job.h"
+#include "Prompts.h"
 
 #include <QJsonArray>
 #include <QLabel>
@@ -557,13 +558,13 @@ void TestModelOptIn::rootViewPresentsAndCloses() {
     QDialog* shown = nullptr;
     connect(&root, &RootView::surfaceShown, this, [&](QDialog* d) { shown = d; });
     QVERIFY(showAt(&root, QSize(1020, 700)));
-    f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("small")});
+    f.model->promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("small")});
     QTRY_VERIFY(shown);
     auto* sheet = qobject_cast<ModelOptInSheet*>(shown);
     QVERIFY(sheet);
     QCOMPARE(sheet->modelKey(), QStringLiteral("small"));
     sheet->findChild<QPushButton*>("button_cancel")->click();
-    QTRY_VERIFY(!f.model->modelOptIn());
+    QTRY_VERIFY(!f.model->promptsPart().modelOptIn());
 }
 
 QTEST_MAIN(TestModelOptIn)

@@ -9,6 +9,7 @@
 #include "settings/TranscriptionForm.h"
 
 #include "Job.h"
+#include "Prompts.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -179,8 +180,8 @@ void TestModelRows::actionsByState() {
     auto* button = in<QAbstractButton>(row, click.toLatin1().constData());
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     if (effect == QLatin1String("optIn")) {
-        QVERIFY(t.f.model->modelOptIn());
-        QCOMPARE(t.f.model->modelOptIn()->key, key);
+        QVERIFY(t.f.model->promptsPart().modelOptIn());
+        QCOMPARE(t.f.model->promptsPart().modelOptIn()->key, key);
     } else {
         QVERIFY(t.f.waitForRequests(effect, 1));
         const QJsonObject sent = paramsOf(t.f, effect).first();

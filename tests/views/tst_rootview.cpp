@@ -5,6 +5,7 @@
 #include "shell/RootView.h"
 #include "shell/SidebarModel.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QFile>
@@ -248,7 +249,10 @@ private Q_SLOTS:
         root.show();
         QVERIFY(!root.surface());
 
-        QVERIFY(f.model->setProperty(flag.toLatin1(), true) || flag == QLatin1String("upToDate"));
+        // The update notice is the session's; every other flag is a prompt.
+        QObject* holder = flag == QLatin1String("upToDate") ? static_cast<QObject*>(f.model.get())
+                                                            : &f.model->promptsPart();
+        QVERIFY(holder->setProperty(flag.toLatin1(), true) || flag == QLatin1String("upToDate"));
         if (flag == QLatin1String("upToDate"))
             f.model->setUpToDate(true);
         auto* box = qobject_cast<QMessageBox*>(waitSurface(root, title));
@@ -278,12 +282,12 @@ private Q_SLOTS:
             QCOMPARE(box->buttonRole(box->findChild<QPushButton*>(buttons[0])), QMessageBox::DestructiveRole);
 
         // Raising the flag again while shown changes nothing.
-        f.model->setProperty(flag.toLatin1(), true);
+        holder->setProperty(flag.toLatin1(), true);
         QCOMPARE(root.surface(), box);
 
         const int clearsBefore = f.fakes.browserCookies.clears;
         QTest::mouseClick(box->findChild<QPushButton*>(press), Qt::LeftButton);
-        QVERIFY(!f.model->property(flag.toLatin1()).toBool()); // written back, whichever button
+        QVERIFY(!holder->property(flag.toLatin1()).toBool()); // written back, whichever button
 
         if (flag == QLatin1String("confirmClearQueue")) {
             if (press == QLatin1String("button_clear_queue")) {
@@ -301,7 +305,7 @@ private Q_SLOTS:
                 QVERIFY(waitNoSurface(root));
                 QTest::qWait(50);
                 QCOMPARE(f.fakes.browserCookies.clears, clearsBefore);
-                QVERIFY(!f.model->browserDataCleared());
+                QVERIFY(!f.model->promptsPart().browserDataCleared());
             }
         } else {
             QVERIFY(waitNoSurface(root));
@@ -313,17 +317,17 @@ private Q_SLOTS:
         RootView root(*f.model, {});
         root.show();
         f.model->setUpToDate(true);
-        f.model->setFileMissingNotice(true);
-        f.model->setShowLogSheet(true);
+        f.model->promptsPart().setFileMissingNotice(true);
+        f.model->promptsPart().setShowLogSheet(true);
         QDialog* first = waitSurface(root, QStringLiteral("logSheet"));
         QVERIFY(first);
         QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("button_close")), Qt::LeftButton);
-        QVERIFY(!f.model->showLogSheet());
+        QVERIFY(!f.model->promptsPart().showLogSheet());
         QDialog* second = waitSurface(root, QStringLiteral("title_file_missing"));
         QVERIFY(second);
         QVERIFY(f.model->upToDate()); // still waiting its turn
         QTest::keyClick(second, Qt::Key_Escape);
-        QVERIFY(!f.model->fileMissingNotice());
+        QVERIFY(!f.model->promptsPart().fileMissingNotice());
         QVERIFY(waitSurface(root, QStringLiteral("title_up_to_date")));
         // A flag cleared elsewhere closes its surface without writing anything else.
         f.model->setUpToDate(false);
@@ -344,21 +348,21 @@ private Q_SLOTS:
         ViewFixture f;
         RootView root(*f.model, {});
         root.show();
-        f.model->setProperty(flag.toLatin1(), true);
+        f.model->promptsPart().setProperty(flag.toLatin1(), true);
         QPointer<QDialog> dialog = waitSurface(root, sheet);
         QVERIFY(dialog);
         QCOMPARE(dialog->windowModality(), Qt::WindowModal);
         QVERIFY(dialog->findChild<QLabel*>(QStringLiteral("placeholder.detail")));
         QTest::keyClick(dialog, Qt::Key_Escape);
-        QVERIFY(!f.model->property(flag.toLatin1()).toBool());
+        QVERIFY(!f.model->promptsPart().property(flag.toLatin1()).toBool());
         QVERIFY(waitNoSurface(root));
 
         // A fresh sheet at each presentation.
-        f.model->setProperty(flag.toLatin1(), true);
+        f.model->promptsPart().setProperty(flag.toLatin1(), true);
         QDialog* again = waitSurface(root, sheet);
         QVERIFY(again);
-        QTRY_VERIFY(!dialog);                         // the closed one was thrown away
-        f.model->setProperty(flag.toLatin1(), false); // cleared elsewhere: closed
+        QTRY_VERIFY(!dialog);                                       // the closed one was thrown away
+        f.model->promptsPart().setProperty(flag.toLatin1(), false); // cleared elsewhere: closed
         QVERIFY(waitNoSurface(root));
     }
 
@@ -377,13 +381,13 @@ private Q_SLOTS:
         RootView root(*f.model, views);
         root.show();
         for (int round = 1; round <= 2; ++round) {
-            f.model->setShowReportSheet(true);
+            f.model->promptsPart().setShowReportSheet(true);
             QDialog* dialog = waitSurface(root, QStringLiteral("reportSheet"));
             QVERIFY(dialog);
             QCOMPARE(made, round);
             QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("button_close")),
                               Qt::LeftButton);
-            QVERIFY(!f.model->showReportSheet());
+            QVERIFY(!f.model->promptsPart().showReportSheet());
             QVERIFY(waitNoSurface(root));
         }
     }
@@ -400,32 +404,32 @@ private Q_SLOTS:
         };
         RootView root(*f.model, views);
         root.show();
-        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("base")});
+        f.model->promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("base")});
         QPointer<QDialog> first = waitSurface(root, QStringLiteral("modelOptInSheet"));
         QVERIFY(first);
         QCOMPARE(first->property("key").toString(), QStringLiteral("base"));
 
         // The same model again: untouched. A later request round trip proves the moment has passed.
-        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("base")});
-        f.model->setShowLogSheet(true); // queued behind the sheet that shows
+        f.model->promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("base")});
+        f.model->promptsPart().setShowLogSheet(true); // queued behind the sheet that shows
         QTest::qWait(0);
         QCoreApplication::processEvents();
         QCOMPARE(root.surface(), first.data());
         QCOMPARE(keys, QStringList{QStringLiteral("base")});
-        f.model->setShowLogSheet(false);
+        f.model->promptsPart().setShowLogSheet(false);
 
         // Another model: the sheet is closed and presented anew for it, the request kept.
-        f.model->setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("small")});
+        f.model->promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("small")});
         QTRY_VERIFY(root.surface() && root.surface() != first.data() && root.surface()->isVisible());
         QDialog* second = root.surface();
         QCOMPARE(second->objectName(), QStringLiteral("modelOptInSheet"));
         QCOMPARE(second->property("key").toString(), QStringLiteral("small"));
         QTRY_VERIFY(!first);
-        QCOMPARE(f.model->modelOptIn()->key, QStringLiteral("small"));
+        QCOMPARE(f.model->promptsPart().modelOptIn()->key, QStringLiteral("small"));
 
         // Dismissed: the request goes.
         QTest::keyClick(second, Qt::Key_Escape);
-        QVERIFY(!f.model->modelOptIn());
+        QVERIFY(!f.model->promptsPart().modelOptIn());
         QVERIFY(waitNoSurface(root));
         QCOMPARE(keys, (QStringList{QStringLiteral("base"), QStringLiteral("small")}));
     }

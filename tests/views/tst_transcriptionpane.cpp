@@ -3,6 +3,7 @@
 // offer after a start that lacks its model. Against the stand-in engine with its test controls.
 #include "TranscriptionFixture.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
@@ -119,10 +120,11 @@ private Q_SLOTS:
         QCOMPARE(f.requestsOf("transcribe.start").size(), jobs.size());
         TranscriptionFooter* footer = pane.footer();
         if (refused.isEmpty()) {
-            QVERIFY(!f.model->transcriptionRefusal());
+            QVERIFY(!f.model->promptsPart().transcriptionRefusal());
             QVERIFY(footer->refusalRow()->isHidden());
         } else {
-            QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(refusalOf(refused)));
+            QCOMPARE(f.model->promptsPart().transcriptionRefusal(),
+                     std::optional<QString>(refusalOf(refused)));
             QVERIFY(footer->refusalRow()->isVisible());
             QCOMPARE(footer->refusalLabel()->fullText(), refusalOf(refused));
         }
@@ -151,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(footer->refusalLabel()->fullText(), refusalOf("notes.txt"));
         dropOne("talk.mp3");
         QTRY_VERIFY(footer->refusalRow()->isHidden());
-        QVERIFY(!f.model->transcriptionRefusal());
+        QVERIFY(!f.model->promptsPart().transcriptionRefusal());
         dropOne("photo.xyz");
         QTRY_VERIFY(footer->refusalRow()->isVisible());
         QCOMPARE(footer->refusalLabel()->fullText(), refusalOf("photo.xyz"));
@@ -199,7 +201,7 @@ private Q_SLOTS:
         QTRY_COMPARE(titles(*f.model), QStringList{"one"});
         QCOMPARE(f.fakes.fileDialogs.calls.size(), 1);
         QCOMPARE(f.fakes.fileDialogs.calls.first().kind, FakeFileDialogs::Call::Files);
-        QCOMPARE(f.model->transcriptionRefusal(), std::optional<QString>(refusalOf("two.txt")));
+        QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(refusalOf("two.txt")));
     }
 
     // Unsupported machines see one notice; while the models are unknown, the pane is usable.

@@ -4,6 +4,7 @@
 #include "BrowserPane.h"
 #include "BrowserSession.h"
 #include "FakePageView.h"
+#include "Prompts.h"
 #include "StateFixture.h"
 #include "Strings.h"
 #include "WebTestApp.h"
@@ -455,7 +456,7 @@ private Q_SLOTS:
         QCOMPARE(f.model->tab(), AppModel::Tab::Download);
         entry(menu(*pane, "browser_send_menu"), "menu_send_to_batch")->trigger();
         QTRY_COMPARE(f.model->tab(), AppModel::Tab::Batch);
-        QCOMPARE(f.model->batchDuplicateNotice(), duplicate);
+        QCOMPARE(f.model->promptsPart().batchDuplicateNotice(), duplicate);
         QCOMPARE(f.model->batchURLs(), batchAfter);
         QVERIFY(f.model->browserSessionHosts().contains("v.example"));
         QVERIFY(f.model->pastedText().isEmpty());

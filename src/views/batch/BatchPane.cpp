@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "JobListModel.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "batch/BatchNotes.h"
@@ -108,7 +109,8 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     });
     connect(m_add, &QPushButton::clicked, this, &BatchPane::add);
     connect(m_resumeAll, &QPushButton::clicked, this, [this] { m_model->startWaiting(); });
-    connect(m_clear, &QPushButton::clicked, this, [this] { m_model->setConfirmClearQueue(true); });
+    connect(m_clear, &QPushButton::clicked, this,
+            [this] { m_model->promptsPart().setConfirmClearQueue(true); });
 
     connect(model, &AppModel::batchURLsChanged, this, &BatchPane::refreshField);
     connect(model, &AppModel::isResolvingChanged, this, &BatchPane::refreshButtons);

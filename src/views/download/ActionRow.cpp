@@ -1,6 +1,7 @@
 #include "download/ActionRow.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -52,7 +53,7 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     m_error->setSymbol(QStringLiteral("exclamationmark.triangle.fill"));
     TextStyle::apply(m_error, TextStyle::Role::Callout);
     Theme::setForeground(m_error, Theme::Ink::Warning);
-    connect(m_error, &QPushButton::clicked, this, [this] { m_model->setShowLogSheet(true); });
+    connect(m_error, &QPushButton::clicked, this, [this] { m_model->promptsPart().setShowLogSheet(true); });
     row->addWidget(m_error);
 
     m_status = new QLabel(this);

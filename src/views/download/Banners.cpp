@@ -1,6 +1,7 @@
 #include "download/Banners.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Strings.h"
 #include "kit/LinkButton.h"
 #include "kit/NoticeFrame.h"
@@ -63,7 +64,8 @@ Banners::Banners(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mo
     bannerRow(m_runtime, 12, Qt::AlignTop, QStringLiteral("exclamationmark.triangle.fill"),
               Theme::Ink::Caution, runtimeTexts, m_help, m_runtimeDismiss);
     connect(m_help, &QPushButton::clicked, this, [] { WebLink::open(WebLink::supportPage()); });
-    connect(m_runtimeDismiss, &QPushButton::clicked, this, [this] { m_model->setJsBannerDismissed(true); });
+    connect(m_runtimeDismiss, &QPushButton::clicked, this,
+            [this] { m_model->promptsPart().setJsBannerDismissed(true); });
     stack->addWidget(m_runtime);
 
     // 2. The last error, in orange.
@@ -84,7 +86,8 @@ Banners::Banners(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mo
     Theme::setForeground(m_errorDismiss, Theme::Ink::Warning);
     bannerRow(m_error, 12, Qt::AlignTop, QStringLiteral("exclamationmark.triangle.fill"), Theme::Ink::Warning,
               errorTexts, m_errorView, m_errorDismiss);
-    connect(m_errorView, &QPushButton::clicked, this, [this] { m_model->setShowLogSheet(true); });
+    connect(m_errorView, &QPushButton::clicked, this,
+            [this] { m_model->promptsPart().setShowLogSheet(true); });
     connect(m_errorDismiss, &QPushButton::clicked, this, [this] { m_model->setLastError(std::nullopt); });
     stack->addWidget(m_error);
 
@@ -107,6 +110,7 @@ Banners::Banners(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mo
     stack->addWidget(m_update);
 
     connect(model, &AppModel::jsRuntimeChanged, this, &Banners::refresh);
+    connect(&model->promptsPart(), &Prompts::jsBannerDismissedChanged, this, &Banners::refresh);
     connect(model, &AppModel::lastErrorChanged, this, &Banners::refresh);
     connect(model, &AppModel::updateChanged, this, &Banners::refresh);
     connect(model, &AppModel::stringsGenerationChanged, this, &Banners::retranslate);
@@ -126,7 +130,7 @@ void Banners::retranslate() {
 }
 
 void Banners::refresh() {
-    m_runtime->setVisible(m_model->jsRuntimeMissing() && !m_model->jsBannerDismissed());
+    m_runtime->setVisible(m_model->jsRuntimeMissing() && !m_model->promptsPart().jsBannerDismissed());
     const auto& error = m_model->lastError();
     m_error->setVisible(error.has_value());
     if (error)

@@ -1,6 +1,7 @@
 #include "library/TranscribeSlot.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 
 #include <algorithm>
 
@@ -33,7 +34,7 @@ void TranscribeSlot::trigger(AppModel& model, const LibraryItem& item) {
     if (slot.look != Look::Icon || !slot.enabled)
         return;
     if (slot.labelKey == QLatin1String("button_download_model"))
-        model.setModelOptIn(AppModel::ModelOptInRequest{model.modelsInfo()->defaultModel});
+        model.promptsPart().setModelOptIn(Prompts::ModelOptInRequest{model.modelsInfo()->defaultModel});
     else
         model.transcribe(item);
 }

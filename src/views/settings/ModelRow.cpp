@@ -11,6 +11,7 @@
 
 #include "Fraction.h"
 #include "Job.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QEvent>
@@ -85,7 +86,7 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
 
     layout->addWidget(m_download);
     connect(m_download, &QPushButton::clicked, this,
-            [this] { m_model.setModelOptIn(AppModel::ModelOptInRequest{m_whisper.key}); });
+            [this] { m_model.promptsPart().setModelOptIn(Prompts::ModelOptInRequest{m_whisper.key}); });
 
     // Installed: the ready mark or the choose button, then delete.
     auto* installed = new QHBoxLayout(m_installed);

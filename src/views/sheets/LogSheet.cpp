@@ -8,6 +8,7 @@
 #include "kit/Theme.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QClipboard>
@@ -126,7 +127,7 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
     // This sheet goes first, so the two are never up together.
     connect(report, &QPushButton::clicked, this, [this] {
         reject();
-        m_model.setShowReportSheet(true);
+        m_model.promptsPart().setShowReportSheet(true);
     });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     // The engine sends the report: it waits for a running one.

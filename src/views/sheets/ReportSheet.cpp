@@ -6,6 +6,7 @@
 #include "kit/Theme.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -118,7 +119,7 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(view, &QPushButton::clicked, this, [this] {
         reject();
-        m_model.setShowLogSheet(true);
+        m_model.promptsPart().setShowLogSheet(true);
     });
     connect(m_send, &QPushButton::clicked, this, &ReportSheet::send);
     connect(&model, &AppModel::logChanged, this, &ReportSheet::refreshPreview);

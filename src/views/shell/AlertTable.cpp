@@ -2,6 +2,7 @@
 
 #include "shell/StartNow.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 namespace {
@@ -20,11 +21,17 @@ AlertEntry::Button cancel() {
 
 } // namespace
 
+AlertEntry::Watch watchOf(void (AppModel::*signal)()) {
+    return [signal](AppModel& model, QObject* context, std::function<void()> slot) {
+        QObject::connect(&model, signal, context, std::move(slot));
+    };
+}
+
 const std::vector<AlertEntry>& alertTable() {
     static const std::vector<AlertEntry> table{
         {QStringLiteral("title_clear_queue"),
-         &AppModel::confirmClearQueueChanged,
-         [](const AppModel& m) { return m.confirmClearQueue(); },
+         watchOf(&AppModel::promptsPart, &Prompts::confirmClearQueueChanged),
+         [](const AppModel& m) { return m.promptsPart().confirmClearQueue(); },
          [](const AppModel& m) {
              return std::optional(
                  Strings::text(QStringLiteral("msg_clear_queue"),
@@ -33,47 +40,47 @@ const std::vector<AlertEntry>& alertTable() {
          {{QStringLiteral("button_clear_queue"), QMessageBox::DestructiveRole,
            [](AppModel& m) { m.clearQueue(); }},
           cancel()},
-         [](AppModel& m) { m.setConfirmClearQueue(false); },
+         [](AppModel& m) { m.promptsPart().setConfirmClearQueue(false); },
          QMessageBox::Warning},
         {QStringLiteral("title_file_missing"),
-         &AppModel::fileMissingNoticeChanged,
-         [](const AppModel& m) { return m.fileMissingNotice(); },
+         watchOf(&AppModel::promptsPart, &Prompts::fileMissingNoticeChanged),
+         [](const AppModel& m) { return m.promptsPart().fileMissingNotice(); },
          keyed("msg_file_missing"),
-         {close([](AppModel& m) { m.setFileMissingNotice(false); })},
-         [](AppModel& m) { m.setFileMissingNotice(false); },
+         {close([](AppModel& m) { m.promptsPart().setFileMissingNotice(false); })},
+         [](AppModel& m) { m.promptsPart().setFileMissingNotice(false); },
          QMessageBox::Information},
         {QStringLiteral("title_clear_browser_data"),
-         &AppModel::confirmClearBrowserDataChanged,
-         [](const AppModel& m) { return m.confirmClearBrowserData(); },
+         watchOf(&AppModel::promptsPart, &Prompts::confirmClearBrowserDataChanged),
+         [](const AppModel& m) { return m.promptsPart().confirmClearBrowserData(); },
          keyed("msg_clear_browser_data"),
          {{QStringLiteral("button_clear_browser_data"), QMessageBox::DestructiveRole,
            [](AppModel& m) { startNow([&m] { return m.clearBrowserData(); }); }},
           cancel()},
-         [](AppModel& m) { m.setConfirmClearBrowserData(false); },
+         [](AppModel& m) { m.promptsPart().setConfirmClearBrowserData(false); },
          QMessageBox::Warning},
         {QStringLiteral("title_browser_data_cleared"),
-         &AppModel::browserDataClearedChanged,
-         [](const AppModel& m) { return m.browserDataCleared(); },
+         watchOf(&AppModel::promptsPart, &Prompts::browserDataClearedChanged),
+         [](const AppModel& m) { return m.promptsPart().browserDataCleared(); },
          keyed("msg_browser_data_cleared"),
-         {close([](AppModel& m) { m.setBrowserDataCleared(false); })},
-         [](AppModel& m) { m.setBrowserDataCleared(false); },
+         {close([](AppModel& m) { m.promptsPart().setBrowserDataCleared(false); })},
+         [](AppModel& m) { m.promptsPart().setBrowserDataCleared(false); },
          QMessageBox::Information},
         {QStringLiteral("title_batch_duplicate"),
-         &AppModel::batchDuplicateNoticeChanged,
-         [](const AppModel& m) { return m.batchDuplicateNotice(); },
+         watchOf(&AppModel::promptsPart, &Prompts::batchDuplicateNoticeChanged),
+         [](const AppModel& m) { return m.promptsPart().batchDuplicateNotice(); },
          keyed("msg_batch_duplicate"),
-         {close([](AppModel& m) { m.setBatchDuplicateNotice(false); })},
-         [](AppModel& m) { m.setBatchDuplicateNotice(false); },
+         {close([](AppModel& m) { m.promptsPart().setBatchDuplicateNotice(false); })},
+         [](AppModel& m) { m.promptsPart().setBatchDuplicateNotice(false); },
          QMessageBox::Information},
         {QStringLiteral("title_up_to_date"),
-         &AppModel::upToDateChanged,
+         watchOf(&AppModel::upToDateChanged),
          [](const AppModel& m) { return m.upToDate(); },
          [](const AppModel&) { return std::optional<QString>(); },
          {close([](AppModel& m) { m.setUpToDate(false); })},
          [](AppModel& m) { m.setUpToDate(false); },
          QMessageBox::Information},
         {QStringLiteral("title_error"),
-         &AppModel::engineFailureChanged,
+         watchOf(&AppModel::engineFailureChanged),
          [](const AppModel& m) { return m.engineFailure().has_value(); },
          [](const AppModel& m) { return m.engineFailure(); },
          {{QStringLiteral("v2_engine_retry"), QMessageBox::AcceptRole,

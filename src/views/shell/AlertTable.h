@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppModel.h"
+#include "Prompts.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -18,8 +19,11 @@ struct AlertEntry {
         std::function<void(AppModel&)> action; // may be empty
     };
 
+    // Calls `slot` in `context` whenever the state behind the alert changes.
+    using Watch = std::function<void(AppModel& model, QObject* context, std::function<void()> slot)>;
+
     QString titleKey; // also the alert's objectName
-    void (AppModel::*changed)();
+    Watch watch;
     std::function<bool(const AppModel&)> shown;
     // Nothing: a title-only alert.
     std::function<std::optional<QString>(const AppModel&)> message;
@@ -29,5 +33,13 @@ struct AlertEntry {
     std::function<void(AppModel&)> closed;
     QMessageBox::Icon icon;
 };
+
+// The watch of a signal of the state object itself, or of one of its parts.
+AlertEntry::Watch watchOf(void (AppModel::*signal)());
+template <class Part> AlertEntry::Watch watchOf(Part& (AppModel::*part)() const, void (Part::*signal)()) {
+    return [part, signal](AppModel& model, QObject* context, std::function<void()> slot) {
+        QObject::connect(&(model.*part)(), signal, context, std::move(slot));
+    };
+}
 
 const std::vector<AlertEntry>& alertTable();

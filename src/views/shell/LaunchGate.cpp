@@ -8,6 +8,7 @@
 #include "kit/Theme.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QDialog>
@@ -36,7 +37,7 @@ LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, Make
     m_pages->addWidget(m_failure);
     connect(&model, &AppModel::stringsReadyChanged, this, &LaunchGate::refresh);
     connect(&model, &AppModel::engineFailureChanged, this, &LaunchGate::refresh);
-    connect(&model, &AppModel::showLogSheetChanged, this, &LaunchGate::syncLog);
+    connect(&model.promptsPart(), &Prompts::showLogSheetChanged, this, &LaunchGate::syncLog);
     refresh();
     syncLog();
 }
@@ -97,7 +98,7 @@ QWidget* LaunchGate::makeFailure() {
     // The log says why the start failed.
     m_showLog = new QPushButton(page);
     m_showLog->setObjectName(QStringLiteral("button_show_log"));
-    connect(m_showLog, &QPushButton::clicked, this, [this] { m_model.setShowLogSheet(true); });
+    connect(m_showLog, &QPushButton::clicked, this, [this] { m_model.promptsPart().setShowLogSheet(true); });
     const auto retitle = [this] {
         if (!m_retry)
             return;
@@ -156,7 +157,7 @@ void LaunchGate::refresh() {
 void LaunchGate::syncLog() {
     if (m_root)
         return;
-    if (!m_model.showLogSheet()) {
+    if (!m_model.promptsPart().showLogSheet()) {
         closeLogQuietly();
         return;
     }
@@ -174,7 +175,7 @@ void LaunchGate::syncLog() {
         // Closed by the user (not by the gate): the flag goes back.
         if (m_log == sheet) {
             m_log = nullptr;
-            m_model.setShowLogSheet(false);
+            m_model.promptsPart().setShowLogSheet(false);
         }
     });
     sheet->open();

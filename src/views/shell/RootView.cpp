@@ -7,6 +7,7 @@
 
 #include "kit/Theme.h"
 
+#include "Prompts.h"
 #include "Strings.h"
 
 #include <QDialog>
@@ -95,11 +96,12 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     showPane();
 
     // Every flag that drives a surface.
-    for (auto signal : {&AppModel::showLogSheetChanged, &AppModel::showReportSheetChanged,
-                        &AppModel::modelOptInChanged, &AppModel::pendingListingsChanged})
-        connect(&model, signal, this, &RootView::scheduleSync);
+    for (auto signal :
+         {&Prompts::showLogSheetChanged, &Prompts::showReportSheetChanged, &Prompts::modelOptInChanged})
+        connect(&model.promptsPart(), signal, this, &RootView::scheduleSync);
+    connect(&model, &AppModel::pendingListingsChanged, this, &RootView::scheduleSync);
     for (const AlertEntry& alert : alertTable())
-        connect(&model, alert.changed, this, &RootView::scheduleSync);
+        alert.watch(model, this, [this] { scheduleSync(); });
     connect(&model, &AppModel::stringsGenerationChanged, m_sidebar->viewport(),
             qOverload<>(&QWidget::update));
     sync();
@@ -164,12 +166,12 @@ bool RootView::stillWanted() const {
     case Kind::None:
         return false;
     case Kind::Log:
-        return m_model.showLogSheet();
+        return m_model.promptsPart().showLogSheet();
     case Kind::Report:
-        return m_model.showReportSheet();
+        return m_model.promptsPart().showReportSheet();
     case Kind::OptIn:
         // A request for another model replaces the sheet; one for the same model leaves it as it is.
-        return m_model.modelOptIn() && m_model.modelOptIn()->key == m_identity;
+        return m_model.promptsPart().modelOptIn() && m_model.promptsPart().modelOptIn()->key == m_identity;
     case Kind::Listing:
         return !m_model.pendingListings().empty() && m_model.pendingListings().front()->id() == m_identity;
     case Kind::Alert:
@@ -191,12 +193,12 @@ void RootView::sync() {
         m_closing = false;
         gone->deleteLater();
     }
-    if (m_model.showLogSheet())
+    if (m_model.promptsPart().showLogSheet())
         return present(Kind::Log, -1, {});
-    if (m_model.showReportSheet())
+    if (m_model.promptsPart().showReportSheet())
         return present(Kind::Report, -1, {});
-    if (m_model.modelOptIn())
-        return present(Kind::OptIn, -1, m_model.modelOptIn()->key);
+    if (m_model.promptsPart().modelOptIn())
+        return present(Kind::OptIn, -1, m_model.promptsPart().modelOptIn()->key);
     if (!m_model.pendingListings().empty())
         return present(Kind::Listing, -1, m_model.pendingListings().front()->id());
     const std::vector<AlertEntry>& alerts = alertTable();
@@ -240,7 +242,7 @@ QDialog* RootView::makeSheet(Kind kind) {
         sheet->setObjectName(QStringLiteral("reportSheet"));
         break;
     case Kind::OptIn: {
-        const QString key = m_model.modelOptIn()->key;
+        const QString key = m_model.promptsPart().modelOptIn()->key;
         if (m_views.sheets.modelOptIn)
             sheet = m_views.sheets.modelOptIn(m_model, key, this);
         if (!sheet)
@@ -316,13 +318,13 @@ void RootView::surfaceFinished(QDialog* dialog) {
     dialog->deleteLater();
     switch (kind) {
     case Kind::Log:
-        m_model.setShowLogSheet(false);
+        m_model.promptsPart().setShowLogSheet(false);
         break;
     case Kind::Report:
-        m_model.setShowReportSheet(false);
+        m_model.promptsPart().setShowReportSheet(false);
         break;
     case Kind::OptIn:
-        m_model.setModelOptIn(std::nullopt);
+        m_model.promptsPart().setModelOptIn(std::nullopt);
         break;
     case Kind::Alert: {
         const AlertEntry& entry = alertTable()[alert];

@@ -1,6 +1,7 @@
 #include "transcription/TranscriptionFooter.h"
 
 #include "AppModel.h"
+#include "Prompts.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "kit/Icons.h"
@@ -129,7 +130,8 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
 
     connect(model, &AppModel::settingsChanged, this, &TranscriptionFooter::refresh);
     connect(model, &AppModel::modelsInfoChanged, this, &TranscriptionFooter::refresh);
-    connect(model, &AppModel::transcriptionRefusalChanged, this, &TranscriptionFooter::refresh);
+    connect(&model->promptsPart(), &Prompts::transcriptionRefusalChanged, this,
+            &TranscriptionFooter::refresh);
     followTexts(*model, this, [this] { refresh(); });
 }
 
@@ -162,7 +164,7 @@ void TranscriptionFooter::refresh() {
                                      Theme::ink(Theme::Ink::Primary, palette()), devicePixelRatioF())));
     m_choose->setText(literal(Strings::text(QStringLiteral("v2_transcript_choose"))));
 
-    const std::optional<QString>& refusal = m_model->transcriptionRefusal();
+    const std::optional<QString>& refusal = m_model->promptsPart().transcriptionRefusal();
     m_refusal->setVisible(refusal.has_value());
     m_refusalText->setFullText(refusal.value_or(QString()));
     m_refusalText->setToolTip(refusal.value_or(QString()));

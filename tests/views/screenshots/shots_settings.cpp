@@ -3,8 +3,9 @@
 // confirmation.
 #include "Shots.h"
 
-#include "settings/ModelRow.h"
+#include "Prompts.h"
 #include "Strings.h"
+#include "settings/ModelRow.h"
 #include "shell/RootView.h"
 
 #include <QDir>
@@ -184,19 +185,19 @@ template <class Sheet> Sheet* sheetOf(QWidget* root) {
 
 const ShotRegistration logEmpty("sheet-log-empty", [](ShotContext& c) {
     c.model().clearLog();
-    return rootWith(c, [&] { c.model().setShowLogSheet(true); });
+    return rootWith(c, [&] { c.model().promptsPart().setShowLogSheet(true); });
 });
 const ShotRegistration logFull("sheet-log-error", [](ShotContext& c) {
     someLog(c);
-    return rootWith(c, [&] { c.model().setShowLogSheet(true); });
+    return rootWith(c, [&] { c.model().promptsPart().setShowLogSheet(true); });
 });
 const ShotRegistration reportEmpty("sheet-report", [](ShotContext& c) {
     someLog(c);
-    return rootWith(c, [&] { c.model().setShowReportSheet(true); });
+    return rootWith(c, [&] { c.model().promptsPart().setShowReportSheet(true); });
 });
 const ShotRegistration reportFailed("sheet-report-failed", [](ShotContext& c) {
     someLog(c);
-    QWidget* root = rootWith(c, [&] { c.model().setShowReportSheet(true); });
+    QWidget* root = rootWith(c, [&] { c.model().promptsPart().setShowReportSheet(true); });
     if (auto* sheet = sheetOf<ReportSheet>(root)) {
         sheet->findChild<QPlainTextEdit*>(QStringLiteral("description"))
             ->setPlainText(QStringLiteral("The download stops at 40 % every time, with the message above."));
@@ -219,8 +220,9 @@ void optInModels(ShotContext& c, bool installed) {
 }
 
 QWidget* optIn(ShotContext& c) {
-    QWidget* root =
-        rootWith(c, [&] { c.model().setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("medium")}); });
+    QWidget* root = rootWith(c, [&] {
+        c.model().promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("medium")});
+    });
     if (auto* sheet = sheetOf<ModelOptInSheet>(root))
         c.waitFor([sheet] { return sheet->offer().has_value(); });
     return root;
@@ -236,8 +238,9 @@ const ShotRegistration optInWithoutWhisper("sheet-optin-without-whisper", [](Sho
                                                         {"diskBytes", qint64(3'095'033'483)}}}},
                      0);
     QCoro::waitFor(c.model().reloadModels());
-    QWidget* root = rootWith(
-        c, [&] { c.model().setModelOptIn(AppModel::ModelOptInRequest{QStringLiteral("large-v3")}); });
+    QWidget* root = rootWith(c, [&] {
+        c.model().promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("large-v3")});
+    });
     if (auto* sheet = sheetOf<ModelOptInSheet>(root))
         c.waitFor([sheet] { return sheet->offer().has_value(); });
     return root;
