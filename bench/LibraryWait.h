@@ -5,6 +5,7 @@
 // so a wait through it measures mostly its own sleeps.
 
 #include "AppModel.h"
+#include "Library.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -19,8 +20,8 @@ inline bool waitForLibrary(AppModel& model, const std::function<bool()>& done, i
         if (done())
             loop.quit();
     };
-    QObject::connect(&model, &AppModel::libraryChanged, &loop, look);
-    QObject::connect(&model, &AppModel::libraryLoadingChanged, &loop, look);
+    QObject::connect(&model.libraryPart(), &Library::libraryChanged, &loop, look);
+    QObject::connect(&model.libraryPart(), &Library::libraryLoadingChanged, &loop, look);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return done();

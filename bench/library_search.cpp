@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "Library.h"
 #include "LibraryWait.h"
 #include "SourceDir.h"
 
@@ -85,25 +86,30 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "engine: %s\n", qPrintable(*model.engineFailure()));
         return 1;
     }
-    if (!model.searchStatus() || model.searchStatus()->segments != segments) {
+    if (!model.libraryPart().searchStatus() || model.libraryPart().searchStatus()->segments != segments) {
         std::fprintf(stderr, "the index holds %lld segments\n",
-                     model.searchStatus() ? (long long)model.searchStatus()->segments : -1LL);
+                     model.libraryPart().searchStatus()
+                         ? (long long)model.libraryPart().searchStatus()->segments
+                         : -1LL);
         return 1;
     }
 
     // The start's own reading first, so each round is a reload of its own.
     waitForLibrary(
-        model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+        model, [&] { return !model.libraryPart().libraryHasMore() && !model.libraryPart().libraryLoading(); },
+        600000);
     const QString loadBefore = loadAverage();
     const double reload = bestOf(rounds, [&] {
         QElapsedTimer t;
         t.start();
-        QCoro::waitFor(model.reloadLibrary());
+        QCoro::waitFor(model.libraryPart().reloadLibrary());
         waitForLibrary(
-            model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+            model,
+            [&] { return !model.libraryPart().libraryHasMore() && !model.libraryPart().libraryLoading(); },
+            600000);
         const double elapsed = ms(t);
-        if (model.library().size() != size_t(items + items / 10)) {
-            std::fprintf(stderr, "read %zu items\n", model.library().size());
+        if (model.libraryPart().library().size() != size_t(items + items / 10)) {
+            std::fprintf(stderr, "read %zu items\n", model.libraryPart().library().size());
             std::exit(1);
         }
         return elapsed;
@@ -111,26 +117,26 @@ int main(int argc, char** argv) {
 
     const QString loadAfter = loadAverage();
 
-    model.setLibrarySearch("channel 42");
+    model.libraryPart().setLibrarySearch("channel 42");
     std::size_t kept = 0;
     const double filter = bestOf(rounds * 4, [&] {
         QElapsedTimer t;
         t.start();
-        kept = model.filteredLibrary().size();
+        kept = model.libraryPart().filteredLibrary().size();
         return ms(t);
     });
 
     auto search = [&](const char* word, std::size_t* hits) {
-        model.setLibrarySearch(QString::fromLatin1(word));
+        model.libraryPart().setLibrarySearch(QString::fromLatin1(word));
         return bestOf(rounds, [&] {
             // The engine rescans the disk at most every 2 s on a query; the status read keeps that scan
             // out of what is measured here (it is the same for every word).
-            QCoro::waitFor(model.refreshSearchStatus());
+            QCoro::waitFor(model.libraryPart().refreshSearchStatus());
             QElapsedTimer t;
             t.start();
-            QCoro::waitFor(model.runSearch());
+            QCoro::waitFor(model.libraryPart().runSearch());
             const double elapsed = ms(t);
-            *hits = model.searchHits().size();
+            *hits = model.libraryPart().searchHits().size();
             return elapsed;
         });
     };
@@ -142,8 +148,8 @@ int main(int argc, char** argv) {
                 segments);
     std::printf("reloadLibrary, whole library paged in: %8.1f ms (load average %s before, %s after)\n",
                 reload, qPrintable(loadBefore), qPrintable(loadAfter));
-    std::printf("filteredLibrary over %d items:       %8.2f ms (%zu kept)\n", int(model.library().size()),
-                filter, kept);
+    std::printf("filteredLibrary over %d items:       %8.2f ms (%zu kept)\n",
+                int(model.libraryPart().library().size()), filter, kept);
     std::printf("runSearch, rare word (%zu hits):        %8.1f ms\n", rareHits, rare);
     std::printf("runSearch, word in a third (%zu hits): %8.1f ms\n", frequentHits, frequent);
     QCoro::waitFor(model.engine().stop());

@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "Library.h"
 #include "LibraryWait.h"
 #include "SourceDir.h"
 
@@ -115,8 +116,9 @@ int main(int argc, char** argv) {
     AppModel model(fakes.services(), locations);
     QCoro::waitFor(model.boot());
     waitForLibrary(
-        model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
-    const std::size_t total = model.library().size();
+        model, [&] { return !model.libraryPart().libraryHasMore() && !model.libraryPart().libraryLoading(); },
+        600000);
+    const std::size_t total = model.libraryPart().library().size();
     QTest::qWait(200);
     const double before = residentMegabytes();
 
@@ -138,9 +140,10 @@ int main(int argc, char** argv) {
         QObject::connect(pane.rows(), &QAbstractItemModel::modelReset, &pane, countRows);
     QElapsedTimer t;
     t.start();
-    QCoro::waitFor(model.reloadLibrary());
+    QCoro::waitFor(model.libraryPart().reloadLibrary());
     waitForLibrary(
-        model, [&] { return !model.libraryHasMore() && !model.libraryLoading(); }, 600000);
+        model, [&] { return !model.libraryPart().libraryHasMore() && !model.libraryPart().libraryLoading(); },
+        600000);
     const double allPages = ms(t);
     // The swap of the last page asked for a paint, which comes on a later turn of the event loop.
     {
@@ -189,7 +192,7 @@ int main(int argc, char** argv) {
             keystrokes.push_back(ms(s));
         }
         filter->clear();
-        model.setLibrarySearch(QString());
+        model.libraryPart().setLibrarySearch(QString());
         QTest::qWait(50);
     }
 

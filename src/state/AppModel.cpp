@@ -44,6 +44,8 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     m_clipsPart = std::make_unique<Clips>(*this);
     m_compositionPart = std::make_unique<Composition>(*this);
     m_promptsPart = std::make_unique<Prompts>(*this);
+    connect(m_libraryPart.get(), &Library::fileFoundMissing, m_promptsPart.get(),
+            [prompts = m_promptsPart.get()] { prompts->setFileMissingNotice(true); });
 }
 
 AppModel::~AppModel() {
@@ -220,13 +222,13 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await refreshAllowedOptions();
     if (!self)
         co_return;
-    co_await reloadLibrary();
+    co_await m_libraryPart->reloadLibrary();
     if (!self)
         co_return;
     co_await reloadModels();
     if (!self)
         co_return;
-    co_await refreshSearchStatus();
+    co_await m_libraryPart->refreshSearchStatus();
     if (!self)
         co_return;
 

@@ -56,13 +56,7 @@ class AppModel : public QObject {
     Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
     Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
     Q_PROPERTY(QString status READ status NOTIFY statusChanged)
-    // Library filter, transcript search, clipboard offer, script runtime and favourites.
-    Q_PROPERTY(QString librarySearch READ librarySearch WRITE setLibrarySearch NOTIFY librarySearchChanged)
-    Q_PROPERTY(std::vector<LibraryItem> filteredLibrary READ filteredLibrary NOTIFY filteredLibraryChanged)
-    Q_PROPERTY(std::vector<SearchHit> searchHits READ searchHits NOTIFY searchHitsChanged)
-    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
-    Q_PROPERTY(std::optional<SearchStatus> searchStatus READ searchStatus NOTIFY searchStatusChanged)
-    Q_PROPERTY(QSet<QString> transcribedPaths READ transcribedPaths NOTIFY transcribedPathsChanged)
+    // Clipboard offer, script runtime and favourites.
     Q_PROPERTY(std::vector<Favourite> favourites READ favourites NOTIFY favouritesChanged)
     Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
     Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
@@ -74,9 +68,6 @@ class AppModel : public QObject {
     Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
     Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
     Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
-    Q_PROPERTY(bool libraryLoading READ libraryLoading NOTIFY libraryLoadingChanged)
-    Q_PROPERTY(bool libraryHasMore READ libraryHasMore NOTIFY libraryChanged)
-    Q_PROPERTY(qint64 libraryTotal READ libraryTotal NOTIFY libraryChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
     // Transcriptions, speech models and clips.
     Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
@@ -231,39 +222,6 @@ public:
     void dismissListing(const std::shared_ptr<ListingPick>& pick);
     void loadMoreSection(const std::shared_ptr<ListingPick>& pick);
 
-    // ---- library ----
-    QCoro::Task<void> reloadLibrary();
-    QCoro::Task<bool> loadMoreLibrary();
-    const std::vector<LibraryItem>& library() const { return m_library; }
-    bool libraryHasMore() const { return m_libraryHasMore; }
-    // A page of the library is being fetched.
-    bool libraryLoading() const { return m_libraryLoading; }
-    qint64 libraryTotal() const { return m_libraryTotal; }
-    const QString& librarySearch() const { return m_librarySearch; }
-    void setLibrarySearch(const QString& text);
-    // The library items whose title, path, channel or playlist holds the trimmed filter text.
-    std::vector<LibraryItem> filteredLibrary() const;
-    // True when `path` names an existing file; otherwise raises the missing-file notice and reloads.
-    bool stillThere(const QString& path);
-    QCoro::Task<void> removeLibrary(QStringList paths, bool deleteFiles);
-    void reveal(const LibraryItem& item);
-    void revealJob(const Job& job);
-    void revealPath(const QString& path);
-
-    // ---- transcript search and thumbnails ----
-    static constexpr int searchDebounceMs = 250;
-    // Runs the search once the filter text has rested for a moment; a text too short clears the hits.
-    void scheduleSearch();
-    QCoro::Task<void> runSearch();
-    QCoro::Task<void> refreshSearchStatus();
-    QCoro::Task<void> reindexSearch();
-    const std::vector<SearchHit>& searchHits() const { return m_searchHits; }
-    bool isSearching() const { return m_isSearching; }
-    const std::optional<SearchStatus>& searchStatus() const { return m_searchStatus; }
-    const QSet<QString>& transcribedPaths() const { return m_transcribedPaths; }
-    // A local image for a thumbnail, "" when there is none; asked of the engine once per url and file.
-    QCoro::Task<QString> thumbnailPath(QString url, QString mediaPath, QString pageUrl);
-
     // ---- clipboard offer, script runtime and favourites ----
     void offerClipboardIfIdle();
     void offerClipboardOnActivation();
@@ -391,6 +349,9 @@ public:
     void saveCookieSource(const QString& source);
     QCoro::Task<void> chooseOutputFolder();
 
+    // The user-facing text of whatever a request or a start threw.
+    static QString describe(std::exception_ptr error);
+
     // Request wrappers: the reply, or nothing on failure. A failure is logged and shown unless
     // reportFailure is false; a cancellation (code 1001) is never shown. They never throw.
     template <class M>
@@ -413,7 +374,6 @@ Q_SIGNALS:
     void freshAnalysisChanged();
     void freshFailureChanged();
     void sessionLiveChanged();
-    void libraryLoadingChanged();
     void pastedTextChanged();
     void analysisChanged();
     void isAnalyzingChanged();
@@ -446,15 +406,8 @@ Q_SIGNALS:
     void resolveNotesChanged();
     void batchURLsChanged();
     void pendingListingsChanged();
-    void libraryChanged();
     void updateChanged();
     void upToDateChanged();
-    void librarySearchChanged();
-    void filteredLibraryChanged();
-    void searchHitsChanged();
-    void isSearchingChanged();
-    void searchStatusChanged();
-    void transcribedPathsChanged();
     void favouritesChanged();
     // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
     void transcriptionsChanged();
@@ -490,12 +443,6 @@ private:
     void setSettings(const std::optional<EngineSettings>& settings);
     void setEngineFailure(const std::optional<QString>& failure);
     void setSessionLive(bool live);
-    void setLibraryLoading(bool loading);
-    // Library paging (one pager at a time, see AppModelLibrary.cpp).
-    void beginLibraryReading();
-    QCoro::Task<bool> readLibraryPage();
-    void keepPagingLibrary(bool ok);
-    QCoro::Task<void> pageLibrary(bool ok);
     // Recomputes status, freshAnalysis and freshFailure and signals those that changed.
     void refreshDerived();
     // The cookie source and file of the settings, ("None", "") without settings.
@@ -541,8 +488,6 @@ private:
     void setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks);
     QCoro::Task<void> fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name, QString source,
                                        qint64 offset);
-    // The user-facing text of whatever a request or a start threw.
-    static QString describe(std::exception_ptr error);
     static bool isCancellation(std::exception_ptr error);
     // The request never got an answer: the engine was not running, stopped or could not be written to.
     static bool isTransportFailure(std::exception_ptr error);
@@ -555,10 +500,8 @@ private:
     void setModelNotice(const QString& key, std::optional<ModelNotice> notice);
     void setModelsInfo(const std::optional<ModelsInfo>& info);
     void spawnModelReload();
-    void setSearchHits(const std::vector<SearchHit>& hits);
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
-    struct ThumbnailRequest;
     QCoro::Task<void> sendQueueSaves();
 
     Services m_services;
@@ -641,36 +584,6 @@ private:
     // Ids of the batch queue, so an event finds its job in constant time however long the queue is.
     QHash<QString, Job*> m_jobIndex;
     bool m_queueDrainAnnounced = false;
-
-    std::vector<LibraryItem> m_library;
-    // The paths in m_library: a later page that lists one again adds nothing.
-    QSet<QString> m_libraryPaths;
-    bool m_libraryHasMore = false;
-    qint64 m_libraryTotal = 0;
-    qint64 m_libraryOffset = 0;
-    // The engine's token for the next page of the reading in progress.
-    std::optional<QString> m_libraryCursor;
-    bool m_libraryLoading = false;
-    // A coroutine owns the library's requests (the pager); others only leave it word.
-    bool m_libraryPaging = false;
-    // A reload was asked while the pager read: it reads the library once more when done.
-    bool m_libraryReloadAsked = false;
-    // The reading in progress fills m_libraryIncoming, which replaces m_library once complete.
-    bool m_libraryStaged = false;
-    std::vector<LibraryItem> m_libraryIncoming;
-    QSet<QString> m_libraryIncomingPaths;
-    QString m_librarySearch;
-
-    std::vector<SearchHit> m_searchHits;
-    bool m_isSearching = false;
-    int m_searchRun = 0;
-    // Bumped by every scheduleSearch(): a debounce armed before it no longer runs.
-    int m_searchGeneration = 0;
-    std::optional<SearchStatus> m_searchStatus;
-    QSet<QString> m_transcribedPaths;
-    // Answered thumbnails by url + NUL + media path; "" means there is none.
-    QHash<QString, QString> m_thumbnailPaths;
-    QHash<QString, std::shared_ptr<ThumbnailRequest>> m_thumbnailRequests;
 
     // Bumped by every activation: the rechecks of an earlier one stop.
     int m_clipboardRecheckGeneration = 0;

@@ -1,6 +1,7 @@
 // Clips: the suggested name and place, the one extraction the clip panel follows, and its cancel.
 #include "AppModel.h"
 
+#include "Library.h"
 #include "Spawn.h"
 
 QCoro::Task<std::optional<ClipSuggestion>> AppModel::suggestClip(QString path, qint64 startMs, qint64 endMs,
@@ -30,7 +31,7 @@ std::shared_ptr<ClipJob> AppModel::extractClip(const QString& path, qint64 start
             job->setState(QStringLiteral("done"));
             job->setFraction(1);
             job->setDestination(result->path);
-            co_await reloadLibrary();
+            co_await libraryPart().reloadLibrary();
             co_return;
         }
         try {

@@ -3,6 +3,7 @@
 
 #include "FileDialogs.h"
 #include "Guarded.h"
+#include "Library.h"
 #include "Notifications.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -186,7 +187,7 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
         job->setOutputPath(result->path);
         if (!result->title.isEmpty())
             job->setTitle(result->title);
-        co_await reloadLibrary();
+        co_await libraryPart().reloadLibrary();
         if (!self)
             co_return;
     } else {

@@ -3,6 +3,7 @@
 #include "AppModel.h"
 
 #include "FileDialogs.h"
+#include "Library.h"
 #include "MediaFilters.h"
 #include "Prompts.h"
 #include "Spawn.h"
@@ -133,16 +134,7 @@ void AppModel::applyTranscribeState(const EngineEvent::TranscribeState& event) {
     if (event.state == QLatin1String("done")) {
         job->setFraction(1);
         job->setTranscriptPath(event.srt);
-        if (!m_transcribedPaths.contains(job->path())) {
-            m_transcribedPaths.insert(job->path());
-            Q_EMIT transcribedPathsChanged();
-        }
-        spawn(this, [this]() -> QCoro::Task<void> {
-            QPointer<AppModel> self(this);
-            co_await refreshSearchStatus();
-            if (self && !m_librarySearch.isEmpty())
-                co_await runSearch();
-        });
+        libraryPart().noteTranscribed(job->path());
     }
     if (it == m_transcriptions.end())
         addTranscription(std::move(job));

@@ -1,6 +1,6 @@
 #include "LibraryListModel.h"
 
-#include "AppModel.h"
+#include "Library.h"
 #include "Spawn.h"
 
 #include <QPointer>
@@ -8,17 +8,17 @@
 
 #include <algorithm>
 
-LibraryListModel::LibraryListModel(AppModel* model, QObject* parent)
-    : QAbstractListModel(parent), m_model(model), m_rows(model->filteredLibrary()),
-      m_filter(model->librarySearch().trimmed()) {
-    connect(model, &AppModel::filteredLibraryChanged, this, &LibraryListModel::follow);
+LibraryListModel::LibraryListModel(Library* library, QObject* parent)
+    : QAbstractListModel(parent), m_library(library), m_rows(library->filteredLibrary()),
+      m_filter(library->librarySearch().trimmed()) {
+    connect(library, &Library::filteredLibraryChanged, this, &LibraryListModel::follow);
 }
 
 void LibraryListModel::follow() {
-    std::vector<LibraryItem> rows = m_model->filteredLibrary();
+    std::vector<LibraryItem> rows = m_library->filteredLibrary();
     // Another filter is another list, whose rows are reset. A change of the library removes and inserts
     // only the rows that changed, so the rows around keep their place; nothing in common resets the rows.
-    const QString filter = m_model->librarySearch().trimmed();
+    const QString filter = m_library->librarySearch().trimmed();
     const bool fresh = filter != m_filter;
     m_filter = filter;
     const std::size_t oldSize = m_rows.size();
@@ -115,7 +115,7 @@ QHash<int, QByteArray> LibraryListModel::roleNames() const {
 }
 
 bool LibraryListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !m_fetching && m_model->libraryHasMore() && !m_model->libraryLoading();
+    return !parent.isValid() && !m_fetching && m_library->libraryHasMore() && !m_library->libraryLoading();
 }
 
 void LibraryListModel::fetchMore(const QModelIndex& parent) {
@@ -123,11 +123,11 @@ void LibraryListModel::fetchMore(const QModelIndex& parent) {
         return;
     // Asked again before the page arrives, a view would get the page after it too.
     m_fetching = true;
-    spawn(m_model, [model = m_model, self = QPointer(this)]() -> QCoro::Task<void> {
+    spawn(m_library, [library = m_library, self = QPointer(this)]() -> QCoro::Task<void> {
         const auto done = qScopeGuard([self] {
             if (self)
                 self->m_fetching = false;
         });
-        co_await model->loadMoreLibrary();
+        co_await library->loadMoreLibrary();
     });
 }

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-class AppModel;
+class Library;
 
 // The library as the library view lists it (the filtered library), as rows. A page that extends the
 // list appends rows; other changes remove and insert only the rows that changed. Scrolling to the end asks
@@ -29,7 +29,7 @@ public:
         ExistsRole,
     };
 
-    explicit LibraryListModel(AppModel* model, QObject* parent = nullptr);
+    explicit LibraryListModel(Library* library, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -42,7 +42,7 @@ public:
 private:
     void follow();
 
-    AppModel* m_model;
+    Library* m_library;
     std::vector<LibraryItem> m_rows;
     bool m_fetching = false;
     // The trimmed filter text of the rows.

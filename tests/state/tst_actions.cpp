@@ -2,6 +2,7 @@
 // service, the engine), the action returns, nothing escapes it, and its flags end where they belong.
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Prompts.h"
 #include "Strings.h"
 
@@ -91,8 +92,8 @@ private slots:
     void actionsWithoutAnEngine() {
         auto f = failingServices();
         QCoro::waitFor(f->model->engine().stop());
-        QCoro::waitFor(f->model->reloadLibrary());
-        QVERIFY(!QCoro::waitFor(f->model->loadMoreLibrary()));
+        QCoro::waitFor(f->model->libraryPart().reloadLibrary());
+        QVERIFY(!QCoro::waitFor(f->model->libraryPart().loadMoreLibrary()));
         QCoro::waitFor(f->model->reloadSettings());
         QVERIFY(f->model->settings()); // the last good settings are kept
         QCoro::waitFor(f->model->refreshAllowedOptions());

@@ -2,6 +2,7 @@
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"
+#include "Library.h"
 #include "Notifications.h"
 #include "Strings.h"
 
@@ -393,7 +394,7 @@ private slots:
         // The answer comes on a later turn; a download finishing before it would rightly post nothing.
         QTRY_COMPARE(Notifications::granted(), allow);
         f.script("download.start", downloaded("/tmp/x.mp4", "Finished title"));
-        QSignalSpy libraryChanges(f.model.get(), &AppModel::libraryChanged);
+        QSignalSpy libraryChanges(&f.model->libraryPart(), &Library::libraryChanged);
         f.control("test.release", {{"method", "download.start"}});
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
         // The announcement follows the library reload a finished download starts: the list is

@@ -3,6 +3,7 @@
 #include "MediaServerProcess.h"
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Strings.h"
 
 #include <QFileInfo>
@@ -48,7 +49,8 @@ private slots:
         QCOMPARE(QFileInfo(path).absolutePath(), out);
         QCOMPARE(QFileInfo(path).size(), size);
         QCOMPARE(job->fraction(), 1.0);
-        QTRY_VERIFY(std::any_of(f.model->library().begin(), f.model->library().end(),
+        QTRY_VERIFY(std::any_of(f.model->libraryPart().library().begin(),
+                                f.model->libraryPart().library().end(),
                                 [&](const LibraryItem& i) { return i.path == path; }));
         QVERIFY(!f.model->lastError());
         QVERIFY(server.finish());

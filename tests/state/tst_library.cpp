@@ -3,6 +3,7 @@
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Strings.h"
 
 #include <algorithm>
@@ -45,12 +46,12 @@ private slots:
         f.script("library.list", page(120, 120, true, 300));
         f.script("library.list", page(240, 60, false, 300));
         f.boot();
-        QTRY_COMPARE(f.model->library().size(), size_t(300));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(300));
         QTest::qWait(50);
         QCOMPARE(offsets(f), QList<qint64>({0, 120, 240}));
-        QVERIFY(!f.model->libraryHasMore());
-        QCOMPARE(f.model->libraryTotal(), 300);
-        QCOMPARE(f.model->library()[299].path, QString("/m/299"));
+        QVERIFY(!f.model->libraryPart().libraryHasMore());
+        QCOMPARE(f.model->libraryPart().libraryTotal(), 300);
+        QCOMPARE(f.model->libraryPart().library()[299].path, QString("/m/299"));
     }
 
     // Thumbnails travel with a page but do not move the offset; paths already listed are not repeated.
@@ -70,9 +71,9 @@ private slots:
                                                          {"hasMore", false}}}});
         f.boot();
         QTRY_COMPARE(offsets(f), QList<qint64>({0, 2}));
-        QTRY_VERIFY(!f.model->libraryHasMore());
+        QTRY_VERIFY(!f.model->libraryPart().libraryHasMore());
         QStringList paths;
-        for (const LibraryItem& i : f.model->library())
+        for (const LibraryItem& i : f.model->libraryPart().library())
             paths << i.path;
         QCOMPARE(paths, QStringList({"/m/0", "/m/1", "/thumb.jpg", "/m/2"}));
     }
@@ -87,14 +88,14 @@ private slots:
         QVERIFY(f.waitForRequests("library.list", 2));
         QTest::qWait(300);
         QCOMPARE(offsets(f), QList<qint64>({0, 120}));
-        QCOMPARE(f.model->library().size(), size_t(120));
-        QVERIFY(f.model->libraryHasMore());
+        QCOMPARE(f.model->libraryPart().library().size(), size_t(120));
+        QVERIFY(f.model->libraryPart().libraryHasMore());
         QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"index locked"});
         // The pane asks again when its last row shows.
         f.script("library.list", page(120, 10, false, 130));
-        QVERIFY(QCoro::waitFor(f.model->loadMoreLibrary()));
-        QCOMPARE(f.model->library().size(), size_t(130));
-        QVERIFY(!f.model->libraryHasMore());
+        QVERIFY(QCoro::waitFor(f.model->libraryPart().loadMoreLibrary()));
+        QCOMPARE(f.model->libraryPart().library().size(), size_t(130));
+        QVERIFY(!f.model->libraryPart().libraryHasMore());
     }
 
     // Callers while a page is in flight ask nothing: one request at a time, each offset asked once.
@@ -104,10 +105,10 @@ private slots:
         f.script("library.list", page(0, 0, false, 0));
         f.boot();
         f.control("test.hold", {{"method", "library.list"}});
-        auto reload = f.model->reloadLibrary();
+        auto reload = f.model->libraryPart().reloadLibrary();
         QVERIFY(f.waitForRequests("library.list", 2));
-        auto first = f.model->loadMoreLibrary();
-        auto second = f.model->loadMoreLibrary();
+        auto first = f.model->libraryPart().loadMoreLibrary();
+        auto second = f.model->libraryPart().loadMoreLibrary();
         QTest::qWait(100);
         QCOMPARE(f.requestsOf("library.list").size(), 2);
         f.script("library.list", page(0, 120, true, 360));
@@ -117,7 +118,7 @@ private slots:
         QCoro::waitFor(std::move(reload));
         QVERIFY(QCoro::waitFor(std::move(first)));
         QVERIFY(QCoro::waitFor(std::move(second)));
-        QTRY_COMPARE(f.model->library().size(), size_t(360));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(360));
         QTest::qWait(50);
         QCOMPARE(offsets(f), QList<qint64>({0, 0, 120, 240}));
     }
@@ -129,9 +130,9 @@ private slots:
         f.script("library.list", page(0, 0, false, 0));
         f.boot();
         f.control("test.hold", {{"method", "library.list"}});
-        auto older = f.model->reloadLibrary();
+        auto older = f.model->libraryPart().reloadLibrary();
         QVERIFY(f.waitForRequests("library.list", 2));
-        auto newer = f.model->reloadLibrary(); // e.g. a download has just finished
+        auto newer = f.model->libraryPart().reloadLibrary(); // e.g. a download has just finished
         QTest::qWait(50);
         QCOMPARE(f.requestsOf("library.list").size(), 2);
         f.script("library.list", page(0, 1, false, 1, "/old/"));
@@ -139,8 +140,8 @@ private slots:
         f.control("test.release", {{"method", "library.list"}});
         QCoro::waitFor(std::move(older));
         QCoro::waitFor(std::move(newer));
-        QTRY_COMPARE(f.model->library().size(), size_t(2));
-        QCOMPARE(f.model->library()[0].path, QString("/new/0"));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(2));
+        QCOMPARE(f.model->libraryPart().library()[0].path, QString("/new/0"));
         QCOMPARE(offsets(f), QList<qint64>({0, 0, 0}));
     }
 
@@ -157,15 +158,15 @@ private slots:
         };
         QVERIFY(seed("/lib/", 1000, 1000));
         f.boot();
-        QTRY_VERIFY(f.model->library().size() == 1000 && !f.model->libraryHasMore() &&
-                    !f.model->libraryLoading());
+        QTRY_VERIFY(f.model->libraryPart().library().size() == 1000 &&
+                    !f.model->libraryPart().libraryHasMore() && !f.model->libraryPart().libraryLoading());
         const int wholeRead = int(f.requestsOf("library.list").size());
         QCOMPARE(wholeRead, 9); // 120 a page
 
         std::size_t shortest = SIZE_MAX;
-        auto look = [&] { shortest = std::min(shortest, f.model->library().size()); };
-        QObject::connect(f.model.get(), &AppModel::libraryChanged, f.model.get(), look);
-        QObject::connect(f.model.get(), &AppModel::filteredLibraryChanged, f.model.get(), look);
+        auto look = [&] { shortest = std::min(shortest, f.model->libraryPart().library().size()); };
+        QObject::connect(&f.model->libraryPart(), &Library::libraryChanged, f.model.get(), look);
+        QObject::connect(&f.model->libraryPart(), &Library::filteredLibraryChanged, f.model.get(), look);
         f.control("test.hold", {{"method", "download.start"}});
         f.scriptDownloads(
             {{"result", QJsonObject{{"jobId", "x"}, {"path", "/new/x.mp4"}, {"title", "new"}}}});
@@ -177,17 +178,18 @@ private slots:
         f.control("test.release", {{"method", "download.start"}});
         QTRY_VERIFY(std::all_of(jobs.begin(), jobs.end(),
                                 [](const auto& job) { return job->state().kind == Job::State::Done; }));
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->library().size() == 1010 && !f.model->libraryHasMore() &&
-                                     !f.model->libraryLoading(),
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->libraryPart().library().size() == 1010 &&
+                                     !f.model->libraryPart().libraryHasMore() &&
+                                     !f.model->libraryPart().libraryLoading(),
                                  20000);
         // A request sent after the paging ended has been answered: no page was still to come.
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         const int reads = int(f.requestsOf("library.list").size()) - wholeRead;
         QVERIFY2(reads <= 2 * 9, qPrintable(QString("%1 pages read").arg(reads)));
         QVERIFY2(shortest >= 1000, qPrintable(QString("the library was down to %1 items").arg(shortest)));
-        QCOMPARE(f.model->library().front().path, QString("/new/0"));
-        QCOMPARE(f.model->library().back().path, QString("/lib/999"));
-        QCOMPARE(f.model->libraryTotal(), 1010);
+        QCOMPARE(f.model->libraryPart().library().front().path, QString("/new/0"));
+        QCOMPARE(f.model->libraryPart().library().back().path, QString("/lib/999"));
+        QCOMPARE(f.model->libraryPart().libraryTotal(), 1010);
     }
 };
 

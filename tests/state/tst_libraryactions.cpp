@@ -2,6 +2,7 @@
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Prompts.h"
 #include "Strings.h"
 
@@ -63,13 +64,13 @@ private slots:
                  onePage({item("/m/Alpha.mp4", "Sunrise"), item("/m/beta.mp4", "B", "the orchestra"),
                           item("/lib/c.mp4", "C"), item("/m/d.mp4", "D", "", "Road Trip 2")}));
         f.boot();
-        QTRY_COMPARE(f.model->library().size(), size_t(4));
-        QSignalSpy changed(f.model.get(), &AppModel::filteredLibraryChanged);
-        f.model->setLibrarySearch(filter);
-        QCOMPARE(paths(f.model->filteredLibrary()), expected);
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(4));
+        QSignalSpy changed(&f.model->libraryPart(), &Library::filteredLibraryChanged);
+        f.model->libraryPart().setLibrarySearch(filter);
+        QCOMPARE(paths(f.model->libraryPart().filteredLibrary()), expected);
         QCOMPARE(changed.size(), filter.trimmed().isEmpty() ? 0 : 1);
         // White space around the same text filters nothing new and says so.
-        f.model->setLibrarySearch(filter + "  ");
+        f.model->libraryPart().setLibrarySearch(filter + "  ");
         QCOMPARE(changed.size(), filter.trimmed().isEmpty() ? 0 : 1);
     }
 
@@ -79,11 +80,12 @@ private slots:
         f.startEngine();
         f.script("library.list", onePage({item("/t.jpg", "t", "", "", "thumbnail")}, true));
         f.boot();
-        QCoro::waitFor(f.model->refreshSearchStatus()); // a later request: the paging had its chance
+        QCoro::waitFor(
+            f.model->libraryPart().refreshSearchStatus()); // a later request: the paging had its chance
         QCOMPARE(f.requestsOf("library.list").size(), 1);
-        QVERIFY(!f.model->libraryHasMore());
-        QCOMPARE(f.model->library().size(), size_t(1));
-        QVERIFY(QCoro::waitFor(f.model->loadMoreLibrary()));
+        QVERIFY(!f.model->libraryPart().libraryHasMore());
+        QCOMPARE(f.model->libraryPart().library().size(), size_t(1));
+        QVERIFY(QCoro::waitFor(f.model->libraryPart().loadMoreLibrary()));
         QCOMPARE(f.requestsOf("library.list").size(), 1);
     }
 
@@ -108,11 +110,12 @@ private slots:
                                                   : present;
         const qsizetype lists = f.requestsOf("library.list").size();
         QSignalSpy notice(&f.model->promptsPart(), &Prompts::fileMissingNoticeChanged);
-        QCOMPARE(f.model->stillThere(path), there);
+        QCOMPARE(f.model->libraryPart().stillThere(path), there);
         QCOMPARE(f.model->promptsPart().fileMissingNotice(), !there);
         QCOMPARE(notice.size(), there ? 0 : 1);
         QCoreApplication::processEvents();
-        QCoro::waitFor(f.model->refreshSearchStatus()); // sent after any reload the check started
+        QCoro::waitFor(
+            f.model->libraryPart().refreshSearchStatus()); // sent after any reload the check started
         QCOMPARE(f.requestsOf("library.list").size(), lists + (there ? 0 : 1));
         f.model->promptsPart().setFileMissingNotice(false); // the alert clears it
         QVERIFY(!f.model->promptsPart().fileMissingNotice());
@@ -129,9 +132,9 @@ private slots:
         QVERIFY(seedLibrary(f.path("support"), QJsonArray{QJsonObject{{"path", kept}, {"title", "Kept"}},
                                                           QJsonObject{{"path", gone}, {"title", "Gone"}}}));
         f.boot();
-        QTRY_COMPARE(f.model->library().size(), size_t(2));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(2));
         const qsizetype before = f.requests().size();
-        QCoro::waitFor(f.model->removeLibrary({gone}, true));
+        QCoro::waitFor(f.model->libraryPart().removeLibrary({gone}, true));
         const auto after = f.requests().mid(before);
         QStringList methods;
         for (const LoggedRequest& r : after)
@@ -142,7 +145,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(gone));
         QVERIFY(QFileInfo::exists(f.path("data/Trash/files/gone.mp4")));
         QVERIFY(QFileInfo::exists(f.path("data/Trash/info/gone.mp4.trashinfo")));
-        QTRY_COMPARE(paths(f.model->library()), QStringList{kept});
+        QTRY_COMPARE(paths(f.model->libraryPart().library()), QStringList{kept});
         QVERIFY(!f.model->lastError());
     }
 
@@ -153,12 +156,12 @@ private slots:
         QVERIFY(touch(file));
         QVERIFY(seedLibrary(f.path("support"), QJsonArray{QJsonObject{{"path", file}, {"title", "A"}}}));
         f.boot();
-        QTRY_COMPARE(f.model->library().size(), size_t(1));
-        QCoro::waitFor(f.model->removeLibrary({file}, false));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(1));
+        QCoro::waitFor(f.model->libraryPart().removeLibrary({file}, false));
         QCOMPARE(f.requestsOf("library.remove").last().params,
                  QJsonObject({{"paths", QJsonArray{file}}, {"deleteFiles", false}}));
         QVERIFY(QFileInfo::exists(file));
-        QTRY_VERIFY(f.model->library().empty());
+        QTRY_VERIFY(f.model->libraryPart().library().empty());
     }
 
     // A failed removal is reported and still followed by the reload and the status refresh.
@@ -167,7 +170,7 @@ private slots:
         f.boot();
         f.scriptError("library.remove", 5, "disk says no");
         const qsizetype before = f.requests().size();
-        QCoro::waitFor(f.model->removeLibrary({"/nowhere.mp4"}, true));
+        QCoro::waitFor(f.model->libraryPart().removeLibrary({"/nowhere.mp4"}, true));
         QStringList methods;
         for (const LoggedRequest& r : f.requests().mid(before))
             methods << r.method;
@@ -186,26 +189,27 @@ private slots:
         LibraryItem present;
         present.path = file;
         present.url = "https://example.org/watch";
-        f.model->reveal(present);
+        f.model->libraryPart().reveal(present);
         QVERIFY(f.waitForRequests("library.reveal", 1));
         QCOMPARE(f.requestsOf("library.reveal")[0].params, QJsonObject({{"path", file}}));
 
         LibraryItem missing;
         missing.path = f.path("media/none.mp4");
-        f.model->reveal(missing);
+        f.model->libraryPart().reveal(missing);
         QVERIFY(f.model->promptsPart().fileMissingNotice());
         f.model->promptsPart().setFileMissingNotice(false);
 
         Job job("https://example.org/v", f.model->format(), "v", false);
-        f.model->revealJob(job); // no output path yet: nothing at all
+        f.model->libraryPart().revealJob(job); // no output path yet: nothing at all
         QVERIFY(!f.model->promptsPart().fileMissingNotice());
         job.setOutputPath(file);
-        f.model->revealJob(job);
+        f.model->libraryPart().revealJob(job);
         QVERIFY(f.waitForRequests("library.reveal", 2));
 
-        f.model->revealPath(f.path("transcripts/t.json")); // not checked: the engine says if it is missing
+        f.model->libraryPart().revealPath(
+            f.path("transcripts/t.json")); // not checked: the engine says if it is missing
         QVERIFY(f.waitForRequests("library.reveal", 3));
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         const auto reveals = f.requestsOf("library.reveal");
         QCOMPARE(reveals.size(), 3);
         QCOMPARE(reveals[1].params, QJsonObject({{"path", file}}));

@@ -3,6 +3,7 @@
 #include "StateFixture.h"
 
 #include "JobListModel.h"
+#include "Library.h"
 #include "LibraryListModel.h"
 #include "LibrarySeed.h"
 #include "Strings.h"
@@ -175,7 +176,7 @@ private slots:
         f.startEngine();
         // The first page fails, so the automatic paging stops and only fetchMore asks for pages.
         f.scriptError("library.list", 5, "not now");
-        LibraryListModel model(f.model.get());
+        LibraryListModel model(&f.model->libraryPart());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -199,14 +200,14 @@ private slots:
         QCOMPARE(reset.size(), 0);
         for (int row = 0; row < 300; ++row)
             QCOMPARE(model.data(model.index(row), LibraryListModel::PathRole).toString(),
-                     f.model->library()[row].path);
+                     f.model->libraryPart().library()[row].path);
 
-        f.model->setLibrarySearch("  odd ");
+        f.model->libraryPart().setLibrarySearch("  odd ");
         QCOMPARE(reset.size(), 1);
         QCOMPARE(model.rowCount(), 150);
         for (int row = 0; row < model.rowCount(); ++row)
             QCOMPARE(model.data(model.index(row), LibraryListModel::ChannelRole).toString(), QString("Odd"));
-        f.model->setLibrarySearch("odd"); // the same filter once trimmed: nothing moves
+        f.model->libraryPart().setLibrarySearch("odd"); // the same filter once trimmed: nothing moves
         QCOMPARE(reset.size(), 1);
     }
 
@@ -219,17 +220,17 @@ private slots:
                                      {"addedAt", 1000.0 - i}});
         QVERIFY(seedLibrary(f.path("support"), items));
         f.boot();
-        QTRY_VERIFY(f.model->library().size() == 200 && !f.model->libraryHasMore() &&
-                    !f.model->libraryLoading());
-        LibraryListModel model(f.model.get());
+        QTRY_VERIFY(f.model->libraryPart().library().size() == 200 &&
+                    !f.model->libraryPart().libraryHasMore() && !f.model->libraryPart().libraryLoading());
+        LibraryListModel model(&f.model->libraryPart());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         QVERIFY(seedLibrary(f.path("support"), {QJsonObject{{"path", "/m/new.mp4"}, {"addedAt", 5000.0}}}));
-        QCoro::waitFor(f.model->reloadLibrary());
-        QTRY_VERIFY(f.model->library().size() == 201 && !f.model->libraryHasMore() &&
-                    !f.model->libraryLoading());
+        QCoro::waitFor(f.model->libraryPart().reloadLibrary());
+        QTRY_VERIFY(f.model->libraryPart().library().size() == 201 &&
+                    !f.model->libraryPart().libraryHasMore() && !f.model->libraryPart().libraryLoading());
         QCOMPARE(reset.size(), 0);
         QCOMPARE(removed.size(), 0);
         QCOMPARE(inserted.size(), 1);

@@ -1,5 +1,6 @@
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Prompts.h"
 #include "StringTable.h"
 #include "Strings.h"
@@ -130,7 +131,7 @@ private slots:
         QSignalSpy status(f.model.get(), &AppModel::statusChanged);
         QSignalSpy fresh(f.model.get(), &AppModel::freshFailureChanged);
         QSignalSpy live(f.model.get(), &AppModel::sessionLiveChanged);
-        QSignalSpy loading(f.model.get(), &AppModel::libraryLoadingChanged);
+        QSignalSpy loading(&f.model->libraryPart(), &Library::libraryLoadingChanged);
 
         f.model->setPastedText("http://127.0.0.1:9/a");
         f.model->setPastedText("http://127.0.0.1:9/b");
@@ -147,10 +148,10 @@ private slots:
         QCOMPARE(fresh.size(), 3);
         QCOMPARE(status.size(), 2);
 
-        QCoro::waitFor(f.model->loadMoreLibrary()); // no more pages: nothing fetched
-        QCoro::waitFor(f.model->reloadLibrary());
+        QCoro::waitFor(f.model->libraryPart().loadMoreLibrary()); // no more pages: nothing fetched
+        QCoro::waitFor(f.model->libraryPart().reloadLibrary());
         QCOMPARE(loading.size(), 2);
-        QVERIFY(!f.model->libraryLoading());
+        QVERIFY(!f.model->libraryPart().libraryLoading());
 
         f.control("test.exit", {{"status", 2}});
         QTRY_COMPARE(live.size(), 1);

@@ -3,6 +3,7 @@
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 
+#include "Library.h"
 #include "Strings.h"
 
 #include <QDir>
@@ -25,9 +26,9 @@ QStringList queries(const StateFixture& f) {
 // Shows hits for "ab" so that a test can see them cleared or kept.
 void showHits(StateFixture& f) {
     f.script("search.query", results("ab", {hit("/m/a.mp4", 1000)}));
-    f.model->setLibrarySearch("ab");
-    QCoro::waitFor(f.model->runSearch());
-    QCOMPARE(f.model->searchHits().size(), size_t(1));
+    f.model->libraryPart().setLibrarySearch("ab");
+    QCoro::waitFor(f.model->libraryPart().runSearch());
+    QCOMPARE(f.model->libraryPart().searchHits().size(), size_t(1));
 }
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
@@ -55,16 +56,17 @@ private slots:
         StateFixture f;
         f.boot();
         showHits(f);
-        f.model->setLibrarySearch(text);
-        f.model->scheduleSearch();
-        QVERIFY(f.model->searchHits().empty());
-        QVERIFY(!f.model->isSearching());
+        f.model->libraryPart().setLibrarySearch(text);
+        f.model->libraryPart().scheduleSearch();
+        QVERIFY(f.model->libraryPart().searchHits().empty());
+        QVERIFY(!f.model->libraryPart().isSearching());
         f.fakes.clock.advance(1000);
         QCoreApplication::processEvents();
-        QCoro::waitFor(f.model->refreshSearchStatus()); // any search would have been sent before this
+        QCoro::waitFor(
+            f.model->libraryPart().refreshSearchStatus()); // any search would have been sent before this
         QCOMPARE(queries(f), QStringList{"ab"});
         // runSearch itself refuses the text too.
-        QCoro::waitFor(f.model->runSearch());
+        QCoro::waitFor(f.model->libraryPart().runSearch());
         QCOMPARE(queries(f), QStringList{"ab"});
     }
 
@@ -74,19 +76,19 @@ private slots:
         f.boot();
         f.script("search.query", results("abc", {hit("/m/a.mp4", 0), hit("/m/b.mp4", 5000)}));
         for (const QString& text : {"a", "ab", "abc"}) {
-            f.model->setLibrarySearch(text);
-            f.model->scheduleSearch();
-            f.fakes.clock.advance(AppModel::searchDebounceMs - 1);
+            f.model->libraryPart().setLibrarySearch(text);
+            f.model->libraryPart().scheduleSearch();
+            f.fakes.clock.advance(Library::searchDebounceMs - 1);
         }
         QCoreApplication::processEvents();
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QVERIFY(queries(f).isEmpty());
         f.fakes.clock.advance(1);
-        QTRY_COMPARE(f.model->searchHits().size(), size_t(2));
-        QVERIFY(!f.model->isSearching());
+        QTRY_COMPARE(f.model->libraryPart().searchHits().size(), size_t(2));
+        QVERIFY(!f.model->libraryPart().isSearching());
         f.fakes.clock.advance(5000);
         QCoreApplication::processEvents();
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(queries(f), QStringList{"abc"});
     }
 
@@ -94,14 +96,14 @@ private slots:
     void clearingDuringTheDebounceCancelsTheSearch() {
         StateFixture f;
         f.boot();
-        f.model->setLibrarySearch("abc");
-        f.model->scheduleSearch();
+        f.model->libraryPart().setLibrarySearch("abc");
+        f.model->libraryPart().scheduleSearch();
         f.fakes.clock.advance(100);
-        f.model->setLibrarySearch("");
-        f.model->scheduleSearch();
+        f.model->libraryPart().setLibrarySearch("");
+        f.model->libraryPart().scheduleSearch();
         f.fakes.clock.advance(1000);
         QCoreApplication::processEvents();
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QVERIFY(queries(f).isEmpty());
     }
 
@@ -110,17 +112,17 @@ private slots:
         StateFixture f;
         f.boot();
         f.control("test.hold", {{"method", "search.query"}});
-        f.model->setLibrarySearch("ab");
-        QSignalSpy searching(f.model.get(), &AppModel::isSearchingChanged);
-        auto search = f.model->runSearch();
+        f.model->libraryPart().setLibrarySearch("ab");
+        QSignalSpy searching(&f.model->libraryPart(), &Library::isSearchingChanged);
+        auto search = f.model->libraryPart().runSearch();
         QVERIFY(f.waitForRequests("search.query", 1));
-        QVERIFY(f.model->isSearching());
-        f.model->setLibrarySearch("abc");
+        QVERIFY(f.model->libraryPart().isSearching());
+        f.model->libraryPart().setLibrarySearch("abc");
         f.script("search.query", results("ab", {hit("/m/a.mp4", 0)}));
         f.control("test.release", {{"method", "search.query"}});
         QCoro::waitFor(std::move(search));
-        QVERIFY(f.model->searchHits().empty());
-        QVERIFY(!f.model->isSearching());
+        QVERIFY(f.model->libraryPart().searchHits().empty());
+        QVERIFY(!f.model->libraryPart().isSearching());
         QCOMPARE(searching.size(), 2);
     }
 
@@ -130,9 +132,9 @@ private slots:
         f.boot();
         showHits(f);
         f.scriptError("search.query", 3, "index busy");
-        QCoro::waitFor(f.model->runSearch());
-        QCOMPARE(f.model->searchHits().size(), size_t(1));
-        QVERIFY(!f.model->isSearching());
+        QCoro::waitFor(f.model->libraryPart().runSearch());
+        QCOMPARE(f.model->libraryPart().searchHits().size(), size_t(1));
+        QVERIFY(!f.model->libraryPart().isSearching());
         QVERIFY(!f.model->lastError());
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
     }
@@ -149,14 +151,14 @@ private slots:
         QVERIFY(
             seedLibrary(f.path("support"), QJsonArray{QJsonObject{{"path", video}, {"title", "Harbour"}}}));
         f.boot();
-        QVERIFY(f.model->searchStatus());
-        QCOMPARE(f.model->transcribedPaths(), QSet<QString>{video});
-        QCOMPARE(f.model->searchStatus()->segments, 2);
-        f.model->setLibrarySearch("  lighthouse ");
-        QCoro::waitFor(f.model->runSearch());
+        QVERIFY(f.model->libraryPart().searchStatus());
+        QCOMPARE(f.model->libraryPart().transcribedPaths(), QSet<QString>{video});
+        QCOMPARE(f.model->libraryPart().searchStatus()->segments, 2);
+        f.model->libraryPart().setLibrarySearch("  lighthouse ");
+        QCoro::waitFor(f.model->libraryPart().runSearch());
         QCOMPARE(queries(f), QStringList{"lighthouse"});
-        QCOMPARE(f.model->searchHits().size(), size_t(1));
-        const SearchHit& found = f.model->searchHits()[0];
+        QCOMPARE(f.model->libraryPart().searchHits().size(), size_t(1));
+        const SearchHit& found = f.model->libraryPart().searchHits()[0];
         QCOMPARE(found.mediaPath, video);
         QCOMPARE(found.startMs, 1500);
         QCOMPARE(found.endMs, 4250);
@@ -170,11 +172,11 @@ private slots:
     void statusAndRebuild() {
         StateFixture f;
         f.boot();
-        const auto status = f.model->searchStatus();
+        const auto status = f.model->libraryPart().searchStatus();
         QVERIFY(status);
         f.scriptError("search.status", 7, "index unreadable");
-        QCoro::waitFor(f.model->refreshSearchStatus());
-        QCOMPARE(f.model->searchStatus(), status);
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
+        QCOMPARE(f.model->libraryPart().searchStatus(), status);
         QCOMPARE(f.model->lastError()->message, QString("index unreadable"));
         f.model->setLastError(std::nullopt);
         f.scriptError("search.reindex", 7, "no room");
@@ -183,10 +185,10 @@ private slots:
                                          {"segments", 4},
                                          {"sizeBytes", 10},
                                          {"transcribed", QJsonArray{"/m/x.mp4", "/m/x.mp4", "/m/y.mp4"}}}}});
-        QCoro::waitFor(f.model->reindexSearch());
+        QCoro::waitFor(f.model->libraryPart().reindexSearch());
         QCOMPARE(f.model->lastError()->message, QString("no room"));
-        QCOMPARE(f.model->searchStatus()->segments, 4);
-        QCOMPARE(f.model->transcribedPaths(), QSet<QString>({"/m/x.mp4", "/m/y.mp4"}));
+        QCOMPARE(f.model->libraryPart().searchStatus()->segments, 4);
+        QCOMPARE(f.model->libraryPart().transcribedPaths(), QSet<QString>({"/m/x.mp4", "/m/y.mp4"}));
     }
 
     // Two callers at once share one request, whatever page each names; the answer is kept.
@@ -194,20 +196,23 @@ private slots:
         StateFixture f;
         f.boot();
         f.control("test.hold", {{"method", "thumbnail.resolve"}});
-        auto first = f.model->thumbnailPath("http://img.example/1.jpg", "/m/a.mp4", "http://a.example/page");
-        auto second =
-            f.model->thumbnailPath("http://img.example/1.jpg", "/m/a.mp4", "http://b.example/other");
+        auto first = f.model->libraryPart().thumbnailPath("http://img.example/1.jpg", "/m/a.mp4",
+                                                          "http://a.example/page");
+        auto second = f.model->libraryPart().thumbnailPath("http://img.example/1.jpg", "/m/a.mp4",
+                                                           "http://b.example/other");
         QVERIFY(f.waitForRequests("thumbnail.resolve", 1));
         f.script("thumbnail.resolve", {{"result", QJsonObject{{"path", "/cache/1.jpg"}}}});
         f.control("test.release", {{"method", "thumbnail.resolve"}});
         QCOMPARE(QCoro::waitFor(std::move(first)), QString("/cache/1.jpg"));
         QCOMPARE(QCoro::waitFor(std::move(second)), QString("/cache/1.jpg"));
-        QCOMPARE(QCoro::waitFor(f.model->thumbnailPath("http://img.example/1.jpg", "/m/a.mp4", "")),
-                 QString("/cache/1.jpg"));
+        QCOMPARE(
+            QCoro::waitFor(f.model->libraryPart().thumbnailPath("http://img.example/1.jpg", "/m/a.mp4", "")),
+            QString("/cache/1.jpg"));
         // Another media file is another thumbnail.
         f.script("thumbnail.resolve", {{"result", QJsonObject{{"path", "/cache/2.jpg"}}}});
-        QCOMPARE(QCoro::waitFor(f.model->thumbnailPath("http://img.example/1.jpg", "/m/b.mp4", "")),
-                 QString("/cache/2.jpg"));
+        QCOMPARE(
+            QCoro::waitFor(f.model->libraryPart().thumbnailPath("http://img.example/1.jpg", "/m/b.mp4", "")),
+            QString("/cache/2.jpg"));
         QCOMPARE(f.requestsOf("thumbnail.resolve").size(), 2);
     }
 
@@ -216,9 +221,11 @@ private slots:
         StateFixture f;
         f.boot();
         f.scriptError("thumbnail.resolve", 4, "no picture");
-        QCOMPARE(QCoro::waitFor(f.model->thumbnailPath("http://img.example/x.jpg", "", "")), QString());
-        QCOMPARE(QCoro::waitFor(f.model->thumbnailPath("http://img.example/x.jpg", "", "")), QString());
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCOMPARE(QCoro::waitFor(f.model->libraryPart().thumbnailPath("http://img.example/x.jpg", "", "")),
+                 QString());
+        QCOMPARE(QCoro::waitFor(f.model->libraryPart().thumbnailPath("http://img.example/x.jpg", "", "")),
+                 QString());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.requestsOf("thumbnail.resolve").size(), 1);
         QVERIFY(!f.model->lastError());
     }
@@ -231,8 +238,8 @@ private slots:
         f.boot();
         f.fakes.browserCookies.filesByHost["pages.example"] = "/run/vamber/pages.example.txt";
         f.script("thumbnail.resolve", {{"result", QJsonObject{{"path", "/cache/p.jpg"}}}});
-        QCOMPARE(QCoro::waitFor(f.model->thumbnailPath("http://img.example/p.jpg", "/m/p.mp4",
-                                                       "https://Pages.example/watch?v=1")),
+        QCOMPARE(QCoro::waitFor(f.model->libraryPart().thumbnailPath("http://img.example/p.jpg", "/m/p.mp4",
+                                                                     "https://Pages.example/watch?v=1")),
                  QString("/cache/p.jpg"));
         QCOMPARE(f.requestsOf("thumbnail.resolve")[0].params,
                  QJsonObject({{"url", "http://img.example/p.jpg"},
@@ -250,8 +257,10 @@ private slots:
         f.scriptSettings({{"cookieSource", "Built-in Browser"}});
         f.boot();
         f.fakes.browserCookies.holdExports = true;
-        auto first = f.model->thumbnailPath("http://img.example/g.jpg", "", "https://pages.example/");
-        auto second = f.model->thumbnailPath("http://img.example/g.jpg", "", "https://pages.example/");
+        auto first =
+            f.model->libraryPart().thumbnailPath("http://img.example/g.jpg", "", "https://pages.example/");
+        auto second =
+            f.model->libraryPart().thumbnailPath("http://img.example/g.jpg", "", "https://pages.example/");
         QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), 1);
         QCoro::waitFor(f.model->engine().stop());
         f.model.reset();

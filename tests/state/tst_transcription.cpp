@@ -4,6 +4,7 @@
 #include "StateFixture.h"
 
 #include "Fraction.h"
+#include "Library.h"
 #include "Prompts.h"
 #include "Strings.h"
 
@@ -316,7 +317,7 @@ private slots:
     void eventsUpdateCreateAndFinish() {
         StateFixture f;
         bootAvailable(f);
-        f.model->setLibrarySearch(QStringLiteral("hello world"));
+        f.model->libraryPart().setLibrarySearch(QStringLiteral("hello world"));
         const auto job = f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         QVERIFY(f.waitForRequests("transcribe.start", 1)); // held: the events come before any reply
         QSignalSpy active(f.model.get(), &AppModel::transcriptionsChanged);
@@ -352,8 +353,8 @@ private slots:
         // The search status the done event asks for replaces the set with the engine's, so each
         // insertion is seen as it happens.
         QSet<QString> marked;
-        connect(f.model.get(), &AppModel::transcribedPathsChanged, this,
-                [&] { marked.unite(f.model->transcribedPaths()); });
+        connect(&f.model->libraryPart(), &Library::transcribedPathsChanged, this,
+                [&] { marked.unite(f.model->libraryPart().transcribedPaths()); });
         f.emitEvent("transcribe.state",
                     stateEvent(job->id(), "done", {{"srt", "/m/a.srt"}, {"message", "ok"}}));
         f.emitEvent("transcribe.state", stateEvent("ENGINE-1", "done", {}));

@@ -10,6 +10,7 @@
 #include "shell/RootView.h"
 
 #include "Job.h"
+#include "Library.h"
 #include "Prompts.h"
 
 #include <QApplication>
@@ -63,12 +64,12 @@ LibraryPane* libraryPane(ViewFixture& f, std::vector<std::unique_ptr<QWidget>>& 
     views.emplace_back(pane);
     if (!showAt(pane, QSize(1000, 700)))
         return nullptr;
-    (void)QTest::qWaitFor([&f] { return f.model->library().size() == 2; });
+    (void)QTest::qWaitFor([&f] { return f.model->libraryPart().library().size() == 2; });
     return pane;
 }
 
 std::optional<LibraryItem> itemOf(ViewFixture& f, const QString& name) {
-    for (const LibraryItem& item : f.model->library()) {
+    for (const LibraryItem& item : f.model->libraryPart().library()) {
         if (QFileInfo(item.path).fileName() == name)
             return item;
     }

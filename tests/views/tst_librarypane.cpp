@@ -2,6 +2,7 @@
 // list, the section titles, selection and its counts, removal with the requests it sends, the footer.
 #include "LibraryPaneHelpers.h"
 
+#include "Library.h"
 #include "Prompts.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
@@ -83,7 +84,8 @@ struct Seeded {
     }
     bool show() {
         return showAt(pane.get(), QSize(1000, 700)) && QTest::qWaitFor([&] {
-                   return f.model->library().size() == size_t(dozen().size()) || !f.model->libraryLoading();
+                   return f.model->libraryPart().library().size() == size_t(dozen().size()) ||
+                          !f.model->libraryPart().libraryLoading();
                });
     }
     LibraryPaneModel& rows() { return *pane->rows(); }
@@ -168,7 +170,7 @@ private Q_SLOTS:
         QFETCH(QString, title);
         Seeded s(dozen());
         QVERIFY(s.show());
-        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        QTRY_COMPARE(s.f.model->libraryPart().library().size(), size_t(12));
         clickCategory(*s.pane, category);
         if (!group.isEmpty()) {
             QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:" + group), Spot::OpenGroup));
@@ -200,7 +202,7 @@ private Q_SLOTS:
     void backAndCategoryChange() {
         Seeded s(dozen());
         QVERIFY(s.show());
-        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        QTRY_COMPARE(s.f.model->libraryPart().library().size(), size_t(12));
         clickCategory(*s.pane, "playlists");
         QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:Mix"), Spot::Checkbox));
         QVERIFY(clickRow(*s.pane, s.rows().rowOf("group:Trip"), Spot::None, Qt::NoModifier, true));
@@ -277,7 +279,7 @@ private Q_SLOTS:
         QFETCH(QString, button);
         Seeded s(dozen());
         QVERIFY(s.show());
-        QTRY_COMPARE(s.f.model->library().size(), size_t(12));
+        QTRY_COMPARE(s.f.model->libraryPart().library().size(), size_t(12));
         // One hit above the items, whatever the filter.
         const QJsonObject hit{{"mediaPath", "/m/a1.m4a"}, {"title", "a1"},  {"language", "en"},
                               {"startMs", 4000},          {"endMs", 6000},  {"excerpt", "x ‹y› z"},
@@ -290,8 +292,8 @@ private Q_SLOTS:
         clickCategory(*s.pane, category);
         auto* filter = s.pane->findChild<QLineEdit*>("placeholder_filter");
         QTest::keyClicks(filter, "m/");
-        s.f.fakes.clock.advance(AppModel::searchDebounceMs);
-        QTRY_COMPARE(s.f.model->searchHits().size(), size_t(1));
+        s.f.fakes.clock.advance(Library::searchDebounceMs);
+        QTRY_COMPARE(s.f.model->libraryPart().searchHits().size(), size_t(1));
         const QString hitTag = "hit:/m/a1.m4a#4000";
         for (const QString& step : steps) {
             const QString verb = step.section(' ', 0, 0);
@@ -316,7 +318,7 @@ private Q_SLOTS:
                 filter->selectAll();
                 answerNextSearch("m/" + arg);
                 QTest::keyClicks(filter, "m/" + arg);
-                s.f.fakes.clock.advance(AppModel::searchDebounceMs);
+                s.f.fakes.clock.advance(Library::searchDebounceMs);
                 QTRY_COMPARE(s.rows().rowOf(hitTag) >= 0, true);
             } else
                 QFAIL(qPrintable("unknown step " + step));
@@ -375,7 +377,7 @@ private Q_SLOTS:
         f.boot();
         LibraryPane pane(f.model.get(), {});
         QVERIFY(showAt(&pane, QSize(1000, 700)));
-        QTRY_COMPARE(f.model->library().size(), size_t(5));
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(5));
         clickCategory(pane, category);
         const bool pictures = category == "thumbnails";
         const QStringList chosen = pictures ? QStringList{f.path("media/a.jpg"), f.path("media/c.jpg")}
@@ -404,7 +406,7 @@ private Q_SLOTS:
             return methods;
         };
         if (button == "button_cancel") {
-            QCoro::waitFor(f.model->refreshSearchStatus());
+            QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
             QCOMPARE(methodsSince(), QStringList{"search.status"});
             QCOMPARE(pane.rows()->selectedPaths(), chosen);
             return;
@@ -450,7 +452,7 @@ private Q_SLOTS:
                        {"documents", 3}, {"segments", 9}, {"sizeBytes", 10}, {"transcribed", QJsonArray{}}}}},
                  0);
         f.control("test.hold", {{"method", "search.reindex"}});
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QVERIFY(footer->isVisible());
         auto* footerContent = pane.findChild<IndexFooter*>();
         QCOMPARE(footerContent->indexLine()->text(), QString("3 transcriptions indexed"));
@@ -508,17 +510,18 @@ private Q_SLOTS:
             };
         LibraryPane pane(f.model.get(), factory);
         QVERIFY(showAt(&pane, QSize(1000, 700)));
-        QTRY_COMPARE(f.model->library().size(), size_t(2));
-        QCoro::waitFor(f.model->refreshSearchStatus());
-        QTRY_VERIFY(f.model->searchStatus() && f.model->searchStatus()->documents == 2);
+        QTRY_COMPARE(f.model->libraryPart().library().size(), size_t(2));
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
+        QTRY_VERIFY(f.model->libraryPart().searchStatus() &&
+                    f.model->libraryPart().searchStatus()->documents == 2);
         // The footer counts the indexed transcripts.
         QVERIFY(pane.findChild<QWidget*>("footer")->isVisible());
 
         QTest::keyClicks(pane.findChild<QLineEdit*>("placeholder_filter"), "lighthouse");
-        QVERIFY(f.model->filteredLibrary().empty()); // no title or path holds the word
-        f.fakes.clock.advance(AppModel::searchDebounceMs);
-        QTRY_COMPARE(f.model->searchHits().size(), size_t(1));
-        const SearchHit hit = f.model->searchHits().front();
+        QVERIFY(f.model->libraryPart().filteredLibrary().empty()); // no title or path holds the word
+        f.fakes.clock.advance(Library::searchDebounceMs);
+        QTRY_COMPARE(f.model->libraryPart().searchHits().size(), size_t(1));
+        const SearchHit hit = f.model->libraryPart().searchHits().front();
         QCOMPARE(hit.mediaPath, one);
         QCOMPARE(hit.startMs, 65000);
         QCOMPARE(hit.endMs, 68500);
@@ -576,13 +579,13 @@ private Q_SLOTS:
         f.scriptError("library.list", 5, "page lost");
         f.boot();
         QVERIFY(f.waitForRequests("library.list", 2));
-        QTRY_VERIFY(!f.model->libraryLoading());
-        QVERIFY(f.model->libraryHasMore());
+        QTRY_VERIFY(!f.model->libraryPart().libraryLoading());
+        QVERIFY(f.model->libraryPart().libraryHasMore());
         LibraryPane pane(f.model.get(), {});
         QVERIFY(showAt(&pane, QSize(1000, 700)));
         QCOMPARE(tagsOf(*pane.rows(), Kind::Item).size(), 40);
         // Rows in view that are not the last ask nothing: a status refresh comes back with no page asked.
-        QCoro::waitFor(f.model->refreshSearchStatus());
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.requestsOf("library.list").size(), 2);
         QJsonArray next;
         for (int i = 40; i < 80; ++i)
@@ -610,8 +613,8 @@ private Q_SLOTS:
         }
         QVERIFY(seedLibrary(f.path("support"), items));
         f.boot();
-        QTRY_VERIFY(f.model->library().size() == 1000 && !f.model->libraryHasMore() &&
-                    !f.model->libraryLoading());
+        QTRY_VERIFY(f.model->libraryPart().library().size() == 1000 &&
+                    !f.model->libraryPart().libraryHasMore() && !f.model->libraryPart().libraryLoading());
         LibraryPane pane(f.model.get(), {});
         QVERIFY(showAt(&pane, QSize(1000, 700)));
         LibraryPaneModel& rows = *pane.rows();
@@ -639,9 +642,9 @@ private Q_SLOTS:
         QJsonObject fresh = libraryItem("/m/new.mp4", "video");
         fresh["addedAt"] = 9000.0;
         QVERIFY(seedLibrary(f.path("support"), {fresh}));
-        QCoro::waitFor(f.model->reloadLibrary());
-        QTRY_VERIFY(f.model->library().size() == 1001 && !f.model->libraryHasMore() &&
-                    !f.model->libraryLoading());
+        QCoro::waitFor(f.model->libraryPart().reloadLibrary());
+        QTRY_VERIFY(f.model->libraryPart().library().size() == 1001 &&
+                    !f.model->libraryPart().libraryHasMore() && !f.model->libraryPart().libraryLoading());
         QCOMPARE(rows.rowCount(), before + 1);
         QCOMPARE(rows.tagAt(1), QString("/m/new.mp4"));
         QCOMPARE(resets.size(), 0);

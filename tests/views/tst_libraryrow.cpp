@@ -2,6 +2,7 @@
 // (play, view, reveal, the web page, remove), the transcribe button's states, and the hit rows.
 #include "LibraryPaneHelpers.h"
 
+#include "Library.h"
 #include "Prompts.h"
 #include "kit/WebLink.h"
 #include "library/LibraryRowContent.h"
@@ -102,7 +103,7 @@ struct Rows {
     }
     bool show(int items) {
         return showAt(pane.get(), QSize(1000, 700)) &&
-               QTest::qWaitFor([&] { return int(f.model->library().size()) == items; });
+               QTest::qWaitFor([&] { return int(f.model->libraryPart().library().size()) == items; });
     }
 };
 
@@ -307,7 +308,7 @@ private Q_SLOTS:
         QTest::mouseClick(box->findChild<QPushButton*>(button), Qt::LeftButton);
         if (button == "button_cancel") {
             // Proof that nothing was sent: a status refresh goes out and comes back alone.
-            QCoro::waitFor(r.f.model->refreshSearchStatus());
+            QCoro::waitFor(r.f.model->libraryPart().refreshSearchStatus());
             QStringList methods;
             for (const LoggedRequest& q : sentSince(r.f, before))
                 methods << q.method;
@@ -384,7 +385,7 @@ private Q_SLOTS:
             QVERIFY(r.f.waitForRequests(request, 1));
             QCOMPARE(r.f.requestsOf(request).first().params["path"].toString(), r.path("/present.mp4"));
         } else {
-            QCoro::waitFor(r.f.model->refreshSearchStatus());
+            QCoro::waitFor(r.f.model->libraryPart().refreshSearchStatus());
             QStringList methods;
             for (const LoggedRequest& q : sentSince(r.f, before))
                 methods << q.method;

@@ -8,6 +8,7 @@
 
 #include "JobListModel.h"
 #include "JsonReader.h"
+#include "Library.h"
 #include "ListingPick.h"
 #include "batch/BatchPane.h"
 #include "batch/ListingPicker.h"
@@ -157,7 +158,7 @@ struct LibraryScreen {
     }
     bool show() {
         return showActive(pane.get(), QSize(1000, 700)) && QTest::qWaitFor([&] {
-                   return f.model->library().size() >= 30 && pane->rows()->rowCount() > 30;
+                   return f.model->libraryPart().library().size() >= 30 && pane->rows()->rowCount() > 30;
                });
     }
     QString tag(const QString& name) const {

@@ -50,14 +50,14 @@ void TestThumbnail::noAddressAsksNothing() {
     QTemporaryDir dir;
     const QString path = picture(dir, QStringLiteral("a.png"), QSize(64, 36), "PNG");
     answerThumbnails(f, path);
-    Thumbnail empty(f.model.get(), QSize(64, 36), 4);
+    Thumbnail empty(&f.model->libraryPart(), QSize(64, 36), 4);
     empty.setSource(QString(), QString(), QStringLiteral("https://example.com/page"), path);
     QVERIFY(showAt(&empty, QSize(64, 36)));
     QVERIFY(QTest::qWaitFor([&] { return empty.finishedLoads() == 1; }));
     QVERIFY(empty.image().isNull()); // even though a known file was named
 
     // A later view that does ask proves the moment has passed: its request is the only one.
-    Thumbnail asking(f.model.get(), QSize(64, 36), 4);
+    Thumbnail asking(&f.model->libraryPart(), QSize(64, 36), 4);
     asking.setSource(QStringLiteral("https://example.com/t.jpg"), QString(), QString());
     QVERIFY(showAt(&asking, QSize(64, 36)));
     QVERIFY(QTest::qWaitFor([&] { return asking.finishedLoads() == 1; }));
@@ -74,8 +74,8 @@ void TestThumbnail::twoViewsOneRequest() {
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("thumbnail.resolve")}});
     QWidget window;
-    auto* first = new Thumbnail(f.model.get(), QSize(64, 36), 4, &window);
-    auto* second = new Thumbnail(f.model.get(), QSize(132, 74), 6, &window);
+    auto* first = new Thumbnail(&f.model->libraryPart(), QSize(64, 36), 4, &window);
+    auto* second = new Thumbnail(&f.model->libraryPart(), QSize(132, 74), 6, &window);
     second->move(0, 40);
     for (Thumbnail* t : {first, second})
         t->setSource(QStringLiteral("https://example.com/b.jpg"), QString(),
@@ -102,7 +102,7 @@ void TestThumbnail::knownPathIsReadWithoutAsking() {
     f.boot();
     QTemporaryDir dir;
     const QString path = picture(dir, QStringLiteral("c.png"), QSize(100, 100), "PNG");
-    Thumbnail view(f.model.get(), QSize(64, 36), 4);
+    Thumbnail view(&f.model->libraryPart(), QSize(64, 36), 4);
     view.setSource(QStringLiteral("https://example.com/c.png"), QString(), QString(), path);
     QVERIFY(showAt(&view, QSize(64, 36)));
     QVERIFY(QTest::qWaitFor([&] { return view.finishedLoads() == 1; }));
@@ -118,7 +118,7 @@ void TestThumbnail::viewDestroyedWhileTheEngineAnswers() {
     answerThumbnails(f, path);
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("thumbnail.resolve")}});
-    auto* view = new Thumbnail(f.model.get(), QSize(64, 36), 4);
+    auto* view = new Thumbnail(&f.model->libraryPart(), QSize(64, 36), 4);
     view->setSource(QStringLiteral("https://example.com/d.png"), QString(), QString());
     QVERIFY(showAt(view, QSize(64, 36)));
     QVERIFY(f.waitForRequests(QStringLiteral("thumbnail.resolve"), 1));
@@ -127,7 +127,7 @@ void TestThumbnail::viewDestroyedWhileTheEngineAnswers() {
               QJsonObject{{QStringLiteral("method"), QStringLiteral("thumbnail.resolve")}});
     // A second view of the same picture gets the path the first asked for, and shows it: the state went
     // on working after the first view was gone.
-    Thumbnail again(f.model.get(), QSize(64, 36), 4);
+    Thumbnail again(&f.model->libraryPart(), QSize(64, 36), 4);
     again.setSource(QStringLiteral("https://example.com/d.png"), QString(), QString());
     QVERIFY(showAt(&again, QSize(64, 36)));
     QVERIFY(QTest::qWaitFor([&] { return again.finishedLoads() == 1; }));
@@ -143,7 +143,7 @@ void TestThumbnail::fileThatIsNoImage() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("this is text, not a picture");
     file.close();
-    Thumbnail view(f.model.get(), QSize(64, 36), 4);
+    Thumbnail view(&f.model->libraryPart(), QSize(64, 36), 4);
     view.setSource(QStringLiteral("https://example.com/e.jpg"), QString(), QString(), path);
     QVERIFY(showAt(&view, QSize(64, 36)));
     QVERIFY(QTest::qWaitFor([&] { return view.finishedLoads() == 1; }));
@@ -196,7 +196,7 @@ void TestThumbnail::cacheForPaintedRows() {
     f.boot();
     QTemporaryDir dir;
     answerThumbnails(f, picture(dir, QStringLiteral("i.png"), QSize(64, 36), "PNG"));
-    ThumbnailCache cache(f.model.get(), QSize(64, 36));
+    ThumbnailCache cache(&f.model->libraryPart(), QSize(64, 36));
     QSignalSpy loaded(&cache, &ThumbnailCache::loaded);
     QVERIFY(cache.image(QString(), QString(), QString()).isNull()); // nothing to ask for
     QVERIFY(cache.image(QStringLiteral("https://example.com/i.png"), QString(), QString()).isNull());

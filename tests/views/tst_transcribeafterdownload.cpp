@@ -4,6 +4,7 @@
 #include "MediaServerProcess.h"
 #include "ViewHelpers.h"
 
+#include "Library.h"
 #include "download/ActionRow.h"
 #include "download/DownloadPane.h"
 #include "shell/SidebarModel.h"
@@ -56,7 +57,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(started->state() == "done" || started->state() == "failed", 120000);
         QVERIFY2(started->state() == "done", qPrintable(started->message().value_or(QString())));
         QVERIFY(started->transcriptPath());
-        QVERIFY(f.model->transcribedPaths().contains(path));
+        QVERIFY(f.model->libraryPart().transcribedPaths().contains(path));
         // While it waited and ran it was counted; once done, nothing is.
         QCOMPARE(mostActive, 1);
         QCOMPARE(mostBadge, 1);

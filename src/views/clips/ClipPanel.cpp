@@ -4,6 +4,7 @@
 #include "ClipJob.h"
 #include "Fraction.h"
 #include "Job.h"
+#include "Library.h"
 #include "Strings.h"
 #include "clips/BoundControl.h"
 #include "clips/PlayerSession.h"
@@ -188,7 +189,7 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     });
     connect(m_view, &QPushButton::clicked, this, [this] {
         if (m_job && m_job->destination())
-            m_session->model()->revealPath(*m_job->destination());
+            m_session->model()->libraryPart().revealPath(*m_job->destination());
     });
 
     connect(session, &PlayerSession::stageChanged, this, &ClipPanel::syncPlayer);

@@ -18,7 +18,7 @@ PreviewCard::PreviewCard(AppModel* model, QWidget* parent) : Card(14, parent), m
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(14);
-    m_thumbnail = new Thumbnail(model, thumbnailSize, 6, content);
+    m_thumbnail = new Thumbnail(&model->libraryPart(), thumbnailSize, 6, content);
     row->addWidget(m_thumbnail, 0, Qt::AlignTop);
 
     auto* column = new QVBoxLayout;

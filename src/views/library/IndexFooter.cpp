@@ -1,6 +1,7 @@
 #include "library/IndexFooter.h"
 
 #include "AppModel.h"
+#include "Library.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "kit/LinkButton.h"
@@ -41,13 +42,13 @@ IndexFooter::IndexFooter(AppModel* model, QWidget* parent) : QWidget(parent), m_
         Theme::setForeground(label, Theme::Ink::Secondary);
 
     connect(m_reindex, &QPushButton::clicked, this, &IndexFooter::reindex);
-    connect(model, &AppModel::searchStatusChanged, this, &IndexFooter::refresh);
+    connect(&model->libraryPart(), &Library::searchStatusChanged, this, &IndexFooter::refresh);
     connect(model, &AppModel::transcriptionsChanged, this, &IndexFooter::refresh);
     followTexts(*model, this, [this] { refresh(); });
 }
 
 void IndexFooter::refresh() {
-    const std::optional<SearchStatus>& status = m_model->searchStatus();
+    const std::optional<SearchStatus>& status = m_model->libraryPart().searchStatus();
     m_index->setText(status && status->documents >= 1
                          ? Strings::text(QStringLiteral("label_index_transcriptions"),
                                          {{QStringLiteral("n"), QString::number(status->documents)}})
@@ -68,8 +69,8 @@ void IndexFooter::reindex() {
     m_reindexing = true;
     refresh();
     QPointer<IndexFooter> self(this);
-    spawn(this, [self, model = m_model]() -> QCoro::Task<void> {
-        co_await model->reindexSearch();
+    spawn(this, [self, library = &m_model->libraryPart()]() -> QCoro::Task<void> {
+        co_await library->reindexSearch();
         if (!self)
             co_return;
         self->m_reindexing = false;

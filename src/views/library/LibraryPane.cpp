@@ -1,6 +1,7 @@
 #include "library/LibraryPane.h"
 
 #include "AppModel.h"
+#include "Library.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "kit/EmptyNotice.h"
@@ -93,7 +94,7 @@ void LibraryPane::setFileOpener(std::function<bool(const QUrl&)> opener) {
 }
 
 LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
-    : QWidget(parent), m_model(model), m_playerFactory(std::move(player)),
+    : QWidget(parent), m_model(model), m_library(&model->libraryPart()), m_playerFactory(std::move(player)),
       m_rows(new LibraryPaneModel(model, this)) {
     setObjectName(QStringLiteral("library_pane"));
     auto* outer = new QVBoxLayout(this);
@@ -165,12 +166,12 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     connect(m_delegate, &LibraryRowDelegate::rowClicked, this, &LibraryPane::onRowClicked);
     m_list->viewport()->installEventFilter(this);
     connect(model, &AppModel::modelsInfoChanged, this, &LibraryPane::syncContent);
-    connect(model, &AppModel::searchStatusChanged, this, &LibraryPane::syncContent);
-    connect(model, &AppModel::librarySearchChanged, this, [this] {
-        if (m_filter->text() != m_model->librarySearch())
-            m_filter->setText(m_model->librarySearch());
-        m_clear->setVisible(!m_model->librarySearch().isEmpty());
-        m_model->scheduleSearch();
+    connect(m_library, &Library::searchStatusChanged, this, &LibraryPane::syncContent);
+    connect(m_library, &Library::librarySearchChanged, this, [this] {
+        if (m_filter->text() != m_library->librarySearch())
+            m_filter->setText(m_library->librarySearch());
+        m_clear->setVisible(!m_library->librarySearch().isEmpty());
+        m_library->scheduleSearch();
         syncContent();
     });
     // The last item row coming into view asks for the next page.
@@ -211,7 +212,7 @@ QWidget* LibraryPane::makeHeader() {
     m_filter->setFrame(false);
     m_filter->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_filter->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
-    m_filter->setText(m_model->librarySearch());
+    m_filter->setText(m_library->librarySearch());
     fieldRow->addWidget(m_filter, 1);
     m_clear = new QToolButton(field);
     m_clear->setObjectName(QStringLiteral("clearFilter"));
@@ -223,11 +224,11 @@ QWidget* LibraryPane::makeHeader() {
                                              Theme::ink(Theme::Ink::Secondary), devicePixelRatioF())));
     };
     paintClear();
-    m_clear->setVisible(!m_model->librarySearch().isEmpty());
+    m_clear->setVisible(!m_library->librarySearch().isEmpty());
     fieldRow->addWidget(m_clear);
     connect(m_filter, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_model->setLibrarySearch(text); });
-    connect(m_clear, &QToolButton::clicked, this, [this] { m_model->setLibrarySearch(QString()); });
+            [this](const QString& text) { m_library->setLibrarySearch(text); });
+    connect(m_clear, &QToolButton::clicked, this, [this] { m_library->setLibrarySearch(QString()); });
     column->addWidget(field);
 
     // The selection bar.
@@ -312,7 +313,7 @@ void LibraryPane::syncHeader() {
 
 void LibraryPane::syncContent() {
     // A filter that leaves nothing says so, rather than that nothing was ever downloaded.
-    const QString filter = m_model->librarySearch().trimmed();
+    const QString filter = m_library->librarySearch().trimmed();
     m_empty->setTexts(filter.isEmpty() ? Strings::text(QStringLiteral("title_downloads"))
                                        : Strings::text(QStringLiteral("title_downloads_no_match"),
                                                        {{QStringLiteral("filter"), filter}}),
@@ -321,7 +322,7 @@ void LibraryPane::syncContent() {
     m_content->setCurrentWidget(m_rows->isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
     if (wasFocused && m_rows->isEmpty())
         m_filter->setFocus(Qt::OtherFocusReason);
-    const std::optional<SearchStatus>& status = m_model->searchStatus();
+    const std::optional<SearchStatus>& status = m_library->searchStatus();
     m_footer->setVisible(m_model->canTranscribe() || (status && status->documents >= 1));
 }
 
@@ -334,7 +335,7 @@ void LibraryPane::pageIfAtEnd() {
     const QRect at = m_list->visualRect(m_rows->index(last));
     if (!at.isValid() || !m_list->viewport()->rect().intersects(at))
         return;
-    spawn(this, [model = m_model]() -> QCoro::Task<void> { co_await model->loadMoreLibrary(); });
+    spawn(this, [library = m_library]() -> QCoro::Task<void> { co_await library->loadMoreLibrary(); });
 }
 
 // Rows that come or go above what the user looks at would move it, and the list lays its rows out again
@@ -404,7 +405,7 @@ void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
         playItem(item);
         break;
     case Spot::Reveal:
-        m_model->reveal(item);
+        m_library->reveal(item);
         break;
     case Spot::Web:
         WebLink::open(item.url);
@@ -571,13 +572,13 @@ void LibraryPane::fillRowMenu(int row, QMenu& menu) {
 }
 
 void LibraryPane::playHit(const SearchHit& hit) {
-    if (!m_model->stillThere(hit.mediaPath))
+    if (!m_library->stillThere(hit.mediaPath))
         return;
     openPlayer({hit.mediaPath, hit.title, hit.startMs, hit.endMs, hit.excerpt});
 }
 
 void LibraryPane::playItem(const LibraryItem& item) {
-    if (!m_model->stillThere(item.path))
+    if (!m_library->stillThere(item.path))
         return;
     if (item.kind == QLatin1String("thumbnail")) {
         openFile(item.path);
@@ -689,8 +690,8 @@ void LibraryPane::removeSelected(bool deleteFiles) {
     // The paths as the selection stands now; whatever is selected when the engine is done is cleared.
     const QStringList paths = m_rows->selectedPaths();
     QPointer<LibraryPane> self(this);
-    spawn(this, [self, model = m_model, paths, deleteFiles]() -> QCoro::Task<void> {
-        co_await model->removeLibrary(paths, deleteFiles);
+    spawn(this, [self, library = m_library, paths, deleteFiles]() -> QCoro::Task<void> {
+        co_await library->removeLibrary(paths, deleteFiles);
         if (self)
             self->m_rows->setSelection({});
     });
@@ -698,7 +699,7 @@ void LibraryPane::removeSelected(bool deleteFiles) {
 
 void LibraryPane::removeItem(const LibraryItem& item, bool deleteFiles) {
     const QStringList paths{item.path};
-    spawn(this, [model = m_model, paths, deleteFiles]() -> QCoro::Task<void> {
-        co_await model->removeLibrary(paths, deleteFiles);
+    spawn(this, [library = m_library, paths, deleteFiles]() -> QCoro::Task<void> {
+        co_await library->removeLibrary(paths, deleteFiles);
     });
 }

@@ -19,6 +19,7 @@
 class AppModel;
 class EmptyNotice;
 class IndexFooter;
+class Library;
 class LibraryPaneModel;
 class LinkButton;
 class QFrame;
@@ -85,6 +86,7 @@ private:
     QMessageBox* makeAlert(const QString& titleKey, const QString& message, bool offerListOnly);
 
     AppModel* m_model;
+    Library* m_library;
     PlayerFactory m_playerFactory;
     LibraryPaneModel* m_rows;
     LibraryRowDelegate* m_delegate;

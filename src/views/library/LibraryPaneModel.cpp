@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Job.h"
+#include "Library.h"
 #include "Strings.h"
 #include "library/HighlightedExcerpt.h"
 #include "library/LibraryRowContent.h"
@@ -10,11 +11,12 @@
 
 LibraryPaneModel::LibraryPaneModel(AppModel* model, QObject* parent)
     : QAbstractListModel(parent), m_model(model) {
-    connect(model, &AppModel::filteredLibraryChanged, this, [this] { rebuild(false); });
-    connect(model, &AppModel::searchHitsChanged, this, [this] { rebuild(false); });
+    Library* library = &model->libraryPart();
+    connect(library, &Library::filteredLibraryChanged, this, [this] { rebuild(false); });
+    connect(library, &Library::searchHitsChanged, this, [this] { rebuild(false); });
     // The transcribed mark and the transcribe slot follow these.
-    for (auto signal :
-         {&AppModel::transcribedPathsChanged, &AppModel::modelsInfoChanged, &AppModel::modelDownloadsChanged})
+    connect(library, &Library::transcribedPathsChanged, this, &LibraryPaneModel::repaintAll);
+    for (auto signal : {&AppModel::modelsInfoChanged, &AppModel::modelDownloadsChanged})
         connect(model, signal, this, &LibraryPaneModel::repaintAll);
     rebuild(true);
 }
@@ -200,13 +202,14 @@ QStringList LibraryPaneModel::selectedPaths() const {
 void LibraryPaneModel::rebuild(bool fresh) {
     // Another category, group or filter is another list, shown afresh; a change of the library or of the
     // hits moves only the rows it touches.
-    const QString filter = m_model->librarySearch().trimmed();
+    const Library& library = m_model->libraryPart();
+    const QString filter = library.librarySearch().trimmed();
     fresh = fresh || filter != m_filter;
     m_filter = filter;
-    const std::vector<LibraryItem> filtered = m_model->filteredLibrary();
+    const std::vector<LibraryItem> filtered = library.filteredLibrary();
     std::vector<LibraryItem> rows = LibraryLists::rows(filtered, m_category, m_openGroup);
     std::vector<LibraryGroup> groups = LibraryLists::groups(filtered, m_category);
-    std::vector<SearchHit> hits = m_model->searchHits();
+    std::vector<SearchHit> hits = library.searchHits();
 
     std::vector<Entry> entries;
     std::vector<QString> tags;

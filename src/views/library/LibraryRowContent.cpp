@@ -2,12 +2,13 @@
 
 #include "AppModel.h"
 #include "Job.h"
+#include "Library.h"
 
 LibraryRowContent LibraryRowContent::of(const AppModel& model, const LibraryItem& item) {
     LibraryRowContent c;
     c.picture = item.kind == QLatin1String("thumbnail");
     c.missing = !item.exists;
-    c.transcribed = model.transcribedPaths().contains(item.path);
+    c.transcribed = model.libraryPart().transcribedPaths().contains(item.path);
     c.channel = item.channel;
     if (item.sizeBytes >= 1)
         c.size = Job::fileSize(item.sizeBytes);

@@ -96,7 +96,7 @@ int excerptHeight(const QTextDocument& document) {
 
 LibraryRowDelegate::LibraryRowDelegate(AppModel* model, LibraryPaneModel* rows, QAbstractItemView* view)
     : QStyledItemDelegate(view), m_model(model), m_rows(rows), m_view(view),
-      m_thumbnails(new ThumbnailCache(model, pictureSize, this)) {
+      m_thumbnails(new ThumbnailCache(&model->libraryPart(), pictureSize, this)) {
     view->setMouseTracking(true);
     m_thumbnails->setDevicePixelRatio(view->devicePixelRatioF());
     connect(m_thumbnails, &ThumbnailCache::loaded, view->viewport(), qOverload<>(&QWidget::update));

@@ -21,7 +21,7 @@ JobRow::JobRow(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mode
     row->setContentsMargins(0, 6, 0, 6);
     row->setSpacing(12);
 
-    m_thumbnail = new Thumbnail(model, thumbnailSize, thumbnailRadius, this);
+    m_thumbnail = new Thumbnail(&model->libraryPart(), thumbnailSize, thumbnailRadius, this);
     row->addWidget(m_thumbnail, 0, Qt::AlignVCenter);
 
     auto* text = new QVBoxLayout;

@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Fraction.h"
 #include "Job.h"
+#include "Library.h"
 #include "Strings.h"
 
 namespace {
@@ -97,7 +98,7 @@ void JobRowContent::trigger(AppModel& model, const std::shared_ptr<Job>& job, Ac
             model.pause(job);
         break;
     case Action::Reveal:
-        model.revealJob(*job);
+        model.libraryPart().revealJob(*job);
         break;
     case Action::Cancel:
         model.cancel(job);

@@ -44,7 +44,7 @@ QPixmap symbolPixmap(const QString& symbol, const QColor& colour, qreal ratio) {
 
 JobRowDelegate::JobRowDelegate(AppModel* model, QAbstractItemView* view)
     : QStyledItemDelegate(view), m_model(model), m_view(view),
-      m_thumbnails(new ThumbnailCache(model, JobRow::thumbnailSize, this)) {
+      m_thumbnails(new ThumbnailCache(&model->libraryPart(), JobRow::thumbnailSize, this)) {
     view->setMouseTracking(true);
     m_thumbnails->setDevicePixelRatio(view->devicePixelRatioF());
     connect(m_thumbnails, &ThumbnailCache::loaded, view->viewport(), qOverload<>(&QWidget::update));

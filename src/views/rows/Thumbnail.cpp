@@ -1,6 +1,6 @@
 #include "rows/Thumbnail.h"
 
-#include "AppModel.h"
+#include "Library.h"
 #include "Spawn.h"
 #include "kit/Theme.h"
 #include "rows/ThumbnailImage.h"
@@ -8,8 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-Thumbnail::Thumbnail(AppModel* model, QSize size, qreal cornerRadius, QWidget* parent)
-    : QWidget(parent), m_model(model), m_size(size), m_radius(cornerRadius) {
+Thumbnail::Thumbnail(Library* library, QSize size, qreal cornerRadius, QWidget* parent)
+    : QWidget(parent), m_library(library), m_size(size), m_radius(cornerRadius) {
     setFixedSize(size);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -58,10 +58,10 @@ void Thumbnail::startLoad() {
         return;
     }
     QPointer<Thumbnail> self(this);
-    QPointer<AppModel> model(m_model);
+    QPointer<Library> library(m_library);
     const QString url = m_url, mediaPath = m_mediaPath, pageUrl = m_pageUrl, known = m_known;
     const QSize fill = m_size * devicePixelRatioF();
-    spawn(this, [self, model, generation, url, mediaPath, pageUrl, known, fill]() -> QCoro::Task<void> {
+    spawn(this, [self, library, generation, url, mediaPath, pageUrl, known, fill]() -> QCoro::Task<void> {
         auto finish = [&](const std::optional<QImage>& image) {
             if (!self)
                 return;
@@ -77,9 +77,9 @@ void Thumbnail::startLoad() {
         };
         QString path = known;
         if (path.isEmpty()) {
-            if (!model)
+            if (!library)
                 co_return finish(std::nullopt);
-            path = co_await model->thumbnailPath(url, mediaPath, pageUrl);
+            path = co_await library->thumbnailPath(url, mediaPath, pageUrl);
         }
         if (!self || self->m_generation != generation || path.isEmpty())
             co_return finish(std::nullopt);

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class AppModel;
+class Library;
 
 // The small picture of a download, an analysed address or a library item: a neutral placeholder at once,
 // then the image of a local file, read and scaled off the GUI thread. The file is the caller's `known`
@@ -14,7 +14,7 @@ class Thumbnail : public QWidget {
     Q_OBJECT
 
 public:
-    Thumbnail(AppModel* model, QSize size, qreal cornerRadius, QWidget* parent = nullptr);
+    Thumbnail(Library* library, QSize size, qreal cornerRadius, QWidget* parent = nullptr);
 
     // Starts a new load when the url, the media path or the known path changed; the page address alone
     // loads nothing again. The picture shown stays until a new one arrives.
@@ -38,7 +38,7 @@ protected:
 private:
     void startLoad();
 
-    AppModel* m_model;
+    Library* m_library;
     QSize m_size;
     qreal m_radius;
     QString m_url;

@@ -1,13 +1,13 @@
 #include "rows/ThumbnailCache.h"
 
-#include "AppModel.h"
+#include "Library.h"
 #include "Spawn.h"
 #include "rows/ThumbnailImage.h"
 
 #include <QPointer>
 
-ThumbnailCache::ThumbnailCache(AppModel* model, QSize size, QObject* parent)
-    : QObject(parent), m_model(model), m_size(size), m_images(defaultCapacity) {}
+ThumbnailCache::ThumbnailCache(Library* library, QSize size, QObject* parent)
+    : QObject(parent), m_library(library), m_size(size), m_images(defaultCapacity) {}
 
 QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const QString& pageUrl,
                              const QString& known) {
@@ -20,12 +20,12 @@ QImage ThumbnailCache::image(const QString& url, const QString& mediaPath, const
         return {};
     m_pending.insert(key);
     QPointer<ThumbnailCache> self(this);
-    QPointer<AppModel> model(m_model);
+    QPointer<Library> library(m_library);
     const QSize fill = m_size * m_ratio;
-    spawn(this, [self, model, key, url, mediaPath, pageUrl, known, fill]() -> QCoro::Task<void> {
+    spawn(this, [self, library, key, url, mediaPath, pageUrl, known, fill]() -> QCoro::Task<void> {
         QString path = known;
-        if (path.isEmpty() && model)
-            path = co_await model->thumbnailPath(url, mediaPath, pageUrl);
+        if (path.isEmpty() && library)
+            path = co_await library->thumbnailPath(url, mediaPath, pageUrl);
         QImage image;
         if (self && !path.isEmpty())
             image = co_await ThumbnailImage::load(path, fill);

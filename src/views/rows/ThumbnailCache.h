@@ -6,7 +6,7 @@
 #include <QSet>
 #include <QSize>
 
-class AppModel;
+class Library;
 
 // Thumbnails for painted list rows, which have no widget to hold a picture: each file is read and scaled
 // off the GUI thread once, kept for the most recently drawn rows only, and announced when it arrives so
@@ -17,7 +17,7 @@ class ThumbnailCache : public QObject {
 public:
     static constexpr int defaultCapacity = 300;
 
-    ThumbnailCache(AppModel* model, QSize size, QObject* parent = nullptr);
+    ThumbnailCache(Library* library, QSize size, QObject* parent = nullptr);
 
     // The picture when it is loaded (a null image while it loads or when there is none); starts its load
     // the first time a key is asked for. A `known` local picture is read as it is, without asking the state.
@@ -30,7 +30,7 @@ Q_SIGNALS:
     void loaded();
 
 private:
-    AppModel* m_model;
+    Library* m_library;
     QSize m_size;
     qreal m_ratio = 1;
     QCache<QString, QImage> m_images;

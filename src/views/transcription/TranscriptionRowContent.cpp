@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Fraction.h"
 #include "Job.h"
+#include "Library.h"
 #include "Strings.h"
 #include "TranscriptionJob.h"
 
@@ -87,7 +88,7 @@ void TranscriptionRowContent::trigger(AppModel& model, const std::shared_ptr<Tra
         break;
     case Control::Reveal:
         if (job->transcriptPath() && !job->transcriptPath()->isEmpty())
-            model.revealPath(*job->transcriptPath());
+            model.libraryPart().revealPath(*job->transcriptPath());
         break;
     case Control::Remove:
         model.removeTranscription(job);

@@ -3,6 +3,7 @@
 // minimum size.
 #include "Shots.h"
 
+#include "Library.h"
 #include "LibrarySeed.h"
 #include "kit/RowListView.h"
 #include "library/LibraryPane.h"
@@ -111,7 +112,9 @@ LibraryPane* seeded(ShotContext& c, int count = 50, int missing = 0) {
                                              c.fixture.path(QStringLiteral("media/item 06.mp4"))}}}}},
         0);
     c.fixture.bootIn(c.language);
-    c.waitFor([&] { return !c.model().libraryHasMore() && !c.model().libraryLoading(); });
+    c.waitFor([&] {
+        return !c.model().libraryPart().libraryHasMore() && !c.model().libraryPart().libraryLoading();
+    });
     return new LibraryPane(&c.model(), {});
 }
 
@@ -253,10 +256,10 @@ const ShotRegistration hits(
                                      true),
                                  hit(1, 12000, QString::fromUtf8("We sailed out of the \u2039harbour\u203a."),
                                      false)}}}}});
-        c.model().setLibrarySearch(QStringLiteral("harbour"));
-        c.model().scheduleSearch();
-        c.fixture.fakes.clock.advance(AppModel::searchDebounceMs);
-        c.waitFor([&] { return !c.model().searchHits().empty(); });
+        c.model().libraryPart().setLibrarySearch(QStringLiteral("harbour"));
+        c.model().libraryPart().scheduleSearch();
+        c.fixture.fakes.clock.advance(Library::searchDebounceMs);
+        c.waitFor([&] { return !c.model().libraryPart().searchHits().empty(); });
         return pane;
     },
     unbooted);
@@ -301,7 +304,7 @@ const ShotRegistration noMatch(
     "library-no-match",
     [](ShotContext& c) -> QWidget* {
         LibraryPane* pane = seeded(c);
-        c.model().setLibrarySearch(QStringLiteral("zeppelin"));
+        c.model().libraryPart().setLibrarySearch(QStringLiteral("zeppelin"));
         return pane;
     },
     unbooted);

@@ -1,6 +1,7 @@
 // Transcript search while the user types, the index status, and thumbnails resolved once per file.
-#include "AppModel.h"
+#include "Library.h"
 
+#include "AppModel.h"
 #include "Clock.h"
 #include "Spawn.h"
 
@@ -30,27 +31,27 @@ bool tooShort(const QString& text) {
 
 } // namespace
 
-void AppModel::setSearchHits(const std::vector<SearchHit>& hits) {
-    assign(m_searchHits, hits, &AppModel::searchHitsChanged);
+void Library::setSearchHits(const std::vector<SearchHit>& hits) {
+    assign(m_searchHits, hits, &Library::searchHitsChanged);
 }
 
-void AppModel::scheduleSearch() {
+void Library::scheduleSearch() {
     const int generation = ++m_searchGeneration;
     if (tooShort(searchText(m_librarySearch))) {
         setSearchHits({});
         ++m_searchRun; // a search still in flight leaves the flag alone
-        assign(m_isSearching, false, &AppModel::isSearchingChanged);
+        assign(m_isSearching, false, &Library::isSearchingChanged);
         return;
     }
-    m_services.clock->singleShot(searchDebounceMs, this, [this, generation] {
+    m_app.services().clock->singleShot(searchDebounceMs, this, [this, generation] {
         if (generation != m_searchGeneration)
             return;
         spawn(this, [this]() -> QCoro::Task<void> { co_await runSearch(); });
     });
 }
 
-QCoro::Task<void> AppModel::runSearch() {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Library::runSearch() {
+    QPointer<Library> self(this);
     const QString text = searchText(m_librarySearch);
     if (tooShort(text)) {
         setSearchHits({});
@@ -58,39 +59,52 @@ QCoro::Task<void> AppModel::runSearch() {
     }
     // Only the latest search clears the flag: an older one ending first leaves it on.
     const int run = ++m_searchRun;
-    assign(m_isSearching, true, &AppModel::isSearchingChanged);
+    assign(m_isSearching, true, &Library::isSearchingChanged);
     EngineMethods::SearchQuery::Params params;
     params.text = text;
-    const auto results = co_await ask<EngineMethods::SearchQuery>(params, false);
+    const auto results = co_await m_app.ask<EngineMethods::SearchQuery>(params, false);
     if (!self)
         co_return;
     // An answer for a text the user has typed past is dropped; a failure keeps the hits shown.
     if (results && results->query == searchText(m_librarySearch))
         setSearchHits(results->hits);
     if (run == m_searchRun)
-        assign(m_isSearching, false, &AppModel::isSearchingChanged);
+        assign(m_isSearching, false, &Library::isSearchingChanged);
 }
 
-QCoro::Task<void> AppModel::refreshSearchStatus() {
-    QPointer<AppModel> self(this);
-    const auto status = co_await ask<EngineMethods::SearchStatus>(EngineMethods::NoParams(), true);
+QCoro::Task<void> Library::refreshSearchStatus() {
+    QPointer<Library> self(this);
+    const auto status = co_await m_app.ask<EngineMethods::SearchStatus>(EngineMethods::NoParams(), true);
     if (!self || !status)
         co_return;
-    assign(m_searchStatus, std::optional<SearchStatus>(*status), &AppModel::searchStatusChanged);
+    assign(m_searchStatus, std::optional<SearchStatus>(*status), &Library::searchStatusChanged);
     const QSet<QString> paths(status->transcribed.cbegin(), status->transcribed.cend());
-    assign(m_transcribedPaths, paths, &AppModel::transcribedPathsChanged);
+    assign(m_transcribedPaths, paths, &Library::transcribedPathsChanged);
 }
 
-QCoro::Task<void> AppModel::reindexSearch() {
-    QPointer<AppModel> self(this);
-    co_await ask<EngineMethods::SearchReindex>(EngineMethods::NoParams(), true);
+QCoro::Task<void> Library::reindexSearch() {
+    QPointer<Library> self(this);
+    co_await m_app.ask<EngineMethods::SearchReindex>(EngineMethods::NoParams(), true);
     if (!self)
         co_return;
     co_await refreshSearchStatus();
 }
 
+void Library::noteTranscribed(const QString& path) {
+    if (!m_transcribedPaths.contains(path)) {
+        m_transcribedPaths.insert(path);
+        Q_EMIT transcribedPathsChanged();
+    }
+    spawn(this, [this]() -> QCoro::Task<void> {
+        QPointer<Library> self(this);
+        co_await refreshSearchStatus();
+        if (self && !m_librarySearch.isEmpty())
+            co_await runSearch();
+    });
+}
+
 // One engine request for a thumbnail, shared by every caller that asks while it is open.
-struct AppModel::ThumbnailRequest {
+struct Library::ThumbnailRequest {
     bool done = false;
     QString path;
     std::vector<std::coroutine_handle<>> waiting;
@@ -111,7 +125,7 @@ struct AppModel::ThumbnailRequest {
     }
 };
 
-QCoro::Task<QString> AppModel::thumbnailPath(QString url, QString mediaPath, QString pageUrl) {
+QCoro::Task<QString> Library::thumbnailPath(QString url, QString mediaPath, QString pageUrl) {
     const QString key = url + QChar(u'\0') + mediaPath;
     if (const auto known = m_thumbnailPaths.constFind(key); known != m_thumbnailPaths.cend())
         co_return *known;
@@ -124,10 +138,10 @@ QCoro::Task<QString> AppModel::thumbnailPath(QString url, QString mediaPath, QSt
     m_thumbnailRequests.insert(key, request);
 
     // The request holds the state weakly: once it is gone, nothing is written and callers get "".
-    QPointer<AppModel> self(this);
+    QPointer<Library> self(this);
     QString path;
     try {
-        const CookiePair cookies = co_await cookieParams(pageUrl);
+        const AppModel::CookiePair cookies = co_await m_app.cookieParams(pageUrl);
         if (self) {
             EngineMethods::ThumbnailResolve::Params params;
             params.url = url;
@@ -135,7 +149,7 @@ QCoro::Task<QString> AppModel::thumbnailPath(QString url, QString mediaPath, QSt
             params.cookieSource = cookies.source;
             params.cookiesFile = cookies.file;
             params.pageUrl = pageUrl;
-            const auto reply = co_await ask<EngineMethods::ThumbnailResolve>(params, false);
+            const auto reply = co_await m_app.ask<EngineMethods::ThumbnailResolve>(params, false);
             if (reply)
                 path = reply->path;
         }
