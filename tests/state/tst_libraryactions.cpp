@@ -80,8 +80,8 @@ private slots:
         f.startEngine();
         f.script("library.list", onePage({item("/t.jpg", "t", "", "", "thumbnail")}, true));
         f.boot();
-        QCoro::waitFor(
-            f.model->libraryPart().refreshSearchStatus()); // a later request: the paging had its chance
+        // a later request: the paging had its chance
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.requestsOf("library.list").size(), 1);
         QVERIFY(!f.model->libraryPart().libraryHasMore());
         QCOMPARE(f.model->libraryPart().library().size(), size_t(1));
@@ -114,8 +114,8 @@ private slots:
         QCOMPARE(f.model->promptsPart().fileMissingNotice(), !there);
         QCOMPARE(notice.size(), there ? 0 : 1);
         QCoreApplication::processEvents();
-        QCoro::waitFor(
-            f.model->libraryPart().refreshSearchStatus()); // sent after any reload the check started
+        // sent after any reload the check started
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.requestsOf("library.list").size(), lists + (there ? 0 : 1));
         f.model->promptsPart().setFileMissingNotice(false); // the alert clears it
         QVERIFY(!f.model->promptsPart().fileMissingNotice());
@@ -206,8 +206,8 @@ private slots:
         f.model->libraryPart().revealJob(job);
         QVERIFY(f.waitForRequests("library.reveal", 2));
 
-        f.model->libraryPart().revealPath(
-            f.path("transcripts/t.json")); // not checked: the engine says if it is missing
+        // not checked: the engine says if it is missing
+        f.model->libraryPart().revealPath(f.path("transcripts/t.json"));
         QVERIFY(f.waitForRequests("library.reveal", 3));
         QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         const auto reveals = f.requestsOf("library.reveal");

@@ -62,8 +62,8 @@ private slots:
         QVERIFY(!f.model->libraryPart().isSearching());
         f.fakes.clock.advance(1000);
         QCoreApplication::processEvents();
-        QCoro::waitFor(
-            f.model->libraryPart().refreshSearchStatus()); // any search would have been sent before this
+        // any search would have been sent before this
+        QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(queries(f), QStringList{"ab"});
         // runSearch itself refuses the text too.
         QCoro::waitFor(f.model->libraryPart().runSearch());
