@@ -7,6 +7,7 @@
 // It prints the GUI thread's CPU time as a share of the wall time, and the lateness's median, 99th
 // percentile and the number of samples late by more than 16 ms.
 
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "download/DownloadPane.h"
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     // The current download, held open by the engine so its events count.
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("download.start")}});
-    f.model->setPastedText(QStringLiteral("http://127.0.0.1:9/current.mp4"));
+    f.model->compositionPart().setPastedText(QStringLiteral("http://127.0.0.1:9/current.mp4"));
     const auto current = f.enqueue(std::nullopt);
     QTest::qWaitFor([&] { return current->requestOpen(); });
 

@@ -4,6 +4,7 @@
 
 #include "AppActivity.h"
 #include "AppModel.h"
+#include "Composition.h"
 
 ActivationChecks::ActivationChecks(AppModel& model, AppActivity& activity, QObject* parent)
     : QObject(parent), m_model(model) {
@@ -14,7 +15,7 @@ ActivationChecks::ActivationChecks(AppModel& model, AppActivity& activity, QObje
 }
 
 void ActivationChecks::activated() {
-    m_model.offerClipboardOnActivation();
+    m_model.compositionPart().offerClipboardOnActivation();
     if (!m_model.jsRuntimeMissing())
         return;
     AppModel* model = &m_model;

@@ -7,6 +7,7 @@
 
 #include "AppModel.h"
 #include "ClipboardSource.h"
+#include "Composition.h"
 #include "Prompts.h"
 #include "Strings.h"
 
@@ -121,6 +122,6 @@ void Commands::pasteAddress() {
     const std::optional<QString> text = clipboard ? clipboard->text() : std::nullopt;
     if (!text)
         return;
-    m_model.setPastedText(*text);
+    m_model.compositionPart().setPastedText(*text);
     m_model.setTab(AppModel::Tab::Download);
 }

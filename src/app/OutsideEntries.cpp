@@ -4,6 +4,7 @@
 
 #include "AppModel.h"
 #include "ClipboardWatcher.h"
+#include "Composition.h"
 #include "Job.h"
 #include "Strings.h"
 #include "VamberURL.h"
@@ -79,7 +80,7 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
         if (!model)
             co_return;
         if (!target->quality.isNull())
-            model->applyQuality(target->quality);
+            model->compositionPart().applyQuality(target->quality);
         co_await model->enqueue(target->address, true);
     }
 }
@@ -96,7 +97,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString qu
     co_await model->waitUntilReady();
     if (!model)
         co_return goneAway();
-    model->applyQuality(quality);
+    model->compositionPart().applyQuality(quality);
     const std::shared_ptr<Job> job = co_await model->enqueue(address, false);
     if (!job)
         co_return noAddress();
@@ -111,7 +112,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
     const std::optional<QString> link = ClipboardWatcher::currentLink();
     if (!link)
         co_return noAddress();
-    model->applyQuality(quality);
+    model->compositionPart().applyQuality(quality);
     co_await model->enqueue(*link, false);
     co_return InstanceAnswer();
 }

@@ -1,5 +1,7 @@
 #include "EngineTypesSession.h"
 
+#include "SettingFields.h"
+
 EngineHello::Capabilities EngineHello::Capabilities::fromJson(const JsonReader& r) {
     return {
         .qualities = r.req<QStringList>("qualities"),
@@ -31,35 +33,14 @@ SetAsideFile SetAsideFile::fromJson(const JsonReader& r) {
 }
 
 EngineSettings EngineSettings::fromJson(const JsonReader& r) {
-    return {
-        .outputDir = r.req<QString>("outputDir"),
-        .outputDirIsDefault = r.req<bool>("outputDirIsDefault"),
-        .quality = r.req<QString>("quality"),
-        .container = r.req<QString>("container"),
-        .audioOnly = r.req<bool>("audioOnly"),
-        .saveThumbnail = r.req<bool>("saveThumbnail"),
-        .embedCover = r.req<bool>("embedCover"),
-        .videoCodec = r.req<QString>("videoCodec"),
-        .cookieSource = r.req<QString>("cookieSource"),
-        .cookiesFile = r.req<QString>("cookiesFile"),
-        .speedMode = r.req<QString>("speedMode"),
-        .language = r.req<QString>("language"),
-        .transcriptionEnabled = r.req<bool>("transcriptionEnabled"),
-        .transcriptionModel = r.req<QString>("transcriptionModel"),
-        .transcriptDir = r.req<QString>("transcriptDir"),
-        .transcriptionLanguage = r.req<QString>("transcriptionLanguage"),
-        .transcribeOverSubtitles = r.req<bool>("transcribeOverSubtitles"),
-        .appearance = r.req<QString>("appearance"),
-        .forceGeneric = r.req<bool>("forceGeneric"),
-        .downloadOptionsExpanded = r.req<bool>("downloadOptionsExpanded"),
-        .askWhereToSave = r.req<bool>("askWhereToSave"),
-        .searchEngine = r.req<QString>("searchEngine"),
-        .searchURL = r.req<QString>("searchURL"),
-        .searchEngines = r.req<QStringList>("searchEngines"),
-        .speedModes = r.req<QStringList>("speedModes"),
-        .languages = r.req<QStringList>("languages"),
-        .appearances = r.req<QStringList>("appearances"),
-    };
+    EngineSettings settings;
+    std::apply(
+        [&](const auto&... field) {
+            ((settings.*field.member = r.req<typename std::decay_t<decltype(field)>::Type>(field.name())),
+             ...);
+        },
+        Setting::all);
+    return settings;
 }
 
 QJsonValue SettingValue::toJson() const {

@@ -46,6 +46,9 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     m_promptsPart = std::make_unique<Prompts>(*this);
     connect(m_libraryPart.get(), &Library::fileFoundMissing, m_promptsPart.get(),
             [prompts = m_promptsPart.get()] { prompts->setFileMissingNotice(true); });
+    // The status reads the field and the analysis in progress.
+    connect(m_compositionPart.get(), &Composition::pastedTextChanged, this, &AppModel::refreshDerived);
+    connect(m_compositionPart.get(), &Composition::isAnalyzingChanged, this, &AppModel::refreshDerived);
 }
 
 AppModel::~AppModel() {
@@ -216,10 +219,10 @@ QCoro::Task<void> AppModel::runSessionStart() {
     if (!self)
         co_return;
     setSettings(settings);
-    restore(settings);
+    m_compositionPart->restore(settings);
     applyAppearance(settings.appearance);
 
-    co_await refreshAllowedOptions();
+    co_await m_compositionPart->refreshAllowedOptions();
     if (!self)
         co_return;
     co_await m_libraryPart->reloadLibrary();
@@ -285,16 +288,6 @@ void AppModel::refreshDerived() {
     if (status != m_shownStatus) {
         m_shownStatus = status;
         Q_EMIT statusChanged();
-    }
-    const std::optional<Analysis> fresh = freshAnalysis();
-    if (fresh != m_shownFreshAnalysis) {
-        m_shownFreshAnalysis = fresh;
-        Q_EMIT freshAnalysisChanged();
-    }
-    const std::optional<QString> failure = freshFailure();
-    if (failure != m_shownFreshFailure) {
-        m_shownFreshFailure = failure;
-        Q_EMIT freshFailureChanged();
     }
 }
 
@@ -366,12 +359,12 @@ void AppModel::setLastError(const std::optional<AppError>& error) {
 }
 
 QString AppModel::status() const {
-    if (m_isAnalyzing)
+    if (m_compositionPart->isAnalyzing())
         return Strings::text(QStringLiteral("status_resolving"));
     const Job* job = m_currentDownload.get();
     if (!job)
         return Strings::text(QStringLiteral("status_ready"));
-    const QString typed = m_pastedText.trimmed();
+    const QString typed = m_compositionPart->pastedText().trimmed();
     if (job->state().isFinished() && !typed.isEmpty() && typed != job->url())
         return Strings::text(QStringLiteral("status_ready"));
     switch (job->state().kind) {

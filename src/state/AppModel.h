@@ -51,12 +51,9 @@ class AppModel : public QObject {
     Q_PROPERTY(bool stringsReady READ stringsReady NOTIFY stringsReadyChanged)
     Q_PROPERTY(int stringsGeneration READ stringsGeneration NOTIFY stringsGenerationChanged)
     Q_PROPERTY(bool isReady READ isReady NOTIFY isReadyChanged)
-    Q_PROPERTY(QString pastedText READ pastedText WRITE setPastedText NOTIFY pastedTextChanged)
-    Q_PROPERTY(bool isAnalyzing READ isAnalyzing NOTIFY isAnalyzingChanged)
-    Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
     Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
     Q_PROPERTY(QString status READ status NOTIFY statusChanged)
-    // Clipboard offer, script runtime and favourites.
+    // Script runtime and favourites.
     Q_PROPERTY(std::vector<Favourite> favourites READ favourites NOTIFY favouritesChanged)
     Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
     Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
@@ -65,9 +62,6 @@ class AppModel : public QObject {
     Q_PROPERTY(QString batchURLs READ batchURLs WRITE setBatchURLs NOTIFY batchURLsChanged)
     Q_PROPERTY(bool hasEngineFailure READ hasEngineFailure NOTIFY engineFailureChanged)
     Q_PROPERTY(int tab READ tabIndex NOTIFY tabChanged)
-    Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
-    Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
-    Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
     // Transcriptions, speech models and clips.
     Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
@@ -222,9 +216,7 @@ public:
     void dismissListing(const std::shared_ptr<ListingPick>& pick);
     void loadMoreSection(const std::shared_ptr<ListingPick>& pick);
 
-    // ---- clipboard offer, script runtime and favourites ----
-    void offerClipboardIfIdle();
-    void offerClipboardOnActivation();
+    // ---- script runtime and favourites ----
     void applyJSRuntime(bool present, bool reveal);
     QCoro::Task<void> refreshJSRuntime(bool recheck);
     bool jsRuntimeMissing() const { return m_jsRuntimeMissing; }
@@ -310,29 +302,6 @@ public:
     void setLastError(const std::optional<AppError>& error);
     QString status() const;
 
-    // ---- analysis and format choice ----
-    const QString& pastedText() const { return m_pastedText; }
-    void setPastedText(const QString& text);
-    const std::optional<Analysis>& analysis() const { return m_analysis; }
-    bool isAnalyzing() const { return m_isAnalyzing; }
-    const std::optional<QString>& analysisFailure() const { return m_analysisFailure; }
-    const QString& analyzedURL() const { return m_analyzedURL; }
-    const FormatChoice& format() const { return m_format; }
-    void setFormat(const FormatChoice& format);
-    const AllowedOptions& allowedOptions() const { return m_allowedOptions; }
-    bool optionsExpanded() const { return m_optionsExpanded; }
-    // The analysis and its failure when they are about the text now in the field (signals only on change).
-    std::optional<Analysis> freshAnalysis() const;
-    std::optional<QString> freshFailure() const;
-    bool hasFreshAnalysis() const { return freshAnalysis().has_value(); }
-    QString freshFailureText() const { return freshFailure().value_or(QString()); }
-    QCoro::Task<void> analyzeCurrent();
-    void clearComposition();
-    void applyQuality(const QString& quality);
-    QCoro::Task<void> refreshAllowedOptions();
-    void toggleOptions();
-    void saveFormatChoices();
-
     // ---- cookie parameters and browser data ----
     static QString host(const QString& address);
     QCoro::Task<CookiePair> cookieParams(QString address);
@@ -343,7 +312,8 @@ public:
 
     // ---- settings ----
     QCoro::Task<void> reloadSettings();
-    void saveSetting(const QString& key, const SettingValue& value);
+    // Sends a change of settings (made with the settings' declarations, SettingFields.h).
+    void saveSetting(SettingsPatch patch);
     QCoro::Task<void> applyLanguage(QString language);
     void applyAppearance(const QString& name);
     void saveCookieSource(const QString& source);
@@ -369,19 +339,9 @@ Q_SIGNALS:
     void settingsSectionChanged();
     void logChanged();
     void lastErrorChanged();
-    // Computed values: emitted only when their value really changed.
+    // Computed value: emitted only when its value really changed.
     void statusChanged();
-    void freshAnalysisChanged();
-    void freshFailureChanged();
     void sessionLiveChanged();
-    void pastedTextChanged();
-    void analysisChanged();
-    void isAnalyzingChanged();
-    void analysisFailureChanged();
-    void analyzedURLChanged();
-    void formatChanged();
-    void allowedOptionsChanged();
-    void optionsExpandedChanged();
     void browserSessionHostsChanged();
     void jsRuntimeChanged();
     void currentDownloadChanged();
@@ -439,11 +399,10 @@ private:
     void refuseOtherCopyIfNeeded();
     bool isSandboxedEngine() const;
     void installStrings(const StringTable& table);
-    void restore(const EngineSettings& settings);
     void setSettings(const std::optional<EngineSettings>& settings);
     void setEngineFailure(const std::optional<QString>& failure);
     void setSessionLive(bool live);
-    // Recomputes status, freshAnalysis and freshFailure and signals those that changed.
+    // Recomputes status and signals it when it changed.
     void refreshDerived();
     // The cookie source and file of the settings, ("None", "") without settings.
     CookiePair settingsCookiePair() const;
@@ -501,7 +460,6 @@ private:
     void setModelsInfo(const std::optional<ModelsInfo>& info);
     void spawnModelReload();
     void setFavourites(const std::vector<Favourite>& items);
-    void scheduleClipboardRecheck(int generation, int delayMs, int left);
     QCoro::Task<void> sendQueueSaves();
 
     Services m_services;
@@ -558,22 +516,10 @@ private:
     QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
     QString m_shownStatus;
-    std::optional<Analysis> m_shownFreshAnalysis;
-    std::optional<QString> m_shownFreshFailure;
     bool m_pumpConnected = false;
 
     QStringList m_log;
     std::optional<AppError> m_lastError;
-
-    QString m_pastedText;
-    std::optional<Analysis> m_analysis;
-    bool m_isAnalyzing = false;
-    std::optional<QString> m_analysisFailure;
-    QString m_analyzedURL;
-    FormatChoice m_format;
-    AllowedOptions m_allowedOptions = AllowedOptions::empty();
-    bool m_optionsExpanded = false;
-    int m_analysisToken = 0;
 
     QSet<QString> m_browserSessionHosts;
 
@@ -585,8 +531,6 @@ private:
     QHash<QString, Job*> m_jobIndex;
     bool m_queueDrainAnnounced = false;
 
-    // Bumped by every activation: the rechecks of an earlier one stop.
-    int m_clipboardRecheckGeneration = 0;
     std::vector<Favourite> m_favourites;
 
     std::optional<UpdateInfo> m_update;

@@ -3,6 +3,7 @@
 #include "AppModel.h"
 
 #include "ClipboardWatcher.h"
+#include "Composition.h"
 #include "Spawn.h"
 #include "TextTrim.h"
 
@@ -172,7 +173,7 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
         setBatchURLs(beforeTheField(notTaken.join(u'\n'), m_batchURLs));
     }
     setResolveNotes(reply->notes);
-    const FormatChoice chosen = m_format;
+    const FormatChoice chosen = compositionPart().format();
     // Hundreds of jobs join a hundred a turn, and each hundred's starts are written on the next: the
     // window answers in between.
     constexpr size_t jobsPerTurn = 100;

@@ -1,6 +1,7 @@
 // The single download, and the life of any download job.
 #include "AppModel.h"
 
+#include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"
 #include "Library.h"
@@ -27,12 +28,12 @@ void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
 }
 
 QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
-    const QString address = url.value_or(m_pastedText).trimmed();
+    const QString address = url.value_or(compositionPart().pastedText()).trimmed();
     if (address.isEmpty())
         co_return std::shared_ptr<Job>();
-    const FormatChoice format = m_format;
-    const std::optional<Analysis> matching =
-        m_analysis && m_analysis->url == address ? m_analysis : std::nullopt;
+    const FormatChoice format = compositionPart().format();
+    const std::optional<Analysis>& analysis = compositionPart().analysis();
+    const std::optional<Analysis> matching = analysis && analysis->url == address ? analysis : std::nullopt;
 
     auto job = std::make_shared<Job>(address, format, matching ? matching->displayTitle() : address, false);
     if (matching)
@@ -64,7 +65,7 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
         m_unsavedJobs.insert(displaced.get());
         insertJobs(0, {displaced});
     }
-    clearComposition();
+    compositionPart().clearComposition();
     startRun(job);
     co_return job;
 }

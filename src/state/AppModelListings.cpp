@@ -2,6 +2,7 @@
 // added to the batch queue.
 #include "AppModel.h"
 
+#include "Composition.h"
 #include "Spawn.h"
 
 void AppModel::setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks) {
@@ -14,7 +15,7 @@ void AppModel::setPendingListings(std::vector<std::shared_ptr<ListingPick>> pick
 void AppModel::acceptListing(const std::shared_ptr<ListingPick>& pick) {
     if (!pick)
         return;
-    FormatChoice chosen = m_format;
+    FormatChoice chosen = compositionPart().format();
     chosen.audioOnly = pick->audioOnly();
     const auto& entries = pick->entries();
     for (int index : pick->checked()) {

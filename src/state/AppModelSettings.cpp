@@ -2,8 +2,10 @@
 #include "AppModel.h"
 
 #include "Appearance.h"
+#include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -15,13 +17,11 @@ QCoro::Task<void> AppModel::reloadSettings() {
     // A failed read keeps the last good settings, so downloads keep their folder and cookie source.
     if (reply)
         setSettings(reply);
-    co_await refreshAllowedOptions();
+    co_await m_compositionPart->refreshAllowedOptions();
 }
 
-void AppModel::saveSetting(const QString& key, const SettingValue& value) {
-    SettingsPatch patch;
-    patch.values.insert(key, value);
-    spawn(this, [this, key, patch]() -> QCoro::Task<void> {
+void AppModel::saveSetting(SettingsPatch patch) {
+    spawn(this, [this, patch]() -> QCoro::Task<void> {
         QPointer<AppModel> self(this);
         const auto reply = co_await ask<EngineMethods::SettingsSet>(patch, true);
         if (!self)
@@ -29,13 +29,13 @@ void AppModel::saveSetting(const QString& key, const SettingValue& value) {
         if (reply) {
             setSettings(reply);
             // Appearance and language follow the engine's answer, not what was sent.
-            if (key == QLatin1String("appearance"))
+            if (Setting::appearance.isIn(patch))
                 applyAppearance(reply->appearance);
-            else if (key == QLatin1String("language"))
+            if (Setting::language.isIn(patch))
                 co_await applyLanguage(reply->language);
         }
         // The models depend on the folder and the chosen model; a failed save may still have moved them.
-        if (self && (key == QLatin1String("outputDir") || key == QLatin1String("transcriptionModel")))
+        if (self && (Setting::outputDir.isIn(patch) || Setting::transcriptionModel.isIn(patch)))
             co_await reloadModels();
     });
 }
@@ -67,12 +67,12 @@ QCoro::Task<void> AppModel::chooseOutputFolder() {
     if (!m_services.fileDialogs)
         co_return;
     QPointer<AppModel> self(this);
-    const QString start = m_settings ? m_settings->outputDir : QString();
+    const QString start = Setting::outputDir.read(m_settings);
     const QString message = Strings::text(QStringLiteral("label_download_folder"));
     const std::optional<QString> folder =
         (co_await guarded(m_services.fileDialogs->chooseFolder(message, start))).value_or(std::nullopt);
     if (self && folder && !folder->isEmpty())
-        saveSetting(QStringLiteral("outputDir"), SettingValue::text(*folder));
+        saveSetting(Setting::outputDir.with(*folder));
 }
 
 void AppModel::setSettingsSection(SettingsSection section) {

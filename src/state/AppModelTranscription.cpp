@@ -6,6 +6,7 @@
 #include "Library.h"
 #include "MediaFilters.h"
 #include "Prompts.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -221,5 +222,5 @@ QCoro::Task<void> AppModel::chooseTranscriptFolder() {
     const QString message = Strings::text(QStringLiteral("v2_transcript_folder_prompt"));
     const std::optional<QString> folder = co_await m_services.fileDialogs->chooseFolder(message, start);
     if (self && folder)
-        saveSetting(QStringLiteral("transcriptDir"), SettingValue::text(*folder));
+        saveSetting(Setting::transcriptDir.with(*folder));
 }

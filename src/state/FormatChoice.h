@@ -1,16 +1,18 @@
 #pragma once
 
+#include "SettingFields.h"
+
 #include <QString>
 
 // The output format of the next single download, copied into each job when it is made.
 struct FormatChoice {
     // What a choice holds before the user or a saved row says otherwise.
-    static QString defaultQuality() { return QStringLiteral("1080p"); }
-    static QString defaultContainer() { return QStringLiteral("MP4"); }
+    static QString defaultQuality() { return Setting::quality.fallbackValue(); }
+    static QString defaultContainer() { return Setting::container.fallbackValue(); }
 
     QString quality = defaultQuality();
     QString container = defaultContainer();
-    QString videoCodec = QStringLiteral("Auto");
+    QString videoCodec = Setting::videoCodec.fallbackValue();
     QString subtitleMode = QStringLiteral("off");
     bool audioOnly = false;
     bool saveThumbnail = false;

@@ -1,4 +1,5 @@
 #include "BrowserPane.h"
+#include "Composition.h"
 
 #include "BrowserPage.h"
 #include "BrowserProfile.h"
@@ -672,9 +673,9 @@ void BrowserPane::handTo(AppModel::Tab tab) {
         QPointer<HandOvers> handOvers(HandOvers::of(*model));
         if (!handOvers->begin(address))
             co_return;
-        model->setPastedText(address);
+        model->compositionPart().setPastedText(address);
         QPointer<AppModel> alive(model);
-        co_await model->analyzeCurrent();
+        co_await model->compositionPart().analyzeCurrent();
         if (handOvers)
             handOvers->end(address);
         if (alive)

@@ -1,4 +1,5 @@
 // The main window, its menus and shortcuts, and the quit, in process against the stand-in engine.
+#include "Composition.h"
 #include "ViewFixture.h"
 
 #include "Commands.h"
@@ -161,7 +162,7 @@ private Q_SLOTS:
         if (tab < 0 || tab == int(AppModel::Tab::Batch))
             QCOMPARE(tabs.size(), 0);
         if (flag == QLatin1String("pastedText"))
-            QCOMPARE(w.f.model->pastedText(), copied); // verbatim, blanks and all
+            QCOMPARE(w.f.model->compositionPart().pastedText(), copied); // verbatim, blanks and all
         else if (!flag.isEmpty())
             QVERIFY(w.f.model->promptsPart().property(flag.toLatin1()).toBool());
         else
@@ -174,7 +175,7 @@ private Q_SLOTS:
         w.f.fakes.clipboard.clear();
         w.commands.action(QStringLiteral("menu_clipboard_url"))->trigger();
         QCOMPARE(w.f.model->tab(), AppModel::Tab::Batch);
-        QCOMPARE(w.f.model->pastedText(), QString());
+        QCOMPARE(w.f.model->compositionPart().pastedText(), QString());
     }
 
     void chooseFilesToTranscribe_data() {

@@ -1,5 +1,6 @@
 // Requests from outside the window: the command line read into a request, and the running copy carrying
 // out links, handed-over text and the download verbs, in process against the stand-in engine.
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "ActivationChecks.h"
@@ -153,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(!f.model->currentDownload());
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
         QVERIFY(f.requestsOf("download.start").isEmpty());
-        QCOMPARE(f.model->format().quality, QString("1080p"));
+        QCOMPARE(f.model->compositionPart().format().quality, QString("1080p"));
 
         f.boot();
         QVERIFY(f.waitForRequests("download.start", 4));
@@ -191,11 +192,11 @@ private Q_SLOTS:
         f.control("test.hold", {{"method", "download.start"}});
         OutsideEntries entries(*f.model);
         entries.serve(f.fakes.instanceGuard);
-        QVERIFY(!f.model->allowedOptions().qualities.isEmpty());
+        QVERIFY(!f.model->compositionPart().allowedOptions().qualities.isEmpty());
         f.fakes.instanceGuard.receive({"vamber://download?url=https%3A%2F%2Fe.example&quality="});
         QVERIFY(f.waitForRequests("download.start", 1));
         QCOMPARE(f.requestsOf("download.start")[0].params["quality"].toString(),
-                 f.model->allowedOptions().qualities.first());
+                 f.model->compositionPart().allowedOptions().qualities.first());
     }
 
     // Each verb with good and bad input: its answer, what was downloaded at which quality, and that the
@@ -269,9 +270,9 @@ private Q_SLOTS:
         f.control("test.hold", {{"method", "download.start"}});
         // The save panel, were it asked, would answer; only the text verb may ask it.
         f.fakes.fileDialogs.saveAnswer = f.path("out/chosen.mp4");
-        FormatChoice format = f.model->format();
+        FormatChoice format = f.model->compositionPart().format();
         format.quality = "720p";
-        f.model->setFormat(format);
+        f.model->compositionPart().setFormat(format);
         if (clipboard != "-")
             f.fakes.clipboard.copy(clipboard);
         else
@@ -296,8 +297,9 @@ private Q_SLOTS:
             f.fakes.instanceGuard.receive({});
             QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
             QVERIFY(!f.model->currentDownload());
-            QCOMPARE(f.model->format().quality, quality); // a refusal leaves the format alone
-            QCOMPARE(f.model->format().audioOnly, false);
+            QCOMPARE(f.model->compositionPart().format().quality,
+                     quality); // a refusal leaves the format alone
+            QCOMPARE(f.model->compositionPart().format().audioOnly, false);
         } else {
             QVERIFY(f.waitForRequests("download.start", 1));
             const LoggedRequest start = f.requestsOf("download.start").first();
@@ -306,7 +308,7 @@ private Q_SLOTS:
             QCOMPARE(start.params["audioOnly"].toBool(), audio);
             QVERIFY(f.model->currentDownload());
             // The quality stays the application's choice.
-            QCOMPARE(f.model->format().quality, quality);
+            QCOMPARE(f.model->compositionPart().format().quality, quality);
         }
         QCOMPARE(f.fakes.fileDialogs.calls.size(), dialogs);
         QCOMPARE(f.requestsOf("download.start").size(), url.isEmpty() ? 0 : 1);
@@ -415,19 +417,19 @@ private Q_SLOTS:
         f.fakes.activity.setActive(false);
         f.fakes.clipboard.copy("https://media.example/a");
         f.fakes.activity.setActive(true);
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/a"));
-        f.model->setPastedText("");
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/a"));
+        f.model->compositionPart().setPastedText("");
         f.fakes.clipboard.copy("https://media.example/b");
         f.fakes.clock.advance(999);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
         f.fakes.clock.advance(1);
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/b"));
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/b"));
         // Losing the front offers nothing.
-        f.model->setPastedText("");
+        f.model->compositionPart().setPastedText("");
         f.fakes.activity.setActive(false);
         f.fakes.clipboard.copy("https://media.example/c");
         f.fakes.clock.advance(5000);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
     }
 };
 

@@ -1,6 +1,7 @@
 // The tray: the drawn mark (its shape sampled at 1x and 2x, the progress ring), the percentage label,
 // the icon following progress and the palette, the context menu, and the panel driven offscreen against
 // the stand-in engine.
+#include "Composition.h"
 #include "ViewFixture.h"
 
 #include "FunnelIcon.h"
@@ -68,7 +69,8 @@ std::vector<std::shared_ptr<Job>> makeRunning(ViewFixture& f, int batch) {
     f.enqueue(QStringLiteral("https://current.example/v"));
     std::vector<std::shared_ptr<Job>> jobs;
     for (int i = 0; i < batch; ++i) {
-        auto job = std::make_shared<Job>(QStringLiteral("https://batch.example/%1").arg(i), f.model->format(),
+        auto job = std::make_shared<Job>(QStringLiteral("https://batch.example/%1").arg(i),
+                                         f.model->compositionPart().format(),
                                          QStringLiteral("Batch & video %1").arg(i), false);
         job->setState({Job::State::Downloading, {}});
         job->setFraction(0.1 * (i + 1));

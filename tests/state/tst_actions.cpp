@@ -1,5 +1,6 @@
 // Every public action of the state object driven into its failure paths: whatever fails (a desktop
 // service, the engine), the action returns, nothing escapes it, and its flags end where they belong.
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "Library.h"
@@ -32,10 +33,10 @@ private slots:
     void analysisWithAFailingCookieJar() {
         auto f = failingServices();
         f->script("analyze", {{"error", QJsonObject{{"code", 3}, {"message", "not here"}}}});
-        f->model->setPastedText(address);
-        QCoro::waitFor(f->model->analyzeCurrent());
-        QVERIFY(!f->model->isAnalyzing());
-        QCOMPARE(f->model->analysisFailure().value_or(""), QString("not here"));
+        f->model->compositionPart().setPastedText(address);
+        QCoro::waitFor(f->model->compositionPart().analyzeCurrent());
+        QVERIFY(!f->model->compositionPart().isAnalyzing());
+        QCOMPARE(f->model->compositionPart().analysisFailure().value_or(""), QString("not here"));
         // The export failed: the engine got no cookie file, and never the built-in browser's name.
         const auto sent = f->requestsOf("analyze");
         QCOMPARE(sent.size(), 1);
@@ -46,20 +47,20 @@ private slots:
     void analysisWithoutAnEngine() {
         auto f = failingServices();
         QCoro::waitFor(f->model->engine().stop());
-        f->model->setPastedText(address);
-        QCoro::waitFor(f->model->analyzeCurrent());
-        QVERIFY(!f->model->isAnalyzing());
-        QVERIFY(f->model->analysisFailure());
+        f->model->compositionPart().setPastedText(address);
+        QCoro::waitFor(f->model->compositionPart().analyzeCurrent());
+        QVERIFY(!f->model->compositionPart().isAnalyzing());
+        QVERIFY(f->model->compositionPart().analysisFailure());
     }
 
     // A save panel that cannot be shown counts as cancelled: nothing is enqueued, the field is kept.
     void downloadWithAFailingSavePanel() {
         auto f = failingServices();
-        f->model->setPastedText(address);
+        f->model->compositionPart().setPastedText(address);
         QVERIFY(!f->enqueue(std::nullopt, true));
         QCOMPARE(f->fakes.fileDialogs.calls.size(), 1);
         QVERIFY(!f->model->currentDownload());
-        QCOMPARE(f->model->pastedText(), address);
+        QCOMPARE(f->model->compositionPart().pastedText(), address);
         // A non-interactive download still runs; its cookie export fails and it goes on without one.
         f->scriptDownloads({{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/a.mp4"}, {"title", "A"}}}});
         const auto job = f->enqueue(address, false);
@@ -96,13 +97,13 @@ private slots:
         QVERIFY(!QCoro::waitFor(f->model->libraryPart().loadMoreLibrary()));
         QCoro::waitFor(f->model->reloadSettings());
         QVERIFY(f->model->settings()); // the last good settings are kept
-        QCoro::waitFor(f->model->refreshAllowedOptions());
+        QCoro::waitFor(f->model->compositionPart().refreshAllowedOptions());
         QCoro::waitFor(f->model->checkForUpdate(true));
         QVERIFY(!QCoro::waitFor(f->model->sendReport("it broke", "")));
         QCoro::waitFor(f->model->applyLanguage("fr"));
         QVERIFY(!QCoro::waitFor(f->model->restoreQueue()));
         QVERIFY(f->model->lastError());
-        QVERIFY(!f->model->isAnalyzing());
+        QVERIFY(!f->model->compositionPart().isAnalyzing());
     }
 };
 

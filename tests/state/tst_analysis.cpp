@@ -1,3 +1,4 @@
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "Strings.h"
@@ -22,30 +23,30 @@ private slots:
         StateFixture f;
         f.boot();
         f.script("analyze", result(analysis("https://a.example/v", "A")));
-        f.model->setPastedText("  https://a.example/v \n");
-        QCoro::waitFor(f.model->analyzeCurrent());
+        f.model->compositionPart().setPastedText("  https://a.example/v \n");
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
         const auto sent = f.requestsOf("analyze");
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent[0].params, QJsonObject({{"url", "https://a.example/v"},
                                               {"cookieSource", "None"},
                                               {"cookiesFile", ""},
                                               {"forceGeneric", false}}));
-        QVERIFY(f.model->freshAnalysis());
-        QCOMPARE(f.model->freshAnalysis()->title.value_or(""), QString("A"));
-        f.model->setPastedText("https://a.example/v");
-        QVERIFY(f.model->freshAnalysis());
-        f.model->setPastedText("https://a.example/w");
-        QVERIFY(!f.model->freshAnalysis());
+        QVERIFY(f.model->compositionPart().freshAnalysis());
+        QCOMPARE(f.model->compositionPart().freshAnalysis()->title.value_or(""), QString("A"));
+        f.model->compositionPart().setPastedText("https://a.example/v");
+        QVERIFY(f.model->compositionPart().freshAnalysis());
+        f.model->compositionPart().setPastedText("https://a.example/w");
+        QVERIFY(!f.model->compositionPart().freshAnalysis());
     }
 
     void anEmptyFieldSendsNothing() {
         StateFixture f;
         f.boot();
-        f.model->setPastedText(" \n ");
-        QCoro::waitFor(f.model->analyzeCurrent());
+        f.model->compositionPart().setPastedText(" \n ");
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
         QVERIFY(f.requestsOf("analyze").isEmpty());
-        QVERIFY(!f.model->isAnalyzing());
-        QCOMPARE(f.model->analyzedURL(), QString());
+        QVERIFY(!f.model->compositionPart().isAnalyzing());
+        QCOMPARE(f.model->compositionPart().analyzedURL(), QString());
     }
 
     void aFailureIsShownOnlyAsTheAnalysisFailure() {
@@ -54,10 +55,11 @@ private slots:
         f.scriptError("analyze", 1003, "No media found on this page.");
         f.model->setLastError(std::nullopt);
         const QStringList logBefore = f.model->log();
-        f.model->setPastedText("https://a.example/page");
-        QCoro::waitFor(f.model->analyzeCurrent());
-        QCOMPARE(f.model->freshFailure().value_or(""), QString("No media found on this page."));
-        QVERIFY(!f.model->analysis());
+        f.model->compositionPart().setPastedText("https://a.example/page");
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
+        QCOMPARE(f.model->compositionPart().freshFailure().value_or(""),
+                 QString("No media found on this page."));
+        QVERIFY(!f.model->compositionPart().analysis());
         QVERIFY(!f.model->lastError());
         QCOMPARE(f.model->log(), logBefore);
     }
@@ -69,19 +71,19 @@ private slots:
         // Held answers are released newest first; scripts are used in arrival order of the answers.
         f.script("analyze", result(analysis("https://b.example/v", "second")));
         f.script("analyze", result(analysis("https://a.example/v", "first")));
-        f.model->setPastedText("https://a.example/v");
-        auto first = f.model->analyzeCurrent();
+        f.model->compositionPart().setPastedText("https://a.example/v");
+        auto first = f.model->compositionPart().analyzeCurrent();
         QVERIFY(f.waitForRequests("analyze", 1));
-        f.model->setPastedText("https://b.example/v");
-        auto second = f.model->analyzeCurrent();
+        f.model->compositionPart().setPastedText("https://b.example/v");
+        auto second = f.model->compositionPart().analyzeCurrent();
         QVERIFY(f.waitForRequests("analyze", 2));
-        QVERIFY(f.model->isAnalyzing());
+        QVERIFY(f.model->compositionPart().isAnalyzing());
         f.control("test.release", {{"method", "analyze"}, {"order", "lifo"}});
         QCoro::waitFor(std::move(second));
         QCoro::waitFor(std::move(first));
-        QVERIFY(!f.model->isAnalyzing());
-        QCOMPARE(f.model->analysis()->title.value_or(""), QString("second"));
-        QCOMPARE(f.model->analyzedURL(), QString("https://b.example/v"));
+        QVERIFY(!f.model->compositionPart().isAnalyzing());
+        QCOMPARE(f.model->compositionPart().analysis()->title.value_or(""), QString("second"));
+        QCOMPARE(f.model->compositionPart().analyzedURL(), QString("https://b.example/v"));
     }
 
     void clearingTheCompositionDropsTheAnalysisUnderWay() {
@@ -89,16 +91,16 @@ private slots:
         f.boot();
         f.control("test.hold", {{"method", "analyze"}});
         f.script("analyze", result(analysis("https://a.example/v", "late")));
-        f.model->setPastedText("https://a.example/v");
-        auto pending = f.model->analyzeCurrent();
+        f.model->compositionPart().setPastedText("https://a.example/v");
+        auto pending = f.model->compositionPart().analyzeCurrent();
         QVERIFY(f.waitForRequests("analyze", 1));
-        f.model->clearComposition();
-        QVERIFY(!f.model->isAnalyzing());
-        QCOMPARE(f.model->pastedText(), QString());
+        f.model->compositionPart().clearComposition();
+        QVERIFY(!f.model->compositionPart().isAnalyzing());
+        QCOMPARE(f.model->compositionPart().pastedText(), QString());
         f.control("test.release", {{"method", "analyze"}});
         QCoro::waitFor(std::move(pending));
-        QVERIFY(!f.model->analysis());
-        QVERIFY(!f.model->isAnalyzing());
+        QVERIFY(!f.model->compositionPart().analysis());
+        QVERIFY(!f.model->compositionPart().isAnalyzing());
     }
 
     void formatSummaryAndLabels() {
@@ -177,30 +179,30 @@ private slots:
             options.insert(key, QJsonArray());
         options.insert("qualities", QJsonArray::fromStringList(allowed));
         f.script("options.allowed", result(options));
-        QCoro::waitFor(f.model->refreshAllowedOptions());
+        QCoro::waitFor(f.model->compositionPart().refreshAllowedOptions());
         FormatChoice start;
         start.quality = "720p";
-        f.model->setFormat(start);
-        f.model->applyQuality(quality);
-        QCOMPARE(f.model->format().quality, expected);
-        QCOMPARE(f.model->format().audioOnly, audioOnly);
+        f.model->compositionPart().setFormat(start);
+        f.model->compositionPart().applyQuality(quality);
+        QCOMPARE(f.model->compositionPart().format().quality, expected);
+        QCOMPARE(f.model->compositionPart().format().audioOnly, audioOnly);
         QVERIFY(f.requestsOf("settings.set").isEmpty());
     }
 
     void onlyChangedFormatFieldsAreSaved() {
         StateFixture f;
         f.boot();
-        FormatChoice c = f.model->format();
+        FormatChoice c = f.model->compositionPart().format();
         c.subtitleMode = "both";
-        f.model->setFormat(c);
-        f.model->saveFormatChoices();
+        f.model->compositionPart().setFormat(c);
+        f.model->compositionPart().saveFormatChoices();
         QTest::qWait(200);
         QVERIFY(f.requestsOf("settings.set").isEmpty());
 
         c.quality = "720p";
         c.audioOnly = !c.audioOnly;
-        f.model->setFormat(c);
-        f.model->saveFormatChoices();
+        f.model->compositionPart().setFormat(c);
+        f.model->compositionPart().saveFormatChoices();
         QVERIFY(f.waitForRequests("settings.set", 1));
         const QJsonObject values = f.requestsOf("settings.set")[0].params.value("values").toObject();
         QCOMPARE(values, QJsonObject({{"quality", "720p"}, {"audioOnly", c.audioOnly}}));

@@ -1,6 +1,7 @@
 // The batch queue: pasted batches split and resolved into jobs and listing picks, the per-job and
 // queue-wide actions against the real stand-in engine and its request log, the batch field, the values
 // the views draw, and the listing picks.
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "MediaServerProcess.h"
@@ -185,10 +186,10 @@ private slots:
         f.startEngine();
         f.boot();
         f.control("test.hold", {{"method", "download.start"}});
-        f.model->setPastedText("download tab text");
-        FormatChoice format = f.model->format();
+        f.model->compositionPart().setPastedText("download tab text");
+        FormatChoice format = f.model->compositionPart().format();
         format.audioOnly = true;
-        f.model->setFormat(format);
+        f.model->compositionPart().setFormat(format);
         f.script("queue.resolve",
                  resolution({entry("http://a/1", "One"), entry("http://a/2")},
                             {listing("L1", {entry("http://l/1"), entry("http://l/2"), entry("http://l/3")}),
@@ -200,7 +201,7 @@ private slots:
         QVERIFY(!f.model->isResolving());
         QCOMPARE(f.requestsOf("queue.resolve")[0].params["urls"].toArray(),
                  (QJsonArray{"http://a/1", "http://a/2", "http://l"}));
-        QCOMPARE(f.model->pastedText(), QString("download tab text"));
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("download tab text"));
 
         QCOMPARE(f.model->jobs().size(), size_t(2));
         QCOMPARE(f.model->jobs()[0]->title(), QString("One"));
@@ -572,7 +573,7 @@ private slots:
             QVERIFY(job->format().audioOnly);
         }
         QCOMPARE(urls, QStringList({"http://a/1", "http://b/0", "http://a/3"}));
-        QVERIFY(!f.model->format().audioOnly);
+        QVERIFY(!f.model->compositionPart().format().audioOnly);
         QCOMPARE(f.model->resolveNotes().back().reason, QString("listing_note"));
         settle(f);
         QCOMPARE(f.requestsOf("queue.save").size(), 1);

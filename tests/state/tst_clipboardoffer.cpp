@@ -1,5 +1,6 @@
 // The clipboard offer (idle rules, rechecks on the fake clock), the script-runtime answers and the
 // favourites' failure rules.
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "ClipboardWatcher.h"
@@ -35,32 +36,33 @@ private slots:
         QVERIFY(!ClipboardWatcher::newLink()); // what was there at the first look is never offered
         if (analysing) {
             f.control("test.hold", {{"method", "analyze"}});
-            f.model->setPastedText("https://busy.example/x");
-            auto analysis = f.model->analyzeCurrent();
+            f.model->compositionPart().setPastedText("https://busy.example/x");
+            auto analysis = f.model->compositionPart().analyzeCurrent();
             QVERIFY(f.waitForRequests("analyze", 1));
-            QVERIFY(f.model->isAnalyzing());
-            f.model->setPastedText(""); // as the field may be while the answer is awaited
+            QVERIFY(f.model->compositionPart().isAnalyzing());
+            f.model->compositionPart().setPastedText(""); // as the field may be while the answer is awaited
             if (newLink)
                 f.fakes.clipboard.copy("https://media.example/v/1");
-            f.model->offerClipboardIfIdle();
-            QCOMPARE(f.model->pastedText(), expected);
+            f.model->compositionPart().offerClipboardIfIdle();
+            QCOMPARE(f.model->compositionPart().pastedText(), expected);
             f.control("test.release", {{"method", "analyze"}});
             QCoro::waitFor(std::move(analysis));
             return;
         }
-        f.model->setPastedText(typed);
+        f.model->compositionPart().setPastedText(typed);
         if (newLink)
             f.fakes.clipboard.copy("https://media.example/v/1");
-        f.model->offerClipboardIfIdle();
-        QCOMPARE(f.model->pastedText(), expected);
+        f.model->compositionPart().offerClipboardIfIdle();
+        QCOMPARE(f.model->compositionPart().pastedText(), expected);
         if (expected.startsWith("https://")) {
             QVERIFY(f.waitForRequests("analyze", 1));
             QCOMPARE(f.requestsOf("analyze")[0].params["url"].toString(), expected);
         }
         // The same link is offered once.
-        f.model->setPastedText("");
-        f.model->offerClipboardIfIdle();
-        QCOMPARE(f.model->pastedText(), newLink && !typed.isEmpty() ? "https://media.example/v/1" : "");
+        f.model->compositionPart().setPastedText("");
+        f.model->compositionPart().offerClipboardIfIdle();
+        QCOMPARE(f.model->compositionPart().pastedText(),
+                 newLink && !typed.isEmpty() ? "https://media.example/v/1" : "");
     }
 
     // Activation looks now, after 1 s and after 3 s; a link copied in between is taken at the recheck.
@@ -69,24 +71,24 @@ private slots:
         f.boot();
         f.script("analyze", {{"error", QJsonObject{{"code", 2}, {"message", "not media"}}}}, 0);
         ClipboardWatcher::newLink(); // the first look
-        f.model->offerClipboardOnActivation();
-        QVERIFY(f.model->pastedText().isEmpty());
+        f.model->compositionPart().offerClipboardOnActivation();
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
         f.fakes.clipboard.copy("https://media.example/a");
         f.fakes.clock.advance(999);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
         f.fakes.clock.advance(1);
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/a"));
-        f.model->setPastedText("");
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/a"));
+        f.model->compositionPart().setPastedText("");
         f.fakes.clipboard.copy("https://media.example/b");
         f.fakes.clock.advance(1999);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
         f.fakes.clock.advance(1);
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/b"));
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/b"));
         // Two rechecks only.
-        f.model->setPastedText("");
+        f.model->compositionPart().setPastedText("");
         f.fakes.clipboard.copy("https://media.example/c");
         f.fakes.clock.advance(60000);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
     }
 
     // Losing the front stops the rechecks; a newer activation replaces the older one's.
@@ -95,23 +97,23 @@ private slots:
         f.boot();
         f.script("analyze", {{"error", QJsonObject{{"code", 2}, {"message", "not media"}}}}, 0);
         ClipboardWatcher::newLink();
-        f.model->offerClipboardOnActivation();
+        f.model->compositionPart().offerClipboardOnActivation();
         f.fakes.activity.setActive(false);
         f.fakes.clipboard.copy("https://media.example/a");
         f.fakes.clock.advance(5000);
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
 
         f.fakes.activity.setActive(true);
-        f.model->offerClipboardOnActivation(); // takes the link copied while in the back
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/a"));
-        f.model->setPastedText("");
+        f.model->compositionPart().offerClipboardOnActivation(); // takes the link copied while in the back
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/a"));
+        f.model->compositionPart().setPastedText("");
         f.fakes.clock.advance(500);
-        f.model->offerClipboardOnActivation(); // the first activation's rechecks end here
+        f.model->compositionPart().offerClipboardOnActivation(); // the first activation's rechecks end here
         f.fakes.clipboard.copy("https://media.example/b");
         f.fakes.clock.advance(600); // 1.1 s after the first activation, 0.6 s after the second
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
         f.fakes.clock.advance(400);
-        QCOMPARE(f.model->pastedText(), QString("https://media.example/b"));
+        QCOMPARE(f.model->compositionPart().pastedText(), QString("https://media.example/b"));
     }
 
     // The state object gone: its rechecks never run.
@@ -119,7 +121,7 @@ private slots:
         StateFixture f;
         f.boot();
         ClipboardWatcher::newLink();
-        f.model->offerClipboardOnActivation();
+        f.model->compositionPart().offerClipboardOnActivation();
         QCoro::waitFor(f.model->engine().stop());
         f.model.reset();
         f.fakes.clipboard.copy("https://media.example/a");

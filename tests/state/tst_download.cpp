@@ -1,4 +1,5 @@
 // The single download: how its run ends, what it asks the engine, the save panel, notifications.
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"
@@ -169,7 +170,7 @@ private slots:
             {{"outputDir", "/tmp/vamber-out"}, {"forceGeneric", true}, {"askWhereToSave", askWhere}});
         f.boot();
         f.control("test.hold", {{"method", "download.start"}});
-        FormatChoice format = f.model->format();
+        FormatChoice format = f.model->compositionPart().format();
         format.quality = "720p";
         format.container = "MKV";
         format.audioOnly = false;
@@ -177,9 +178,9 @@ private slots:
         format.subtitleMode = "embed";
         format.saveThumbnail = true;
         format.embedCover = true;
-        f.model->setFormat(format);
+        f.model->compositionPart().setFormat(format);
         f.fakes.fileDialogs.saveAnswer = "/tmp/chosen place/My clip.mkv";
-        f.model->setPastedText("  " + address + "\n");
+        f.model->compositionPart().setPastedText("  " + address + "\n");
 
         const auto job = f.enqueue(std::nullopt, true);
         QVERIFY(job);
@@ -208,7 +209,7 @@ private slots:
         QCOMPARE(job->id(), job->id().toUpper());
         QCOMPARE(job->id().size(), 36);
         // The composition is emptied once the download started.
-        QCOMPARE(f.model->pastedText(), QString());
+        QCOMPARE(f.model->compositionPart().pastedText(), QString());
     }
 
     // The name the save panel proposes, and the stem taken from the name chosen in it.
@@ -275,15 +276,15 @@ private slots:
         f.scriptSettings({{"outputDir", "/tmp/vamber-out"}, {"askWhereToSave", true}});
         f.boot();
         f.control("test.hold", {{"method", "download.start"}});
-        FormatChoice format = f.model->format();
+        FormatChoice format = f.model->compositionPart().format();
         format.audioOnly = audioOnly;
         format.container = container;
-        f.model->setFormat(format);
-        f.model->setPastedText(address);
+        f.model->compositionPart().setFormat(format);
+        f.model->compositionPart().setPastedText(address);
         if (!title.isEmpty()) {
             f.script("analyze", analysis(address, title));
-            QCoro::waitFor(f.model->analyzeCurrent());
-            QVERIFY(f.model->analysis());
+            QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
+            QVERIFY(f.model->compositionPart().analysis());
         }
         if (!answer.isEmpty())
             f.fakes.fileDialogs.saveAnswer = answer;
@@ -300,8 +301,8 @@ private slots:
             // Nothing is enqueued and the composition stays.
             QVERIFY(!job);
             QVERIFY(!f.model->currentDownload());
-            QCOMPARE(f.model->pastedText(), address);
-            QCOMPARE(bool(f.model->analysis()), !title.isEmpty());
+            QCOMPARE(f.model->compositionPart().pastedText(), address);
+            QCOMPARE(bool(f.model->compositionPart().analysis()), !title.isEmpty());
             QTest::qWait(50);
             QVERIFY(f.requestsOf("download.start").isEmpty());
             return;
@@ -325,13 +326,13 @@ private slots:
         f.scriptSettings({{"askWhereToSave", true}});
         f.boot();
         f.control("test.hold", {{"method", "download.start"}});
-        f.model->setPastedText("   \n");
+        f.model->compositionPart().setPastedText("   \n");
         QVERIFY(!f.enqueue(std::nullopt, true));
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
 
         f.script("analyze", analysis("http://127.0.0.1:9/other", "Other"));
-        f.model->setPastedText("http://127.0.0.1:9/other");
-        QCoro::waitFor(f.model->analyzeCurrent());
+        f.model->compositionPart().setPastedText("http://127.0.0.1:9/other");
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
         const auto job = f.enqueue(address, false);
         QVERIFY(job);
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());

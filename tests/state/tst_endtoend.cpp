@@ -1,5 +1,6 @@
 // The whole road with the real engine and a local web server: analyse a page, download its video,
 // follow the job through its states to the file on disk and the library.
+#include "Composition.h"
 #include "MediaServerProcess.h"
 #include "StateFixture.h"
 
@@ -26,10 +27,10 @@ private slots:
         f.boot();
         QCOMPARE(f.model->settings()->outputDir, out);
 
-        f.model->setPastedText(page);
-        QCoro::waitFor(f.model->analyzeCurrent());
-        QVERIFY(f.model->freshAnalysis());
-        QCOMPARE(f.model->freshAnalysis()->displayTitle(), QString("A talk about testing"));
+        f.model->compositionPart().setPastedText(page);
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
+        QVERIFY(f.model->compositionPart().freshAnalysis());
+        QCOMPARE(f.model->compositionPart().freshAnalysis()->displayTitle(), QString("A talk about testing"));
 
         const auto job = f.enqueue(std::nullopt);
         QVERIFY(job);

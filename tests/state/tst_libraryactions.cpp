@@ -1,4 +1,5 @@
 // The library filter, the existence check, removal (into a trash of the test's own) and reveal.
+#include "Composition.h"
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 
@@ -199,7 +200,7 @@ private slots:
         QVERIFY(f.model->promptsPart().fileMissingNotice());
         f.model->promptsPart().setFileMissingNotice(false);
 
-        Job job("https://example.org/v", f.model->format(), "v", false);
+        Job job("https://example.org/v", f.model->compositionPart().format(), "v", false);
         f.model->libraryPart().revealJob(job); // no output path yet: nothing at all
         QVERIFY(!f.model->promptsPart().fileMissingNotice());
         job.setOutputPath(file);

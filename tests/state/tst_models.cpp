@@ -299,8 +299,9 @@ private slots:
         const int lists = f.requestsOf("models.list").size();
         if (fails)
             f.scriptError("settings.set", 5, "Read-only.");
-        f.model->saveSetting(key, key == "appearance" ? SettingValue::text("dark")
-                                                      : SettingValue::text(f.path("x")));
+        SettingsPatch patch;
+        patch.values.insert(key, SettingValue::text(key == "appearance" ? QString("dark") : f.path("x")));
+        f.model->saveSetting(patch);
         QVERIFY(f.waitForRequests("settings.set", 1));
         if (reloads)
             QVERIFY(f.waitForRequests("models.list", lists + 1));

@@ -1,3 +1,4 @@
+#include "Composition.h"
 #include "StateFixture.h"
 
 #include "Library.h"
@@ -107,7 +108,7 @@ private slots:
         };
         for (const Row& row : rows) {
             job->setState(row.state);
-            f.model->setPastedText(row.typed);
+            f.model->compositionPart().setPastedText(row.typed);
             const QString expected = row.expected == "{statusLine}" ? job->statusLine() : row.expected;
             QVERIFY2(f.model->status() == expected, qPrintable(QString("state %1, field '%2': %3")
                                                                    .arg(int(row.state.kind))
@@ -117,9 +118,9 @@ private slots:
         // A running analysis comes first, whatever the download.
         f.control("test.hold", {{"method", "analyze"}});
         job->setState(S::failed("no"));
-        f.model->setPastedText(other);
-        auto analysis = f.model->analyzeCurrent();
-        QVERIFY(f.model->isAnalyzing());
+        f.model->compositionPart().setPastedText(other);
+        auto analysis = f.model->compositionPart().analyzeCurrent();
+        QVERIFY(f.model->compositionPart().isAnalyzing());
         QCOMPARE(f.model->status(), text("status_resolving"));
     }
 
@@ -129,22 +130,22 @@ private slots:
         f.boot();
         QVERIFY(f.model->sessionLive());
         QSignalSpy status(f.model.get(), &AppModel::statusChanged);
-        QSignalSpy fresh(f.model.get(), &AppModel::freshFailureChanged);
+        QSignalSpy fresh(&f.model->compositionPart(), &Composition::freshFailureChanged);
         QSignalSpy live(f.model.get(), &AppModel::sessionLiveChanged);
         QSignalSpy loading(&f.model->libraryPart(), &Library::libraryLoadingChanged);
 
-        f.model->setPastedText("http://127.0.0.1:9/a");
-        f.model->setPastedText("http://127.0.0.1:9/b");
+        f.model->compositionPart().setPastedText("http://127.0.0.1:9/a");
+        f.model->compositionPart().setPastedText("http://127.0.0.1:9/b");
         QCOMPARE(status.size(), 0); // still "ready"
         f.scriptError("analyze", 3, "nope");
-        QCoro::waitFor(f.model->analyzeCurrent());
+        QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
         QCOMPARE(status.size(), 2); // resolving, then ready again
         QCOMPARE(fresh.size(), 1);
-        QCOMPARE(f.model->property("freshFailure").toString(), QString("nope"));
-        f.model->setPastedText("http://127.0.0.1:9/c");
+        QCOMPARE(f.model->compositionPart().property("freshFailure").toString(), QString("nope"));
+        f.model->compositionPart().setPastedText("http://127.0.0.1:9/c");
         QCOMPARE(fresh.size(), 2);
-        QVERIFY(f.model->freshFailureText().isEmpty());
-        f.model->setPastedText("http://127.0.0.1:9/b ");
+        QVERIFY(f.model->compositionPart().freshFailureText().isEmpty());
+        f.model->compositionPart().setPastedText("http://127.0.0.1:9/b ");
         QCOMPARE(fresh.size(), 3);
         QCOMPARE(status.size(), 2);
 

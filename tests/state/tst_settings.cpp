@@ -1,5 +1,7 @@
+#include "Composition.h"
 #include "StateFixture.h"
 
+#include "SettingFields.h"
 #include "Strings.h"
 
 class TestSettings : public QObject {
@@ -14,7 +16,7 @@ private slots:
         QJsonObject answer = f.control("settings.get").toObject();
         answer.insert("appearance", "dark");
         f.script("settings.set", {{"result", answer}});
-        f.model->saveSetting("appearance", SettingValue::text("light"));
+        f.model->saveSetting(Setting::appearance.with("light"));
         QVERIFY(f.waitForRequests("settings.set", 1));
         QCOMPARE(f.requestsOf("settings.set")[0].params,
                  QJsonObject({{"values", QJsonObject{{"appearance", "light"}}}}));
@@ -26,7 +28,7 @@ private slots:
         StateFixture f;
         f.boot();
         const int generation = f.model->stringsGeneration();
-        f.model->saveSetting("language", SettingValue::text("fr"));
+        f.model->saveSetting(Setting::language.with("fr"));
         QVERIFY(f.waitForRequests("i18n.table", 2));
         QCOMPARE(f.requestsOf("i18n.table")[1].params, QJsonObject({{"language", "fr"}}));
         QTRY_COMPARE(f.model->stringsGeneration(), generation + 1);
@@ -41,7 +43,7 @@ private slots:
         const EngineSettings before = *f.model->settings();
         f.scriptError("settings.set", 1002, "disk full");
         f.model->setLastError(std::nullopt);
-        f.model->saveSetting("language", SettingValue::text("fr"));
+        f.model->saveSetting(Setting::language.with("fr"));
         QTRY_VERIFY(f.model->lastError());
         QCOMPARE(f.model->lastError()->message, QString("disk full"));
         QVERIFY(f.model->log().last().endsWith("disk full"));
@@ -86,9 +88,9 @@ private slots:
     void toggleOptionsSavesTheFlag() {
         StateFixture f;
         f.boot();
-        const bool before = f.model->optionsExpanded();
-        f.model->toggleOptions();
-        QCOMPARE(f.model->optionsExpanded(), !before);
+        const bool before = f.model->compositionPart().optionsExpanded();
+        f.model->compositionPart().toggleOptions();
+        QCOMPARE(f.model->compositionPart().optionsExpanded(), !before);
         QVERIFY(f.waitForRequests("settings.set", 1));
         QCOMPARE(f.requestsOf("settings.set")[0].params,
                  QJsonObject({{"values", QJsonObject{{"downloadOptionsExpanded", !before}}}}));

@@ -1,3 +1,4 @@
+#include "Composition.h"
 #include "SourceDir.h"
 #include "StateFixture.h"
 
@@ -42,7 +43,8 @@ private slots:
             const bool withParams = r.method == "options.allowed" || r.method == "library.list";
             QVERIFY2(r.hasParams == withParams, qPrintable(r.method));
         }
-        QCOMPARE(requests[3].params, QJsonObject({{"container", f.model->format().container}}));
+        QCOMPARE(requests[3].params,
+                 QJsonObject({{"container", f.model->compositionPart().format().container}}));
         QCOMPARE(requests[4].params, QJsonObject({{"limit", 120}, {"offset", 0}}));
     }
 
@@ -271,13 +273,13 @@ private slots:
                                                           {"downloadOptionsExpanded", true},
                                                           {"appearance", "dark"}}}});
         f.boot();
-        QCOMPARE(f.model->format().quality, QString("720p"));
-        QCOMPARE(f.model->format().container, QString("MKV"));
-        QVERIFY(f.model->format().audioOnly);
-        QCOMPARE(f.model->format().subtitleMode, QString("off"));
-        QVERIFY(f.model->optionsExpanded());
+        QCOMPARE(f.model->compositionPart().format().quality, QString("720p"));
+        QCOMPARE(f.model->compositionPart().format().container, QString("MKV"));
+        QVERIFY(f.model->compositionPart().format().audioOnly);
+        QCOMPARE(f.model->compositionPart().format().subtitleMode, QString("off"));
+        QVERIFY(f.model->compositionPart().optionsExpanded());
         QCOMPARE(f.fakes.appearance.applied, QStringList{"dark"});
-        QCOMPARE(f.model->allowedOptions().container, QString("MKV"));
+        QCOMPARE(f.model->compositionPart().allowedOptions().container, QString("MKV"));
     }
 };
 

@@ -2,6 +2,7 @@
 // enabled states, the notes and the summary, the queue's rows and dividers, and a queue of 10,000 jobs
 // that paints only the rows in sight.
 #include "BatchFixture.h"
+#include "Composition.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
@@ -157,7 +158,7 @@ void TestBatchPane::addSendsTheSplitText() {
 void TestBatchPane::failedResolvePutsTheTextBack() {
     ViewFixture f;
     f.boot();
-    f.model->setPastedText(QStringLiteral("https://download.example/watch"));
+    f.model->compositionPart().setPastedText(QStringLiteral("https://download.example/watch"));
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
     BatchPane pane(f.model.get());
@@ -172,7 +173,7 @@ void TestBatchPane::failedResolvePutsTheTextBack() {
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
     QVERIFY(QTest::qWaitFor([&] { return !f.model->isResolving(); }));
     QCOMPARE(pane.field()->toPlainText(), text + u'\n');
-    QCOMPARE(f.model->pastedText(), QStringLiteral("https://download.example/watch"));
+    QCOMPARE(f.model->compositionPart().pastedText(), QStringLiteral("https://download.example/watch"));
     QVERIFY(pane.addButton()->isEnabled());
     // The failure shows in the pane's own banner.
     QVERIFY(QTest::qWaitFor([&] { return pane.banners()->errorBanner()->isVisible(); }));

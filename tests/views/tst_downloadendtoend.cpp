@@ -1,6 +1,7 @@
 // The whole Download tab offscreen, with the real engine and a local web server: type a page's address,
 // scan it, see the preview with its qualities, download, follow the row to done with the file on disk,
 // and reveal it.
+#include "Composition.h"
 #include "MediaServerProcess.h"
 #include "ViewHelpers.h"
 
@@ -48,11 +49,11 @@ void TestDownloadEndToEnd::scanChooseDownloadReveal() {
 
     // The quality menu offers what the source offers.
     QTest::mouseClick(pane.optionsBlock()->toggleButton(), Qt::LeftButton);
-    const std::optional<Analysis> fresh = f.model->freshAnalysis();
+    const std::optional<Analysis> fresh = f.model->compositionPart().freshAnalysis();
     QVERIFY(fresh);
     OptionMenu* quality = pane.optionsBlock()->controls()->menu(FormatControls::Quality);
     QCOMPARE(quality->entries(),
-             f.model->allowedOptions().allQualitiesOfferedBy(
+             f.model->compositionPart().allowedOptions().allQualitiesOfferedBy(
                  fresh->probed ? std::optional<QStringList>(fresh->availableQualities) : std::nullopt));
 
     QTest::mouseClick(pane.actionRow()->downloadButton(), Qt::LeftButton);

@@ -1,5 +1,6 @@
 // The download pane: the stage table, the scan and download buttons, drops, the long paste, the keyboard,
 // the options block and the action row, against the stand-in engine.
+#include "Composition.h"
 #include "ViewHelpers.h"
 
 #include "Prompts.h"
@@ -161,7 +162,7 @@ void TestDownloadPane::stageTable() {
     hold(f, QStringLiteral("analyze"));
     type(pane, QStringLiteral("https://example.com/next"));
     QTest::keyClick(pane.field(), Qt::Key_Return);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->isAnalyzing(); }));
+    QVERIFY(QTest::qWaitFor([&] { return f.model->compositionPart().isAnalyzing(); }));
     QCOMPARE(pane.stage(), DownloadStage::RunningDownload);
     release(f, QStringLiteral("analyze"));
 
@@ -169,7 +170,7 @@ void TestDownloadPane::stageTable() {
     const auto job = f.model->currentDownload();
     release(f, QStringLiteral("download.start"));
     QVERIFY(QTest::qWaitFor([&] { return job->state().isFinished(); }, 10000));
-    QVERIFY(QTest::qWaitFor([&] { return !f.model->isAnalyzing(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->compositionPart().isAnalyzing(); }));
     QCOMPARE(pane.stage(), DownloadStage::Failure); // the later analysis of "next" failed and is fresh
     type(pane, QString());
     QCOMPARE(pane.stage(), DownloadStage::FinishedDownload);
@@ -199,7 +200,7 @@ void TestDownloadPane::buttonsEnabled() {
     f.boot();
     DownloadPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
-    f.model->setPastedText(text);
+    f.model->compositionPart().setPastedText(text);
     QCOMPARE(pane.scanButton()->isEnabled(), enabled);
     QCOMPARE(pane.actionRow()->downloadButton()->isEnabled(), enabled);
     if (text == QStringLiteral("\n\n")) {
@@ -207,7 +208,7 @@ void TestDownloadPane::buttonsEnabled() {
         QTest::mouseClick(pane.scanButton(), Qt::LeftButton);
         QTest::mouseClick(pane.actionRow()->downloadButton(), Qt::LeftButton);
         scriptAnalysis(f, analysisJson(QStringLiteral("https://example.com/later")));
-        f.model->setPastedText(QStringLiteral("https://example.com/later"));
+        f.model->compositionPart().setPastedText(QStringLiteral("https://example.com/later"));
         QTest::mouseClick(pane.scanButton(), Qt::LeftButton);
         QVERIFY(f.waitForRequests(QStringLiteral("analyze"), 1));
         QVERIFY(QTest::qWaitFor([&] { return pane.stage() == DownloadStage::Preview; }));
@@ -238,7 +239,7 @@ void TestDownloadPane::drops() {
     f.boot();
     DownloadPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
-    f.model->setPastedText(QStringLiteral("unchanged"));
+    f.model->compositionPart().setPastedText(QStringLiteral("unchanged"));
     auto* data = new QMimeData;
     if (kind == QLatin1String("file"))
         data->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/some folder/clip.mp4"))});
@@ -249,7 +250,7 @@ void TestDownloadPane::drops() {
     else if (kind == QLatin1String("words"))
         data->setText(QStringLiteral("just some words"));
     drop(&pane, data);
-    QCOMPARE(f.model->pastedText(), expected);
+    QCOMPARE(f.model->compositionPart().pastedText(), expected);
     QCOMPARE(pane.field()->text(), expected);
     QVERIFY(!pane.dropOverlay()->isVisible());
     // Nothing was analysed by the drop: the scan that follows is the first "analyze".
@@ -288,8 +289,8 @@ void TestDownloadPane::longPasteIsKeptWhole() {
     QGuiApplication::clipboard()->setText(address);
     pane.field()->setFocus();
     pane.field()->paste();
-    QCOMPARE(f.model->pastedText().size(), address.size());
-    QCOMPARE(f.model->pastedText(), address);
+    QCOMPARE(f.model->compositionPart().pastedText().size(), address.size());
+    QCOMPARE(f.model->compositionPart().pastedText(), address);
 }
 
 void TestDownloadPane::returnScansAndCtrlReturnDownloads() {
@@ -334,12 +335,13 @@ void TestDownloadPane::optionsBlockAndActionRow() {
     QVERIFY(showAt(&pane, QSize(900, 620)));
     OptionsBlock* options = pane.optionsBlock();
     // Collapsed: the summary and the edit link.
-    QVERIFY(!f.model->optionsExpanded());
+    QVERIFY(!f.model->compositionPart().optionsExpanded());
     QVERIFY(options->summaryLabel()->isVisible());
-    QCOMPARE(static_cast<ElidedLabel*>(options->summaryLabel())->fullText(), f.model->format().summary());
+    QCOMPARE(static_cast<ElidedLabel*>(options->summaryLabel())->fullText(),
+             f.model->compositionPart().format().summary());
     QCOMPARE(options->toggleButton()->text(), Strings::text(QStringLiteral("button_edit_options")));
     QTest::mouseClick(options->toggleButton(), Qt::LeftButton);
-    QVERIFY(f.model->optionsExpanded());
+    QVERIFY(f.model->compositionPart().optionsExpanded());
     QVERIFY(!options->summaryLabel()->isVisible());
     QCOMPARE(options->toggleButton()->objectName(), QStringLiteral("button_fewer_options"));
     QCOMPARE(options->toggleButton()->text(), Strings::text(QStringLiteral("button_fewer_options")));

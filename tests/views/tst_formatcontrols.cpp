@@ -1,6 +1,7 @@
 // The format controls: what each menu offers and shows for the allowed options and the analysis, the
 // audio-only dimming, one column or two, and that only the user's gestures send anything, the refresh of
 // the allowed options always before the save.
+#include "Composition.h"
 #include "ViewHelpers.h"
 
 #include "download/FormatControls.h"
@@ -97,13 +98,16 @@ void TestFormatControls::menusFollowTheAnalysis() {
     f.boot();
     FormatControls controls(f.model.get());
     QVERIFY(showAt(&controls, QSize(760, 200)));
-    const QStringList all = f.model->allowedOptions().allQualities;
+    const QStringList all = f.model->compositionPart().allowedOptions().allQualities;
     QVERIFY(all.size() > 3);
     QCOMPARE(controls.menu(FormatControls::Quality)->entries(), all);
-    QCOMPARE(controls.menu(FormatControls::Quality)->shownText(), f.model->format().quality);
-    QCOMPARE(controls.menu(FormatControls::Codec)->entries(), f.model->allowedOptions().allVideoCodecs);
+    QCOMPARE(controls.menu(FormatControls::Quality)->shownText(),
+             f.model->compositionPart().format().quality);
+    QCOMPARE(controls.menu(FormatControls::Codec)->entries(),
+             f.model->compositionPart().allowedOptions().allVideoCodecs);
     QCOMPARE(controls.menu(FormatControls::Codec)->shownText(), Strings::text(QStringLiteral("codec_auto")));
-    QCOMPARE(controls.menu(FormatControls::Container)->entries(), f.model->allowedOptions().allContainers);
+    QCOMPARE(controls.menu(FormatControls::Container)->entries(),
+             f.model->compositionPart().allowedOptions().allContainers);
     QCOMPARE(controls.menu(FormatControls::Subtitles)->shownText(),
              Strings::text(QStringLiteral("subs_off")));
 
@@ -118,18 +122,19 @@ void TestFormatControls::menusFollowTheAnalysis() {
                            {QStringLiteral("listingKind"), QString()}};
     };
     f.script(QStringLiteral("analyze"), QJsonObject{{QStringLiteral("result"), analysis(true)}});
-    f.model->setPastedText(url);
-    QCoro::waitFor(f.model->analyzeCurrent());
+    f.model->compositionPart().setPastedText(url);
+    QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
     QCOMPARE(controls.menu(FormatControls::Quality)->entries(), (QStringList{"720p", "480p"}));
     QCOMPARE(controls.menu(FormatControls::Quality)->value(), QStringLiteral("720p"));
-    QCOMPARE(f.model->format().quality, QStringLiteral("1080p")); // the choice itself is kept
+    QCOMPARE(f.model->compositionPart().format().quality,
+             QStringLiteral("1080p")); // the choice itself is kept
     // Not probed: nothing to go by, every quality offered.
     f.script(QStringLiteral("analyze"), QJsonObject{{QStringLiteral("result"), analysis(false)}});
-    QCoro::waitFor(f.model->analyzeCurrent());
+    QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
     QCOMPARE(controls.menu(FormatControls::Quality)->entries(), all);
     QCOMPARE(controls.menu(FormatControls::Quality)->value(), QStringLiteral("1080p"));
     // Another address in the field: the analysis is no longer fresh.
-    f.model->setPastedText(QStringLiteral("https://example.com/other"));
+    f.model->compositionPart().setPastedText(QStringLiteral("https://example.com/other"));
     QCOMPARE(controls.menu(FormatControls::Quality)->entries(), all);
 }
 
@@ -166,15 +171,15 @@ void TestFormatControls::onlyGesturesSendAnything() {
     FormatControls controls(f.model.get());
     QVERIFY(showAt(&controls, QSize(760, 200)));
     // Changes made elsewhere re-sync the controls and send nothing.
-    f.model->applyQuality(QStringLiteral("audio"));
+    f.model->compositionPart().applyQuality(QStringLiteral("audio"));
     QVERIFY(controls.toggle(FormatControls::AudioOnly)->isChecked());
-    FormatChoice other = f.model->format();
+    FormatChoice other = f.model->compositionPart().format();
     other.saveThumbnail = true;
-    f.model->setFormat(other);
+    f.model->compositionPart().setFormat(other);
     QVERIFY(controls.toggle(FormatControls::SaveThumbnail)->isChecked());
     // A gesture afterwards sends exactly one refresh and one save: the two above sent none.
     flip(controls.toggle(FormatControls::EmbedCover));
-    QVERIFY(f.model->format().embedCover);
+    QVERIFY(f.model->compositionPart().format().embedCover);
     QVERIFY(f.waitForRequests(QStringLiteral("settings.set"), savesAtStart + 1));
     QCOMPARE(f.requestsOf(QStringLiteral("options.allowed")).size(), allowedAtStart + 1);
     QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), savesAtStart + 1);
@@ -192,7 +197,7 @@ void TestFormatControls::audioOnlyDimsTheMenus() {
         QCOMPARE(opacityOf(controls.label(field)), 1.0);
     }
     flip(controls.toggle(FormatControls::AudioOnly));
-    QVERIFY(f.model->format().audioOnly);
+    QVERIFY(f.model->compositionPart().format().audioOnly);
     for (auto field : menus) {
         QVERIFY(!controls.menu(field)->isEnabled());
         QCOMPARE(opacityOf(controls.label(field)), 0.4);
@@ -203,7 +208,7 @@ void TestFormatControls::audioOnlyDimsTheMenus() {
         QCOMPARE(opacityOf(controls.label(field)), 1.0);
     }
     flip(controls.toggle(FormatControls::AudioOnly));
-    QVERIFY(!f.model->format().audioOnly);
+    QVERIFY(!f.model->compositionPart().format().audioOnly);
     QVERIFY(controls.menu(FormatControls::Quality)->isEnabled());
 }
 

@@ -3,6 +3,7 @@
 // loads, Escape and Return, the order and audio choice of accepted entries, the next pick presented by
 // the root view, and a listing of 1,000 entries drawn without a widget per entry.
 #include "BatchFixture.h"
+#include "Composition.h"
 #include "ViewHelpers.h"
 
 #include "JsonReader.h"
@@ -402,7 +403,7 @@ void TestListingPicker::acceptInAscendingOrder() {
     }
     QCOMPARE(urls, (QStringList{"http://127.0.0.1:9/Song/1", "http://127.0.0.1:9/Song/4",
                                 "http://127.0.0.1:9/Song/5"}));
-    QVERIFY(!f.model->format().audioOnly);
+    QVERIFY(!f.model->compositionPart().format().audioOnly);
     QVERIFY(f.model->pendingListings().empty());
     QCOMPARE(f.model->resolveNotes().size(), size_t(1));
     QVERIFY(f.waitForRequests(QStringLiteral("download.start"), 3));

@@ -10,6 +10,7 @@
 
 #include "Job.h"
 #include "Prompts.h"
+#include "SettingFields.h"
 
 #include <QJsonArray>
 #include <QLabel>
@@ -464,7 +465,7 @@ void TestModelOptIn::useChoosesTheModel() {
                                                   {QStringLiteral("base"), 2000, true}})}},
              0);
     f.boot();
-    f.model->saveSetting(QStringLiteral("transcriptionModel"), SettingValue::text(chosen));
+    f.model->saveSetting(Setting::transcriptionModel.with(chosen));
     QTRY_COMPARE(f.model->settings()->transcriptionModel, chosen);
     const int before = f.requestsOf(QStringLiteral("settings.set")).size();
     QWidget window;

@@ -1,5 +1,6 @@
 // The preview card: the quality line (what the source offers, what will be saved), its orange notice when
 // the source could not be probed, the facts row and the title's two lines.
+#include "Composition.h"
 #include "ViewHelpers.h"
 
 #include "download/PreviewCard.h"
@@ -105,15 +106,15 @@ void TestPreviewCard::cardFollowsTheChoice() {
             {{QStringLiteral("source"), QStringLiteral("720p")}, {QStringLiteral("saved"), saved}});
     };
     QCOMPARE(card.qualityLabel()->text(), expected(QStringLiteral("720p")));
-    FormatChoice choice = f.model->format();
+    FormatChoice choice = f.model->compositionPart().format();
     choice.quality = QStringLiteral("480p");
-    f.model->setFormat(choice);
+    f.model->compositionPart().setFormat(choice);
     QCOMPARE(card.qualityLabel()->text(), expected(QStringLiteral("480p")));
     choice.audioOnly = true;
-    f.model->setFormat(choice);
+    f.model->compositionPart().setFormat(choice);
     QVERIFY(!card.qualityLabel()->isVisible());
     choice.audioOnly = false;
-    f.model->setFormat(choice);
+    f.model->compositionPart().setFormat(choice);
     QVERIFY(card.qualityLabel()->isVisible());
 }
 

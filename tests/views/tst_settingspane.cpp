@@ -1,6 +1,7 @@
 // The settings pane against the real stand-in engine: what each control shows with and without a
 // settings record, the key and value each control sends (as the engine's request log shows them), that
 // re-syncing sends nothing, and that a refused save leaves every control at the last good settings.
+#include "Composition.h"
 #include "SettingsHelpers.h"
 
 #include "kit/Switch.h"
@@ -67,7 +68,7 @@ void TestSettingsPane::withoutSettingsEveryControlShowsItsDefault() {
     QVERIFY(f.waitForRequests(QStringLiteral("settings.get"), 1));
     // The reload's second half, the allowed options, proves the failed read has been applied.
     QVERIFY(f.waitForRequests(QStringLiteral("options.allowed"), 1));
-    QTRY_VERIFY(!f.model->allowedOptions().allCookieSources.isEmpty());
+    QTRY_VERIFY(!f.model->compositionPart().allowedOptions().allCookieSources.isEmpty());
     QVERIFY(!f.model->settings());
 
     auto* folder = child<QLabel>(&pane, QStringLiteral("folderName"));
@@ -82,7 +83,7 @@ void TestSettingsPane::withoutSettingsEveryControlShowsItsDefault() {
     }
     // The cookie sources come from the allowed options, not the settings record: "None" is chosen.
     SettingPicker* cookies = picker(&pane, QStringLiteral("label_cookies"));
-    QCOMPARE(cookies->tags(), f.model->allowedOptions().allCookieSources);
+    QCOMPARE(cookies->tags(), f.model->compositionPart().allowedOptions().allCookieSources);
     QCOMPARE(cookies->selectedTag(), QStringLiteral("None"));
     for (const char* name : {"v2_ask_where_to_save", "checkbox_save_thumbnail", "checkbox_force_generic",
                              "transcribe_over_subtitles"}) {

@@ -5,6 +5,7 @@
 #include "BrowserPane.h"
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
+#include "Composition.h"
 #include "SigninSite.h"
 #include "StateFixture.h"
 #include "Strings.h"
@@ -243,7 +244,7 @@ private Q_SLOTS:
         f.model->setTab(AppModel::Tab::Browser);
         entry(pane->findChild<QMenu*>("browser_send_menu"), "menu_send_to_download")->trigger();
         QTRY_VERIFY(f.methods().contains("analyze"));
-        QCOMPARE(f.model->pastedText(), watch);
+        QCOMPARE(f.model->compositionPart().pastedText(), watch);
         QCOMPARE(f.model->tab(), AppModel::Tab::Browser);
         QVERIFY(f.model->browserSessionHosts().contains("127.0.0.1"));
 
@@ -274,8 +275,8 @@ private Q_SLOTS:
 
         f.control("test.release", {{"method", "analyze"}});
         QTRY_COMPARE_WITH_TIMEOUT(f.model->tab(), AppModel::Tab::Download, 20000);
-        QVERIFY(f.model->freshAnalysis());
-        QCOMPARE(f.model->freshAnalysis()->displayTitle(), "Members only");
+        QVERIFY(f.model->compositionPart().freshAnalysis());
+        QCOMPARE(f.model->compositionPart().freshAnalysis()->displayTitle(), "Members only");
 
         const auto job = f.enqueue(std::nullopt);
         QVERIFY(job);

@@ -3,6 +3,7 @@
 // stand-in engine.
 #include "BrowserPane.h"
 #include "BrowserSession.h"
+#include "Composition.h"
 #include "FakePageView.h"
 #include "Prompts.h"
 #include "StateFixture.h"
@@ -459,7 +460,7 @@ private Q_SLOTS:
         QCOMPARE(f.model->promptsPart().batchDuplicateNotice(), duplicate);
         QCOMPARE(f.model->batchURLs(), batchAfter);
         QVERIFY(f.model->browserSessionHosts().contains("v.example"));
-        QVERIFY(f.model->pastedText().isEmpty());
+        QVERIFY(f.model->compositionPart().pastedText().isEmpty());
     }
 
     // Sending to the Download tab: while the engine analyses the page, the send button says the page is on

@@ -1,7 +1,9 @@
 #include "download/ActionRow.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 #include "Prompts.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -63,8 +65,8 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     Theme::setForeground(m_status, Theme::Ink::Secondary);
     row->addWidget(m_status);
 
-    connect(model, &AppModel::pastedTextChanged, this, &ActionRow::refresh);
-    connect(model, &AppModel::freshAnalysisChanged, this, &ActionRow::refresh);
+    connect(&model->compositionPart(), &Composition::pastedTextChanged, this, &ActionRow::refresh);
+    connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &ActionRow::refresh);
     connect(model, &AppModel::currentDownloadChanged, this, &ActionRow::watchCurrentDownload);
     connect(model, &AppModel::settingsChanged, this, &ActionRow::refresh);
     connect(model, &AppModel::lastErrorChanged, this, &ActionRow::refresh);
@@ -92,11 +94,11 @@ void ActionRow::refresh() {
     const Job* job = m_model->currentDownload().get();
     m_download->setText(Strings::text(isActive(job) ? QStringLiteral("button_downloading")
                                                     : QStringLiteral("button_download")));
-    const std::optional<Analysis> fresh = m_model->freshAnalysis();
-    m_download->setEnabled(!trimSpacesAndTabs(m_model->pastedText()).isEmpty() &&
+    const std::optional<Analysis> fresh = m_model->compositionPart().freshAnalysis();
+    m_download->setEnabled(!trimSpacesAndTabs(m_model->compositionPart().pastedText()).isEmpty() &&
                            !(fresh && fresh->isListing));
 
-    const QString dir = m_model->settings() ? m_model->settings()->outputDir : QString();
+    const QString dir = Setting::outputDir.read(m_model->settings());
     const QString folder = dir.isEmpty() ? QString() : QFileInfo(QDir::cleanPath(dir)).fileName();
     m_folder->setText(Strings::text(QStringLiteral("label_saved_in"), {{QStringLiteral("folder"), folder}}));
     m_folder->setToolTip(dir);

@@ -1,6 +1,7 @@
 #include "download/DownloadPane.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -94,7 +95,7 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
     m_field->setClearButtonEnabled(true);
     // Drops go to the pane, which fills the field the same way wherever the drop lands.
     m_field->setAcceptDrops(false);
-    m_field->setText(model->pastedText());
+    m_field->setText(model->compositionPart().pastedText());
     fieldRow->addWidget(m_field, 1);
     m_scan = new QPushButton(urlRow);
     m_scan->setObjectName(QStringLiteral("button_scan"));
@@ -151,7 +152,7 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
     m_overlay->hide();
 
     connect(m_field, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_model->setPastedText(text); });
+            [this](const QString& text) { m_model->compositionPart().setPastedText(text); });
     connect(m_field, &QLineEdit::returnPressed, this, &DownloadPane::analyze);
     connect(m_scan, &QPushButton::clicked, this, &DownloadPane::analyze);
     for (QKeySequence keys :
@@ -160,10 +161,10 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
         connect(shortcut, &QShortcut::activated, m_actions, &ActionRow::triggerDownload);
     }
 
-    connect(model, &AppModel::pastedTextChanged, this, &DownloadPane::refreshField);
-    connect(model, &AppModel::isAnalyzingChanged, this, &DownloadPane::refreshStage);
-    connect(model, &AppModel::freshAnalysisChanged, this, &DownloadPane::refreshStage);
-    connect(model, &AppModel::freshFailureChanged, this, &DownloadPane::refreshStage);
+    connect(&model->compositionPart(), &Composition::pastedTextChanged, this, &DownloadPane::refreshField);
+    connect(&model->compositionPart(), &Composition::isAnalyzingChanged, this, &DownloadPane::refreshStage);
+    connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &DownloadPane::refreshStage);
+    connect(&model->compositionPart(), &Composition::freshFailureChanged, this, &DownloadPane::refreshStage);
     connect(model, &AppModel::currentDownloadChanged, this, &DownloadPane::watchCurrentDownload);
     connect(model, &AppModel::stringsGenerationChanged, this, &DownloadPane::retranslate);
     retranslate();
@@ -190,13 +191,14 @@ void DownloadPane::watchCurrentDownload() {
 }
 
 void DownloadPane::refreshField() {
-    if (m_field->text() != m_model->pastedText())
-        m_field->setText(m_model->pastedText());
+    if (m_field->text() != m_model->compositionPart().pastedText())
+        m_field->setText(m_model->compositionPart().pastedText());
     refreshStage();
 }
 
 void DownloadPane::refreshStage() {
-    m_scan->setEnabled(!trimSpacesAndTabs(m_model->pastedText()).isEmpty() && !m_model->isAnalyzing());
+    m_scan->setEnabled(!trimSpacesAndTabs(m_model->compositionPart().pastedText()).isEmpty() &&
+                       !m_model->compositionPart().isAnalyzing());
     m_stage = downloadStageOf(*m_model);
     QWidget* shown = m_empty;
     switch (m_stage) {
@@ -208,15 +210,15 @@ void DownloadPane::refreshStage() {
         shown = m_analysing;
         break;
     case DownloadStage::Listing:
-        m_listing->setKind(m_model->freshAnalysis()->listingKind);
+        m_listing->setKind(m_model->compositionPart().freshAnalysis()->listingKind);
         shown = m_listing;
         break;
     case DownloadStage::Preview:
-        m_preview->setAnalysis(*m_model->freshAnalysis());
+        m_preview->setAnalysis(*m_model->compositionPart().freshAnalysis());
         shown = m_preview;
         break;
     case DownloadStage::Failure:
-        m_failureText->setText(m_model->freshFailure().value_or(QString()));
+        m_failureText->setText(m_model->compositionPart().freshFailure().value_or(QString()));
         shown = m_failure;
         break;
     case DownloadStage::Empty:
@@ -232,7 +234,7 @@ void DownloadPane::refreshStage() {
 
 void DownloadPane::analyze() {
     QPointer<AppModel> model(m_model);
-    spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->analyzeCurrent(); });
+    spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->compositionPart().analyzeCurrent(); });
 }
 
 std::optional<QString> DownloadPane::droppedAddress(const QMimeData* data) {
@@ -281,7 +283,7 @@ void DownloadPane::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     if (const std::optional<QString> address = droppedAddress(data))
-        m_model->setPastedText(*address);
+        m_model->compositionPart().setPastedText(*address);
 }
 
 void DownloadPane::setDropTargeted(bool targeted) {

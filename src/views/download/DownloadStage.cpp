@@ -1,19 +1,20 @@
 #include "download/DownloadStage.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 
 DownloadStage downloadStageOf(const AppModel& model) {
     const Job* job = model.currentDownload().get();
     if (job && !job->state().isFinished())
         return DownloadStage::RunningDownload;
-    if (model.isAnalyzing())
+    if (model.compositionPart().isAnalyzing())
         return DownloadStage::Analysing;
-    if (const std::optional<Analysis> fresh = model.freshAnalysis())
+    if (const std::optional<Analysis> fresh = model.compositionPart().freshAnalysis())
         return fresh->isListing ? DownloadStage::Listing : DownloadStage::Preview;
-    if (model.freshFailure())
+    if (model.compositionPart().freshFailure())
         return DownloadStage::Failure;
     if (job) {
-        const QString typed = model.pastedText().trimmed();
+        const QString typed = model.compositionPart().pastedText().trimmed();
         if (typed.isEmpty() || typed == job->url())
             return DownloadStage::FinishedDownload;
     }

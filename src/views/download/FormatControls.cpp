@@ -1,6 +1,8 @@
 #include "download/FormatControls.h"
 
 #include "AppModel.h"
+#include "Composition.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "download/OptionMenu.h"
@@ -93,49 +95,49 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent) : QWidget(paren
     }
 
     connect(menu(Quality), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.quality = entry;
         change(f);
     });
     connect(menu(Codec), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.videoCodec = entry;
         change(f);
     });
     connect(menu(Container), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.container = entry;
         change(f);
     });
     connect(menu(Subtitles), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.subtitleMode = entry;
         change(f);
     });
     connect(toggle(AudioOnly), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.audioOnly = on;
         change(f);
     });
     connect(toggle(SaveThumbnail), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.saveThumbnail = on;
         change(f);
     });
     connect(toggle(EmbedCover), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->format();
+        FormatChoice f = m_model->compositionPart().format();
         f.embedCover = on;
         change(f);
     });
     connect(toggle(Transcribe), &QCheckBox::clicked, this, [this](bool on) {
-        m_model->saveSetting(QStringLiteral("transcriptionEnabled"), SettingValue::flag(on));
+        m_model->saveSetting(Setting::transcriptionEnabled.with(on));
         // The switch shows the state's value, not the click, until the engine's answer changes it.
         refresh();
     });
 
-    connect(model, &AppModel::formatChanged, this, &FormatControls::refresh);
-    connect(model, &AppModel::allowedOptionsChanged, this, &FormatControls::refresh);
-    connect(model, &AppModel::freshAnalysisChanged, this, &FormatControls::refresh);
+    connect(&model->compositionPart(), &Composition::formatChanged, this, &FormatControls::refresh);
+    connect(&model->compositionPart(), &Composition::allowedOptionsChanged, this, &FormatControls::refresh);
+    connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &FormatControls::refresh);
     connect(model, &AppModel::settingsChanged, this, &FormatControls::refresh);
     watchTranscribe(model, this, [this] { refresh(); });
     connect(model, &AppModel::stringsGenerationChanged, this, &FormatControls::retranslate);
@@ -151,8 +153,8 @@ QCheckBox* FormatControls::toggle(Field field) const {
     return qobject_cast<QCheckBox*>(m_controls[field]);
 }
 
-std::optional<QStringList> FormatControls::sourceQualities(const AppModel& model) {
-    const std::optional<Analysis> fresh = model.freshAnalysis();
+std::optional<QStringList> FormatControls::sourceQualities(const Composition& composition) {
+    const std::optional<Analysis> fresh = composition.freshAnalysis();
     if (!fresh || !fresh->probed || fresh->isListing)
         return std::nullopt;
     return fresh->availableQualities;
@@ -166,14 +168,14 @@ QString FormatControls::qualityShown(const FormatChoice& format, const AllowedOp
 }
 
 void FormatControls::change(const FormatChoice& format) {
-    m_model->setFormat(format);
+    m_model->compositionPart().setFormat(format);
     // The choice is re-shown from the state even when it did not change (the same entry chosen again).
     refresh();
     QPointer<AppModel> model(m_model);
     spawn(m_model, [model]() -> QCoro::Task<void> {
-        co_await model->refreshAllowedOptions();
+        co_await model->compositionPart().refreshAllowedOptions();
         if (model)
-            model->saveFormatChoices();
+            model->compositionPart().saveFormatChoices();
     });
 }
 
@@ -186,9 +188,9 @@ void FormatControls::retranslate() {
 }
 
 void FormatControls::refresh() {
-    const FormatChoice& f = m_model->format();
-    const AllowedOptions& o = m_model->allowedOptions();
-    const std::optional<QStringList> source = sourceQualities(*m_model);
+    const FormatChoice& f = m_model->compositionPart().format();
+    const AllowedOptions& o = m_model->compositionPart().allowedOptions();
+    const std::optional<QStringList> source = sourceQualities(m_model->compositionPart());
     menu(Quality)->setEntries(o.allQualitiesOfferedBy(source), qualityShown(f, o, source));
     menu(Codec)->setEntries(o.allVideoCodecs, f.videoCodec, [](const QString& codec) {
         return codec == QLatin1String("Auto") ? Strings::text(QStringLiteral("codec_auto")) : codec;

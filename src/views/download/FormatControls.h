@@ -11,6 +11,7 @@
 #include <optional>
 
 class AppModel;
+class Composition;
 class OptionMenu;
 class QCheckBox;
 class QGridLayout;
@@ -47,7 +48,7 @@ public:
     explicit FormatControls(AppModel* model, QWidget* parent = nullptr);
 
     // The qualities the fresh analysis offers, when it was probed and is not a listing.
-    static std::optional<QStringList> sourceQualities(const AppModel& model);
+    static std::optional<QStringList> sourceQualities(const Composition& composition);
     // The quality the menu shows and checks: the choice capped by what the source offers.
     static QString qualityShown(const FormatChoice& format, const AllowedOptions& options,
                                 const std::optional<QStringList>& source);

@@ -1,6 +1,7 @@
 #include "download/OptionsBlock.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 #include "Strings.h"
 #include "download/FormatControls.h"
 #include "kit/LinkButton.h"
@@ -24,21 +25,21 @@ OptionsBlock::OptionsBlock(AppModel* model, QWidget* parent) : Card(14, parent),
     header->addStretch(0);
     header->addSpacing(8);
     m_toggle = new LinkButton(QStringLiteral("button_edit_options"), this);
-    connect(m_toggle, &QPushButton::clicked, this, [this] { m_model->toggleOptions(); });
+    connect(m_toggle, &QPushButton::clicked, this, [this] { m_model->compositionPart().toggleOptions(); });
     header->addWidget(m_toggle);
     body()->addLayout(header);
     m_controls = new FormatControls(model, this);
     body()->addWidget(m_controls);
 
-    connect(model, &AppModel::optionsExpandedChanged, this, &OptionsBlock::refresh);
-    connect(model, &AppModel::formatChanged, this, &OptionsBlock::refresh);
+    connect(&model->compositionPart(), &Composition::optionsExpandedChanged, this, &OptionsBlock::refresh);
+    connect(&model->compositionPart(), &Composition::formatChanged, this, &OptionsBlock::refresh);
     connect(model, &AppModel::stringsGenerationChanged, this, &OptionsBlock::refresh);
     refresh();
 }
 
 void OptionsBlock::refresh() {
-    const bool expanded = m_model->optionsExpanded();
-    static_cast<ElidedLabel*>(m_summary)->setFullText(m_model->format().summary());
+    const bool expanded = m_model->compositionPart().optionsExpanded();
+    static_cast<ElidedLabel*>(m_summary)->setFullText(m_model->compositionPart().format().summary());
     m_summary->setVisible(!expanded);
     // The object name follows the title, as the key a test or an accessibility tool finds it by.
     const QString key =

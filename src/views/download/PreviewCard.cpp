@@ -1,6 +1,7 @@
 #include "download/PreviewCard.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 #include "Job.h"
 #include "Strings.h"
 #include "kit/SymbolLabel.h"
@@ -68,8 +69,8 @@ PreviewCard::PreviewCard(AppModel* model, QWidget* parent) : Card(14, parent), m
     row->addLayout(column, 1);
     body()->addWidget(content);
 
-    connect(model, &AppModel::formatChanged, this, &PreviewCard::refresh);
-    connect(model, &AppModel::allowedOptionsChanged, this, &PreviewCard::refresh);
+    connect(&model->compositionPart(), &Composition::formatChanged, this, &PreviewCard::refresh);
+    connect(&model->compositionPart(), &Composition::allowedOptionsChanged, this, &PreviewCard::refresh);
     connect(model, &AppModel::stringsGenerationChanged, this, &PreviewCard::refresh);
 }
 
@@ -96,9 +97,10 @@ void PreviewCard::refresh() {
     m_duration->setText(hasDuration ? Job::duration(*a.duration) : QString());
     m_facts->setVisible(hasChannel || hasDuration);
 
-    const std::optional<QualityLine> line =
-        m_model->format().audioOnly ? std::nullopt
-                                    : qualityLine(a, m_model->format(), m_model->allowedOptions());
+    const std::optional<QualityLine> line = m_model->compositionPart().format().audioOnly
+                                                ? std::nullopt
+                                                : qualityLine(a, m_model->compositionPart().format(),
+                                                              m_model->compositionPart().allowedOptions());
     m_qualityRow->setVisible(line.has_value());
     if (line) {
         m_quality->setText(line->text);

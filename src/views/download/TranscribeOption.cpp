@@ -1,11 +1,12 @@
 #include "download/FormatControls.h"
 
 #include "AppModel.h"
+#include "SettingFields.h"
 #include "Strings.h"
 
 FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel& model) {
     TranscribeOption option;
-    option.isOn = model.settings() ? model.settings()->transcriptionEnabled : false;
+    option.isOn = Setting::transcriptionEnabled.read(model.settings());
     option.enabled = model.canTranscribe();
     // The "unsupported" wording only once the engine has said so; until it answers, the usual help.
     const bool unsupported = model.modelsInfo() && !model.modelsInfo()->supported;

@@ -8,6 +8,7 @@
 #include "kit/TextsFollow.h"
 
 #include "AppModel.h"
+#include "Composition.h"
 #include "Strings.h"
 
 #include <QVBoxLayout>
@@ -21,11 +22,7 @@ DownloadsForm::DownloadsForm(AppModel& model, QWidget* parent)
 
     QVBoxLayout* speed = addSection();
     addRow(speed, QStringLiteral("menu_speed"), m_speed);
-    connect(m_speed, &SettingPicker::picked, this, [this](const QString& mode) {
-        if (mode != SettingBindings::speed(m_model))
-            m_model.saveSetting(QStringLiteral("speedMode"), SettingValue::text(mode));
-        refresh();
-    });
+    savePicks(model, m_speed, Setting::speedMode, [this] { refresh(); });
 
     // The section's header is the picker's title, so the picker shows none of its own.
     QVBoxLayout* cookies = addSection(QStringLiteral("label_cookies"));
@@ -33,7 +30,7 @@ DownloadsForm::DownloadsForm(AppModel& model, QWidget* parent)
     m_cookies->setMinimumContentsLength(24);
     addWide(cookies, m_cookies);
     connect(m_cookies, &SettingPicker::picked, this, [this](const QString& source) {
-        if (source != cookieSource(m_model))
+        if (source != Setting::cookieSource.read(m_model.settings()))
             m_model.saveCookieSource(source);
         refresh();
     });
@@ -41,25 +38,26 @@ DownloadsForm::DownloadsForm(AppModel& model, QWidget* parent)
     QVBoxLayout* options = addSection();
     auto* thumbnail = new Switch(QStringLiteral("checkbox_save_thumbnail"));
     addRow(options, QStringLiteral("checkbox_save_thumbnail"), thumbnail);
-    bindFlag(model, thumbnail, &EngineSettings::saveThumbnail, QStringLiteral("saveThumbnail"));
+    bindFlag(model, thumbnail, Setting::saveThumbnail);
     auto* generic = new Switch(QStringLiteral("checkbox_force_generic"));
     addRow(options, QStringLiteral("checkbox_force_generic"), generic);
-    bindFlag(model, generic, &EngineSettings::forceGeneric, QStringLiteral("forceGeneric"));
+    bindFlag(model, generic, Setting::forceGeneric);
     addHint(options, QStringLiteral("hint_force_generic"));
 
     connect(&model, &AppModel::settingsChanged, this, &DownloadsForm::refresh);
-    connect(&model, &AppModel::allowedOptionsChanged, this, &DownloadsForm::refresh);
+    connect(&model.compositionPart(), &Composition::allowedOptionsChanged, this, &DownloadsForm::refresh);
     followTexts(model, this, [this] { refresh(); });
 }
 
 void DownloadsForm::refresh() {
+    const std::optional<EngineSettings>& settings = m_model.settings();
     QList<SettingPicker::Option> modes;
-    for (const QString& mode : list(m_model, &EngineSettings::speedModes))
+    for (const QString& mode : Setting::speedModes.read(settings))
         modes.append({mode, Strings::text(SettingsNames::speedKey(mode))});
-    m_speed->setOptions(modes, speed(m_model));
+    m_speed->setOptions(modes, Setting::speedMode.read(settings));
 
     QList<SettingPicker::Option> sources;
-    for (const QString& source : m_model.allowedOptions().allCookieSources)
+    for (const QString& source : m_model.compositionPart().allowedOptions().allCookieSources)
         sources.append({source, SettingsNames::cookieName(source)});
-    m_cookies->setOptions(sources, cookieSource(m_model));
+    m_cookies->setOptions(sources, Setting::cookieSource.read(settings));
 }

@@ -46,53 +46,42 @@ GeneralForm::GeneralForm(AppModel& model, QWidget* parent)
 
     auto* ask = new Switch(QStringLiteral("v2_ask_where_to_save"));
     addRow(folder, QStringLiteral("v2_ask_where_to_save"), ask);
-    bindFlag(model, ask, &EngineSettings::askWhereToSave, QStringLiteral("askWhereToSave"));
+    bindFlag(model, ask, Setting::askWhereToSave);
     addHint(folder, QStringLiteral("v2_ask_where_to_save_hint"));
 
     QVBoxLayout* look = addSection();
     addRow(look, QStringLiteral("label_interface_language"), m_language);
     addRow(look, QStringLiteral("menu_view"), m_appearance);
-    connect(m_language, &SettingPicker::picked, this, [this](const QString& code) {
-        if (code != language(m_model))
-            m_model.saveSetting(QStringLiteral("language"), SettingValue::text(code));
-        refresh();
-    });
-    connect(m_appearance, &SettingPicker::picked, this, [this](const QString& value) {
-        if (value != appearance(m_model))
-            m_model.saveSetting(QStringLiteral("appearance"), SettingValue::text(value));
-        refresh();
-    });
+    savePicks(model, m_language, Setting::language, [this] { refresh(); });
+    savePicks(model, m_appearance, Setting::appearance, [this] { refresh(); });
 
     QVBoxLayout* search = addSection();
     addRow(search, QStringLiteral("v2_label_search_engine"), m_searchEngine);
-    connect(m_searchEngine, &SettingPicker::picked, this, [this](const QString& name) {
-        if (name != searchEngine(m_model))
-            m_model.saveSetting(QStringLiteral("searchEngine"), SettingValue::text(name));
-        refresh();
-    });
+    savePicks(model, m_searchEngine, Setting::searchEngine, [this] { refresh(); });
 
     connect(&model, &AppModel::settingsChanged, this, &GeneralForm::refresh);
     followTexts(model, this, [this] { refresh(); });
 }
 
 void GeneralForm::refresh() {
-    const QString dir = m_model.settings() ? m_model.settings()->outputDir : QString();
+    const std::optional<EngineSettings>& settings = m_model.settings();
+    const QString dir = Setting::outputDir.read(settings);
     m_folder->setFullText(SettingsNames::folderName(dir));
     // The whole path, also when the name is not cut.
     m_folder->setToolTip(dir);
 
     QList<SettingPicker::Option> languages;
-    for (const QString& code : list(m_model, &EngineSettings::languages))
+    for (const QString& code : Setting::languages.read(settings))
         languages.append({code, SettingsNames::languageName(code)});
-    m_language->setOptions(languages, language(m_model));
+    m_language->setOptions(languages, Setting::language.read(settings));
 
     QList<SettingPicker::Option> appearances;
-    for (const QString& value : list(m_model, &EngineSettings::appearances))
+    for (const QString& value : Setting::appearances.read(settings))
         appearances.append({value, Strings::text(SettingsNames::appearanceKey(value))});
-    m_appearance->setOptions(appearances, appearance(m_model));
+    m_appearance->setOptions(appearances, Setting::appearance.read(settings));
 
     QList<SettingPicker::Option> engines;
-    for (const QString& name : list(m_model, &EngineSettings::searchEngines))
+    for (const QString& name : Setting::searchEngines.read(settings))
         engines.append({name, name});
-    m_searchEngine->setOptions(engines, searchEngine(m_model));
+    m_searchEngine->setOptions(engines, Setting::searchEngine.read(settings));
 }

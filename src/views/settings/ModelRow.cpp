@@ -12,6 +12,7 @@
 #include "Fraction.h"
 #include "Job.h"
 #include "Prompts.h"
+#include "SettingFields.h"
 #include "Strings.h"
 
 #include <QEvent>
@@ -107,9 +108,8 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     Theme::setForeground(m_delete, Theme::Ink::Danger);
     installed->addWidget(m_delete);
     layout->addWidget(m_installed);
-    connect(m_choose, &QPushButton::clicked, this, [this] {
-        m_model.saveSetting(QStringLiteral("transcriptionModel"), SettingValue::text(m_whisper.key));
-    });
+    connect(m_choose, &QPushButton::clicked, this,
+            [this] { m_model.saveSetting(Setting::transcriptionModel.with(m_whisper.key)); });
     connect(m_delete, &QPushButton::clicked, this, &ModelRow::confirmDelete);
 
     followTexts(model, this, [this, readyText] {

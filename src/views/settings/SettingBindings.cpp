@@ -1,55 +1,37 @@
 #include "settings/SettingBindings.h"
 
+#include "settings/SettingPicker.h"
+
+#include "AppModel.h"
+
 #include <QCheckBox>
 #include <QSignalBlocker>
 
 namespace SettingBindings {
 
-namespace {
-QString textOr(const AppModel& model, QString EngineSettings::*field, const char* fallback) {
-    return model.settings() ? (*model.settings()).*field : QString::fromLatin1(fallback);
-}
-} // namespace
-
-bool flag(const AppModel& model, bool EngineSettings::*field) {
-    return model.settings() ? (*model.settings()).*field : false;
-}
-
-QString language(const AppModel& model) {
-    return textOr(model, &EngineSettings::language, "en");
-}
-
-QString appearance(const AppModel& model) {
-    return textOr(model, &EngineSettings::appearance, "auto");
-}
-
-QString searchEngine(const AppModel& model) {
-    return textOr(model, &EngineSettings::searchEngine, "DuckDuckGo");
-}
-
-QString speed(const AppModel& model) {
-    return textOr(model, &EngineSettings::speedMode, "auto");
-}
-
-QString cookieSource(const AppModel& model) {
-    return textOr(model, &EngineSettings::cookieSource, "None");
-}
-
-QStringList list(const AppModel& model, QStringList EngineSettings::*field) {
-    return model.settings() ? (*model.settings()).*field : QStringList();
-}
-
-void bindFlag(AppModel& model, QCheckBox* toggle, bool EngineSettings::*field, const QString& key) {
+void bindFlag(AppModel& model, QCheckBox* toggle, const Setting::Flag& setting) {
+    // The declarations are constants of the program: the pointer outlives every control.
+    const Setting::Flag* field = &setting;
     auto sync = [&model, toggle, field] {
         const QSignalBlocker quiet(toggle);
-        toggle->setChecked(flag(model, field));
+        toggle->setChecked(field->read(model.settings()));
     };
-    QObject::connect(toggle, &QCheckBox::clicked, toggle, [&model, key, sync](bool on) {
-        model.saveSetting(key, SettingValue::flag(on));
+    QObject::connect(toggle, &QCheckBox::clicked, toggle, [&model, field, sync](bool on) {
+        model.saveSetting(field->with(on));
         sync();
     });
     QObject::connect(&model, &AppModel::settingsChanged, toggle, sync);
     sync();
+}
+
+void savePicks(AppModel& model, SettingPicker* picker, const Setting::Text& setting,
+               std::function<void()> refresh) {
+    const Setting::Text* field = &setting;
+    QObject::connect(picker, &SettingPicker::picked, picker, [&model, field, refresh](const QString& tag) {
+        if (tag != field->read(model.settings()))
+            model.saveSetting(field->with(tag));
+        refresh();
+    });
 }
 
 } // namespace SettingBindings

@@ -1,27 +1,25 @@
 #pragma once
 
-#include "AppModel.h"
+#include "SettingFields.h"
 
-#include <QString>
+#include <functional>
 
+class AppModel;
 class QCheckBox;
+class SettingPicker;
 
-// How the settings controls read and write the engine's settings record: every getter reads the model's
-// settings (a fixed default while there are none), every setter only sends the change.
+// How the settings controls read and write the engine's settings record, each through the setting's one
+// declaration (SettingFields.h): a control shows the settings' value (the declared fallback while there
+// are none) and only sends the user's change.
 namespace SettingBindings {
 
-// A Bool field of the settings, false without settings.
-bool flag(const AppModel& model, bool EngineSettings::*field);
-QString language(const AppModel& model);     // default "en"
-QString appearance(const AppModel& model);   // default "auto"
-QString searchEngine(const AppModel& model); // default "DuckDuckGo"
-QString speed(const AppModel& model);        // default "auto"
-QString cookieSource(const AppModel& model); // default "None"
-// A list field of the settings, empty without settings.
-QStringList list(const AppModel& model, QStringList EngineSettings::*field);
+// Ties a switch to a Bool setting: the user's click saves it, and the switch shows the settings' value
+// again at once (it moves when the engine's answer moves it).
+void bindFlag(AppModel& model, QCheckBox* toggle, const Setting::Flag& setting);
 
-// Ties a switch to a Bool setting: the user's click saves it under `key`, and the switch shows the
-// settings' value again at once (it moves when the engine's answer moves it).
-void bindFlag(AppModel& model, QCheckBox* toggle, bool EngineSettings::*field, const QString& key);
+// Saves the user's pick under `setting` when it is not the settings' value already, then runs `refresh`,
+// which shows the settings' value again.
+void savePicks(AppModel& model, SettingPicker* picker, const Setting::Text& setting,
+               std::function<void()> refresh);
 
 } // namespace SettingBindings

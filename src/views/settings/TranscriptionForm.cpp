@@ -53,8 +53,7 @@ TranscriptionForm::TranscriptionForm(AppModel& model, QWidget* parent)
     addHint(subtitles, QStringLiteral("hint_transcription_switch"));
     auto* over = new Switch(QStringLiteral("transcribe_over_subtitles"));
     addRow(subtitles, QStringLiteral("transcribe_over_subtitles"), over);
-    SettingBindings::bindFlag(model, over, &EngineSettings::transcribeOverSubtitles,
-                              QStringLiteral("transcribeOverSubtitles"));
+    SettingBindings::bindFlag(model, over, Setting::transcribeOverSubtitles);
     addHint(subtitles, QStringLiteral("transcribe_over_subtitles_help"));
     auto enable = [this, over] { over->setEnabled(m_model.canTranscribe()); };
     connect(&model, &AppModel::modelsInfoChanged, over, enable);

@@ -9,6 +9,7 @@
 
 #include "Fraction.h"
 #include "Job.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -147,7 +148,7 @@ QString ModelOptInSheet::detail() const {
 void ModelOptInSheet::use() {
     const std::optional<EngineSettings>& settings = m_model.settings();
     if (!settings || settings->transcriptionModel != m_key)
-        m_model.saveSetting(QStringLiteral("transcriptionModel"), SettingValue::text(m_key));
+        m_model.saveSetting(Setting::transcriptionModel.with(m_key));
     accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "kit/Icons.h"
@@ -94,7 +95,7 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
     m_folder->setMenu(m_menu);
     row->addWidget(m_folder);
     connect(m_beside, &QAction::triggered, this,
-            [this] { m_model->saveSetting(QStringLiteral("transcriptDir"), SettingValue::text(QString())); });
+            [this] { m_model->saveSetting(Setting::transcriptDir.with(QString())); });
     connect(m_choose, &QAction::triggered, this, [this] {
         QPointer<AppModel> model(m_model);
         spawn(m_model, [model]() -> QCoro::Task<void> {

@@ -11,8 +11,8 @@
 //     });
 //     static const ShotRegistration downloadFailed("download-failed", [](ShotContext& c) -> QWidget* {
 //         c.fixture.scriptError("analyze", 1, "No video found");    // put the state where it matters
-//         c.model().setPastedText("https://example.test/v");
-//         QCoro::waitFor(c.model().analyzeCurrent());
+//         c.model().compositionPart().setPastedText("https://example.test/v");
+//         QCoro::waitFor(c.model().compositionPart().analyzeCurrent());
 //         return new DownloadPane(c.model());
 //     }, {.size = {900, 620}});
 //

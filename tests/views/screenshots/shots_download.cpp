@@ -1,6 +1,7 @@
 // The Download tab in every stage: empty, analysing, a preview, a listing, a failed analysis, a download
 // running with its speed figures, paused, failed and done; with the options open, with every banner, and
 // at the window's minimum size.
+#include "Composition.h"
 #include "Shots.h"
 #include "Strings.h"
 
@@ -59,8 +60,8 @@ void answerThumbnails(ShotContext& c) {
 void analyse(ShotContext& c, const QJsonObject& result) {
     answerThumbnails(c);
     c.fixture.script(QStringLiteral("analyze"), QJsonObject{{QStringLiteral("result"), result}});
-    c.model().setPastedText(result.value(QStringLiteral("url")).toString());
-    QCoro::waitFor(c.model().analyzeCurrent());
+    c.model().compositionPart().setPastedText(result.value(QStringLiteral("url")).toString());
+    QCoro::waitFor(c.model().compositionPart().analyzeCurrent());
 }
 
 // Starts a download the engine holds open, and makes it look as far as `fraction`.
@@ -102,10 +103,10 @@ const ShotRegistration empty("download-empty", pane);
 const ShotRegistration analysing("download-analysing", [](ShotContext& c) -> QWidget* {
     c.fixture.control(QStringLiteral("test.hold"),
                       QJsonObject{{QStringLiteral("method"), QStringLiteral("analyze")}});
-    c.model().setPastedText(address);
+    c.model().compositionPart().setPastedText(address);
     AppModel* model = &c.model();
-    spawn(model, [model]() -> QCoro::Task<void> { co_await model->analyzeCurrent(); });
-    c.waitFor([&] { return c.model().isAnalyzing(); });
+    spawn(model, [model]() -> QCoro::Task<void> { co_await model->compositionPart().analyzeCurrent(); });
+    c.waitFor([&] { return c.model().compositionPart().isAnalyzing(); });
     return pane(c);
 });
 
@@ -116,7 +117,7 @@ const ShotRegistration preview("download-preview", [](ShotContext& c) -> QWidget
 
 const ShotRegistration previewOptions("download-preview-options", [](ShotContext& c) -> QWidget* {
     analyse(c, analysis(address));
-    c.model().toggleOptions();
+    c.model().compositionPart().toggleOptions();
     return pane(c);
 });
 
@@ -124,7 +125,7 @@ const ShotRegistration
     previewMinimum("download-preview-options-minimum",
                    [](ShotContext& c) -> QWidget* {
                        analyse(c, analysis(address));
-                       c.model().toggleOptions();
+                       c.model().compositionPart().toggleOptions();
                        return pane(c);
                    },
                    {.size = {900 - 200, 620}}); // the pane beside the sidebar of a 900-wide window
@@ -142,8 +143,8 @@ const ShotRegistration listing("download-listing", [](ShotContext& c) -> QWidget
 const ShotRegistration failed("download-analysis-failed", [](ShotContext& c) -> QWidget* {
     c.fixture.scriptError(QStringLiteral("analyze"), 1,
                           QStringLiteral("No video was found at this address. The page may need a login."));
-    c.model().setPastedText(address);
-    QCoro::waitFor(c.model().analyzeCurrent());
+    c.model().compositionPart().setPastedText(address);
+    QCoro::waitFor(c.model().compositionPart().analyzeCurrent());
     return pane(c);
 });
 

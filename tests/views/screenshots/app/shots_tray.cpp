@@ -1,5 +1,6 @@
 // The tray's panel (empty, with running jobs, with text typed) and the tray icon at the sizes trays use,
 // idle and at 45 %, on a light and a dark panel.
+#include "Composition.h"
 #include "Shots.h"
 
 #include "FunnelIcon.h"
@@ -23,8 +24,9 @@ void addRunningJobs(ShotContext& c, int batch) {
         QStringLiteral("Podcast — episode 112"), QStringLiteral("Cooking at home"),
         QStringLiteral("Sixth job")};
     for (int i = 0; i < batch; ++i) {
-        auto job = std::make_shared<Job>(QStringLiteral("https://media.example/%1").arg(i),
-                                         c.model().format(), titles[i % titles.size()], false);
+        auto job =
+            std::make_shared<Job>(QStringLiteral("https://media.example/%1").arg(i),
+                                  c.model().compositionPart().format(), titles[i % titles.size()], false);
         job->setState({Job::State::Downloading, {}});
         job->setFraction(0.15 + 0.2 * i);
         jobs.push_back(job);

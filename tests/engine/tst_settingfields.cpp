@@ -1,0 +1,112 @@
+// The settings declarations: each one reads the member its key names, keys are not shared, and a change
+// made with a declaration is written as the engine's "settings.set" expects.
+
+#include "JsonReader.h"
+#include "SettingFields.h"
+
+#include <QJsonArray>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+// A record where every text and list holds its own key and every flag is `flags`, except `on`.
+QJsonObject recordNaming(const QString& on, bool flags) {
+    QJsonObject o;
+    std::apply(
+        [&](const auto&... field) {
+            const auto put = [&](const auto& f) {
+                using T = typename std::decay_t<decltype(f)>::Type;
+                if constexpr (std::is_same_v<T, bool>)
+                    o.insert(f.name(), f.name() == on ? !flags : flags);
+                else if constexpr (std::is_same_v<T, QString>)
+                    o.insert(f.name(), f.name());
+                else
+                    o.insert(f.name(), QJsonArray{f.name()});
+            };
+            (put(field), ...);
+        },
+        Setting::all);
+    return o;
+}
+
+EngineSettings decode(const QJsonObject& o) {
+    return EngineSettings::fromJson(JsonReader(o));
+}
+
+} // namespace
+
+class TestSettingFields : public QObject {
+    Q_OBJECT
+private slots:
+    // A declaration whose key and member disagree reads another setting's value.
+    void everyDeclarationReadsItsOwnKey() {
+        const EngineSettings settings = decode(recordNaming(QString(), false));
+        int checked = 0;
+        std::apply(
+            [&](const auto&... field) {
+                const auto check = [&](const auto& f) {
+                    using T = typename std::decay_t<decltype(f)>::Type;
+                    ++checked;
+                    if constexpr (std::is_same_v<T, QString>)
+                        QCOMPARE(f.read(settings), f.name());
+                    else if constexpr (std::is_same_v<T, QStringList>)
+                        QCOMPARE(f.read(settings), QStringList{f.name()});
+                };
+                (check(field), ...);
+            },
+            Setting::all);
+        QCOMPARE(checked, int(std::tuple_size_v<std::decay_t<decltype(Setting::all)>>));
+    }
+
+    // Flags cannot be told apart by value: each is turned on alone, and only its declaration sees it.
+    void everyFlagReadsItsOwnKey() {
+        std::apply(
+            [&](const auto&... field) {
+                const auto flagOn = [&](const auto& on) {
+                    if constexpr (std::is_same_v<typename std::decay_t<decltype(on)>::Type, bool>) {
+                        const EngineSettings settings = decode(recordNaming(on.name(), false));
+                        const auto check = [&](const auto& f) {
+                            if constexpr (std::is_same_v<typename std::decay_t<decltype(f)>::Type, bool>)
+                                QVERIFY2(f.read(settings) == (f.key == on.key), f.key);
+                        };
+                        (check(field), ...);
+                    }
+                };
+                (flagOn(field), ...);
+            },
+            Setting::all);
+    }
+
+    void keysAreNotShared() {
+        QSet<QString> keys;
+        std::apply([&](const auto&... field) { (keys.insert(field.name()), ...); }, Setting::all);
+        QCOMPARE(keys.size(), int(std::tuple_size_v<std::decay_t<decltype(Setting::all)>>));
+    }
+
+    // Without settings a declaration gives its fallback; with them, the engine's value, even when empty.
+    void readFallsBackOnlyWithoutSettings() {
+        QCOMPARE(Setting::language.read(std::nullopt), QString("en"));
+        QCOMPARE(Setting::searchEngine.read(std::nullopt), QString("DuckDuckGo"));
+        QCOMPARE(Setting::speedModes.read(std::nullopt), QStringList());
+        EngineSettings empty = decode(recordNaming(QString(), false));
+        empty.language.clear();
+        QCOMPARE(Setting::language.read(empty), QString());
+    }
+
+    void changesAreWrittenAsTheEngineReadsThem() {
+        QCOMPARE(Setting::language.with("fr").toJson(),
+                 QJsonObject({{"values", QJsonObject{{"language", "fr"}}}}));
+        QCOMPARE(Setting::forceGeneric.with(true).toJson(),
+                 QJsonObject({{"values", QJsonObject{{"forceGeneric", true}}}}));
+        SettingsPatch patch = Setting::quality.with("720p");
+        Setting::audioOnly.addTo(patch, false);
+        QCOMPARE(patch.toJson(),
+                 QJsonObject({{"values", QJsonObject{{"quality", "720p"}, {"audioOnly", false}}}}));
+        QVERIFY(Setting::audioOnly.isIn(patch));
+        QVERIFY(!Setting::appearance.isIn(patch));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingFields)
+#include "tst_settingfields.moc"
