@@ -1,0 +1,158 @@
+// Analysis of the download field and the format choice.
+#include "Composition.h"
+
+#include "AppModel.h"
+#include "ClipboardWatcher.h"
+#include "SettingFields.h"
+#include "Spawn.h"
+
+void Composition::setPastedText(const QString& text) {
+    if (m_pastedText == text)
+        return;
+    m_pastedText = text;
+    Q_EMIT pastedTextChanged();
+    refreshFresh();
+}
+
+void Composition::setFormat(const FormatChoice& format) {
+    assign(m_format, format, &Composition::formatChanged);
+}
+
+std::optional<Analysis> Composition::freshAnalysis() const {
+    if (m_analysis && m_analysis->url == m_pastedText.trimmed())
+        return m_analysis;
+    return std::nullopt;
+}
+
+std::optional<QString> Composition::freshFailure() const {
+    if (m_analysisFailure && m_analyzedURL == m_pastedText.trimmed())
+        return m_analysisFailure;
+    return std::nullopt;
+}
+
+QCoro::Task<void> Composition::analyzeCurrent() {
+    const QString address = m_pastedText.trimmed();
+    if (address.isEmpty())
+        co_return;
+    const int token = ++m_analysisToken;
+    assign(m_isAnalyzing, true, &Composition::isAnalyzingChanged);
+    assign(m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
+    assign(m_analyzedURL, address, &Composition::analyzedURLChanged);
+    refreshFresh();
+
+    QPointer<Composition> self(this);
+    const AppModel::CookiePair cookies = co_await m_app.cookieParams(address);
+    if (!self)
+        co_return;
+    EngineMethods::Analyze::Params params;
+    params.url = address;
+    params.cookieSource = cookies.source;
+    params.cookiesFile = cookies.file;
+    params.forceGeneric = Setting::forceGeneric.read(m_app.settings());
+
+    std::optional<Analysis> reply;
+    std::exception_ptr failure;
+    try {
+        reply = co_await EngineMethods::send<EngineMethods::Analyze>(&m_app.engine(), params);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // A newer analysis or a cleared field makes this answer stale.
+    if (!self || token != m_analysisToken)
+        co_return;
+    if (reply) {
+        assign(m_analysis, reply, &Composition::analysisChanged);
+    } else {
+        assign(m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
+        assign(m_analysisFailure, std::optional<QString>(AppModel::describe(failure)),
+               &Composition::analysisFailureChanged);
+    }
+    assign(m_isAnalyzing, false, &Composition::isAnalyzingChanged);
+    refreshFresh();
+}
+
+void Composition::clearComposition() {
+    ClipboardWatcher::markSeen();
+    ++m_analysisToken;
+    setPastedText(QString());
+    assign(m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
+    assign(m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
+    assign(m_analyzedURL, QString(), &Composition::analyzedURLChanged);
+    assign(m_isAnalyzing, false, &Composition::isAnalyzingChanged);
+    refreshFresh();
+}
+
+void Composition::applyQuality(const QString& quality) {
+    FormatChoice f = m_format;
+    if (quality == QLatin1String("audio")) {
+        f.audioOnly = true;
+    } else {
+        f.audioOnly = false;
+        const QStringList& allowed = m_allowedOptions.qualities;
+        if (allowed.contains(quality))
+            f.quality = quality;
+        else if (!allowed.isEmpty())
+            f.quality = allowed.first();
+        else
+            f.quality = quality;
+    }
+    setFormat(f);
+}
+
+QCoro::Task<void> Composition::refreshAllowedOptions() {
+    QPointer<Composition> self(this);
+    const EngineMethods::OptionsAllowed::Params params{m_format.container};
+    const auto reply = co_await m_app.ask<EngineMethods::OptionsAllowed>(params, true);
+    if (self && reply)
+        assign(m_allowedOptions, *reply, &Composition::allowedOptionsChanged);
+}
+
+void Composition::toggleOptions() {
+    assign(m_optionsExpanded, !m_optionsExpanded, &Composition::optionsExpandedChanged);
+    m_app.saveSetting(Setting::downloadOptionsExpanded.with(m_optionsExpanded));
+}
+
+void Composition::saveFormatChoices() {
+    if (!m_app.settings())
+        return;
+    const EngineSettings& s = *m_app.settings();
+    SettingsPatch patch;
+    const auto keep = [&](const auto& field, const auto& chosen) {
+        if (chosen != s.*field.member)
+            field.addTo(patch, chosen);
+    };
+    // The subtitle mode has no setting: it is never saved.
+    keep(Setting::quality, m_format.quality);
+    keep(Setting::container, m_format.container);
+    keep(Setting::videoCodec, m_format.videoCodec);
+    keep(Setting::audioOnly, m_format.audioOnly);
+    keep(Setting::saveThumbnail, m_format.saveThumbnail);
+    keep(Setting::embedCover, m_format.embedCover);
+    if (!patch.values.isEmpty())
+        m_app.saveSetting(patch);
+}
+
+void Composition::restore(const EngineSettings& settings) {
+    assign(m_optionsExpanded, settings.downloadOptionsExpanded, &Composition::optionsExpandedChanged);
+    FormatChoice f = m_format;
+    f.quality = settings.quality;
+    f.container = settings.container;
+    f.videoCodec = settings.videoCodec;
+    f.audioOnly = settings.audioOnly;
+    f.saveThumbnail = settings.saveThumbnail;
+    f.embedCover = settings.embedCover;
+    setFormat(f);
+}
+
+void Composition::refreshFresh() {
+    const std::optional<Analysis> fresh = freshAnalysis();
+    if (fresh != m_shownFreshAnalysis) {
+        m_shownFreshAnalysis = fresh;
+        Q_EMIT freshAnalysisChanged();
+    }
+    const std::optional<QString> failure = freshFailure();
+    if (failure != m_shownFreshFailure) {
+        m_shownFreshFailure = failure;
+        Q_EMIT freshFailureChanged();
+    }
+}
