@@ -59,7 +59,8 @@ protected:
 
 } // namespace
 
-DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), m_model(model) {
+DownloadPane::DownloadPane(AppModel* model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_composition(model->compositionPart()) {
     setObjectName(QStringLiteral("download_pane"));
     setAcceptDrops(true);
     auto* outer = new QVBoxLayout(this);
@@ -95,7 +96,7 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
     m_field->setClearButtonEnabled(true);
     // Drops go to the pane, which fills the field the same way wherever the drop lands.
     m_field->setAcceptDrops(false);
-    m_field->setText(model->compositionPart().pastedText());
+    m_field->setText(m_composition.pastedText());
     fieldRow->addWidget(m_field, 1);
     m_scan = new QPushButton(urlRow);
     m_scan->setObjectName(QStringLiteral("button_scan"));
@@ -152,7 +153,7 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
     m_overlay->hide();
 
     connect(m_field, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_model->compositionPart().setPastedText(text); });
+            [this](const QString& text) { m_composition.setPastedText(text); });
     connect(m_field, &QLineEdit::returnPressed, this, &DownloadPane::analyze);
     connect(m_scan, &QPushButton::clicked, this, &DownloadPane::analyze);
     for (QKeySequence keys :
@@ -161,10 +162,10 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
         connect(shortcut, &QShortcut::activated, m_actions, &ActionRow::triggerDownload);
     }
 
-    connect(&model->compositionPart(), &Composition::pastedTextChanged, this, &DownloadPane::refreshField);
-    connect(&model->compositionPart(), &Composition::isAnalyzingChanged, this, &DownloadPane::refreshStage);
-    connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &DownloadPane::refreshStage);
-    connect(&model->compositionPart(), &Composition::freshFailureChanged, this, &DownloadPane::refreshStage);
+    connect(&m_composition, &Composition::pastedTextChanged, this, &DownloadPane::refreshField);
+    connect(&m_composition, &Composition::isAnalyzingChanged, this, &DownloadPane::refreshStage);
+    connect(&m_composition, &Composition::freshAnalysisChanged, this, &DownloadPane::refreshStage);
+    connect(&m_composition, &Composition::freshFailureChanged, this, &DownloadPane::refreshStage);
     connect(model, &AppModel::currentDownloadChanged, this, &DownloadPane::watchCurrentDownload);
     connect(model, &AppModel::stringsGenerationChanged, this, &DownloadPane::retranslate);
     retranslate();
@@ -191,14 +192,14 @@ void DownloadPane::watchCurrentDownload() {
 }
 
 void DownloadPane::refreshField() {
-    if (m_field->text() != m_model->compositionPart().pastedText())
-        m_field->setText(m_model->compositionPart().pastedText());
+    if (m_field->text() != m_composition.pastedText())
+        m_field->setText(m_composition.pastedText());
     refreshStage();
 }
 
 void DownloadPane::refreshStage() {
-    m_scan->setEnabled(!trimSpacesAndTabs(m_model->compositionPart().pastedText()).isEmpty() &&
-                       !m_model->compositionPart().isAnalyzing());
+    m_scan->setEnabled(!trimSpacesAndTabs(m_composition.pastedText()).isEmpty() &&
+                       !m_composition.isAnalyzing());
     m_stage = downloadStageOf(*m_model);
     QWidget* shown = m_empty;
     switch (m_stage) {
@@ -210,15 +211,15 @@ void DownloadPane::refreshStage() {
         shown = m_analysing;
         break;
     case DownloadStage::Listing:
-        m_listing->setKind(m_model->compositionPart().freshAnalysis()->listingKind);
+        m_listing->setKind(m_composition.freshAnalysis()->listingKind);
         shown = m_listing;
         break;
     case DownloadStage::Preview:
-        m_preview->setAnalysis(*m_model->compositionPart().freshAnalysis());
+        m_preview->setAnalysis(*m_composition.freshAnalysis());
         shown = m_preview;
         break;
     case DownloadStage::Failure:
-        m_failureText->setText(m_model->compositionPart().freshFailure().value_or(QString()));
+        m_failureText->setText(m_composition.freshFailure().value_or(QString()));
         shown = m_failure;
         break;
     case DownloadStage::Empty:
@@ -283,7 +284,7 @@ void DownloadPane::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     if (const std::optional<QString> address = droppedAddress(data))
-        m_model->compositionPart().setPastedText(*address);
+        m_composition.setPastedText(*address);
 }
 
 void DownloadPane::setDropTargeted(bool targeted) {

@@ -7,6 +7,7 @@
 class ActionRow;
 class AnalysingCard;
 class AppModel;
+class Composition;
 class Banners;
 class DownloadCard;
 class EmptyStateSteps;
@@ -61,6 +62,8 @@ private:
     void setDropTargeted(bool targeted);
 
     AppModel* m_model;
+    // The part most of what it shows comes from.
+    Composition& m_composition;
     DownloadStage m_stage = DownloadStage::Empty;
     QScrollArea* m_scroll;
     Banners* m_banners;

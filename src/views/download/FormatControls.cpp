@@ -62,7 +62,8 @@ void setOpacity(QWidget* widget, double opacity) {
 
 } // namespace
 
-FormatControls::FormatControls(AppModel* model, QWidget* parent) : QWidget(parent), m_model(model) {
+FormatControls::FormatControls(AppModel* model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_composition(model->compositionPart()) {
     setObjectName(QStringLiteral("format_controls"));
     m_grid = new QGridLayout(this);
     m_grid->setContentsMargins(0, 0, 0, 0);
@@ -95,37 +96,37 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent) : QWidget(paren
     }
 
     connect(menu(Quality), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.quality = entry;
         change(f);
     });
     connect(menu(Codec), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.videoCodec = entry;
         change(f);
     });
     connect(menu(Container), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.container = entry;
         change(f);
     });
     connect(menu(Subtitles), &OptionMenu::chosen, this, [this](const QString& entry) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.subtitleMode = entry;
         change(f);
     });
     connect(toggle(AudioOnly), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.audioOnly = on;
         change(f);
     });
     connect(toggle(SaveThumbnail), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.saveThumbnail = on;
         change(f);
     });
     connect(toggle(EmbedCover), &QCheckBox::clicked, this, [this](bool on) {
-        FormatChoice f = m_model->compositionPart().format();
+        FormatChoice f = m_composition.format();
         f.embedCover = on;
         change(f);
     });
@@ -135,9 +136,9 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent) : QWidget(paren
         refresh();
     });
 
-    connect(&model->compositionPart(), &Composition::formatChanged, this, &FormatControls::refresh);
-    connect(&model->compositionPart(), &Composition::allowedOptionsChanged, this, &FormatControls::refresh);
-    connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &FormatControls::refresh);
+    connect(&m_composition, &Composition::formatChanged, this, &FormatControls::refresh);
+    connect(&m_composition, &Composition::allowedOptionsChanged, this, &FormatControls::refresh);
+    connect(&m_composition, &Composition::freshAnalysisChanged, this, &FormatControls::refresh);
     connect(model, &AppModel::settingsChanged, this, &FormatControls::refresh);
     watchTranscribe(model, this, [this] { refresh(); });
     connect(model, &AppModel::stringsGenerationChanged, this, &FormatControls::retranslate);
@@ -168,7 +169,7 @@ QString FormatControls::qualityShown(const FormatChoice& format, const AllowedOp
 }
 
 void FormatControls::change(const FormatChoice& format) {
-    m_model->compositionPart().setFormat(format);
+    m_composition.setFormat(format);
     // The choice is re-shown from the state even when it did not change (the same entry chosen again).
     refresh();
     QPointer<AppModel> model(m_model);
@@ -188,9 +189,9 @@ void FormatControls::retranslate() {
 }
 
 void FormatControls::refresh() {
-    const FormatChoice& f = m_model->compositionPart().format();
-    const AllowedOptions& o = m_model->compositionPart().allowedOptions();
-    const std::optional<QStringList> source = sourceQualities(m_model->compositionPart());
+    const FormatChoice& f = m_composition.format();
+    const AllowedOptions& o = m_composition.allowedOptions();
+    const std::optional<QStringList> source = sourceQualities(m_composition);
     menu(Quality)->setEntries(o.allQualitiesOfferedBy(source), qualityShown(f, o, source));
     menu(Codec)->setEntries(o.allVideoCodecs, f.videoCodec, [](const QString& codec) {
         return codec == QLatin1String("Auto") ? Strings::text(QStringLiteral("codec_auto")) : codec;

@@ -77,6 +77,8 @@ private:
     void change(const FormatChoice& format);
 
     AppModel* m_model;
+    // The part most of what it shows comes from.
+    Composition& m_composition;
     QGridLayout* m_grid;
     bool m_twoColumns = true;
     bool m_laidOut = false;
