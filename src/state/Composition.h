@@ -18,10 +18,12 @@ class Composition : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString pastedText READ pastedText WRITE setPastedText NOTIFY pastedTextChanged)
     Q_PROPERTY(bool isAnalyzing READ isAnalyzing NOTIFY isAnalyzingChanged)
-    Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
+    Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
+    // About the text now in the field only.
     Q_PROPERTY(bool hasFreshAnalysis READ hasFreshAnalysis NOTIFY freshAnalysisChanged)
     Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
-    Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
+    // The format controls are shown.
+    Q_PROPERTY(bool optionsExpanded READ optionsExpanded NOTIFY optionsExpandedChanged)
 
 public:
     // Owned by `app`, which outlives it.

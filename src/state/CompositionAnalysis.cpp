@@ -44,11 +44,10 @@ QCoro::Task<void> Composition::analyzeCurrent() {
     const AppModel::CookiePair cookies = co_await m_app.cookieParams(address);
     if (!self)
         co_return;
-    EngineMethods::Analyze::Params params;
-    params.url = address;
-    params.cookieSource = cookies.source;
-    params.cookiesFile = cookies.file;
-    params.forceGeneric = Setting::forceGeneric.read(m_app.settings());
+    const EngineMethods::Analyze::Params params{.url = address,
+                                                .cookieSource = cookies.source,
+                                                .cookiesFile = cookies.file,
+                                                .forceGeneric = Setting::forceGeneric.read(m_app.settings())};
 
     std::optional<Analysis> reply;
     std::exception_ptr failure;
@@ -134,14 +133,14 @@ void Composition::saveFormatChoices() {
 
 void Composition::restore(const EngineSettings& settings) {
     assign(m_optionsExpanded, settings.downloadOptionsExpanded, &Composition::optionsExpandedChanged);
-    FormatChoice f = m_format;
-    f.quality = settings.quality;
-    f.container = settings.container;
-    f.videoCodec = settings.videoCodec;
-    f.audioOnly = settings.audioOnly;
-    f.saveThumbnail = settings.saveThumbnail;
-    f.embedCover = settings.embedCover;
-    setFormat(f);
+    // The subtitle mode has no setting: it stays as chosen.
+    setFormat({.quality = settings.quality,
+               .container = settings.container,
+               .videoCodec = settings.videoCodec,
+               .subtitleMode = m_format.subtitleMode,
+               .audioOnly = settings.audioOnly,
+               .saveThumbnail = settings.saveThumbnail,
+               .embedCover = settings.embedCover});
 }
 
 void Composition::refreshFresh() {
