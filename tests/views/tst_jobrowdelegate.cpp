@@ -16,6 +16,7 @@ class TestJobRowDelegate : public QObject {
 private Q_SLOTS:
     void iconsAreHitWhereTheyAreDrawn();
     void longQueue();
+    void aClickBeginsAndEndsOnOneRow();
 };
 
 void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
@@ -97,6 +98,31 @@ void TestJobRowDelegate::longQueue() {
     const int asked = f.requestsOf(QStringLiteral("thumbnail.resolve")).size();
     QVERIFY2(asked > 0 && asked <= 2 * (400 / JobRowDelegate::rowHeight + 2),
              qPrintable(QString::number(asked)));
+}
+
+void TestJobRowDelegate::aClickBeginsAndEndsOnOneRow() {
+    StateFixture f;
+    f.boot();
+    auto waiting = jobIn(Kind::Waiting, QStringLiteral("http://127.0.0.1:9/a.mp4"));
+    auto running = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/b.mp4"));
+    f.model->insertJobs(0, {waiting, running});
+    JobListModel rows(f.model.get());
+    QListView view;
+    view.setItemDelegate(new JobRowDelegate(f.model.get(), &view));
+    view.setModel(&rows);
+    QVERIFY(showAt(&view, QSize(640, 300)));
+    auto iconCentre = [&](int row) {
+        return JobRowDelegate::iconRect(view.visualRect(rows.index(row)), 0).center();
+    };
+    // Pressed on the waiting row's start and let go over the running row's pause: neither runs.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
+    QTest::mouseMove(view.viewport(), iconCentre(1));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, iconCentre(1));
+    // A whole click on the start afterwards proves the moment has passed.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
+    QVERIFY(f.waitForRequests(QStringLiteral("download.start"), 1));
+    QCOMPARE(f.requestsOf(QStringLiteral("download.start")).size(), 1);
+    QVERIFY(f.requestsOf(QStringLiteral("download.pause")).isEmpty());
 }
 
 QTEST_MAIN(TestJobRowDelegate)

@@ -7,7 +7,6 @@
 #include "kit/Theme.h"
 
 #include <QEvent>
-#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
@@ -56,8 +55,8 @@ public:
         const int symbol = QFontMetrics(font).height();
         const QRect row = option.rect.adjusted(0, above(index), 0, 0);
         painter->save();
-        painter->drawPixmap(row.topLeft(),
-                            this->symbol(informs, ink, symbol, painter->device()->devicePixelRatioF()));
+        painter->drawPixmap(row.topLeft(), Icons::cachedTinted(BatchNotes::symbolOf(informs), symbol, ink,
+                                                               painter->device()->devicePixelRatioF()));
         painter->setFont(font);
         painter->setPen(ink);
         const QRect text(row.left() + symbol + symbolGap, row.top(), row.width() - symbol - symbolGap,
@@ -70,17 +69,7 @@ private:
     // The space between two notes belongs to the lower one, so nothing trails the last.
     static int above(const QModelIndex& index) { return index.row() > 0 ? noteSpacing : 0; }
 
-    const QPixmap& symbol(bool informs, const QColor& ink, int size, qreal ratio) const {
-        const QString key =
-            QStringLiteral("%1 %2 %3 %4").arg(int(informs)).arg(ink.rgba()).arg(size).arg(ratio);
-        auto found = m_symbols.find(key);
-        if (found == m_symbols.end())
-            found = m_symbols.insert(key, Icons::tinted(BatchNotes::symbolOf(informs), size, ink, ratio));
-        return *found;
-    }
-
     QListView* m_view;
-    mutable QHash<QString, QPixmap> m_symbols;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Library.h"
 #include "Spawn.h"
 #include "Strings.h"
+#include "kit/Alert.h"
 #include "kit/EmptyNotice.h"
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
@@ -608,35 +609,12 @@ void LibraryPane::openPlayer(const PlayerTarget& target) {
 }
 
 QMessageBox* LibraryPane::makeAlert(const QString& titleKey, const QString& message, bool offerListOnly) {
-    auto* box = new QMessageBox(this);
-    box->setObjectName(titleKey);
-    box->setIcon(QMessageBox::Warning);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(titleKey));
-    box->setWindowTitle(Strings::text(titleKey));
-    box->setInformativeText(message);
-    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-        label->setTextFormat(Qt::PlainText);
-    // Room for a sentence per line rather than a narrow column of words.
-    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
-        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
-            label->setMinimumWidth(320);
-    }
-    QPushButton* trash =
-        box->addButton(Strings::text(QStringLiteral("button_move_to_trash")), QMessageBox::DestructiveRole);
-    trash->setObjectName(QStringLiteral("button_move_to_trash"));
-    if (offerListOnly) {
-        QPushButton* list =
-            box->addButton(Strings::text(QStringLiteral("button_remove_from_list")), QMessageBox::AcceptRole);
-        list->setObjectName(QStringLiteral("button_remove_from_list"));
-    }
-    QPushButton* cancel =
-        box->addButton(Strings::text(QStringLiteral("button_cancel")), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("button_cancel"));
-    box->setEscapeButton(cancel);
-    box->setDefaultButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    return box;
+    Alert::Spec spec{titleKey, QMessageBox::Warning, message, {}};
+    spec.buttons.push_back({QStringLiteral("button_move_to_trash"), QMessageBox::DestructiveRole});
+    if (offerListOnly)
+        spec.buttons.push_back({QStringLiteral("button_remove_from_list"), QMessageBox::AcceptRole});
+    spec.buttons.push_back({QStringLiteral("button_cancel"), QMessageBox::RejectRole});
+    return Alert::make(spec, this);
 }
 
 void LibraryPane::confirmRemoveSelected() {

@@ -5,6 +5,7 @@
 #include "shell/SidebarDelegate.h"
 #include "shell/SidebarModel.h"
 
+#include "kit/Alert.h"
 #include "kit/Theme.h"
 
 #include "Prompts.h"
@@ -277,35 +278,10 @@ QDialog* RootView::makeSheet(Kind kind) {
 
 QMessageBox* RootView::makeAlert(int alert) {
     const AlertEntry& entry = alertTable()[alert];
-    auto* box = new QMessageBox(this);
-    box->setObjectName(entry.titleKey);
-    box->setIcon(entry.icon);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(entry.titleKey));
-    box->setWindowTitle(Strings::text(entry.titleKey));
-    if (const std::optional<QString> message = entry.message(m_model)) {
-        box->setInformativeText(*message);
-        // Engine text is shown as it is, never as markup.
-        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-            label->setTextFormat(Qt::PlainText);
-    }
-    // Room for a sentence per line rather than a narrow column of words.
-    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
-        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
-            label->setMinimumWidth(alertTextWidth);
-    }
-    for (const AlertEntry::Button& b : entry.buttons) {
-        QPushButton* button = box->addButton(Strings::text(b.key), b.role);
-        button->setObjectName(b.key);
-        // Return and Escape both cancel; only a click confirms what cannot be undone.
-        if (b.role == QMessageBox::RejectRole) {
-            box->setEscapeButton(button);
-            box->setDefaultButton(button);
-        }
-    }
-    if (!box->escapeButton() && entry.buttons.size() == 1)
-        box->setEscapeButton(box->buttons().constFirst());
-    return box;
+    Alert::Spec spec{entry.titleKey, entry.icon, entry.message(m_model), {}, alertTextWidth};
+    for (const AlertEntry::Button& b : entry.buttons)
+        spec.buttons.push_back({b.key, b.role});
+    return Alert::make(spec, this);
 }
 
 void RootView::surfaceFinished(QDialog* dialog) {
