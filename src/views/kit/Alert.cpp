@@ -2,17 +2,18 @@
 
 #include "Strings.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
 namespace Alert {
 
 void widenText(QMessageBox* box, int width) {
-    // The box lays its texts out in the last column of its grid, under the buttons' full row.
-    auto* grid = qobject_cast<QGridLayout*>(box->layout());
-    if (grid && grid->columnCount() > 0)
-        grid->setColumnMinimumWidth(grid->columnCount() - 1, width);
+    // On the labels themselves: the box lays itself out anew whenever its icon or style changes.
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty() &&
+            (label->text() == box->text() || label->text() == box->informativeText()))
+            label->setMinimumWidth(width);
+    }
 }
 
 QMessageBox* make(const Spec& spec, QWidget* parent) {

@@ -28,8 +28,7 @@ struct Spec {
 
 QMessageBox* make(const Spec& spec, QWidget* parent);
 
-// Gives the text of `box` at least `width` pixels. Call it once the box has its icon and its message:
-// setting either lays the box out anew.
+// Gives the title and the message of `box` at least `width` pixels each.
 void widenText(QMessageBox* box, int width);
 
 } // namespace Alert
