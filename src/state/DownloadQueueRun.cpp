@@ -1,4 +1,6 @@
-// The single download, and the life of any download job.
+// The single download, the runs of every download job, and what an engine stop does to them.
+#include "DownloadQueue.h"
+
 #include "AppModel.h"
 
 #include "FileDialogs.h"
@@ -11,39 +13,40 @@
 #include <QFileInfo>
 #include <QUrl>
 
-void AppModel::setCurrentDownload(std::shared_ptr<Job> job) {
+void DownloadQueue::setCurrentDownload(std::shared_ptr<Job> job) {
     if (m_currentDownload == job)
         return;
     if (m_currentDownload)
         disconnect(m_currentDownload.get(), nullptr, this, nullptr);
     m_currentDownload = std::move(job);
     if (m_currentDownload) {
-        connect(m_currentDownload.get(), &Job::changed, this, &AppModel::refreshDerived);
+        connect(m_currentDownload.get(), &Job::changed, this, &DownloadQueue::currentDownloadUpdated);
         watchActivity(m_currentDownload.get());
     }
     Q_EMIT currentDownloadChanged();
-    refreshDerived();
+    Q_EMIT currentDownloadUpdated();
     scheduleActivity(false);
 }
 
-QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, bool interactive) {
-    const QString address = url.value_or(m_pastedText).trimmed();
+QCoro::Task<std::shared_ptr<Job>> DownloadQueue::enqueue(std::optional<QString> url, bool interactive) {
+    const QString address = url.value_or(m_app.pastedText()).trimmed();
     if (address.isEmpty())
         co_return std::shared_ptr<Job>();
-    const FormatChoice format = m_format;
-    const std::optional<Analysis> matching =
-        m_analysis && m_analysis->url == address ? m_analysis : std::nullopt;
+    const FormatChoice format = m_app.format();
+    const std::optional<Analysis>& analysis = m_app.analysis();
+    const std::optional<Analysis> matching = analysis && analysis->url == address ? analysis : std::nullopt;
 
     auto job = std::make_shared<Job>(address, format, matching ? matching->displayTitle() : address, false);
     if (matching)
         job->setThumbnailURL(matching->thumbnail);
 
-    if (interactive && m_settings && m_settings->askWhereToSave && !m_services.fileDialogs) {
+    const std::optional<EngineSettings>& settings = m_app.settings();
+    if (interactive && settings && settings->askWhereToSave && !m_app.services().fileDialogs) {
         // No way to ask here: the download goes to the output folder rather than nowhere.
-        const QMap<QString, QString> values{{QStringLiteral("folder"), m_settings->outputDir}};
-        note(Strings::text(QStringLiteral("v2_save_panel_unavailable"), values));
-    } else if (interactive && m_settings && m_settings->askWhereToSave) {
-        QPointer<AppModel> self(this);
+        const QMap<QString, QString> values{{QStringLiteral("folder"), settings->outputDir}};
+        m_app.note(Strings::text(QStringLiteral("v2_save_panel_unavailable"), values));
+    } else if (interactive && settings && settings->askWhereToSave) {
+        QPointer<DownloadQueue> self(this);
         std::optional<QString> suggested;
         if (matching)
             suggested = matching->displayTitle();
@@ -54,7 +57,7 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
         job->setFileName(place->second);
     }
 
-    setLastError(std::nullopt);
+    m_app.setLastError(std::nullopt);
     // A download still under way is not stopped: it moves to the front of the queue, where its events
     // still reach it and it can be paused or cancelled. Like any current download it is never saved.
     const std::shared_ptr<Job> displaced =
@@ -64,25 +67,27 @@ QCoro::Task<std::shared_ptr<Job>> AppModel::enqueue(std::optional<QString> url, 
         m_unsavedJobs.insert(displaced.get());
         insertJobs(0, {displaced});
     }
-    clearComposition();
+    m_app.clearComposition();
     startRun(job);
     co_return job;
 }
 
 QCoro::Task<std::optional<std::pair<QString, QString>>>
-AppModel::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
-    const QString start = m_settings ? m_settings->outputDir : QString();
+DownloadQueue::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
+    const std::optional<EngineSettings>& settings = m_app.settings();
+    const QString start = settings ? settings->outputDir : QString();
     QString stem = fileStem(suggested.value_or(QString()));
     stem.replace(u'/', u'-');
     QString proposed;
     if (!stem.isEmpty())
         proposed = stem + u'.' + (format.audioOnly ? QStringLiteral("mp3") : format.container.toLower());
 
-    QPointer<AppModel> self(this);
+    QPointer<DownloadQueue> self(this);
     const QString message = Strings::text(QStringLiteral("v2_save_panel_message"));
     // A panel that could not be shown counts as cancelled.
     const std::optional<QString> chosen =
-        (co_await guarded(m_services.fileDialogs->saveFile(message, start, proposed))).value_or(std::nullopt);
+        (co_await guarded(m_app.services().fileDialogs->saveFile(message, start, proposed)))
+            .value_or(std::nullopt);
     if (!self || !chosen || chosen->isEmpty())
         co_return std::nullopt;
     const QFileInfo info(*chosen);
@@ -92,59 +97,55 @@ AppModel::chooseSaveLocation(std::optional<QString> suggested, FormatChoice form
     co_return std::make_pair(info.absolutePath(), chosenStem);
 }
 
-QString AppModel::fileStem(const QString& name) const {
+QString DownloadQueue::fileStem(const QString& name) const {
     const QString text = name.trimmed();
     const int dot = text.lastIndexOf(u'.');
     if (dot < 0)
         return text;
     const QString ext = text.mid(dot).toLower();
-    if (m_hello && m_hello->mediaExtensions.contains(ext))
+    if (m_app.hello() && m_app.hello()->mediaExtensions.contains(ext))
         return text.left(dot);
     return text;
 }
 
-bool AppModel::startRun(std::shared_ptr<Job> job) {
-    // One run per job at a time: a second "download.start" for the same id would be refused by the
-    // engine, and its failure would land on the job while the first run still goes on.
-    if (job->requestOpen())
+bool DownloadQueue::startRun(std::shared_ptr<Job> job) {
+    if (!job->openRun())
         return false;
-    job->setRequestOpen(true);
-    job->setKeptForResume(false);
     m_startsNotSent.insert(job.get());
     spawn(this, [this, job]() -> QCoro::Task<void> { co_await run(job); });
     return true;
 }
 
-bool AppModel::cancelBeforeStart(const std::shared_ptr<Job>& job) {
+bool DownloadQueue::cancelBeforeStart(const std::shared_ptr<Job>& job) {
     if (!m_startsNotSent.contains(job.get()))
         return false;
     m_cancelledBeforeStart.insert(job.get());
-    job->setState({Job::State::Cancelled, {}});
+    job->cancel();
     return true;
 }
 
-bool AppModel::dropCancelledStart(const std::shared_ptr<Job>& job) {
+bool DownloadQueue::dropCancelledStart(const std::shared_ptr<Job>& job) {
     m_startsNotSent.remove(job.get());
     if (!m_cancelledBeforeStart.remove(job.get()))
         return false;
-    job->setRequestOpen(false);
+    job->closeRun();
     return true;
 }
 
 // The job's request is marked open by startRun() before this runs.
-QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
+    QPointer<DownloadQueue> self(this);
     if (m_cancelledBeforeStart.contains(job.get()) && dropCancelledStart(job))
         co_return;
-    job->setState({Job::State::Analyzing, {}});
+    job->start();
     Notifications::requestPermission();
     if (job != m_currentDownload)
         m_queueDrainAnnounced = false;
 
     const QString url = job->url();
-    const CookiePair cookies = co_await cookieParams(url);
+    const AppModel::CookiePair cookies = co_await m_app.cookieParams(url);
     if (!self) {
-        job->setRequestOpen(false);
+        job->closeRun();
         co_return;
     }
     if (dropCancelledStart(job))
@@ -159,69 +160,38 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     request.subtitleMode = f.subtitleMode;
     request.saveThumbnail = f.saveThumbnail;
     request.embedCover = f.embedCover;
-    request.outputDir = job->destination().value_or(m_settings ? m_settings->outputDir : QString());
+    const std::optional<EngineSettings>& settings = m_app.settings();
+    request.outputDir = job->destination().value_or(settings ? settings->outputDir : QString());
     request.singleVideo = true;
     request.allowListing = job->allowsListing();
     request.jobId = job->id();
     request.cookieSource = cookies.source;
     request.cookiesFile = cookies.file;
-    request.forceGeneric = m_settings ? m_settings->forceGeneric : false;
+    request.forceGeneric = settings ? settings->forceGeneric : false;
     request.fileName = job->fileName().value_or(QString());
 
     std::optional<DownloadResult> result;
     std::exception_ptr failure;
     try {
-        result = co_await EngineMethods::send<EngineMethods::DownloadStart>(m_engine, request);
+        result = co_await EngineMethods::send<EngineMethods::DownloadStart>(&m_app.engine(), request);
     } catch (...) {
         failure = std::current_exception();
     }
-    job->setRequestOpen(false);
+    job->closeRun();
     if (!self)
         co_return;
 
-    if (!result && isTransportFailure(failure)) {
-        settleStoppedRun(job, describe(failure));
+    if (!result && AppModel::isTransportFailure(failure)) {
+        settleStoppedRun(job, AppModel::describe(failure));
     } else if (result) {
-        job->setState({Job::State::Done, {}});
-        job->setFraction(1.0);
-        job->setOutputPath(result->path);
+        job->finish(result->path);
         if (!result->title.isEmpty())
             job->setTitle(result->title);
-        co_await libraryPart().reloadLibrary();
+        co_await m_app.libraryPart().reloadLibrary();
         if (!self)
             co_return;
     } else {
-        const QString separator = QStringLiteral(" \u2014 ");
-        try {
-            std::rethrow_exception(failure);
-        } catch (const EngineError& e) {
-            const QString detail = e.detail().value_or(QString());
-            QString text = e.message();
-            if (detail.startsWith(QLatin1String("listing")))
-                text = Strings::text(QStringLiteral("status_listing_url"));
-            if (detail == QLatin1String("paused")) {
-                job->setState({Job::State::Paused, {}});
-                // Saved as paused from now on, so a restart finds it where it stopped.
-                if (job != m_currentDownload)
-                    persistQueue();
-            } else if (e.isCancelled()) {
-                job->setState({Job::State::Cancelled, {}});
-            } else {
-                job->setState(Job::State::failed(text));
-                // A write that failed (a full disk) leaves the part fetched so far: a retry goes on.
-                if (detail == QLatin1String("io")) {
-                    job->setKeptForResume(true);
-                    if (job != m_currentDownload)
-                        persistQueue();
-                }
-            }
-            if (!e.isCancelled())
-                report(job->title() + separator + text, e.detail());
-        } catch (...) {
-            const QString text = describe(failure);
-            job->setState(Job::State::failed(text));
-            report(job->title() + separator + text);
-        }
+        endRunWithError(job, failure);
     }
 
     if (job != m_currentDownload) {
@@ -231,15 +201,48 @@ QCoro::Task<void> AppModel::run(std::shared_ptr<Job> job) {
     }
 }
 
-void AppModel::retry(std::shared_ptr<Job> job) {
+void DownloadQueue::endRunWithError(const std::shared_ptr<Job>& job, std::exception_ptr failure) {
+    const QString separator = QStringLiteral(" \u2014 ");
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EngineError& e) {
+        const Job::RunEnd end = Job::runEndOf(e);
+        switch (end.kind) {
+        case Job::RunEnd::Paused:
+            job->pause();
+            // Saved as paused from now on, so a restart finds it where it stopped.
+            if (job != m_currentDownload)
+                persistQueue();
+            break;
+        case Job::RunEnd::Cancelled:
+            job->cancel();
+            break;
+        case Job::RunEnd::Failed:
+            job->fail(end.text);
+            break;
+        case Job::RunEnd::FailedKeepingPart:
+            job->failKeepingPart(end.text);
+            if (job != m_currentDownload)
+                persistQueue();
+            break;
+        }
+        if (!e.isCancelled())
+            m_app.report(job->title() + separator + end.text, e.detail());
+    } catch (...) {
+        const QString text = AppModel::describe(failure);
+        job->fail(text);
+        m_app.report(job->title() + separator + text);
+    }
+}
+
+void DownloadQueue::retry(std::shared_ptr<Job> job) {
     if (!job || job->requestOpen())
         return;
-    job->setState({Job::State::Queued, {}});
-    job->setFraction(0);
+    job->requeue();
     startRun(std::move(job));
 }
 
-void AppModel::announceQueueDrained() {
+void DownloadQueue::announceQueueDrained() {
     if (m_queueDrainAnnounced)
         return;
     qint64 done = 0;
@@ -255,4 +258,46 @@ void AppModel::announceQueueDrained() {
     const QMap<QString, QString> values{{QStringLiteral("count"), QString::number(done)}};
     Notifications::post(Strings::text(QStringLiteral("notify_queue_done")),
                         Strings::text(QStringLiteral("notify_queue_done_body"), values));
+}
+
+void DownloadQueue::failActiveJobs(const QString& message) {
+    // Waiting and paused jobs keep their state: the engine keeps paused downloads across restarts, and
+    // the saved queue must still hold them after the restart's save. Open requests have mostly been
+    // settled by their own run already; these are the ones whose failure has not arrived yet.
+    std::vector<std::shared_ptr<Job>> open;
+    if (m_currentDownload && m_currentDownload->requestOpen())
+        open.push_back(m_currentDownload);
+    for (const auto& job : m_jobs) {
+        if (job->requestOpen())
+            open.push_back(job);
+    }
+    for (const auto& job : open)
+        settleStoppedRun(job, message);
+}
+
+void DownloadQueue::settleStoppedRun(const std::shared_ptr<Job>& job, const QString& message) {
+    const Job::State::Kind kind = job->state().kind;
+    if (kind == Job::State::Analyzing || kind == Job::State::Queued) {
+        // Still waiting for its turn at the engine: nothing was fetched, it simply runs again.
+        job->backToWaiting();
+        m_returnedJobs.push_back(job);
+    } else if (!job->state().isFinished() && kind != Job::State::Waiting) {
+        job->failKeepingPart(message);
+        m_app.report(job->title() + QStringLiteral(" \u2014 ") + message);
+    } else {
+        return;
+    }
+    if (job != m_currentDownload)
+        persistQueue();
+}
+
+void DownloadQueue::rerunReturnedJobs() {
+    for (const std::weak_ptr<Job>& weak : std::exchange(m_returnedJobs, {})) {
+        const std::shared_ptr<Job> job = weak.lock();
+        // Only what is still waiting and still listed: the user may have cancelled or removed it.
+        if (!job || job->state().kind != Job::State::Waiting)
+            continue;
+        if (job == m_currentDownload || jobRow(job.get()) >= 0)
+            startRun(job);
+    }
 }
