@@ -17,6 +17,8 @@
 
 #include <memory>
 
+class Job;
+
 struct LoggedRequest {
     QString method;
     bool hasParams = false;
