@@ -1,5 +1,6 @@
 #include "OutsideEntries.h"
 
+#include "DownloadQueue.h"
 #include "shell/StartNow.h"
 
 #include "AppModel.h"
@@ -80,7 +81,7 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
             co_return;
         if (!target->quality.isNull())
             model->applyQuality(target->quality);
-        co_await model->enqueue(target->address, true);
+        co_await model->queuePart().enqueue(target->address, true);
     }
 }
 
@@ -88,7 +89,7 @@ QCoro::Task<void> OutsideEntries::downloadText(QString text) {
     const QPointer<AppModel> model(&m_model);
     co_await model->waitUntilReady();
     if (model)
-        co_await model->enqueue(text, true);
+        co_await model->queuePart().enqueue(text, true);
 }
 
 QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString quality) {
@@ -97,7 +98,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString qu
     if (!model)
         co_return goneAway();
     model->applyQuality(quality);
-    const std::shared_ptr<Job> job = co_await model->enqueue(address, false);
+    const std::shared_ptr<Job> job = co_await model->queuePart().enqueue(address, false);
     if (!job)
         co_return noAddress();
     co_return InstanceAnswer{0, job->title() + QLatin1Char('\n'), {}};
@@ -112,7 +113,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
     if (!link)
         co_return noAddress();
     model->applyQuality(quality);
-    co_await model->enqueue(*link, false);
+    co_await model->queuePart().enqueue(*link, false);
     co_return InstanceAnswer();
 }
 

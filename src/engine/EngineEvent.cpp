@@ -24,8 +24,17 @@ EngineEvent::JobProgress EngineEvent::JobProgress::fromJson(const JsonReader& r)
             r.req<double>("eta"),    r.req<qint64>("fragment"),         r.req<qint64>("fragmentCount")};
 }
 
+EngineEvent::JobState::Kind EngineEvent::JobState::kindFromWire(const QString& state) {
+    static const QHash<QString, Kind> kinds{
+        {QStringLiteral("queued"), Kind::Queued},         {QStringLiteral("processing"), Kind::Processing},
+        {QStringLiteral("converting"), Kind::Converting}, {QStringLiteral("done"), Kind::Done},
+        {QStringLiteral("failed"), Kind::Failed},         {QStringLiteral("cancelled"), Kind::Cancelled},
+    };
+    return kinds.value(state, Kind::Other);
+}
+
 EngineEvent::JobState EngineEvent::JobState::fromJson(const JsonReader& r) {
-    return {r.req<QString>("jobId"), r.req<QString>("state"), r.opt<QString>("filename"),
+    return {r.req<QString>("jobId"), kindFromWire(r.req<QString>("state")), r.opt<QString>("filename"),
             r.opt<QString>("message"), r.opt<double>("fraction")};
 }
 

@@ -61,8 +61,11 @@ struct EngineEvent {
         bool operator==(const JobProgress&) const = default;
     };
     struct JobState {
+        // The download states the engine reports; a state it may add later reads as Other.
+        enum class Kind { Queued, Processing, Converting, Done, Failed, Cancelled, Other };
+        static Kind kindFromWire(const QString& state);
         QString jobId;
-        QString state;
+        Kind state = Kind::Other;
         std::optional<QString> filename;
         std::optional<QString> message;
         std::optional<double> fraction;

@@ -46,6 +46,8 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     m_promptsPart = std::make_unique<Prompts>(*this);
     connect(m_libraryPart.get(), &Library::fileFoundMissing, m_promptsPart.get(),
             [prompts = m_promptsPart.get()] { prompts->setFileMissingNotice(true); });
+    connect(m_queuePart.get(), &DownloadQueue::currentDownloadUpdated, this, &AppModel::refreshDerived);
+    connect(this, &AppModel::stringsGenerationChanged, m_queuePart.get(), &DownloadQueue::textsChanged);
 }
 
 AppModel::~AppModel() {
@@ -232,12 +234,12 @@ QCoro::Task<void> AppModel::runSessionStart() {
     if (!self)
         co_return;
 
-    if (!m_didLoadSession) {
-        const bool answered = co_await restoreQueue();
+    if (!m_queuePart->queueLoaded()) {
+        const bool answered = co_await m_queuePart->restoreQueue();
         if (!self)
             co_return;
         if (answered)
-            markQueueLoaded();
+            m_queuePart->markQueueLoaded();
     }
 }
 
@@ -368,7 +370,7 @@ void AppModel::setLastError(const std::optional<AppError>& error) {
 QString AppModel::status() const {
     if (m_isAnalyzing)
         return Strings::text(QStringLiteral("status_resolving"));
-    const Job* job = m_currentDownload.get();
+    const Job* job = m_queuePart->currentDownload().get();
     if (!job)
         return Strings::text(QStringLiteral("status_ready"));
     const QString typed = m_pastedText.trimmed();

@@ -1,4 +1,5 @@
 // The main window, its menus and shortcuts, and the quit, in process against the stand-in engine.
+#include "DownloadQueue.h"
 #include "ViewFixture.h"
 
 #include "Commands.h"
@@ -323,11 +324,11 @@ private Q_SLOTS:
                                     {"status", "waiting"}});
         f.control("queue.save", {{"items", rows}});
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
         Shutdown shutdown(*f.model);
         QSignalSpy finished(&shutdown, &Shutdown::finished);
-        const std::shared_ptr<Job> first = f.model->jobs()[0];
-        f.model->remove(first);
+        const std::shared_ptr<Job> first = f.model->queuePart().jobs()[0];
+        f.model->queuePart().remove(first);
         shutdown.request();
         QVERIFY(finished.wait(10000));
         QVERIFY(!f.model->engine().isRunning());

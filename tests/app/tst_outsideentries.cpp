@@ -1,5 +1,6 @@
 // Requests from outside the window: the command line read into a request, and the running copy carrying
 // out links, handed-over text and the download verbs, in process against the stand-in engine.
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "ActivationChecks.h"
@@ -150,7 +151,7 @@ private Q_SLOTS:
         for (const InstanceAnswer& a : f.fakes.instanceGuard.answers)
             QCOMPARE(a, InstanceAnswer());
         QVERIFY(!f.model->isReady());
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
         QVERIFY(f.requestsOf("download.start").isEmpty());
         QCOMPARE(f.model->format().quality, QString("1080p"));
@@ -295,7 +296,7 @@ private Q_SLOTS:
             // A later message answered: nothing of the first one is still on its way.
             f.fakes.instanceGuard.receive({});
             QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
-            QVERIFY(!f.model->currentDownload());
+            QVERIFY(!f.model->queuePart().currentDownload());
             QCOMPARE(f.model->format().quality, quality); // a refusal leaves the format alone
             QCOMPARE(f.model->format().audioOnly, false);
         } else {
@@ -304,7 +305,7 @@ private Q_SLOTS:
             QCOMPARE(start.params["url"].toString(), url);
             QCOMPARE(start.params["quality"].toString(), quality);
             QCOMPARE(start.params["audioOnly"].toBool(), audio);
-            QVERIFY(f.model->currentDownload());
+            QVERIFY(f.model->queuePart().currentDownload());
             // The quality stays the application's choice.
             QCOMPARE(f.model->format().quality, quality);
         }
@@ -324,7 +325,7 @@ private Q_SLOTS:
         f.fakes.instanceGuard.receive({});
         QVERIFY(waitForAnswers(f.fakes.instanceGuard, 1));
         QCOMPARE(f.fakes.instanceGuard.answers.size(), 1); // only the reopen
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
         f.boot();
         QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
         QCOMPARE(f.fakes.instanceGuard.answers[1], InstanceAnswer());

@@ -356,10 +356,24 @@ private Q_SLOTS:
             R"({"event":"job.meta","params":{"jobId":"J","title":"t","thumbnail":"","channel":"c"}})",
             "[app] événement 'job.meta' indécodable : duration: missing\n");
         ok("job.state minimal", R"({"event":"job.state","params":{"jobId":"J","state":"processing"}})",
-           E{E::JobState{"J", "processing", std::nullopt, std::nullopt, std::nullopt}});
+           E{E::JobState{"J", E::JobState::Kind::Processing, std::nullopt, std::nullopt, std::nullopt}});
         ok("job.state converting",
            R"({"event":"job.state","params":{"jobId":"J","state":"converting","fraction":0.5}})",
-           E{E::JobState{"J", "converting", std::nullopt, std::nullopt, 0.5}});
+           E{E::JobState{"J", E::JobState::Kind::Converting, std::nullopt, std::nullopt, 0.5}});
+        for (const auto& [wire, kind] : std::vector<std::pair<QString, E::JobState::Kind>>{
+                 {"queued", E::JobState::Kind::Queued},
+                 {"done", E::JobState::Kind::Done},
+                 {"failed", E::JobState::Kind::Failed},
+                 {"cancelled", E::JobState::Kind::Cancelled},
+                 {"paused", E::JobState::Kind::Other}, // not a state the engine reports as an event
+                 {"Done", E::JobState::Kind::Other},
+                 {"", E::JobState::Kind::Other}}) {
+            ok(qPrintable("job.state " + wire),
+               (R"({"event":"job.state","params":{"jobId":"J","state":")" + wire + R"("}})")
+                   .toUtf8()
+                   .constData(),
+               E{E::JobState{"J", kind, std::nullopt, std::nullopt, std::nullopt}});
+        }
         bad("job.state null state", R"({"event":"job.state","params":{"jobId":"J","state":null}})",
             "[app] événement 'job.state' indécodable : state: null\n");
         ok("job.log",

@@ -1,5 +1,6 @@
 // The whole road with the real engine and a local web server: analyse a page, download its video,
 // follow the job through its states to the file on disk and the library.
+#include "DownloadQueue.h"
 #include "MediaServerProcess.h"
 #include "StateFixture.h"
 

@@ -1,4 +1,5 @@
 // The library filter, the existence check, removal (into a trash of the test's own) and reveal.
+#include "Job.h"
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 

@@ -1,3 +1,5 @@
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "Library.h"
@@ -106,7 +108,7 @@ private slots:
             {S::failed("no"), other, text("status_ready")},
         };
         for (const Row& row : rows) {
-            job->setState(row.state);
+            putInState(*job, row.state);
             f.model->setPastedText(row.typed);
             const QString expected = row.expected == "{statusLine}" ? job->statusLine() : row.expected;
             QVERIFY2(f.model->status() == expected, qPrintable(QString("state %1, field '%2': %3")
@@ -116,7 +118,7 @@ private slots:
 
         // A running analysis comes first, whatever the download.
         f.control("test.hold", {{"method", "analyze"}});
-        job->setState(S::failed("no"));
+        putInState(*job, S::failed("no"));
         f.model->setPastedText(other);
         auto analysis = f.model->analyzeCurrent();
         QVERIFY(f.model->isAnalyzing());

@@ -1,5 +1,7 @@
 // The painted job row of lists: icons hit where they are drawn, actions go by the state at the click,
 // and a long queue paints only what is visible.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
@@ -25,8 +27,8 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     auto waiting = jobIn(Kind::Waiting, QStringLiteral("http://127.0.0.1:9/a.mp4"));
     auto running = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/b.mp4"));
     auto done = jobIn(Kind::Done, QStringLiteral("http://127.0.0.1:9/c.mp4"));
-    f.model->insertJobs(0, {waiting, running, done});
-    JobListModel rows(f.model.get());
+    f.model->queuePart().insertJobs(0, {waiting, running, done});
+    JobListModel rows(&f.model->queuePart());
     QListView view;
     auto* delegate = new JobRowDelegate(f.model.get(), &view);
     view.setItemDelegate(delegate);
@@ -59,7 +61,7 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     // The cancel icon of the finished row is disabled: the engine hears nothing of it. The pause of row 1
     // clicked afterwards proves the moment has passed.
     click(2, 2);
-    running->setState({Kind::Downloading, {}});
+    putInState(*running, {Kind::Downloading, {}});
     click(1, 0);
     QVERIFY(f.waitForRequests(QStringLiteral("download.pause"), 2));
     for (const LoggedRequest& r : f.requestsOf(QStringLiteral("download.cancel")))
@@ -67,7 +69,7 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     // Remove takes the finished row out of the list.
     click(2, 3);
     QCOMPARE(rows.rowCount(), 2);
-    QCOMPARE(f.model->jobRow(done.get()), -1);
+    QCOMPARE(f.model->queuePart().jobRow(done.get()), -1);
 }
 
 void TestJobRowDelegate::longQueue() {
@@ -81,8 +83,8 @@ void TestJobRowDelegate::longQueue() {
                              QStringLiteral("https://example.com/%1").arg(i)));
         jobs.back()->setThumbnailURL(QStringLiteral("https://example.com/%1.jpg").arg(i));
     }
-    f.model->insertJobs(0, jobs);
-    JobListModel rows(f.model.get());
+    f.model->queuePart().insertJobs(0, jobs);
+    JobListModel rows(&f.model->queuePart());
     QListView view;
     view.setUniformItemSizes(true);
     auto* delegate = new JobRowDelegate(f.model.get(), &view);

@@ -1,5 +1,6 @@
 // The library's rows: what an item row offers in its first slot and its four icons, what each does
 // (play, view, reveal, the web page, remove), the transcribe button's states, and the hit rows.
+#include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
 
 #include "Library.h"
@@ -399,8 +400,8 @@ private Q_SLOTS:
         Rows r({libraryItem("/gone.mp4", "video")});
         QVERIFY(r.show(1));
         QVERIFY(clickRow(*r.pane, r.row("/gone.mp4"), Spot::First));
-        QTRY_VERIFY(r.f.model->currentDownload());
-        QCOMPARE(r.f.model->currentDownload()->url(), QString("https://example.test/gone.mp4"));
+        QTRY_VERIFY(r.f.model->queuePart().currentDownload());
+        QCOMPARE(r.f.model->queuePart().currentDownload()->url(), QString("https://example.test/gone.mp4"));
     }
 };
 

@@ -1,6 +1,7 @@
 // A download finished while "Transcribe" is on is transcribed by the engine on its own: the job it starts
 // shows in the Transcription tab and counts in the sidebar's badge while it runs, like one the user
 // started.
+#include "DownloadQueue.h"
 #include "MediaServerProcess.h"
 #include "ViewHelpers.h"
 
@@ -44,8 +45,8 @@ private Q_SLOTS:
 
         QTest::keyClicks(download.field(), server.page);
         QTest::keyClick(download.field(), Qt::Key_Return, Qt::ControlModifier);
-        QVERIFY(QTest::qWaitFor([&] { return f.model->currentDownload() != nullptr; }));
-        const auto job = f.model->currentDownload();
+        QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().currentDownload() != nullptr; }));
+        const auto job = f.model->queuePart().currentDownload();
         QVERIFY(QTest::qWaitFor([&] { return job->state().isFinished(); }, 60000));
         QCOMPARE(int(job->state().kind), int(Job::State::Done));
         const QString path = job->outputPath().value_or(QString());

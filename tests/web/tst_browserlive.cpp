@@ -5,6 +5,7 @@
 #include "BrowserPane.h"
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
+#include "DownloadQueue.h"
 #include "SigninSite.h"
 #include "StateFixture.h"
 #include "Strings.h"

@@ -1,6 +1,6 @@
 #include "batch/BatchNotes.h"
 
-#include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Strings.h"
 #include "kit/Icons.h"
 #include "kit/TextStyle.h"
@@ -76,17 +76,17 @@ private:
 
 // ---- the model ----
 
-BatchNotesModel::BatchNotesModel(AppModel* model, QObject* parent)
-    : QAbstractListModel(parent), m_model(model) {
-    connect(model, &AppModel::resolveNotesChanged, this, &BatchNotesModel::reload);
+BatchNotesModel::BatchNotesModel(DownloadQueue* queue, QObject* parent)
+    : QAbstractListModel(parent), m_queue(queue) {
+    connect(queue, &DownloadQueue::resolveNotesChanged, this, &BatchNotesModel::reload);
     // The notes' messages are texts of the current language too.
-    connect(model, &AppModel::stringsGenerationChanged, this, &BatchNotesModel::reload);
+    connect(queue, &DownloadQueue::textsChanged, this, &BatchNotesModel::reload);
     reload();
 }
 
 void BatchNotesModel::reload() {
     beginResetModel();
-    m_notes = BatchNotes::ordered(m_model->resolveNotes());
+    m_notes = BatchNotes::ordered(m_queue->resolveNotes());
     m_messages.assign(m_notes.size(), QString());
     endResetModel();
 }
@@ -182,8 +182,8 @@ void BatchNotesList::fitHeight() {
 
 // ---- the block ----
 
-BatchNotes::BatchNotes(AppModel* model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_title(new QLabel(this)), m_rows(new BatchNotesModel(model, this)) {
+BatchNotes::BatchNotes(DownloadQueue* queue, QWidget* parent)
+    : QWidget(parent), m_queue(queue), m_title(new QLabel(this)), m_rows(new BatchNotesModel(queue, this)) {
     setObjectName(QStringLiteral("batch_notes"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,6 +1,7 @@
 #include "download/DownloadPane.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -164,7 +165,8 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent) : QWidget(parent), 
     connect(model, &AppModel::isAnalyzingChanged, this, &DownloadPane::refreshStage);
     connect(model, &AppModel::freshAnalysisChanged, this, &DownloadPane::refreshStage);
     connect(model, &AppModel::freshFailureChanged, this, &DownloadPane::refreshStage);
-    connect(model, &AppModel::currentDownloadChanged, this, &DownloadPane::watchCurrentDownload);
+    connect(&model->queuePart(), &DownloadQueue::currentDownloadChanged, this,
+            &DownloadPane::watchCurrentDownload);
     connect(model, &AppModel::stringsGenerationChanged, this, &DownloadPane::retranslate);
     retranslate();
     watchCurrentDownload();
@@ -182,7 +184,7 @@ void DownloadPane::retranslate() {
 
 void DownloadPane::watchCurrentDownload() {
     disconnect(m_jobState);
-    const std::shared_ptr<Job>& job = m_model->currentDownload();
+    const std::shared_ptr<Job>& job = m_model->queuePart().currentDownload();
     if (job)
         m_jobState = connect(job.get(), &Job::stateChanged, this, &DownloadPane::refreshStage);
     m_downloadCard->setJob(job);

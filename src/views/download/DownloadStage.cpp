@@ -1,9 +1,10 @@
 #include "download/DownloadStage.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 
 DownloadStage downloadStageOf(const AppModel& model) {
-    const Job* job = model.currentDownload().get();
+    const Job* job = model.queuePart().currentDownload().get();
     if (job && !job->state().isFinished())
         return DownloadStage::RunningDownload;
     if (model.isAnalyzing())

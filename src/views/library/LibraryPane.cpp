@@ -1,6 +1,7 @@
 #include "library/LibraryPane.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Library.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -396,7 +397,7 @@ void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
         if (!item.exists) {
             if (!item.url.isEmpty())
                 spawn(this, [model = m_model, url = item.url]() -> QCoro::Task<void> {
-                    co_await model->enqueue(url, true);
+                    co_await model->queuePart().enqueue(url, true);
                 });
         } else {
             TranscribeSlot::trigger(*m_model, item);

@@ -1,6 +1,7 @@
 #include "rows/JobRowDelegate.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "JobListModel.h"
 #include "Strings.h"
 #include "rows/JobRow.h"
@@ -121,11 +122,11 @@ void JobRowDelegate::paintBusyBar(QPainter* painter, const QRectF& track) const 
 
 void JobRowDelegate::clicked(const QModelIndex& index, int part, Qt::KeyboardModifiers) {
     Job* job = jobOf(index);
-    const int at = job ? m_model->jobRow(job) : -1;
+    const int at = job ? m_model->queuePart().jobRow(job) : -1;
     if (at < 0)
         return;
     // The model's own pointer: the action may outlive this row (a removal drops it from the list).
-    const std::shared_ptr<Job> shared = m_model->jobs()[at];
+    const std::shared_ptr<Job> shared = m_model->queuePart().jobs()[at];
     JobRowContent::trigger(*m_model, shared, static_cast<JobRowContent::Action>(part));
 }
 

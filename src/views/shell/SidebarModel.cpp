@@ -1,11 +1,12 @@
 #include "shell/SidebarModel.h"
 
+#include "DownloadQueue.h"
 #include "Strings.h"
 
 SidebarModel::SidebarModel(AppModel& model, QObject* parent) : QAbstractListModel(parent), m_model(model) {
     connect(&model, &AppModel::stringsGenerationChanged, this, &SidebarModel::refreshTitles);
-    connect(&model, &AppModel::jobsChanged, this, &SidebarModel::refreshCounts);
-    connect(&model, &AppModel::activityChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.queuePart(), &DownloadQueue::jobsChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.queuePart(), &DownloadQueue::activityChanged, this, &SidebarModel::refreshCounts);
     connect(&model, &AppModel::transcriptionsChanged, this, &SidebarModel::refreshCounts);
     connect(&model, &AppModel::modelsInfoChanged, this, &SidebarModel::refreshCounts);
     connect(&model, &AppModel::helloChanged, this, &SidebarModel::refreshCounts);
@@ -50,7 +51,7 @@ QString SidebarModel::symbol(AppModel::Tab tab) {
 
 int SidebarModel::activeJobCount(const AppModel& model) {
     int n = 0;
-    for (const auto& job : model.jobs()) {
+    for (const auto& job : model.queuePart().jobs()) {
         if (!job->state().isFinished())
             ++n;
     }
