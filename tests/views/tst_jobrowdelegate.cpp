@@ -107,8 +107,8 @@ void TestJobRowDelegate::aClickBeginsAndEndsOnOneRow() {
     f.boot();
     auto waiting = jobIn(Kind::Waiting, QStringLiteral("http://127.0.0.1:9/a.mp4"));
     auto running = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/b.mp4"));
-    f.model->insertJobs(0, {waiting, running});
-    JobListModel rows(f.model.get());
+    f.model->queuePart().insertJobs(0, {waiting, running});
+    JobListModel rows(&f.model->queuePart());
     QListView view;
     view.setItemDelegate(new JobRowDelegate(f.model.get(), &view));
     view.setModel(&rows);

@@ -1,5 +1,6 @@
 // The kit of the painted lists: row icons come from a bounded cache that follows the icon theme, every
 // list draws the same check box, and alerts are built in one place.
+#include "DownloadQueue.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
@@ -94,8 +95,8 @@ private Q_SLOTS:
         StateFixture f;
         f.boot();
         auto done = jobIn(Kind::Done, QStringLiteral("http://127.0.0.1:9/a.mp4"));
-        f.model->insertJobs(0, {done});
-        JobListModel rows(f.model.get());
+        f.model->queuePart().insertJobs(0, {done});
+        JobListModel rows(&f.model->queuePart());
         QListView view;
         auto* delegate = new JobRowDelegate(f.model.get(), &view);
         const QSize size(640, JobRowDelegate::rowHeight);
