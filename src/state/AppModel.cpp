@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "Session.h"
 #include "SignalWait.h"
+#include "Spawn.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 #include "Transcriptions.h"
@@ -46,6 +47,11 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     m_promptsPart = std::make_unique<Prompts>(*this);
     connect(m_libraryPart.get(), &Library::fileFoundMissing, m_promptsPart.get(),
             [prompts = m_promptsPart.get()] { prompts->setFileMissingNotice(true); });
+    connect(m_transcriptionsPart.get(), &Transcriptions::transcribed, m_libraryPart.get(),
+            &Library::noteTranscribed);
+    connect(m_clipsPart.get(), &Clips::clipSaved, m_libraryPart.get(), [library = m_libraryPart.get()] {
+        spawn(library, [library]() -> QCoro::Task<void> { co_await library->reloadLibrary(); });
+    });
 }
 
 AppModel::~AppModel() {
@@ -225,7 +231,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await m_libraryPart->reloadLibrary();
     if (!self)
         co_return;
-    co_await reloadModels();
+    co_await modelsPart().reloadModels();
     if (!self)
         co_return;
     co_await m_libraryPart->refreshSearchStatus();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ClipJob.h"
 #include "EngineClient.h"
 #include "EngineEvent.h"
 #include "EngineFailure.h"
@@ -12,7 +11,6 @@
 #include "ListingPick.h"
 #include "LogLine.h"
 #include "Services.h"
-#include "TranscriptionJob.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -69,9 +67,6 @@ class AppModel : public QObject {
     Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
     Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
-    // Transcriptions, speech models and clips.
-    Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
-    Q_PROPERTY(int activeTranscriptionCount READ activeTranscriptionCount NOTIFY transcriptionsChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -88,13 +83,6 @@ public:
     using UpdateInfo = ::UpdateInfo;
     using Favourite = ::Favourite;
     using Favourites = ::Favourites;
-
-    // What a speech model's row says after its download or deletion ended.
-    struct ModelNotice {
-        QString text;
-        bool isFailure = false;
-        bool operator==(const ModelNotice&) const = default;
-    };
 
     // The cookie pair sent as "cookieSource" and "cookiesFile".
     struct CookiePair {
@@ -243,54 +231,6 @@ public:
     // Where the engine kept the last report it could not send (absent after one that was sent).
     const std::optional<QString>& reportSavedTo() const { return m_reportSavedTo; }
 
-    // ---- transcriptions ----
-    // A model the machine can run and the helper that runs it are both there.
-    bool canTranscribe() const;
-    // Starts a transcription of a library item; nothing when transcription is unavailable.
-    std::shared_ptr<TranscriptionJob> transcribe(const LibraryItem& item);
-    // Starts a transcription of any media file; a refusal (unavailable, not a media file) goes to
-    // transcriptionRefusal and gives nothing.
-    std::shared_ptr<TranscriptionJob> transcribeFile(const QUrl& file);
-    // Every job known, by id, finished or not, until it is removed or cleared.
-    const std::map<QString, std::shared_ptr<TranscriptionJob>>& transcriptions() const {
-        return m_transcriptions;
-    }
-    // The jobs neither done, failed nor cancelled, by id.
-    std::vector<std::shared_ptr<TranscriptionJob>> activeTranscriptions() const;
-    int activeTranscriptionCount() const;
-    void cancelTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void removeTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void clearTranscriptions();
-    // MIME type names of the engine's media extensions, in its order, each once; only sound and pictures.
-    QStringList mediaContentTypes() const;
-    // The file chooser's filters for media, from the engine's media extensions: every audio and video type
-    // first, then audio, then video. Empty while the engine has not named them (any file may be chosen).
-    QStringList mediaFileFilters() const;
-    QCoro::Task<void> chooseTranscriptFolder();
-
-    // ---- speech-recognition models ----
-    QCoro::Task<void> reloadModels();
-    // The offer for a model, nothing on any failure (never reported).
-    QCoro::Task<std::optional<ModelOffer>> fetchModelOffer(QString key);
-    void downloadModel(const QString& key);
-    void cancelModelDownload(const QString& key);
-    void deleteModel(const QString& key);
-    // The bytes to show for a model: what it takes on disk when known, else its download size.
-    qint64 modelBytesOnDisk(const WhisperModel& model) const;
-    const std::optional<ModelsInfo>& modelsInfo() const { return m_modelsInfo; }
-    // Model key to download fraction (0…1), for the models being downloaded.
-    const QMap<QString, double>& modelDownloads() const { return m_modelDownloads; }
-    const QMap<QString, ModelNotice>& modelNotices() const { return m_modelNotices; }
-
-    // ---- clips ----
-    QCoro::Task<std::optional<ClipSuggestion>> suggestClip(QString path, qint64 startMs, qint64 endMs,
-                                                           bool audioOnly);
-    // Replaces clipJob with a new extraction and starts it; an earlier one runs on unwatched.
-    std::shared_ptr<ClipJob> extractClip(const QString& path, qint64 startMs, qint64 endMs, ClipMode mode,
-                                         bool audioOnly);
-    void cancelClip(const std::shared_ptr<ClipJob>& job);
-    const std::shared_ptr<ClipJob>& clipJob() const { return m_clipJob; }
-
     // ---- event pump ----
     // Applies one engine event completely, without suspending.
     void apply(const EngineEvent& event);
@@ -351,6 +291,7 @@ public:
 
     // The user-facing text of whatever a request or a start threw.
     static QString describe(std::exception_ptr error);
+    static bool isCancellation(std::exception_ptr error);
 
     // Request wrappers: the reply, or nothing on failure. A failure is logged and shown unless
     // reportFailure is false; a cancellation (code 1001) is never shown. They never throw.
@@ -409,12 +350,6 @@ Q_SIGNALS:
     void updateChanged();
     void upToDateChanged();
     void favouritesChanged();
-    // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
-    void transcriptionsChanged();
-    void modelsInfoChanged();
-    void modelDownloadsChanged();
-    void modelNoticesChanged();
-    void clipJobChanged();
     // The saves asked for so far have all been answered.
     void queueSavesFinished();
     // Private plumbing: the start in flight finished.
@@ -466,9 +401,6 @@ private:
     bool cancelBeforeStart(const std::shared_ptr<Job>& job);
     // True (and the run ended) when the job was cancelled before its start could be sent.
     bool dropCancelledStart(const std::shared_ptr<Job>& job);
-    // Ends every model download the stopped engine left running: cancelled when the user asked for it,
-    // else failed with `message`.
-    void endModelDownloads(const QString& message);
     void startUnanswered();
     void failActiveJobs(const QString& message);
     // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
@@ -488,18 +420,9 @@ private:
     void setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks);
     QCoro::Task<void> fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name, QString source,
                                        qint64 offset);
-    static bool isCancellation(std::exception_ptr error);
     // The request never got an answer: the engine was not running, stopped or could not be written to.
     static bool isTransportFailure(std::exception_ptr error);
     void markQueueLoaded();
-    void startTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyTranscribeState(const EngineEvent::TranscribeState& event);
-    void addTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyModelState(const EngineEvent::ModelState& event);
-    void setModelDownload(const QString& key, std::optional<double> fraction);
-    void setModelNotice(const QString& key, std::optional<ModelNotice> notice);
-    void setModelsInfo(const std::optional<ModelsInfo>& info);
-    void spawnModelReload();
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
     QCoro::Task<void> sendQueueSaves();
@@ -554,8 +477,6 @@ private:
     // is never sent.
     QSet<const Job*> m_startsNotSent;
     QSet<const Job*> m_cancelledBeforeStart;
-    // Model downloads the user asked to cancel whose end the engine has not told yet.
-    QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
@@ -592,14 +513,6 @@ private:
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
     std::optional<QString> m_reportSavedTo;
-
-    std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
-    // Ids removed or cleared: their late events must not bring them back.
-    QSet<QString> m_droppedTranscriptions;
-    std::optional<ModelsInfo> m_modelsInfo;
-    QMap<QString, double> m_modelDownloads;
-    QMap<QString, ModelNotice> m_modelNotices;
-    std::shared_ptr<ClipJob> m_clipJob;
 
     // Last, so that they go first: a part may use the fields above while it is destroyed.
     std::unique_ptr<Session> m_sessionPart;

@@ -2,6 +2,7 @@
 #include "AppModel.h"
 
 #include "EngineLaunchError.h"
+#include "SpeechModels.h"
 
 // Only a live session reacts to a stop, and only an answered "hello" makes it live again: each stop of a
 // live session gets exactly one restart.
@@ -11,7 +12,7 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     setSessionLive(false);
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
     failActiveJobs(text);
-    endModelDownloads(text);
+    modelsPart().endModelDownloads(text);
     if (busy) {
         showEngineFailure(text);
         co_return;
