@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineStates.h"
 #include "JsonReader.h"
 
 #include <QJsonObject>
@@ -74,7 +75,9 @@ struct EngineEvent {
     };
     struct TranscribeState {
         QString jobId;
-        QString state;
+        TranscriptionStatus state = TranscriptionStatus::Other;
+        // The engine's word when state is Other (shown as it is), else empty.
+        QString otherState;
         std::optional<QString> path;
         std::optional<QString> title;
         std::optional<QString> message;
@@ -118,13 +121,13 @@ struct EngineEvent {
     };
     struct ModelState {
         QString key;
-        QString state;
+        ModelStatus state = ModelStatus::Other;
         std::optional<QString> message;
         bool operator==(const ModelState&) const = default;
     };
     struct ClipState {
         QString jobId;
-        QString state;
+        ClipStatus state = ClipStatus::Other;
         std::optional<QString> destination;
         std::optional<QString> message;
         std::optional<qint64> sizeBytes;

@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "Session.h"
 #include "SignalWait.h"
+#include "Spawn.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 #include "Transcriptions.h"
@@ -48,6 +49,11 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
             [prompts = m_promptsPart.get()] { prompts->setFileMissingNotice(true); });
     connect(m_queuePart.get(), &DownloadQueue::currentDownloadUpdated, this, &AppModel::refreshDerived);
     connect(this, &AppModel::stringsGenerationChanged, m_queuePart.get(), &DownloadQueue::textsChanged);
+    connect(m_transcriptionsPart.get(), &Transcriptions::transcribed, m_libraryPart.get(),
+            &Library::noteTranscribed);
+    connect(m_clipsPart.get(), &Clips::clipSaved, m_libraryPart.get(), [library = m_libraryPart.get()] {
+        spawn(library, [library]() -> QCoro::Task<void> { co_await library->reloadLibrary(); });
+    });
 }
 
 AppModel::~AppModel() {
@@ -227,7 +233,7 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await m_libraryPart->reloadLibrary();
     if (!self)
         co_return;
-    co_await reloadModels();
+    co_await modelsPart().reloadModels();
     if (!self)
         co_return;
     co_await m_libraryPart->refreshSearchStatus();

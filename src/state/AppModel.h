@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ClipJob.h"
 #include "EngineClient.h"
 #include "EngineEvent.h"
 #include "EngineFailure.h"
@@ -10,7 +9,6 @@
 #include "FormatChoice.h"
 #include "LogLine.h"
 #include "Services.h"
-#include "TranscriptionJob.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -64,9 +62,6 @@ class AppModel : public QObject {
     Q_PROPERTY(QString freshFailure READ freshFailureText NOTIFY freshFailureChanged)
     Q_PROPERTY(QString analyzedURL READ analyzedURL NOTIFY analyzedURLChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
-    // Transcriptions, speech models and clips.
-    Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
-    Q_PROPERTY(int activeTranscriptionCount READ activeTranscriptionCount NOTIFY transcriptionsChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -83,13 +78,6 @@ public:
     using UpdateInfo = ::UpdateInfo;
     using Favourite = ::Favourite;
     using Favourites = ::Favourites;
-
-    // What a speech model's row says after its download or deletion ended.
-    struct ModelNotice {
-        QString text;
-        bool isFailure = false;
-        bool operator==(const ModelNotice&) const = default;
-    };
 
     // The cookie pair sent as "cookieSource" and "cookiesFile".
     struct CookiePair {
@@ -174,54 +162,6 @@ public:
     void setUpToDate(bool upToDate);
     // Where the engine kept the last report it could not send (absent after one that was sent).
     const std::optional<QString>& reportSavedTo() const { return m_reportSavedTo; }
-
-    // ---- transcriptions ----
-    // A model the machine can run and the helper that runs it are both there.
-    bool canTranscribe() const;
-    // Starts a transcription of a library item; nothing when transcription is unavailable.
-    std::shared_ptr<TranscriptionJob> transcribe(const LibraryItem& item);
-    // Starts a transcription of any media file; a refusal (unavailable, not a media file) goes to
-    // transcriptionRefusal and gives nothing.
-    std::shared_ptr<TranscriptionJob> transcribeFile(const QUrl& file);
-    // Every job known, by id, finished or not, until it is removed or cleared.
-    const std::map<QString, std::shared_ptr<TranscriptionJob>>& transcriptions() const {
-        return m_transcriptions;
-    }
-    // The jobs neither done, failed nor cancelled, by id.
-    std::vector<std::shared_ptr<TranscriptionJob>> activeTranscriptions() const;
-    int activeTranscriptionCount() const;
-    void cancelTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void removeTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void clearTranscriptions();
-    // MIME type names of the engine's media extensions, in its order, each once; only sound and pictures.
-    QStringList mediaContentTypes() const;
-    // The file chooser's filters for media, from the engine's media extensions: every audio and video type
-    // first, then audio, then video. Empty while the engine has not named them (any file may be chosen).
-    QStringList mediaFileFilters() const;
-    QCoro::Task<void> chooseTranscriptFolder();
-
-    // ---- speech-recognition models ----
-    QCoro::Task<void> reloadModels();
-    // The offer for a model, nothing on any failure (never reported).
-    QCoro::Task<std::optional<ModelOffer>> fetchModelOffer(QString key);
-    void downloadModel(const QString& key);
-    void cancelModelDownload(const QString& key);
-    void deleteModel(const QString& key);
-    // The bytes to show for a model: what it takes on disk when known, else its download size.
-    qint64 modelBytesOnDisk(const WhisperModel& model) const;
-    const std::optional<ModelsInfo>& modelsInfo() const { return m_modelsInfo; }
-    // Model key to download fraction (0…1), for the models being downloaded.
-    const QMap<QString, double>& modelDownloads() const { return m_modelDownloads; }
-    const QMap<QString, ModelNotice>& modelNotices() const { return m_modelNotices; }
-
-    // ---- clips ----
-    QCoro::Task<std::optional<ClipSuggestion>> suggestClip(QString path, qint64 startMs, qint64 endMs,
-                                                           bool audioOnly);
-    // Replaces clipJob with a new extraction and starts it; an earlier one runs on unwatched.
-    std::shared_ptr<ClipJob> extractClip(const QString& path, qint64 startMs, qint64 endMs, ClipMode mode,
-                                         bool audioOnly);
-    void cancelClip(const std::shared_ptr<ClipJob>& job);
-    const std::shared_ptr<ClipJob>& clipJob() const { return m_clipJob; }
 
     // ---- event pump ----
     // Applies one engine event completely, without suspending.
@@ -320,12 +260,6 @@ Q_SIGNALS:
     void updateChanged();
     void upToDateChanged();
     void favouritesChanged();
-    // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
-    void transcriptionsChanged();
-    void modelsInfoChanged();
-    void modelDownloadsChanged();
-    void modelNoticesChanged();
-    void clipJobChanged();
     // Private plumbing: the start in flight finished.
     void sessionStartFinished();
 
@@ -362,20 +296,9 @@ private:
     QCoro::Task<void> probeEngine(int probe);
     void probeUnanswered();
     void boundStart(bool running);
-    // Ends every model download the stopped engine left running: cancelled when the user asked for it,
-    // else failed with `message`.
-    void endModelDownloads(const QString& message);
     void startUnanswered();
     // Says once which stored files the engine found damaged and set aside.
     void reportSetAside(const std::vector<SetAsideFile>& files);
-    void startTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyTranscribeState(const EngineEvent::TranscribeState& event);
-    void addTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyModelState(const EngineEvent::ModelState& event);
-    void setModelDownload(const QString& key, std::optional<double> fraction);
-    void setModelNotice(const QString& key, std::optional<ModelNotice> notice);
-    void setModelsInfo(const std::optional<ModelsInfo>& info);
-    void spawnModelReload();
     void setFavourites(const std::vector<Favourite>& items);
     void scheduleClipboardRecheck(int generation, int delayMs, int left);
 
@@ -411,8 +334,6 @@ private:
     int m_probe = 0;
     bool m_probing = false;
     std::chrono::milliseconds m_startLimit{20000};
-    // Model downloads the user asked to cancel whose end the engine has not told yet.
-    QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     std::optional<Analysis> m_shownFreshAnalysis;
@@ -443,14 +364,6 @@ private:
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
     std::optional<QString> m_reportSavedTo;
-
-    std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
-    // Ids removed or cleared: their late events must not bring them back.
-    QSet<QString> m_droppedTranscriptions;
-    std::optional<ModelsInfo> m_modelsInfo;
-    QMap<QString, double> m_modelDownloads;
-    QMap<QString, ModelNotice> m_modelNotices;
-    std::shared_ptr<ClipJob> m_clipJob;
 
     // Last, so that they go first: a part may use the fields above while it is destroyed.
     std::unique_ptr<Session> m_sessionPart;

@@ -2,9 +2,12 @@
 #include "AppModel.h"
 
 #include "DownloadQueue.h"
+#include "Clips.h"
 #include "Prompts.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 
 #include <type_traits>
 
@@ -22,25 +25,17 @@ void AppModel::apply(const EngineEvent& event) {
             } else if constexpr (std::is_same_v<T, EngineEvent::JsRuntime>) {
                 applyJSRuntime(e.present, e.reveal);
             } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeState>) {
-                applyTranscribeState(e);
+                transcriptionsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeProgress>) {
-                if (const auto it = m_transcriptions.find(e.jobId); it != m_transcriptions.end())
-                    it->second->setFraction(e.fraction);
+                transcriptionsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::ModelProgress>) {
-                setModelDownload(e.key, e.fraction);
+                modelsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::ModelState>) {
-                applyModelState(e);
+                modelsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::ClipState>) {
-                if (m_clipJob && m_clipJob->id() == e.jobId) {
-                    m_clipJob->setState(e.state);
-                    if (e.destination)
-                        m_clipJob->setDestination(e.destination);
-                    if (e.message)
-                        m_clipJob->setMessage(e.message);
-                }
+                clipsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::ClipProgress>) {
-                if (m_clipJob && m_clipJob->id() == e.jobId)
-                    m_clipJob->setFraction(e.fraction);
+                clipsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::EngineStopped>) {
                 const bool busy = e.busy;
                 spawn(this, [this, busy]() -> QCoro::Task<void> { co_await handleEngineStopped(busy); });

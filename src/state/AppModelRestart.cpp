@@ -3,6 +3,7 @@
 
 #include "DownloadQueue.h"
 #include "EngineLaunchError.h"
+#include "SpeechModels.h"
 
 // Only a live session reacts to a stop, and only an answered "hello" makes it live again: each stop of a
 // live session gets exactly one restart.
@@ -12,7 +13,7 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     setSessionLive(false);
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
     m_queuePart->failActiveJobs(text);
-    endModelDownloads(text);
+    modelsPart().endModelDownloads(text);
     if (busy) {
         showEngineFailure(text);
         co_return;

@@ -5,6 +5,7 @@
 #include "FileDialogs.h"
 #include "Guarded.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 QCoro::Task<void> AppModel::reloadSettings() {
@@ -36,7 +37,7 @@ void AppModel::saveSetting(const QString& key, const SettingValue& value) {
         }
         // The models depend on the folder and the chosen model; a failed save may still have moved them.
         if (self && (key == QLatin1String("outputDir") || key == QLatin1String("transcriptionModel")))
-            co_await reloadModels();
+            co_await modelsPart().reloadModels();
     });
 }
 

@@ -2,6 +2,7 @@
 // (play, view, reveal, the web page, remove), the transcribe button's states, and the hit rows.
 #include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
+#include "SpeechModels.h"
 
 #include "Library.h"
 #include "Prompts.h"
@@ -167,7 +168,7 @@ private Q_SLOTS:
                      0);
         });
         QVERIFY(r.show(items.size()));
-        QTRY_VERIFY(r.f.model->modelsInfo().has_value());
+        QTRY_VERIFY(r.f.model->modelsPart().modelsInfo().has_value());
         if (name.endsWith(".jpg"))
             clickCategory(*r.pane, "thumbnails");
         const LibraryRowContent c = r.content(name);
@@ -363,11 +364,11 @@ private Q_SLOTS:
             f.script("models.list", modelsAnswer(models != "unsupported", models == "installed"), 0);
         });
         QVERIFY(r.show(1));
-        QTRY_VERIFY(r.f.model->modelsInfo().has_value());
+        QTRY_VERIFY(r.f.model->modelsPart().modelsInfo().has_value());
         if (models == "downloading") {
             r.f.emitEvent("model.progress",
                           {{"key", "base"}, {"downloaded", 40}, {"total", 100}, {"fraction", 0.4}});
-            QTRY_VERIFY(r.f.model->modelDownloads().contains("base"));
+            QTRY_VERIFY(r.f.model->modelsPart().modelDownloads().contains("base"));
         }
         const LibraryRowContent c = r.content("/present.mp4");
         QCOMPARE(int(c.first), int(First::Transcribe));

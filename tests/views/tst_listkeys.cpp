@@ -6,6 +6,7 @@
 #include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
 #include "TranscriptionFixture.h"
+#include "Transcriptions.h"
 
 #include "JobListModel.h"
 #include "JsonReader.h"
@@ -606,7 +607,7 @@ private Q_SLOTS:
             QCOMPARE(f.requestsOf(request).last().params, params);
         }
         QStringList ids;
-        for (const auto& [id, job] : f.model->transcriptions())
+        for (const auto& [id, job] : f.model->transcriptionsPart().jobs())
             ids << id;
         QCOMPARE(ids, left);
         QTRY_COMPARE(pane.rows()->rowCount(), int(left.size()));
@@ -629,7 +630,7 @@ private Q_SLOTS:
         QVERIFY(f.waitForRequests("transcribe.cancel", 1));
         QCOMPARE(spoken(pane.list(), 0, QAccessible::Name), QString("Running"));
         QCOMPARE(spoken(pane.list(), 0, QAccessible::Description),
-                 TranscriptionRowContent::captionOf(*f.model->transcriptions().at("A")));
+                 TranscriptionRowContent::captionOf(*f.model->transcriptionsPart().jobs().at("A")));
     }
 
     // ---- The listing picker ------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // selection through the pane factories, and every sheet and alert driven by the state's flags.
 #include "DownloadQueue.h"
 #include "JobStates.h"
+#include "SpeechModels.h"
+#include "Transcriptions.h"
 #include "ViewFixture.h"
 
 #include "shell/RootView.h"
@@ -442,7 +444,7 @@ private Q_SLOTS:
         SidebarModel* rows = root.sidebarModel();
         const QModelIndex row = rows->index(SidebarModel::rowOf(AppModel::Tab::Transcription));
         // Before the model list arrived transcription cannot run: the row is locked, still selectable.
-        QVERIFY(!f.model->canTranscribe());
+        QVERIFY(!f.model->modelsPart().canTranscribe());
         QVERIFY(rows->data(row, SidebarModel::LockedRole).toBool());
         QVERIFY(rows->flags(row) & Qt::ItemIsSelectable);
         for (int other = 0; other < SidebarModel::tabCount; ++other) {
@@ -450,18 +452,19 @@ private Q_SLOTS:
                 QVERIFY(!rows->data(rows->index(other), SidebarModel::LockedRole).toBool());
         }
         f.boot();
-        QTRY_COMPARE(rows->data(row, SidebarModel::LockedRole).toBool(), !f.model->canTranscribe());
-        if (!f.model->canTranscribe())
+        QTRY_COMPARE(rows->data(row, SidebarModel::LockedRole).toBool(),
+                     !f.model->modelsPart().canTranscribe());
+        if (!f.model->modelsPart().canTranscribe())
             QSKIP("this machine cannot transcribe: the badge needs running transcriptions");
         QCOMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 0);
         f.control(QStringLiteral("test.hold"),
                   {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
         const QString media = f.path(QStringLiteral("talk.wav"));
         QFile(media).open(QIODevice::WriteOnly);
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(media)));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(media)));
         QTRY_COMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 2);
-        QCOMPARE(int(f.model->activeTranscriptions().size()), 2);
+        QCOMPARE(int(f.model->transcriptionsPart().activeTranscriptions().size()), 2);
         f.control(QStringLiteral("test.release"),
                   {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
     }

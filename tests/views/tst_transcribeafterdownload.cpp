@@ -3,6 +3,8 @@
 // started.
 #include "DownloadQueue.h"
 #include "MediaServerProcess.h"
+#include "SpeechModels.h"
+#include "Transcriptions.h"
 #include "ViewHelpers.h"
 
 #include "Library.h"
@@ -30,7 +32,7 @@ private Q_SLOTS:
                                  {QStringLiteral("transcriptionEnabled"), true}};
         f.control(QStringLiteral("settings.set"), QJsonObject{{QStringLiteral("values"), values}});
         f.boot();
-        QVERIFY(f.model->canTranscribe());
+        QVERIFY(f.model->modelsPart().canTranscribe());
         DownloadPane download(f.model.get());
         TranscriptionPane transcription(f.model.get());
         SidebarModel sidebar(*f.model);
@@ -38,8 +40,9 @@ private Q_SLOTS:
         QVERIFY(showAt(&download, QSize(900, 620)));
         int mostActive = 0;
         int mostBadge = 0;
-        connect(f.model.get(), &AppModel::transcriptionsChanged, this, [&] {
-            mostActive = std::max(mostActive, int(f.model->activeTranscriptions().size()));
+        connect(&f.model->transcriptionsPart(), &Transcriptions::transcriptionsChanged, this, [&] {
+            mostActive =
+                std::max(mostActive, int(f.model->transcriptionsPart().activeTranscriptions().size()));
             mostBadge = std::max(mostBadge, tab.data(SidebarModel::BadgeRole).toInt());
         });
 
@@ -55,8 +58,10 @@ private Q_SLOTS:
         const std::shared_ptr<TranscriptionJob> started = transcription.rows()->jobAt(0);
         QCOMPARE(started->path(), path);
         QCOMPARE(started->title(), QStringLiteral("A talk about testing"));
-        QTRY_VERIFY_WITH_TIMEOUT(started->state() == "done" || started->state() == "failed", 120000);
-        QVERIFY2(started->state() == "done", qPrintable(started->message().value_or(QString())));
+        using State = TranscriptionJob::State;
+        QTRY_VERIFY_WITH_TIMEOUT(started->state() == State::Done || started->state() == State::Failed,
+                                 120000);
+        QVERIFY2(started->state() == State::Done, qPrintable(started->message().value_or(QString())));
         QVERIFY(started->transcriptPath());
         QVERIFY(f.model->libraryPart().transcribedPaths().contains(path));
         // While it waited and ran it was counted; once done, nothing is.

@@ -1,14 +1,15 @@
 #include "download/FormatControls.h"
 
 #include "AppModel.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel& model) {
     TranscribeOption option;
     option.isOn = model.settings() ? model.settings()->transcriptionEnabled : false;
-    option.enabled = model.canTranscribe();
+    option.enabled = model.modelsPart().canTranscribe();
     // The "unsupported" wording only once the engine has said so; until it answers, the usual help.
-    const bool unsupported = model.modelsInfo() && !model.modelsInfo()->supported;
+    const bool unsupported = model.modelsPart().modelsInfo() && !model.modelsPart().modelsInfo()->supported;
     option.help = Strings::text(unsupported ? QStringLiteral("transcribe_intel_pending")
                                             : QStringLiteral("transcribe_help"));
     return option;
@@ -16,5 +17,5 @@ FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel
 
 void FormatControls::watchTranscribe(AppModel* model, QObject* context, std::function<void()> refresh) {
     QObject::connect(model, &AppModel::settingsChanged, context, refresh);
-    QObject::connect(model, &AppModel::modelsInfoChanged, context, refresh);
+    QObject::connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, context, refresh);
 }

@@ -4,6 +4,7 @@
 #include "DownloadQueue.h"
 #include "Library.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 #include "kit/Alert.h"
 #include "kit/EmptyNotice.h"
@@ -167,7 +168,7 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     connect(m_delegate, &LibraryRowDelegate::spotClicked, this, &LibraryPane::onSpot);
     connect(m_delegate, &LibraryRowDelegate::rowClicked, this, &LibraryPane::onRowClicked);
     m_list->viewport()->installEventFilter(this);
-    connect(model, &AppModel::modelsInfoChanged, this, &LibraryPane::syncContent);
+    connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, this, &LibraryPane::syncContent);
     connect(m_library, &Library::searchStatusChanged, this, &LibraryPane::syncContent);
     connect(m_library, &Library::librarySearchChanged, this, [this] {
         if (m_filter->text() != m_library->librarySearch())
@@ -325,7 +326,7 @@ void LibraryPane::syncContent() {
     if (wasFocused && m_rows->isEmpty())
         m_filter->setFocus(Qt::OtherFocusReason);
     const std::optional<SearchStatus>& status = m_library->searchStatus();
-    m_footer->setVisible(m_model->canTranscribe() || (status && status->documents >= 1));
+    m_footer->setVisible(m_model->modelsPart().canTranscribe() || (status && status->documents >= 1));
 }
 
 void LibraryPane::pageIfAtEnd() {
