@@ -12,6 +12,7 @@
 // resident memory the paste added; and the machine's load average. Goal: the window answers within
 // 100 ms throughout (worst lateness and longest gap under 100 ms).
 
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "batch/BatchNotes.h"
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
 
     const auto run = [&](const char* what, const QString& text) {
         const double before = residentMB();
-        const size_t jobsBefore = f.model->jobs().size();
+        const size_t jobsBefore = f.model->queuePart().jobs().size();
         QElapsedTimer clock;
         // As Ctrl+V does: the clipboard's text inserted at the cursor.
         QApplication::clipboard()->setText(text);
@@ -150,10 +151,11 @@ int main(int argc, char** argv) {
         });
         // Waited for in a plain event loop: QTest's waits sleep between turns, which would count as lateness.
         bool resolved = false;
-        const auto watch = QObject::connect(f.model.get(), &AppModel::isResolvingChanged,
-                                            [&] { resolved = resolved || !f.model->isResolving(); });
+        const auto watch = QObject::connect(&f.model->queuePart(), &DownloadQueue::isResolvingChanged, [&] {
+            resolved = resolved || !f.model->queuePart().isResolving();
+        });
         const auto allSent = [&] {
-            const auto& jobs = f.model->jobs();
+            const auto& jobs = f.model->queuePart().jobs();
             return std::all_of(jobs.begin() + qsizetype(jobsBefore), jobs.end(),
                                [](const auto& job) { return job->state().kind != Job::State::Queued; });
         };
@@ -180,15 +182,16 @@ int main(int argc, char** argv) {
         sampler.stop();
         report(what, pasteMs, resolveMs, samples, residentMB() - before);
         std::printf("  jobs queued: %zu, notes: %zu, lines back in the field: %lld\n",
-                    f.model->jobs().size() - jobsBefore, f.model->resolveNotes().size(),
-                    static_cast<long long>(f.model->batchURLs().count(u'\n')));
+                    f.model->queuePart().jobs().size() - jobsBefore,
+                    f.model->queuePart().resolveNotes().size(),
+                    static_cast<long long>(f.model->queuePart().batchURLs().count(u'\n')));
     };
 
     QStringList links;
     for (int i = 0; i < 10000; ++i)
         links << QStringLiteral("http://127.0.0.1:%1/v.mp4?n=%2").arg(port).arg(i);
     run("10,000 links (500 taken)", links.join(u'\n'));
-    f.model->setBatchURLs(QString());
+    f.model->queuePart().setBatchURLs(QString());
     QStringList words;
     for (int i = 0; i < 10000; ++i)
         words << QStringLiteral(

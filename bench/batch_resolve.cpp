@@ -8,7 +8,9 @@
 // of 5.
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "FakeServices.h"
+#include "JobStates.h"
 #include "SourceDir.h"
 
 #include <QCoreApplication>
@@ -131,10 +133,10 @@ int main(int argc, char** argv) {
     call(model, "test.script", {{"method", "queue.resolve"}, {"result", resolution}});
     const int savesBefore = logged(dir, "queue.save");
     timer.start();
-    QCoro::waitFor(model.enqueuePasted(links.join('\n')));
+    QCoro::waitFor(model.queuePart().enqueuePasted(links.join('\n')));
     // Every job's run starts on a later turn and writes its request at once.
     const auto allSent = [&] {
-        return std::all_of(model.jobs().begin(), model.jobs().end(),
+        return std::all_of(model.queuePart().jobs().begin(), model.queuePart().jobs().end(),
                            [](const auto& job) { return job->state().kind == Job::State::Analyzing; });
     };
     while (!allSent())
@@ -150,22 +152,22 @@ int main(int argc, char** argv) {
     std::printf(
         "state side: %zu jobs queued and their download.start written %.1f ms after the answer; the engine "
         "had received them and the queue.save after %.0f ms\n",
-        model.jobs().size(), stateMs, receivedMs);
+        model.queuePart().jobs().size(), stateMs, receivedMs);
 
     std::vector<std::shared_ptr<Job>> jobs;
     for (int i = 0; i < queueSize; ++i) {
         auto job = std::make_shared<Job>(QString("http://127.0.0.1:9/v/%1").arg(i), FormatChoice{},
                                          QString("Video %1").arg(i), true);
-        job->setState({Job::State::Waiting, {}});
+        putInState(*job, {Job::State::Waiting, {}});
         jobs.push_back(std::move(job));
     }
-    model.resetJobs(std::move(jobs));
+    model.queuePart().resetJobs(std::move(jobs));
     double snapshotMs = 1e300;
     double encodeMs = 1e300;
     qsizetype bytes = 0;
     for (int round = 0; round < 5; ++round) {
         timer.start();
-        const auto rows = model.queueSnapshot();
+        const auto rows = model.queuePart().queueSnapshot();
         snapshotMs = std::min(snapshotMs, millis(timer));
         timer.start();
         bytes = QJsonDocument(rows.toJson()).toJson(QJsonDocument::Compact).size();

@@ -8,6 +8,8 @@
 // and the event loop's lateness (a zero-timer posted every 5 ms): median, 99th percentile and the number of
 // samples late by more than 16 ms.
 
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "batch/BatchPane.h"
@@ -73,15 +75,15 @@ int main(int argc, char** argv) {
             std::make_shared<Job>(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(i), FormatChoice{},
                                   QStringLiteral("Batch video number %1 of a long queue").arg(i), true);
         if (i >= 4950 && i < 5050) {
-            job->setRequestOpen(true);
-            job->setState({Job::State::Downloading, {}});
+            job->openRun();
+            putInState(*job, {Job::State::Downloading, {}});
             running.push_back(job);
         } else {
-            job->setState({kinds[i % 4], {}});
+            putInState(*job, {kinds[i % 4], {}});
         }
         jobs.push_back(job);
     }
-    f.model->insertJobs(0, jobs);
+    f.model->queuePart().insertJobs(0, jobs);
     QCoreApplication::processEvents();
 
     const double before = residentMB();

@@ -8,6 +8,8 @@
 // percentile and the number of samples late by more than 16 ms.
 
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "download/DownloadPane.h"
@@ -61,11 +63,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 100; ++i) {
         auto job = std::make_shared<Job>(QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(i), FormatChoice{},
                                          QStringLiteral("Batch video %1").arg(i), true);
-        job->setRequestOpen(true);
-        job->setState({Job::State::Downloading, {}});
+        job->openRun();
+        putInState(*job, {Job::State::Downloading, {}});
         batch.push_back(job);
     }
-    f.model->insertJobs(0, batch);
+    f.model->queuePart().insertJobs(0, batch);
 
     DownloadPane pane(f.model.get());
     pane.resize(1020, 700);

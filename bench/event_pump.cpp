@@ -11,6 +11,7 @@
 // exactly the one job left.
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "FakeServices.h"
 #include "SourceDir.h"
 
@@ -73,8 +74,8 @@ double measure(int size) {
         rows.append(storedRow(i));
     call(model, "test.script", {{"method", "queue.load"}, {"result", QJsonObject{{"items", rows}}}});
     QCoro::waitFor(model.boot());
-    if (model.jobs().size() != size_t(size)) {
-        std::fprintf(stderr, "restored %zu jobs instead of %d\n", model.jobs().size(), size);
+    if (model.queuePart().jobs().size() != size_t(size)) {
+        std::fprintf(stderr, "restored %zu jobs instead of %d\n", model.queuePart().jobs().size(), size);
         std::exit(1);
     }
 
@@ -82,8 +83,8 @@ double measure(int size) {
     // One event is reused, as a decoded line would arrive, with the job id of its turn.
     std::vector<QString> ids;
     ids.reserve(size);
-    for (const auto& job : model.jobs()) {
-        job->setRequestOpen(true);
+    for (const auto& job : model.queuePart().jobs()) {
+        job->openRun();
         ids.push_back(job->id());
     }
     EngineEvent::JobProgress progress;
@@ -141,7 +142,8 @@ void measureSaves(int size) {
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i + 1 < size; ++i) {
-        model.apply(EngineEvent{EngineEvent::JobState{model.jobs()[size_t(i)]->id(), "done", {}, {}, {}}});
+        model.apply(EngineEvent{EngineEvent::JobState{
+            model.queuePart().jobs()[size_t(i)]->id(), EngineEvent::JobState::Kind::Done, {}, {}, {}}});
         QCoreApplication::processEvents();
     }
     // The last save carries the one job left; wait until the engine has it.

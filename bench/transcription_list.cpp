@@ -7,6 +7,7 @@
 // 1,000), and to paint the pane.
 
 #include "StateFixture.h"
+#include "Transcriptions.h"
 
 #include "transcription/TranscriptionListModel.h"
 #include "transcription/TranscriptionPane.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-EngineEvent stateEvent(const QString& id, const QString& state) {
+EngineEvent stateEvent(const QString& id, TranscriptionStatus state) {
     EngineEvent::TranscribeState s;
     s.jobId = id;
     s.state = state;
@@ -50,18 +51,18 @@ double msSince(const QElapsedTimer& t) {
 void fill(StateFixture& f, int round, int count) {
     for (int i = 0; i < count; ++i)
         f.model->apply(
-            stateEvent(idOf(round, i), i % 2 ? QStringLiteral("running") : QStringLiteral("queued")));
+            stateEvent(idOf(round, i), i % 2 ? TranscriptionStatus::Running : TranscriptionStatus::Queued));
     QCoreApplication::processEvents();
 }
 
 void measure(StateFixture& f, int round, int count) {
     // The state's own share, without a pane.
-    f.model->clearTranscriptions();
+    f.model->transcriptionsPart().clearTranscriptions();
     QElapsedTimer alone;
     alone.start();
     fill(f, round + 100, count);
     const double stateOnly = msSince(alone);
-    f.model->clearTranscriptions();
+    f.model->transcriptionsPart().clearTranscriptions();
     auto pane = std::make_unique<TranscriptionPane>(f.model.get());
     pane->resize(810, 700);
     pane->show();
@@ -84,7 +85,7 @@ void measure(StateFixture& f, int round, int count) {
     t.restart();
     for (int i = 0; i < more; ++i)
         f.model->apply(stateEvent(QStringLiteral("M%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(round),
-                                  QStringLiteral("queued")));
+                                  TranscriptionStatus::Queued));
     QCoreApplication::processEvents();
     const double perJob = msSince(t) / more;
 
@@ -117,6 +118,6 @@ int main(int argc, char** argv) {
     std::printf("transcription pane (810 x 700, offscreen)\n");
     measure(f, 1, 20);
     measure(f, 2, 10000);
-    f.model->clearTranscriptions();
+    f.model->transcriptionsPart().clearTranscriptions();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "OutsideEntries.h"
 
+#include "DownloadQueue.h"
 #include "shell/StartNow.h"
 
 #include "AppModel.h"
@@ -81,7 +82,7 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
             co_return;
         if (!target->quality.isNull())
             model->compositionPart().applyQuality(target->quality);
-        co_await model->enqueue(target->address, true);
+        co_await model->queuePart().enqueue(target->address, true);
     }
 }
 
@@ -89,7 +90,7 @@ QCoro::Task<void> OutsideEntries::downloadText(QString text) {
     const QPointer<AppModel> model(&m_model);
     co_await model->waitUntilReady();
     if (model)
-        co_await model->enqueue(text, true);
+        co_await model->queuePart().enqueue(text, true);
 }
 
 QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString quality) {
@@ -98,7 +99,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString qu
     if (!model)
         co_return goneAway();
     model->compositionPart().applyQuality(quality);
-    const std::shared_ptr<Job> job = co_await model->enqueue(address, false);
+    const std::shared_ptr<Job> job = co_await model->queuePart().enqueue(address, false);
     if (!job)
         co_return noAddress();
     co_return InstanceAnswer{0, job->title() + QLatin1Char('\n'), {}};
@@ -113,7 +114,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
     if (!link)
         co_return noAddress();
     model->compositionPart().applyQuality(quality);
-    co_await model->enqueue(*link, false);
+    co_await model->queuePart().enqueue(*link, false);
     co_return InstanceAnswer();
 }
 

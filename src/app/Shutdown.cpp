@@ -1,6 +1,7 @@
 #include "Shutdown.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 
 #include <QPointer>
 #include <QSocketNotifier>
@@ -64,7 +65,7 @@ QCoro::Task<void> Shutdown::stopEngine() {
     QPointer<Shutdown> self(this);
     // The last change of the queue must reach the engine before it is asked to end; a save that does not
     // come back within the engine's own stop bound is not waited for.
-    co_await m_model.queueSavesSettled(std::chrono::seconds(3));
+    co_await m_model.queuePart().queueSavesSettled(std::chrono::seconds(3));
     if (!self)
         co_return;
     co_await m_model.engine().stop();

@@ -1,5 +1,6 @@
 #include "Tray.h"
 
+#include "DownloadQueue.h"
 #include "FunnelIcon.h"
 #include "TrayPanel.h"
 
@@ -48,7 +49,7 @@ Tray::Tray(AppModel& model, QColor panel, QObject* parent)
     connect(m_panel.get(), &TrayPanel::openWindowRequested, this, &Tray::openWindowRequested);
     connect(m_panel.get(), &TrayPanel::quitRequested, this, &Tray::quitRequested);
     connect(m_menu.get(), &QMenu::aboutToShow, this, &Tray::updateMenu);
-    connect(&m_model, &AppModel::activityChanged, this, &Tray::refresh);
+    connect(&m_model.queuePart(), &DownloadQueue::activityChanged, this, &Tray::refresh);
     followTexts(m_model, this, [this] {
         refresh();
         updateMenu();
@@ -95,7 +96,7 @@ QString Tray::toolTipFor(std::optional<double> progress) {
 }
 
 void Tray::refresh() {
-    const std::optional<double> progress = m_model.overallProgress();
+    const std::optional<double> progress = m_model.queuePart().overallProgress();
     // Drawn again only when the whole percentage (or its absence) changes.
     const std::optional<int> percent = progress ? std::optional<int>(percentOf(*progress)) : std::nullopt;
     if (!m_drawn || percent != m_shownPercent) {
@@ -139,7 +140,7 @@ void Tray::updateMenu() {
     setText(m_paste, Strings::text(QStringLiteral("menu_paste")));
     setText(m_quit,
             Strings::text(QStringLiteral("menu_quit"), {{QStringLiteral("app"), QStringLiteral("Vamber")}}));
-    const std::vector<std::shared_ptr<Job>> jobs = m_model.allActiveJobs();
+    const std::vector<std::shared_ptr<Job>> jobs = m_model.queuePart().allActiveJobs();
     m_jobsSeparator->setVisible(!jobs.empty());
     for (size_t i = 0; i < m_jobs.size(); ++i) {
         QAction* entry = m_jobs[i];

@@ -1,5 +1,6 @@
 #include "TrayPanel.h"
 
+#include "DownloadQueue.h"
 #include "kit/LinkButton.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
@@ -113,7 +114,7 @@ TrayPanel::TrayPanel(AppModel& model, QWidget* parent) : QFrame(parent, Qt::Popu
         hide();
         Q_EMIT quitRequested();
     });
-    connect(&m_model, &AppModel::activityChanged, this, &TrayPanel::refreshJobs);
+    connect(&m_model.queuePart(), &DownloadQueue::activityChanged, this, &TrayPanel::refreshJobs);
     followTexts(m_model, this, [this] { retitle(); });
     syncButton();
     refreshJobs();
@@ -139,7 +140,7 @@ void TrayPanel::send() {
     if (address.isEmpty())
         return;
     AppModel* model = &m_model;
-    startNow([model, address]() -> QCoro::Task<void> { co_await model->enqueue(address, true); });
+    startNow([model, address]() -> QCoro::Task<void> { co_await model->queuePart().enqueue(address, true); });
     m_field->clear();
 }
 
@@ -163,7 +164,7 @@ void TrayPanel::refreshJobs() {
     for (const QMetaObject::Connection& c : m_jobConnections)
         disconnect(c);
     m_jobConnections.clear();
-    const std::vector<std::shared_ptr<Job>> jobs = m_model.allActiveJobs();
+    const std::vector<std::shared_ptr<Job>> jobs = m_model.queuePart().allActiveJobs();
     const int shown = std::min<int>(maxJobs, int(jobs.size()));
     m_ready->setVisible(shown == 0);
     m_jobsDivider->setVisible(shown > 0);

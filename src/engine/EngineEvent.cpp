@@ -24,16 +24,37 @@ EngineEvent::JobProgress EngineEvent::JobProgress::fromJson(const JsonReader& r)
             r.req<double>("eta"),    r.req<qint64>("fragment"),         r.req<qint64>("fragmentCount")};
 }
 
+EngineEvent::JobState::Kind EngineEvent::JobState::kindFromWire(const QString& state) {
+    static const QHash<QString, Kind> kinds{
+        {QStringLiteral("queued"), Kind::Queued},         {QStringLiteral("processing"), Kind::Processing},
+        {QStringLiteral("converting"), Kind::Converting}, {QStringLiteral("done"), Kind::Done},
+        {QStringLiteral("failed"), Kind::Failed},         {QStringLiteral("cancelled"), Kind::Cancelled},
+    };
+    return kinds.value(state, Kind::Other);
+}
+
 EngineEvent::JobState EngineEvent::JobState::fromJson(const JsonReader& r) {
-    return {r.req<QString>("jobId"), r.req<QString>("state"), r.opt<QString>("filename"),
+    return {r.req<QString>("jobId"), kindFromWire(r.req<QString>("state")), r.opt<QString>("filename"),
             r.opt<QString>("message"), r.opt<double>("fraction")};
 }
 
 EngineEvent::TranscribeState EngineEvent::TranscribeState::fromJson(const JsonReader& r) {
-    return {r.req<QString>("jobId"),     r.req<QString>("state"),   r.opt<QString>("path"),
-            r.opt<QString>("title"),     r.opt<QString>("message"), r.opt<QString>("language"),
-            r.opt<qint64>("segments"),   r.opt<QString>("srt"),     r.opt<double>("estimateSeconds"),
-            r.opt<qint64>("durationMs"), r.opt<QString>("model"),   r.opt<bool>("isLongJob")};
+    const QString jobId = r.req<QString>("jobId");
+    const QString word = r.req<QString>("state");
+    const TranscriptionStatus state = transcriptionStatusOf(word);
+    return {jobId,
+            state,
+            state == TranscriptionStatus::Other ? word : QString(),
+            r.opt<QString>("path"),
+            r.opt<QString>("title"),
+            r.opt<QString>("message"),
+            r.opt<QString>("language"),
+            r.opt<qint64>("segments"),
+            r.opt<QString>("srt"),
+            r.opt<double>("estimateSeconds"),
+            r.opt<qint64>("durationMs"),
+            r.opt<QString>("model"),
+            r.opt<bool>("isLongJob")};
 }
 
 EngineEvent::TranscribeProgress EngineEvent::TranscribeProgress::fromJson(const JsonReader& r) {
@@ -51,8 +72,10 @@ EngineEvent::ModelProgress EngineEvent::ModelProgress::fromJson(const JsonReader
 }
 
 EngineEvent::ClipState EngineEvent::ClipState::fromJson(const JsonReader& r) {
-    return {r.req<QString>("jobId"), r.req<QString>("state"), r.opt<QString>("destination"),
-            r.opt<QString>("message"), r.opt<qint64>("sizeBytes")};
+    const QString jobId = r.req<QString>("jobId");
+    const ClipStatus state = clipStatusOf(r.req<QString>("state"));
+    return {jobId, state, r.opt<QString>("destination"), r.opt<QString>("message"),
+            r.opt<qint64>("sizeBytes")};
 }
 
 namespace {
@@ -116,9 +139,10 @@ EngineEvent EngineEvent::fromNotification(const QString& name, const QJsonObject
     }
     case Wire::ModelState: {
         const QJsonValue message = params.value("message");
-        return EngineEvent{ModelState{
-            stringOr(params, QStringLiteral("key"), {}), stringOr(params, QStringLiteral("state"), {}),
-            message.isString() ? std::optional<QString>(message.toString()) : std::nullopt}};
+        return EngineEvent{
+            ModelState{stringOr(params, QStringLiteral("key"), {}),
+                       modelStatusOf(stringOr(params, QStringLiteral("state"), {})),
+                       message.isString() ? std::optional<QString>(message.toString()) : std::nullopt}};
     }
     case Wire::ClipProgress: {
         const QJsonValue fraction = params.value("fraction");

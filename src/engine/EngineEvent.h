@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineStates.h"
 #include "JsonReader.h"
 
 #include <QJsonObject>
@@ -61,8 +62,11 @@ struct EngineEvent {
         bool operator==(const JobProgress&) const = default;
     };
     struct JobState {
+        // The download states the engine reports; a state it may add later reads as Other.
+        enum class Kind { Queued, Processing, Converting, Done, Failed, Cancelled, Other };
+        static Kind kindFromWire(const QString& state);
         QString jobId;
-        QString state;
+        Kind state = Kind::Other;
         std::optional<QString> filename;
         std::optional<QString> message;
         std::optional<double> fraction;
@@ -71,7 +75,9 @@ struct EngineEvent {
     };
     struct TranscribeState {
         QString jobId;
-        QString state;
+        TranscriptionStatus state = TranscriptionStatus::Other;
+        // The engine's word when state is Other (shown as it is), else empty.
+        QString otherState;
         std::optional<QString> path;
         std::optional<QString> title;
         std::optional<QString> message;
@@ -115,13 +121,13 @@ struct EngineEvent {
     };
     struct ModelState {
         QString key;
-        QString state;
+        ModelStatus state = ModelStatus::Other;
         std::optional<QString> message;
         bool operator==(const ModelState&) const = default;
     };
     struct ClipState {
         QString jobId;
-        QString state;
+        ClipStatus state = ClipStatus::Other;
         std::optional<QString> destination;
         std::optional<QString> message;
         std::optional<qint64> sizeBytes;

@@ -166,6 +166,8 @@ struct StoredRow {
     std::optional<bool> saveThumbnail;
     std::optional<bool> embedCover;
 
+    // The row was saved paused (its partial file kept); any other status reads as waiting.
+    bool isPaused() const { return status == QLatin1String("paused"); }
     QJsonObject toJson() const;
     static StoredRow fromJson(const JsonReader& r);
     bool operator==(const StoredRow&) const = default;

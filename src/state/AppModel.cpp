@@ -14,6 +14,7 @@
 #include "Prompts.h"
 #include "Session.h"
 #include "SignalWait.h"
+#include "Spawn.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 #include "Transcriptions.h"
@@ -49,6 +50,13 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
     // The status reads the field and the analysis in progress.
     connect(m_compositionPart.get(), &Composition::pastedTextChanged, this, &AppModel::refreshDerived);
     connect(m_compositionPart.get(), &Composition::isAnalyzingChanged, this, &AppModel::refreshDerived);
+    connect(m_queuePart.get(), &DownloadQueue::currentDownloadUpdated, this, &AppModel::refreshDerived);
+    connect(this, &AppModel::stringsGenerationChanged, m_queuePart.get(), &DownloadQueue::textsChanged);
+    connect(m_transcriptionsPart.get(), &Transcriptions::transcribed, m_libraryPart.get(),
+            &Library::noteTranscribed);
+    connect(m_clipsPart.get(), &Clips::clipSaved, m_libraryPart.get(), [library = m_libraryPart.get()] {
+        spawn(library, [library]() -> QCoro::Task<void> { co_await library->reloadLibrary(); });
+    });
 }
 
 AppModel::~AppModel() {
@@ -228,19 +236,19 @@ QCoro::Task<void> AppModel::runSessionStart() {
     co_await m_libraryPart->reloadLibrary();
     if (!self)
         co_return;
-    co_await reloadModels();
+    co_await modelsPart().reloadModels();
     if (!self)
         co_return;
     co_await m_libraryPart->refreshSearchStatus();
     if (!self)
         co_return;
 
-    if (!m_didLoadSession) {
-        const bool answered = co_await restoreQueue();
+    if (!m_queuePart->queueLoaded()) {
+        const bool answered = co_await m_queuePart->restoreQueue();
         if (!self)
             co_return;
         if (answered)
-            markQueueLoaded();
+            m_queuePart->markQueueLoaded();
     }
 }
 
@@ -361,7 +369,7 @@ void AppModel::setLastError(const std::optional<AppError>& error) {
 QString AppModel::status() const {
     if (m_compositionPart->isAnalyzing())
         return Strings::text(QStringLiteral("status_resolving"));
-    const Job* job = m_currentDownload.get();
+    const Job* job = m_queuePart->currentDownload().get();
     if (!job)
         return Strings::text(QStringLiteral("status_ready"));
     const QString typed = m_compositionPart->pastedText().trimmed();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ClipJob.h"
 #include "EngineClient.h"
 #include "EngineEvent.h"
 #include "EngineFailure.h"
@@ -8,11 +7,8 @@
 #include "EngineSend.h"
 #include "EngineTypes.h"
 #include "FormatChoice.h"
-#include "Job.h"
-#include "ListingPick.h"
 #include "LogLine.h"
 #include "Services.h"
-#include "TranscriptionJob.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -57,15 +53,9 @@ class AppModel : public QObject {
     Q_PROPERTY(std::vector<Favourite> favourites READ favourites NOTIFY favouritesChanged)
     Q_PROPERTY(bool jsRuntimeMissing READ jsRuntimeMissing NOTIFY jsRuntimeChanged)
     Q_PROPERTY(bool sessionLive READ sessionLive NOTIFY sessionLiveChanged)
-    // Batch queue and listings.
-    Q_PROPERTY(bool isResolving READ isResolving NOTIFY isResolvingChanged)
-    Q_PROPERTY(QString batchURLs READ batchURLs WRITE setBatchURLs NOTIFY batchURLsChanged)
     Q_PROPERTY(bool hasEngineFailure READ hasEngineFailure NOTIFY engineFailureChanged)
     Q_PROPERTY(int tab READ tabIndex NOTIFY tabChanged)
     Q_PROPERTY(bool upToDate READ upToDate NOTIFY upToDateChanged)
-    // Transcriptions, speech models and clips.
-    Q_PROPERTY(bool canTranscribe READ canTranscribe NOTIFY modelsInfoChanged)
-    Q_PROPERTY(int activeTranscriptionCount READ activeTranscriptionCount NOTIFY transcriptionsChanged)
 
 public:
     enum class Tab { Download = 0, Batch, Transcription, Downloads, Browser, Settings };
@@ -82,13 +72,6 @@ public:
     using UpdateInfo = ::UpdateInfo;
     using Favourite = ::Favourite;
     using Favourites = ::Favourites;
-
-    // What a speech model's row says after its download or deletion ended.
-    struct ModelNotice {
-        QString text;
-        bool isFailure = false;
-        bool operator==(const ModelNotice&) const = default;
-    };
 
     // The cookie pair sent as "cookieSource" and "cookiesFile".
     struct CookiePair {
@@ -153,69 +136,6 @@ public:
     // stopped: 20 s; tests shorten it before the start.
     void setStartLimit(std::chrono::milliseconds limit) { m_startLimit = limit; }
 
-    // ---- single download ----
-    // Makes and starts the current download from `url` (or the download field); nothing when the
-    // address is empty or the save panel was cancelled.
-    QCoro::Task<std::shared_ptr<Job>> enqueue(std::optional<QString> url, bool interactive);
-    // Runs a finished job again; does nothing while its earlier run is still open.
-    void retry(std::shared_ptr<Job> job);
-    const std::shared_ptr<Job>& currentDownload() const { return m_currentDownload; }
-
-    // ---- batch queue (saved queue only, so far) ----
-    const std::vector<std::shared_ptr<Job>>& jobs() const { return m_jobs; }
-    // Sends the unfinished jobs to the engine; returns at once. At most one save is on its way: calls
-    // made meanwhile send one more save, with the queue as it is then, once it is answered. Before the
-    // saved queue was read once, the save waits for that read.
-    void persistQueue();
-    // A queue save is on its way (or waiting to be written).
-    bool isSavingQueue() const { return m_queueSaveInFlight; }
-    // Returns once no queue save is on its way any more, or when `limit` has passed.
-    QCoro::Task<void> queueSavesSettled(std::chrono::milliseconds limit);
-    // The rows a save sent now would carry: the unfinished jobs that may be saved.
-    EngineMethods::QueueSave::Params queueSnapshot() const;
-    // Reads the saved queue into jobs(); true when the engine answered (a reply or an error reply).
-    QCoro::Task<bool> restoreQueue();
-    // The only ways jobs() changes. Each announces itself before and after (so a list model can follow
-    // row by row) and then emits jobsChanged().
-    void insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs);
-    void removeJobs(int first, int count);
-    void moveJob(int from, int to);
-    void resetJobs(std::vector<std::shared_ptr<Job>> jobs);
-    // The job's position in jobs(), -1 when it is not there.
-    int jobRow(const Job* job) const;
-
-    // Resolves a pasted batch: singles start at once, listings wait in pendingListings. The text goes
-    // back into batchURLs when the engine could not resolve it.
-    QCoro::Task<void> enqueuePasted(QString text);
-    // The addresses in a block of text: one per line, or several on a line when every piece looks like
-    // an address or a host.
-    static QStringList splitURLs(const QString& text);
-    static QStringList splitLine(const QString& line);
-    void startWaiting();
-    void pause(const std::shared_ptr<Job>& job);
-    void resume(const std::shared_ptr<Job>& job);
-    void cancel(const std::shared_ptr<Job>& job);
-    void remove(const std::shared_ptr<Job>& job);
-    void clearQueue();
-    // Adds an address as a line of batchURLs; false (nothing changed) when it is blank or already there.
-    bool appendBatchURL(const QString& url);
-    // Computed on each read; activityChanged() says they may have changed (once per burst of changes).
-    std::vector<std::shared_ptr<Job>> activeJobs() const;
-    std::vector<std::shared_ptr<Job>> allActiveJobs() const;
-    std::vector<std::shared_ptr<Job>> waitingJobs() const;
-    std::optional<double> overallProgress() const;
-    bool isResolving() const { return m_isResolving; }
-    const std::vector<BatchNote>& resolveNotes() const { return m_resolveNotes; }
-    const QString& batchURLs() const { return m_batchURLs; }
-    void setBatchURLs(const QString& text);
-
-    // ---- listings ----
-    // The picks waiting for the user, in the order they were made; the picker shows the first.
-    const std::vector<std::shared_ptr<ListingPick>>& pendingListings() const { return m_pendingListings; }
-    void acceptListing(const std::shared_ptr<ListingPick>& pick);
-    void dismissListing(const std::shared_ptr<ListingPick>& pick);
-    void loadMoreSection(const std::shared_ptr<ListingPick>& pick);
-
     // ---- script runtime and favourites ----
     void applyJSRuntime(bool present, bool reveal);
     QCoro::Task<void> refreshJSRuntime(bool recheck);
@@ -235,59 +155,9 @@ public:
     // Where the engine kept the last report it could not send (absent after one that was sent).
     const std::optional<QString>& reportSavedTo() const { return m_reportSavedTo; }
 
-    // ---- transcriptions ----
-    // A model the machine can run and the helper that runs it are both there.
-    bool canTranscribe() const;
-    // Starts a transcription of a library item; nothing when transcription is unavailable.
-    std::shared_ptr<TranscriptionJob> transcribe(const LibraryItem& item);
-    // Starts a transcription of any media file; a refusal (unavailable, not a media file) goes to
-    // transcriptionRefusal and gives nothing.
-    std::shared_ptr<TranscriptionJob> transcribeFile(const QUrl& file);
-    // Every job known, by id, finished or not, until it is removed or cleared.
-    const std::map<QString, std::shared_ptr<TranscriptionJob>>& transcriptions() const {
-        return m_transcriptions;
-    }
-    // The jobs neither done, failed nor cancelled, by id.
-    std::vector<std::shared_ptr<TranscriptionJob>> activeTranscriptions() const;
-    int activeTranscriptionCount() const;
-    void cancelTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void removeTranscription(const std::shared_ptr<TranscriptionJob>& job);
-    void clearTranscriptions();
-    // MIME type names of the engine's media extensions, in its order, each once; only sound and pictures.
-    QStringList mediaContentTypes() const;
-    // The file chooser's filters for media, from the engine's media extensions: every audio and video type
-    // first, then audio, then video. Empty while the engine has not named them (any file may be chosen).
-    QStringList mediaFileFilters() const;
-    QCoro::Task<void> chooseTranscriptFolder();
-
-    // ---- speech-recognition models ----
-    QCoro::Task<void> reloadModels();
-    // The offer for a model, nothing on any failure (never reported).
-    QCoro::Task<std::optional<ModelOffer>> fetchModelOffer(QString key);
-    void downloadModel(const QString& key);
-    void cancelModelDownload(const QString& key);
-    void deleteModel(const QString& key);
-    // The bytes to show for a model: what it takes on disk when known, else its download size.
-    qint64 modelBytesOnDisk(const WhisperModel& model) const;
-    const std::optional<ModelsInfo>& modelsInfo() const { return m_modelsInfo; }
-    // Model key to download fraction (0…1), for the models being downloaded.
-    const QMap<QString, double>& modelDownloads() const { return m_modelDownloads; }
-    const QMap<QString, ModelNotice>& modelNotices() const { return m_modelNotices; }
-
-    // ---- clips ----
-    QCoro::Task<std::optional<ClipSuggestion>> suggestClip(QString path, qint64 startMs, qint64 endMs,
-                                                           bool audioOnly);
-    // Replaces clipJob with a new extraction and starts it; an earlier one runs on unwatched.
-    std::shared_ptr<ClipJob> extractClip(const QString& path, qint64 startMs, qint64 endMs, ClipMode mode,
-                                         bool audioOnly);
-    void cancelClip(const std::shared_ptr<ClipJob>& job);
-    const std::shared_ptr<ClipJob>& clipJob() const { return m_clipJob; }
-
     // ---- event pump ----
     // Applies one engine event completely, without suspending.
     void apply(const EngineEvent& event);
-    // The job an event is about: the current download first, then the batch queue.
-    Job* findJob(const QString& id) const;
 
     // ---- requests, errors and the log ----
     void report(const QString& message, const std::optional<QString>& detail = std::nullopt);
@@ -321,6 +191,9 @@ public:
 
     // The user-facing text of whatever a request or a start threw.
     static QString describe(std::exception_ptr error);
+    static bool isCancellation(std::exception_ptr error);
+    // The request never got an answer: the engine was not running, stopped or could not be written to.
+    static bool isTransportFailure(std::exception_ptr error);
 
     // Request wrappers: the reply, or nothing on failure. A failure is logged and shown unless
     // reportFailure is false; a cancellation (code 1001) is never shown. They never throw.
@@ -344,39 +217,9 @@ Q_SIGNALS:
     void sessionLiveChanged();
     void browserSessionHostsChanged();
     void jsRuntimeChanged();
-    void currentDownloadChanged();
-    void jobsChanged();
-    // Row-level changes of jobs(), around each mutation; jobsChanged() follows the second of each pair.
-    void jobsAboutToBeInserted(int first, int last);
-    void jobsInserted(int first, int last);
-    void jobsAboutToBeRemoved(int first, int last);
-    void jobsRemoved(int first, int last);
-    void jobAboutToBeMoved(int from, int to);
-    void jobMoved(int from, int to);
-    void jobsAboutToBeReset();
-    void jobsReset();
-    // activeJobs, allActiveJobs, waitingJobs or overallProgress may have changed.
-    void activityChanged();
-    // One job of the queue (or the current download) changed: what a list of jobs redraws. Relayed
-    // here so that a list follows 10,000 jobs through three connections instead of three per job.
-    void jobDetailsChanged(Job* job);
-    void jobStateChanged(Job* job);
-    void jobProgressChanged(Job* job);
-    void isResolvingChanged();
-    void resolveNotesChanged();
-    void batchURLsChanged();
-    void pendingListingsChanged();
     void updateChanged();
     void upToDateChanged();
     void favouritesChanged();
-    // A job entered or left transcriptions, or a job's state changed (so activeTranscriptions may have).
-    void transcriptionsChanged();
-    void modelsInfoChanged();
-    void modelDownloadsChanged();
-    void modelNoticesChanged();
-    void clipJobChanged();
-    // The saves asked for so far have all been answered.
-    void queueSavesFinished();
     // Private plumbing: the start in flight finished.
     void sessionStartFinished();
 
@@ -406,83 +249,24 @@ private:
     void refreshDerived();
     // The cookie source and file of the settings, ("None", "") without settings.
     CookiePair settingsCookiePair() const;
-    // Marks the job's request open and runs it on the next turn of the event loop; false (and nothing
-    // done) while an earlier run of the job is still open.
-    bool startRun(std::shared_ptr<Job> job);
-    QCoro::Task<void> run(std::shared_ptr<Job> job);
-    QCoro::Task<std::optional<std::pair<QString, QString>>>
-    chooseSaveLocation(std::optional<QString> suggested, FormatChoice format);
-    QString fileStem(const QString& name) const;
-    void announceQueueDrained();
     QCoro::Task<void> handleEngineStopped(bool busy);
     void watchForHang(std::chrono::milliseconds after);
     void checkForHang();
     QCoro::Task<void> probeEngine(int probe);
     void probeUnanswered();
     void boundStart(bool running);
-    // A cancel that comes before the job's "download.start" went out: the start is dropped, the job
-    // cancelled at once. False when the start was already sent (the engine cancels it).
-    bool cancelBeforeStart(const std::shared_ptr<Job>& job);
-    // True (and the run ended) when the job was cancelled before its start could be sent.
-    bool dropCancelledStart(const std::shared_ptr<Job>& job);
-    // Ends every model download the stopped engine left running: cancelled when the user asked for it,
-    // else failed with `message`.
-    void endModelDownloads(const QString& message);
     void startUnanswered();
-    void failActiveJobs(const QString& message);
-    // A job whose request the engine's stop ended: back to waiting when it had not begun to transfer
-    // (it runs again after the next start), else failed with `message`, its partial file kept.
-    void settleStoppedRun(const std::shared_ptr<Job>& job, const QString& message);
-    void rerunReturnedJobs();
     // Says once which stored files the engine found damaged and set aside.
     void reportSetAside(const std::vector<SetAsideFile>& files);
-    void applyJobState(Job& job, const EngineEvent::JobState& event);
-    void setCurrentDownload(std::shared_ptr<Job> job);
-    void enqueueResolved(const ResolvedEntry& entry, const FormatChoice& format);
-    void setResolveNotes(const std::vector<BatchNote>& notes);
-    void setIsResolving(bool resolving);
-    void watchActivity(Job* job);
-    void forgetJob(Job* job);
-    void scheduleActivity(bool progressOnly);
-    void setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks);
-    QCoro::Task<void> fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name, QString source,
-                                       qint64 offset);
-    static bool isCancellation(std::exception_ptr error);
-    // The request never got an answer: the engine was not running, stopped or could not be written to.
-    static bool isTransportFailure(std::exception_ptr error);
-    void markQueueLoaded();
-    void startTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyTranscribeState(const EngineEvent::TranscribeState& event);
-    void addTranscription(std::shared_ptr<TranscriptionJob> job);
-    void applyModelState(const EngineEvent::ModelState& event);
-    void setModelDownload(const QString& key, std::optional<double> fraction);
-    void setModelNotice(const QString& key, std::optional<ModelNotice> notice);
-    void setModelsInfo(const std::optional<ModelsInfo>& info);
-    void spawnModelReload();
     void setFavourites(const std::vector<Favourite>& items);
-    QCoro::Task<void> sendQueueSaves();
 
     Services m_services;
     EngineClient* m_engine;
     BrowserSession* m_browser;
 
     bool m_sessionLive = false;
-    // The saved queue has been read once; until then saves are held back.
-    bool m_didLoadSession = false;
-    bool m_queueSaveWanted = false;
-    bool m_queueSaveInFlight = false;
-    // Displaced current downloads kept in the queue: shown and controllable, never saved.
-    QSet<const Job*> m_unsavedJobs;
-    // Jobs an engine stop sent back to waiting before they began to transfer.
-    std::vector<std::weak_ptr<Job>> m_returnedJobs;
     // Set-aside files already told of in this run ("savedAs" paths).
     QSet<QString> m_toldSetAside;
-    bool m_isResolving = false;
-    std::vector<BatchNote> m_resolveNotes;
-    QString m_batchURLs;
-    std::vector<std::shared_ptr<ListingPick>> m_pendingListings;
-    bool m_activityScheduled = false;
-    QTimer* m_progressActivity = nullptr;
     bool m_stringsReady = false;
     int m_stringsGeneration = 0;
     bool m_isReady = false;
@@ -508,12 +292,6 @@ private:
     int m_probe = 0;
     bool m_probing = false;
     std::chrono::milliseconds m_startLimit{20000};
-    // Runs whose "download.start" has not gone out yet, and those of them cancelled meanwhile: their start
-    // is never sent.
-    QSet<const Job*> m_startsNotSent;
-    QSet<const Job*> m_cancelledBeforeStart;
-    // Model downloads the user asked to cancel whose end the engine has not told yet.
-    QSet<QString> m_modelCancelsAsked;
     QTimer* m_startBound = nullptr;
     QString m_shownStatus;
     bool m_pumpConnected = false;
@@ -525,25 +303,11 @@ private:
 
     bool m_jsRuntimeMissing = false;
 
-    std::shared_ptr<Job> m_currentDownload;
-    std::vector<std::shared_ptr<Job>> m_jobs;
-    // Ids of the batch queue, so an event finds its job in constant time however long the queue is.
-    QHash<QString, Job*> m_jobIndex;
-    bool m_queueDrainAnnounced = false;
-
     std::vector<Favourite> m_favourites;
 
     std::optional<UpdateInfo> m_update;
     bool m_upToDate = false;
     std::optional<QString> m_reportSavedTo;
-
-    std::map<QString, std::shared_ptr<TranscriptionJob>> m_transcriptions;
-    // Ids removed or cleared: their late events must not bring them back.
-    QSet<QString> m_droppedTranscriptions;
-    std::optional<ModelsInfo> m_modelsInfo;
-    QMap<QString, double> m_modelDownloads;
-    QMap<QString, ModelNotice> m_modelNotices;
-    std::shared_ptr<ClipJob> m_clipJob;
 
     // Last, so that they go first: a part may use the fields above while it is destroyed.
     std::unique_ptr<Session> m_sessionPart;

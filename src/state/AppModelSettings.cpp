@@ -7,6 +7,7 @@
 #include "Guarded.h"
 #include "SettingFields.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 QCoro::Task<void> AppModel::reloadSettings() {
@@ -36,7 +37,7 @@ void AppModel::saveSetting(SettingsPatch patch) {
         }
         // The models depend on the folder and the chosen model; a failed save may still have moved them.
         if (self && (Setting::outputDir.isIn(patch) || Setting::transcriptionModel.isIn(patch)))
-            co_await reloadModels();
+            co_await modelsPart().reloadModels();
     });
 }
 

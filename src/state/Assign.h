@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-// Sets `field` and emits `object`'s `signal`, only when the value really changed.
+// Sets `field` to `value` and emits `signal` of `object`, only when the value changed.
 template <class Object, class T, class Signal>
 void assign(Object* object, T& field, const T& value, Signal signal) {
     if (field == value)

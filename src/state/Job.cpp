@@ -1,5 +1,6 @@
 #include "Job.h"
 
+#include "EngineError.h"
 #include "Strings.h"
 
 #include <QLocale>
@@ -46,6 +47,133 @@ Job::Job(QString id, QString url, FormatChoice format, QString title, bool allow
       m_id(id.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() : std::move(id)),
       m_url(std::move(url)), m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()),
       m_allowsListing(allowsListing), m_title(std::move(title)) {}
+
+bool Job::openRun() {
+    // One run per job at a time: a second "download.start" for the same id would be refused by the
+    // engine, and its failure would land on the job while the first run still goes on.
+    if (m_requestOpen)
+        return false;
+    m_requestOpen = true;
+    m_keptForResume = false;
+    return true;
+}
+
+void Job::restore(bool paused) {
+    m_restored = true;
+    setState({paused ? State::Paused : State::Waiting, {}});
+}
+
+void Job::start() {
+    setState({State::Analyzing, {}});
+}
+
+void Job::requeue() {
+    setState({State::Queued, {}});
+    setFraction(0);
+}
+
+void Job::apply(const EngineEvent::JobStarted&) {
+    // Progress after the request ended would bring a finished job back to life.
+    if (m_requestOpen)
+        setState({State::Downloading, {}});
+}
+
+void Job::apply(const EngineEvent::JobMeta& e) {
+    if (!e.title.isEmpty())
+        setTitle(e.title);
+    if (!e.thumbnail.isEmpty())
+        setThumbnailURL(e.thumbnail);
+    if (!e.channel.isEmpty())
+        setChannel(e.channel);
+}
+
+void Job::apply(const EngineEvent::JobProgress& e) {
+    if (!m_requestOpen)
+        return;
+    setState({State::Downloading, {}});
+    setFraction(e.fraction);
+    setBytesDone(e.downloaded);
+    setBytesTotal(e.total);
+    setSpeedBytesPerSecond(e.speed);
+    setEtaSeconds(e.eta);
+    setFragment(e.fragment);
+    setFragmentCount(e.fragmentCount);
+    setSpeedEngine(e.speedEngine);
+}
+
+bool Job::apply(const EngineEvent::JobState& e) {
+    using Kind = EngineEvent::JobState::Kind;
+    switch (e.state) {
+    case Kind::Processing:
+        if (m_requestOpen)
+            setState({State::Processing, {}});
+        return false;
+    case Kind::Converting:
+        if (m_requestOpen) {
+            setState({State::Converting, {}});
+            setFraction(e.fraction.value_or(0));
+        }
+        return false;
+    case Kind::Queued:
+        if (m_requestOpen)
+            setState({State::Queued, {}});
+        return false;
+    case Kind::Done:
+        finish(e.filename);
+        return true;
+    case Kind::Failed:
+        fail(e.message.value_or(Strings::text(QStringLiteral("queue_status_error"))));
+        return true;
+    case Kind::Cancelled:
+        cancel();
+        return true;
+    case Kind::Other:
+        break;
+    }
+    return false;
+}
+
+void Job::finish(const std::optional<QString>& path) {
+    setState({State::Done, {}});
+    setFraction(1);
+    setOutputPath(path);
+}
+
+void Job::pause() {
+    setState({State::Paused, {}});
+}
+
+void Job::cancel() {
+    setState({State::Cancelled, {}});
+}
+
+void Job::fail(const QString& message) {
+    setState(State::failed(message));
+}
+
+void Job::failKeepingPart(const QString& message) {
+    setState(State::failed(message));
+    m_keptForResume = true;
+}
+
+void Job::backToWaiting() {
+    setState({State::Waiting, {}});
+}
+
+Job::RunEnd Job::runEndOf(const EngineError& error) {
+    const QString detail = error.detail().value_or(QString());
+    const QString text = detail.startsWith(QLatin1String("listing"))
+                             ? Strings::text(QStringLiteral("status_listing_url"))
+                             : error.message();
+    if (detail == QLatin1String("paused"))
+        return {RunEnd::Paused, text};
+    if (error.isCancelled())
+        return {RunEnd::Cancelled, text};
+    // A write that failed (a full disk) leaves the part fetched so far: a retry goes on from it.
+    if (detail == QLatin1String("io"))
+        return {RunEnd::FailedKeepingPart, text};
+    return {RunEnd::Failed, text};
+}
 
 QString Job::byteCount(qint64 bytes) {
     return formatBytes(bytes, false);

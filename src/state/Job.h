@@ -9,8 +9,11 @@
 
 #include <optional>
 
+class EngineError;
+
 // One download as the application shows it: the single download or one entry of the batch queue.
-// It mirrors what the engine reports; any state may be assigned at any time.
+// Its state changes only through the moves below, each named for what happened to the job; the events
+// that would make it look running count only while its "download.start" request is open.
 //
 // Its fields change in three groups, each with its own signal, so a row redraws only what moved:
 // progressChanged (fraction, byte counts, speed, time left, fragments, speed statistics), stateChanged
@@ -86,7 +89,6 @@ public:
 
     void setTitle(const QString& v) { assign(m_title, v, &Job::detailsChanged); }
     void setThumbnailURL(const std::optional<QString>& v) { assign(m_thumbnailURL, v, &Job::detailsChanged); }
-    void setState(const State& v) { assign(m_state, v, &Job::stateChanged); }
     void setFraction(double v) { assign(m_fraction, v, &Job::progressChanged); }
     void setBytesDone(qint64 v) { assign(m_bytesDone, v, &Job::progressChanged); }
     void setBytesTotal(qint64 v) { assign(m_bytesTotal, v, &Job::progressChanged); }
@@ -105,20 +107,59 @@ public:
     void setDestination(const std::optional<QString>& v) { assign(m_destination, v, &Job::detailsChanged); }
     void setFileName(const std::optional<QString>& v) { assign(m_fileName, v, &Job::detailsChanged); }
 
+    // ---- its run ----
     // True while this job's "download.start" request is open; events that would make a job look
     // running are ignored outside it, so a finished job never comes back to life.
     bool requestOpen() const { return m_requestOpen; }
-    void setRequestOpen(bool open) { m_requestOpen = open; }
+    // A run begins (a start, a resume or a retry): the request counts as open and a part kept from an
+    // earlier run is this run's to finish. False, and nothing changes, while a run is still open.
+    bool openRun();
+    // The run's "download.start" was answered, failed, or was never sent.
+    void closeRun() { m_requestOpen = false; }
 
     // The engine may keep a partial file for this job although no request of this run made one: it was
     // restored from the saved queue. Cancelling or removing it must reach the engine.
     bool restored() const { return m_restored; }
-    void setRestored(bool restored) { m_restored = restored; }
 
     // Failed with its partial file kept for a later retry (the engine stopped mid-transfer, or writing
     // failed): it stays in the saved queue, as paused.
     bool keptForResume() const { return m_keptForResume; }
-    void setKeptForResume(bool kept) { m_keptForResume = kept; }
+
+    // ---- the moves ----
+    // Brought back from the saved queue: waiting, or paused with its partial file at the engine.
+    void restore(bool paused);
+    // Its "download.start" goes out: the engine resolves the address first.
+    void start();
+    // Run again from nothing after it ended (a retry).
+    void requeue();
+    // The engine's events. Those that would make the job look running count only while its request is
+    // open; its details and the three states that end it (done, failed, cancelled) always count. True
+    // when the event ended the job.
+    void apply(const EngineEvent::JobStarted& event);
+    void apply(const EngineEvent::JobMeta& event);
+    void apply(const EngineEvent::JobProgress& event);
+    bool apply(const EngineEvent::JobState& event);
+    // The start request answered: the file is at `path`.
+    void finish(const std::optional<QString>& path);
+    // The engine paused it: the start request ended with the paused detail, its partial file kept.
+    void pause();
+    void cancel();
+    void fail(const QString& message);
+    // Failed with the part fetched so far kept: a later run resumes it.
+    void failKeepingPart(const QString& message);
+    // A cancel of a failed job takes its kept part with it: nothing is left to resume.
+    void dropKeptPart() { m_keptForResume = false; }
+    // The engine stopped before it began to transfer: it waits to run again.
+    void backToWaiting();
+
+    // How a "download.start" that ended in an error reply left the job. The engine ends the open start
+    // request for a pause and a cancel too; the error's detail (or code) says which.
+    struct RunEnd {
+        enum Kind { Paused, Cancelled, Failed, FailedKeepingPart };
+        Kind kind;
+        QString text; // what the log says (and the row, for a failure)
+    };
+    static RunEnd runEndOf(const EngineError& error);
 
     QString statusLine() const;
 
@@ -139,6 +180,8 @@ Q_SIGNALS:
     void changed();
 
 private:
+    void setState(const State& v) { assign(m_state, v, &Job::stateChanged); }
+
     template <class T> void assign(T& field, const T& value, void (Job::*group)()) {
         if (field == value)
             return;

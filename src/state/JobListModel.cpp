@@ -1,6 +1,6 @@
 #include "JobListModel.h"
 
-#include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Job.h"
 
 #include <algorithm>
@@ -14,47 +14,49 @@ const QList<int> progressRoles{JobListModel::FractionRole,   JobListModel::Bytes
                                JobListModel::EtaRole,        JobListModel::StatusLineRole};
 } // namespace
 
-JobListModel::JobListModel(AppModel* model, QObject* parent) : QAbstractListModel(parent), m_model(model) {
+JobListModel::JobListModel(DownloadQueue* queue, QObject* parent)
+    : QAbstractListModel(parent), m_queue(queue) {
     m_flush.setSingleShot(true);
     m_flush.setInterval(defaultFlushIntervalMs);
     connect(&m_flush, &QTimer::timeout, this, &JobListModel::flushProgress);
 
-    connect(model, &AppModel::jobsAboutToBeInserted, this,
+    connect(queue, &DownloadQueue::jobsAboutToBeInserted, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });
-    connect(model, &AppModel::jobsInserted, this, [this] { endInsertRows(); });
-    connect(model, &AppModel::jobsAboutToBeRemoved, this, [this](int first, int last) {
+    connect(queue, &DownloadQueue::jobsInserted, this, [this] { endInsertRows(); });
+    connect(queue, &DownloadQueue::jobsAboutToBeRemoved, this, [this](int first, int last) {
         dropPending(first, last);
         beginRemoveRows({}, first, last);
     });
-    connect(model, &AppModel::jobsRemoved, this, [this] { endRemoveRows(); });
-    connect(model, &AppModel::jobAboutToBeMoved, this, [this](int from, int to) {
+    connect(queue, &DownloadQueue::jobsRemoved, this, [this] { endRemoveRows(); });
+    connect(queue, &DownloadQueue::jobAboutToBeMoved, this, [this](int from, int to) {
         // Qt counts the destination before the move: moving down lands before row to + 1.
         beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
     });
-    connect(model, &AppModel::jobMoved, this, [this] { endMoveRows(); });
-    connect(model, &AppModel::jobsAboutToBeReset, this, [this] {
+    connect(queue, &DownloadQueue::jobMoved, this, [this] { endMoveRows(); });
+    connect(queue, &DownloadQueue::jobsAboutToBeReset, this, [this] {
         beginResetModel();
         dropPending(0, rowCount() - 1);
     });
-    connect(model, &AppModel::jobsReset, this, [this] { endResetModel(); });
+    connect(queue, &DownloadQueue::jobsReset, this, [this] { endResetModel(); });
     // Status lines are texts of the current language.
-    connect(model, &AppModel::stringsGenerationChanged, this, [this] {
+    connect(queue, &DownloadQueue::textsChanged, this, [this] {
         if (rowCount() > 0)
             Q_EMIT dataChanged(index(0), index(rowCount() - 1), {StatusLineRole});
     });
     // The state relays every change of its jobs; a job that is not a row (the current download) is
     // passed over.
-    connect(model, &AppModel::jobDetailsChanged, this, [this](Job* job) { rowChanged(job, detailRoles); });
-    connect(model, &AppModel::jobStateChanged, this, [this](Job* job) { rowChanged(job, stateRoles); });
-    connect(model, &AppModel::jobProgressChanged, this, &JobListModel::progressArrived);
+    connect(queue, &DownloadQueue::jobDetailsChanged, this,
+            [this](Job* job) { rowChanged(job, detailRoles); });
+    connect(queue, &DownloadQueue::jobStateChanged, this, [this](Job* job) { rowChanged(job, stateRoles); });
+    connect(queue, &DownloadQueue::jobProgressChanged, this, &JobListModel::progressArrived);
 }
 
 int JobListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_model->jobs().size());
+    return parent.isValid() ? 0 : int(m_queue->jobs().size());
 }
 
 Job* JobListModel::jobAt(int row) const {
-    const auto& jobs = m_model->jobs();
+    const auto& jobs = m_queue->jobs();
     return row >= 0 && row < int(jobs.size()) ? jobs[row].get() : nullptr;
 }
 
@@ -122,13 +124,13 @@ void JobListModel::dropPending(int first, int last) {
 }
 
 void JobListModel::rowChanged(Job* job, const QList<int>& roles) {
-    const int row = m_model->jobRow(job);
+    const int row = m_queue->jobRow(job);
     if (row >= 0)
         Q_EMIT dataChanged(index(row), index(row), roles);
 }
 
 void JobListModel::progressArrived(Job* job) {
-    if (job == m_model->currentDownload().get() && m_model->jobRow(job) < 0)
+    if (job == m_queue->currentDownload().get() && m_queue->jobRow(job) < 0)
         return;
     m_progressDirty.insert(job);
     if (!m_flush.isActive())
@@ -139,7 +141,7 @@ void JobListModel::flushProgress() {
     // Rows are looked up once per flush, in one pass, and signalled in runs of neighbours.
     QList<int> rows;
     rows.reserve(m_progressDirty.size());
-    const auto& jobs = m_model->jobs();
+    const auto& jobs = m_queue->jobs();
     for (int row = 0; row < int(jobs.size()) && rows.size() < m_progressDirty.size(); ++row) {
         if (m_progressDirty.contains(jobs[row].get()))
             rows.append(row);

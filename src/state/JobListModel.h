@@ -4,7 +4,7 @@
 #include <QSet>
 #include <QTimer>
 
-class AppModel;
+class DownloadQueue;
 class Job;
 
 // The batch queue as rows, for a list view with a painting delegate. Rows follow the queue's inserts,
@@ -33,7 +33,7 @@ public:
 
     static constexpr int defaultFlushIntervalMs = 100;
 
-    explicit JobListModel(AppModel* model, QObject* parent = nullptr);
+    explicit JobListModel(DownloadQueue* queue, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -50,7 +50,7 @@ private:
     void progressArrived(Job* job);
     void flushProgress();
 
-    AppModel* m_model;
+    DownloadQueue* m_queue;
     QTimer m_flush;
     QSet<Job*> m_progressDirty;
 };

@@ -8,35 +8,58 @@ TranscriptionJob::TranscriptionJob(QString id, QString path, QString title, QObj
     : QObject(parent), m_id(std::move(id)), m_path(std::move(path)), m_title(std::move(title)) {}
 
 bool TranscriptionJob::isActive() const {
-    return m_state != QLatin1String("done") && m_state != QLatin1String("failed") &&
-           m_state != QLatin1String("cancelled");
+    return m_state != State::Done && m_state != State::Failed && m_state != State::Cancelled;
 }
 
-void TranscriptionJob::setTitle(const QString& title) {
-    assign(m_title, title);
+bool TranscriptionJob::isUnderWay() const {
+    return m_state == State::Queued || m_state == State::Running;
 }
 
-void TranscriptionJob::setState(const QString& state) {
-    if (m_state == state)
+void TranscriptionJob::enter(State state, const QString& otherState) {
+    if (m_state == state && m_otherState == otherState)
         return;
     m_state = state;
+    m_otherState = otherState;
     Q_EMIT stateChanged();
     Q_EMIT changed();
+}
+
+void TranscriptionJob::follow(const EngineEvent::TranscribeState& event) {
+    enter(event.state, event.otherState);
+    if (event.title && !event.title->isEmpty())
+        assign(m_title, *event.title);
+    if (event.estimateSeconds)
+        setEstimateSeconds(*event.estimateSeconds);
+    if (event.isLongJob)
+        assign(m_isLongJob, *event.isLongJob);
+    if (event.message)
+        setMessage(event.message);
+    if (event.state == State::Done) {
+        setFraction(1);
+        setTranscriptPath(event.srt);
+    }
+}
+
+void TranscriptionJob::fail(const QString& message) {
+    enter(State::Failed);
+    setMessage(message);
+}
+
+void TranscriptionJob::cancel(const QString& message) {
+    enter(State::Cancelled);
+    setMessage(message);
 }
 
 void TranscriptionJob::setFraction(double fraction) {
     assign(m_fraction, unitFraction(fraction));
 }
+
 void TranscriptionJob::setMessage(const std::optional<QString>& message) {
     assign(m_message, message);
 }
 
 void TranscriptionJob::setEstimateSeconds(double seconds) {
     assign(m_estimateSeconds, std::isfinite(seconds) && seconds > 0 ? seconds : 0.0);
-}
-
-void TranscriptionJob::setIsLongJob(bool isLong) {
-    assign(m_isLongJob, isLong);
 }
 
 void TranscriptionJob::setTranscriptPath(const std::optional<QString>& path) {

@@ -4,6 +4,7 @@
 #include "BrowserPage.h"
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
+#include "DownloadQueue.h"
 #include "LoadingSpinner.h"
 #include "PageView.h"
 #include "Prompts.h"
@@ -663,7 +664,7 @@ void BrowserPane::handTo(AppModel::Tab tab) {
     spawn(model, [model, tab, address]() -> QCoro::Task<void> {
         model->noteBrowserSession(address);
         if (tab == AppModel::Tab::Batch) {
-            const bool added = model->appendBatchURL(address);
+            const bool added = model->queuePart().appendBatchURL(address);
             model->promptsPart().setBatchDuplicateNotice(!added);
             model->setTab(AppModel::Tab::Batch);
             co_return;

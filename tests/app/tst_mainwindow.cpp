@@ -1,5 +1,8 @@
 // The main window, its menus and shortcuts, and the quit, in process against the stand-in engine.
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "SpeechModels.h"
+#include "Transcriptions.h"
 #include "ViewFixture.h"
 
 #include "Commands.h"
@@ -206,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(int(call.kind), int(FakeFileDialogs::Call::Files));
         QCOMPARE(call.message, Strings::text(QStringLiteral("hint_transcription")));
         QCOMPARE(call.confirmTitle, Strings::text(QStringLiteral("button_transcribe")));
-        QCOMPARE(call.nameFilters, w.f.model->mediaFileFilters());
+        QCOMPARE(call.nameFilters, w.f.model->transcriptionsPart().mediaFileFilters());
         QCOMPARE(call.nameFilters.isEmpty(), !booted); // any file while the engine has not named its types
         if (!confirmed) {
             // A request sent after the answer proves the answer has been dealt with.
@@ -214,15 +217,15 @@ private Q_SLOTS:
                 QCoro::waitFor(w.f.model->reloadSettings());
             QCoreApplication::processEvents();
             QCOMPARE(w.f.model->tab(), AppModel::Tab::Batch);
-            QVERIFY(w.f.model->activeTranscriptions().empty());
+            QVERIFY(w.f.model->transcriptionsPart().activeTranscriptions().empty());
             return;
         }
         QTRY_COMPARE(w.f.model->tab(), AppModel::Tab::Transcription);
-        if (!w.f.model->canTranscribe())
+        if (!w.f.model->modelsPart().canTranscribe())
             QSKIP("this machine cannot transcribe");
         // The known types are handed over in order; the other one is refused with its own text.
         QVERIFY(w.f.waitForRequests(QStringLiteral("transcribe.start"), 2));
-        QCOMPARE(int(w.f.model->activeTranscriptions().size()), 2);
+        QCOMPARE(int(w.f.model->transcriptionsPart().activeTranscriptions().size()), 2);
         const QList<LoggedRequest> starts = w.f.requestsOf(QStringLiteral("transcribe.start"));
         QCOMPARE(starts[0].params[QStringLiteral("path")].toString(), files[0]);
         QCOMPARE(starts[1].params[QStringLiteral("path")].toString(), files[2]);
@@ -324,11 +327,11 @@ private Q_SLOTS:
                                     {"status", "waiting"}});
         f.control("queue.save", {{"items", rows}});
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
         Shutdown shutdown(*f.model);
         QSignalSpy finished(&shutdown, &Shutdown::finished);
-        const std::shared_ptr<Job> first = f.model->jobs()[0];
-        f.model->remove(first);
+        const std::shared_ptr<Job> first = f.model->queuePart().jobs()[0];
+        f.model->queuePart().remove(first);
         shutdown.request();
         QVERIFY(finished.wait(10000));
         QVERIFY(!f.model->engine().isRunning());

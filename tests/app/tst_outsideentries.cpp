@@ -1,6 +1,7 @@
 // Requests from outside the window: the command line read into a request, and the running copy carrying
 // out links, handed-over text and the download verbs, in process against the stand-in engine.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "ActivationChecks.h"
@@ -151,7 +152,7 @@ private Q_SLOTS:
         for (const InstanceAnswer& a : f.fakes.instanceGuard.answers)
             QCOMPARE(a, InstanceAnswer());
         QVERIFY(!f.model->isReady());
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
         QVERIFY(f.requestsOf("download.start").isEmpty());
         QCOMPARE(f.model->compositionPart().format().quality, QString("1080p"));
@@ -296,7 +297,7 @@ private Q_SLOTS:
             // A later message answered: nothing of the first one is still on its way.
             f.fakes.instanceGuard.receive({});
             QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
-            QVERIFY(!f.model->currentDownload());
+            QVERIFY(!f.model->queuePart().currentDownload());
             QCOMPARE(f.model->compositionPart().format().quality,
                      quality); // a refusal leaves the format alone
             QCOMPARE(f.model->compositionPart().format().audioOnly, false);
@@ -306,7 +307,7 @@ private Q_SLOTS:
             QCOMPARE(start.params["url"].toString(), url);
             QCOMPARE(start.params["quality"].toString(), quality);
             QCOMPARE(start.params["audioOnly"].toBool(), audio);
-            QVERIFY(f.model->currentDownload());
+            QVERIFY(f.model->queuePart().currentDownload());
             // The quality stays the application's choice.
             QCOMPARE(f.model->compositionPart().format().quality, quality);
         }
@@ -326,7 +327,7 @@ private Q_SLOTS:
         f.fakes.instanceGuard.receive({});
         QVERIFY(waitForAnswers(f.fakes.instanceGuard, 1));
         QCOMPARE(f.fakes.instanceGuard.answers.size(), 1); // only the reopen
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
         f.boot();
         QVERIFY(waitForAnswers(f.fakes.instanceGuard, 2));
         QCOMPARE(f.fakes.instanceGuard.answers[1], InstanceAnswer());

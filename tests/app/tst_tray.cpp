@@ -2,6 +2,8 @@
 // the icon following progress and the palette, the context menu, and the panel driven offscreen against
 // the stand-in engine.
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "ViewFixture.h"
 
 #include "FunnelIcon.h"
@@ -72,11 +74,11 @@ std::vector<std::shared_ptr<Job>> makeRunning(ViewFixture& f, int batch) {
         auto job = std::make_shared<Job>(QStringLiteral("https://batch.example/%1").arg(i),
                                          f.model->compositionPart().format(),
                                          QStringLiteral("Batch & video %1").arg(i), false);
-        job->setState({Job::State::Downloading, {}});
+        putInState(*job, {Job::State::Downloading, {}});
         job->setFraction(0.1 * (i + 1));
         jobs.push_back(job);
     }
-    f.model->insertJobs(0, jobs);
+    f.model->queuePart().insertJobs(0, jobs);
     return jobs;
 }
 
@@ -180,7 +182,7 @@ private Q_SLOTS:
         const auto jobs = makeRunning(f, 1);
         jobs[0]->setFraction(0.5);
         QTRY_VERIFY(tray.toolTip() != QString("Vamber"));
-        QCOMPARE(tray.toolTip(), "Vamber — " + FunnelIcon::label(f.model->overallProgress()));
+        QCOMPARE(tray.toolTip(), "Vamber — " + FunnelIcon::label(f.model->queuePart().overallProgress()));
         const QImage running = tray.icon().pixmap(QSize(48, 48)).toImage();
         QVERIFY(running != idle);
         // The ring's track is there while something runs, not when idle.
@@ -256,7 +258,7 @@ private Q_SLOTS:
         menu->setActiveAction(paste);
         for (int step = 1; step <= 5; ++step) {
             jobs[0]->setFraction(0.1 + 0.15 * step);
-            Q_EMIT f.model->activityChanged();
+            Q_EMIT f.model->queuePart().activityChanged();
             QCoreApplication::processEvents();
         }
         QCOMPARE(menu->actions().size(), before.size());
@@ -275,7 +277,7 @@ private Q_SLOTS:
         QTest::keyClick(menu, Qt::Key_Up);
         QCOMPARE(menu->activeAction()->objectName(), QString("button_open_group"));
         jobs[0]->setFraction(0.95);
-        Q_EMIT f.model->activityChanged();
+        Q_EMIT f.model->queuePart().activityChanged();
         QCOMPARE(menu->activeAction()->objectName(), QString("button_open_group"));
         menu->hide();
     }
@@ -358,7 +360,7 @@ private Q_SLOTS:
         QCOMPARE(boxes[1]->findChild<QProgressBar*>()->value(), 750);
         // Jobs that end leave the list.
         for (const auto& job : jobs)
-            job->setState({Job::State::Done, {}});
+            putInState(*job, {Job::State::Done, {}});
         QTRY_COMPARE(panel.shownJobs(), 1);
     }
 
@@ -397,7 +399,7 @@ private Q_SLOTS:
             QTest::mouseClick(button, Qt::LeftButton);
         if (sent.isEmpty()) {
             QCOMPARE(field->text(), typed);
-            QVERIFY(!f.model->currentDownload());
+            QVERIFY(!f.model->queuePart().currentDownload());
             QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
             return;
         }
@@ -419,7 +421,7 @@ private Q_SLOTS:
         field->setText("kept");
         panel.findChild<QPushButton*>("menu_paste")->click();
         QCOMPARE(field->text(), QString("kept")); // no text on the clipboard: nothing
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
 
         f.fakes.clipboard.copy(" https://paste.example/v\n");
         panel.findChild<QPushButton*>("menu_paste")->click();

@@ -318,10 +318,14 @@ private Q_SLOTS:
         ok("js.runtime mistyped", R"({"event":"js.runtime","params":{"runtime":"node","reveal":"yes"}})",
            E{E::JsRuntime{false, false}});
         ok("model.state only state", R"({"event":"model.state","params":{"state":"installed"}})",
-           E{E::ModelState{"", "installed", std::nullopt}});
+           E{E::ModelState{"", ModelStatus::Installed, std::nullopt}});
         ok("model.state full",
            R"({"event":"model.state","params":{"key":"k","state":"failed","message":"m"}})",
-           E{E::ModelState{"k", "failed", QStringLiteral("m")}});
+           E{E::ModelState{"k", ModelStatus::Failed, QStringLiteral("m")}});
+        ok("model.state deleted", R"({"event":"model.state","params":{"key":"k","state":"deleted"}})",
+           E{E::ModelState{"k", ModelStatus::Deleted, std::nullopt}});
+        ok("model.state another word", R"({"event":"model.state","params":{"key":"k","state":"Installed"}})",
+           E{E::ModelState{"k", ModelStatus::Other, std::nullopt}});
         ok("clip.progress whole fraction", R"({"event":"clip.progress","params":{"fraction":1}})",
            E{E::ClipProgress{"", 1.0}});
         ok("clip.progress mistyped", R"({"event":"clip.progress","params":{"jobId":"J","fraction":"x"}})",
@@ -356,10 +360,24 @@ private Q_SLOTS:
             R"({"event":"job.meta","params":{"jobId":"J","title":"t","thumbnail":"","channel":"c"}})",
             "[app] événement 'job.meta' indécodable : duration: missing\n");
         ok("job.state minimal", R"({"event":"job.state","params":{"jobId":"J","state":"processing"}})",
-           E{E::JobState{"J", "processing", std::nullopt, std::nullopt, std::nullopt}});
+           E{E::JobState{"J", E::JobState::Kind::Processing, std::nullopt, std::nullopt, std::nullopt}});
         ok("job.state converting",
            R"({"event":"job.state","params":{"jobId":"J","state":"converting","fraction":0.5}})",
-           E{E::JobState{"J", "converting", std::nullopt, std::nullopt, 0.5}});
+           E{E::JobState{"J", E::JobState::Kind::Converting, std::nullopt, std::nullopt, 0.5}});
+        for (const auto& [wire, kind] : std::vector<std::pair<QString, E::JobState::Kind>>{
+                 {"queued", E::JobState::Kind::Queued},
+                 {"done", E::JobState::Kind::Done},
+                 {"failed", E::JobState::Kind::Failed},
+                 {"cancelled", E::JobState::Kind::Cancelled},
+                 {"paused", E::JobState::Kind::Other}, // not a state the engine reports as an event
+                 {"Done", E::JobState::Kind::Other},
+                 {"", E::JobState::Kind::Other}}) {
+            ok(qPrintable("job.state " + wire),
+               (R"({"event":"job.state","params":{"jobId":"J","state":")" + wire + R"("}})")
+                   .toUtf8()
+                   .constData(),
+               E{E::JobState{"J", kind, std::nullopt, std::nullopt, std::nullopt}});
+        }
         bad("job.state null state", R"({"event":"job.state","params":{"jobId":"J","state":null}})",
             "[app] événement 'job.state' indécodable : state: null\n");
         ok("job.log",
@@ -370,7 +388,14 @@ private Q_SLOTS:
             "[app] événement 'job.log' indécodable : params.n: expected string, found number\n");
         ok("transcribe.state minimal",
            R"({"event":"transcribe.state","params":{"jobId":"T","state":"running","segments":null}})",
-           E{E::TranscribeState{.jobId = "T", .state = "running"}});
+           E{E::TranscribeState{.jobId = "T", .state = TranscriptionStatus::Running}});
+        // A state word the application does not know is kept as sent, to be shown as it is.
+        ok("transcribe.state another word",
+           R"({"event":"transcribe.state","params":{"jobId":"T","state":"paused"}})",
+           E{E::TranscribeState{.jobId = "T", .state = TranscriptionStatus::Other, .otherState = "paused"}});
+        ok("transcribe.state each word",
+           R"({"event":"transcribe.state","params":{"jobId":"T","state":"cancelled"}})",
+           E{E::TranscribeState{.jobId = "T", .state = TranscriptionStatus::Cancelled}});
         ok("transcribe.progress",
            R"({"event":"transcribe.progress","params":{"jobId":"T","percent":50,"fraction":0.5}})",
            E{E::TranscribeProgress{"T", 50, 0.5}});
@@ -382,7 +407,9 @@ private Q_SLOTS:
            E{E::ModelProgress{"base", 5, 10, 0.5}});
         ok("clip.state",
            R"({"event":"clip.state","params":{"jobId":"C","state":"done","destination":"/d","sizeBytes":7}})",
-           E{E::ClipState{"C", "done", QStringLiteral("/d"), std::nullopt, 7}});
+           E{E::ClipState{"C", ClipStatus::Done, QStringLiteral("/d"), std::nullopt, 7}});
+        ok("clip.state another word", R"({"event":"clip.state","params":{"jobId":"C","state":"working"}})",
+           E{E::ClipState{"C", ClipStatus::Other, std::nullopt, std::nullopt, std::nullopt}});
         bad("clip.state without state", R"({"event":"clip.state","params":{"jobId":"C"}})",
             "[app] événement 'clip.state' indécodable : state: missing\n");
         ok("unknown name", R"({"event":"job.unknown","params":{}})", E{E::Unknown{"job.unknown"}});

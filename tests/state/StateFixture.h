@@ -17,6 +17,8 @@
 
 #include <memory>
 
+class Job;
+
 struct LoggedRequest {
     QString method;
     bool hasParams = false;
@@ -105,9 +107,12 @@ public:
         control(QStringLiteral("test.emit"),
                 QJsonObject{{QStringLiteral("event"), name}, {QStringLiteral("params"), params}});
     }
-    // Enqueues and waits for the save panel (if any); the download itself runs on.
+    // Enqueues and waits for the save panel (if any); the download itself runs on. A template so that
+    // only the tests that enqueue need the queue's header.
+    template <class Queue = DownloadQueue>
     std::shared_ptr<Job> enqueue(std::optional<QString> url, bool interactive = false) {
-        return QCoro::waitFor(model->enqueue(std::move(url), interactive));
+        Queue& queue = model->queuePart();
+        return QCoro::waitFor(queue.enqueue(std::move(url), interactive));
     }
     // Answers every "download.start" from now on with `answer` (a "result", "error" or "reply").
     void scriptDownloads(const QJsonObject& answer) { script(QStringLiteral("download.start"), answer, 0); }

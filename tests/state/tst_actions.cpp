@@ -1,6 +1,7 @@
 // Every public action of the state object driven into its failure paths: whatever fails (a desktop
 // service, the engine), the action returns, nothing escapes it, and its flags end where they belong.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "Library.h"
@@ -59,7 +60,7 @@ private slots:
         f->model->compositionPart().setPastedText(address);
         QVERIFY(!f->enqueue(std::nullopt, true));
         QCOMPARE(f->fakes.fileDialogs.calls.size(), 1);
-        QVERIFY(!f->model->currentDownload());
+        QVERIFY(!f->model->queuePart().currentDownload());
         QCOMPARE(f->model->compositionPart().pastedText(), address);
         // A non-interactive download still runs; its cookie export fails and it goes on without one.
         f->scriptDownloads({{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/a.mp4"}, {"title", "A"}}}});
@@ -101,7 +102,7 @@ private slots:
         QCoro::waitFor(f->model->checkForUpdate(true));
         QVERIFY(!QCoro::waitFor(f->model->sendReport("it broke", "")));
         QCoro::waitFor(f->model->applyLanguage("fr"));
-        QVERIFY(!QCoro::waitFor(f->model->restoreQueue()));
+        QVERIFY(!QCoro::waitFor(f->model->queuePart().restoreQueue()));
         QVERIFY(f->model->lastError());
         QVERIFY(!f->model->compositionPart().isAnalyzing());
     }

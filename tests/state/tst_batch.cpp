@@ -2,6 +2,8 @@
 // queue-wide actions against the real stand-in engine and its request log, the batch field, the values
 // the views draw, and the listing picks.
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "MediaServerProcess.h"
@@ -34,7 +36,7 @@ QJsonObject engineError(int code, const QString& message, const QString& detail 
 }
 std::shared_ptr<Job> makeJob(const QString& url, Job::State::Kind kind) {
     auto job = std::make_shared<Job>(url, FormatChoice{}, url, true);
-    job->setState({kind, {}});
+    putInState(*job, {kind, {}});
     return job;
 }
 QStringList savedURLs(const LoggedRequest& save) {
@@ -52,7 +54,7 @@ QStringList jobIdsOf(const QList<LoggedRequest>& requests) {
 // Waits for the saves asked for so far to be answered (their text is made off the GUI thread, so a
 // request sent after them may overtake them), then for one request round trip more.
 void settle(StateFixture& f) {
-    QTest::qWaitFor([&] { return !f.model->isSavingQueue(); }, 10000);
+    QTest::qWaitFor([&] { return !f.model->queuePart().isSavingQueue(); }, 10000);
     QCoro::waitFor(f.model->reloadSettings());
 }
 } // namespace
@@ -88,7 +90,7 @@ private slots:
     void splitURLs() {
         QFETCH(QString, text);
         QFETCH(QStringList, expected);
-        QCOMPARE(AppModel::splitURLs(text), expected);
+        QCOMPARE(DownloadQueue::splitURLs(text), expected);
     }
 
     void appendBatchURL_data() {
@@ -115,9 +117,9 @@ private slots:
         QFETCH(bool, added);
         QFETCH(QString, after);
         StateFixture f;
-        f.model->setBatchURLs(before);
-        QCOMPARE(f.model->appendBatchURL(address), added);
-        QCOMPARE(f.model->batchURLs(), after);
+        f.model->queuePart().setBatchURLs(before);
+        QCOMPARE(f.model->queuePart().appendBatchURL(address), added);
+        QCOMPARE(f.model->queuePart().batchURLs(), after);
     }
 
     void overallProgress_data() {
@@ -150,8 +152,8 @@ private slots:
         // Finished and waiting jobs do not count.
         jobs.push_back(makeJob("http://done", Job::State::Done));
         jobs.push_back(makeJob("http://waiting", Job::State::Waiting));
-        f.model->resetJobs(jobs);
-        const std::optional<double> progress = f.model->overallProgress();
+        f.model->queuePart().resetJobs(jobs);
+        const std::optional<double> progress = f.model->queuePart().overallProgress();
         if (expected < 0)
             QVERIFY(!progress);
         else
@@ -161,22 +163,23 @@ private slots:
     // Derived lists by state; their one signal comes once per burst, for progress too.
     void derivedListsAndTheirSignal() {
         StateFixture f;
-        f.model->resetJobs({makeJob("w", Job::State::Waiting), makeJob("p", Job::State::Paused),
-                            makeJob("d", Job::State::Downloading), makeJob("x", Job::State::Done)});
-        QCOMPARE(f.model->waitingJobs().size(), size_t(1));
-        QCOMPARE(f.model->activeJobs().size(), size_t(2)); // paused and downloading
-        QSignalSpy activity(f.model.get(), &AppModel::activityChanged);
+        f.model->queuePart().resetJobs({makeJob("w", Job::State::Waiting), makeJob("p", Job::State::Paused),
+                                        makeJob("d", Job::State::Downloading),
+                                        makeJob("x", Job::State::Done)});
+        QCOMPARE(f.model->queuePart().waitingJobs().size(), size_t(1));
+        QCOMPARE(f.model->queuePart().activeJobs().size(), size_t(2)); // paused and downloading
+        QSignalSpy activity(&f.model->queuePart(), &DownloadQueue::activityChanged);
         QTRY_COMPARE(activity.size(), 1); // the reset
-        const auto job = f.model->jobs()[2];
+        const auto job = f.model->queuePart().jobs()[2];
         for (int i = 1; i <= 300; ++i)
             job->setFraction(i / 300.0);
-        f.model->jobs()[0]->setState({Job::State::Cancelled, {}});
-        f.model->jobs()[1]->setState({Job::State::Cancelled, {}});
+        putInState(*f.model->queuePart().jobs()[0], {Job::State::Cancelled, {}});
+        putInState(*f.model->queuePart().jobs()[1], {Job::State::Cancelled, {}});
         QTRY_COMPARE(activity.size(), 2);  // both state changes: one signal
         QTRY_VERIFY(activity.size() >= 3); // the progress, gathered
         QVERIFY(activity.size() <= 4);
-        QVERIFY(f.model->waitingJobs().empty());
-        QCOMPARE(*f.model->overallProgress(), 1.0);
+        QVERIFY(f.model->queuePart().waitingJobs().empty());
+        QCOMPARE(*f.model->queuePart().overallProgress(), 1.0);
     }
 
     // A batch resolves into singles started at once and saved once, listing picks and notes; the
@@ -195,21 +198,22 @@ private slots:
                             {listing("L1", {entry("http://l/1"), entry("http://l/2"), entry("http://l/3")}),
                              listing("L2", {entry("http://m/1")})},
                             25));
-        QSignalSpy resolving(f.model.get(), &AppModel::isResolvingChanged);
-        QCoro::waitFor(f.model->enqueuePasted("http://a/1 http://a/2\nhttp://l"));
+        QSignalSpy resolving(&f.model->queuePart(), &DownloadQueue::isResolvingChanged);
+        QCoro::waitFor(f.model->queuePart().enqueuePasted("http://a/1 http://a/2\nhttp://l"));
         QCOMPARE(resolving.size(), 2);
-        QVERIFY(!f.model->isResolving());
+        QVERIFY(!f.model->queuePart().isResolving());
         QCOMPARE(f.requestsOf("queue.resolve")[0].params["urls"].toArray(),
                  (QJsonArray{"http://a/1", "http://a/2", "http://l"}));
         QCOMPARE(f.model->compositionPart().pastedText(), QString("download tab text"));
 
-        QCOMPARE(f.model->jobs().size(), size_t(2));
-        QCOMPARE(f.model->jobs()[0]->title(), QString("One"));
-        QCOMPARE(f.model->jobs()[1]->title(), QString("http://a/2"));
-        QVERIFY(f.model->jobs()[0]->format().audioOnly);
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs()[0]->title(), QString("One"));
+        QCOMPARE(f.model->queuePart().jobs()[1]->title(), QString("http://a/2"));
+        QVERIFY(f.model->queuePart().jobs()[0]->format().audioOnly);
         QVERIFY(f.waitForRequests("download.start", 2));
         const auto starts = f.requestsOf("download.start");
-        QCOMPARE(jobIdsOf(starts), QStringList({f.model->jobs()[0]->id(), f.model->jobs()[1]->id()}));
+        QCOMPARE(jobIdsOf(starts),
+                 QStringList({f.model->queuePart().jobs()[0]->id(), f.model->queuePart().jobs()[1]->id()}));
         QVERIFY(starts[0].params["allowListing"].toBool());
         QVERIFY(f.waitForRequests("queue.save", 1));
         settle(f);
@@ -218,26 +222,26 @@ private slots:
         QCOMPARE(savedURLs(saves[0]), QStringList({"http://a/1", "http://a/2"}));
         QCOMPARE(saves[0].params["items"].toArray()[0].toObject().keys().size(), 14);
 
-        QCOMPARE(f.model->pendingListings().size(), size_t(2));
-        const auto pick = f.model->pendingListings()[0];
+        QCOMPARE(f.model->queuePart().pendingListings().size(), size_t(2));
+        const auto pick = f.model->queuePart().pendingListings()[0];
         QCOMPARE(pick->title(), QString("L1"));
         QCOMPARE(pick->pageSize(), 25);
         QVERIFY(pick->audioOnly());
         QCOMPARE(pick->checked(), (std::set<int>{0, 1, 2}));
-        QCOMPARE(f.model->resolveNotes().size(), size_t(1));
-        QCOMPARE(f.model->resolveNotes()[0].reason, QString("skipped"));
+        QCOMPARE(f.model->queuePart().resolveNotes().size(), size_t(1));
+        QCOMPARE(f.model->queuePart().resolveNotes()[0].reason, QString("skipped"));
 
         // A failed resolve: nothing queued, the text back in the field, the flag down.
-        f.model->setBatchURLs("typed meanwhile\n");
+        f.model->queuePart().setBatchURLs("typed meanwhile\n");
         f.scriptError("queue.resolve", 5, "no network");
-        QCoro::waitFor(f.model->enqueuePasted("http://b/1\nhttp://b/2"));
-        QVERIFY(!f.model->isResolving());
-        QCOMPARE(f.model->batchURLs(), QString("http://b/1\nhttp://b/2\ntyped meanwhile\n"));
-        QCOMPARE(f.model->jobs().size(), size_t(2));
-        QVERIFY(f.model->resolveNotes().empty());
+        QCoro::waitFor(f.model->queuePart().enqueuePasted("http://b/1\nhttp://b/2"));
+        QVERIFY(!f.model->queuePart().isResolving());
+        QCOMPARE(f.model->queuePart().batchURLs(), QString("http://b/1\nhttp://b/2\ntyped meanwhile\n"));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+        QVERIFY(f.model->queuePart().resolveNotes().empty());
         // Blank text sends nothing and raises no flag.
         resolving.clear();
-        QCoro::waitFor(f.model->enqueuePasted(" \n\t"));
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(" \n\t"));
         QCOMPARE(resolving.size(), 0);
         QCOMPARE(f.requestsOf("queue.resolve").size(), 2);
         f.control("test.release", {{"method", "download.start"}});
@@ -255,13 +259,13 @@ private slots:
         QStringList links;
         for (int i = 0; i < 10000; ++i)
             links << QString("%1?n=%2").arg(server.heldVideo).arg(i);
-        f.model->setBatchURLs("typed meanwhile\n");
-        QCoro::waitFor(f.model->enqueuePasted(links.join('\n')));
-        QCOMPARE(f.model->jobs().size(), size_t(500));
-        QCOMPARE(f.model->jobs().back()->url(), links[499]);
-        QCOMPARE(f.model->batchURLs(), links.mid(500).join('\n') + "\ntyped meanwhile\n");
-        QCOMPARE(f.model->resolveNotes().size(), size_t(1));
-        const BatchNote note = f.model->resolveNotes()[0];
+        f.model->queuePart().setBatchURLs("typed meanwhile\n");
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(links.join('\n')));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(500));
+        QCOMPARE(f.model->queuePart().jobs().back()->url(), links[499]);
+        QCOMPARE(f.model->queuePart().batchURLs(), links.mid(500).join('\n') + "\ntyped meanwhile\n");
+        QCOMPARE(f.model->queuePart().resolveNotes().size(), size_t(1));
+        const BatchNote note = f.model->queuePart().resolveNotes()[0];
         QCOMPARE(note.reason, QString(BatchNote::notTaken));
         QCOMPARE(note.count, std::optional<qint64>(9500));
         QVERIFY2(note.message().contains("9500") && !note.message().contains("{count}"),
@@ -310,14 +314,15 @@ private slots:
                                                           {"listings", QJsonArray{}},
                                                           {"notes", notes},
                                                           {"pageSize", 50}}}});
-        QCoro::waitFor(f.model->enqueuePasted(pasted));
-        QCOMPARE(f.model->batchURLs(), field);
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(pasted));
+        QCOMPARE(f.model->queuePart().batchURLs(), field);
         QStringList shown;
-        for (const BatchNote& note : f.model->resolveNotes())
+        for (const BatchNote& note : f.model->queuePart().resolveNotes())
             shown << note.reason;
         QCOMPARE(shown, reasons);
         if (reasons.contains("not-taken"))
-            QCOMPARE(f.model->resolveNotes().back().count, std::optional<qint64>(field.count('\n')));
+            QCOMPARE(f.model->queuePart().resolveNotes().back().count,
+                     std::optional<qint64>(field.count('\n')));
     }
 
     // Cancel by state: a waiting job is cancelled here alone, unless it was restored from the saved queue
@@ -352,17 +357,20 @@ private slots:
         StateFixture f;
         f.startEngine();
         f.boot();
-        const auto job = makeJob("http://a/1", Job::State::Kind(kind));
-        job->setRestored(restored);
-        job->setKeptForResume(kept);
-        f.model->resetJobs({job, makeJob("http://a/2", Job::State::Waiting)});
-        f.model->persistQueue();
+        const auto job = std::make_shared<Job>("http://a/1", FormatChoice{}, "http://a/1", true);
+        if (restored)
+            job->restore(false);
+        if (kept)
+            job->failKeepingPart("no");
+        putInState(*job, {Job::State::Kind(kind), {}});
+        f.model->queuePart().resetJobs({job, makeJob("http://a/2", Job::State::Waiting)});
+        f.model->queuePart().persistQueue();
         settle(f);
         QCOMPARE(savedURLs(f.requestsOf("queue.save").last()).size(),
                  kept ? 2 : 1 + !job->state().isFinished());
-        f.model->cancel(job);
+        f.model->queuePart().cancel(job);
         QCOMPARE(job->stateKind(), after);
-        f.model->persistQueue();
+        f.model->queuePart().persistQueue();
         settle(f);
         QCOMPARE(jobIdsOf(f.requestsOf("download.cancel")),
                  sendsCancel ? QStringList{job->id()} : QStringList{});
@@ -380,19 +388,19 @@ private slots:
         f.control("test.hold", {{"method", "download.start"}});
         const auto current = f.enqueue(QString("http://c/1"));
         QVERIFY(f.waitForRequests("download.start", 1));
-        f.model->resetJobs({makeJob("http://w", Job::State::Waiting),
-                            makeJob("http://r", Job::State::Downloading),
-                            makeJob("http://d", Job::State::Done), makeJob("http://f", Job::State::Failed)});
-        f.model->remove(current);
-        QVERIFY(!f.model->currentDownload());
-        const auto running = f.model->jobs()[1];
-        f.model->remove(f.model->jobs()[3]);
-        QCOMPARE(f.model->jobs().size(), size_t(3));
+        f.model->queuePart().resetJobs(
+            {makeJob("http://w", Job::State::Waiting), makeJob("http://r", Job::State::Downloading),
+             makeJob("http://d", Job::State::Done), makeJob("http://f", Job::State::Failed)});
+        f.model->queuePart().remove(current);
+        QVERIFY(!f.model->queuePart().currentDownload());
+        const auto running = f.model->queuePart().jobs()[1];
+        f.model->queuePart().remove(f.model->queuePart().jobs()[3]);
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(3));
         settle(f);
         QCOMPARE(savedURLs(f.requestsOf("queue.save").last()), QStringList({"http://w", "http://r"}));
 
-        f.model->clearQueue();
-        QVERIFY(f.model->jobs().empty());
+        f.model->queuePart().clearQueue();
+        QVERIFY(f.model->queuePart().jobs().empty());
         settle(f);
         // The current download's cancel, the removed failed job's, then the running job's.
         const QStringList cancels = jobIdsOf(f.requestsOf("download.cancel"));
@@ -412,12 +420,12 @@ private slots:
         f.control("test.hold", {{"method", "download.start"}});
         const auto first = f.enqueue(QString("http://a/first"));
         QVERIFY(f.waitForRequests("download.start", 1));
-        f.model->resetJobs({makeJob("http://q/1", Job::State::Waiting)});
+        f.model->queuePart().resetJobs({makeJob("http://q/1", Job::State::Waiting)});
         const auto second = f.enqueue(QString("http://a/second"));
         QVERIFY(f.waitForRequests("download.start", 2));
-        QCOMPARE(f.model->currentDownload(), second);
-        QCOMPARE(f.model->jobs().size(), size_t(2));
-        QCOMPARE(f.model->jobs()[0], first);
+        QCOMPARE(f.model->queuePart().currentDownload(), second);
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs()[0], first);
 
         f.emitEvent("job.progress", {{"jobId", first->id()},
                                      {"downloaded", 10},
@@ -428,11 +436,11 @@ private slots:
                                      {"fragment", 0},
                                      {"fragmentCount", 0}});
         QTRY_COMPARE(first->fraction(), 0.25);
-        f.model->persistQueue();
+        f.model->queuePart().persistQueue();
         settle(f);
         QCOMPARE(savedURLs(f.requestsOf("queue.save").last()), QStringList{"http://q/1"});
 
-        f.model->cancel(first);
+        f.model->queuePart().cancel(first);
         f.scriptDownloads(engineError(1001, "cancelled"));
         f.control("test.release", {{"method", "download.start"}});
         QTRY_COMPARE(first->stateKind(), int(Job::State::Cancelled));
@@ -448,13 +456,13 @@ private slots:
         f.startEngine();
         f.scriptSettings({{"outputDir", f.path("out")}});
         f.boot();
-        QCoro::waitFor(f.model->enqueuePasted(server.heldVideo));
-        QCOMPARE(f.model->jobs().size(), size_t(1));
-        const auto job = f.model->jobs()[0];
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(server.heldVideo));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
+        const auto job = f.model->queuePart().jobs()[0];
         QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() > 0, 30000);
-        f.model->pause(job);
+        f.model->queuePart().pause(job);
         QTRY_COMPARE_WITH_TIMEOUT(job->stateKind(), int(Job::State::Paused), 30000);
-        f.model->resume(job);
+        f.model->queuePart().resume(job);
         QVERIFY(f.waitForRequests("download.start", 2));
         QCOMPARE(jobIdsOf(f.requestsOf("download.start")), QStringList({job->id(), job->id()}));
         QCOMPARE(server.command("open"), QString("opened"));
@@ -530,18 +538,18 @@ private slots:
                                      {QJsonObject{{"name", "A"}, {"source", "http://src/a"}, {"count", 9}},
                                       QJsonObject{{"name", "B"}, {"source", "http://src/b"}, {"count", 1}}})},
                             2));
-        QCoro::waitFor(f.model->enqueuePasted("http://list"));
-        QVERIFY(f.model->jobs().empty());
+        QCoro::waitFor(f.model->queuePart().enqueuePasted("http://list"));
+        QVERIFY(f.model->queuePart().jobs().empty());
         QVERIFY(f.requestsOf("queue.save").isEmpty());
-        const auto pick = f.model->pendingListings().at(0);
+        const auto pick = f.model->queuePart().pendingListings().at(0);
         pick->open("A");
         QVERIFY(pick->canLoadMore());
         f.script("listing.page",
                  {{"result", QJsonObject{{"entries", QJsonArray{entry("http://a/2", "", "A"),
                                                                 entry("http://a/3", "", "A")}},
                                          {"exhausted", false}}}});
-        f.model->loadMoreSection(pick);
-        f.model->loadMoreSection(pick); // while loading: nothing
+        f.model->queuePart().loadMoreSection(pick);
+        f.model->queuePart().loadMoreSection(pick); // while loading: nothing
         QTRY_COMPARE(pick->entries().size(), size_t(5));
         QTRY_VERIFY(!pick->loading());
         const auto pages = f.requestsOf("listing.page");
@@ -554,10 +562,10 @@ private slots:
 
         // An empty page ends the section, even on a pick that was dismissed while it was on its way.
         f.control("test.hold", {{"method", "listing.page"}});
-        f.model->loadMoreSection(pick);
+        f.model->queuePart().loadMoreSection(pick);
         QVERIFY(f.waitForRequests("listing.page", 2));
-        f.model->dismissListing(pick);
-        QVERIFY(f.model->pendingListings().empty());
+        f.model->queuePart().dismissListing(pick);
+        QVERIFY(f.model->queuePart().pendingListings().empty());
         f.script("listing.page", {{"result", QJsonObject{{"entries", QJsonArray{}}, {"exhausted", false}}}});
         f.control("test.release", {{"method", "listing.page"}});
         QTRY_VERIFY(pick->exhausted().contains("A"));
@@ -566,15 +574,15 @@ private slots:
         pick->toggle(3);
         pick->toggle(0);
         pick->setAudioOnly(true);
-        f.model->acceptListing(pick);
+        f.model->queuePart().acceptListing(pick);
         QStringList urls;
-        for (const auto& job : f.model->jobs()) {
+        for (const auto& job : f.model->queuePart().jobs()) {
             urls << job->url();
             QVERIFY(job->format().audioOnly);
         }
         QCOMPARE(urls, QStringList({"http://a/1", "http://b/0", "http://a/3"}));
         QVERIFY(!f.model->compositionPart().format().audioOnly);
-        QCOMPARE(f.model->resolveNotes().back().reason, QString("listing_note"));
+        QCOMPARE(f.model->queuePart().resolveNotes().back().reason, QString("listing_note"));
         settle(f);
         QCOMPARE(f.requestsOf("queue.save").size(), 1);
         f.control("test.release", {{"method", "download.start"}});

@@ -1,5 +1,6 @@
 // Clips cut by the real engine's ffmpeg out of a video made at test time: success, cancel while ffmpeg
 // runs, failure, and a second extraction replacing the first.
+#include "Clips.h"
 #include "StateFixture.h"
 
 #include "Strings.h"
@@ -41,18 +42,18 @@ private slots:
     void suggestAndExtract() {
         StateFixture f;
         f.boot();
-        const auto suggestion = QCoro::waitFor(f.model->suggestClip(m_video, 1000, 3500, false));
+        const auto suggestion = QCoro::waitFor(f.model->clipsPart().suggestClip(m_video, 1000, 3500, false));
         QVERIFY(suggestion);
         QCOMPARE(QFileInfo(suggestion->path).dir(), QFileInfo(m_video).dir());
         QVERIFY(!QFileInfo::exists(suggestion->path));
 
         const int lists = f.requestsOf("library.list").size();
-        QSignalSpy replaced(f.model.get(), &AppModel::clipJobChanged);
-        const auto job = f.model->extractClip(m_video, 1000, 3500, ClipMode::fast, false);
+        QSignalSpy replaced(&f.model->clipsPart(), &Clips::clipJobChanged);
+        const auto job = f.model->clipsPart().extractClip(m_video, 1000, 3500, ClipMode::fast, false);
         QCOMPARE(replaced.count(), 1);
-        QVERIFY(f.model->clipJob() == job);
-        QCOMPARE(job->state(), QStringLiteral("running"));
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("done"), 30000);
+        QVERIFY(f.model->clipsPart().clipJob() == job);
+        QCOMPARE(job->state(), ClipJob::State::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Done, 30000);
         QCOMPARE(job->fraction(), 1.0);
         QVERIFY(job->destination());
         QCOMPARE(*job->destination(), suggestion->path);
@@ -78,13 +79,13 @@ private slots:
             if (const auto* p = e.get<EngineEvent::ClipProgress>(); p && job && p->jobId == job->id())
                 progressed = true;
         });
-        job = f.model->extractClip(m_video, 0, 30000, ClipMode::precise, false);
+        job = f.model->clipsPart().extractClip(m_video, 0, 30000, ClipMode::precise, false);
         QTRY_VERIFY_WITH_TIMEOUT(progressed, 30000);
         QVERIFY(filesIn(m_media.path()).size() > before.size()); // the partial file
-        f.model->cancelClip(job);
+        f.model->clipsPart().cancelClip(job);
         QVERIFY(f.waitForRequests("clip.cancel", 1));
         f.control("test.gate", {{"name", "clip.progress"}, {"closed", false}});
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("cancelled"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Cancelled, 30000);
         QVERIFY(job->message().has_value());
         QCOMPARE(filesIn(m_media.path()), before);
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
@@ -95,8 +96,8 @@ private slots:
         StateFixture f;
         f.boot();
         const QString missing = f.path("nothing here.mp4");
-        const auto job = f.model->extractClip(missing, 0, 1000, ClipMode::precise, true);
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("failed"), 30000);
+        const auto job = f.model->clipsPart().extractClip(missing, 0, 1000, ClipMode::precise, true);
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Failed, 30000);
         QVERIFY(job->message() && !job->message()->isEmpty());
         // The engine's message alone, no title in front of it.
         QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{*job->message()});
@@ -107,8 +108,8 @@ private slots:
         StateFixture f;
         f.boot();
         QCoro::waitFor(f.model->engine().stop());
-        const auto job = f.model->extractClip(m_video, 0, 1000, ClipMode::fast, false);
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("failed"), 10000);
+        const auto job = f.model->clipsPart().extractClip(m_video, 0, 1000, ClipMode::fast, false);
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Failed, 10000);
         QVERIFY(job->message() && !job->message()->isEmpty());
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
     }
@@ -117,9 +118,9 @@ private slots:
         StateFixture f;
         f.boot();
         f.control("test.hold", {{"method", "clip.extract"}});
-        const auto first = f.model->extractClip(m_video, 0, 1000, ClipMode::fast, false);
-        const auto second = f.model->extractClip(m_video, 2000, 3000, ClipMode::fast, false);
-        QVERIFY(f.model->clipJob() == second);
+        const auto first = f.model->clipsPart().extractClip(m_video, 0, 1000, ClipMode::fast, false);
+        const auto second = f.model->clipsPart().extractClip(m_video, 2000, 3000, ClipMode::fast, false);
+        QVERIFY(f.model->clipsPart().clipJob() == second);
         QVERIFY(first->id() != second->id());
         QVERIFY(f.waitForRequests("clip.extract", 2));
         f.emitEvent("clip.progress", {{"jobId", first->id()}, {"fraction", 0.7}});
@@ -128,13 +129,13 @@ private slots:
                     {{"jobId", second->id()}, {"state", "working"}, {"destination", "/x/y.mp4"}});
         f.emitEvent("clip.progress", {{"jobId", second->id()}, {"fraction", 1.4}});
         QTRY_COMPARE_WITH_TIMEOUT(second->fraction(), 1.0, 10000); // clamped, and after the old events
-        QCOMPARE(second->state(), QStringLiteral("working"));
+        QCOMPARE(second->state(), ClipJob::State::Other);          // a word the application does not know
         QCOMPARE(second->destination(), std::optional<QString>("/x/y.mp4"));
         QVERIFY(!second->message());
-        f.emitEvent("clip.state", {{"jobId", second->id()}, {"state", "still"}});
-        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QStringLiteral("still"), 10000);
+        f.emitEvent("clip.state", {{"jobId", second->id()}, {"state", "cancelled"}});
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), ClipJob::State::Cancelled, 10000);
         QCOMPARE(second->destination(), std::optional<QString>("/x/y.mp4")); // kept without a new one
-        QCOMPARE(first->state(), QStringLiteral("running"));
+        QCOMPARE(first->state(), ClipJob::State::Running);
         QCOMPARE(first->fraction(), 0.0);
         f.control("test.clear");
     }

@@ -1,3 +1,4 @@
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "BrowserSession.h"
@@ -181,19 +182,19 @@ private slots:
         f.control("queue.save", {{"items", rows}});
         f.boot();
         f.scriptDownloads({{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/o.mp4"}, {"title", ""}}}});
-        const std::vector<std::shared_ptr<Job>> jobs = f.model->jobs();
+        const std::vector<std::shared_ptr<Job>> jobs = f.model->queuePart().jobs();
         QCOMPARE(jobs.size(), size_t(2));
         f.fakes.browserCookies.holdExports = true;
-        f.model->startWaiting();
+        f.model->queuePart().startWaiting();
         QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), qsizetype(2));
         for (const auto& job : jobs) {
             if (action == "cancel")
-                f.model->cancel(job);
+                f.model->queuePart().cancel(job);
             else if (action == "remove")
-                f.model->remove(job);
+                f.model->queuePart().remove(job);
         }
         if (action == "clear")
-            f.model->clearQueue();
+            f.model->queuePart().clearQueue();
         for (const auto& job : jobs)
             QCOMPARE(int(job->state().kind), int(Job::State::Cancelled));
         f.fakes.browserCookies.holdExports = false;
@@ -210,9 +211,9 @@ private slots:
             QVERIFY(!job->requestOpen());
             QCOMPARE(int(job->state().kind), int(Job::State::Cancelled));
         }
-        QCOMPARE(f.model->jobs().size(), action == "cancel" ? size_t(2) : size_t(0));
+        QCOMPARE(f.model->queuePart().jobs().size(), action == "cancel" ? size_t(2) : size_t(0));
         QVERIFY(f.waitForRequests("queue.save", 1));
-        QTRY_VERIFY(!f.model->isSavingQueue());
+        QTRY_VERIFY(!f.model->queuePart().isSavingQueue());
         QCOMPARE(f.requestsOf("queue.save").last().params["items"].toArray().size(), 0);
     }
 

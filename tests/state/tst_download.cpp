@@ -1,5 +1,6 @@
 // The single download: how its run ends, what it asks the engine, the save panel, notifications.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"
@@ -122,7 +123,7 @@ private slots:
 
         const auto job = f.enqueue(address);
         QVERIFY(job);
-        QCOMPARE(f.model->currentDownload(), job);
+        QCOMPARE(f.model->queuePart().currentDownload(), job);
         if (answer.isEmpty()) {
             // The engine dies while the download transfers (one that had not begun would run again).
             QVERIFY(f.waitForRequests("download.start", 1));
@@ -300,7 +301,7 @@ private slots:
         if (stem.isEmpty()) {
             // Nothing is enqueued and the composition stays.
             QVERIFY(!job);
-            QVERIFY(!f.model->currentDownload());
+            QVERIFY(!f.model->queuePart().currentDownload());
             QCOMPARE(f.model->compositionPart().pastedText(), address);
             QCOMPARE(bool(f.model->compositionPart().analysis()), !title.isEmpty());
             QTest::qWait(50);
@@ -351,7 +352,7 @@ private slots:
         QVERIFY(f.waitForRequests("download.start", 1));
         const auto second = f.enqueue(address + "/2");
         QVERIFY(f.waitForRequests("download.start", 2));
-        QCOMPARE(f.model->currentDownload(), second);
+        QCOMPARE(f.model->queuePart().currentDownload(), second);
         QVERIFY(f.requestsOf("download.cancel").isEmpty());
         f.emitEvent("job.started", {{"jobId", first->id()},
                                     {"url", address},
@@ -367,7 +368,7 @@ private slots:
                                     {"audioOnly", false}});
         QTRY_COMPARE(int(second->state().kind), int(Job::State::Downloading));
         QTRY_COMPARE(int(first->state().kind), int(Job::State::Downloading));
-        QCOMPARE(f.model->jobs().front(), first);
+        QCOMPARE(f.model->queuePart().jobs().front(), first);
     }
 
     // The finished current download is announced only from the background, and only when allowed.
@@ -424,8 +425,8 @@ private slots:
         QVERIFY(f.waitForRequests("download.start", 1));
         f.emitEvent("job.progress", progress(job->id(), 0.1));
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Downloading));
-        f.model->retry(job);
-        f.model->retry(job);
+        f.model->queuePart().retry(job);
+        f.model->queuePart().retry(job);
         QCOMPARE(int(job->state().kind), int(Job::State::Downloading));
         QCOMPARE(job->fraction(), 0.1);
         // Two round trips later any second request would be in the engine's log before the last one.
@@ -440,7 +441,7 @@ private slots:
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
         // Once the request has ended, a retry runs the job again.
         f.script("download.start", downloaded("/tmp/out/a.mp4", "A"));
-        f.model->retry(job);
+        f.model->queuePart().retry(job);
         QVERIFY(f.waitForRequests("download.start", 2));
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
     }
@@ -490,13 +491,13 @@ private slots:
         const auto job = f.enqueue(address);
         QTRY_COMPARE(job->state(), Job::State::failed("Flaky"));
         f.control("test.hold", {{"method", "download.start"}});
-        f.model->retry(job);
+        f.model->queuePart().retry(job);
         QCOMPARE(int(job->state().kind), int(Job::State::Queued));
         QCOMPARE(job->fraction(), 0.0);
         QVERIFY(f.waitForRequests("download.start", 2));
         QCOMPARE(f.requestsOf("download.start")[1].params["jobId"].toString(), job->id());
-        QCOMPARE(f.model->currentDownload(), job);
-        QVERIFY(f.model->jobs().empty());
+        QCOMPARE(f.model->queuePart().currentDownload(), job);
+        QVERIFY(f.model->queuePart().jobs().empty());
     }
 };
 

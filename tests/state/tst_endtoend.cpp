@@ -1,6 +1,7 @@
 // The whole road with the real engine and a local web server: analyse a page, download its video,
 // follow the job through its states to the file on disk and the library.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "MediaServerProcess.h"
 #include "StateFixture.h"
 

@@ -1,6 +1,7 @@
 // A hung engine: while a request stays open too long the application asks the engine for its settings;
 // an answer (even an error reply) leaves the engine alone, no answer gets it stopped and restarted with
 // the stop's text, as a crash does. The limits are shortened from 30 s for the test.
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"

@@ -1,4 +1,6 @@
+#include "EngineError.h"
 #include "Job.h"
+#include "JobStates.h"
 #include "StringTable.h"
 #include "Strings.h"
 
@@ -22,7 +24,9 @@ void installTexts() {
                      {"v2_progress_fragment", "fragment {n} of {total}"},
                      {"v2_status_converting_mp4", "Converting {percent}%"},
                      {"queue_status_waiting", "Waiting"},
-                     {"status_done", "Done"}};
+                     {"status_done", "Done"},
+                     {"status_listing_url", "This is a playlist"},
+                     {"queue_status_error", "Failed"}};
     Strings::install(table);
 }
 } // namespace
@@ -123,7 +127,7 @@ private slots:
         QFETCH(qint64, fragments);
         QFETCH(QString, line);
         Job job("https://example.org/v", {}, "v", false);
-        job.setState({Job::State::Downloading, {}});
+        putInState(job, {Job::State::Downloading, {}});
         job.setSpeedBytesPerSecond(speed);
         job.setEtaSeconds(eta);
         job.setBytesDone(done);
@@ -135,16 +139,16 @@ private slots:
 
     void otherStates() {
         Job job("u", {}, "t", false);
-        job.setState({Job::State::Converting, {}});
+        putInState(job, {Job::State::Converting, {}});
         job.setFraction(0.999);
         QCOMPARE(job.statusLine(), QString("Converting 99%"));
         job.setFraction(1.0);
         QCOMPARE(job.statusLine(), QString("Converting 100%"));
         job.setFraction(notANumber);
         QCOMPARE(job.statusLine(), QString("Converting 0%"));
-        job.setState(Job::State::failed(""));
+        job.fail("");
         QCOMPARE(job.statusLine(), QString());
-        job.setState({Job::State::Waiting, {}});
+        job.backToWaiting();
         QCOMPARE(job.statusLine(), QString("Waiting"));
     }
 
@@ -188,10 +192,11 @@ private slots:
             {[&] { job.setFragment(1); }, {6, 0, 0}},
             {[&] { job.setFragmentCount(2); }, {7, 0, 0}},
             {[&] {
-                 job.setState({Job::State::Downloading, {}});
+                 job.openRun();
+                 job.apply(EngineEvent::JobStarted{job.id(), {}, {}, {}, {}, false});
              },
              {7, 1, 0}},
-            {[&] { job.setState(Job::State::failed("no")); }, {7, 2, 0}},
+            {[&] { job.fail("no"); }, {7, 2, 0}},
             {[&] { job.setTitle("T"); }, {7, 2, 1}},
             {[&] { job.setThumbnailURL(QString("http://t")); }, {7, 2, 2}},
             {[&] { job.setChannel("C"); }, {7, 2, 3}},
@@ -206,6 +211,119 @@ private slots:
         }
         QCOMPARE(int(any.size()), 15);
         QCOMPARE(job.property("stateKind").toInt(), int(Job::State::Failed));
+    }
+
+    // The engine's events about a job: those that would make it look running count only while its
+    // request is open; its details and the three ends count always, and say that they ended it.
+    void eventsCountOnlyWhileTheRunIsOpen_data() {
+        using K = EngineEvent::JobState::Kind;
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("event"); // -1 started, -2 progress, else a JobState kind
+        QTest::addColumn<int>("after");
+        QTest::addColumn<bool>("ended");
+        const int parked = Job::State::Paused;
+        for (const bool open : {true, false}) {
+            const char* run = open ? "open: " : "closed: ";
+            const auto row = [&](const char* name) -> QTestData& {
+                return QTest::newRow(qPrintable(QString(run) + name));
+            };
+            row("started") << open << -1 << (open ? int(Job::State::Downloading) : parked) << false;
+            row("progress") << open << -2 << (open ? int(Job::State::Downloading) : parked) << false;
+            row("queued") << open << int(K::Queued) << (open ? int(Job::State::Queued) : parked) << false;
+            row("processing") << open << int(K::Processing) << (open ? int(Job::State::Processing) : parked)
+                              << false;
+            row("converting") << open << int(K::Converting) << (open ? int(Job::State::Converting) : parked)
+                              << false;
+            row("a state of a later engine") << open << int(K::Other) << parked << false;
+            row("done") << open << int(K::Done) << int(Job::State::Done) << true;
+            row("failed") << open << int(K::Failed) << int(Job::State::Failed) << true;
+            row("cancelled") << open << int(K::Cancelled) << int(Job::State::Cancelled) << true;
+        }
+    }
+    void eventsCountOnlyWhileTheRunIsOpen() {
+        QFETCH(bool, open);
+        QFETCH(int, event);
+        QFETCH(int, after);
+        QFETCH(bool, ended);
+        Job job("u", {}, "t", false);
+        job.pause();
+        if (open)
+            QVERIFY(job.openRun());
+        bool said = false;
+        if (event == -1) {
+            job.apply(EngineEvent::JobStarted{job.id(), {}, {}, {}, {}, false});
+        } else if (event == -2) {
+            EngineEvent::JobProgress progress;
+            progress.jobId = job.id();
+            progress.fraction = 0.5;
+            job.apply(progress);
+            QCOMPARE(job.fraction(), open ? 0.5 : 0.0);
+        } else {
+            EngineEvent::JobState state;
+            state.jobId = job.id();
+            state.state = EngineEvent::JobState::Kind(event);
+            state.filename = QString("/out/t.mp4");
+            said = job.apply(state);
+        }
+        QCOMPARE(job.stateKind(), after);
+        QCOMPARE(said, ended);
+        if (after == Job::State::Done) {
+            QCOMPARE(job.fraction(), 1.0);
+            QCOMPARE(job.outputPath().value_or(QString()), QString("/out/t.mp4"));
+        }
+        if (after == Job::State::Failed)
+            QCOMPARE(job.state().message, QString("Failed"));
+    }
+
+    // One run at a time: a second start is refused while the first is open, and a new run takes over
+    // the part an earlier one kept.
+    void oneRunAtATime() {
+        Job job("u", {}, "t", false);
+        job.failKeepingPart("stopped");
+        QVERIFY(job.keptForResume());
+        QVERIFY(job.openRun());
+        QVERIFY(!job.keptForResume());
+        QVERIFY(!job.openRun());
+        job.closeRun();
+        QVERIFY(!job.requestOpen());
+        QVERIFY(job.openRun());
+    }
+
+    void restoredJobsWaitOrStayPaused() {
+        for (const bool paused : {false, true}) {
+            Job job("u", {}, "t", true);
+            QVERIFY(!job.restored());
+            job.restore(paused);
+            QVERIFY(job.restored());
+            QCOMPARE(job.stateKind(), int(paused ? Job::State::Paused : Job::State::Waiting));
+        }
+    }
+
+    // A start request that ends in an error reply: a pause and a cancel come back that way too.
+    void howARunEnds_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("paused") << 1 << "paused" << int(Job::RunEnd::Paused) << "boom";
+        QTest::newRow("paused wins over a cancel code")
+            << int(EngineError::Cancelled) << "paused" << int(Job::RunEnd::Paused) << "boom";
+        QTest::newRow("cancelled") << int(EngineError::Cancelled) << "" << int(Job::RunEnd::Cancelled)
+                                   << "boom";
+        QTest::newRow("write failed") << 1 << "io" << int(Job::RunEnd::FailedKeepingPart) << "boom";
+        QTest::newRow("a listing") << 1 << "listing-url" << int(Job::RunEnd::Failed) << "This is a playlist";
+        QTest::newRow("other") << 1 << "network" << int(Job::RunEnd::Failed) << "boom";
+        QTest::newRow("no detail") << 1 << QString() << int(Job::RunEnd::Failed) << "boom";
+    }
+    void howARunEnds() {
+        QFETCH(int, code);
+        QFETCH(QString, detail);
+        QFETCH(int, end);
+        QFETCH(QString, text);
+        const EngineError error(code, "boom", detail.isNull() ? std::nullopt : std::optional(detail));
+        const Job::RunEnd got = Job::runEndOf(error);
+        QCOMPARE(int(got.kind), end);
+        QCOMPARE(got.text, text);
     }
 };
 

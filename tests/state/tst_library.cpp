@@ -1,5 +1,6 @@
 // Library paging: the whole library page after page, one page in flight, a failed page ends the paging,
 // reloads keep what is shown and coalesce.
+#include "DownloadQueue.h"
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 

@@ -1,5 +1,6 @@
 // The library filter, the existence check, removal (into a trash of the test's own) and reveal.
 #include "Composition.h"
+#include "Job.h"
 #include "LibrarySeed.h"
 #include "StateFixture.h"
 

@@ -1,5 +1,7 @@
 // The list models a view reads: the batch queue's rows follow every change of the queue one row at a
 // time and gather progress; the library's rows grow page by page and fetch the next page on demand.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "JobListModel.h"
@@ -18,12 +20,12 @@ std::shared_ptr<Job> makeJob(const QString& url) {
 
 // Every row shows the job at the same position of the queue.
 bool rowsMatchQueue(const JobListModel& rows, const AppModel& model) {
-    if (rows.rowCount() != int(model.jobs().size()))
+    if (rows.rowCount() != int(model.queuePart().jobs().size()))
         return false;
     for (int row = 0; row < rows.rowCount(); ++row) {
         const QModelIndex at = rows.index(row);
-        if (rows.data(at, JobListModel::JobRole).value<Job*>() != model.jobs()[row].get() ||
-            rows.data(at, JobListModel::URLRole).toString() != model.jobs()[row]->url())
+        if (rows.data(at, JobListModel::JobRole).value<Job*>() != model.queuePart().jobs()[row].get() ||
+            rows.data(at, JobListModel::URLRole).toString() != model.queuePart().jobs()[row]->url())
             return false;
     }
     return true;
@@ -31,7 +33,7 @@ bool rowsMatchQueue(const JobListModel& rows, const AppModel& model) {
 
 QStringList urls(const AppModel& model) {
     QStringList out;
-    for (const auto& job : model.jobs())
+    for (const auto& job : model.queuePart().jobs())
         out << job->url();
     return out;
 }
@@ -73,7 +75,7 @@ private slots:
                                     {"channel", ""},
                                     {"status", "waiting"}});
         f.script("queue.load", {{"result", QJsonObject{{"items", rows}}}});
-        JobListModel model(f.model.get());
+        JobListModel model(&f.model->queuePart());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -83,31 +85,31 @@ private slots:
         QCOMPARE(reset.size(), 0);
         QVERIFY(rowsMatchQueue(model, *f.model));
 
-        f.model->insertJobs(1000, {makeJob("http://b/0"), makeJob("http://b/1")});
-        f.model->insertJobs(0, {makeJob("http://b/2")});
+        f.model->queuePart().insertJobs(1000, {makeJob("http://b/0"), makeJob("http://b/1")});
+        f.model->queuePart().insertJobs(0, {makeJob("http://b/2")});
         QCOMPARE(model.rowCount(), 1003);
         QCOMPARE(model.data(model.index(0), JobListModel::URLRole).toString(), QString("http://b/2"));
         QVERIFY(rowsMatchQueue(model, *f.model));
 
         QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
-        f.model->moveJob(501, 0);
+        f.model->queuePart().moveJob(501, 0);
         QCOMPARE(model.data(model.index(0), JobListModel::URLRole).toString(), QString("http://a/500"));
-        f.model->moveJob(0, 1002);
+        f.model->queuePart().moveJob(0, 1002);
         QCOMPARE(model.data(model.index(1002), JobListModel::URLRole).toString(), QString("http://a/500"));
-        f.model->moveJob(3, 4);
+        f.model->queuePart().moveJob(3, 4);
         QCOMPARE(moved.size(), 3);
         QVERIFY(rowsMatchQueue(model, *f.model));
 
         const QStringList before = urls(*f.model);
-        f.model->removeJobs(10, 100);
+        f.model->queuePart().removeJobs(10, 100);
         QCOMPARE(model.rowCount(), 903);
         QCOMPARE(urls(*f.model), before.mid(0, 10) + before.mid(110));
-        f.model->removeJobs(0, 1);
-        f.model->removeJobs(901, 5); // past the end: only the last row goes
+        f.model->queuePart().removeJobs(0, 1);
+        f.model->queuePart().removeJobs(901, 5); // past the end: only the last row goes
         QCOMPARE(model.rowCount(), 901);
         QVERIFY(rowsMatchQueue(model, *f.model));
 
-        f.model->resetJobs({makeJob("http://c/0"), makeJob("http://c/1")});
+        f.model->queuePart().resetJobs({makeJob("http://c/0"), makeJob("http://c/1")});
         QCOMPARE(reset.size(), 1);
         QVERIFY(rowsMatchQueue(model, *f.model));
     }
@@ -120,8 +122,8 @@ private slots:
         std::vector<std::shared_ptr<Job>> jobs;
         for (int i = 0; i < 5; ++i)
             jobs.push_back(makeJob(QString("http://a/%1").arg(i)));
-        f.model->resetJobs(jobs);
-        JobListModel model(f.model.get());
+        f.model->queuePart().resetJobs(jobs);
+        JobListModel model(&f.model->queuePart());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
 
@@ -139,7 +141,7 @@ private slots:
 
         // A removed job's progress is dropped: the next flush (proved by row 0's) carries only row 0.
         changed.clear();
-        f.model->removeJobs(4, 1);
+        f.model->queuePart().removeJobs(4, 1);
         jobs[4]->setFraction(0.25);
         jobs[0]->setFraction(0.5);
         QTRY_VERIFY(!changed.isEmpty());
@@ -147,15 +149,15 @@ private slots:
 
         // State and details are signalled at once, on the row the job has now.
         changed.clear();
-        f.model->moveJob(3, 0);
-        jobs[3]->setState(Job::State::failed("gone"));
+        f.model->queuePart().moveJob(3, 0);
+        putInState(*jobs[3], Job::State::failed("gone"));
         QCOMPARE(changedRows(changed, JobListModel::StateRole), (QList<QList<int>>{{0}}));
         QCOMPARE(model.data(model.index(0), JobListModel::FailureRole).toString(), QString("gone"));
         jobs[3]->setTitle("Renamed");
         QCOMPARE(changedRows(changed, JobListModel::TitleRole), (QList<QList<int>>{{0}}));
         // A job that left the queue changes no row, however it changes.
         changed.clear();
-        jobs[4]->setState(Job::State::failed("late"));
+        putInState(*jobs[4], Job::State::failed("late"));
         jobs[4]->setTitle("Gone");
         jobs[2]->setTitle("Still here");
         QCOMPARE(changedRows(changed, JobListModel::TitleRole), (QList<QList<int>>{{3}}));

@@ -3,6 +3,7 @@
 // audio, then video; each pattern once; nothing that is neither sound nor pictures), the name filters
 // in that order, and the state's filters from the stand-in engine's own list.
 #include "StateFixture.h"
+#include "Transcriptions.h"
 
 #include "MediaFilters.h"
 #include "Strings.h"
@@ -98,9 +99,10 @@ private Q_SLOTS:
     // What the state hands the file chooser, from the stand-in engine's own list.
     void stateFiltersFromTheEngine() {
         StateFixture f;
-        QVERIFY(f.model->mediaFileFilters().isEmpty()); // any file before the engine said
+        QVERIFY(
+            f.model->transcriptionsPart().mediaFileFilters().isEmpty()); // any file before the engine said
         f.boot();
-        const QStringList filters = f.model->mediaFileFilters();
+        const QStringList filters = f.model->transcriptionsPart().mediaFileFilters();
         QCOMPARE(filters.size(), 3);
         QVERIFY(filters[0].startsWith(Strings::text("filter_media_files") + " ("));
         QVERIFY(filters[1].startsWith(Strings::text("filter_audio_files") + " ("));
@@ -113,7 +115,7 @@ private Q_SLOTS:
         for (const QString& filter : filters)
             QVERIFY2(!filter.contains("*.ass") && !filter.contains("*.srt"), qPrintable(filter));
         // The types, once each, sound or pictures only.
-        const QStringList types = f.model->mediaContentTypes();
+        const QStringList types = f.model->transcriptionsPart().mediaContentTypes();
         QCOMPARE(QSet<QString>(types.begin(), types.end()).size(), types.size());
         for (const QString& type : types)
             QVERIFY2(type.startsWith("audio/") || type.startsWith("video/"), qPrintable(type));

@@ -2,6 +2,7 @@
 // model file served on 127.0.0.1), the engine's model events, the download that fails at once, offers
 // and the bytes shown for a model.
 #include "CatalogueServer.h"
+#include "SpeechModels.h"
 #include "StateFixture.h"
 
 #include "EngineLaunchError.h"
@@ -16,9 +17,9 @@ namespace {
 constexpr qint64 modelSize = CatalogueServer::modelSize;
 
 std::optional<WhisperModel> modelOf(const AppModel& model, const QString& key) {
-    if (!model.modelsInfo())
+    if (!model.modelsPart().modelsInfo())
         return std::nullopt;
-    for (const WhisperModel& m : model.modelsInfo()->models) {
+    for (const WhisperModel& m : model.modelsPart().modelsInfo()->models) {
         if (m.key == key)
             return m;
     }
@@ -54,41 +55,41 @@ private slots:
         QVERIFY(!server.address.isEmpty());
         StateFixture f({{"VAMBER_MODEL_CATALOG", server.address}});
         f.boot();
-        QVERIFY(f.model->modelsInfo());
+        QVERIFY(f.model->modelsPart().modelsInfo());
         QVERIFY(modelOf(*f.model, "tiny"));
         QVERIFY(!installed(*f.model, "tiny"));
 
         // An old failure notice goes at once, and the download shows as started before any answer.
         f.emitEvent("model.state", {{"key", "tiny"}, {"state", "failed"}, {"message", "earlier"}});
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelNotices().contains("tiny"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelsPart().modelNotices().contains("tiny"), 10000);
         QList<double> seen;
-        connect(f.model.get(), &AppModel::modelDownloadsChanged, this,
-                [&] { seen << f.model->modelDownloads().value("tiny", -1); });
-        f.model->downloadModel("tiny");
-        QCOMPARE(f.model->modelDownloads().value("tiny", -1), 0.0);
-        QVERIFY(!f.model->modelNotices().contains("tiny"));
+        connect(&f.model->modelsPart(), &SpeechModels::modelDownloadsChanged, this,
+                [&] { seen << f.model->modelsPart().modelDownloads().value("tiny", -1); });
+        f.model->modelsPart().downloadModel("tiny");
+        QCOMPARE(f.model->modelsPart().modelDownloads().value("tiny", -1), 0.0);
+        QVERIFY(!f.model->modelsPart().modelNotices().contains("tiny"));
 
         QTRY_VERIFY_WITH_TIMEOUT(installed(*f.model, "tiny"), 20000);
-        QVERIFY(!f.model->modelDownloads().contains("tiny"));
-        QVERIFY(!f.model->modelNotices().contains("tiny"));
+        QVERIFY(!f.model->modelsPart().modelDownloads().contains("tiny"));
+        QVERIFY(!f.model->modelsPart().modelNotices().contains("tiny"));
         QCOMPARE(f.requestsOf("models.download").first().params, (QJsonObject{{"key", "tiny"}}));
         QVERIFY(!seen.isEmpty());
         QCOMPARE(seen.last(), -1.0); // the download ended
         for (double fraction : seen)
             QVERIFY(fraction == -1.0 || (fraction >= 0 && fraction <= 1));
-        QCOMPARE(f.model->modelBytesOnDisk(*modelOf(*f.model, "tiny")), modelSize);
+        QCOMPARE(f.model->modelsPart().modelBytesOnDisk(*modelOf(*f.model, "tiny")), modelSize);
 
-        const auto offer = QCoro::waitFor(f.model->fetchModelOffer("tiny"));
+        const auto offer = QCoro::waitFor(f.model->modelsPart().fetchModelOffer("tiny"));
         QVERIFY(offer);
         QCOMPARE(offer->key, QStringLiteral("tiny"));
         QVERIFY(offer->installed);
 
-        f.model->deleteModel("tiny");
+        f.model->modelsPart().deleteModel("tiny");
         QTRY_VERIFY_WITH_TIMEOUT(!installed(*f.model, "tiny"), 20000);
         QVERIFY(modelOf(*f.model, "tiny"));
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelNotices().contains("tiny"), 10000);
-        const AppModel::ModelNotice deleted{Strings::text("status_model_deleted"), false};
-        QCOMPARE(f.model->modelNotices().value("tiny"), deleted);
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelsPart().modelNotices().contains("tiny"), 10000);
+        const SpeechModels::ModelNotice deleted{Strings::text("status_model_deleted"), false};
+        QCOMPARE(f.model->modelsPart().modelNotices().value("tiny"), deleted);
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
     }
 
@@ -116,13 +117,13 @@ private slots:
         StateFixture f;
         f.boot();
         f.emitEvent("model.progress", {{"key", "k"}, {"downloaded", 5}, {"total", 10}, {"fraction", 0.5}});
-        QTRY_COMPARE_WITH_TIMEOUT(f.model->modelDownloads().value("k", -1), 0.5, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.model->modelsPart().modelDownloads().value("k", -1), 0.5, 10000);
         const int lists = f.requestsOf("models.list").size();
         event.insert("key", "k");
         f.emitEvent("model.state", event);
-        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelDownloads().contains("k"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelsPart().modelDownloads().contains("k"), 10000);
         if (text.isEmpty()) {
-            QVERIFY(!f.model->modelNotices().contains("k"));
+            QVERIFY(!f.model->modelsPart().modelNotices().contains("k"));
         } else {
             if (text == "@failed")
                 text =
@@ -130,12 +131,13 @@ private slots:
             else if (text.startsWith('@'))
                 text = Strings::text(text.mid(1));
             QVERIFY(!text.isEmpty());
-            QCOMPARE(f.model->modelNotices().value("k"), (AppModel::ModelNotice{text, isFailure}));
+            QCOMPARE(f.model->modelsPart().modelNotices().value("k"),
+                     (SpeechModels::ModelNotice{text, isFailure}));
         }
         if (reloads)
             QVERIFY(f.waitForRequests("models.list", lists + 1));
         // A reload sent now is answered after any reload the event asked for.
-        QCoro::waitFor(f.model->reloadModels());
+        QCoro::waitFor(f.model->modelsPart().reloadModels());
         QCOMPARE(f.requestsOf("models.list").size(), lists + (reloads ? 2 : 1));
     }
 
@@ -143,8 +145,8 @@ private slots:
         StateFixture f;
         f.boot();
         f.emitEvent("model.progress", {{"key", "k"}, {"downloaded", 15}, {"total", 10}, {"fraction", 1.5}});
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelDownloads().contains("k"), 10000);
-        QCOMPARE(f.model->modelDownloads().value("k"), 1.0);
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelsPart().modelDownloads().contains("k"), 10000);
+        QCOMPARE(f.model->modelsPart().modelDownloads().value("k"), 1.0);
     }
 
     // A download the engine refuses at once must not show as running for ever.
@@ -152,9 +154,10 @@ private slots:
         StateFixture f;
         f.boot();
         f.scriptError("models.download", 5, "No such model.");
-        f.model->downloadModel("ghost");
-        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelDownloads().contains("ghost"), 10000);
-        QCOMPARE(f.model->modelNotices().value("ghost"), (AppModel::ModelNotice{"No such model.", true}));
+        f.model->modelsPart().downloadModel("ghost");
+        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelsPart().modelDownloads().contains("ghost"), 10000);
+        QCOMPARE(f.model->modelsPart().modelNotices().value("ghost"),
+                 (SpeechModels::ModelNotice{"No such model.", true}));
         QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"No such model."});
         QVERIFY(f.waitForRequests("models.list", 2)); // reloaded whatever the outcome
     }
@@ -163,17 +166,17 @@ private slots:
         StateFixture f;
         f.boot();
         f.control("test.hold", {{"method", "models.download"}});
-        f.model->downloadModel("ghost");
+        f.model->modelsPart().downloadModel("ghost");
         QVERIFY(f.waitForRequests("models.download", 1));
         f.emitEvent("model.state",
                     {{"key", "ghost"}, {"state", "failed"}, {"message", "The engine's own words."}});
-        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelDownloads().contains("ghost"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelsPart().modelDownloads().contains("ghost"), 10000);
         f.scriptError("models.download", 5, "The reply's words.");
         f.control("test.release", {{"method", "models.download"}});
         QTRY_COMPARE_WITH_TIMEOUT(StateFixture::errorLines(f.model->log()), QStringList{"The reply's words."},
                                   10000);
-        QCOMPARE(f.model->modelNotices().value("ghost"),
-                 (AppModel::ModelNotice{"The engine's own words.", true}));
+        QCOMPARE(f.model->modelsPart().modelNotices().value("ghost"),
+                 (SpeechModels::ModelNotice{"The engine's own words.", true}));
     }
 
     // Downloads the engine took with it when it stopped end there: failed with the stop's text, or
@@ -192,34 +195,34 @@ private slots:
         // Started, but no event will ever come for them: the engine is about to go.
         f.script("models.download", {{"result", QJsonObject{{"started", true}, {"installed", false}}}}, 2);
         f.script("models.cancel", {{"result", QJsonObject{{"cancelled", true}}}});
-        f.model->downloadModel("kept");
-        f.model->downloadModel("dropped");
+        f.model->modelsPart().downloadModel("kept");
+        f.model->modelsPart().downloadModel("dropped");
         QVERIFY(f.waitForRequests("models.download", 2));
         QVERIFY(f.waitForRequests("models.list", 3));
-        f.model->cancelModelDownload("dropped");
+        f.model->modelsPart().cancelModelDownload("dropped");
         QVERIFY(f.waitForRequests("models.cancel", 1));
-        QCOMPARE(f.model->modelDownloads().keys(), (QStringList{"dropped", "kept"}));
+        QCOMPARE(f.model->modelsPart().modelDownloads().keys(), (QStringList{"dropped", "kept"}));
 
         f.control("test.exit", {{"status", status}});
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelDownloads().isEmpty(), 10000);
-        QCOMPARE(f.model->modelNotices().value("kept"), (AppModel::ModelNotice{text, true}));
-        QCOMPARE(f.model->modelNotices().value("dropped"),
-                 (AppModel::ModelNotice{Strings::text("status_model_cancelled"), false}));
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->modelsPart().modelDownloads().isEmpty(), 10000);
+        QCOMPARE(f.model->modelsPart().modelNotices().value("kept"), (SpeechModels::ModelNotice{text, true}));
+        QCOMPARE(f.model->modelsPart().modelNotices().value("dropped"),
+                 (SpeechModels::ModelNotice{Strings::text("status_model_cancelled"), false}));
         if (status == 1)
             QTRY_VERIFY_WITH_TIMEOUT(f.model->sessionLive(), 10000);
 
         // Downloading again shows as started, without the old notice.
-        f.model->downloadModel("kept");
-        QCOMPARE(f.model->modelDownloads().value("kept", -1), 0.0);
-        QVERIFY(!f.model->modelNotices().contains("kept"));
+        f.model->modelsPart().downloadModel("kept");
+        QCOMPARE(f.model->modelsPart().modelDownloads().value("kept", -1), 0.0);
+        QVERIFY(!f.model->modelsPart().modelNotices().contains("kept"));
     }
 
     void cancelSendsAndChangesNothing() {
         StateFixture f;
         f.boot();
-        f.model->downloadModel("tiny-held");
+        f.model->modelsPart().downloadModel("tiny-held");
         f.scriptError("models.cancel", 5, "Nothing to cancel.");
-        f.model->cancelModelDownload("tiny-held");
+        f.model->modelsPart().cancelModelDownload("tiny-held");
         QVERIFY(f.waitForRequests("models.cancel", 1));
         QCOMPARE(f.requestsOf("models.cancel").first().params, (QJsonObject{{"key", "tiny-held"}}));
         QCoro::waitFor(f.model->reloadSettings());
@@ -231,10 +234,10 @@ private slots:
         StateFixture f;
         f.boot();
         f.scriptError("models.offer", 1001, "Stopped.");
-        QVERIFY(!QCoro::waitFor(f.model->fetchModelOffer("base")));
+        QVERIFY(!QCoro::waitFor(f.model->modelsPart().fetchModelOffer("base")));
         QCoro::waitFor(f.model->engine().stop());
         const int lines = f.model->log().size();
-        QVERIFY(!QCoro::waitFor(f.model->fetchModelOffer("base")));
+        QVERIFY(!QCoro::waitFor(f.model->modelsPart().fetchModelOffer("base")));
         QCOMPARE(f.model->log().size(), lines);
         QVERIFY(!f.model->lastError());
     }
@@ -244,12 +247,12 @@ private slots:
         f.startEngine();
         f.script("models.list", QJsonObject{{"result", infoWithDisk({})}}, 1);
         f.boot();
-        QVERIFY(f.model->canTranscribe());
-        QSignalSpy changed(f.model.get(), &AppModel::modelsInfoChanged);
+        QVERIFY(f.model->modelsPart().canTranscribe());
+        QSignalSpy changed(&f.model->modelsPart(), &SpeechModels::modelsInfoChanged);
         f.scriptError("models.list", 5, "Catalogue broken.");
-        QCoro::waitFor(f.model->reloadModels());
-        QVERIFY(!f.model->modelsInfo());
-        QVERIFY(!f.model->canTranscribe());
+        QCoro::waitFor(f.model->modelsPart().reloadModels());
+        QVERIFY(!f.model->modelsPart().modelsInfo());
+        QVERIFY(!f.model->modelsPart().canTranscribe());
         QCOMPARE(changed.count(), 1);
         QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"Catalogue broken."});
     }
@@ -275,9 +278,9 @@ private slots:
             f.startEngine();
             f.script("models.list", QJsonObject{{"result", infoWithDisk(diskUsage)}}, 0);
             f.boot();
-            QVERIFY(f.model->modelsInfo());
+            QVERIFY(f.model->modelsPart().modelsInfo());
         }
-        QCOMPARE(f.model->modelBytesOnDisk(model), expected);
+        QCOMPARE(f.model->modelsPart().modelBytesOnDisk(model), expected);
     }
 
     // Saving the folder or the model reloads the models, even when the save failed.
@@ -305,7 +308,7 @@ private slots:
         QVERIFY(f.waitForRequests("settings.set", 1));
         if (reloads)
             QVERIFY(f.waitForRequests("models.list", lists + 1));
-        QCoro::waitFor(f.model->reloadModels());
+        QCoro::waitFor(f.model->modelsPart().reloadModels());
         QCOMPARE(f.requestsOf("models.list").size(), lists + (reloads ? 2 : 1));
         if (fails)
             QCOMPARE(f.model->settings(), before);

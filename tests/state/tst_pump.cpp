@@ -1,4 +1,5 @@
 // The event pump: each job event against each kind of job, unknown ids, the queue saved on endings.
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include "Prompts.h"
@@ -20,7 +21,8 @@ EngineEvent stateEvent(const QString& id, const QString& state,
                        std::optional<QString> filename = std::nullopt,
                        std::optional<QString> message = std::nullopt,
                        std::optional<double> fraction = std::nullopt) {
-    return EngineEvent{EngineEvent::JobState{id, state, filename, message, fraction}};
+    return EngineEvent{
+        EngineEvent::JobState{id, EngineEvent::JobState::kindFromWire(state), filename, message, fraction}};
 }
 
 EngineEvent eventFor(const QString& name, const QString& id) {
@@ -114,8 +116,8 @@ private slots:
         f.boot();
         std::shared_ptr<Job> job;
         if (setup == Waiting) {
-            QCOMPARE(f.model->jobs().size(), size_t(1));
-            job = f.model->jobs()[0];
+            QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
+            job = f.model->queuePart().jobs()[0];
         } else {
             if (setup == Running)
                 f.control("test.hold", {{"method", "download.start"}});

@@ -1,4 +1,6 @@
 // The saved batch queue: read back once as waiting jobs, written back as rows; the drained-queue notice.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "Notifications.h"
@@ -31,12 +33,12 @@ std::vector<std::shared_ptr<Job>> runTwoHeldJobs(StateFixture& f) {
     f.script("queue.load", stored({row("http://a/1", "", "", "", false, "", ""),
                                    row("http://a/2", "", "", "", false, "", "")}));
     f.boot();
-    const auto jobs = f.model->jobs();
+    const auto jobs = f.model->queuePart().jobs();
     f.control("test.hold", {{"method", "download.start"}});
-    f.model->retry(jobs[0]);
+    f.model->queuePart().retry(jobs[0]);
     if (!f.waitForRequests("download.start", 1))
         return {};
-    f.model->retry(jobs[1]);
+    f.model->queuePart().retry(jobs[1]);
     if (!f.waitForRequests("download.start", 2))
         return {};
     return jobs;
@@ -66,7 +68,7 @@ private slots:
             stored({row("http://a/1", "First", "720p", "MKV", false, "http://a/t.jpg", "Chan"),
                     row("http://a/2", "", "", "", true, "", ""), row("", "", "", "", false, "", ""), whole}));
         f.boot();
-        const auto& jobs = f.model->jobs();
+        const auto& jobs = f.model->queuePart().jobs();
         QCOMPARE(jobs.size(), size_t(4));
         // A row that keeps its job's id and whole format comes back with them, paused as it was saved.
         const auto fourth = jobs[3];
@@ -81,7 +83,7 @@ private slots:
         format.embedCover = true;
         QCOMPARE(fourth->format(), format);
         QVERIFY(fourth->restored());
-        f.model->removeJobs(3, 1);
+        f.model->queuePart().removeJobs(3, 1);
         QCOMPARE(jobs[0]->title(), QString("First"));
         QCOMPARE(jobs[0]->format().quality, QString("720p"));
         QCOMPARE(jobs[0]->format().container, QString("MKV"));
@@ -102,7 +104,7 @@ private slots:
             ids.insert(job->id());
         }
         QCOMPARE(ids.size(), 3);
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
 
         // Nothing starts by itself and nothing is written back; a second start does not read it again.
         f.boot();
@@ -110,7 +112,7 @@ private slots:
         QVERIFY(f.requestsOf("download.start").isEmpty());
         QVERIFY(f.requestsOf("queue.save").isEmpty());
         QCOMPARE(f.requestsOf("queue.load").size(), 1);
-        QCOMPARE(f.model->jobs().size(), size_t(3));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(3));
     }
 
     // Two rows that claim one id (a queue file edited by hand) never make two jobs answer to one id.
@@ -123,10 +125,10 @@ private slots:
         b.insert("id", "SAME");
         f.script("queue.load", stored({a, b}));
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(2));
-        QCOMPARE(f.model->jobs()[0]->id(), QString("SAME"));
-        QVERIFY(f.model->jobs()[1]->id() != QString("SAME"));
-        QVERIFY(!f.model->jobs()[1]->id().isEmpty());
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs()[0]->id(), QString("SAME"));
+        QVERIFY(f.model->queuePart().jobs()[1]->id() != QString("SAME"));
+        QVERIFY(!f.model->queuePart().jobs()[1]->id().isEmpty());
     }
 
     void aFailedLoadLeavesTheQueueEmpty() {
@@ -134,7 +136,7 @@ private slots:
         f.startEngine();
         f.script("queue.load", engineError(5, "queue file unreadable"));
         f.boot();
-        QVERIFY(f.model->jobs().empty());
+        QVERIFY(f.model->queuePart().jobs().empty());
         QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"queue file unreadable"});
         QVERIFY(!f.model->engineFailure());
     }
@@ -149,9 +151,10 @@ private slots:
                          row("http://a/2", "", "", "", true, "", ""),
                          row("http://a/3", "Third", "480p", "WebM", false, "", "")}));
         f.boot();
-        const auto jobs = f.model->jobs();
-        jobs[1]->setState({Job::State::Paused, {}});
-        f.model->apply(EngineEvent{EngineEvent::JobState{jobs[2]->id(), "done", {}, {}, {}}});
+        const auto jobs = f.model->queuePart().jobs();
+        putInState(*jobs[1], {Job::State::Paused, {}});
+        f.model->apply(
+            EngineEvent{EngineEvent::JobState{jobs[2]->id(), EngineEvent::JobState::Kind::Done, {}, {}, {}}});
         QVERIFY(f.waitForRequests("queue.save", 1));
         const QJsonArray items = f.requestsOf("queue.save")[0].params["items"].toArray();
         const QJsonArray expected{QJsonObject{{"url", "http://a/1"},
@@ -196,13 +199,13 @@ private slots:
             rows.append(row(QString("http://a/%1").arg(i), "", "", "", false, "", ""));
         f.script("queue.load", stored(rows));
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(200));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(200));
 
         // Half the jobs finish: one save goes out, with the queue as it is when it is sent.
         const auto finish = [&](int from, int to) {
             for (int i = from; i < to; ++i)
-                f.model->apply(
-                    EngineEvent{EngineEvent::JobState{f.model->jobs()[i]->id(), "done", {}, {}, {}}});
+                f.model->apply(EngineEvent{EngineEvent::JobState{
+                    f.model->queuePart().jobs()[i]->id(), EngineEvent::JobState::Kind::Done, {}, {}, {}}});
         };
         f.control("test.hold", {{"method", "queue.save"}});
         finish(0, 100);
@@ -268,7 +271,8 @@ private slots:
         const auto jobs = runTwoHeldJobs(f);
         QCOMPARE(jobs.size(), size_t(2));
         // The engine says the second is cancelled before its request answers.
-        f.model->apply(EngineEvent{EngineEvent::JobState{jobs[1]->id(), "cancelled", {}, {}, {}}});
+        f.model->apply(EngineEvent{
+            EngineEvent::JobState{jobs[1]->id(), EngineEvent::JobState::Kind::Cancelled, {}, {}, {}}});
         f.script("download.start", downloaded());
         f.script("download.start", engineError(1001, "c"));
         f.control("test.release", {{"method", "download.start"}, {"order", "fifo"}});
@@ -277,13 +281,13 @@ private slots:
         QCOMPARE(f.fakes.notifier.added.size(), 1);
 
         f.script("download.start", engineError(3, "again"));
-        f.model->retry(jobs[1]);
+        f.model->queuePart().retry(jobs[1]);
         QTRY_COMPARE(jobs[1]->state(), Job::State::failed("again"));
         QTRY_COMPARE(f.fakes.notifier.added.size(), 2);
         // In front, nothing is shown.
         f.fakes.activity.setActive(true);
         f.script("download.start", engineError(3, "again"));
-        f.model->retry(jobs[1]);
+        f.model->queuePart().retry(jobs[1]);
         QTRY_COMPARE(f.requestsOf("download.start").size(), 4);
         QTest::qWait(100);
         QCOMPARE(f.fakes.notifier.added.size(), 2);

@@ -1,4 +1,6 @@
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "StateFixture.h"
 
 #include "Library.h"
@@ -107,7 +109,7 @@ private slots:
             {S::failed("no"), other, text("status_ready")},
         };
         for (const Row& row : rows) {
-            job->setState(row.state);
+            putInState(*job, row.state);
             f.model->compositionPart().setPastedText(row.typed);
             const QString expected = row.expected == "{statusLine}" ? job->statusLine() : row.expected;
             QVERIFY2(f.model->status() == expected, qPrintable(QString("state %1, field '%2': %3")
@@ -117,7 +119,7 @@ private slots:
 
         // A running analysis comes first, whatever the download.
         f.control("test.hold", {{"method", "analyze"}});
-        job->setState(S::failed("no"));
+        putInState(*job, S::failed("no"));
         f.model->compositionPart().setPastedText(other);
         auto analysis = f.model->compositionPart().analyzeCurrent();
         QVERIFY(f.model->compositionPart().isAnalyzing());

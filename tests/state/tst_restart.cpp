@@ -1,4 +1,5 @@
 // Engine loss: unfinished downloads fail, one automatic restart, busy stops, and the user's retry.
+#include "DownloadQueue.h"
 #include "MediaServerProcess.h"
 #include "StateFixture.h"
 
@@ -96,8 +97,8 @@ private slots:
         auto f = fixture("");
         const auto job = bootWithDownload(*f);
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Analyzing));
-        QCOMPARE(f->model->jobs().size(), size_t(1));
-        const auto saved = f->model->jobs()[0];
+        QCOMPARE(f->model->queuePart().jobs().size(), size_t(1));
+        const auto saved = f->model->queuePart().jobs()[0];
         QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
         const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
 
@@ -125,7 +126,7 @@ private slots:
         }
         // The saved queue is not read again over the jobs in memory.
         QCOMPARE(methods.count("queue.load"), 1);
-        QCOMPARE(f->model->jobs().size(), size_t(1));
+        QCOMPARE(f->model->queuePart().jobs().size(), size_t(1));
 
         // The restarted engine is live: its events reach jobs, and a new crash restarts it again.
         f->control("test.hold", {{"method", "download.start"}});
@@ -182,18 +183,19 @@ private slots:
         f->control("test.exit", {{"status", 1}});
         QCoro::waitFor(std::move(boot));
         if (restarts) {
-            QTRY_VERIFY_WITH_TIMEOUT(f->model->jobs().size() == 2 && !f->model->engineFailure(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(f->model->queuePart().jobs().size() == 2 && !f->model->engineFailure(),
+                                     20000);
             // The restart saves the queue it loaded.
             QVERIFY(f->waitForRequests("queue.save", 2));
         } else {
             QTRY_VERIFY(f->model->engineFailure());
-            QVERIFY(f->model->jobs().empty());
+            QVERIFY(f->model->queuePart().jobs().empty());
             QCoro::waitFor(f->model->retryEngine());
             QVERIFY(!f->model->engineFailure());
         }
-        QCOMPARE(f->model->jobs().size(), size_t(2));
-        QCOMPARE(f->model->jobs()[0]->url(), QString("http://q/one"));
-        QCOMPARE(int(f->model->jobs()[1]->state().kind), int(Job::State::Waiting));
+        QCOMPARE(f->model->queuePart().jobs().size(), size_t(2));
+        QCOMPARE(f->model->queuePart().jobs()[0]->url(), QString("http://q/one"));
+        QCOMPARE(int(f->model->queuePart().jobs()[1]->state().kind), int(Job::State::Waiting));
 
         // Whatever was saved meanwhile (the first save is the test's own) held both rows, and the
         // engine still has them.
@@ -225,7 +227,7 @@ private slots:
 
         f.control("test.release", {{"method", "queue.load"}});
         QCoro::waitFor(std::move(boot));
-        QCOMPARE(f.model->jobs().size(), size_t(1));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
         QVERIFY(f.waitForRequests("queue.save", 2));
         QCOMPARE(f.requestsOf("queue.save")[1].params["items"].toArray().size(), 1);
         QCoro::waitFor(f.model->reloadSettings());
@@ -244,9 +246,9 @@ private slots:
         row["audio_only"] = false;
         f.control("queue.save", {{"items", QJsonArray{row}}});
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(1));
-        const auto job = f.model->jobs()[0];
-        f.model->retry(job);
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
+        const auto job = f.model->queuePart().jobs()[0];
+        f.model->queuePart().retry(job);
         QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
         QVERIFY(QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({job->id()}, true)));
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
@@ -261,7 +263,7 @@ private slots:
         QCOMPARE(items[0].toObject()["url"].toString(), server.heldVideo);
 
         QCOMPARE(server.command("open"), QString("opened"));
-        f.model->retry(job);
+        f.model->queuePart().retry(job);
         QTRY_VERIFY_WITH_TIMEOUT(job->state().isFinished(), 30000);
         QCOMPARE(int(job->state().kind), int(Job::State::Done));
         QCOMPARE(QFileInfo(job->outputPath().value_or("")).size(), server.size);
@@ -292,8 +294,8 @@ private slots:
         }
         f.control("queue.save", {{"items", rows}});
         f.boot();
-        QCOMPARE(f.model->jobs().size(), size_t(10));
-        const auto jobs = f.model->jobs();
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(10));
+        const auto jobs = f.model->queuePart().jobs();
         const auto countOf = [&](auto pred) {
             return int(std::count_if(jobs.begin(), jobs.end(), [&](const auto& job) { return pred(*job); }));
         };
@@ -301,7 +303,7 @@ private slots:
             return job.state().kind == Job::State::Downloading && job.bytesDone() >= half;
         };
         const auto queued = [](const Job& job) { return job.state().kind == Job::State::Queued; };
-        f.model->startWaiting();
+        f.model->queuePart().startWaiting();
         QTRY_VERIFY_WITH_TIMEOUT(countOf(atHalf) == 3 && countOf(queued) == 7, 30000);
         QSet<QString> transferring;
         for (const auto& job : jobs) {
@@ -347,7 +349,7 @@ private slots:
 
         // Quit and start again.
         relaunch(f);
-        const auto back = f.model->jobs();
+        const auto back = f.model->queuePart().jobs();
         QCOMPARE(back.size(), size_t(10));
         for (int n = 0; n < 10; ++n) {
             QCOMPARE(back[n]->id(), jobs[n]->id());
@@ -356,7 +358,7 @@ private slots:
                      int(transferring.contains(jobs[n]->id()) ? Job::State::Paused : Job::State::Waiting));
         }
         QCOMPARE(server.command("open"), QString("opened"));
-        f.model->startWaiting();
+        f.model->queuePart().startWaiting();
         QTRY_VERIFY_WITH_TIMEOUT(
             std::all_of(back.begin(), back.end(), [](const auto& job) { return job->state().isFinished(); }),
             60000);
@@ -387,22 +389,22 @@ private slots:
         row["quality"] = "720p";
         f.control("queue.save", {{"items", QJsonArray{row}}});
         f.boot();
-        const auto job = f.model->jobs()[0];
-        f.model->startWaiting();
+        const auto job = f.model->queuePart().jobs()[0];
+        f.model->queuePart().startWaiting();
         QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
-        f.model->pause(job);
+        f.model->queuePart().pause(job);
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
-        QTRY_VERIFY(!f.model->isSavingQueue());
+        QTRY_VERIFY(!f.model->queuePart().isSavingQueue());
         const QString id = job->id();
 
         relaunch(f);
-        QCOMPARE(f.model->jobs().size(), size_t(1));
-        const auto back = f.model->jobs()[0];
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
+        const auto back = f.model->queuePart().jobs()[0];
         QCOMPARE(back->id(), id);
         QCOMPARE(int(back->state().kind), int(Job::State::Paused));
         QCOMPARE(back->format().quality, QString("720p"));
         QCOMPARE(server.command("open"), QString("opened"));
-        f.model->resume(back);
+        f.model->queuePart().resume(back);
         QTRY_VERIFY_WITH_TIMEOUT(back->state().isFinished(), 30000);
         QCOMPARE(int(back->state().kind), int(Job::State::Done));
         QCOMPARE(sha256Of(back->outputPath().value_or("")), server.command("sha256"));
@@ -435,29 +437,29 @@ private slots:
         f.control("queue.save", {{"items", QJsonArray{row}}});
         f.boot();
         if (paused) {
-            const auto job = f.model->jobs()[0];
-            f.model->startWaiting();
+            const auto job = f.model->queuePart().jobs()[0];
+            f.model->queuePart().startWaiting();
             QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
-            f.model->pause(job);
+            f.model->queuePart().pause(job);
             QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
-            QTRY_VERIFY(!f.model->isSavingQueue());
+            QTRY_VERIFY(!f.model->queuePart().isSavingQueue());
         }
         const QStringList parts = QDir(f.path("out")).entryList({"*.part"}, QDir::Files);
         QCOMPARE(parts.size(), paused ? 1 : 0);
 
         relaunch(f);
-        const auto job = f.model->jobs()[0];
+        const auto job = f.model->queuePart().jobs()[0];
         QVERIFY(job->restored());
         if (action == "cancel")
-            f.model->cancel(job);
+            f.model->queuePart().cancel(job);
         else if (action == "remove")
-            f.model->remove(job);
+            f.model->queuePart().remove(job);
         else
-            f.model->clearQueue();
+            f.model->queuePart().clearQueue();
         QVERIFY(f.waitForRequests("download.cancel", 1));
         QCOMPARE(f.requestsOf("download.cancel")[0].params["jobId"].toString(), job->id());
         QTRY_VERIFY(QDir(f.path("out")).entryList({"*.part"}, QDir::Files).isEmpty());
-        QTRY_VERIFY(!f.model->isSavingQueue());
+        QTRY_VERIFY(!f.model->queuePart().isSavingQueue());
         QCOMPARE(f.control("queue.load")["items"].toArray().size(), 0);
         QVERIFY(server.finish());
     }
@@ -470,15 +472,15 @@ private slots:
         f.control("queue.save",
                   {{"items", QJsonArray{storedRow("http://q/big"), storedRow("http://q/other")}}});
         f.boot();
-        const auto job = f.model->jobs()[0];
+        const auto job = f.model->queuePart().jobs()[0];
         f.scriptError("download.start", 1003, "The file could not be written: No space left on device.",
                       "io");
-        f.model->resume(job);
+        f.model->queuePart().resume(job);
         QTRY_COMPARE(job->state(),
                      Job::State::failed("The file could not be written: No space left on device."));
         QVERIFY(job->keptForResume());
         QVERIFY(f.waitForRequests("queue.save", 2));
-        QTRY_VERIFY(!f.model->isSavingQueue());
+        QTRY_VERIFY(!f.model->queuePart().isSavingQueue());
         const QJsonArray items = f.requestsOf("queue.save").last().params["items"].toArray();
         QCOMPARE(items.size(), 2);
         QCOMPARE(items[0].toObject()["status"].toString(), QString("paused"));
@@ -486,10 +488,10 @@ private slots:
         QCOMPARE(items[1].toObject()["status"].toString(), QString("waiting"));
 
         relaunch(f);
-        QCOMPARE(f.model->jobs().size(), size_t(2));
-        QCOMPARE(f.model->jobs()[0]->id(), job->id());
-        QCOMPARE(int(f.model->jobs()[0]->state().kind), int(Job::State::Paused));
-        QCOMPARE(int(f.model->jobs()[1]->state().kind), int(Job::State::Waiting));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().jobs()[0]->id(), job->id());
+        QCOMPARE(int(f.model->queuePart().jobs()[0]->state().kind), int(Job::State::Paused));
+        QCOMPARE(int(f.model->queuePart().jobs()[1]->state().kind), int(Job::State::Waiting));
     }
 
     // The restart itself dies before "hello": no second restart, the failure is shown and logged once.
@@ -547,7 +549,7 @@ private slots:
         const QString busy = EngineLaunchError::supportBusy().text();
         QTRY_COMPARE(f->model->engineFailure().value_or(""), busy);
         QCOMPARE(int(job->state().kind), int(Job::State::Waiting)); // it had not begun: it waits
-        QCOMPARE(int(f->model->jobs()[0]->state().kind), int(Job::State::Waiting));
+        QCOMPARE(int(f->model->queuePart().jobs()[0]->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(f->methods().count("hello"), 1);
         QCOMPARE(count(f->model->log(), restartNote), 0);

@@ -1,6 +1,7 @@
 // A big batch run to the end: 500 links to a small file served on 127.0.0.1, pasted at once into the
 // state object and downloaded by the stand-in engine (three at a time), with the library reloaded after
 // every finished download as the application does. Nothing is scripted or held.
+#include "DownloadQueue.h"
 #include "StateFixture.h"
 
 #include <QDir>
@@ -74,16 +75,16 @@ private slots:
         const QString out = f.path(QStringLiteral("out"));
         f.scriptSettings({{"outputDir", out}});
         f.boot();
-        QCoro::waitFor(f.model->enqueuePasted(links.join(u'\n')));
-        QCOMPARE(f.model->jobs().size(), size_t(linkCount));
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(links.join(u'\n')));
+        QCOMPARE(f.model->queuePart().jobs().size(), size_t(linkCount));
 
         const auto finished = [&] {
-            return std::all_of(f.model->jobs().begin(), f.model->jobs().end(),
+            return std::all_of(f.model->queuePart().jobs().begin(), f.model->queuePart().jobs().end(),
                                [](const auto& job) { return job->state().isFinished(); });
         };
         QVERIFY(QTest::qWaitFor(finished, 240000));
         QStringList failures;
-        for (const auto& job : f.model->jobs()) {
+        for (const auto& job : f.model->queuePart().jobs()) {
             if (job->state().kind != Job::State::Done)
                 failures << job->url() + QStringLiteral(": ") + job->state().message;
         }

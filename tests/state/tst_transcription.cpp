@@ -1,7 +1,9 @@
 // Transcription jobs and speech-recognition models against the real stand-in engine: the refusals, the
 // start outcomes, the engine's events (also for removed and cleared jobs), and a model's whole life in
 // the engine's own model store with a catalogue served on 127.0.0.1.
+#include "SpeechModels.h"
 #include "StateFixture.h"
+#include "Transcriptions.h"
 
 #include "Fraction.h"
 #include "Library.h"
@@ -44,7 +46,7 @@ void bootAvailable(StateFixture& f, bool holdStarts = true) {
     if (holdStarts)
         f.control("test.hold", {{"method", "transcribe.start"}});
     f.boot();
-    QVERIFY(f.model->canTranscribe());
+    QVERIFY(f.model->modelsPart().canTranscribe());
 }
 QJsonObject stateEvent(const QString& id, const QString& state, const QJsonObject& extra = {}) {
     QJsonObject params = extra;
@@ -54,9 +56,9 @@ QJsonObject stateEvent(const QString& id, const QString& state, const QJsonObjec
 }
 // Waits for a job the engine announced, which proves every event written before it was applied.
 std::shared_ptr<TranscriptionJob> awaitJob(StateFixture& f, const QString& id) {
-    QTest::qWaitFor([&] { return f.model->transcriptions().count(id) > 0; }, 10000);
-    const auto it = f.model->transcriptions().find(id);
-    return it == f.model->transcriptions().end() ? nullptr : it->second;
+    QTest::qWaitFor([&] { return f.model->transcriptionsPart().jobs().count(id) > 0; }, 10000);
+    const auto it = f.model->transcriptionsPart().jobs().find(id);
+    return it == f.model->transcriptionsPart().jobs().end() ? nullptr : it->second;
 }
 // The refusal of a file that is not media, in the installed table's language.
 QString refusal(const QString& name) {
@@ -130,12 +132,12 @@ private slots:
         f.script("models.list", result(modelsInfo(true, available)), 0);
         f.control("test.hold", {{"method", "transcribe.start"}});
         f.boot();
-        QCOMPARE(f.model->canTranscribe(), available);
+        QCOMPARE(f.model->modelsPart().canTranscribe(), available);
 
-        const auto job = f.model->transcribeFile(QUrl::fromLocalFile(file));
+        const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(file));
         if (title.isEmpty()) {
             QVERIFY(!job);
-            QVERIFY(f.model->transcriptions().empty());
+            QVERIFY(f.model->transcriptionsPart().jobs().empty());
             const QString expected = refusal == "pending"
                                          ? Strings::text(QStringLiteral("transcribe_intel_pending"))
                                          : ::refusal(QFileInfo(file).fileName());
@@ -146,9 +148,9 @@ private slots:
         QVERIFY(job);
         QCOMPARE(job->title(), title);
         QCOMPARE(job->path(), file);
-        QCOMPARE(job->state(), QStringLiteral("queued"));
+        QCOMPARE(job->state(), TranscriptionJob::State::Queued);
         QCOMPARE(job->id(), job->id().toUpper());
-        QVERIFY(f.model->transcriptions().at(job->id()) == job);
+        QVERIFY(f.model->transcriptionsPart().jobs().at(job->id()) == job);
         QVERIFY(f.waitForRequests("transcribe.start", 1));
         const LoggedRequest start = f.requestsOf("transcribe.start").first();
         QCOMPARE(start.params, (QJsonObject{{"path", file}, {"jobId", job->id()}}));
@@ -176,7 +178,7 @@ private slots:
         bootAvailable(f);
         QCoro::waitFor(f.model->applyLanguage(language));
         QCOMPARE(Strings::language(), language);
-        QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/notes.txt")));
+        QVERIFY(!f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/notes.txt")));
         QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(expected));
     }
 
@@ -185,16 +187,16 @@ private slots:
     void successClearsEarlierRefusal() {
         StateFixture f;
         bootAvailable(f);
-        QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/a.txt")));
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3")));
+        QVERIFY(!f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.txt")));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3")));
         QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(refusal("a.txt")));
         QCoreApplication::processEvents();
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile("/m/b.mp3")));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/b.mp3")));
         QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::nullopt);
         QCoreApplication::processEvents();
-        QVERIFY(!f.model->transcribeFile(QUrl::fromLocalFile("/m/b.txt")));
+        QVERIFY(!f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/b.txt")));
         QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(refusal("b.txt")));
-        QCOMPARE(f.model->transcriptions().size(), size_t(2));
+        QCOMPARE(f.model->transcriptionsPart().jobs().size(), size_t(2));
     }
 
     void transcribeLibraryItem() {
@@ -207,10 +209,10 @@ private slots:
         LibraryItem item;
         item.path = "/m/talk.mp4";
         item.title = "A talk";
-        QVERIFY(!f.model->transcribe(item)); // silently: no refusal text
+        QVERIFY(!f.model->transcriptionsPart().transcribe(item)); // silently: no refusal text
         QVERIFY(!f.model->promptsPart().transcriptionRefusal());
-        QCoro::waitFor(f.model->reloadModels());
-        const auto job = f.model->transcribe(item);
+        QCoro::waitFor(f.model->modelsPart().reloadModels());
+        const auto job = f.model->transcriptionsPart().transcribe(item);
         QVERIFY(job);
         QCOMPARE(job->title(), QStringLiteral("A talk"));
         QCOMPARE(job->path(), item.path);
@@ -265,6 +267,7 @@ private slots:
         QFETCH(QString, state);
         QFETCH(QString, reported);
         QFETCH(QString, optInKey);
+        const TranscriptionJob::State expected = transcriptionStatusOf(state);
         StateFixture f;
         f.startEngine();
         if (!settingsModel.isNull())
@@ -273,16 +276,16 @@ private slots:
         f.script("models.list", result(modelsInfo(true, true)), 0);
         f.boot();
         const int listsBefore = f.requestsOf("models.list").size();
-        const auto job = f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
+        const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         QVERIFY(job);
         if (state == "queued") {
             // The reply changes nothing; the next request in order proves it was applied.
             QVERIFY(f.waitForRequests("transcribe.start", 1));
             QCoro::waitFor(f.model->reloadSettings());
         } else {
-            QTRY_COMPARE_WITH_TIMEOUT(job->state(), state, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(job->state(), expected, 10000);
         }
-        QCOMPARE(job->state(), state);
+        QCOMPARE(job->state(), expected);
         if (state != "queued")
             QVERIFY(job->message().has_value());
         if (optInKey.isEmpty()) {
@@ -308,8 +311,8 @@ private slots:
         StateFixture f;
         bootAvailable(f);
         QCoro::waitFor(f.model->engine().stop());
-        const auto job = f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
-        QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("failed"), 10000);
+        const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
+        QTRY_COMPARE_WITH_TIMEOUT(job->state(), TranscriptionJob::State::Failed, 10000);
         QVERIFY(job->message() && !job->message()->isEmpty());
         QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
     }
@@ -318,9 +321,9 @@ private slots:
         StateFixture f;
         bootAvailable(f);
         f.model->libraryPart().setLibrarySearch(QStringLiteral("hello world"));
-        const auto job = f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
+        const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         QVERIFY(f.waitForRequests("transcribe.start", 1)); // held: the events come before any reply
-        QSignalSpy active(f.model.get(), &AppModel::transcriptionsChanged);
+        QSignalSpy active(&f.model->transcriptionsPart(), &Transcriptions::transcriptionsChanged);
 
         f.emitEvent("transcribe.state",
                     stateEvent(job->id(), "running",
@@ -333,18 +336,18 @@ private slots:
         QVERIFY(other);
         QCOMPARE(other->title(), QStringLiteral("B"));
         QCOMPARE(other->path(), QStringLiteral("/m/b.wav"));
-        QVERIFY(f.model->transcriptions().at(job->id()) == job); // updated in place
-        QCOMPARE(job->state(), QStringLiteral("running"));
+        QVERIFY(f.model->transcriptionsPart().jobs().at(job->id()) == job); // updated in place
+        QCOMPARE(job->state(), TranscriptionJob::State::Running);
         QCOMPARE(job->title(), QStringLiteral("a")); // an empty title keeps the old one
         QCOMPARE(job->estimateSeconds(), 42.0);
         QVERIFY(job->isLongJob());
         QCOMPARE(job->fraction(), 1.0); // clamped
-        QCOMPARE(f.model->transcriptions().count("NOBODY"), size_t(0));
-        QCOMPARE(f.model->activeTranscriptionCount(), 2);
+        QCOMPARE(f.model->transcriptionsPart().jobs().count("NOBODY"), size_t(0));
+        QCOMPARE(f.model->transcriptionsPart().activeTranscriptionCount(), 2);
         QVERIFY(active.count() >= 2);
 
         // The active list is ordered by id, whatever the order the jobs came in.
-        const auto list = f.model->activeTranscriptions();
+        const auto list = f.model->transcriptionsPart().activeTranscriptions();
         QCOMPARE(list.size(), size_t(2));
         QVERIFY(list[0]->id() < list[1]->id());
 
@@ -358,18 +361,18 @@ private slots:
         f.emitEvent("transcribe.state",
                     stateEvent(job->id(), "done", {{"srt", "/m/a.srt"}, {"message", "ok"}}));
         f.emitEvent("transcribe.state", stateEvent("ENGINE-1", "done", {}));
-        QTRY_COMPARE_WITH_TIMEOUT(other->state(), QStringLiteral("done"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(other->state(), TranscriptionJob::State::Done, 10000);
         QCOMPARE(job->fraction(), 1.0);
         QCOMPARE(job->transcriptPath(), std::optional<QString>("/m/a.srt"));
         QCOMPARE(job->message(), std::optional<QString>("ok"));
         QVERIFY(!other->transcriptPath()); // done without a transcript
         QVERIFY(marked.contains("/m/a.mp3"));
         QVERIFY(marked.contains("/m/b.wav"));
-        QVERIFY(f.model->activeTranscriptions().empty());
+        QVERIFY(f.model->transcriptionsPart().activeTranscriptions().empty());
         QVERIFY(f.waitForRequests("search.status", statusBefore + 2));
         QVERIFY(f.waitForRequests("search.query", queriesBefore + 2));
         // Finished jobs stay listed until removed.
-        QCOMPARE(f.model->transcriptions().size(), size_t(2));
+        QCOMPARE(f.model->transcriptionsPart().jobs().size(), size_t(2));
     }
 
     // Late events for a removed or cleared job must not bring it back.
@@ -382,17 +385,17 @@ private slots:
         QFETCH(bool, clear);
         StateFixture f;
         bootAvailable(f);
-        const auto running = f.model->transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
+        const auto running = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         f.emitEvent("transcribe.state", stateEvent("DONE-1", "done", {{"path", "/m/d.mp3"}}));
         const auto done = awaitJob(f, "DONE-1");
         QVERIFY(done);
         if (clear) {
-            f.model->clearTranscriptions();
+            f.model->transcriptionsPart().clearTranscriptions();
         } else {
-            f.model->removeTranscription(running);
-            f.model->removeTranscription(done);
+            f.model->transcriptionsPart().removeTranscription(running);
+            f.model->transcriptionsPart().removeTranscription(done);
         }
-        QVERIFY(f.model->transcriptions().empty());
+        QVERIFY(f.model->transcriptionsPart().jobs().empty());
         // Only the job still running is cancelled at the engine.
         QVERIFY(f.waitForRequests("transcribe.cancel", 1));
         QCOMPARE(f.requestsOf("transcribe.cancel").first().params, (QJsonObject{{"jobId", running->id()}}));
@@ -402,19 +405,19 @@ private slots:
         f.emitEvent("transcribe.state", stateEvent("DONE-1", "done", {}));
         f.emitEvent("transcribe.state", stateEvent("LATER", "queued", {}));
         QVERIFY(awaitJob(f, "LATER"));
-        QCOMPARE(f.model->transcriptions().size(), size_t(1));
+        QCOMPARE(f.model->transcriptionsPart().jobs().size(), size_t(1));
         QCOMPARE(f.requestsOf("transcribe.cancel").size(), 1);
     }
 
     void mediaContentTypes() {
         StateFixture f;
-        QVERIFY(f.model->mediaContentTypes().isEmpty()); // no hello yet
+        QVERIFY(f.model->transcriptionsPart().mediaContentTypes().isEmpty()); // no hello yet
         f.startEngine();
         QJsonObject hello = f.control("hello").toObject();
         hello.insert("mediaExtensions", QJsonArray{".mp4", ".nosuchextension", ".mp3", ".wav"});
         f.script("hello", result(hello), 0);
         f.boot();
-        const QStringList types = f.model->mediaContentTypes();
+        const QStringList types = f.model->transcriptionsPart().mediaContentTypes();
         QCOMPARE(types.size(), 3);
         QCOMPARE(types.first(), QStringLiteral("video/mp4"));
         QVERIFY(types[1].startsWith("audio/"));
@@ -447,7 +450,7 @@ private slots:
         f.boot();
         const QString chosen = f.path("chosen");
         f.fakes.fileDialogs.folderAnswer = confirm ? std::optional<QString>(chosen) : std::nullopt;
-        QCoro::waitFor(f.model->chooseTranscriptFolder());
+        QCoro::waitFor(f.model->transcriptionsPart().chooseTranscriptFolder());
         QCOMPARE(f.fakes.fileDialogs.calls.size(), 1);
         QCOMPARE(f.fakes.fileDialogs.calls.first().kind, FakeFileDialogs::Call::Folder);
         QCOMPARE(f.fakes.fileDialogs.calls.first().startFolder, expectedStart);

@@ -3,6 +3,7 @@
 // Replies of "queue.resolve" and "listing.page" for the batch tests and shots, built as the engine
 // writes them, and a way to resolve a pasted text against a scripted reply.
 
+#include "DownloadQueue.h"
 #include "ViewFixture.h"
 
 #include <QJsonArray>
@@ -85,5 +86,5 @@ inline QJsonObject channel(int pageSize) {
 inline void resolveWith(ViewFixture& f, const QJsonObject& reply,
                         const QString& text = QStringLiteral("http://127.0.0.1:9/pasted")) {
     f.script(QStringLiteral("queue.resolve"), reply);
-    QCoro::waitFor(f.model->enqueuePasted(text));
+    QCoro::waitFor(f.model->queuePart().enqueuePasted(text));
 }

@@ -3,6 +3,7 @@
 // Helpers of the transcription view tests: an engine whose models say it can (or cannot) transcribe,
 // jobs made by the engine's own events, and drops as the desktop sends them.
 
+#include "Transcriptions.h"
 #include "ViewFixture.h"
 #include "ViewHelpers.h"
 
@@ -56,9 +57,9 @@ inline QJsonObject stateEvent(const QString& id, const QString& state, const QJs
 
 // Waits for a job the engine announced, which proves every event written before it was applied.
 inline std::shared_ptr<TranscriptionJob> awaitJob(ViewFixture& f, const QString& id, int timeoutMs = 10000) {
-    (void)QTest::qWaitFor([&] { return f.model->transcriptions().count(id) > 0; }, timeoutMs);
-    const auto it = f.model->transcriptions().find(id);
-    return it == f.model->transcriptions().end() ? nullptr : it->second;
+    (void)QTest::qWaitFor([&] { return f.model->transcriptionsPart().jobs().count(id) > 0; }, timeoutMs);
+    const auto it = f.model->transcriptionsPart().jobs().find(id);
+    return it == f.model->transcriptionsPart().jobs().end() ? nullptr : it->second;
 }
 
 // The refusal of a file that is not media, in the installed table's language.

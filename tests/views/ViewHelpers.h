@@ -2,6 +2,7 @@
 
 // Small helpers of the download and row tests, on top of the view fixture.
 
+#include "JobStates.h"
 #include "Strings.h"
 #include "ViewFixture.h"
 #include "kit/Theme.h"
@@ -20,6 +21,6 @@ inline std::shared_ptr<Job> jobIn(Job::State::Kind kind,
                                   const QString& url = QStringLiteral("https://example.com/v"),
                                   const QString& message = {}) {
     auto job = std::make_shared<Job>(url, FormatChoice{}, QStringLiteral("A title"), false);
-    job->setState(kind == Job::State::Failed ? Job::State::failed(message) : Job::State{kind, {}});
+    putInState(*job, kind == Job::State::Failed ? Job::State::failed(message) : Job::State{kind, {}});
     return job;
 }

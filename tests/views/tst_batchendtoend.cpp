@@ -1,6 +1,7 @@
 // The Batch tab with the real engine and a local web server: three links and a listing page pasted
 // together, two entries picked from the listing, five downloads done with their files on disk; then a
 // held download paused and resumed from its row.
+#include "DownloadQueue.h"
 #include "SourceDir.h"
 #include "ViewHelpers.h"
 
@@ -104,7 +105,7 @@ void TestBatchEndToEnd::pasteLinksAndAListingPickAndDownload() {
             QTest::keyClick(pane->field(), Qt::Key_Return);
         QTest::keyClicks(pane->field(), lines[i]);
     }
-    QCOMPARE(f.model->batchURLs(), server.links.join(u'\n') + u'\n' + server.listing);
+    QCOMPARE(f.model->queuePart().batchURLs(), server.links.join(u'\n') + u'\n' + server.listing);
     QTest::mouseClick(pane->addButton(), Qt::LeftButton);
     QCOMPARE(pane->field()->toPlainText(), QString());
 
@@ -119,16 +120,16 @@ void TestBatchEndToEnd::pasteLinksAndAListingPickAndDownload() {
     QTest::mouseClick(picker->addButton(), Qt::LeftButton);
     QTRY_VERIFY(!root.surface());
 
-    QCOMPARE(f.model->jobs().size(), size_t(5));
+    QCOMPARE(f.model->queuePart().jobs().size(), size_t(5));
     QVERIFY(QTest::qWaitFor(
         [&] {
-            const auto& jobs = f.model->jobs();
+            const auto& jobs = f.model->queuePart().jobs();
             return std::all_of(jobs.begin(), jobs.end(),
                                [](const auto& j) { return j->state().isFinished(); });
         },
         120000));
     QStringList urls;
-    for (const auto& job : f.model->jobs()) {
+    for (const auto& job : f.model->queuePart().jobs()) {
         urls << job->url();
         QCOMPARE(int(job->state().kind), int(Job::State::Done));
         const QString path = job->outputPath().value_or(QString());
@@ -144,8 +145,8 @@ void TestBatchEndToEnd::pasteLinksAndAListingPickAndDownload() {
     // A held video: paused and resumed from its row.
     pane->field()->setPlainText(server.held);
     QTest::mouseClick(pane->addButton(), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->jobs().size() == 6; }, 60000));
-    const auto job = f.model->jobs().back();
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().jobs().size() == 6; }, 60000));
+    const auto job = f.model->queuePart().jobs().back();
     QVERIFY(QTest::qWaitFor(
         [&] { return job->state().kind == Job::State::Downloading && job->bytesDone() > 0; }, 60000));
     QueueListView* list = pane->queueList();

@@ -3,6 +3,8 @@
 // that paints only the rows in sight.
 #include "BatchFixture.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
@@ -132,24 +134,24 @@ void TestBatchPane::addSendsTheSplitText() {
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     pane.field()->setPlainText(text);
-    QCOMPARE(f.model->batchURLs(), text);
+    QCOMPARE(f.model->queuePart().batchURLs(), text);
     QVERIFY(pane.addButton()->isEnabled());
     QTest::mouseClick(pane.addButton(), Qt::LeftButton);
     // Empty at the click, before any answer.
     QCOMPARE(pane.field()->toPlainText(), QString());
-    QCOMPARE(f.model->batchURLs(), QString());
+    QCOMPARE(f.model->queuePart().batchURLs(), QString());
     QVERIFY(f.waitForRequests(QStringLiteral("queue.resolve"), 1));
     QCOMPARE(stringsOf(f.requestsOf(QStringLiteral("queue.resolve")).first().params.value("urls").toArray()),
              urls);
     // While the engine works: the button says so, is disabled, and the spinner turns.
-    QVERIFY(QTest::qWaitFor([&] { return f.model->isResolving(); }));
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().isResolving(); }));
     QCOMPARE(pane.addButton()->text(), Strings::text(QStringLiteral("button_loading")));
     QVERIFY(!pane.addButton()->isEnabled());
     QVERIFY(pane.spinner()->isVisible());
     f.script(QStringLiteral("queue.resolve"), BatchJson::resolution({}, {}));
     f.control(QStringLiteral("test.release"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
-    QVERIFY(QTest::qWaitFor([&] { return !f.model->isResolving(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->queuePart().isResolving(); }));
     QCOMPARE(pane.addButton()->text(), Strings::text(QStringLiteral("button_add_to_queue")));
     QVERIFY(!pane.spinner()->isVisible());
     QCOMPARE(pane.field()->toPlainText(), QString());
@@ -171,13 +173,13 @@ void TestBatchPane::failedResolvePutsTheTextBack() {
     f.scriptError(QStringLiteral("queue.resolve"), 7, QStringLiteral("The engine could not read the list"));
     f.control(QStringLiteral("test.release"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
-    QVERIFY(QTest::qWaitFor([&] { return !f.model->isResolving(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->queuePart().isResolving(); }));
     QCOMPARE(pane.field()->toPlainText(), text + u'\n');
     QCOMPARE(f.model->compositionPart().pastedText(), QStringLiteral("https://download.example/watch"));
     QVERIFY(pane.addButton()->isEnabled());
     // The failure shows in the pane's own banner.
     QVERIFY(QTest::qWaitFor([&] { return pane.banners()->errorBanner()->isVisible(); }));
-    QVERIFY(f.model->jobs().empty());
+    QVERIFY(f.model->queuePart().jobs().empty());
 }
 
 void TestBatchPane::addButton_data() {
@@ -199,14 +201,14 @@ void TestBatchPane::addButton() {
     // Typed in the field, and written to the state from elsewhere: the button follows both.
     pane.field()->setPlainText(text);
     QCOMPARE(pane.addButton()->isEnabled(), enabled);
-    f.model->setBatchURLs(QStringLiteral("http://other.example/1"));
+    f.model->queuePart().setBatchURLs(QStringLiteral("http://other.example/1"));
     QVERIFY(pane.addButton()->isEnabled());
-    f.model->setBatchURLs(text);
+    f.model->queuePart().setBatchURLs(text);
     QCOMPARE(pane.field()->toPlainText(), text);
     QCOMPARE(pane.addButton()->isEnabled(), enabled);
     // A click on a disabled button sends nothing and the field keeps its text; an enabled one empties it.
     pane.add();
-    QCOMPARE(f.model->batchURLs(), enabled ? QString() : text);
+    QCOMPARE(f.model->queuePart().batchURLs(), enabled ? QString() : text);
 }
 
 void TestBatchPane::resumeAndClear_data() {
@@ -231,18 +233,18 @@ void TestBatchPane::resumeAndClear() {
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     // A job that comes and goes first: the buttons follow the queue, not only its first state.
-    f.model->insertJobs(0, jobsOf({Kind::Waiting}));
+    f.model->queuePart().insertJobs(0, jobsOf({Kind::Waiting}));
     QTRY_VERIFY(pane.resumeAllButton()->isEnabled());
-    f.model->clearQueue();
+    f.model->queuePart().clearQueue();
     QTRY_VERIFY(!pane.clearButton()->isEnabled());
-    f.model->insertJobs(0, jobsOf(kinds));
+    f.model->queuePart().insertJobs(0, jobsOf(kinds));
     QTRY_COMPARE(pane.clearButton()->isEnabled(), clear);
     QCOMPARE(pane.resumeAllButton()->isEnabled(), resume);
     // A waiting job that becomes paused no longer counts.
     if (resume) {
-        for (const auto& job : f.model->jobs()) {
+        for (const auto& job : f.model->queuePart().jobs()) {
             if (job->state().kind == Kind::Waiting)
-                job->setState({Kind::Paused, {}});
+                putInState(*job, {Kind::Paused, {}});
         }
         QTRY_VERIFY(!pane.resumeAllButton()->isEnabled());
     }
@@ -254,7 +256,7 @@ void TestBatchPane::resumeAllStartsWaitingJobs() {
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("download.start")}});
     const auto jobs = jobsOf({Kind::Waiting, Kind::Done, Kind::Waiting});
-    f.model->insertJobs(0, jobs);
+    f.model->queuePart().insertJobs(0, jobs);
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QTRY_VERIFY(pane.resumeAllButton()->isEnabled());
@@ -288,7 +290,7 @@ void TestBatchPane::startWaitingSaysWhatItDoes() {
     f.bootIn(language);
     QCOMPARE(Strings::language(), language);
     QCOMPARE(Strings::text(QStringLiteral("button_resume_all")), label);
-    f.model->insertJobs(0, jobsOf({Kind::Paused, Kind::Paused}));
+    f.model->queuePart().insertJobs(0, jobsOf({Kind::Paused, Kind::Paused}));
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QCOMPARE(pane.resumeAllButton()->objectName(), QStringLiteral("button_resume_all"));
@@ -300,15 +302,15 @@ void TestBatchPane::startWaitingSaysWhatItDoes() {
 void TestBatchPane::clearAsksForConfirmation() {
     ViewFixture f;
     f.boot();
-    f.model->insertJobs(0, jobsOf({Kind::Paused, Kind::Failed}));
+    f.model->queuePart().insertJobs(0, jobsOf({Kind::Paused, Kind::Failed}));
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QTRY_VERIFY(pane.clearButton()->isEnabled());
     QTest::mouseClick(pane.clearButton(), Qt::LeftButton);
     QVERIFY(f.model->promptsPart().confirmClearQueue());
     // The pane asks; only the confirmation clears.
-    QCOMPARE(f.model->jobs().size(), size_t(2));
-    f.model->clearQueue();
+    QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));
+    f.model->queuePart().clearQueue();
     QTRY_VERIFY(pane.emptyNotice()->isVisible());
     QVERIFY(!pane.queueList()->isVisible());
 }
@@ -371,9 +373,9 @@ void TestBatchPane::notes() {
     // A new resolve starts with no notes.
     f.control(QStringLiteral("test.hold"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
-    f.model->setBatchURLs(QStringLiteral("http://a.example/1"));
+    f.model->queuePart().setBatchURLs(QStringLiteral("http://a.example/1"));
     pane.add();
-    QVERIFY(QTest::qWaitFor([&] { return f.model->isResolving(); }));
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().isResolving(); }));
     QVERIFY(!block->isVisible());
     f.control(QStringLiteral("test.clear"));
 }
@@ -434,9 +436,9 @@ void TestBatchPane::fullBatchRefillsTheField() {
                  {}, {}, QJsonArray{BatchJson::note(links[500], QStringLiteral("queue-full"), 9500)}));
     f.control(QStringLiteral("test.release"),
               QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
-    QVERIFY(QTest::qWaitFor([&] { return !f.model->isResolving(); }));
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->queuePart().isResolving(); }));
     QCOMPARE(pane.field()->toPlainText(), links.mid(500).join(u'\n') + QStringLiteral("\ntyped"));
-    QCOMPARE(f.model->batchURLs(), pane.field()->toPlainText());
+    QCOMPARE(f.model->queuePart().batchURLs(), pane.field()->toPlainText());
     QVERIFY(pane.addButton()->isEnabled());
     BatchNotes* block = pane.notes();
     QVERIFY(block->isVisible());
@@ -451,7 +453,7 @@ void TestBatchPane::fieldTextFollowsTheAppearance() {
     ViewFixture::useAppearance(false);
     ViewFixture f;
     f.boot();
-    f.model->setBatchURLs(QStringLiteral("https://media.example.org/watch/1"));
+    f.model->queuePart().setBatchURLs(QStringLiteral("https://media.example.org/watch/1"));
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     for (const bool dark : {true, false}) {
@@ -493,7 +495,7 @@ void TestBatchPane::summary() {
     QVERIFY(showAt(&pane, QSize(900, 620)));
     const int emptyHeight = pane.summary()->height();
     QVERIFY(emptyHeight > 20);
-    f.model->insertJobs(0, jobs);
+    f.model->queuePart().insertJobs(0, jobs);
     QStringList seen;
     QTRY_VERIFY([&] {
         seen.clear();
@@ -534,7 +536,7 @@ void TestBatchPane::rowsAndDividers() {
     QVERIFY(showAt(&pane, QSize(900, 900)));
     QVERIFY(pane.emptyNotice()->isVisible());
     QCOMPARE(pane.emptyNotice()->height(), BatchPane::emptyHeight);
-    f.model->insertJobs(0, jobsOf(kinds));
+    f.model->queuePart().insertJobs(0, jobsOf(kinds));
     QTRY_VERIFY(pane.queueList()->isVisible());
     QVERIFY(!pane.emptyNotice()->isVisible());
     QueueListView* list = pane.queueList();
@@ -562,7 +564,7 @@ void TestBatchPane::longQueuePaintsWhatIsInSight() {
                              QStringLiteral("https://example.com/%1").arg(i)));
         jobs.back()->setThumbnailURL(QStringLiteral("https://example.com/%1.jpg").arg(i));
     }
-    f.model->insertJobs(0, jobs);
+    f.model->queuePart().insertJobs(0, jobs);
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QCOMPARE(pane.queueList()->height(), 10000 * JobRowDelegate::rowHeight);
@@ -586,7 +588,7 @@ void TestBatchPane::longQueuePaintsWhatIsInSight() {
 void TestBatchPane::wheelOverTheQueueScrollsThePane() {
     ViewFixture f;
     f.boot();
-    f.model->insertJobs(0, jobsOf(QList<int>(40, Kind::Waiting)));
+    f.model->queuePart().insertJobs(0, jobsOf(QList<int>(40, Kind::Waiting)));
     BatchPane pane(f.model.get());
     QVERIFY(showAt(&pane, QSize(900, 620)));
     QScrollBar* bar = pane.scrollArea()->verticalScrollBar();

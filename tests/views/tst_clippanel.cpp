@@ -2,6 +2,7 @@
 // steps, typing and take-position; what each control asks of the player; which changes ask the engine
 // for a new name; play-selection; and the job area through a whole extraction by the engine's ffmpeg
 // (progress, cancel, result, failure, and a second clip after the first).
+#include "Clips.h"
 #include "FakeMediaPort.h"
 #include "MediaFiles.h"
 #include "ViewHelpers.h"
@@ -413,7 +414,7 @@ void TestClipPanel::jobAreaFollowsTheJob() {
     f->control(QStringLiteral("test.hold"),
                QJsonObject{{QStringLiteral("method"), QStringLiteral("clip.extract")}});
     sheet->findChild<QPushButton*>(QStringLiteral("v2_clip_extract"))->click();
-    auto job = f->model->clipJob();
+    auto job = f->model->clipsPart().clipJob();
     QVERIFY(job);
     QCOMPARE(shown(), QStringList{QStringLiteral("clip_progress_row")});
     QVERIFY(f->waitForRequests(QStringLiteral("clip.extract"), 1));
@@ -486,8 +487,8 @@ void TestClipPanel::extractionByTheEngine() {
     const int lists = f->requestsOf(QStringLiteral("library.list")).size();
     sheet->findChild<SegmentedBar*>(QStringLiteral("clip_mode"))->segment(QStringLiteral("fast"))->click();
     extract->click();
-    auto first = f->model->clipJob();
-    QTRY_COMPARE_WITH_TIMEOUT(first->state(), QStringLiteral("done"), 30000);
+    auto first = f->model->clipsPart().clipJob();
+    QTRY_COMPARE_WITH_TIMEOUT(first->state(), ClipJob::State::Done, 30000);
     QTRY_VERIFY(resultName->isVisible());
     QCOMPARE(resultName->fullText(), suggested);
     QVERIFY(QFileInfo(*first->destination()).size() > 0);
@@ -501,9 +502,9 @@ void TestClipPanel::extractionByTheEngine() {
     QVERIFY(extract->isVisible() && extract->isEnabled());
     button(sheet, Bound::End, QStringLiteral("v2_clip_step_later"))->click();
     extract->click();
-    auto second = f->model->clipJob();
+    auto second = f->model->clipsPart().clipJob();
     QVERIFY(second != first);
-    QTRY_COMPARE_WITH_TIMEOUT(second->state(), QStringLiteral("done"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(second->state(), ClipJob::State::Done, 30000);
     QTRY_COMPARE(resultName->fullText(), QFileInfo(*second->destination()).fileName());
     QVERIFY(*second->destination() != *first->destination());
     QCOMPARE(filesIn(folder).size(), 3);
@@ -520,7 +521,7 @@ void TestClipPanel::cancelLeavesNoFile() {
                QJsonObject{{QStringLiteral("name"), QStringLiteral("clip.progress")},
                            {QStringLiteral("closed"), true}});
     sheet->findChild<QPushButton*>(QStringLiteral("v2_clip_extract"))->click();
-    auto job = f->model->clipJob();
+    auto job = f->model->clipsPart().clipJob();
     auto* progressRow = sheet->findChild<QWidget*>(QStringLiteral("clip_progress_row"));
     QVERIFY(progressRow->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(filesIn(folder).size() > 1, 30000);
@@ -529,7 +530,7 @@ void TestClipPanel::cancelLeavesNoFile() {
     f->control(QStringLiteral("test.gate"),
                QJsonObject{{QStringLiteral("name"), QStringLiteral("clip.progress")},
                            {QStringLiteral("closed"), false}});
-    QTRY_COMPARE_WITH_TIMEOUT(job->state(), QStringLiteral("cancelled"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Cancelled, 30000);
     QTRY_VERIFY(!progressRow->isVisible());
     QVERIFY(sheet->findChild<QWidget*>(QStringLiteral("clip_action_row"))->isVisible());
     QVERIFY(!sheet->findChild<QWidget*>(QStringLiteral("clip_failure_row"))->isVisible());

@@ -2,6 +2,7 @@
 // Cancel is its default button, so Return cancels as Escape does; only a click on the destructive button
 // goes ahead.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
 #include "SettingsHelpers.h"
 
@@ -99,10 +100,10 @@ const std::vector<Case>& cases() {
              auto job =
                  std::make_shared<Job>(QStringLiteral("http://127.0.0.1:9/a.mp4"),
                                        f.model->compositionPart().format(), QStringLiteral("A"), false);
-             f.model->insertJobs(0, {job});
+             f.model->queuePart().insertJobs(0, {job});
              return rootAlert(f, views, [](AppModel& m) { m.promptsPart().setConfirmClearQueue(true); });
          },
-         [](ViewFixture& f) { return f.model->jobs().empty(); }},
+         [](ViewFixture& f) { return f.model->queuePart().jobs().empty(); }},
         {"clear the browser data",
          [](ViewFixture& f, auto& views) {
              f.boot();

@@ -2,6 +2,7 @@
 // scan it, see the preview with its qualities, download, follow the row to done with the file on disk,
 // and reveal it.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "MediaServerProcess.h"
 #include "ViewHelpers.h"
 
@@ -57,8 +58,8 @@ void TestDownloadEndToEnd::scanChooseDownloadReveal() {
                  fresh->probed ? std::optional<QStringList>(fresh->availableQualities) : std::nullopt));
 
     QTest::mouseClick(pane.actionRow()->downloadButton(), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->currentDownload() != nullptr; }));
-    const auto job = f.model->currentDownload();
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().currentDownload() != nullptr; }));
+    const auto job = f.model->queuePart().currentDownload();
     JobRow* row = pane.downloadCard()->row();
     QCOMPARE(row->job(), job);
     QList<int> seen;
@@ -97,8 +98,8 @@ void TestDownloadEndToEnd::pauseResumeCancelFromTheRow() {
     // The held video stops after half its bytes: the download stays running until the server lets go.
     QTest::keyClicks(pane.field(), server.heldVideo);
     QTest::keyClick(pane.field(), Qt::Key_Return, Qt::ControlModifier);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->currentDownload() != nullptr; }));
-    const auto job = f.model->currentDownload();
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().currentDownload() != nullptr; }));
+    const auto job = f.model->queuePart().currentDownload();
     JobRow* row = pane.downloadCard()->row();
     QVERIFY(QTest::qWaitFor(
         [&] { return job->state().kind == Job::State::Downloading && job->bytesDone() > 0; }, 30000));

@@ -1,6 +1,7 @@
 // The download pane: the stage table, the scan and download buttons, drops, the long paste, the keyboard,
 // the options block and the action row, against the stand-in engine.
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "ViewHelpers.h"
 
 #include "Prompts.h"
@@ -154,7 +155,7 @@ void TestDownloadPane::stageTable() {
          QJsonObject{{QStringLiteral("code"), 1}, {QStringLiteral("message"), QStringLiteral("gone")}}}});
     type(pane, url);
     QTest::mouseClick(pane.actionRow()->downloadButton(), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->currentDownload() != nullptr; }));
+    QVERIFY(QTest::qWaitFor([&] { return f.model->queuePart().currentDownload() != nullptr; }));
     QCOMPARE(pane.stage(), DownloadStage::RunningDownload);
     QVERIFY(pane.downloadCard()->isVisible());
     QCOMPARE(pane.actionRow()->downloadButton()->text(), Strings::text(QStringLiteral("button_downloading")));
@@ -167,7 +168,7 @@ void TestDownloadPane::stageTable() {
     release(f, QStringLiteral("analyze"));
 
     // Finished: the card stays while the field is empty or holds its address, the next address replaces it.
-    const auto job = f.model->currentDownload();
+    const auto job = f.model->queuePart().currentDownload();
     release(f, QStringLiteral("download.start"));
     QVERIFY(QTest::qWaitFor([&] { return job->state().isFinished(); }, 10000));
     QVERIFY(QTest::qWaitFor([&] { return !f.model->compositionPart().isAnalyzing(); }));
@@ -213,7 +214,7 @@ void TestDownloadPane::buttonsEnabled() {
         QVERIFY(f.waitForRequests(QStringLiteral("analyze"), 1));
         QVERIFY(QTest::qWaitFor([&] { return pane.stage() == DownloadStage::Preview; }));
         QCOMPARE(f.requestsOf(QStringLiteral("analyze")).size(), 1);
-        QVERIFY(!f.model->currentDownload());
+        QVERIFY(!f.model->queuePart().currentDownload());
     }
 }
 
@@ -316,10 +317,11 @@ void TestDownloadPane::returnScansAndCtrlReturnDownloads() {
         f.requestsOf(QStringLiteral("download.start")).first().params.value(QStringLiteral("url")).toString(),
         url);
     QCOMPARE(f.requestsOf(QStringLiteral("analyze")).size(), 1);
-    QCOMPARE(f.model->currentDownload()->title(), QStringLiteral("A film"));
+    QCOMPARE(f.model->queuePart().currentDownload()->title(), QStringLiteral("A film"));
     // With the field emptied by the download, Ctrl+Return does nothing more.
     QTest::keyClick(pane.field(), Qt::Key_Return, Qt::ControlModifier);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->currentDownload()->state().isFinished(); }, 10000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return f.model->queuePart().currentDownload()->state().isFinished(); }, 10000));
     QCOMPARE(f.requestsOf(QStringLiteral("download.start")).size(), 1);
 }
 

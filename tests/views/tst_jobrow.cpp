@@ -1,4 +1,6 @@
 // The job row: what every state shows, and where each icon's click goes at the moment of the click.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "ViewHelpers.h"
 
 #include "Strings.h"
@@ -134,7 +136,7 @@ void TestJobRow::progressBarFollowsTheTotal() {
         QCOMPARE(row.progressBar()->maximum(), 1000);
         QCOMPARE(row.progressBar()->value(), c.value);
     }
-    job->setState({Kind::Processing, {}});
+    putInState(*job, {Kind::Processing, {}});
     QVERIFY(!row.progressBar()->isVisible());
     QCOMPARE(row.captionLabel()->fullText(), Strings::text(QStringLiteral("status_processing")) +
                                                  QStringLiteral(" \u00B7 ") + job->format().summary());
@@ -158,7 +160,7 @@ void TestJobRow::rowFollowsTheJob() {
     row.setJob(job);
     QVERIFY(showAt(&row, QSize(600, 60)));
     QCOMPARE(row.icon(0)->symbol(), QStringLiteral("pause.fill"));
-    job->setState({Kind::Done, {}});
+    putInState(*job, {Kind::Done, {}});
     QCOMPARE(row.icon(0)->symbol(), QStringLiteral("play.fill"));
     QVERIFY(!row.icon(0)->isEnabled());
     QVERIFY(row.icon(1)->isEnabled());
@@ -167,7 +169,7 @@ void TestJobRow::rowFollowsTheJob() {
     // A row given another job no longer follows the first.
     auto other = jobIn(Kind::Waiting);
     row.setJob(other);
-    job->setState({Kind::Downloading, {}});
+    putInState(*job, {Kind::Downloading, {}});
     QCOMPARE(row.icon(0)->symbol(), QStringLiteral("play.fill"));
     QVERIFY(row.icon(0)->isEnabled());
 }
@@ -177,13 +179,13 @@ void TestJobRow::clicksGoByTheStateAtClickTime() {
     f.boot();
     // An address nothing answers on: a run started by a click fails quickly.
     auto job = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/none.mp4"));
-    f.model->insertJobs(0, {job});
+    f.model->queuePart().insertJobs(0, {job});
     JobRow row(f.model.get());
     row.setJob(job);
     QVERIFY(showAt(&row, QSize(600, 60)));
 
     // Drawn while downloading, clicked once the job is paused: the click resumes (a new run).
-    job->setState({Kind::Paused, {}});
+    putInState(*job, {Kind::Paused, {}});
     const int starts = f.requestsOf(QStringLiteral("download.start")).size();
     QTest::mouseClick(row.icon(0), Qt::LeftButton);
     QVERIFY(f.waitForRequests(QStringLiteral("download.start"), starts + 1));
@@ -201,7 +203,7 @@ void TestJobRow::clicksGoByTheStateAtClickTime() {
     QVERIFY(QTest::qWaitFor([&] { return job->state().isFinished(); }, 10000));
 
     // Running: the icon pauses, and cancel cancels, both at the engine.
-    job->setState({Kind::Downloading, {}});
+    putInState(*job, {Kind::Downloading, {}});
     QTest::mouseClick(row.icon(0), Qt::LeftButton);
     QVERIFY(f.waitForRequests(QStringLiteral("download.pause"), 1));
     QCOMPARE(f.requestsOf(QStringLiteral("download.pause"))
@@ -230,7 +232,7 @@ void TestJobRow::revealAndRemove() {
 
     auto job = jobIn(Kind::Done);
     job->setOutputPath(path);
-    f.model->insertJobs(0, {job});
+    f.model->queuePart().insertJobs(0, {job});
     JobRow row(f.model.get());
     row.setJob(job);
     QVERIFY(showAt(&row, QSize(600, 60)));
@@ -246,7 +248,7 @@ void TestJobRow::revealAndRemove() {
     QCOMPARE(job->state().kind, Kind::Done);
 
     QTest::mouseClick(row.icon(3), Qt::LeftButton);
-    QCOMPARE(f.model->jobRow(job.get()), -1);
+    QCOMPARE(f.model->queuePart().jobRow(job.get()), -1);
 }
 
 QTEST_MAIN(TestJobRow)

@@ -1,5 +1,7 @@
 // The painted job row of lists: icons hit where they are drawn, actions go by the state at the click,
 // and a long queue paints only what is visible.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "ViewHelpers.h"
 
 #include "JobListModel.h"
@@ -16,6 +18,7 @@ class TestJobRowDelegate : public QObject {
 private Q_SLOTS:
     void iconsAreHitWhereTheyAreDrawn();
     void longQueue();
+    void aClickBeginsAndEndsOnOneRow();
 };
 
 void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
@@ -24,8 +27,8 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     auto waiting = jobIn(Kind::Waiting, QStringLiteral("http://127.0.0.1:9/a.mp4"));
     auto running = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/b.mp4"));
     auto done = jobIn(Kind::Done, QStringLiteral("http://127.0.0.1:9/c.mp4"));
-    f.model->insertJobs(0, {waiting, running, done});
-    JobListModel rows(f.model.get());
+    f.model->queuePart().insertJobs(0, {waiting, running, done});
+    JobListModel rows(&f.model->queuePart());
     QListView view;
     auto* delegate = new JobRowDelegate(f.model.get(), &view);
     view.setItemDelegate(delegate);
@@ -58,7 +61,7 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     // The cancel icon of the finished row is disabled: the engine hears nothing of it. The pause of row 1
     // clicked afterwards proves the moment has passed.
     click(2, 2);
-    running->setState({Kind::Downloading, {}});
+    putInState(*running, {Kind::Downloading, {}});
     click(1, 0);
     QVERIFY(f.waitForRequests(QStringLiteral("download.pause"), 2));
     for (const LoggedRequest& r : f.requestsOf(QStringLiteral("download.cancel")))
@@ -66,7 +69,7 @@ void TestJobRowDelegate::iconsAreHitWhereTheyAreDrawn() {
     // Remove takes the finished row out of the list.
     click(2, 3);
     QCOMPARE(rows.rowCount(), 2);
-    QCOMPARE(f.model->jobRow(done.get()), -1);
+    QCOMPARE(f.model->queuePart().jobRow(done.get()), -1);
 }
 
 void TestJobRowDelegate::longQueue() {
@@ -80,8 +83,8 @@ void TestJobRowDelegate::longQueue() {
                              QStringLiteral("https://example.com/%1").arg(i)));
         jobs.back()->setThumbnailURL(QStringLiteral("https://example.com/%1.jpg").arg(i));
     }
-    f.model->insertJobs(0, jobs);
-    JobListModel rows(f.model.get());
+    f.model->queuePart().insertJobs(0, jobs);
+    JobListModel rows(&f.model->queuePart());
     QListView view;
     view.setUniformItemSizes(true);
     auto* delegate = new JobRowDelegate(f.model.get(), &view);
@@ -97,6 +100,31 @@ void TestJobRowDelegate::longQueue() {
     const int asked = f.requestsOf(QStringLiteral("thumbnail.resolve")).size();
     QVERIFY2(asked > 0 && asked <= 2 * (400 / JobRowDelegate::rowHeight + 2),
              qPrintable(QString::number(asked)));
+}
+
+void TestJobRowDelegate::aClickBeginsAndEndsOnOneRow() {
+    StateFixture f;
+    f.boot();
+    auto waiting = jobIn(Kind::Waiting, QStringLiteral("http://127.0.0.1:9/a.mp4"));
+    auto running = jobIn(Kind::Downloading, QStringLiteral("http://127.0.0.1:9/b.mp4"));
+    f.model->queuePart().insertJobs(0, {waiting, running});
+    JobListModel rows(&f.model->queuePart());
+    QListView view;
+    view.setItemDelegate(new JobRowDelegate(f.model.get(), &view));
+    view.setModel(&rows);
+    QVERIFY(showAt(&view, QSize(640, 300)));
+    auto iconCentre = [&](int row) {
+        return JobRowDelegate::iconRect(view.visualRect(rows.index(row)), 0).center();
+    };
+    // Pressed on the waiting row's start and let go over the running row's pause: neither runs.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
+    QTest::mouseMove(view.viewport(), iconCentre(1));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, iconCentre(1));
+    // A whole click on the start afterwards proves the moment has passed.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
+    QVERIFY(f.waitForRequests(QStringLiteral("download.start"), 1));
+    QCOMPARE(f.requestsOf(QStringLiteral("download.start")).size(), 1);
+    QVERIFY(f.requestsOf(QStringLiteral("download.pause")).isEmpty());
 }
 
 QTEST_MAIN(TestJobRowDelegate)

@@ -1,6 +1,8 @@
 // The library's rows: what an item row offers in its first slot and its four icons, what each does
 // (play, view, reveal, the web page, remove), the transcribe button's states, and the hit rows.
+#include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
+#include "SpeechModels.h"
 
 #include "Library.h"
 #include "Prompts.h"
@@ -166,7 +168,7 @@ private Q_SLOTS:
                      0);
         });
         QVERIFY(r.show(items.size()));
-        QTRY_VERIFY(r.f.model->modelsInfo().has_value());
+        QTRY_VERIFY(r.f.model->modelsPart().modelsInfo().has_value());
         if (name.endsWith(".jpg"))
             clickCategory(*r.pane, "thumbnails");
         const LibraryRowContent c = r.content(name);
@@ -362,11 +364,11 @@ private Q_SLOTS:
             f.script("models.list", modelsAnswer(models != "unsupported", models == "installed"), 0);
         });
         QVERIFY(r.show(1));
-        QTRY_VERIFY(r.f.model->modelsInfo().has_value());
+        QTRY_VERIFY(r.f.model->modelsPart().modelsInfo().has_value());
         if (models == "downloading") {
             r.f.emitEvent("model.progress",
                           {{"key", "base"}, {"downloaded", 40}, {"total", 100}, {"fraction", 0.4}});
-            QTRY_VERIFY(r.f.model->modelDownloads().contains("base"));
+            QTRY_VERIFY(r.f.model->modelsPart().modelDownloads().contains("base"));
         }
         const LibraryRowContent c = r.content("/present.mp4");
         QCOMPARE(int(c.first), int(First::Transcribe));
@@ -399,8 +401,8 @@ private Q_SLOTS:
         Rows r({libraryItem("/gone.mp4", "video")});
         QVERIFY(r.show(1));
         QVERIFY(clickRow(*r.pane, r.row("/gone.mp4"), Spot::First));
-        QTRY_VERIFY(r.f.model->currentDownload());
-        QCOMPARE(r.f.model->currentDownload()->url(), QString("https://example.test/gone.mp4"));
+        QTRY_VERIFY(r.f.model->queuePart().currentDownload());
+        QCOMPARE(r.f.model->queuePart().currentDownload()->url(), QString("https://example.test/gone.mp4"));
     }
 };
 

@@ -4,6 +4,7 @@
 // the root view, and a listing of 1,000 entries drawn without a widget per entry.
 #include "BatchFixture.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "ViewHelpers.h"
 
 #include "JsonReader.h"
@@ -114,7 +115,7 @@ void TestListingPicker::headline() {
     ViewFixture f;
     f.boot();
     auto pick = pickOf(listing);
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     if (visitFirst) {
         pick->open(QStringLiteral("Live"));
@@ -143,7 +144,7 @@ void TestListingPicker::openAndLeave() {
     ViewFixture f;
     f.boot();
     auto pick = pickOf(BatchJson::channel(50));
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     QVERIFY(picker.rows()->showsSections());
     QCOMPARE(picker.rows()->rowCount(), 3);
@@ -195,7 +196,7 @@ void TestListingPicker::selectOnTheScope() {
     ViewFixture f;
     f.boot();
     auto pick = pickOf(BatchJson::channel(50));
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     const auto count = [&](int n) {
         return Strings::text(QStringLiteral("label_selected_count"),
@@ -236,7 +237,7 @@ void TestListingPicker::entriesToggleByClickAndSpace() {
     QJsonArray items = BatchJson::entries(QStringLiteral("Song"), 3);
     items.append(BatchJson::entry(QStringLiteral("http://127.0.0.1:9/untitled.mp3"), QString()));
     auto pick = pickOf(BatchJson::listing(QStringLiteral("Songs"), items));
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     QCOMPARE(picker.rows()->rowCount(), 4); // no load-more row without sections
     QVERIFY(!picker.loadMoreButton());
@@ -270,8 +271,8 @@ void TestListingPicker::loadMore() {
     ViewFixture f;
     f.boot();
     resolveListings(f, {BatchJson::channel(10)}, 10);
-    const auto pick = f.model->pendingListings().front();
-    ListingPicker picker(f.model.get(), pick);
+    const auto pick = f.model->queuePart().pendingListings().front();
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     pick->open(QStringLiteral("Videos"));
     QCOMPARE(picker.rows()->rowCount(), 11);
@@ -321,8 +322,8 @@ void TestListingPicker::failedPageCanBeAskedAgain() {
     ViewFixture f;
     f.boot();
     resolveListings(f, {BatchJson::channel(10)}, 10);
-    const auto pick = f.model->pendingListings().front();
-    ListingPicker picker(f.model.get(), pick);
+    const auto pick = f.model->queuePart().pendingListings().front();
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     pick->open(QStringLiteral("Videos"));
     f.scriptError(QStringLiteral("listing.page"), 7, QStringLiteral("The page could not be read"));
@@ -357,21 +358,21 @@ void TestListingPicker::keys() {
               QJsonObject{{QStringLiteral("method"), QStringLiteral("download.start")}});
     resolveListings(
         f, {BatchJson::listing(QStringLiteral("Songs"), BatchJson::entries(QStringLiteral("Song"), 3))});
-    const auto pick = f.model->pendingListings().front();
+    const auto pick = f.model->queuePart().pendingListings().front();
     if (!checked)
         pick->setAll(false);
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     picker.list()->setFocus();
     picker.list()->setCurrentIndex(picker.rows()->index(0));
     QTest::keyClick(picker.list(), Qt::Key(key));
-    QCOMPARE(int(f.model->jobs().size()), jobs);
-    QCOMPARE(f.model->pendingListings().empty(), gone);
+    QCOMPARE(int(f.model->queuePart().jobs().size()), jobs);
+    QCOMPARE(f.model->queuePart().pendingListings().empty(), gone);
     // Nothing checked: Return did nothing, and Escape still cancels.
     if (!gone) {
         QTest::keyClick(picker.list(), Qt::Key_Escape);
-        QVERIFY(f.model->pendingListings().empty());
-        QVERIFY(f.model->jobs().empty());
+        QVERIFY(f.model->queuePart().pendingListings().empty());
+        QVERIFY(f.model->queuePart().jobs().empty());
     }
     f.control(QStringLiteral("test.clear"));
 }
@@ -386,8 +387,8 @@ void TestListingPicker::acceptInAscendingOrder() {
     resolveListings(
         f, {BatchJson::listing(QStringLiteral("Songs"), BatchJson::entries(QStringLiteral("Song"), 5), {},
                                QJsonArray{notes})});
-    const auto pick = f.model->pendingListings().front();
-    ListingPicker picker(f.model.get(), pick);
+    const auto pick = f.model->queuePart().pendingListings().front();
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     QTest::mouseClick(picker.selectNoneButton(), Qt::LeftButton);
     for (int row : {3, 0, 4})
@@ -397,15 +398,15 @@ void TestListingPicker::acceptInAscendingOrder() {
     QVERIFY(pick->audioOnly());
     QTest::mouseClick(picker.addButton(), Qt::LeftButton);
     QStringList urls;
-    for (const auto& job : f.model->jobs()) {
+    for (const auto& job : f.model->queuePart().jobs()) {
         urls << job->url();
         QVERIFY(job->format().audioOnly);
     }
     QCOMPARE(urls, (QStringList{"http://127.0.0.1:9/Song/1", "http://127.0.0.1:9/Song/4",
                                 "http://127.0.0.1:9/Song/5"}));
     QVERIFY(!f.model->compositionPart().format().audioOnly);
-    QVERIFY(f.model->pendingListings().empty());
-    QCOMPARE(f.model->resolveNotes().size(), size_t(1));
+    QVERIFY(f.model->queuePart().pendingListings().empty());
+    QCOMPARE(f.model->queuePart().resolveNotes().size(), size_t(1));
     QVERIFY(f.waitForRequests(QStringLiteral("download.start"), 3));
     f.control(QStringLiteral("test.clear"));
 }
@@ -416,8 +417,8 @@ void TestListingPicker::nextPickIsPresented() {
     resolveListings(f,
                     {BatchJson::listing(QStringLiteral("First"), BatchJson::entries(QStringLiteral("A"), 2)),
                      BatchJson::channel(50)});
-    const auto first = f.model->pendingListings()[0];
-    const auto second = f.model->pendingListings()[1];
+    const auto first = f.model->queuePart().pendingListings()[0];
+    const auto second = f.model->queuePart().pendingListings()[1];
     RootView root(*f.model, ViewFactories::standard());
     QVERIFY(showAt(&root, QSize(1020, 700)));
     QTRY_VERIFY(qobject_cast<ListingPicker*>(root.surface()));
@@ -431,9 +432,9 @@ void TestListingPicker::nextPickIsPresented() {
     QCOMPARE(next->titleLabel()->text(), Strings::text(QStringLiteral("dialog_title_channel")));
     // Escape on the sheet cancels the pick, and the sheet goes with it.
     QTest::keyClick(next, Qt::Key_Escape);
-    QVERIFY(f.model->pendingListings().empty());
+    QVERIFY(f.model->queuePart().pendingListings().empty());
     QTRY_VERIFY(!root.surface());
-    QVERIFY(f.model->jobs().empty());
+    QVERIFY(f.model->queuePart().jobs().empty());
 }
 
 void TestListingPicker::fiveThousandEntries() {
@@ -441,13 +442,13 @@ void TestListingPicker::fiveThousandEntries() {
     f.boot();
     auto pick =
         pickOf(BatchJson::listing(QStringLiteral("Big"), BatchJson::entries(QStringLiteral("E"), 5000)));
-    ListingPicker picker(f.model.get(), pick);
+    ListingPicker picker(&f.model->queuePart(), pick);
     QVERIFY(showAt(&picker, ListingPicker::fixedSize));
     QCOMPARE(picker.rows()->rowCount(), 5000);
     // Rows are painted, not built: the sheet holds the same widgets as for a short listing.
     auto small =
         pickOf(BatchJson::listing(QStringLiteral("Small"), BatchJson::entries(QStringLiteral("E"), 3)));
-    ListingPicker short_(f.model.get(), small);
+    ListingPicker short_(&f.model->queuePart(), small);
     QVERIFY(showAt(&short_, ListingPicker::fixedSize));
     QCOMPARE(picker.findChildren<QWidget*>().size(), short_.findChildren<QWidget*>().size());
     picker.list()->scrollToBottom();

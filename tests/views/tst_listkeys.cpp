@@ -3,8 +3,10 @@
 // Up/Down, Home and End over the rows that can take it, and run Space, Return, Delete and the menu key on
 // it; their rows read out through assistive technology. Tables of key presses per list.
 #include "BatchFixture.h"
+#include "DownloadQueue.h"
 #include "LibraryPaneHelpers.h"
 #include "TranscriptionFixture.h"
+#include "Transcriptions.h"
 
 #include "JobListModel.h"
 #include "JsonReader.h"
@@ -468,9 +470,10 @@ private Q_SLOTS:
         for (Kind kind : {Kind::Waiting, Kind::Downloading, Kind::Done, Kind::Failed}) {
             jobs.push_back(jobIn(kind, QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(i++), "it broke"));
             // A running job's request is open, so its pause goes to the engine.
-            jobs.back()->setRequestOpen(kind == Kind::Downloading);
+            if (kind == Kind::Downloading)
+                jobs.back()->openRun();
         }
-        f.model->insertJobs(0, jobs);
+        f.model->queuePart().insertJobs(0, jobs);
         BatchPane pane(f.model.get());
         QVERIFY(showActive(&pane, QSize(900, 620)));
         QueueListView* list = pane.queueList();
@@ -481,7 +484,7 @@ private Q_SLOTS:
             QVERIFY(f.waitForRequests(request, 1));
             QCOMPARE(f.requestsOf(request).last().params["jobId"].toString(), jobs[std::size_t(job)]->id());
         }
-        QTRY_COMPARE(int(f.model->jobs().size()), left);
+        QTRY_COMPARE(int(f.model->queuePart().jobs().size()), left);
         QCOMPARE(list->currentRow(), current);
     }
 
@@ -490,8 +493,8 @@ private Q_SLOTS:
         f.boot();
         std::vector<std::shared_ptr<Job>> jobs{jobIn(Kind::Downloading, "http://127.0.0.1:9/a.mp4"),
                                                jobIn(Kind::Done, "http://127.0.0.1:9/b.mp4")};
-        jobs[0]->setRequestOpen(true);
-        f.model->insertJobs(0, jobs);
+        jobs[0]->openRun();
+        f.model->queuePart().insertJobs(0, jobs);
         BatchPane pane(f.model.get());
         QVERIFY(showActive(&pane, QSize(900, 620)));
         QueueListView* list = pane.queueList();
@@ -526,7 +529,7 @@ private Q_SLOTS:
         std::vector<std::shared_ptr<Job>> jobs;
         for (int i = 0; i < 60; ++i)
             jobs.push_back(jobIn(Kind::Done, QStringLiteral("http://127.0.0.1:9/%1.mp4").arg(i)));
-        f.model->insertJobs(0, jobs);
+        f.model->queuePart().insertJobs(0, jobs);
         BatchPane pane(f.model.get());
         QVERIFY(showActive(&pane, QSize(900, 620)));
         QueueListView* list = pane.queueList();
@@ -604,7 +607,7 @@ private Q_SLOTS:
             QCOMPARE(f.requestsOf(request).last().params, params);
         }
         QStringList ids;
-        for (const auto& [id, job] : f.model->transcriptions())
+        for (const auto& [id, job] : f.model->transcriptionsPart().jobs())
             ids << id;
         QCOMPARE(ids, left);
         QTRY_COMPARE(pane.rows()->rowCount(), int(left.size()));
@@ -627,7 +630,7 @@ private Q_SLOTS:
         QVERIFY(f.waitForRequests("transcribe.cancel", 1));
         QCOMPARE(spoken(pane.list(), 0, QAccessible::Name), QString("Running"));
         QCOMPARE(spoken(pane.list(), 0, QAccessible::Description),
-                 TranscriptionRowContent::captionOf(*f.model->transcriptions().at("A")));
+                 TranscriptionRowContent::captionOf(*f.model->transcriptionsPart().jobs().at("A")));
     }
 
     // ---- The listing picker ------------------------------------------------------------------------
@@ -666,8 +669,8 @@ private Q_SLOTS:
         ViewFixture f;
         f.boot();
         resolveWith(f, BatchJson::resolution({}, {BatchJson::channel(4)}, {}, 4));
-        const auto pick = f.model->pendingListings().front();
-        ListingPicker picker(f.model.get(), pick);
+        const auto pick = f.model->queuePart().pendingListings().front();
+        ListingPicker picker(&f.model->queuePart(), pick);
         QVERIFY(showActive(&picker, ListingPicker::fixedSize));
         RowListView* list = picker.list();
         QVERIFY(tabTo(picker.selectAllButton(), list));
@@ -678,15 +681,15 @@ private Q_SLOTS:
         QCOMPARE(int(pick->checked().size()), checked);
         if (paged)
             QVERIFY(f.waitForRequests("listing.page", 1));
-        QVERIFY(!f.model->pendingListings().empty());
+        QVERIFY(!f.model->queuePart().pendingListings().empty());
     }
 
     void pickerMenuAndSpeech() {
         ViewFixture f;
         f.boot();
         resolveWith(f, BatchJson::resolution({}, {BatchJson::channel(4)}, {}, 4));
-        const auto pick = f.model->pendingListings().front();
-        ListingPicker picker(f.model.get(), pick);
+        const auto pick = f.model->queuePart().pendingListings().front();
+        ListingPicker picker(&f.model->queuePart(), pick);
         QVERIFY(showActive(&picker, ListingPicker::fixedSize));
         RowListView* list = picker.list();
         QVERIFY(tabTo(picker.selectAllButton(), list));

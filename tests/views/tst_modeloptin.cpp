@@ -4,6 +4,7 @@
 // first, the download that fails at once, and the root view presenting and closing it.
 #include "CatalogueServer.h"
 #include "SettingsHelpers.h"
+#include "SpeechModels.h"
 
 #include "sheets/ModelOptInSheet.h"
 #include "shell/RootView.h"
@@ -91,9 +92,9 @@ void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
     // A whisper-cli is present (any program stands for it here), so the engine offers its models.
     ViewFixture f({{"VAMBER_MODEL_CATALOG", server.address}, {"VAMBER_WHISPER_CLI", "/bin/true"}});
     f.boot();
-    QVERIFY(f.model->modelsInfo());
+    QVERIFY(f.model->modelsPart().modelsInfo());
     // The system's built-in model may already be there.
-    const bool hadInstalled = !f.model->modelsInfo()->installed().empty();
+    const bool hadInstalled = !f.model->modelsPart().modelsInfo()->installed().empty();
     ModelOptInSheet sheet(*f.model, QStringLiteral("tiny"));
     QSignalSpy fetched(&sheet, &ModelOptInSheet::offerFetched);
     sheet.open();
@@ -218,7 +219,7 @@ void TestModelOptIn::progressAndFailures() {
     // Downloading again clears the notice at once.
     sheet.findChild<QPushButton*>("button_download_model")->click();
     QCOMPARE(caption(&sheet)->text(), Strings::text("status_model_starting"));
-    QVERIFY(!f.model->modelNotices().contains("tiny"));
+    QVERIFY(!f.model->modelsPart().modelNotices().contains("tiny"));
 }
 
 void TestModelOptIn::downloadRefusedAtOnce() {
@@ -265,7 +266,7 @@ void TestModelOptIn::withoutListOrOffer() {
     f.script(QStringLiteral("models.offer"),
              QJsonObject{{"error", QJsonObject{{"code", 3}, {"message", "no"}}}}, 0);
     f.boot();
-    QVERIFY(!f.model->modelsInfo());
+    QVERIFY(!f.model->modelsPart().modelsInfo());
     const int errors = StateFixture::errorLines(f.model->log()).size();
     ModelOptInSheet sheet(*f.model, QStringLiteral("large-v3-turbo"));
     QSignalSpy fetched(&sheet, &ModelOptInSheet::offerFetched);
@@ -345,7 +346,8 @@ void TestModelOptIn::returnInEachStage() {
     if (stage == QLatin1String("downloading"))
         f.emitEvent(QStringLiteral("model.progress"),
                     {{"key", "tiny"}, {"downloaded", 1}, {"total", 4}, {"fraction", 0.25}});
-    QTRY_COMPARE(f.model->modelDownloads().contains("tiny"), stage == QLatin1String("downloading"));
+    QTRY_COMPARE(f.model->modelsPart().modelDownloads().contains("tiny"),
+                 stage == QLatin1String("downloading"));
     QWidget window;
     QVERIFY(showAt(&window, QSize(900, 620)));
     auto* sheet = new ModelOptInSheet(*f.model, QStringLiteral("tiny"), &window);
@@ -368,7 +370,7 @@ void TestModelOptIn::returnInEachStage() {
     // Actions start on the next turn of the event loop: let it pass, then a later request proves that any
     // download Return started was sent before it.
     ViewFixture::settle();
-    QCoro::waitFor(f.model->reloadModels());
+    QCoro::waitFor(f.model->modelsPart().reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("models.download")).size(), downloads);
     QCOMPARE(f.requestsOf(QStringLiteral("models.delete")).size(), 0);
     QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), chooses);
@@ -405,11 +407,11 @@ void TestModelOptIn::refetchOnlyWhenTheFirstModelIsInstalled() {
     sheet.open();
     QTRY_VERIFY_WITH_TIMEOUT(!fetched.isEmpty(), 10000);
     QCOMPARE(sheet.stage(), ModelOptInSheet::Stage::Offer);
-    QCoro::waitFor(f.model->reloadModels());
+    QCoro::waitFor(f.model->modelsPart().reloadModels());
     // The list itself turns the sheet installed, whatever the held offer says.
     QCOMPARE(sheet.stage(), ModelOptInSheet::Stage::Installed);
     // Once the engine has answered a later offer request, a fetch started by the change would be logged.
-    QCoro::waitFor(f.model->fetchModelOffer(QStringLiteral("base")));
+    QCoro::waitFor(f.model->modelsPart().fetchModelOffer(QStringLiteral("base")));
     ViewFixture::settle();
     QCOMPARE(f.requestsOf(QStringLiteral("models.offer")).size() - 1, offers);
 }
@@ -425,7 +427,7 @@ void TestModelOptIn::closingWhileDownloadingLetsItRun() {
         ModelOptInSheet sheet(*f.model, QStringLiteral("tiny"));
         QSignalSpy finished(&sheet, &QDialog::finished);
         sheet.open();
-        if (!f.model->modelDownloads().contains("tiny"))
+        if (!f.model->modelsPart().modelDownloads().contains("tiny"))
             sheet.findChild<QPushButton*>("button_download_model")->click();
         QCOMPARE(visibleButtons(&sheet), (QStringList{"button_cancel", "cancelDownload"}));
         sheet.findChild<QPushButton*>(button)->click();
@@ -438,9 +440,9 @@ void TestModelOptIn::closingWhileDownloadingLetsItRun() {
         } else {
             // Only closes: the download goes on.
             QCOMPARE(finished.size(), 1);
-            QCoro::waitFor(f.model->reloadModels());
+            QCoro::waitFor(f.model->modelsPart().reloadModels());
             QCOMPARE(f.requestsOf(QStringLiteral("models.cancel")).size(), 1);
-            QVERIFY(f.model->modelDownloads().contains("tiny"));
+            QVERIFY(f.model->modelsPart().modelDownloads().contains("tiny"));
         }
     }
 }
@@ -487,7 +489,7 @@ void TestModelOptIn::useChoosesTheModel() {
                  (QJsonObject{{"values", QJsonObject{{"transcriptionModel", "base"}}}}));
     }
     // A later request proves that nothing more was sent.
-    QCoro::waitFor(f.model->reloadModels());
+    QCoro::waitFor(f.model->modelsPart().reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), before + saves);
     QCOMPARE(f.model->settings()->transcriptionModel, QStringLiteral("base"));
 }
@@ -545,7 +547,7 @@ void TestModelOptIn::deleteAsksFirst() {
     QTRY_VERIFY(alive.isNull());
     if (deletes > 0)
         QVERIFY(f.waitForRequests(QStringLiteral("models.delete"), deletes));
-    QCoro::waitFor(f.model->reloadModels());
+    QCoro::waitFor(f.model->modelsPart().reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("models.delete")).size(), deletes);
     // Either way the sheet stays open.
     QCOMPARE(finished.size(), 0);

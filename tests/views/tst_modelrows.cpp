@@ -2,6 +2,7 @@
 // size and notice, the row's actions in each state (downloading, not installed, installed and chosen,
 // installed and not chosen), the delete confirmation, and the slow-machine note.
 #include "SettingsHelpers.h"
+#include "SpeechModels.h"
 
 #include "kit/Switch.h"
 #include "settings/ModelRow.h"
@@ -45,7 +46,7 @@ struct Form {
             f.scriptSettings({{QStringLiteral("transcriptionModel"), QStringLiteral("base")}});
             f.boot();
         } else {
-            QCoro::waitFor(f.model->reloadModels());
+            QCoro::waitFor(f.model->modelsPart().reloadModels());
         }
         form = std::make_unique<TranscriptionForm>(*f.model);
         showAt(form.get(), QSize(900, 620));
@@ -114,7 +115,7 @@ void TestModelRows::rowsFollowTheEngineList() {
                                           {QStringLiteral("base"), baseBytes, false}})}},
                0);
     ModelRow* base = t.row(QStringLiteral("base"));
-    QCoro::waitFor(t.f.model->reloadModels());
+    QCoro::waitFor(t.f.model->modelsPart().reloadModels());
     const QList<ModelRow*> after = t.form->rows();
     QCOMPARE(after.size(), 2);
     QCOMPARE(after[0]->whisper().key, QStringLiteral("large-v3"));
@@ -198,7 +199,7 @@ void TestModelRows::actionsByState() {
                  (QStringList{"button_done", "button_delete_model"}));
     }
     // No row starts a download by itself.
-    QCoro::waitFor(t.f.model->reloadModels());
+    QCoro::waitFor(t.f.model->modelsPart().reloadModels());
     QCOMPARE(t.f.requestsOf(QStringLiteral("models.download")).size(), 0);
 }
 
@@ -228,7 +229,7 @@ void TestModelRows::deleteAsksFirst() {
              Strings::text("msg_delete_model", {{QStringLiteral("size"), Job::byteCount(bytes)}}));
     QVERIFY(box->informativeText().contains(Job::byteCount(bytes)));
     // Asking deletes nothing.
-    QCoro::waitFor(t.f.model->reloadModels());
+    QCoro::waitFor(t.f.model->modelsPart().reloadModels());
     QCOMPARE(t.f.requestsOf(QStringLiteral("models.delete")).size(), 0);
     box->findChild<QPushButton*>(answer)->click();
     QTRY_VERIFY(!row->deleteConfirmation());
@@ -238,7 +239,7 @@ void TestModelRows::deleteAsksFirst() {
         // The list is read again after the delete (the reload above was one).
         QVERIFY(t.f.waitForRequests(QStringLiteral("models.list"), lists + 2));
     } else {
-        QCoro::waitFor(t.f.model->reloadModels());
+        QCoro::waitFor(t.f.model->modelsPart().reloadModels());
         QCOMPARE(t.f.requestsOf(QStringLiteral("models.delete")).size(), 0);
     }
 }
@@ -313,8 +314,8 @@ void TestModelRows::machineNotices() {
     QCOMPARE(slow->isVisible(), slowShown);
     QCOMPARE(form.rows().size(), info == 0 ? 0 : 3);
     QCOMPARE(form.findChild<Switch*>(QStringLiteral("transcribe_over_subtitles"))->isEnabled(),
-             f.model->canTranscribe());
-    QCOMPARE(f.model->canTranscribe(), info == 1 && supported);
+             f.model->modelsPart().canTranscribe());
+    QCOMPARE(f.model->modelsPart().canTranscribe(), info == 1 && supported);
     if (slowShown) {
         const QList<QLabel*> labels = slow->findChildren<QLabel*>();
         bool found = false;
@@ -329,11 +330,11 @@ void TestModelRows::machineNotices() {
 void TestModelRows::whatCannotRunHereIsNotOffered() {
     ViewFixture f;
     f.boot();
-    QVERIFY(f.model->modelsInfo());
+    QVERIFY(f.model->modelsPart().modelsInfo());
     TranscriptionForm form(*f.model);
     showAt(&form, QSize(900, 620));
     int whisperRows = 0;
-    for (const WhisperModel& whisper : f.model->modelsInfo()->models) {
+    for (const WhisperModel& whisper : f.model->modelsPart().modelsInfo()->models) {
         ModelRow* row = form.findChild<ModelRow*>(QStringLiteral("modelRow_") + whisper.key);
         QVERIFY(row);
         auto* missing = in<QLabel>(row, "modelUnavailable");

@@ -1,5 +1,9 @@
 // The root view: the sidebar (badges, selection, titles after a language change), a fresh pane per
 // selection through the pane factories, and every sheet and alert driven by the state's flags.
+#include "DownloadQueue.h"
+#include "JobStates.h"
+#include "SpeechModels.h"
+#include "Transcriptions.h"
 #include "ViewFixture.h"
 
 #include "shell/RootView.h"
@@ -20,7 +24,7 @@ namespace {
 
 std::shared_ptr<Job> makeJob(const QString& url, Job::State::Kind kind) {
     auto job = std::make_shared<Job>(url, FormatChoice{}, url, true);
-    job->setState({kind, {}});
+    putInState(*job, {kind, {}});
     return job;
 }
 
@@ -87,7 +91,7 @@ private Q_SLOTS:
         std::vector<std::shared_ptr<Job>> jobs;
         for (int i = 0; i < states.size(); ++i)
             jobs.push_back(makeJob(QStringLiteral("http://q/%1").arg(i), Job::State::Kind(states[i])));
-        f.model->insertJobs(0, jobs);
+        f.model->queuePart().insertJobs(0, jobs);
         RootView root(*f.model, {});
         SidebarModel* rows = root.sidebarModel();
         const auto at = [&](AppModel::Tab tab, int role) {
@@ -101,9 +105,9 @@ private Q_SLOTS:
         // A job that finishes leaves the count once the activity is told.
         if (badge > 0) {
             QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
-            for (const auto& job : f.model->jobs()) {
+            for (const auto& job : f.model->queuePart().jobs()) {
                 if (!job->state().isFinished()) {
-                    job->setState({Job::State::Done, {}});
+                    putInState(*job, {Job::State::Done, {}});
                     break;
                 }
             }
@@ -242,9 +246,9 @@ private Q_SLOTS:
         QFETCH(QString, press);
         ViewFixture f;
         f.boot();
-        f.model->insertJobs(0, {makeJob("http://q/1", Job::State::Waiting),
-                                makeJob("http://q/2", Job::State::Done),
-                                makeJob("http://q/3", Job::State::Failed)});
+        f.model->queuePart().insertJobs(0, {makeJob("http://q/1", Job::State::Waiting),
+                                            makeJob("http://q/2", Job::State::Done),
+                                            makeJob("http://q/3", Job::State::Failed)});
         RootView root(*f.model, {});
         root.show();
         QVERIFY(!root.surface());
@@ -291,9 +295,9 @@ private Q_SLOTS:
 
         if (flag == QLatin1String("confirmClearQueue")) {
             if (press == QLatin1String("button_clear_queue")) {
-                QVERIFY(f.model->jobs().empty());
+                QVERIFY(f.model->queuePart().jobs().empty());
             } else {
-                QCOMPARE(f.model->jobs().size(), size_t(3));
+                QCOMPARE(f.model->queuePart().jobs().size(), size_t(3));
             }
             QVERIFY(waitNoSurface(root));
         } else if (flag == QLatin1String("confirmClearBrowserData")) {
@@ -440,7 +444,7 @@ private Q_SLOTS:
         SidebarModel* rows = root.sidebarModel();
         const QModelIndex row = rows->index(SidebarModel::rowOf(AppModel::Tab::Transcription));
         // Before the model list arrived transcription cannot run: the row is locked, still selectable.
-        QVERIFY(!f.model->canTranscribe());
+        QVERIFY(!f.model->modelsPart().canTranscribe());
         QVERIFY(rows->data(row, SidebarModel::LockedRole).toBool());
         QVERIFY(rows->flags(row) & Qt::ItemIsSelectable);
         for (int other = 0; other < SidebarModel::tabCount; ++other) {
@@ -448,18 +452,19 @@ private Q_SLOTS:
                 QVERIFY(!rows->data(rows->index(other), SidebarModel::LockedRole).toBool());
         }
         f.boot();
-        QTRY_COMPARE(rows->data(row, SidebarModel::LockedRole).toBool(), !f.model->canTranscribe());
-        if (!f.model->canTranscribe())
+        QTRY_COMPARE(rows->data(row, SidebarModel::LockedRole).toBool(),
+                     !f.model->modelsPart().canTranscribe());
+        if (!f.model->modelsPart().canTranscribe())
             QSKIP("this machine cannot transcribe: the badge needs running transcriptions");
         QCOMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 0);
         f.control(QStringLiteral("test.hold"),
                   {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
         const QString media = f.path(QStringLiteral("talk.wav"));
         QFile(media).open(QIODevice::WriteOnly);
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
-        QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(media)));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(media)));
+        QVERIFY(f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(media)));
         QTRY_COMPARE(rows->data(row, SidebarModel::BadgeRole).toInt(), 2);
-        QCOMPARE(int(f.model->activeTranscriptions().size()), 2);
+        QCOMPARE(int(f.model->transcriptionsPart().activeTranscriptions().size()), 2);
         f.control(QStringLiteral("test.release"),
                   {{QStringLiteral("method"), QStringLiteral("transcribe.start")}});
     }
@@ -470,9 +475,9 @@ private Q_SLOTS:
         RootView root(*f.model, {});
         root.show();
         f.script(QStringLiteral("queue.resolve"), resolutionOf({"First", "Second"}));
-        QCoro::waitFor(f.model->enqueuePasted(QStringLiteral("http://a\nhttp://b")));
-        QCOMPARE(f.model->pendingListings().size(), size_t(2));
-        const QString firstId = f.model->pendingListings()[0]->id();
+        QCoro::waitFor(f.model->queuePart().enqueuePasted(QStringLiteral("http://a\nhttp://b")));
+        QCOMPARE(f.model->queuePart().pendingListings().size(), size_t(2));
+        const QString firstId = f.model->queuePart().pendingListings()[0]->id();
         QDialog* first = waitSurface(root, QStringLiteral("listingSheet"));
         QVERIFY(first);
 
@@ -480,19 +485,19 @@ private Q_SLOTS:
         first->done(QDialog::Rejected);
         QDialog* back = waitSurface(root, QStringLiteral("listingSheet"));
         QVERIFY(back);
-        QCOMPARE(f.model->pendingListings().size(), size_t(2));
-        QCOMPARE(f.model->pendingListings()[0]->id(), firstId);
+        QCOMPARE(f.model->queuePart().pendingListings().size(), size_t(2));
+        QCOMPARE(f.model->queuePart().pendingListings()[0]->id(), firstId);
 
         // Escape is the picker's cancel: the pick is dismissed, the next one follows.
         QTest::keyClick(back, Qt::Key_Escape);
-        QCOMPARE(f.model->pendingListings().size(), size_t(1));
+        QCOMPARE(f.model->queuePart().pendingListings().size(), size_t(1));
         QTRY_VERIFY(root.surface() && root.surface() != back && root.surface()->isVisible());
         QCOMPARE(root.surface()->objectName(), QStringLiteral("listingSheet"));
 
         // Accepted from elsewhere: the sheet closes and nothing else comes.
-        f.model->acceptListing(f.model->pendingListings()[0]);
+        f.model->queuePart().acceptListing(f.model->queuePart().pendingListings()[0]);
         QVERIFY(waitNoSurface(root));
-        QVERIFY(f.model->pendingListings().empty());
+        QVERIFY(f.model->queuePart().pendingListings().empty());
     }
 
     void failureAlertStaysUntilClosed() {

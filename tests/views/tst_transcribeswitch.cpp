@@ -1,6 +1,7 @@
 // The transcribe-after-download switch of the format controls: usable only when the state can transcribe,
 // its tooltip naming an unsupported machine only once the engine said so, and its value always the
 // settings' own, re-read after each click.
+#include "SpeechModels.h"
 #include "ViewHelpers.h"
 
 #include "download/FormatControls.h"
@@ -62,7 +63,7 @@ void TestTranscribeSwitch::availability() {
     f.boot();
     FormatControls controls(f.model.get());
     QVERIFY(showAt(&controls, QSize(760, 200)));
-    QCOMPARE(f.model->canTranscribe(), enabled);
+    QCOMPARE(f.model->modelsPart().canTranscribe(), enabled);
     QCheckBox* sw = controls.toggle(FormatControls::Transcribe);
     QCOMPARE(sw->isEnabled(), enabled);
     QCOMPARE(sw->toolTip(), Strings::text(help));
@@ -75,7 +76,7 @@ void TestTranscribeSwitch::clickSavesAndShowsTheSetting() {
     f.startEngine();
     f.script(QStringLiteral("models.list"), QJsonObject{{QStringLiteral("result"), models(true, true)}}, 0);
     f.boot();
-    QVERIFY(f.model->canTranscribe());
+    QVERIFY(f.model->modelsPart().canTranscribe());
     FormatControls controls(f.model.get());
     QVERIFY(showAt(&controls, QSize(760, 200)));
     QCheckBox* sw = controls.toggle(FormatControls::Transcribe);

@@ -1,5 +1,6 @@
 // End to end with the engine's own recognizer: a spoken-word file made from the recognizer's English test
 // recordings is dropped on the pane, runs to done through its row, and its transcript is revealed.
+#include "SpeechModels.h"
 #include "TranscriptionFixture.h"
 
 #include "Strings.h"
@@ -54,11 +55,11 @@ private Q_SLOTS:
         f.startEngine();
         f.script("library.reveal", {{"result", QJsonObject{{"path", "x"}, {"via", "dbus"}}}}, 0);
         f.boot();
-        QVERIFY(f.model->canTranscribe());
+        QVERIFY(f.model->modelsPart().canTranscribe());
 
         TranscriptionPane pane(f.model.get());
         QVERIFY(showAt(&pane, {900, 620}));
-        QStringList states;
+        QList<TranscriptionJob::State> states;
         QStringList captions;
         std::unique_ptr<QMimeData> data(new QMimeData);
         data->setUrls({QUrl::fromLocalFile(media)});
@@ -67,16 +68,20 @@ private Q_SLOTS:
         const std::shared_ptr<TranscriptionJob> job = pane.rows()->jobAt(0);
         QCOMPARE(job->title(), QStringLiteral("A reading"));
         connect(pane.rows(), &QAbstractItemModel::dataChanged, this, [&] {
-            const QString state = pane.rows()->index(0).data(TranscriptionListModel::StateRole).toString();
+            const auto state = pane.rows()
+                                   ->index(0)
+                                   .data(TranscriptionListModel::StateRole)
+                                   .value<TranscriptionJob::State>();
             if (states.isEmpty() || states.last() != state)
                 states << state;
             captions << pane.rows()->index(0).data(TranscriptionListModel::CaptionRole).toString();
         });
 
-        QTRY_VERIFY_WITH_TIMEOUT(job->state() == "done" || job->state() == "failed", 240000);
-        QVERIFY2(job->state() == "done", qPrintable(job->message().value_or(QString())));
-        QVERIFY2(states.contains("running"), qPrintable(states.join(',')));
-        QCOMPARE(states.last(), QStringLiteral("done"));
+        using State = TranscriptionJob::State;
+        QTRY_VERIFY_WITH_TIMEOUT(job->state() == State::Done || job->state() == State::Failed, 240000);
+        QVERIFY2(job->state() == State::Done, qPrintable(job->message().value_or(QString())));
+        QVERIFY(states.contains(State::Running));
+        QCOMPARE(states.last(), State::Done);
         // While it ran, its caption said how far it was.
         const QString pattern = Strings::text("note_transcribing");
         const QString prefix = pattern.left(pattern.indexOf('{'));

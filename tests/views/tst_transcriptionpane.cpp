@@ -1,7 +1,9 @@
 // The transcription pane: drops, the unsupported notice, the empty notice and the list, clear list,
 // the footer's model line and folder menu, the refusal, the way to the model settings, and the model
 // offer after a start that lacks its model. Against the stand-in engine with its test controls.
+#include "SpeechModels.h"
 #include "TranscriptionFixture.h"
+#include "Transcriptions.h"
 
 #include "Prompts.h"
 #include "Strings.h"
@@ -36,7 +38,7 @@ QMimeData* filesData(const QList<QUrl>& urls) {
 
 QStringList titles(const AppModel& model) {
     QStringList out;
-    for (const auto& [id, job] : model.transcriptions())
+    for (const auto& [id, job] : model.transcriptionsPart().jobs())
         out << job->title();
     out.sort();
     return out;
@@ -184,7 +186,7 @@ private Q_SLOTS:
         QApplication::sendEvent(&zone, &leave);
         QVERIFY(!zone.isTargeted());
         QCOMPARE(zone.grab().toImage(), before);
-        QVERIFY(f.model->transcriptions().empty());
+        QVERIFY(f.model->transcriptionsPart().jobs().empty());
     }
 
     // "Choose files" hands the chosen files to the state in the dialog's order.
@@ -224,7 +226,7 @@ private Q_SLOTS:
         else
             f.script("models.list", {{"result", modelsInfo(models == 1)}}, 0);
         f.boot();
-        QCOMPARE(f.model->modelsInfo().has_value(), models != 0);
+        QCOMPARE(f.model->modelsPart().modelsInfo().has_value(), models != 0);
         TranscriptionPane pane(f.model.get());
         QVERIFY(showAt(&pane, {900, 620}));
         QCOMPARE(pane.showsUnsupported(), notice);
@@ -334,10 +336,10 @@ private Q_SLOTS:
             // Without settings the start ends early; the models are asked for afterwards.
             f.scriptError("settings.get", 1, "settings unreadable");
             f.boot();
-            QCoro::waitFor(f.model->reloadModels());
+            QCoro::waitFor(f.model->modelsPart().reloadModels());
         }
         QCOMPARE(f.model->settings().has_value(), settingsLoaded);
-        QVERIFY(f.model->modelsInfo());
+        QVERIFY(f.model->modelsPart().modelsInfo());
 
         TranscriptionPane pane(f.model.get());
         QVERIFY(showAt(&pane, {900, 620}));
@@ -492,8 +494,9 @@ private Q_SLOTS:
         QCOMPARE(offeredKey, offered);
         // The job failed with the engine's message, shown in its row.
         QTRY_COMPARE(pane->rows()->rowCount(), 1);
-        QCOMPARE(pane->rows()->index(0).data(TranscriptionListModel::StateRole).toString(),
-                 QStringLiteral("failed"));
+        QCOMPARE(
+            pane->rows()->index(0).data(TranscriptionListModel::StateRole).value<TranscriptionJob::State>(),
+            TranscriptionJob::State::Failed);
         QCOMPARE(pane->rows()->index(0).data(TranscriptionListModel::CaptionRole).toString(),
                  QStringLiteral("The speech model is not installed."));
     }

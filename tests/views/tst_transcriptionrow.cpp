@@ -2,6 +2,7 @@
 // the state's jobs (order by id, rows in and out one by one), and the painting delegate's dividers and
 // clicks on cancel, reveal and remove.
 #include "TranscriptionFixture.h"
+#include "Transcriptions.h"
 
 #include "Job.h"
 #include "Strings.h"
@@ -134,7 +135,9 @@ private Q_SLOTS:
         QFETCH(bool, failed);
         QFETCH(QList<int>, controls);
         TranscriptionJob job("ID", "/m/a.mp3", "a");
-        job.setState(state);
+        const EngineEvent event =
+            EngineEvent::fromNotification("transcribe.state", QJsonObject{{"jobId", "ID"}, {"state", state}});
+        job.follow(*event.get<EngineEvent::TranscribeState>());
         job.setFraction(fraction);
         job.setEstimateSeconds(estimate);
         job.setMessage(message);
@@ -181,12 +184,12 @@ private Q_SLOTS:
         QCOMPARE(changed.last().at(0).value<QModelIndex>().row(), 2);
         QCOMPARE(rows.index(2).data(TranscriptionListModel::FractionRole).toDouble(), 0.4);
 
-        f.model->removeTranscription(f.model->transcriptions().at("B"));
+        f.model->transcriptionsPart().removeTranscription(f.model->transcriptionsPart().jobs().at("B"));
         QTRY_COMPARE(rows.rowCount(), 3);
         QCOMPARE(removed.size(), 1);
         QCOMPARE(removed.last().at(1).toInt(), 1);
         QCOMPARE(removed.last().at(2).toInt(), 1);
-        f.model->clearTranscriptions();
+        f.model->transcriptionsPart().clearTranscriptions();
         QTRY_COMPARE(rows.rowCount(), 0);
         QCOMPARE(reset.size(), 0);
         // A late event for a cleared job brings no row back; a new job does come in.
@@ -205,7 +208,8 @@ private Q_SLOTS:
         QSignalSpy inserted(&rows, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&rows, &QAbstractItemModel::rowsRemoved);
         for (int i = 0; i < 300; ++i)
-            QVERIFY(f.model->transcribeFile(QUrl::fromLocalFile(QStringLiteral("/m/file %1.mp3").arg(i))));
+            QVERIFY(f.model->transcriptionsPart().transcribeFile(
+                QUrl::fromLocalFile(QStringLiteral("/m/file %1.mp3").arg(i))));
         QCOMPARE(rows.rowCount(), 0); // not yet: on the next turn
         QTRY_COMPARE(rows.rowCount(), 300);
         QCOMPARE(inserted.size(), 1);
@@ -213,7 +217,7 @@ private Q_SLOTS:
         QCOMPARE(inserted.first().at(2).toInt(), 299);
         for (int row = 1; row < rows.rowCount(); ++row)
             QVERIFY(rows.jobAt(row - 1)->id() < rows.jobAt(row)->id());
-        f.model->clearTranscriptions();
+        f.model->transcriptionsPart().clearTranscriptions();
         QTRY_COMPARE(rows.rowCount(), 0);
         QCOMPARE(removed.size(), 1);
     }
@@ -276,7 +280,7 @@ private Q_SLOTS:
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(row0.left() + 100, row0.center().y()));
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centreOf(view, 1, Control::Remove));
         QTRY_COMPARE(rows->rowCount(), 1);
-        QVERIFY(!f.model->transcriptions().count("B"));
+        QVERIFY(!f.model->transcriptionsPart().jobs().count("B"));
         QCOMPARE(rows->index(0).data(TranscriptionListModel::IdRole).toString(), QStringLiteral("A"));
 
         // Removing the running job cancels it at the engine too, and its late end brings nothing back.

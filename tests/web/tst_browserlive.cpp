@@ -6,6 +6,7 @@
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "SigninSite.h"
 #include "StateFixture.h"
 #include "Strings.h"

@@ -4,6 +4,7 @@
 #include "BrowserPane.h"
 #include "BrowserSession.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "FakePageView.h"
 #include "Prompts.h"
 #include "StateFixture.h"
@@ -451,14 +452,14 @@ private Q_SLOTS:
         QFETCH(bool, duplicate);
         QFETCH(QString, batchAfter);
         StateFixture f;
-        f.model->setBatchURLs(batch);
+        f.model->queuePart().setBatchURLs(batch);
         openTabs(*f.model, {"https://v.example/a"});
         auto pane = showPane(*f.model);
         QCOMPARE(f.model->tab(), AppModel::Tab::Download);
         entry(menu(*pane, "browser_send_menu"), "menu_send_to_batch")->trigger();
         QTRY_COMPARE(f.model->tab(), AppModel::Tab::Batch);
         QCOMPARE(f.model->promptsPart().batchDuplicateNotice(), duplicate);
-        QCOMPARE(f.model->batchURLs(), batchAfter);
+        QCOMPARE(f.model->queuePart().batchURLs(), batchAfter);
         QVERIFY(f.model->browserSessionHosts().contains("v.example"));
         QVERIFY(f.model->compositionPart().pastedText().isEmpty());
     }

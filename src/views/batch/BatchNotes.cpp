@@ -1,13 +1,12 @@
 #include "batch/BatchNotes.h"
 
-#include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Strings.h"
 #include "kit/Icons.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 
 #include <QEvent>
-#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
@@ -56,8 +55,8 @@ public:
         const int symbol = QFontMetrics(font).height();
         const QRect row = option.rect.adjusted(0, above(index), 0, 0);
         painter->save();
-        painter->drawPixmap(row.topLeft(),
-                            this->symbol(informs, ink, symbol, painter->device()->devicePixelRatioF()));
+        painter->drawPixmap(row.topLeft(), Icons::cachedTinted(BatchNotes::symbolOf(informs), symbol, ink,
+                                                               painter->device()->devicePixelRatioF()));
         painter->setFont(font);
         painter->setPen(ink);
         const QRect text(row.left() + symbol + symbolGap, row.top(), row.width() - symbol - symbolGap,
@@ -70,34 +69,24 @@ private:
     // The space between two notes belongs to the lower one, so nothing trails the last.
     static int above(const QModelIndex& index) { return index.row() > 0 ? noteSpacing : 0; }
 
-    const QPixmap& symbol(bool informs, const QColor& ink, int size, qreal ratio) const {
-        const QString key =
-            QStringLiteral("%1 %2 %3 %4").arg(int(informs)).arg(ink.rgba()).arg(size).arg(ratio);
-        auto found = m_symbols.find(key);
-        if (found == m_symbols.end())
-            found = m_symbols.insert(key, Icons::tinted(BatchNotes::symbolOf(informs), size, ink, ratio));
-        return *found;
-    }
-
     QListView* m_view;
-    mutable QHash<QString, QPixmap> m_symbols;
 };
 
 } // namespace
 
 // ---- the model ----
 
-BatchNotesModel::BatchNotesModel(AppModel* model, QObject* parent)
-    : QAbstractListModel(parent), m_model(model) {
-    connect(model, &AppModel::resolveNotesChanged, this, &BatchNotesModel::reload);
+BatchNotesModel::BatchNotesModel(DownloadQueue* queue, QObject* parent)
+    : QAbstractListModel(parent), m_queue(queue) {
+    connect(queue, &DownloadQueue::resolveNotesChanged, this, &BatchNotesModel::reload);
     // The notes' messages are texts of the current language too.
-    connect(model, &AppModel::stringsGenerationChanged, this, &BatchNotesModel::reload);
+    connect(queue, &DownloadQueue::textsChanged, this, &BatchNotesModel::reload);
     reload();
 }
 
 void BatchNotesModel::reload() {
     beginResetModel();
-    m_notes = BatchNotes::ordered(m_model->resolveNotes());
+    m_notes = BatchNotes::ordered(m_queue->resolveNotes());
     m_messages.assign(m_notes.size(), QString());
     endResetModel();
 }
@@ -193,8 +182,8 @@ void BatchNotesList::fitHeight() {
 
 // ---- the block ----
 
-BatchNotes::BatchNotes(AppModel* model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_title(new QLabel(this)), m_rows(new BatchNotesModel(model, this)) {
+BatchNotes::BatchNotes(DownloadQueue* queue, QWidget* parent)
+    : QWidget(parent), m_queue(queue), m_title(new QLabel(this)), m_rows(new BatchNotesModel(queue, this)) {
     setObjectName(QStringLiteral("batch_notes"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

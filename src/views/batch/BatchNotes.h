@@ -8,7 +8,7 @@
 
 #include <vector>
 
-class AppModel;
+class DownloadQueue;
 class QLabel;
 
 // The notes of the last resolved batch in display order, one row each. A row's text is looked up only
@@ -19,7 +19,7 @@ class BatchNotesModel : public QAbstractListModel {
 public:
     enum Role { InformsRole = Qt::UserRole + 1 };
 
-    explicit BatchNotesModel(AppModel* model, QObject* parent = nullptr);
+    explicit BatchNotesModel(DownloadQueue* queue, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     // DisplayRole: the note's message (a very long one cut short); InformsRole: whether it only informs.
@@ -33,7 +33,7 @@ public:
 private:
     void reload();
 
-    AppModel* m_model;
+    DownloadQueue* m_queue;
     std::vector<BatchNote> m_notes;
     mutable std::vector<QString> m_messages; // null until looked up
 };
@@ -69,7 +69,7 @@ class BatchNotes : public QWidget {
     Q_OBJECT
 
 public:
-    explicit BatchNotes(AppModel* model, QWidget* parent = nullptr);
+    explicit BatchNotes(DownloadQueue* queue, QWidget* parent = nullptr);
 
     // The notes in display order: a stable partition that puts the informing ones last.
     static std::vector<BatchNote> ordered(const std::vector<BatchNote>& notes);
@@ -85,7 +85,7 @@ public:
 private:
     void refresh();
 
-    AppModel* m_model;
+    DownloadQueue* m_queue;
     QLabel* m_title;
     BatchNotesModel* m_rows;
     BatchNotesList* m_list;

@@ -1,6 +1,7 @@
 #include "batch/BatchPane.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "JobListModel.h"
 #include "Prompts.h"
 #include "Spawn.h"
@@ -41,7 +42,7 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     outer->addWidget(m_scroll, 1);
     outer->addWidget(new Divider(this));
-    m_summary = new QueueSummary(model, this);
+    m_summary = new QueueSummary(&model->queuePart(), this);
     outer->addWidget(m_summary);
 
     auto* column = new QWidget;
@@ -62,7 +63,7 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     inputStack->addWidget(m_label);
     m_field = new PasteField(input);
     m_field->setObjectName(QStringLiteral("batch_urls"));
-    m_field->setPlainText(model->batchURLs());
+    m_field->setPlainText(model->queuePart().batchURLs());
     inputStack->addWidget(m_field);
     m_hint = new QLabel(input);
     m_hint->setWordWrap(true);
@@ -87,7 +88,7 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     inputStack->addLayout(buttons);
     stack->addWidget(input);
 
-    m_notes = new BatchNotes(model, column);
+    m_notes = new BatchNotes(&model->queuePart(), column);
     stack->addWidget(m_notes);
     stack->addWidget(new Divider(column));
 
@@ -104,19 +105,19 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     connect(m_field, &QPlainTextEdit::textChanged, this, [this] {
         // Only the user's edits go to the state; the field's own copy of the state's text does not.
         if (!m_syncing)
-            m_model->setBatchURLs(m_field->toPlainText());
+            m_model->queuePart().setBatchURLs(m_field->toPlainText());
         refreshButtons();
     });
     connect(m_add, &QPushButton::clicked, this, &BatchPane::add);
-    connect(m_resumeAll, &QPushButton::clicked, this, [this] { m_model->startWaiting(); });
+    connect(m_resumeAll, &QPushButton::clicked, this, [this] { m_model->queuePart().startWaiting(); });
     connect(m_clear, &QPushButton::clicked, this,
             [this] { m_model->promptsPart().setConfirmClearQueue(true); });
 
-    connect(model, &AppModel::batchURLsChanged, this, &BatchPane::refreshField);
-    connect(model, &AppModel::isResolvingChanged, this, &BatchPane::refreshButtons);
-    connect(model, &AppModel::jobsChanged, this, &BatchPane::scheduleButtons);
-    connect(model, &AppModel::activityChanged, this, &BatchPane::scheduleButtons);
-    connect(model, &AppModel::jobsChanged, this, &BatchPane::refreshQueue);
+    connect(&model->queuePart(), &DownloadQueue::batchURLsChanged, this, &BatchPane::refreshField);
+    connect(&model->queuePart(), &DownloadQueue::isResolvingChanged, this, &BatchPane::refreshButtons);
+    connect(&model->queuePart(), &DownloadQueue::jobsChanged, this, &BatchPane::scheduleButtons);
+    connect(&model->queuePart(), &DownloadQueue::activityChanged, this, &BatchPane::scheduleButtons);
+    connect(&model->queuePart(), &DownloadQueue::jobsChanged, this, &BatchPane::refreshQueue);
     followTexts(*model, this, [this] { retranslate(); });
     refreshQueue();
 }
@@ -133,19 +134,19 @@ void BatchPane::retranslate() {
 void BatchPane::add() {
     if (!m_add->isEnabled())
         return;
-    const QString text = m_model->batchURLs();
-    m_model->setBatchURLs(QString());
+    const QString text = m_model->queuePart().batchURLs();
+    m_model->queuePart().setBatchURLs(QString());
     QPointer<AppModel> model(m_model);
     spawn(m_model, [model, text]() -> QCoro::Task<void> {
         if (model)
-            co_await model->enqueuePasted(text);
+            co_await model->queuePart().enqueuePasted(text);
     });
 }
 
 void BatchPane::refreshField() {
-    if (m_field->toPlainText() != m_model->batchURLs()) {
+    if (m_field->toPlainText() != m_model->queuePart().batchURLs()) {
         m_syncing = true;
-        m_field->setPlainText(m_model->batchURLs());
+        m_field->setPlainText(m_model->queuePart().batchURLs());
         m_syncing = false;
     }
     refreshButtons();
@@ -162,12 +163,12 @@ void BatchPane::scheduleButtons() {
 }
 
 void BatchPane::refreshButtons() {
-    const bool resolving = m_model->isResolving();
+    const bool resolving = m_model->queuePart().isResolving();
     m_add->setText(
         Strings::text(resolving ? QStringLiteral("button_loading") : QStringLiteral("button_add_to_queue")));
-    m_add->setEnabled(!resolving && !m_model->batchURLs().trimmed().isEmpty());
+    m_add->setEnabled(!resolving && !m_model->queuePart().batchURLs().trimmed().isEmpty());
     m_spinner->setVisible(resolving);
-    const auto& jobs = m_model->jobs();
+    const auto& jobs = m_model->queuePart().jobs();
     // Only waiting jobs count: paused ones are resumed from their rows.
     m_resumeAll->setEnabled(std::any_of(jobs.begin(), jobs.end(), [](const std::shared_ptr<Job>& job) {
         return job->state().kind == Job::State::Waiting;
@@ -176,7 +177,7 @@ void BatchPane::refreshButtons() {
 }
 
 void BatchPane::refreshQueue() {
-    const bool empty = m_model->jobs().empty();
+    const bool empty = m_model->queuePart().jobs().empty();
     m_empty->setVisible(empty);
     m_list->setVisible(!empty);
 }

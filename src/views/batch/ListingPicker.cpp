@@ -1,6 +1,6 @@
 #include "batch/ListingPicker.h"
 
-#include "AppModel.h"
+#include "DownloadQueue.h"
 #include "ListingPick.h"
 #include "Strings.h"
 #include "batch/ListingRowDelegate.h"
@@ -9,7 +9,6 @@
 #include "kit/LinkButton.h"
 #include "kit/RowListView.h"
 #include "kit/TextStyle.h"
-#include "kit/TextsFollow.h"
 #include "kit/Theme.h"
 
 #include <QButtonGroup>
@@ -47,8 +46,8 @@ QHBoxLayout* barLayout(QWidget* bar) {
 
 } // namespace
 
-ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick, QWidget* parent)
-    : QDialog(parent), m_model(model), m_pick(std::move(pick)) {
+ListingPicker::ListingPicker(DownloadQueue* queue, std::shared_ptr<ListingPick> pick, QWidget* parent)
+    : QDialog(parent), m_queue(queue), m_pick(std::move(pick)) {
     setObjectName(QStringLiteral("listingPicker"));
     setFixedSize(fixedSize);
     auto* stack = new QVBoxLayout(this);
@@ -106,7 +105,7 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
             }
             if (kindOf(index) == Kind::LoadMore) {
                 if (!m_pick->loading())
-                    m_model->loadMoreSection(m_pick);
+                    m_queue->loadMoreSection(m_pick);
                 return true;
             }
             return false;
@@ -168,11 +167,11 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
     connect(m_selectNone, &QPushButton::clicked, this, [this] { m_pick->setAll(false); });
     connect(m_videoAudio, &QRadioButton::clicked, this, [this] { m_pick->setAudioOnly(false); });
     connect(m_audioOnly, &QRadioButton::clicked, this, [this] { m_pick->setAudioOnly(true); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { m_model->dismissListing(m_pick); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_queue->dismissListing(m_pick); });
     connect(m_add, &QPushButton::clicked, this, [this] {
         // Return reaches the default button even when it is disabled in some styles.
         if (!m_pick->checked().empty())
-            m_model->acceptListing(m_pick);
+            m_queue->acceptListing(m_pick);
     });
 
     ListingPick* p = m_pick.get();
@@ -182,7 +181,7 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
         connect(p, signal, this, &ListingPicker::refresh);
     connect(m_rows, &ListingRowsModel::loadMoreChanged, this, &ListingPicker::placeLoadMore);
     connect(m_rows, &QAbstractItemModel::modelReset, this, [this] { m_list->scrollToTop(); });
-    followTexts(*model, this, [this] {
+    const auto retranslate = [this] {
         setWindowTitle(Strings::text(ListingRowsModel::hasSections(*m_pick)
                                          ? QStringLiteral("dialog_title_channel")
                                          : QStringLiteral("dialog_title_playlist")));
@@ -195,7 +194,9 @@ ListingPicker::ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick,
         m_add->setText(Strings::text(QStringLiteral("button_add_to_queue")));
         refresh();
         m_list->viewport()->update();
-    });
+    };
+    connect(queue, &DownloadQueue::textsChanged, this, retranslate);
+    retranslate();
     placeLoadMore();
 }
 
@@ -244,7 +245,7 @@ void ListingPicker::placeLoadMore() {
     if (m_loadMore && m_list->indexWidget(at) == m_loadMore)
         return;
     auto* button = new LinkButton(QStringLiteral("button_load_more"));
-    connect(button, &QPushButton::clicked, this, [this] { m_model->loadMoreSection(m_pick); });
+    connect(button, &QPushButton::clicked, this, [this] { m_queue->loadMoreSection(m_pick); });
     // A row's widget is laid over the row: the button sits in a holder that keeps it at its own width.
     auto* holder = new QWidget;
     auto* row = new QHBoxLayout(holder);
@@ -299,7 +300,7 @@ void ListingPicker::fillRowMenu(const QModelIndex& index, QMenu& menu) {
     }
     case Kind::LoadMore: {
         QAction* more = add(m_loadMore ? m_loadMore->text() : QString(), QStringLiteral("button_load_more"),
-                            [this] { m_model->loadMoreSection(m_pick); });
+                            [this] { m_queue->loadMoreSection(m_pick); });
         more->setEnabled(!m_pick->loading());
         return;
     }
@@ -321,5 +322,5 @@ void ListingPicker::fillRowMenu(const QModelIndex& index, QMenu& menu) {
 }
 
 void ListingPicker::reject() {
-    m_model->dismissListing(m_pick);
+    m_queue->dismissListing(m_pick);
 }

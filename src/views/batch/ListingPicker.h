@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class AppModel;
+class DownloadQueue;
 class ListingPick;
 class ListingRowDelegate;
 class ListingRowsModel;
@@ -30,7 +30,7 @@ class ListingPicker : public QDialog {
 public:
     static constexpr QSize fixedSize{560, 520};
 
-    ListingPicker(AppModel* model, std::shared_ptr<ListingPick> pick, QWidget* parent = nullptr);
+    ListingPicker(DownloadQueue* queue, std::shared_ptr<ListingPick> pick, QWidget* parent = nullptr);
 
     struct Headline {
         QString key;
@@ -68,7 +68,7 @@ private:
     void open(const QModelIndex& index);
     void fillRowMenu(const QModelIndex& index, QMenu& menu);
 
-    AppModel* m_model;
+    DownloadQueue* m_queue;
     std::shared_ptr<ListingPick> m_pick;
     QLabel* m_title;
     QLabel* m_headline;

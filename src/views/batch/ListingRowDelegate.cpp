@@ -2,15 +2,12 @@
 
 #include "Strings.h"
 #include "batch/ListingRowsModel.h"
-#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
-#include "kit/Theme.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionButton>
 
 namespace {
 
@@ -20,35 +17,30 @@ Kind kindOf(const QModelIndex& index) {
     return static_cast<Kind>(index.data(ListingRowsModel::KindRole).toInt());
 }
 
-QFont nameFont() {
-    return TextStyle::font(TextStyle::Role::Body, QFont::Medium);
-}
-QFont captionFont() {
-    return TextStyle::font(TextStyle::Role::Caption);
-}
 QFont bodyFont() {
     return TextStyle::font(TextStyle::Role::Body);
 }
 
 constexpr int indicatorGap = 8;
-// Room inside a row for the focus ring around its content.
-constexpr int ringInset = ListingRowDelegate::inset;
 
+// The style's size for a check box, so the entries keep the rhythm of the dialog's own controls.
 QSize indicatorSize() {
     QStyle* style = QApplication::style();
     return {style->pixelMetric(QStyle::PM_IndicatorWidth), style->pixelMetric(QStyle::PM_IndicatorHeight)};
 }
+// Room inside a row for the focus ring around its content.
+constexpr int ringInset = ListingRowDelegate::inset;
 
 } // namespace
 
-ListingRowDelegate::ListingRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+ListingRowDelegate::ListingRowDelegate(QObject* parent) : RowDelegate(nullptr, parent) {}
 
 void ListingRowDelegate::swallowNextRelease() {
     m_opened.start();
 }
 
 int ListingRowDelegate::sectionHeight() {
-    return 7 + QFontMetrics(nameFont()).height() + 2 + QFontMetrics(captionFont()).height() + 7 + 1;
+    return 7 + QFontMetrics(titleFont()).height() + 2 + QFontMetrics(captionFont()).height() + 7 + 1;
 }
 
 int ListingRowDelegate::entryHeight() {
@@ -89,57 +81,34 @@ void ListingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QRect row = option.rect.adjusted(ringInset, 0, -ringInset, 0);
     if (kind == Kind::Section) {
         const QRect link = openLinkRect(option.rect);
-        const int right = link.left() - 8;
-        const QFontMetrics nameMetrics(nameFont()), captionMetrics(captionFont());
-        int y = row.top() + 7;
-        painter->setFont(nameFont());
-        painter->setPen(Theme::ink(Theme::Ink::Primary, p));
-        const QRect nameRect(row.left(), y, right - row.left(), nameMetrics.height());
-        QString name = index.data(ListingRowsModel::SectionNameRole).toString();
-        name.replace(u'\n', u' ');
-        painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          nameMetrics.elidedText(name, Qt::ElideRight, nameRect.width()));
-        y += nameMetrics.height() + 2;
-        painter->setFont(captionFont());
-        painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
+        const int width = link.left() - 8 - row.left();
+        const int nameTop = row.top() + 7;
+        const int captionTop = nameTop + QFontMetrics(titleFont()).height() + 2;
+        paintLine(painter, QRect(row.left(), nameTop, width, QFontMetrics(titleFont()).height()),
+                  index.data(ListingRowsModel::SectionNameRole).toString(), titleFont(),
+                  Theme::ink(Theme::Ink::Primary, p));
         const QString selected = Strings::text(
             QStringLiteral("label_section_selected"),
             {{QStringLiteral("n"), QString::number(index.data(ListingRowsModel::SelectedRole).toInt())},
              {QStringLiteral("total"), QString::number(index.data(ListingRowsModel::TotalRole).toInt())}});
-        const QRect captionRect(row.left(), y, right - row.left(), captionMetrics.height());
-        painter->drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          captionMetrics.elidedText(selected, Qt::ElideRight, captionRect.width()));
-        painter->setFont(bodyFont());
-        painter->setPen(Theme::ink(Theme::Ink::Accent, p));
-        painter->drawText(link, Qt::AlignRight | Qt::AlignVCenter,
-                          Strings::text(QStringLiteral("button_open_group")));
+        paintLine(painter, QRect(row.left(), captionTop, width, QFontMetrics(captionFont()).height()),
+                  selected, captionFont(), Theme::ink(Theme::Ink::Secondary, p));
+        paintLine(painter, link, Strings::text(QStringLiteral("button_open_group")), bodyFont(),
+                  Theme::ink(Theme::Ink::Accent, p), Qt::AlignRight | Qt::AlignVCenter);
         painter->fillRect(QRect(row.left(), row.bottom(), row.width(), 1),
                           Theme::ink(Theme::Ink::Quaternary, p));
-        RowListView::paintFocusRing(painter, option, option.rect.adjusted(0, 1, 0, -1));
+        paintFocus(painter, option, option.rect.adjusted(0, 1, 0, -1));
         painter->restore();
         return;
     }
     // An entry: a check box and one line of text.
-    const QSize box = indicatorSize();
-    QStyleOptionButton check;
-    check.rect = QRect(row.left(), row.top() + (row.height() - box.height()) / 2, box.width(), box.height());
-    check.state =
-        QStyle::State_Enabled |
-        (index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
-    if (option.state & QStyle::State_MouseOver)
-        check.state |= QStyle::State_MouseOver;
-    check.palette = Theme::palette();
-    QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &check, painter);
-    const QFontMetrics metrics(bodyFont());
-    const int left = check.rect.right() + 1 + indicatorGap;
-    const QRect textRect(left, row.top(), std::max(0, row.right() - left), row.height());
-    QString text = index.data(Qt::DisplayRole).toString();
-    text.replace(u'\n', u' ');
-    painter->setFont(bodyFont());
-    painter->setPen(Theme::ink(Theme::Ink::Primary, p));
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      metrics.elidedText(text, Qt::ElideRight, textRect.width()));
-    RowListView::paintFocusRing(painter, option, option.rect, 4);
+    const QSize side = indicatorSize();
+    const QRect box(row.left(), row.top() + (row.height() - side.height()) / 2, side.width(), side.height());
+    paintCheckBox(painter, box, index.data(Qt::CheckStateRole).toInt() == Qt::Checked);
+    const int left = box.right() + 1 + indicatorGap;
+    paintLine(painter, QRect(left, row.top(), std::max(0, row.right() - left), row.height()),
+              index.data(Qt::DisplayRole).toString(), bodyFont(), Theme::ink(Theme::Ink::Primary, p));
+    paintFocus(painter, option, option.rect, 4);
     painter->restore();
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "kit/RowDelegate.h"
+
 #include <QElapsedTimer>
-#include <QStyledItemDelegate>
 
 // Paints the rows of the listing picker: a section (its name, how many of its entries are selected, an
 // "Open" link and a divider under it) or an entry (a check box and its title, the address when it has
 // none). A click anywhere on an entry toggles it; a click on a section's link opens it (the picker opens
 // it on a double click too, and the keys through its list). The load-more row is a widget of the picker's;
 // nothing is painted for it.
-class ListingRowDelegate : public QStyledItemDelegate {
+class ListingRowDelegate : public RowDelegate {
     Q_OBJECT
 
 public:

@@ -1,6 +1,7 @@
 #include "batch/QueueListView.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Job.h"
 #include "JobListModel.h"
 #include "Strings.h"
@@ -53,7 +54,7 @@ using Action = JobRowContent::Action;
 } // namespace
 
 QueueListView::QueueListView(AppModel* model, QWidget* parent)
-    : RowListView(parent), m_model(model), m_rows(new QueueRows(model, this)) {
+    : RowListView(parent), m_model(model), m_rows(new QueueRows(&model->queuePart(), this)) {
     setObjectName(QStringLiteral("queue_list"));
     setFrameShape(QFrame::NoFrame);
     setUniformItemSizes(true);
@@ -105,7 +106,7 @@ QueueListView::QueueListView(AppModel* model, QWidget* parent)
                 action->setObjectName(c.icons[i].labelKey);
                 action->setEnabled(c.icons[i].enabled);
                 connect(action, &QAction::triggered, this, [this, id, i] {
-                    const auto& jobs = m_model->jobs();
+                    const auto& jobs = m_model->queuePart().jobs();
                     for (int r = 0; r < int(jobs.size()); ++r) {
                         if (jobs[std::size_t(r)]->id() == id) {
                             trigger(r, i);
@@ -120,14 +121,14 @@ QueueListView::QueueListView(AppModel* model, QWidget* parent)
 
 bool QueueListView::trigger(int row, int action) {
     Job* job = m_rows->jobAt(row);
-    const int at = job ? m_model->jobRow(job) : -1;
+    const int at = job ? m_model->queuePart().jobRow(job) : -1;
     if (at < 0)
         return false;
     const JobRowContent c = JobRowContent::of(*job);
     if (!c.icons[std::size_t(action)].enabled)
         return true;
     // The model's own pointer: the action may outlive this row (a removal drops it from the list).
-    const std::shared_ptr<Job> shared = m_model->jobs()[std::size_t(at)];
+    const std::shared_ptr<Job> shared = m_model->queuePart().jobs()[std::size_t(at)];
     JobRowContent::trigger(*m_model, shared, static_cast<Action>(action));
     return true;
 }

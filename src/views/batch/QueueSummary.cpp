@@ -1,6 +1,6 @@
 #include "batch/QueueSummary.h"
 
-#include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Strings.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
@@ -41,7 +41,7 @@ int groupOf(Job::State::Kind kind) {
 
 } // namespace
 
-QueueSummary::QueueSummary(AppModel* model, QWidget* parent) : QWidget(parent), m_model(model) {
+QueueSummary::QueueSummary(DownloadQueue* queue, QWidget* parent) : QWidget(parent), m_queue(queue) {
     setObjectName(QStringLiteral("queue_summary"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(24, 10, 24, 10);
@@ -61,9 +61,9 @@ QueueSummary::QueueSummary(AppModel* model, QWidget* parent) : QWidget(parent), 
     setFixedHeight(std::max(QFontMetrics(TextStyle::font(TextStyle::Role::Caption)).height(),
                             m_labels.front()->sizeHint().height()) +
                    20);
-    connect(model, &AppModel::jobsChanged, this, &QueueSummary::schedule);
-    connect(model, &AppModel::activityChanged, this, &QueueSummary::schedule);
-    connect(model, &AppModel::stringsGenerationChanged, this, &QueueSummary::refresh);
+    connect(queue, &DownloadQueue::jobsChanged, this, &QueueSummary::schedule);
+    connect(queue, &DownloadQueue::activityChanged, this, &QueueSummary::schedule);
+    connect(queue, &DownloadQueue::textsChanged, this, &QueueSummary::refresh);
     refresh();
 }
 
@@ -94,7 +94,7 @@ void QueueSummary::schedule() {
 }
 
 void QueueSummary::refresh() {
-    const std::vector<Part> shown = parts(m_model->jobs());
+    const std::vector<Part> shown = parts(m_queue->jobs());
     for (QLabel* label : m_labels) {
         const auto part = std::find_if(shown.begin(), shown.end(),
                                        [&](const Part& p) { return p.key == label->objectName(); });

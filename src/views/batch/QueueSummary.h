@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-class AppModel;
+class DownloadQueue;
 class Job;
 class QLabel;
 
@@ -23,7 +23,7 @@ public:
         bool operator==(const Part&) const = default;
     };
 
-    explicit QueueSummary(AppModel* model, QWidget* parent = nullptr);
+    explicit QueueSummary(DownloadQueue* queue, QWidget* parent = nullptr);
 
     // The groups that count at least one job, in display order.
     static std::vector<Part> parts(const std::vector<std::shared_ptr<Job>>& jobs);
@@ -35,7 +35,7 @@ private:
     void schedule();
     void refresh();
 
-    AppModel* m_model;
+    DownloadQueue* m_queue;
     std::vector<QLabel*> m_labels;
     bool m_scheduled = false;
 };

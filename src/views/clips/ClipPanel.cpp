@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "ClipJob.h"
+#include "Clips.h"
 #include "Fraction.h"
 #include "Job.h"
 #include "Library.h"
@@ -185,7 +186,7 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
     connect(m_extract, &QPushButton::clicked, session, &PlayerSession::extract);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
         if (m_job)
-            m_session->model()->cancelClip(m_job);
+            m_session->model()->clipsPart().cancelClip(m_job);
     });
     connect(m_view, &QPushButton::clicked, this, [this] {
         if (m_job && m_job->destination())
@@ -201,7 +202,7 @@ ClipPanel::ClipPanel(PlayerSession* session, FrameSource* frames, QWidget* paren
         m_audioOnly->setChecked(m_session->audioOnly());
     });
     connect(session, &PlayerSession::suggestionChanged, this, &ClipPanel::syncSuggestion);
-    connect(session->model(), &AppModel::clipJobChanged, this, &ClipPanel::followJob);
+    connect(&session->model()->clipsPart(), &Clips::clipJobChanged, this, &ClipPanel::followJob);
     followTexts(*session->model(), this, [this] { retranslate(); });
     syncPlayer();
     syncBounds();
@@ -272,17 +273,17 @@ void ClipPanel::syncSuggestion() {
 
 void ClipPanel::followJob() {
     disconnect(m_jobConnection);
-    m_job = m_session->model()->clipJob();
+    m_job = m_session->model()->clipsPart().clipJob();
     if (m_job)
         m_jobConnection = connect(m_job.get(), &ClipJob::changed, this, &ClipPanel::syncJob);
     syncJob();
 }
 
 void ClipPanel::syncJob() {
-    const QString state = m_job ? m_job->state() : QString();
-    const bool running = state == QLatin1String("running");
-    const bool done = state == QLatin1String("done") && m_job->destination().has_value();
-    const bool failed = state == QLatin1String("failed");
+    const ClipJob::State state = m_job ? m_job->state() : ClipJob::State::Other;
+    const bool running = state == ClipJob::State::Running;
+    const bool done = state == ClipJob::State::Done && m_job->destination().has_value();
+    const bool failed = state == ClipJob::State::Failed;
     m_progressRow->setVisible(running);
     m_resultRow->setVisible(done);
     m_failureRow->setVisible(failed);

@@ -1,6 +1,7 @@
 #include "clips/PlayerSession.h"
 
 #include "AppModel.h"
+#include "Clips.h"
 #include "Spawn.h"
 #include "clips/MediaPort.h"
 
@@ -244,13 +245,13 @@ void PlayerSession::playSelection() {
 void PlayerSession::extract() {
     if (m_inMs >= m_outMs)
         return;
-    m_model->extractClip(m_target.mediaPath, m_inMs, m_outMs, m_mode, m_audioOnly);
+    m_model->clipsPart().extractClip(m_target.mediaPath, m_inMs, m_outMs, m_mode, m_audioOnly);
 }
 
 QCoro::Task<void> PlayerSession::refreshSuggestion() {
     QPointer<PlayerSession> self(this);
     std::optional<ClipSuggestion> reply =
-        co_await m_model->suggestClip(m_target.mediaPath, m_inMs, m_outMs, m_audioOnly);
+        co_await m_model->clipsPart().suggestClip(m_target.mediaPath, m_inMs, m_outMs, m_audioOnly);
     if (!self)
         co_return;
     m_suggestion = std::move(reply);

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "Prompts.h"
 #include "SettingFields.h"
 #include "Spawn.h"
@@ -67,7 +68,8 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
 
     connect(&model->compositionPart(), &Composition::pastedTextChanged, this, &ActionRow::refresh);
     connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &ActionRow::refresh);
-    connect(model, &AppModel::currentDownloadChanged, this, &ActionRow::watchCurrentDownload);
+    connect(&model->queuePart(), &DownloadQueue::currentDownloadChanged, this,
+            &ActionRow::watchCurrentDownload);
     connect(model, &AppModel::settingsChanged, this, &ActionRow::refresh);
     connect(model, &AppModel::lastErrorChanged, this, &ActionRow::refresh);
     connect(model, &AppModel::statusChanged, this, &ActionRow::refresh);
@@ -77,7 +79,7 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
 
 void ActionRow::watchCurrentDownload() {
     disconnect(m_jobState);
-    if (const auto& job = m_model->currentDownload())
+    if (const auto& job = m_model->queuePart().currentDownload())
         m_jobState = connect(job.get(), &Job::stateChanged, this, &ActionRow::refresh);
     refresh();
 }
@@ -87,11 +89,12 @@ void ActionRow::triggerDownload() {
         return;
     QPointer<AppModel> model(m_model);
     // The save panel may run first; the click does not wait for it.
-    spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->enqueue(std::nullopt, true); });
+    spawn(m_model,
+          [model]() -> QCoro::Task<void> { co_await model->queuePart().enqueue(std::nullopt, true); });
 }
 
 void ActionRow::refresh() {
-    const Job* job = m_model->currentDownload().get();
+    const Job* job = m_model->queuePart().currentDownload().get();
     m_download->setText(Strings::text(isActive(job) ? QStringLiteral("button_downloading")
                                                     : QStringLiteral("button_download")));
     const std::optional<Analysis> fresh = m_model->compositionPart().freshAnalysis();

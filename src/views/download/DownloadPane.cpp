@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -166,7 +167,8 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent)
     connect(&m_composition, &Composition::isAnalyzingChanged, this, &DownloadPane::refreshStage);
     connect(&m_composition, &Composition::freshAnalysisChanged, this, &DownloadPane::refreshStage);
     connect(&m_composition, &Composition::freshFailureChanged, this, &DownloadPane::refreshStage);
-    connect(model, &AppModel::currentDownloadChanged, this, &DownloadPane::watchCurrentDownload);
+    connect(&model->queuePart(), &DownloadQueue::currentDownloadChanged, this,
+            &DownloadPane::watchCurrentDownload);
     connect(model, &AppModel::stringsGenerationChanged, this, &DownloadPane::retranslate);
     retranslate();
     watchCurrentDownload();
@@ -184,7 +186,7 @@ void DownloadPane::retranslate() {
 
 void DownloadPane::watchCurrentDownload() {
     disconnect(m_jobState);
-    const std::shared_ptr<Job>& job = m_model->currentDownload();
+    const std::shared_ptr<Job>& job = m_model->queuePart().currentDownload();
     if (job)
         m_jobState = connect(job.get(), &Job::stateChanged, this, &DownloadPane::refreshStage);
     m_downloadCard->setJob(job);

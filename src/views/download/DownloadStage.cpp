@@ -2,9 +2,10 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "DownloadQueue.h"
 
 DownloadStage downloadStageOf(const AppModel& model) {
-    const Job* job = model.currentDownload().get();
+    const Job* job = model.queuePart().currentDownload().get();
     if (job && !job->state().isFinished())
         return DownloadStage::RunningDownload;
     if (model.compositionPart().isAnalyzing())

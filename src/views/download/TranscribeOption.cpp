@@ -2,14 +2,15 @@
 
 #include "AppModel.h"
 #include "SettingFields.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel& model) {
     TranscribeOption option;
     option.isOn = Setting::transcriptionEnabled.read(model.settings());
-    option.enabled = model.canTranscribe();
+    option.enabled = model.modelsPart().canTranscribe();
     // The "unsupported" wording only once the engine has said so; until it answers, the usual help.
-    const bool unsupported = model.modelsInfo() && !model.modelsInfo()->supported;
+    const bool unsupported = model.modelsPart().modelsInfo() && !model.modelsPart().modelsInfo()->supported;
     option.help = Strings::text(unsupported ? QStringLiteral("transcribe_intel_pending")
                                             : QStringLiteral("transcribe_help"));
     return option;
@@ -17,5 +18,5 @@ FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel
 
 void FormatControls::watchTranscribe(AppModel* model, QObject* context, std::function<void()> refresh) {
     QObject::connect(model, &AppModel::settingsChanged, context, refresh);
-    QObject::connect(model, &AppModel::modelsInfoChanged, context, refresh);
+    QObject::connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, context, refresh);
 }

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QStandardPaths>
 
 namespace Icons {
@@ -133,6 +134,19 @@ QPixmap tinted(const QString& symbol, int size, const QColor& colour, qreal devi
     }
     out.setDevicePixelRatio(devicePixelRatio);
     return out;
+}
+
+QPixmap cachedTinted(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio) {
+    install();
+    const QString key = QLatin1String("vamber.symbol/") + symbol + u'/' + QString::number(size) + u'/' +
+                        colour.name(QColor::HexArgb) + u'/' + QString::number(devicePixelRatio) + u'/' +
+                        QIcon::themeName() + u'/' + QIcon::fallbackThemeName();
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = tinted(symbol, size, colour, devicePixelRatio);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
 }
 
 } // namespace Icons

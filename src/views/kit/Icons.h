@@ -28,5 +28,8 @@ QStringList names(const QString& symbol);
 QIcon icon(const QString& symbol);
 // The symbol as a one-colour picture of `size` device-independent pixels, like a glyph in `colour`.
 QPixmap tinted(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio = 1.0);
+// tinted() from the application's pixmap cache, for what paints often (list rows): bounded by the cache's
+// limit, and keyed by all that makes the picture, the icon theme in use too.
+QPixmap cachedTinted(const QString& symbol, int size, const QColor& colour, qreal devicePixelRatio = 1.0);
 
 } // namespace Icons

@@ -1,15 +1,10 @@
 #include "kit/RowListView.h"
 
-#include "kit/Theme.h"
-
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStyleOptionViewItem>
 
 RowListView::RowListView(QWidget* parent) : QListView(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -250,20 +245,4 @@ void RowListView::focusInEvent(QFocusEvent* event) {
 void RowListView::focusOutEvent(QFocusEvent* event) {
     QListView::focusOutEvent(event);
     viewport()->update();
-}
-
-void RowListView::paintFocusRing(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
-                                 double radius) {
-    if (!(option.state & QStyle::State_HasFocus))
-        return;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    QPainterPath ring;
-    ring.addRoundedRect(QRectF(rect).adjusted(1.5, 1.5, -1.5, -1.5), radius, radius);
-    QColor colour = Theme::ink(Theme::Ink::Accent, Theme::palette());
-    colour.setAlphaF(0.85);
-    painter->setPen(QPen(colour, 2));
-    painter->setBrush(Qt::NoBrush);
-    painter->drawPath(ring);
-    painter->restore();
 }

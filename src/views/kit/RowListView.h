@@ -8,13 +8,10 @@
 
 class QScrollArea;
 
-class QPainter;
-class QStyleOptionViewItem;
-
 // A painted list that the keyboard can use. It takes focus with Tab and keeps a current row, which its
-// delegate draws with a focus ring (paintFocusRing); the arrows, Page Up/Down, Home and End move that row
-// over the rows that can take it (headers cannot); Space, Return, Delete and the menu key (or a right
-// click) go to the actions the owner gives. A list as tall as all its rows, scrolled by an area around
+// delegate draws with a focus ring (RowDelegate::paintFocus); the arrows, Page Up/Down, Home and End move
+// that row over the rows that can take it (headers cannot); Space, Return, Delete and the menu key (or a
+// right click) go to the actions the owner gives. A list as tall as all its rows, scrolled by an area around
 // it, pages by the height in sight and scrolls that area to the current row.
 class RowListView : public QListView {
     Q_OBJECT
@@ -45,10 +42,6 @@ public:
     int currentRow() const;
     // The menu of row actions last opened, while it is open.
     QMenu* openMenu() const { return m_menu; }
-
-    // Draws the ring of the current row of a focused list inside `rect`.
-    static void paintFocusRing(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
-                               double radius = 6);
 
     void setModel(QAbstractItemModel* model) override;
 

@@ -4,6 +4,7 @@
 #include "Library.h"
 #include "Spawn.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 #include "kit/LinkButton.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
@@ -43,7 +44,8 @@ IndexFooter::IndexFooter(AppModel* model, QWidget* parent) : QWidget(parent), m_
 
     connect(m_reindex, &QPushButton::clicked, this, &IndexFooter::reindex);
     connect(&model->libraryPart(), &Library::searchStatusChanged, this, &IndexFooter::refresh);
-    connect(model, &AppModel::transcriptionsChanged, this, &IndexFooter::refresh);
+    connect(&model->transcriptionsPart(), &Transcriptions::transcriptionsChanged, this,
+            &IndexFooter::refresh);
     followTexts(*model, this, [this] { refresh(); });
 }
 
@@ -53,7 +55,7 @@ void IndexFooter::refresh() {
                          ? Strings::text(QStringLiteral("label_index_transcriptions"),
                                          {{QStringLiteral("n"), QString::number(status->documents)}})
                          : Strings::text(QStringLiteral("label_index_empty")));
-    const std::size_t active = m_model->activeTranscriptions().size();
+    const std::size_t active = m_model->transcriptionsPart().activeTranscriptions().size();
     m_spinner->setVisible(active > 0);
     m_working->setVisible(active > 0);
     m_working->setText(Strings::text(QStringLiteral("transcribe_part_working"),

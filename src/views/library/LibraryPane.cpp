@@ -1,9 +1,12 @@
 #include "library/LibraryPane.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Library.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
+#include "kit/Alert.h"
 #include "kit/EmptyNotice.h"
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
@@ -165,7 +168,7 @@ LibraryPane::LibraryPane(AppModel* model, PlayerFactory player, QWidget* parent)
     connect(m_delegate, &LibraryRowDelegate::spotClicked, this, &LibraryPane::onSpot);
     connect(m_delegate, &LibraryRowDelegate::rowClicked, this, &LibraryPane::onRowClicked);
     m_list->viewport()->installEventFilter(this);
-    connect(model, &AppModel::modelsInfoChanged, this, &LibraryPane::syncContent);
+    connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, this, &LibraryPane::syncContent);
     connect(m_library, &Library::searchStatusChanged, this, &LibraryPane::syncContent);
     connect(m_library, &Library::librarySearchChanged, this, [this] {
         if (m_filter->text() != m_library->librarySearch())
@@ -323,7 +326,7 @@ void LibraryPane::syncContent() {
     if (wasFocused && m_rows->isEmpty())
         m_filter->setFocus(Qt::OtherFocusReason);
     const std::optional<SearchStatus>& status = m_library->searchStatus();
-    m_footer->setVisible(m_model->canTranscribe() || (status && status->documents >= 1));
+    m_footer->setVisible(m_model->modelsPart().canTranscribe() || (status && status->documents >= 1));
 }
 
 void LibraryPane::pageIfAtEnd() {
@@ -395,7 +398,7 @@ void LibraryPane::onSpot(int row, LibraryRowDelegate::Spot spot) {
         if (!item.exists) {
             if (!item.url.isEmpty())
                 spawn(this, [model = m_model, url = item.url]() -> QCoro::Task<void> {
-                    co_await model->enqueue(url, true);
+                    co_await model->queuePart().enqueue(url, true);
                 });
         } else {
             TranscribeSlot::trigger(*m_model, item);
@@ -608,35 +611,12 @@ void LibraryPane::openPlayer(const PlayerTarget& target) {
 }
 
 QMessageBox* LibraryPane::makeAlert(const QString& titleKey, const QString& message, bool offerListOnly) {
-    auto* box = new QMessageBox(this);
-    box->setObjectName(titleKey);
-    box->setIcon(QMessageBox::Warning);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(titleKey));
-    box->setWindowTitle(Strings::text(titleKey));
-    box->setInformativeText(message);
-    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-        label->setTextFormat(Qt::PlainText);
-    // Room for a sentence per line rather than a narrow column of words.
-    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
-        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
-            label->setMinimumWidth(320);
-    }
-    QPushButton* trash =
-        box->addButton(Strings::text(QStringLiteral("button_move_to_trash")), QMessageBox::DestructiveRole);
-    trash->setObjectName(QStringLiteral("button_move_to_trash"));
-    if (offerListOnly) {
-        QPushButton* list =
-            box->addButton(Strings::text(QStringLiteral("button_remove_from_list")), QMessageBox::AcceptRole);
-        list->setObjectName(QStringLiteral("button_remove_from_list"));
-    }
-    QPushButton* cancel =
-        box->addButton(Strings::text(QStringLiteral("button_cancel")), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("button_cancel"));
-    box->setEscapeButton(cancel);
-    box->setDefaultButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    return box;
+    Alert::Spec spec{titleKey, QMessageBox::Warning, message, {}};
+    spec.buttons.push_back({QStringLiteral("button_move_to_trash"), QMessageBox::DestructiveRole});
+    if (offerListOnly)
+        spec.buttons.push_back({QStringLiteral("button_remove_from_list"), QMessageBox::AcceptRole});
+    spec.buttons.push_back({QStringLiteral("button_cancel"), QMessageBox::RejectRole});
+    return Alert::make(spec, this);
 }
 
 void LibraryPane::confirmRemoveSelected() {

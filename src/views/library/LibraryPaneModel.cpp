@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Job.h"
 #include "Library.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 #include "library/HighlightedExcerpt.h"
 #include "library/LibraryRowContent.h"
@@ -16,8 +17,8 @@ LibraryPaneModel::LibraryPaneModel(AppModel* model, QObject* parent)
     connect(library, &Library::searchHitsChanged, this, [this] { rebuild(false); });
     // The transcribed mark and the transcribe slot follow these.
     connect(library, &Library::transcribedPathsChanged, this, &LibraryPaneModel::repaintAll);
-    for (auto signal : {&AppModel::modelsInfoChanged, &AppModel::modelDownloadsChanged})
-        connect(model, signal, this, &LibraryPaneModel::repaintAll);
+    for (auto signal : {&SpeechModels::modelsInfoChanged, &SpeechModels::modelDownloadsChanged})
+        connect(&model->modelsPart(), signal, this, &LibraryPaneModel::repaintAll);
     rebuild(true);
 }
 

@@ -3,62 +3,29 @@
 #include "AppModel.h"
 #include "Job.h"
 #include "Strings.h"
-#include "kit/Icons.h"
-#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
-#include "kit/Theme.h"
 #include "library/HighlightedExcerpt.h"
 #include "library/LibraryLists.h"
 #include "library/LibraryPaneModel.h"
-#include "rows/RowIcon.h"
 #include "rows/ThumbnailCache.h"
-#include "rows/ThumbnailImage.h"
 
 #include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
-#include <QApplication>
-#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyleOptionButton>
-#include <QTextBlock>
 #include <QTextDocument>
-#include <QToolTip>
 
 namespace {
 
 constexpr int sideInset = 6;
 constexpr int spacing = 12;
-constexpr int iconSpacing = 2;
-constexpr int checkboxSize = 16;
 constexpr int hitColumn = 56;
 constexpr int hitLines = 3;
+constexpr int lineGap = 3;
 
 using Kind = LibraryPaneModel::Kind;
 using Spot = LibraryRowDelegate::Spot;
-
-QPixmap symbolPixmap(const QString& symbol, const QColor& colour, qreal ratio, int size = 14) {
-    static QHash<QString, QPixmap> cache;
-    const QString key = symbol + u'|' + colour.name(QColor::HexArgb) + u'|' + QString::number(ratio) + u'|' +
-                        QString::number(size);
-    auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.insert(key, Icons::tinted(symbol, size, colour, ratio));
-    return *it;
-}
-
-void drawCentred(QPainter* painter, const QRectF& box, const QPixmap& pixmap) {
-    const QSizeF logical = pixmap.deviceIndependentSize();
-    painter->drawPixmap(QPointF(std::round(box.center().x() - logical.width() / 2.0),
-                                std::round(box.center().y() - logical.height() / 2.0)),
-                        pixmap);
-}
-
-QString oneLine(QString text) {
-    text.replace(u'\n', u' ');
-    return text;
-}
 
 // The slot of each icon of an item row, left to right.
 constexpr std::array<Spot, 5> itemSlots{Spot::First, Spot::Open, Spot::Reveal, Spot::Web, Spot::Remove};
@@ -66,10 +33,6 @@ constexpr std::array<Spot, 5> itemSlots{Spot::First, Spot::Open, Spot::Reveal, S
 QFont openFont() {
     return TextStyle::font(TextStyle::Role::Body);
 }
-
-} // namespace
-
-namespace {
 
 // The excerpt laid out as the hit row draws it.
 void layOutExcerpt(QTextDocument& document, const QString& excerpt, const QPalette& p, int width) {
@@ -92,12 +55,15 @@ int excerptHeight(const QTextDocument& document) {
     return std::min(int(std::ceil(document.size().height())), hitLines * metrics.lineSpacing());
 }
 
+bool isHeader(Kind kind) {
+    return kind == Kind::HitsHeader || kind == Kind::ItemsHeader;
+}
+
 } // namespace
 
 LibraryRowDelegate::LibraryRowDelegate(AppModel* model, LibraryPaneModel* rows, QAbstractItemView* view)
-    : QStyledItemDelegate(view), m_model(model), m_rows(rows), m_view(view),
+    : RowDelegate(view), m_model(model), m_rows(rows),
       m_thumbnails(new ThumbnailCache(&model->libraryPart(), pictureSize, this)) {
-    view->setMouseTracking(true);
     m_thumbnails->setDevicePixelRatio(view->devicePixelRatioF());
     connect(m_thumbnails, &ThumbnailCache::loaded, view->viewport(), qOverload<>(&QWidget::update));
 }
@@ -109,7 +75,7 @@ QSize LibraryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
         return {option.rect.width(), headerHeight};
     case Kind::Hit:
         if (const SearchHit* hit = m_rows->hitAt(index.row()))
-            return {option.rect.width(), hitRowHeight(*hit, m_view->viewport()->width())};
+            return {option.rect.width(), hitRowHeight(*hit, view()->viewport()->width())};
         return {option.rect.width(), rowHeight};
     case Kind::Item:
     case Kind::Group:
@@ -125,8 +91,8 @@ QRect LibraryRowDelegate::spotRect(int row, const QRect& rect, Spot spot) const 
     if (kind != Kind::Item && kind != Kind::Group)
         return {};
     if (spot == Spot::Checkbox)
-        return {rect.left() + sideInset, rect.center().y() - checkboxSize / 2 + 1, checkboxSize,
-                checkboxSize};
+        return {rect.left() + sideInset, rect.center().y() - checkBoxSide / 2 + 1, checkBoxSide,
+                checkBoxSide};
     if (kind == Kind::Group) {
         if (spot != Spot::OpenGroup)
             return {};
@@ -138,11 +104,7 @@ QRect LibraryRowDelegate::spotRect(int row, const QRect& rect, Spot spot) const 
     const auto at = std::find(itemSlots.begin(), itemSlots.end(), spot);
     if (at == itemSlots.end())
         return {};
-    const int i = int(at - itemSlots.begin());
-    const QSize frame = RowIcon::frame;
-    const int total = int(itemSlots.size()) * frame.width() + int(itemSlots.size() - 1) * iconSpacing;
-    const int left = rect.right() - sideInset - total + 1 + i * (frame.width() + iconSpacing);
-    return {left, rect.center().y() - frame.height() / 2, frame.width(), frame.height()};
+    return stripBox(rect, sideInset, int(itemSlots.size()), int(at - itemSlots.begin()));
 }
 
 Spot LibraryRowDelegate::spotAt(int row, const QRect& rect, const QPoint& pos) const {
@@ -154,6 +116,15 @@ Spot LibraryRowDelegate::spotAt(int row, const QRect& rect, const QPoint& pos) c
             return spot;
     }
     return Spot::None;
+}
+
+int LibraryRowDelegate::partAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const {
+    const Spot spot = spotAt(index.row(), row, pos);
+    return spot == Spot::None ? -1 : int(spot);
+}
+
+bool LibraryRowDelegate::spotHovered(const QModelIndex& index, Spot spot) const {
+    return isHovered(index, int(spot));
 }
 
 bool LibraryRowDelegate::spotEnabled(int row, Spot spot) const {
@@ -222,7 +193,8 @@ void LibraryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     const bool selected = index.data(LibraryPaneModel::SelectedRole).toBool();
-    switch (Kind(index.data(LibraryPaneModel::KindRole).toInt())) {
+    const Kind kind = Kind(index.data(LibraryPaneModel::KindRole).toInt());
+    switch (kind) {
     case Kind::HitsHeader:
     case Kind::ItemsHeader:
         paintHeader(painter, option.rect, index.data(Qt::DisplayRole).toString());
@@ -237,73 +209,15 @@ void LibraryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         paintHit(painter, option.rect, index, selected);
         break;
     }
-    if (const Kind kind = Kind(index.data(LibraryPaneModel::KindRole).toInt());
-        kind != Kind::HitsHeader && kind != Kind::ItemsHeader)
-        RowListView::paintFocusRing(painter, option, option.rect);
+    if (!isHeader(kind))
+        paintFocus(painter, option, option.rect);
     painter->restore();
 }
 
 void LibraryRowDelegate::paintHeader(QPainter* painter, const QRect& rect, const QString& text) const {
-    const QPalette p = Theme::palette();
-    const QFont font = TextStyle::font(TextStyle::Role::Subheadline, QFont::DemiBold);
-    const QFontMetrics metrics(font);
-    painter->setFont(font);
-    painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
-    const QRect box = rect.adjusted(sideInset, 0, -sideInset, -4);
-    painter->drawText(box, Qt::AlignLeft | Qt::AlignBottom,
-                      metrics.elidedText(oneLine(text), Qt::ElideRight, box.width()));
-}
-
-void LibraryRowDelegate::paintCheckbox(QPainter* painter, const QRect& box, bool on) const {
-    // Drawn here rather than by the style, so it reads in dark mode as in light.
-    const QPalette p = Theme::palette();
-    const QRectF frame = QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5);
-    QPainterPath path;
-    path.addRoundedRect(frame, 3.5, 3.5);
-    painter->save();
-    if (on) {
-        painter->fillPath(path, Theme::ink(Theme::Ink::Accent, p));
-        QPen tick(Theme::ink(Theme::Ink::OnAccent, p), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        painter->setPen(tick);
-        const QPointF o = frame.topLeft();
-        const double w = frame.width();
-        painter->drawPolyline(QPolygonF{o + QPointF(w * 0.24, w * 0.52), o + QPointF(w * 0.43, w * 0.7),
-                                        o + QPointF(w * 0.76, w * 0.3)});
-    } else {
-        painter->fillPath(path, p.color(QPalette::Base));
-        painter->setPen(QPen(Theme::ink(Theme::Ink::Tertiary, p), 1));
-        painter->drawPath(path);
-    }
-    painter->restore();
-}
-
-void LibraryRowDelegate::paintPicture(QPainter* painter, const QRect& frame, const QImage& image,
-                                      bool dim) const {
-    const QPalette p = Theme::palette();
-    painter->save();
-    QPainterPath clip;
-    clip.addRoundedRect(QRectF(frame), 4, 4);
-    painter->setClipPath(clip);
-    if (dim)
-        painter->setOpacity(0.4);
-    painter->fillRect(frame, Theme::ink(Theme::Ink::Quaternary, p));
-    if (!image.isNull())
-        painter->drawImage(ThumbnailImage::coverRect(image.size(), QRectF(frame)), image);
-    painter->restore();
-}
-
-void LibraryRowDelegate::paintIcon(QPainter* painter, const QRect& box, const QString& symbol, bool enabled,
-                                   bool hovered) const {
-    const QPalette p = Theme::palette();
-    if (hovered && enabled) {
-        QPainterPath back;
-        back.addRoundedRect(QRectF(box), 4, 4);
-        painter->fillPath(back, Theme::ink(Theme::Ink::Quaternary, p));
-    }
-    const QColor colour = !enabled  ? Theme::ink(Theme::Ink::Quaternary, p)
-                          : hovered ? Theme::ink(Theme::Ink::Primary, p)
-                                    : Theme::ink(Theme::Ink::Secondary, p);
-    drawCentred(painter, box, symbolPixmap(symbol, colour, painter->device()->devicePixelRatioF()));
+    paintLine(painter, rect.adjusted(sideInset, 0, -sideInset, -4), text,
+              TextStyle::font(TextStyle::Role::Subheadline, QFont::DemiBold),
+              Theme::ink(Theme::Ink::Secondary), Qt::AlignLeft | Qt::AlignBottom);
 }
 
 namespace {
@@ -316,19 +230,18 @@ void paintSelection(QPainter* painter, const QRect& rect, bool selected) {
     painter->fillPath(back, Theme::withOpacity(Theme::ink(Theme::Ink::Accent), 0.16));
 }
 
-// The title line and the caption line, centred as a block in `box`.
-struct TwoLines {
-    int titleTop;
-    int captionTop;
-};
-
-TwoLines twoLines(const QRect& box, const QFontMetrics& title, const QFontMetrics& caption) {
-    const int block = title.height() + 3 + caption.height();
-    const int top = box.center().y() - block / 2;
-    return {top, top + title.height() + 3};
-}
-
 } // namespace
+
+QRect LibraryRowDelegate::paintLead(QPainter* painter, const QRect& rect, int row, bool selected,
+                                    const QImage& image, bool dim) const {
+    paintSelection(painter, rect, selected);
+    const QRect check = spotRect(row, rect, Spot::Checkbox);
+    paintCheckBox(painter, check, selected);
+    const QRect picture(check.right() + 1 + spacing, rect.center().y() - pictureSize.height() / 2,
+                        pictureSize.width(), pictureSize.height());
+    paintPicture(painter, picture, 4, image, dim);
+    return picture;
+}
 
 void LibraryRowDelegate::paintItem(QPainter* painter, const QRect& rect, const QModelIndex& index,
                                    bool selected) const {
@@ -338,19 +251,12 @@ void LibraryRowDelegate::paintItem(QPainter* painter, const QRect& rect, const Q
     const QPalette p = Theme::palette();
     const LibraryRowContent c = LibraryRowContent::of(*m_model, *item);
     const qreal ratio = painter->device()->devicePixelRatioF();
-    paintSelection(painter, rect, selected);
-    const QRect check = spotRect(index.row(), rect, Spot::Checkbox);
-    paintCheckbox(painter, check, selected);
-
-    const QRect picture(check.right() + 1 + spacing, rect.center().y() - pictureSize.height() / 2,
-                        pictureSize.width(), pictureSize.height());
     const QImage image = c.picture
                              ? m_thumbnails->image({}, item->path, {}, item->path)
                              : m_thumbnails->image(item->thumbURL, item->path, item->url, item->thumbPath);
-    paintPicture(painter, picture, image, c.missing);
+    const QRect picture = paintLead(painter, rect, index.row(), selected, image, c.missing);
 
     // Icons: the first slot, then the four.
-    const bool hoverRow = m_hoverIndex == index;
     const QRect first = spotRect(index.row(), rect, Spot::First);
     switch (c.first) {
     case LibraryRowContent::First::Transcribe:
@@ -364,12 +270,12 @@ void LibraryRowDelegate::paintItem(QPainter* painter, const QRect& rect, const Q
             painter->drawArc(circle, 90 * 16, -int(360 * 16 * c.transcribe.fraction));
         } else {
             paintIcon(painter, first, c.transcribe.symbol, c.transcribe.enabled,
-                      hoverRow && m_hoverSpot == Spot::First);
+                      spotHovered(index, Spot::First));
         }
         break;
     case LibraryRowContent::First::DownloadAgain:
         paintIcon(painter, first, c.downloadAgain.symbol, c.downloadAgain.enabled,
-                  hoverRow && m_hoverSpot == Spot::First);
+                  spotHovered(index, Spot::First));
         break;
     case LibraryRowContent::First::Empty:
         break;
@@ -377,43 +283,37 @@ void LibraryRowDelegate::paintItem(QPainter* painter, const QRect& rect, const Q
     for (int i = 0; i < LibraryRowContent::iconCount; ++i) {
         const Spot spot = itemSlots[std::size_t(i) + 1];
         paintIcon(painter, spotRect(index.row(), rect, spot), c.icons[i].symbol, c.icons[i].enabled,
-                  hoverRow && m_hoverSpot == spot);
+                  spotHovered(index, spot));
     }
 
     // Title and facts.
     const int textLeft = picture.right() + 1 + spacing;
-    const int textRight = first.left() - 8;
-    const int width = std::max(0, textRight - textLeft);
-    const QFont titleFont = TextStyle::font(TextStyle::Role::Body, QFont::Medium);
-    const QFont captionFont = TextStyle::font(TextStyle::Role::Caption);
-    const QFontMetrics titleMetrics(titleFont), captionMetrics(captionFont);
-    const TwoLines lines = twoLines(rect, titleMetrics, captionMetrics);
-    painter->setFont(titleFont);
-    painter->setPen(Theme::ink(Theme::Ink::Primary, p));
-    painter->drawText(QRect(textLeft, lines.titleTop, width, titleMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      titleMetrics.elidedText(oneLine(item->title), Qt::ElideRight, width));
+    const int width = std::max(0, first.left() - 8 - textLeft);
+    const Lines at = lines(textLeft, width, rect.center().y(), lineGap);
+    paintLine(painter, at.title, item->title, titleFont(), Theme::ink(Theme::Ink::Primary, p));
 
-    painter->setFont(captionFont);
+    const QFont font = captionFont();
+    const QFontMetrics metrics(font);
+    painter->setFont(font);
     int x = textLeft;
     const int right = textLeft + width;
-    const QRect line(textLeft, lines.captionTop, width, captionMetrics.height());
-    auto fact = [&](const QString& text, const QString& symbol, Theme::Ink symbolInk, Theme::Ink textInk) {
+    const QRect line = at.caption;
+    auto fact = [&](const QString& text, const QString& name, Theme::Ink symbolInk, Theme::Ink textInk) {
         if (x >= right)
             return;
-        if (!symbol.isEmpty()) {
-            const int side = captionMetrics.height();
+        if (!name.isEmpty()) {
+            const int side = metrics.height();
             if (x + side > right)
                 return;
             drawCentred(painter, QRectF(x, line.top(), side, side),
-                        symbolPixmap(symbol, Theme::ink(symbolInk, p), ratio, side - 2));
+                        symbol(name, side - 2, Theme::ink(symbolInk, p), ratio));
             x += side + 3;
         }
-        const QString shown = captionMetrics.elidedText(oneLine(text), Qt::ElideRight, right - x);
+        const QString shown = metrics.elidedText(oneLine(text), Qt::ElideRight, right - x);
         painter->setPen(Theme::ink(textInk, p));
         painter->drawText(QRect(x, line.top(), right - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
                           shown);
-        x += captionMetrics.horizontalAdvance(shown) + 8;
+        x += metrics.horizontalAdvance(shown) + 8;
     };
     if (!c.channel.isEmpty())
         fact(c.channel, {}, Theme::Ink::Secondary, Theme::Ink::Secondary);
@@ -433,42 +333,25 @@ void LibraryRowDelegate::paintGroup(QPainter* painter, const QRect& rect, const 
     if (!group)
         return;
     const QPalette p = Theme::palette();
-    paintSelection(painter, rect, selected);
-    const QRect check = spotRect(index.row(), rect, Spot::Checkbox);
-    paintCheckbox(painter, check, selected);
-    const QRect picture(check.right() + 1 + spacing, rect.center().y() - pictureSize.height() / 2,
-                        pictureSize.width(), pictureSize.height());
     QImage image;
     if (!group->items.empty()) {
         const LibraryItem& first = group->items.front();
         image = m_thumbnails->image(first.thumbURL, first.path, first.url, first.thumbPath);
     }
-    paintPicture(painter, picture, image, false);
+    const QRect picture = paintLead(painter, rect, index.row(), selected, image, false);
 
     const QRect open = spotRect(index.row(), rect, Spot::OpenGroup);
-    const bool hovered = m_hoverIndex == index && m_hoverSpot == Spot::OpenGroup;
     QFont linkFont = openFont();
-    linkFont.setUnderline(hovered);
+    linkFont.setUnderline(spotHovered(index, Spot::OpenGroup));
     painter->setFont(linkFont);
     painter->setPen(Theme::ink(Theme::Ink::Accent, p));
     painter->drawText(open, Qt::AlignCenter, Strings::text(QStringLiteral("button_open_group")));
 
     const int textLeft = picture.right() + 1 + spacing;
-    const int width = std::max(0, open.left() - 8 - textLeft);
-    const QFont titleFont = TextStyle::font(TextStyle::Role::Body, QFont::Medium);
-    const QFont captionFont = TextStyle::font(TextStyle::Role::Caption);
-    const QFontMetrics titleMetrics(titleFont), captionMetrics(captionFont);
-    const TwoLines lines = twoLines(rect, titleMetrics, captionMetrics);
-    painter->setFont(titleFont);
-    painter->setPen(Theme::ink(Theme::Ink::Primary, p));
-    painter->drawText(QRect(textLeft, lines.titleTop, width, titleMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      titleMetrics.elidedText(oneLine(group->name), Qt::ElideRight, width));
-    painter->setFont(captionFont);
-    painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
-    painter->drawText(QRect(textLeft, lines.captionTop, width, captionMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(LibraryLists::groupMeta(*group), Qt::ElideRight, width));
+    const Lines at = lines(textLeft, std::max(0, open.left() - 8 - textLeft), rect.center().y(), lineGap);
+    paintLine(painter, at.title, group->name, titleFont(), Theme::ink(Theme::Ink::Primary, p));
+    paintLine(painter, at.caption, LibraryLists::groupMeta(*group), captionFont(),
+              Theme::ink(Theme::Ink::Secondary, p));
 }
 
 void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QModelIndex& index,
@@ -486,18 +369,18 @@ void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QM
     const QFontMetrics timeMetrics(timeFont);
     const QRect column(inner.left(), inner.top(), hitColumn, inner.height());
     drawCentred(painter, QRectF(column.left(), column.top() + 2, hitColumn, 16),
-                symbolPixmap(QStringLiteral("text.quote"), Theme::ink(Theme::Ink::Accent, p), ratio));
+                symbol(QStringLiteral("text.quote"), iconSide, Theme::ink(Theme::Ink::Accent, p), ratio));
     painter->setFont(timeFont);
     painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
     painter->drawText(QRect(column.left(), column.top() + 20, hitColumn, timeMetrics.height()),
-                      Qt::AlignCenter, Job::duration(double(hit->startMs) / 1000.0));
+                      Qt::AlignCenter, hitTime(*hit));
 
     int right = inner.right();
     if (!hit->exists) {
         const QRect missing(right - 17, inner.top() + 2, 18, 18);
-        drawCentred(
-            painter, missing,
-            symbolPixmap(QStringLiteral("questionmark.folder"), Theme::ink(Theme::Ink::Warning, p), ratio));
+        drawCentred(painter, missing,
+                    symbol(QStringLiteral("questionmark.folder"), iconSide,
+                           Theme::ink(Theme::Ink::Warning, p), ratio));
         right = missing.left() - 8;
     } else {
         right -= 8;
@@ -519,19 +402,15 @@ void LibraryRowDelegate::paintHit(QPainter* painter, const QRect& rect, const QM
     document.documentLayout()->draw(painter, context);
     painter->restore();
 
-    const QFont captionFont = TextStyle::font(TextStyle::Role::Caption);
-    const QFontMetrics captionMetrics(captionFont);
-    painter->setFont(captionFont);
-    painter->setPen(Theme::ink(Theme::Ink::Secondary, p));
-    painter->drawText(QRect(textLeft, inner.top() + shownHeight + 3, width, captionMetrics.height()),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(oneLine(hit->title), Qt::ElideRight, width));
+    const QFont font = captionFont();
+    paintLine(painter, QRect(textLeft, inner.top() + shownHeight + 3, width, QFontMetrics(font).height()),
+              hit->title, font, Theme::ink(Theme::Ink::Secondary, p));
 }
 
 int LibraryRowDelegate::hitRowHeight(const SearchHit& hit, int rowWidth) {
     QTextDocument document;
     layOutExcerpt(document, hit.excerpt, Theme::palette(), excerptWidth(rowWidth, hit.exists));
-    const int caption = QFontMetrics(TextStyle::font(TextStyle::Role::Caption)).height();
+    const int caption = QFontMetrics(captionFont()).height();
     return std::max(rowHeight, 12 + std::max(excerptHeight(document) + 3 + caption, 40));
 }
 
@@ -539,58 +418,30 @@ QString LibraryRowDelegate::hitTime(const SearchHit& hit) {
     return Job::duration(double(hit.startMs) / 1000.0);
 }
 
-bool LibraryRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
-                                     const QModelIndex& index) {
-    const auto type = event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
-        type != QEvent::MouseButtonDblClick)
-        return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    const int row = index.row();
-    const Spot spot = spotAt(row, option.rect, mouse->position().toPoint());
-    if (type == QEvent::MouseMove) {
-        if (m_hoverIndex != index || m_hoverSpot != spot) {
-            m_hoverIndex = index;
-            m_hoverSpot = spot;
-            m_view->viewport()->update();
-        }
-        return false;
-    }
-    if (mouse->button() != Qt::LeftButton)
-        return false;
-    const Kind kind = m_rows->kindAt(row);
-    if (kind == Kind::HitsHeader || kind == Kind::ItemsHeader)
+bool LibraryRowDelegate::buttonEvent(const QMouseEvent& mouse, const QModelIndex& index, int part) {
+    // Every press on a row is the list's own: the pane chooses what a click on a row selects.
+    if (isHeader(m_rows->kindAt(index.row())) || mouse.type() == QEvent::MouseButtonDblClick)
         return true;
-    if (type == QEvent::MouseButtonDblClick)
-        return true;
-    if (type == QEvent::MouseButtonPress) {
-        m_pressedSpot = spot;
+    if (mouse.type() == QEvent::MouseButtonPress) {
+        press(index, part);
         return true;
     }
-    const Spot pressed = std::exchange(m_pressedSpot, Spot::None);
-    if (spot != pressed)
+    if (!release(index, part))
         return true;
-    if (spot == Spot::None)
-        Q_EMIT rowClicked(row, mouse->modifiers());
-    else if (spotEnabled(row, spot))
-        Q_EMIT spotClicked(row, spot);
+    if (part < 0)
+        Q_EMIT rowClicked(index.row(), mouse.modifiers());
+    else if (spotEnabled(index.row(), Spot(part)))
+        Q_EMIT spotClicked(index.row(), Spot(part));
     return true;
 }
 
-bool LibraryRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
-                                   const QStyleOptionViewItem& option, const QModelIndex& index) {
-    if (event->type() != QEvent::ToolTip)
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const int row = index.row();
-    const Spot spot = spotAt(row, option.rect, event->pos());
-    QString tip;
+RowDelegate::Tip LibraryRowDelegate::tipAt(const QModelIndex& index, const QRect& row,
+                                           const QPoint& pos) const {
+    const Spot spot = spotAt(index.row(), row, pos);
     if (spot != Spot::None && spot != Spot::Checkbox && spot != Spot::OpenGroup)
-        tip = spotLabel(row, spot);
-    else if (const SearchHit* hit = m_rows->hitAt(row); hit && !hit->exists)
-        tip = Strings::text(QStringLiteral("label_file_missing"));
-    if (tip.isEmpty())
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    QToolTip::showText(event->globalPos(), tip, view,
-                       spot != Spot::None ? spotRect(row, option.rect, spot) : option.rect);
-    return true;
+        return {spotLabel(index.row(), spot), spotRect(index.row(), row, spot)};
+    if (const SearchHit* hit = m_rows->hitAt(index.row()); hit && !hit->exists)
+        return {Strings::text(QStringLiteral("label_file_missing")),
+                spot != Spot::None ? spotRect(index.row(), row, spot) : row};
+    return {};
 }

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "kit/RowDelegate.h"
 #include "library/LibraryRowContent.h"
-
-#include <QPersistentModelIndex>
-#include <QStyledItemDelegate>
 
 class AppModel;
 class LibraryPaneModel;
-class QAbstractItemView;
 class ThumbnailCache;
 
 // Paints every row of the library list (section headers, search hits, groups, library items) and turns
 // clicks on their parts into signals for the pane, so 10,000 items cost what 20 do.
-class LibraryRowDelegate : public QStyledItemDelegate {
+class LibraryRowDelegate : public RowDelegate {
     Q_OBJECT
 
 public:
@@ -28,10 +25,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override;
-    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                   const QModelIndex& index) override;
 
     // Where `spot` lies in a row of `row`'s kind drawn in `rect` (empty when that row has no such part).
     QRect spotRect(int row, const QRect& rect, Spot spot) const;
@@ -51,21 +44,23 @@ Q_SIGNALS:
     // A click elsewhere on a row (hits, groups and items), with the modifiers held.
     void rowClicked(int row, Qt::KeyboardModifiers modifiers);
 
+protected:
+    int partAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    Tip tipAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    bool buttonEvent(const QMouseEvent& mouse, const QModelIndex& index, int part) override;
+
 private:
     void paintHeader(QPainter* painter, const QRect& rect, const QString& text) const;
     void paintItem(QPainter* painter, const QRect& rect, const QModelIndex& index, bool selected) const;
     void paintGroup(QPainter* painter, const QRect& rect, const QModelIndex& index, bool selected) const;
     void paintHit(QPainter* painter, const QRect& rect, const QModelIndex& index, bool selected) const;
-    void paintCheckbox(QPainter* painter, const QRect& box, bool on) const;
-    void paintPicture(QPainter* painter, const QRect& frame, const QImage& image, bool dim) const;
-    void paintIcon(QPainter* painter, const QRect& box, const QString& symbol, bool enabled,
-                   bool hovered) const;
+    // The selection, the check box and the picture that items and groups begin with; returns where the
+    // picture lies.
+    QRect paintLead(QPainter* painter, const QRect& rect, int row, bool selected, const QImage& image,
+                    bool dim) const;
+    bool spotHovered(const QModelIndex& index, Spot spot) const;
 
     AppModel* m_model;
     LibraryPaneModel* m_rows;
-    QAbstractItemView* m_view;
     ThumbnailCache* m_thumbnails;
-    QPersistentModelIndex m_hoverIndex;
-    Spot m_hoverSpot = Spot::None;
-    Spot m_pressedSpot = Spot::None;
 };

@@ -2,12 +2,14 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "SpeechModels.h"
+#include "Transcriptions.h"
 
 #include <algorithm>
 
 TranscribeSlot TranscribeSlot::of(const AppModel& model) {
     TranscribeSlot slot;
-    const std::optional<ModelsInfo>& info = model.modelsInfo();
+    const std::optional<ModelsInfo>& info = model.modelsPart().modelsInfo();
     if (!info)
         return slot;
     if (!info->supported) {
@@ -17,8 +19,8 @@ TranscribeSlot TranscribeSlot::of(const AppModel& model) {
     }
     if (!info->installed().empty())
         return slot;
-    const auto download = model.modelDownloads().constFind(info->defaultModel);
-    if (download != model.modelDownloads().constEnd()) {
+    const auto download = model.modelsPart().modelDownloads().constFind(info->defaultModel);
+    if (download != model.modelsPart().modelDownloads().constEnd()) {
         slot.look = Look::Progress;
         slot.fraction = std::clamp(*download, 0.0, 1.0);
         slot.enabled = false;
@@ -34,7 +36,8 @@ void TranscribeSlot::trigger(AppModel& model, const LibraryItem& item) {
     if (slot.look != Look::Icon || !slot.enabled)
         return;
     if (slot.labelKey == QLatin1String("button_download_model"))
-        model.promptsPart().setModelOptIn(Prompts::ModelOptInRequest{model.modelsInfo()->defaultModel});
+        model.promptsPart().setModelOptIn(
+            Prompts::ModelOptInRequest{model.modelsPart().modelsInfo()->defaultModel});
     else
-        model.transcribe(item);
+        model.transcriptionsPart().transcribe(item);
 }

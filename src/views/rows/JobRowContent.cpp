@@ -1,6 +1,7 @@
 #include "rows/JobRowContent.h"
 
 #include "AppModel.h"
+#include "DownloadQueue.h"
 #include "Fraction.h"
 #include "Job.h"
 #include "Library.h"
@@ -91,20 +92,20 @@ void JobRowContent::trigger(AppModel& model, const std::shared_ptr<Job>& job, Ac
     switch (action) {
     case Action::Primary:
         if (kind == Kind::Waiting || kind == Kind::Paused)
-            model.resume(job);
+            model.queuePart().resume(job);
         else if (kind == Kind::Cancelled || kind == Kind::Failed)
-            model.retry(job);
+            model.queuePart().retry(job);
         else
-            model.pause(job);
+            model.queuePart().pause(job);
         break;
     case Action::Reveal:
         model.libraryPart().revealJob(*job);
         break;
     case Action::Cancel:
-        model.cancel(job);
+        model.queuePart().cancel(job);
         break;
     case Action::Remove:
-        model.remove(job);
+        model.queuePart().remove(job);
         break;
     }
 }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "kit/RowDelegate.h"
+
 #include <QElapsedTimer>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 class AppModel;
-class QAbstractItemView;
 class ThumbnailCache;
 
 // The job row painted for every row of a list over JobListModel: the same content as JobRow, drawn
 // instead of built, so a queue of 10,000 jobs costs what 20 do. Clicks on the four icons run their
 // actions by the job's state at the click; hovering an icon shows its label.
-class JobRowDelegate : public QStyledItemDelegate {
+class JobRowDelegate : public RowDelegate {
     Q_OBJECT
 
 public:
@@ -22,10 +22,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override;
-    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                   const QModelIndex& index) override;
 
     // Where icon `i` (0 to 3) of a row drawn in `row` lies.
     static QRect iconRect(const QRect& row, int i);
@@ -34,15 +30,16 @@ public:
     static constexpr int busyPeriodMs = 1400;
     ThumbnailCache* thumbnails() const { return m_thumbnails; }
 
+protected:
+    int partAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    Tip tipAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    void clicked(const QModelIndex& index, int part, Qt::KeyboardModifiers modifiers) override;
+
 private:
-    int iconAt(const QRect& row, const QPoint& pos) const;
+    void paintBusyBar(QPainter* painter, const QRectF& track) const;
 
     AppModel* m_model;
-    QAbstractItemView* m_view;
     ThumbnailCache* m_thumbnails;
-    QPersistentModelIndex m_hoverIndex;
-    int m_hoverIcon = -1;
-    int m_pressedIcon = -1;
     // Busy bars move while they are in sight: the area they took at the last painting is painted again
     // at every tick, and the ticks stop when no busy bar was painted since the last one.
     QElapsedTimer m_clock;

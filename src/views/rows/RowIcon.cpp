@@ -9,7 +9,7 @@ RowIcon::RowIcon(QWidget* parent) : QToolButton(parent) {
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setFixedSize(frame);
-    setIconSize(QSize(14, 14));
+    setIconSize(QSize(RowDelegate::iconSide, RowDelegate::iconSide));
     setFocusPolicy(Qt::TabFocus);
     connect(this, &QToolButton::clicked, this, [this] {
         if (m_action)

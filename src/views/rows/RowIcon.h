@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/RowDelegate.h"
+
 #include <QString>
 #include <QToolButton>
 
@@ -12,7 +14,7 @@ class RowIcon : public QToolButton {
     Q_OBJECT
 
 public:
-    static constexpr QSize frame{22, 18};
+    static constexpr QSize frame = RowDelegate::iconFrame;
 
     RowIcon(QString symbol, QString label, std::optional<QString> help, bool enabled,
             std::function<void()> action, QWidget* parent = nullptr);

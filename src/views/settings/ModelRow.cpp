@@ -13,6 +13,7 @@
 #include "Job.h"
 #include "Prompts.h"
 #include "SettingFields.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 #include <QEvent>
@@ -83,7 +84,8 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     downloading->addWidget(m_progress);
     downloading->addWidget(m_cancel);
     layout->addWidget(m_downloading);
-    connect(m_cancel, &QToolButton::clicked, this, [this] { m_model.cancelModelDownload(m_whisper.key); });
+    connect(m_cancel, &QToolButton::clicked, this,
+            [this] { m_model.modelsPart().cancelModelDownload(m_whisper.key); });
 
     layout->addWidget(m_download);
     connect(m_download, &QPushButton::clicked, this,
@@ -123,9 +125,10 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
         m_delete->setText(Strings::text(QStringLiteral("button_delete_model")));
         refresh();
     });
-    for (auto signal : {&AppModel::modelDownloadsChanged, &AppModel::modelNoticesChanged,
-                        &AppModel::settingsChanged, &AppModel::modelsInfoChanged})
-        connect(&model, signal, this, &ModelRow::refresh);
+    for (auto signal : {&SpeechModels::modelDownloadsChanged, &SpeechModels::modelNoticesChanged,
+                        &SpeechModels::modelsInfoChanged})
+        connect(&model.modelsPart(), signal, this, &ModelRow::refresh);
+    connect(&model, &AppModel::settingsChanged, this, &ModelRow::refresh);
 }
 
 void ModelRow::paintCancel() {
@@ -150,19 +153,19 @@ void ModelRow::setWhisper(const WhisperModel& whisper) {
 
 ModelRow::Actions ModelRow::actions() const {
     // A download under way wins, also over an installed copy.
-    if (m_model.modelDownloads().contains(m_whisper.key))
+    if (m_model.modelsPart().modelDownloads().contains(m_whisper.key))
         return Actions::Downloading;
     return m_whisper.installed ? Actions::Installed : Actions::NotInstalled;
 }
 
 qint64 ModelRow::shownBytes() const {
-    return m_whisper.installed ? m_model.modelBytesOnDisk(m_whisper) : m_whisper.downloadBytes;
+    return m_whisper.installed ? m_model.modelsPart().modelBytesOnDisk(m_whisper) : m_whisper.downloadBytes;
 }
 
 void ModelRow::refresh() {
     m_size->setText(Job::byteCount(shownBytes()));
-    const auto notice = m_model.modelNotices().constFind(m_whisper.key);
-    const bool hasNotice = notice != m_model.modelNotices().constEnd();
+    const auto notice = m_model.modelsPart().modelNotices().constFind(m_whisper.key);
+    const bool hasNotice = notice != m_model.modelsPart().modelNotices().constEnd();
     m_notice->setVisible(hasNotice);
     if (hasNotice) {
         m_notice->setText(notice->text);
@@ -182,8 +185,8 @@ void ModelRow::refresh() {
     m_installed->setVisible(now == Actions::Installed && (runnable || !m_whisper.builtIn));
     m_delete->setVisible(!m_whisper.builtIn);
     if (now == Actions::Downloading)
-        m_progress->setValue(static_cast<int>(
-            std::lround(unitFraction(m_model.modelDownloads().value(m_whisper.key)) * progressSteps)));
+        m_progress->setValue(static_cast<int>(std::lround(
+            unitFraction(m_model.modelsPart().modelDownloads().value(m_whisper.key)) * progressSteps)));
     const bool chosen = m_model.settings() && m_model.settings()->transcriptionModel == m_whisper.key;
     m_ready->setVisible(chosen && runnable);
     m_choose->setVisible(!chosen && runnable);
@@ -192,6 +195,6 @@ void ModelRow::refresh() {
 void ModelRow::confirmDelete() {
     if (m_confirm)
         return;
-    m_confirm = askDeleteModel(this, m_model.modelBytesOnDisk(m_whisper),
-                               [this, key = m_whisper.key] { m_model.deleteModel(key); });
+    m_confirm = askDeleteModel(this, m_model.modelsPart().modelBytesOnDisk(m_whisper),
+                               [this, key = m_whisper.key] { m_model.modelsPart().deleteModel(key); });
 }

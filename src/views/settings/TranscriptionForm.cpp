@@ -11,6 +11,7 @@
 #include "kit/Theme.h"
 
 #include "AppModel.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 #include <QHBoxLayout>
@@ -55,8 +56,8 @@ TranscriptionForm::TranscriptionForm(AppModel& model, QWidget* parent)
     addRow(subtitles, QStringLiteral("transcribe_over_subtitles"), over);
     SettingBindings::bindFlag(model, over, Setting::transcribeOverSubtitles);
     addHint(subtitles, QStringLiteral("transcribe_over_subtitles_help"));
-    auto enable = [this, over] { over->setEnabled(m_model.canTranscribe()); };
-    connect(&model, &AppModel::modelsInfoChanged, over, enable);
+    auto enable = [this, over] { over->setEnabled(m_model.modelsPart().canTranscribe()); };
+    connect(&model.modelsPart(), &SpeechModels::modelsInfoChanged, over, enable);
     enable();
 
     QVBoxLayout* models = addSection(QStringLiteral("label_transcription_model"));
@@ -71,7 +72,7 @@ TranscriptionForm::TranscriptionForm(AppModel& model, QWidget* parent)
     m_slow->setObjectName(QStringLiteral("slowNotice"));
     models->addWidget(m_slow);
 
-    connect(&model, &AppModel::modelsInfoChanged, this, &TranscriptionForm::refresh);
+    connect(&model.modelsPart(), &SpeechModels::modelsInfoChanged, this, &TranscriptionForm::refresh);
     followTexts(model, this, [this] { refresh(); });
 }
 
@@ -85,7 +86,7 @@ QList<ModelRow*> TranscriptionForm::rows() const {
 }
 
 void TranscriptionForm::refresh() {
-    const std::optional<ModelsInfo>& info = m_model.modelsInfo();
+    const std::optional<ModelsInfo>& info = m_model.modelsPart().modelsInfo();
     m_unsupported->setVisible(info && !info->supported);
     syncRows();
     const std::optional<double> slow = SlowNotice::shownFor(info);
@@ -98,8 +99,8 @@ void TranscriptionForm::syncRows() {
     // Rows are kept by key, so a row's open delete confirmation survives a reloaded list.
     std::map<QString, ModelRow*> kept;
     QList<ModelRow*> order;
-    if (m_model.modelsInfo()) {
-        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+    if (m_model.modelsPart().modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsPart().modelsInfo()->models) {
             if (kept.count(whisper.key))
                 continue;
             ModelRow* row = nullptr;

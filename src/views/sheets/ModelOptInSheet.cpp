@@ -11,6 +11,7 @@
 #include "Job.h"
 #include "SettingFields.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 
 #include <QHBoxLayout>
@@ -82,8 +83,9 @@ ModelOptInSheet::ModelOptInSheet(AppModel& model, QString modelKey, QWidget* par
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_done, &QPushButton::clicked, this, &ModelOptInSheet::use);
     connect(m_dismiss, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_cancelDownload, &QPushButton::clicked, this, [this] { m_model.cancelModelDownload(m_key); });
-    connect(m_download, &QPushButton::clicked, this, [this] { m_model.downloadModel(m_key); });
+    connect(m_cancelDownload, &QPushButton::clicked, this,
+            [this] { m_model.modelsPart().cancelModelDownload(m_key); });
+    connect(m_download, &QPushButton::clicked, this, [this] { m_model.modelsPart().downloadModel(m_key); });
 
     followTexts(model, this, [this] {
         setWindowTitle(Strings::text(QStringLiteral("title_model_download")));
@@ -97,25 +99,26 @@ ModelOptInSheet::ModelOptInSheet(AppModel& model, QString modelKey, QWidget* par
         m_download->setText(Strings::text(QStringLiteral("button_download_model")));
         refresh();
     });
-    connect(&model, &AppModel::modelsInfoChanged, this, &ModelOptInSheet::modelsChanged);
-    connect(&model, &AppModel::modelDownloadsChanged, this, &ModelOptInSheet::refresh);
-    connect(&model, &AppModel::modelNoticesChanged, this, &ModelOptInSheet::refresh);
+    SpeechModels& models = model.modelsPart();
+    connect(&models, &SpeechModels::modelsInfoChanged, this, &ModelOptInSheet::modelsChanged);
+    connect(&models, &SpeechModels::modelDownloadsChanged, this, &ModelOptInSheet::refresh);
+    connect(&models, &SpeechModels::modelNoticesChanged, this, &ModelOptInSheet::refresh);
     m_anyInstalled = anyInstalled();
     fetchOffer();
 }
 
 std::optional<bool> ModelOptInSheet::anyInstalled() const {
-    if (!m_model.modelsInfo())
+    if (!m_model.modelsPart().modelsInfo())
         return std::nullopt;
-    return !m_model.modelsInfo()->installed().empty();
+    return !m_model.modelsPart().modelsInfo()->installed().empty();
 }
 
 bool ModelOptInSheet::installed() const {
     if (m_offer && m_offer->installed)
         return true;
-    if (!m_model.modelsInfo())
+    if (!m_model.modelsPart().modelsInfo())
         return false;
-    for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+    for (const WhisperModel& whisper : m_model.modelsPart().modelsInfo()->models) {
         if (whisper.key == m_key && whisper.installed)
             return true;
     }
@@ -125,7 +128,7 @@ bool ModelOptInSheet::installed() const {
 ModelOptInSheet::Stage ModelOptInSheet::stage() const {
     if (installed())
         return Stage::Installed;
-    return m_model.modelDownloads().contains(m_key) ? Stage::Downloading : Stage::Offer;
+    return m_model.modelsPart().modelDownloads().contains(m_key) ? Stage::Downloading : Stage::Offer;
 }
 
 QString ModelOptInSheet::detail() const {
@@ -133,8 +136,8 @@ QString ModelOptInSheet::detail() const {
         qint64 onDisk = 0;
         if (m_offer)
             onDisk = m_offer->diskBytes;
-        else if (m_model.modelsInfo())
-            onDisk = m_model.modelsInfo()->diskUsage.value(m_key, 0);
+        else if (m_model.modelsPart().modelsInfo())
+            onDisk = m_model.modelsPart().modelsInfo()->diskUsage.value(m_key, 0);
         return Strings::text(QStringLiteral("msg_model_installed"),
                              {{QStringLiteral("size"), Job::byteCount(onDisk)}});
     }
@@ -155,10 +158,10 @@ void ModelOptInSheet::use() {
 qint64 ModelOptInSheet::bytesOnDisk() const {
     if (m_offer && m_offer->installed)
         return m_offer->diskBytes;
-    if (m_model.modelsInfo()) {
-        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+    if (m_model.modelsPart().modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsPart().modelsInfo()->models) {
             if (whisper.key == m_key)
-                return m_model.modelBytesOnDisk(whisper);
+                return m_model.modelsPart().modelBytesOnDisk(whisper);
         }
     }
     return m_offer ? m_offer->diskBytes : 0;
@@ -168,14 +171,14 @@ qint64 ModelOptInSheet::bytesOnDisk() const {
 void ModelOptInSheet::confirmDelete() {
     if (m_confirm)
         return;
-    m_confirm = askDeleteModel(this, bytesOnDisk(), [this] { m_model.deleteModel(m_key); });
+    m_confirm = askDeleteModel(this, bytesOnDisk(), [this] { m_model.modelsPart().deleteModel(m_key); });
 }
 
 void ModelOptInSheet::fetchOffer() {
     // Fetches are not ordered: the one that finishes last decides the offer.
     QPointer<ModelOptInSheet> self(this);
     spawn(this, [self, model = &m_model, key = m_key]() -> QCoro::Task<void> {
-        std::optional<ModelOffer> offer = co_await model->fetchModelOffer(key);
+        std::optional<ModelOffer> offer = co_await model->modelsPart().fetchModelOffer(key);
         if (!self)
             co_return;
         self->m_offer = std::move(offer);
@@ -191,8 +194,8 @@ void ModelOptInSheet::modelsChanged() {
     // A held offer that still says installed after the engine listed the model as not installed (it was
     // deleted) would keep the sheet in the installed stage: ask again.
     bool listedMissing = false;
-    if (m_offer && m_offer->installed && m_model.modelsInfo()) {
-        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+    if (m_offer && m_offer->installed && m_model.modelsPart().modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsPart().modelsInfo()->models) {
             if (whisper.key == m_key)
                 listedMissing = !whisper.installed;
         }
@@ -206,8 +209,8 @@ void ModelOptInSheet::refresh() {
     // A model this machine cannot run is neither downloaded nor used from here: the sheet says why instead
     // of offering it.
     const WhisperModel* listed = nullptr;
-    if (m_model.modelsInfo()) {
-        for (const WhisperModel& whisper : m_model.modelsInfo()->models) {
+    if (m_model.modelsPart().modelsInfo()) {
+        for (const WhisperModel& whisper : m_model.modelsPart().modelsInfo()->models) {
             if (whisper.key == m_key)
                 listed = &whisper;
         }
@@ -219,10 +222,10 @@ void ModelOptInSheet::refresh() {
         m_detail->setText(listed->unavailableReason && !listed->unavailableReason->isEmpty()
                               ? *listed->unavailableReason
                               : Strings::text(QStringLiteral("status_model_unavailable")));
-    const auto download = m_model.modelDownloads().constFind(m_key);
-    const bool downloading = download != m_model.modelDownloads().constEnd();
-    const auto notice = m_model.modelNotices().constFind(m_key);
-    const bool hasNotice = notice != m_model.modelNotices().constEnd();
+    const auto download = m_model.modelsPart().modelDownloads().constFind(m_key);
+    const bool downloading = download != m_model.modelsPart().modelDownloads().constEnd();
+    const auto notice = m_model.modelsPart().modelNotices().constFind(m_key);
+    const bool hasNotice = notice != m_model.modelsPart().modelNotices().constEnd();
     m_progress->setVisible(downloading);
     if (downloading)
         m_progress->setValue(static_cast<int>(std::lround(unitFraction(*download) * progressSteps)));

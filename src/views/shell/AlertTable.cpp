@@ -1,5 +1,6 @@
 #include "shell/AlertTable.h"
 
+#include "DownloadQueue.h"
 #include "shell/StartNow.h"
 
 #include "Prompts.h"
@@ -35,10 +36,10 @@ const std::vector<AlertEntry>& alertTable() {
          [](const AppModel& m) {
              return std::optional(
                  Strings::text(QStringLiteral("msg_clear_queue"),
-                               {{QStringLiteral("count"), QString::number(m.jobs().size())}}));
+                               {{QStringLiteral("count"), QString::number(m.queuePart().jobs().size())}}));
          },
          {{QStringLiteral("button_clear_queue"), QMessageBox::DestructiveRole,
-           [](AppModel& m) { m.clearQueue(); }},
+           [](AppModel& m) { m.queuePart().clearQueue(); }},
           cancel()},
          [](AppModel& m) { m.promptsPart().setConfirmClearQueue(false); },
          QMessageBox::Warning},

@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "FileDialogs.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 
 #include <QPointer>
 #include <QUrl>
@@ -15,10 +16,10 @@ QCoro::Task<void> chooseFilesToTranscribe(AppModel* model) {
     const QString message = Strings::text(QStringLiteral("hint_transcription"));
     const QString confirm = Strings::text(QStringLiteral("button_transcribe"));
     const std::optional<QStringList> chosen =
-        co_await dialogs->chooseFiles(message, confirm, model->mediaFileFilters());
+        co_await dialogs->chooseFiles(message, confirm, model->transcriptionsPart().mediaFileFilters());
     if (!self || !chosen)
         co_return;
     model->setTab(AppModel::Tab::Transcription);
     for (const QString& path : *chosen)
-        model->transcribeFile(QUrl::fromLocalFile(path));
+        model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile(path));
 }

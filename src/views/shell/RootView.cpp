@@ -1,10 +1,12 @@
 #include "shell/RootView.h"
 
+#include "DownloadQueue.h"
 #include "shell/AlertTable.h"
 #include "shell/Placeholder.h"
 #include "shell/SidebarDelegate.h"
 #include "shell/SidebarModel.h"
 
+#include "kit/Alert.h"
 #include "kit/Theme.h"
 
 #include "Prompts.h"
@@ -99,7 +101,7 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     for (auto signal :
          {&Prompts::showLogSheetChanged, &Prompts::showReportSheetChanged, &Prompts::modelOptInChanged})
         connect(&model.promptsPart(), signal, this, &RootView::scheduleSync);
-    connect(&model, &AppModel::pendingListingsChanged, this, &RootView::scheduleSync);
+    connect(&model.queuePart(), &DownloadQueue::pendingListingsChanged, this, &RootView::scheduleSync);
     for (const AlertEntry& alert : alertTable())
         alert.watch(model, this, [this] { scheduleSync(); });
     connect(&model, &AppModel::stringsGenerationChanged, m_sidebar->viewport(),
@@ -173,7 +175,8 @@ bool RootView::stillWanted() const {
         // A request for another model replaces the sheet; one for the same model leaves it as it is.
         return m_model.promptsPart().modelOptIn() && m_model.promptsPart().modelOptIn()->key == m_identity;
     case Kind::Listing:
-        return !m_model.pendingListings().empty() && m_model.pendingListings().front()->id() == m_identity;
+        return !m_model.queuePart().pendingListings().empty() &&
+               m_model.queuePart().pendingListings().front()->id() == m_identity;
     case Kind::Alert:
         return alertTable()[m_alert].shown(m_model);
     }
@@ -199,8 +202,8 @@ void RootView::sync() {
         return present(Kind::Report, -1, {});
     if (m_model.promptsPart().modelOptIn())
         return present(Kind::OptIn, -1, m_model.promptsPart().modelOptIn()->key);
-    if (!m_model.pendingListings().empty())
-        return present(Kind::Listing, -1, m_model.pendingListings().front()->id());
+    if (!m_model.queuePart().pendingListings().empty())
+        return present(Kind::Listing, -1, m_model.queuePart().pendingListings().front()->id());
     const std::vector<AlertEntry>& alerts = alertTable();
     for (int i = 0; i < static_cast<int>(alerts.size()); ++i) {
         if (alerts[i].shown(m_model))
@@ -253,7 +256,7 @@ QDialog* RootView::makeSheet(Kind kind) {
         break;
     }
     case Kind::Listing: {
-        const std::shared_ptr<ListingPick> pick = m_model.pendingListings().front();
+        const std::shared_ptr<ListingPick> pick = m_model.queuePart().pendingListings().front();
         if (m_views.sheets.listing)
             sheet = m_views.sheets.listing(m_model, pick, this);
         if (!sheet) {
@@ -262,7 +265,7 @@ QDialog* RootView::makeSheet(Kind kind) {
                                                      QStringLiteral("v2_placeholder_listing"),
                                                      QStringLiteral("button_cancel"), this);
             connect(placeholder, &SheetPlaceholder::cancelled, this,
-                    [this, pick] { m_model.dismissListing(pick); });
+                    [this, pick] { m_model.queuePart().dismissListing(pick); });
             sheet = placeholder;
         }
         sheet->setObjectName(QStringLiteral("listingSheet"));
@@ -277,35 +280,10 @@ QDialog* RootView::makeSheet(Kind kind) {
 
 QMessageBox* RootView::makeAlert(int alert) {
     const AlertEntry& entry = alertTable()[alert];
-    auto* box = new QMessageBox(this);
-    box->setObjectName(entry.titleKey);
-    box->setIcon(entry.icon);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(entry.titleKey));
-    box->setWindowTitle(Strings::text(entry.titleKey));
-    if (const std::optional<QString> message = entry.message(m_model)) {
-        box->setInformativeText(*message);
-        // Engine text is shown as it is, never as markup.
-        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-            label->setTextFormat(Qt::PlainText);
-    }
-    // Room for a sentence per line rather than a narrow column of words.
-    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
-        if (auto* label = box->findChild<QLabel*>(QString::fromLatin1(name)))
-            label->setMinimumWidth(alertTextWidth);
-    }
-    for (const AlertEntry::Button& b : entry.buttons) {
-        QPushButton* button = box->addButton(Strings::text(b.key), b.role);
-        button->setObjectName(b.key);
-        // Return and Escape both cancel; only a click confirms what cannot be undone.
-        if (b.role == QMessageBox::RejectRole) {
-            box->setEscapeButton(button);
-            box->setDefaultButton(button);
-        }
-    }
-    if (!box->escapeButton() && entry.buttons.size() == 1)
-        box->setEscapeButton(box->buttons().constFirst());
-    return box;
+    Alert::Spec spec{entry.titleKey, entry.icon, entry.message(m_model), {}, alertTextWidth};
+    for (const AlertEntry::Button& b : entry.buttons)
+        spec.buttons.push_back({b.key, b.role});
+    return Alert::make(spec, this);
 }
 
 void RootView::surfaceFinished(QDialog* dialog) {

@@ -1,13 +1,17 @@
 #include "shell/SidebarModel.h"
 
+#include "DownloadQueue.h"
+#include "SpeechModels.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 
 SidebarModel::SidebarModel(AppModel& model, QObject* parent) : QAbstractListModel(parent), m_model(model) {
     connect(&model, &AppModel::stringsGenerationChanged, this, &SidebarModel::refreshTitles);
-    connect(&model, &AppModel::jobsChanged, this, &SidebarModel::refreshCounts);
-    connect(&model, &AppModel::activityChanged, this, &SidebarModel::refreshCounts);
-    connect(&model, &AppModel::transcriptionsChanged, this, &SidebarModel::refreshCounts);
-    connect(&model, &AppModel::modelsInfoChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.queuePart(), &DownloadQueue::jobsChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.queuePart(), &DownloadQueue::activityChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.transcriptionsPart(), &Transcriptions::transcriptionsChanged, this,
+            &SidebarModel::refreshCounts);
+    connect(&model.modelsPart(), &SpeechModels::modelsInfoChanged, this, &SidebarModel::refreshCounts);
     connect(&model, &AppModel::helloChanged, this, &SidebarModel::refreshCounts);
     refreshCounts();
 }
@@ -50,7 +54,7 @@ QString SidebarModel::symbol(AppModel::Tab tab) {
 
 int SidebarModel::activeJobCount(const AppModel& model) {
     int n = 0;
-    for (const auto& job : model.jobs()) {
+    for (const auto& job : model.queuePart().jobs()) {
         if (!job->state().isFinished())
             ++n;
     }
@@ -99,9 +103,10 @@ void SidebarModel::refreshCounts() {
     std::array<int, tabCount> badges{};
     std::array<bool, tabCount> locked{};
     badges[rowOf(AppModel::Tab::Batch)] = activeJobCount(m_model);
-    badges[rowOf(AppModel::Tab::Transcription)] = static_cast<int>(m_model.activeTranscriptions().size());
+    badges[rowOf(AppModel::Tab::Transcription)] =
+        static_cast<int>(m_model.transcriptionsPart().activeTranscriptions().size());
     // Still selectable: the lock only says transcription cannot run yet (or here).
-    locked[rowOf(AppModel::Tab::Transcription)] = !m_model.canTranscribe();
+    locked[rowOf(AppModel::Tab::Transcription)] = !m_model.modelsPart().canTranscribe();
     for (int row = 0; row < tabCount; ++row) {
         const QList<int> roles = [&] {
             QList<int> r;

@@ -3,6 +3,7 @@
 // Sheets come first: a pane that opens a sheet itself (the library's player) takes its factory from them.
 #include "shell/ViewFactories.h"
 
+#include "DownloadQueue.h"
 #include "batch/BatchPane.h"
 #include "batch/ListingPicker.h"
 #include "clips/TranscriptPlayer.h"
@@ -22,7 +23,7 @@ ViewFactories ViewFactories::standard() {
     };
     views.sheets.listing = [](AppModel& model, std::shared_ptr<ListingPick> pick,
                               QWidget* parent) -> QDialog* {
-        return new ListingPicker(&model, std::move(pick), parent);
+        return new ListingPicker(&model.queuePart(), std::move(pick), parent);
     };
     views.sheets.log = [](AppModel& model, QWidget* parent) -> QDialog* {
         return new LogSheet(model, parent);

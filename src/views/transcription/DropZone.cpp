@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Spawn.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
@@ -117,5 +118,5 @@ void DropZone::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     for (const QUrl& file : files)
-        m_model->transcribeFile(file);
+        m_model->transcriptionsPart().transcribeFile(file);
 }

@@ -4,7 +4,9 @@
 #include "Prompts.h"
 #include "SettingFields.h"
 #include "Spawn.h"
+#include "SpeechModels.h"
 #include "Strings.h"
+#include "Transcriptions.h"
 #include "kit/Icons.h"
 #include "kit/LinkButton.h"
 #include "kit/SymbolLabel.h"
@@ -100,7 +102,7 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
         QPointer<AppModel> model(m_model);
         spawn(m_model, [model]() -> QCoro::Task<void> {
             if (model)
-                co_await model->chooseTranscriptFolder();
+                co_await model->transcriptionsPart().chooseTranscriptFolder();
         });
     });
 
@@ -130,7 +132,7 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
             [this] { m_model->showSettings(AppModel::SettingsSection::Transcription); });
 
     connect(model, &AppModel::settingsChanged, this, &TranscriptionFooter::refresh);
-    connect(model, &AppModel::modelsInfoChanged, this, &TranscriptionFooter::refresh);
+    connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, this, &TranscriptionFooter::refresh);
     connect(&model->promptsPart(), &Prompts::transcriptionRefusalChanged, this,
             &TranscriptionFooter::refresh);
     followTexts(*model, this, [this] { refresh(); });
@@ -144,7 +146,7 @@ void TranscriptionFooter::changeEvent(QEvent* event) {
 
 void TranscriptionFooter::refresh() {
     const auto& settings = m_model->settings();
-    const auto& models = m_model->modelsInfo();
+    const auto& models = m_model->modelsPart().modelsInfo();
     m_modelLine->setVisible(models.has_value());
     m_modelLine->setText(modelLine(settings, models));
 

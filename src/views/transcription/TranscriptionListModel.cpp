@@ -2,13 +2,14 @@
 
 #include "AppModel.h"
 #include "TranscriptionJob.h"
+#include "Transcriptions.h"
 #include "transcription/TranscriptionRowContent.h"
 
 #include <algorithm>
 
 TranscriptionListModel::TranscriptionListModel(AppModel* model, QObject* parent)
     : QAbstractListModel(parent), m_model(model) {
-    for (const auto& [id, job] : model->transcriptions()) {
+    for (const auto& [id, job] : model->transcriptionsPart().jobs()) {
         m_rows.push_back(job);
         watch(job.get());
     }
@@ -17,7 +18,7 @@ TranscriptionListModel::TranscriptionListModel(AppModel* model, QObject* parent)
     m_syncLater.setSingleShot(true);
     m_syncLater.setInterval(0);
     connect(&m_syncLater, &QTimer::timeout, this, &TranscriptionListModel::sync);
-    connect(model, &AppModel::transcriptionsChanged, this, [this] {
+    connect(&model->transcriptionsPart(), &Transcriptions::transcriptionsChanged, this, [this] {
         if (!m_syncLater.isActive())
             m_syncLater.start();
     });
@@ -60,7 +61,7 @@ QVariant TranscriptionListModel::data(const QModelIndex& index, int role) const 
     case IdRole:
         return job->id();
     case StateRole:
-        return job->state();
+        return QVariant::fromValue(job->state());
     case FractionRole:
         return job->fraction();
     case CaptionRole:
@@ -82,7 +83,7 @@ void TranscriptionListModel::watch(TranscriptionJob* job) {
 
 void TranscriptionListModel::sync() {
     // Both lists are ordered by id: one walk finds the rows that left and the jobs that came.
-    const auto& jobs = m_model->transcriptions();
+    const auto& jobs = m_model->transcriptionsPart().jobs();
     auto next = jobs.begin();
     int row = 0;
     while (row < int(m_rows.size()) || next != jobs.end()) {

@@ -1,8 +1,10 @@
 #include "transcription/TranscriptionPane.h"
 
 #include "AppModel.h"
+#include "SpeechModels.h"
 #include "Strings.h"
 #include "TranscriptionJob.h"
+#include "Transcriptions.h"
 #include "kit/Divider.h"
 #include "kit/EmptyNotice.h"
 #include "kit/LinkButton.h"
@@ -52,7 +54,8 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
     m_clear = new LinkButton(QStringLiteral("button_clear_list"), m_clearRow);
     clearRow->addWidget(m_clear);
     stack->addWidget(m_clearRow);
-    connect(m_clear, &QPushButton::clicked, this, [this] { m_model->clearTranscriptions(); });
+    connect(m_clear, &QPushButton::clicked, this,
+            [this] { m_model->transcriptionsPart().clearTranscriptions(); });
 
     m_rows = new TranscriptionListModel(model, this);
     m_list = new RowListView(column);
@@ -104,7 +107,7 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
     outer->addWidget(m_footer);
     m_stack->addWidget(m_content);
 
-    connect(model, &AppModel::modelsInfoChanged, this, &TranscriptionPane::refresh);
+    connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, this, &TranscriptionPane::refresh);
     connect(m_rows, &QAbstractItemModel::rowsInserted, this, &TranscriptionPane::refresh);
     connect(m_rows, &QAbstractItemModel::rowsRemoved, this, &TranscriptionPane::refresh);
     connect(m_rows, &QAbstractItemModel::rowsRemoved, m_list->viewport(), qOverload<>(&QWidget::update));
@@ -135,7 +138,7 @@ bool TranscriptionPane::showsUnsupported() const {
 }
 
 void TranscriptionPane::refresh() {
-    const auto& models = m_model->modelsInfo();
+    const auto& models = m_model->modelsPart().modelsInfo();
     m_stack->setCurrentWidget(models && !models->supported ? static_cast<QWidget*>(m_unsupported)
                                                            : m_content);
     const bool any = m_rows->rowCount() > 0;

@@ -6,20 +6,16 @@
 #include "Library.h"
 #include "Strings.h"
 #include "TranscriptionJob.h"
+#include "Transcriptions.h"
 
 #include <cmath>
 
-namespace {
-bool isActive(const QString& state) {
-    return state == QLatin1String("queued") || state == QLatin1String("running");
-}
-} // namespace
-
 QString TranscriptionRowContent::captionOf(const TranscriptionJob& job) {
-    const QString& state = job.state();
-    if (state == QLatin1String("queued"))
+    using State = TranscriptionJob::State;
+    switch (job.state()) {
+    case State::Queued:
         return Strings::text(QStringLiteral("note_transcribe_queued"));
-    if (state == QLatin1String("running")) {
+    case State::Running: {
         const double fraction = unitFraction(job.fraction());
         const double estimate = job.estimateSeconds();
         // A linear estimate; an estimate the engine could not make counts as nothing left.
@@ -28,24 +24,27 @@ QString TranscriptionRowContent::captionOf(const TranscriptionJob& job) {
                              {{QStringLiteral("percent"), QString::number(percentOf(fraction))},
                               {QStringLiteral("remaining"), Job::duration(remaining)}});
     }
-    if (state == QLatin1String("failed")) {
+    case State::Failed: {
         const std::optional<QString>& message = job.message();
         return message && !message->isEmpty() ? *message : Strings::text(QStringLiteral("status_error"));
     }
-    if (state == QLatin1String("cancelled"))
+    case State::Cancelled:
         return Strings::text(QStringLiteral("status_cancelled"));
-    if (state == QLatin1String("done"))
+    case State::Done:
         return Strings::text(QStringLiteral("status_done"));
-    return state;
+    case State::Other:
+        break;
+    }
+    return job.otherState();
 }
 
 TranscriptionRowContent TranscriptionRowContent::of(const TranscriptionJob& job) {
     TranscriptionRowContent c;
-    const bool active = isActive(job.state());
+    const bool active = job.isUnderWay();
     c.showsProgress = active;
     c.fraction = unitFraction(job.fraction());
     c.caption = captionOf(job);
-    c.failed = job.state() == QLatin1String("failed");
+    c.failed = job.state() == TranscriptionJob::State::Failed;
     if (active)
         c.controls.push_back(Control::Cancel);
     if (job.transcriptPath() && !job.transcriptPath()->isEmpty())
@@ -84,14 +83,14 @@ void TranscriptionRowContent::trigger(AppModel& model, const std::shared_ptr<Tra
         return;
     switch (control) {
     case Control::Cancel:
-        model.cancelTranscription(job);
+        model.transcriptionsPart().cancelTranscription(job);
         break;
     case Control::Reveal:
         if (job->transcriptPath() && !job->transcriptPath()->isEmpty())
             model.libraryPart().revealPath(*job->transcriptPath());
         break;
     case Control::Remove:
-        model.removeTranscription(job);
+        model.transcriptionsPart().removeTranscription(job);
         break;
     }
 }

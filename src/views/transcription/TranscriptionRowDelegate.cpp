@@ -3,19 +3,11 @@
 #include "AppModel.h"
 #include "Strings.h"
 #include "TranscriptionJob.h"
-#include "kit/Icons.h"
-#include "kit/RowListView.h"
 #include "kit/TextStyle.h"
-#include "kit/Theme.h"
-#include "rows/RowIcon.h"
 #include "transcription/TranscriptionListModel.h"
 
-#include <QAbstractItemView>
-#include <QHelpEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QToolTip>
 
 namespace {
 
@@ -27,39 +19,17 @@ constexpr int lineGap = 4;
 
 using Control = TranscriptionRowContent::Control;
 
-QPixmap symbolPixmap(const QString& symbol, int size, const QColor& colour, qreal ratio) {
-    // Tinting is the costly part of an icon; each symbol, size and colour is drawn once.
-    static QHash<QString, QPixmap> cache;
-    const QString key = symbol + u'|' + QString::number(size) + u'|' + colour.name(QColor::HexArgb) + u'|' +
-                        QString::number(ratio);
-    auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.insert(key, Icons::tinted(symbol, size, colour, ratio));
-    return *it;
-}
-
-QFont titleFont() {
-    return TextStyle::font(TextStyle::Role::Body, QFont::Medium);
-}
-QFont captionFont() {
-    return TextStyle::font(TextStyle::Role::Caption);
-}
 QFont cancelFont() {
     return TextStyle::font(TextStyle::Role::Body);
-}
-
-QString oneLine(QString text) {
-    text.replace(u'\n', u' ');
-    text.replace(u'\r', u' ');
-    return text;
 }
 
 } // namespace
 
 TranscriptionRowDelegate::TranscriptionRowDelegate(AppModel* model, TranscriptionListModel* rows,
                                                    QAbstractItemView* view)
-    : QStyledItemDelegate(view), m_model(model), m_rows(rows), m_view(view) {
-    view->setMouseTracking(true);
+    : RowDelegate(view), m_model(model), m_rows(rows) {
+    setDoubleClicksPress(true);
+    setHandOverParts(true);
 }
 
 int TranscriptionRowDelegate::rowHeight() {
@@ -78,7 +48,7 @@ TranscriptionRowDelegate::layout(const QRect& row, const TranscriptionRowContent
     int right = row.right() + 1;
     const QFontMetrics cancel(cancelFont());
     for (auto it = content.controls.rbegin(); it != content.controls.rend(); ++it) {
-        QSize size = RowIcon::frame;
+        QSize size = iconFrame;
         if (*it == Control::Cancel)
             size = QSize(cancel.horizontalAdvance(Strings::text(TranscriptionRowContent::labelKey(*it))) + 4,
                          cancel.height() + 2);
@@ -97,12 +67,11 @@ QRect TranscriptionRowDelegate::textRect(const QRect& row, const std::vector<Pla
     return QRect(left, row.top(), std::max(0, right - left), row.height());
 }
 
-int TranscriptionRowDelegate::controlAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const {
+int TranscriptionRowDelegate::partAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const {
     const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
     if (!job)
         return -1;
-    const auto placed = layout(row, TranscriptionRowContent::of(*job));
-    for (const Placed& p : placed) {
+    for (const Placed& p : layout(row, TranscriptionRowContent::of(*job))) {
         if (p.rect.contains(pos))
             return int(p.control);
     }
@@ -120,7 +89,6 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
     const QPalette p = Theme::palette();
     const QRect row = option.rect;
     const TranscriptionRowContent c = TranscriptionRowContent::of(*job);
-    const qreal ratio = painter->device()->devicePixelRatioF();
 
     // Icon: the quote symbol on a quiet tile.
     const QRectF tile(row.left(), row.center().y() - iconSize.height() / 2.0, iconSize.width(),
@@ -128,73 +96,38 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
     QPainterPath tilePath;
     tilePath.addRoundedRect(tile, 4, 4);
     painter->fillPath(tilePath, Theme::ink(Theme::Ink::Quaternary, p));
-    const QPixmap quote =
-        symbolPixmap(QStringLiteral("text.quote"), 16, Theme::ink(Theme::Ink::Accent, p), ratio);
-    const QSizeF quoteSize = quote.deviceIndependentSize();
-    painter->drawPixmap(
-        QPointF(tile.center().x() - quoteSize.width() / 2, tile.center().y() - quoteSize.height() / 2),
-        quote);
+    drawCentred(painter, tile,
+                symbol(QStringLiteral("text.quote"), 16, Theme::ink(Theme::Ink::Accent, p),
+                       painter->device()->devicePixelRatioF()));
 
-    // Controls.
+    // Controls: the cancel link, then icons.
     const auto placed = layout(row, c);
     for (const Placed& control : placed) {
-        const bool hovered = m_hoverIndex == index && m_hoverControl == int(control.control);
-        if (control.control == Control::Cancel) {
-            QFont font = cancelFont();
-            font.setUnderline(hovered);
-            painter->setFont(font);
-            painter->setPen(Theme::ink(Theme::Ink::Accent, p));
-            painter->drawText(control.rect, Qt::AlignCenter,
-                              Strings::text(TranscriptionRowContent::labelKey(control.control)));
+        const bool hovered = isHovered(index, int(control.control));
+        if (control.control != Control::Cancel) {
+            paintIcon(painter, control.rect, TranscriptionRowContent::symbol(control.control), true, hovered);
             continue;
         }
-        if (hovered) {
-            QPainterPath back;
-            back.addRoundedRect(QRectF(control.rect), 4, 4);
-            painter->fillPath(back, Theme::ink(Theme::Ink::Quaternary, p));
-        }
-        const QColor colour = Theme::ink(hovered ? Theme::Ink::Primary : Theme::Ink::Secondary, p);
-        const QPixmap pixmap =
-            symbolPixmap(TranscriptionRowContent::symbol(control.control), 14, colour, ratio);
-        const QSizeF logical = pixmap.deviceIndependentSize();
-        painter->drawPixmap(QPointF(control.rect.center().x() - logical.width() / 2.0 + 0.5,
-                                    control.rect.center().y() - logical.height() / 2.0 + 0.5),
-                            pixmap);
+        QFont font = cancelFont();
+        font.setUnderline(hovered);
+        painter->setFont(font);
+        painter->setPen(Theme::ink(Theme::Ink::Accent, p));
+        painter->drawText(control.rect, Qt::AlignCenter,
+                          Strings::text(TranscriptionRowContent::labelKey(control.control)));
     }
 
     // Title, bar and caption, centred as a block between the icon and the controls.
     const QRect text = textRect(row, placed);
-    const int textLeft = text.left();
-    const int width = text.width();
-    const QFontMetrics titleMetrics(titleFont()), captionMetrics(captionFont());
-    const int block = titleMetrics.height() + lineGap + (c.showsProgress ? barHeight + lineGap : 0) +
-                      captionMetrics.height();
-    int y = row.center().y() - block / 2;
-
-    painter->setFont(titleFont());
-    painter->setPen(Theme::ink(Theme::Ink::Primary, p));
-    painter->drawText(QRect(textLeft, y, width, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                      titleMetrics.elidedText(oneLine(job->title()), Qt::ElideRight, width));
-    y += titleMetrics.height() + lineGap;
-
-    if (c.showsProgress) {
-        const QRectF track(textLeft, y, std::min(width, barMaximumWidth), barHeight);
-        QPainterPath trackPath;
-        trackPath.addRoundedRect(track, barHeight / 2.0, barHeight / 2.0);
-        painter->fillPath(trackPath, Theme::ink(Theme::Ink::Quaternary, p));
-        const QRectF fill(track.left(), track.top(), track.width() * c.fraction, barHeight);
-        if (fill.width() > 0) {
-            QPainterPath fillPath;
-            fillPath.addRoundedRect(fill, barHeight / 2.0, barHeight / 2.0);
-            painter->fillPath(fillPath, Theme::ink(Theme::Ink::Accent, p));
-        }
-        y += barHeight + lineGap;
-    }
-
-    painter->setFont(captionFont());
-    painter->setPen(Theme::ink(c.failed ? Theme::Ink::Warning : Theme::Ink::Secondary, p));
-    painter->drawText(QRect(textLeft, y, width, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(oneLine(c.caption), Qt::ElideRight, width));
+    const Lines at =
+        lines(text.left(), text.width(), row.center().y(), lineGap, c.showsProgress ? barHeight : 0);
+    paintLine(painter, at.title, job->title(), titleFont(), Theme::ink(Theme::Ink::Primary, p));
+    if (c.showsProgress)
+        paintBar(
+            painter,
+            QRectF(at.bar.topLeft(), QSizeF(std::min(at.bar.width(), double(barMaximumWidth)), barHeight)),
+            c.fraction);
+    paintLine(painter, at.caption, c.caption, captionFont(),
+              Theme::ink(c.failed ? Theme::Ink::Warning : Theme::Ink::Secondary, p));
 
     // A divider between rows, none under the last.
     if (index.row() + 1 < index.model()->rowCount()) {
@@ -202,66 +135,32 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
         painter->setPen(QPen(Theme::ink(Theme::Ink::Quaternary, p), 1));
         painter->drawLine(row.left(), row.bottom(), row.right(), row.bottom());
     }
-    RowListView::paintFocusRing(painter, option, row.adjusted(0, 1, 0, -1));
+    paintFocus(painter, option, row.adjusted(0, 1, 0, -1));
     painter->restore();
 }
 
-bool TranscriptionRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*,
-                                           const QStyleOptionViewItem& option, const QModelIndex& index) {
-    const auto type = event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
-        type != QEvent::MouseButtonDblClick)
-        return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    const int control = controlAt(index, option.rect, mouse->position().toPoint());
-    if (type == QEvent::MouseMove) {
-        if (m_hoverIndex != index || m_hoverControl != control) {
-            m_hoverIndex = index;
-            m_hoverControl = control;
-            m_view->viewport()->setCursor(control >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
-            m_view->viewport()->update();
-        }
-        return false;
-    }
-    if (mouse->button() != Qt::LeftButton)
-        return false;
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-        m_pressedIndex = index;
-        m_pressedControl = control;
-        return control >= 0;
-    }
-    const int pressed = std::exchange(m_pressedControl, -1);
-    const QPersistentModelIndex pressedIndex = std::exchange(m_pressedIndex, QPersistentModelIndex());
-    if (control < 0 || control != pressed || pressedIndex != index)
-        return false;
+void TranscriptionRowDelegate::clicked(const QModelIndex& index, int part, Qt::KeyboardModifiers) {
     // The list's own pointer: removing the row drops it from the list while the action runs.
     const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
-    TranscriptionRowContent::trigger(*m_model, job, static_cast<Control>(control));
-    return true;
+    TranscriptionRowContent::trigger(*m_model, job, static_cast<Control>(part));
 }
 
-bool TranscriptionRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
-                                         const QStyleOptionViewItem& option, const QModelIndex& index) {
-    if (event->type() == QEvent::ToolTip) {
-        const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
-        if (job) {
-            for (const Placed& p : layout(option.rect, TranscriptionRowContent::of(*job))) {
-                if (p.rect.contains(event->pos()) && p.control != Control::Cancel) {
-                    QToolTip::showText(event->globalPos(),
-                                       Strings::text(TranscriptionRowContent::labelKey(p.control)), view,
-                                       p.rect);
-                    return true;
-                }
-            }
-            // A title cut short is shown whole.
-            const QRect text = textRect(option.rect, layout(option.rect, TranscriptionRowContent::of(*job)));
-            const QString title = oneLine(job->title());
-            if (text.contains(event->pos()) &&
-                QFontMetrics(titleFont()).horizontalAdvance(title) > text.width()) {
-                QToolTip::showText(event->globalPos(), title, view, text);
-                return true;
-            }
-        }
+RowDelegate::Tip TranscriptionRowDelegate::tipAt(const QModelIndex& index, const QRect& row,
+                                                 const QPoint& pos) const {
+    const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
+    if (!job)
+        return {};
+    const auto placed = layout(row, TranscriptionRowContent::of(*job));
+    for (const Placed& p : placed) {
+        if (p.rect.contains(pos))
+            return p.control == Control::Cancel
+                       ? Tip{}
+                       : Tip{Strings::text(TranscriptionRowContent::labelKey(p.control)), p.rect};
     }
-    return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // A title cut short is shown whole.
+    const QRect text = textRect(row, placed);
+    const QString title = oneLine(job->title());
+    if (text.contains(pos) && QFontMetrics(titleFont()).horizontalAdvance(title) > text.width())
+        return {title, text};
+    return {};
 }

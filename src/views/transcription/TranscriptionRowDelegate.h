@@ -1,12 +1,9 @@
 #pragma once
 
+#include "kit/RowDelegate.h"
 #include "transcription/TranscriptionRowContent.h"
 
-#include <QPersistentModelIndex>
-#include <QStyledItemDelegate>
-
 class AppModel;
-class QAbstractItemView;
 class TranscriptionListModel;
 
 // The row of one transcription painted for every row of a list over TranscriptionListModel: the quote
@@ -14,7 +11,7 @@ class TranscriptionListModel;
 // controls (cancel, reveal the transcript, remove) at the trailing edge; a divider under every row but
 // the last. Clicks on a control run it by the job as it is at the click; hovering names it, and shows a
 // title cut short in full.
-class TranscriptionRowDelegate : public QStyledItemDelegate {
+class TranscriptionRowDelegate : public RowDelegate {
     Q_OBJECT
 
 public:
@@ -27,10 +24,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
-                     const QModelIndex& index) override;
-    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
-                   const QModelIndex& index) override;
 
     struct Placed {
         TranscriptionRowContent::Control control;
@@ -42,14 +35,12 @@ public:
     static QRect textRect(const QRect& row, const std::vector<Placed>& placed);
     static int rowHeight();
 
-private:
-    int controlAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const;
+protected:
+    int partAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    Tip tipAt(const QModelIndex& index, const QRect& row, const QPoint& pos) const override;
+    void clicked(const QModelIndex& index, int part, Qt::KeyboardModifiers modifiers) override;
 
+private:
     AppModel* m_model;
     TranscriptionListModel* m_rows;
-    QAbstractItemView* m_view;
-    QPersistentModelIndex m_hoverIndex;
-    int m_hoverControl = -1;
-    QPersistentModelIndex m_pressedIndex;
-    int m_pressedControl = -1;
 };

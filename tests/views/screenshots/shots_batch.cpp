@@ -1,6 +1,8 @@
 // The Batch tab: empty, resolving, a queue with every job state, the notes of every reason, 10,000 jobs
 // scrolled to the middle, at the window's minimum size; and the listing picker flat, with sections,
 // inside a section and while a page loads.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "Shots.h"
 
 #include "BatchFixture.h"
@@ -27,7 +29,7 @@ std::shared_ptr<Job> job(int i, Kind kind, double fraction = 0, const QString& m
                                    "Short film (director's cut)"};
     auto made = std::make_shared<Job>(url, FormatChoice{}, QString::fromUtf8(titles[i % 6]), true);
     made->setChannel(QStringLiteral("Conference Recordings"));
-    made->setState(kind == Kind::Failed ? Job::State::failed(message) : Job::State{kind, {}});
+    putInState(*made, kind == Kind::Failed ? Job::State::failed(message) : Job::State{kind, {}});
     if (fraction > 0) {
         const qint64 total = 420'000'000;
         made->setBytesTotal(total);
@@ -76,12 +78,12 @@ const ShotRegistration emptyMinimum("batch-minimum", root, {.size = {900, 620}})
 const ShotRegistration resolving("batch-resolving", [](ShotContext& c) -> QWidget* {
     c.fixture.control(QStringLiteral("test.hold"),
                       QJsonObject{{QStringLiteral("method"), QStringLiteral("queue.resolve")}});
-    c.model().insertJobs(0, {job(0, Kind::Waiting), job(1, Kind::Downloading, 0.3)});
+    c.model().queuePart().insertJobs(0, {job(0, Kind::Waiting), job(1, Kind::Downloading, 0.3)});
     auto* made = new BatchPane(&c.model());
-    c.model().setBatchURLs(
+    c.model().queuePart().setBatchURLs(
         QStringLiteral("https://media.example.org/watch/1\nhttps://media.example.org/watch/2\n"));
     made->add();
-    c.waitFor([&c] { return c.model().isResolving(); });
+    c.waitFor([&c] { return c.model().queuePart().isResolving(); });
     return made;
 });
 
@@ -89,13 +91,13 @@ const ShotRegistration typed("batch-typed", [](ShotContext& c) -> QWidget* {
     QStringList lines;
     for (int i = 1; i <= 12; ++i)
         lines << QStringLiteral("https://media.example.org/watch/%1").arg(i);
-    c.model().setBatchURLs(lines.join(u'\n'));
-    c.model().insertJobs(0, {job(0, Kind::Waiting)});
+    c.model().queuePart().setBatchURLs(lines.join(u'\n'));
+    c.model().queuePart().insertJobs(0, {job(0, Kind::Waiting)});
     return pane(c);
 });
 
 const ShotRegistration states("batch-states", [](ShotContext& c) -> QWidget* {
-    c.model().insertJobs(0, everyState());
+    c.model().queuePart().insertJobs(0, everyState());
     auto* made = new BatchPane(&c.model());
     // The queue in sight: the field and its buttons scrolled away.
     QTimer::singleShot(0, made, [made] {
@@ -106,8 +108,8 @@ const ShotRegistration states("batch-states", [](ShotContext& c) -> QWidget* {
 
 const ShotRegistration notes("batch-notes", [](ShotContext& c) -> QWidget* {
     resolveWith(c.fixture, BatchJson::resolution({}, {}, everyNote()));
-    c.model().insertJobs(0, {job(0, Kind::Waiting), job(3, Kind::Downloading, 0.42),
-                             job(9, Kind::Failed, 0, QStringLiteral("Not found"))});
+    c.model().queuePart().insertJobs(0, {job(0, Kind::Waiting), job(3, Kind::Downloading, 0.42),
+                                         job(9, Kind::Failed, 0, QStringLiteral("Not found"))});
     return pane(c);
 });
 
@@ -153,7 +155,7 @@ const ShotRegistration many("batch-10000", [](ShotContext& c) -> QWidget* {
     for (int i = 0; i < 10000; ++i)
         jobs.push_back(job(i, kinds[i % 6], kinds[i % 6] == Kind::Downloading ? 0.1 + (i % 9) / 10.0 : 0,
                            QStringLiteral("Connection reset by peer")));
-    c.model().insertJobs(0, jobs);
+    c.model().queuePart().insertJobs(0, jobs);
     auto* made = new BatchPane(&c.model());
     QTimer::singleShot(0, made, [made] {
         QScrollBar* bar = made->scrollArea()->verticalScrollBar();
@@ -173,7 +175,7 @@ const ShotRegistration pickerFlat("picker-flat", [](ShotContext& c) -> QWidget* 
         c.fixture,
         BatchJson::resolution(
             {}, {BatchJson::listing(QStringLiteral("Weekly podcast – every episode of 2026"), items)}));
-    c.model().pendingListings().front()->toggle(1);
+    c.model().queuePart().pendingListings().front()->toggle(1);
     return root(c);
 });
 
@@ -184,7 +186,7 @@ const ShotRegistration pickerSections("picker-sections", [](ShotContext& c) -> Q
 
 const ShotRegistration pickerInside("picker-section-open", [](ShotContext& c) -> QWidget* {
     resolveWith(c.fixture, BatchJson::resolution({}, {BatchJson::channel(50)}));
-    const auto pick = c.model().pendingListings().front();
+    const auto pick = c.model().queuePart().pendingListings().front();
     pick->open(QStringLiteral("Videos"));
     pick->toggle(2);
     return root(c);
@@ -192,17 +194,17 @@ const ShotRegistration pickerInside("picker-section-open", [](ShotContext& c) ->
 
 const ShotRegistration pickerLoading("picker-loading", [](ShotContext& c) -> QWidget* {
     resolveWith(c.fixture, BatchJson::resolution({}, {BatchJson::channel(10)}));
-    const auto pick = c.model().pendingListings().front();
+    const auto pick = c.model().queuePart().pendingListings().front();
     pick->open(QStringLiteral("Videos"));
     c.fixture.control(QStringLiteral("test.hold"),
                       QJsonObject{{QStringLiteral("method"), QStringLiteral("listing.page")}});
-    c.model().loadMoreSection(pick);
+    c.model().queuePart().loadMoreSection(pick);
     return root(c);
 });
 
 const ShotRegistration pickerBack("picker-sections-back", [](ShotContext& c) -> QWidget* {
     resolveWith(c.fixture, BatchJson::resolution({}, {BatchJson::channel(50)}));
-    const auto pick = c.model().pendingListings().front();
+    const auto pick = c.model().queuePart().pendingListings().front();
     pick->open(QStringLiteral("Shorts"));
     pick->setAll(false);
     pick->leave();
@@ -225,8 +227,9 @@ const ShotRegistration queueFocus("batch-focused-row", [](ShotContext& c) -> QWi
     small->setBytesDone(20'000);
     small->setFraction(0.2);
     small->setSpeedBytesPerSecond(43'000);
-    c.model().insertJobs(0, {job(0, Kind::Waiting), unknown, small, job(3, Kind::Downloading, 0.42),
-                             job(7, Kind::Done), job(9, Kind::Failed, 0, QStringLiteral("HTTP Error 404"))});
+    c.model().queuePart().insertJobs(0, {job(0, Kind::Waiting), unknown, small,
+                                         job(3, Kind::Downloading, 0.42), job(7, Kind::Done),
+                                         job(9, Kind::Failed, 0, QStringLiteral("HTTP Error 404"))});
     auto* made = new BatchPane(&c.model());
     QTimer::singleShot(0, made, [made] {
         made->activateWindow();
@@ -238,11 +241,11 @@ const ShotRegistration queueFocus("batch-focused-row", [](ShotContext& c) -> QWi
 
 QWidget* focusedPicker(ShotContext& c, const std::optional<QString>& open, int row) {
     resolveWith(c.fixture, BatchJson::resolution({}, {BatchJson::channel(50)}));
-    const auto pick = c.model().pendingListings().front();
+    const auto pick = c.model().queuePart().pendingListings().front();
     if (open)
         pick->open(*open);
     pick->toggle(1);
-    auto* picker = new ListingPicker(&c.model(), pick);
+    auto* picker = new ListingPicker(&c.model().queuePart(), pick);
     QTimer::singleShot(0, picker, [picker, row] {
         picker->activateWindow();
         picker->list()->setFocus(Qt::TabFocusReason);

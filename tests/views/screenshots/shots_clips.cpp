@@ -1,6 +1,7 @@
 // The transcript player sheet on a generated film: at a passage, a file it cannot play, and its clip
 // panel idle, cutting at 37 %, done and failed (the buttons for the next clip still there), and the
 // timeline with its handles at both ends of the film.
+#include "Clips.h"
 #include "Shots.h"
 
 #include "MediaFiles.h"
@@ -64,7 +65,7 @@ std::shared_ptr<ClipJob> heldExtraction(ShotContext& c, TranscriptPlayer* player
     c.fixture.control(QStringLiteral("test.hold"),
                       QJsonObject{{QStringLiteral("method"), QStringLiteral("clip.extract")}});
     player->session()->extract();
-    return c.model().clipJob();
+    return c.model().clipsPart().clipJob();
 }
 
 void emitState(ShotContext& c, const std::shared_ptr<ClipJob>& job, QJsonObject state) {
@@ -103,7 +104,7 @@ const ShotRegistration done("clips-done",
                                            {QStringLiteral("destination"),
                                             folder().filePath(QStringLiteral(
                                                 "A talk about testing (clip 00m03s-00m08s).mp4"))}});
-                                c.waitFor([&] { return job->state() == QLatin1String("done"); });
+                                c.waitFor([&] { return job->state() == ClipJob::State::Done; });
                                 return player;
                             },
                             {.size = sheetSize});
@@ -117,7 +118,7 @@ const ShotRegistration failed("clips-failed",
                                       {{QStringLiteral("state"), QStringLiteral("failed")},
                                        {QStringLiteral("message"),
                                         QStringLiteral("ffmpeg could not cut the clip: the disk is full.")}});
-                                  c.waitFor([&] { return job->state() == QLatin1String("failed"); });
+                                  c.waitFor([&] { return job->state() == ClipJob::State::Failed; });
                                   return player;
                               },
                               {.size = sheetSize});

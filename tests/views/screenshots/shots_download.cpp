@@ -2,6 +2,8 @@
 // running with its speed figures, paused, failed and done; with the options open, with every banner, and
 // at the window's minimum size.
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "Shots.h"
 #include "Strings.h"
 
@@ -157,20 +159,20 @@ const ShotRegistration downloading("download-running",
 
 const ShotRegistration paused("download-paused", [](ShotContext& c) -> QWidget* {
     auto job = running(c, 0.42);
-    job->setState({Job::State::Paused, {}});
+    putInState(*job, {Job::State::Paused, {}});
     return pane(c);
 });
 
 const ShotRegistration jobFailed("download-job-failed", [](ShotContext& c) -> QWidget* {
     auto job = running(c, 0.42);
-    job->setState(Job::State::failed(QStringLiteral("The server closed the connection.")));
+    putInState(*job, Job::State::failed(QStringLiteral("The server closed the connection.")));
     c.model().report(QStringLiteral("A talk about testing \u2014 The server closed the connection."));
     return pane(c);
 });
 
 const ShotRegistration done("download-done", [](ShotContext& c) -> QWidget* {
     auto job = running(c, 1.0);
-    job->setState({Job::State::Done, {}});
+    putInState(*job, {Job::State::Done, {}});
     return pane(c);
 });
 

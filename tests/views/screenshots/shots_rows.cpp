@@ -1,4 +1,6 @@
 // The painted job rows of lists, one row per state, as the batch pane will show them.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "Shots.h"
 
 #include "JobListModel.h"
@@ -26,9 +28,9 @@ QWidget* jobList(ShotContext& c) {
     for (const auto& [kind, title] : states) {
         auto job = std::make_shared<Job>(QStringLiteral("http://127.0.0.1:9/%1").arg(i), FormatChoice{},
                                          QString::fromLatin1(title), true);
-        job->setState(kind == Kind::Failed
-                          ? Job::State::failed(QStringLiteral("The server answered 403 Forbidden."))
-                          : Job::State{kind, {}});
+        putInState(*job, kind == Kind::Failed
+                             ? Job::State::failed(QStringLiteral("The server answered 403 Forbidden."))
+                             : Job::State{kind, {}});
         if (i == 1) {
             job->setBytesTotal(734'003'200);
             job->setBytesDone(300'000'000);
@@ -41,7 +43,7 @@ QWidget* jobList(ShotContext& c) {
         jobs.push_back(job);
         ++i;
     }
-    c.model().insertJobs(0, jobs);
+    c.model().queuePart().insertJobs(0, jobs);
     auto* holder = new QWidget;
     auto* layout = new QVBoxLayout(holder);
     layout->setContentsMargins(24, 20, 24, 20);
@@ -49,7 +51,7 @@ QWidget* jobList(ShotContext& c) {
     view->setFrameShape(QFrame::NoFrame);
     view->setUniformItemSizes(true);
     view->setItemDelegate(new JobRowDelegate(&c.model(), view));
-    auto* rows = new JobListModel(&c.model(), view);
+    auto* rows = new JobListModel(&c.model().queuePart(), view);
     view->setModel(rows);
     layout->addWidget(view);
     return holder;

@@ -2,6 +2,7 @@
 // transcription form with models in every state and on an unsupported machine, and the delete
 // confirmation.
 #include "Shots.h"
+#include "SpeechModels.h"
 
 #include "Prompts.h"
 #include "Strings.h"
@@ -88,7 +89,7 @@ void settings(ShotContext& c) {
 QWidget* pane(ShotContext& c, AppModel::SettingsSection section, bool supported = true) {
     settings(c);
     c.fixture.script(QStringLiteral("models.list"), QJsonObject{{"result", models(supported)}}, 0);
-    QCoro::waitFor(c.model().reloadModels());
+    QCoro::waitFor(c.model().modelsPart().reloadModels());
     c.model().showSettings(section);
     return new RootView(c.model(), ViewFactories::standard());
 }
@@ -103,7 +104,8 @@ void downloading(ShotContext& c) {
                                                            {"total", qint64(3095033483)},
                                                            {"fraction", 0.39}});
     c.waitFor([&] {
-        return c.model().modelDownloads().contains("large-v3") && c.model().modelNotices().contains("medium");
+        return c.model().modelsPart().modelDownloads().contains("large-v3") &&
+               c.model().modelsPart().modelNotices().contains("medium");
     });
 }
 
@@ -138,7 +140,7 @@ const ShotRegistration withoutWhisper("settings-transcription-without-whisper", 
     c.fixture.scriptSettings({{"language", c.language}, {"transcriptionModel", "sphinx-en"}});
     QCoro::waitFor(c.model().reloadSettings());
     c.fixture.script(QStringLiteral("models.list"), QJsonObject{{"result", modelsWithoutWhisper()}}, 0);
-    QCoro::waitFor(c.model().reloadModels());
+    QCoro::waitFor(c.model().modelsPart().reloadModels());
     c.model().showSettings(AppModel::SettingsSection::Transcription);
     return new RootView(c.model(), ViewFactories::standard());
 });
@@ -216,7 +218,7 @@ void optInModels(ShotContext& c, bool installed) {
                                                         {"downloadBytes", 1'533'763'059},
                                                         {"diskBytes", 1'533'763'059}}}},
                      0);
-    QCoro::waitFor(c.model().reloadModels());
+    QCoro::waitFor(c.model().modelsPart().reloadModels());
 }
 
 QWidget* optIn(ShotContext& c) {
@@ -237,7 +239,7 @@ const ShotRegistration optInWithoutWhisper("sheet-optin-without-whisper", [](Sho
                                                         {"downloadBytes", qint64(3'095'033'483)},
                                                         {"diskBytes", qint64(3'095'033'483)}}}},
                      0);
-    QCoro::waitFor(c.model().reloadModels());
+    QCoro::waitFor(c.model().modelsPart().reloadModels());
     QWidget* root = rootWith(c, [&] {
         c.model().promptsPart().setModelOptIn(Prompts::ModelOptInRequest{QStringLiteral("large-v3")});
     });
@@ -255,7 +257,7 @@ const ShotRegistration optInDownloading("sheet-optin-downloading", [](ShotContex
                                                            {"downloaded", qint64(600'000'000)},
                                                            {"total", qint64(1'533'763'059)},
                                                            {"fraction", 0.39}});
-    c.waitFor([&] { return c.model().modelDownloads().contains("medium"); });
+    c.waitFor([&] { return c.model().modelsPart().modelDownloads().contains("medium"); });
     return optIn(c);
 });
 const ShotRegistration optInFailed("sheet-optin-failed", [](ShotContext& c) {
@@ -264,7 +266,7 @@ const ShotRegistration optInFailed("sheet-optin-failed", [](ShotContext& c) {
                         {{"key", "medium"},
                          {"state", "failed"},
                          {"message", "The download stopped: the server closed the connection."}});
-    c.waitFor([&] { return c.model().modelNotices().contains("medium"); });
+    c.waitFor([&] { return c.model().modelsPart().modelNotices().contains("medium"); });
     return optIn(c);
 });
 const ShotRegistration optInInstalled("sheet-optin-installed", [](ShotContext& c) {

@@ -1,5 +1,7 @@
 // The window's frame: the launch gate in its states, the root view on every tab, and every sheet and
 // alert the root view presents.
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "Shots.h"
 
 #include "Prompts.h"
@@ -20,7 +22,7 @@ QWidget* root(ShotContext& c) {
 
 std::shared_ptr<Job> job(const QString& url, Job::State::Kind kind) {
     auto made = std::make_shared<Job>(url, FormatChoice{}, url, true);
-    made->setState({kind, {}});
+    putInState(*made, {kind, {}});
     return made;
 }
 
@@ -56,7 +58,7 @@ const bool tabsRegistered = [] {
         const AppModel::Tab tab = t.tab;
         static std::vector<ShotRegistration> keep;
         keep.emplace_back(QString::fromLatin1(t.name), [tab](ShotContext& c) -> QWidget* {
-            c.model().insertJobs(0, {job("http://q/1", Job::State::Waiting),
+            c.model().queuePart().insertJobs(0, {job("http://q/1", Job::State::Waiting),
                                      job("http://q/2", Job::State::Downloading),
                                      job("http://q/3", Job::State::Done)});
             c.model().setTab(tab);
@@ -67,7 +69,7 @@ const bool tabsRegistered = [] {
 }();
 
 const ShotRegistration clearQueue("alert-clear-queue", [](ShotContext& c) -> QWidget* {
-    c.model().insertJobs(0, {job("http://q/1", Job::State::Waiting), job("http://q/2", Job::State::Done)});
+    c.model().queuePart().insertJobs(0, {job("http://q/1", Job::State::Waiting), job("http://q/2", Job::State::Done)});
     c.model().promptsPart().setConfirmClearQueue(true);
     return root(c);
 });
@@ -120,7 +122,7 @@ const ShotRegistration listingSheet("sheet-listing", [](ShotContext& c) -> QWidg
                                              {"listings", QJsonArray{listing}},
                                              {"notes", QJsonArray{}},
                                              {"pageSize", 50}}}});
-    QCoro::waitFor(c.model().enqueuePasted(QStringLiteral("http://list")));
+    QCoro::waitFor(c.model().queuePart().enqueuePasted(QStringLiteral("http://list")));
     return root(c);
 });
 

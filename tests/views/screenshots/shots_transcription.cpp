@@ -1,6 +1,7 @@
 // The Transcription tab: empty, a drag hovering the drop zone, a list with a queued, a running, a done and
 // a failed job, a refused file, a machine that cannot transcribe, and the whole window at its minimum size.
 #include "Shots.h"
+#include "Transcriptions.h"
 
 #include "kit/RowListView.h"
 #include "shell/RootView.h"
@@ -56,7 +57,7 @@ void addJobs(ShotContext& c) {
            {"path", "/media/broken.webm"},
            {"message", "ffmpeg could not read the audio stream of this file."}});
     state("5-MARK", "cancelled", {{"title", "Voice memo"}, {"path", "/media/memo.m4a"}});
-    c.waitFor([&] { return c.model().transcriptions().count("5-MARK") > 0; });
+    c.waitFor([&] { return c.model().transcriptionsPart().jobs().count("5-MARK") > 0; });
 }
 
 const ShotOptions paneSize{.size = {810, 700}, .boot = false};
@@ -96,7 +97,8 @@ static const ShotRegistration transcriptionRefusal(
     "transcription-refusal",
     [](ShotContext& c) -> QWidget* {
         boot(c, true, {{"transcriptionLanguage", "fr"}});
-        c.model().transcribeFile(QUrl::fromLocalFile("/home/ada/Documents/meeting notes.txt"));
+        c.model().transcriptionsPart().transcribeFile(
+            QUrl::fromLocalFile("/home/ada/Documents/meeting notes.txt"));
         return new TranscriptionPane(&c.model());
     },
     paneSize);
@@ -109,17 +111,18 @@ static const ShotRegistration transcriptionUnsupported(
     },
     paneSize);
 
-static const ShotRegistration transcriptionWindowMinimum(
-    "transcription-window-minimum",
-    [](ShotContext& c) -> QWidget* {
-        boot(c, true, {{"transcriptDir", "/home/ada/Documents/Transcripts"}});
-        addJobs(c);
-        c.model().transcribeFile(QUrl::fromLocalFile("/home/ada/Documents/a rather long file name.docx"));
-        c.model().setTab(AppModel::Tab::Transcription);
-        ViewFactories views = ViewFactories::standard();
-        return new RootView(c.model(), views);
-    },
-    {.size = {900, 620}, .boot = false});
+static const ShotRegistration
+    transcriptionWindowMinimum("transcription-window-minimum",
+                               [](ShotContext& c) -> QWidget* {
+                                   boot(c, true, {{"transcriptDir", "/home/ada/Documents/Transcripts"}});
+                                   addJobs(c);
+                                   c.model().transcriptionsPart().transcribeFile(QUrl::fromLocalFile(
+                                       "/home/ada/Documents/a rather long file name.docx"));
+                                   c.model().setTab(AppModel::Tab::Transcription);
+                                   ViewFactories views = ViewFactories::standard();
+                                   return new RootView(c.model(), views);
+                               },
+                               {.size = {900, 620}, .boot = false});
 
 static const ShotRegistration transcriptionFocus(
     "transcription-focused-row",

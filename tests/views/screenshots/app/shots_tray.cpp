@@ -1,6 +1,8 @@
 // The tray's panel (empty, with running jobs, with text typed) and the tray icon at the sizes trays use,
 // idle and at 45 %, on a light and a dark panel.
 #include "Composition.h"
+#include "DownloadQueue.h"
+#include "JobStates.h"
 #include "Shots.h"
 
 #include "FunnelIcon.h"
@@ -27,11 +29,11 @@ void addRunningJobs(ShotContext& c, int batch) {
         auto job =
             std::make_shared<Job>(QStringLiteral("https://media.example/%1").arg(i),
                                   c.model().compositionPart().format(), titles[i % titles.size()], false);
-        job->setState({Job::State::Downloading, {}});
+        putInState(*job, {Job::State::Downloading, {}});
         job->setFraction(0.15 + 0.2 * i);
         jobs.push_back(job);
     }
-    c.model().insertJobs(0, jobs);
+    c.model().queuePart().insertJobs(0, jobs);
 }
 
 QWidget* panel(ShotContext& c) {

@@ -1,9 +1,13 @@
 // The batch queue: pasted batches resolved into jobs, the per-job and queue-wide actions, the batch
 // field and the values the queue's views draw.
-#include "AppModel.h"
+#include "DownloadQueue.h"
 
+#include "AppModel.h"
+#include "Assign.h"
 #include "ClipboardWatcher.h"
 #include "Composition.h"
+#include "Job.h"
+#include "ListingPick.h"
 #include "Spawn.h"
 #include "TextTrim.h"
 
@@ -101,14 +105,14 @@ QStringList notTakenFrom(const QStringList& sent, const std::vector<BatchNote>& 
 }
 } // namespace
 
-QStringList AppModel::splitURLs(const QString& text) {
+QStringList DownloadQueue::splitURLs(const QString& text) {
     QStringList out;
     for (const QString& line : trimmedLines(text))
         out << splitLine(line);
     return out;
 }
 
-QStringList AppModel::splitLine(const QString& line) {
+QStringList DownloadQueue::splitLine(const QString& line) {
     QVarLengthArray<QStringView, 16> pieces;
     qsizetype start = -1;
     for (qsizetype i = 0; i <= line.size(); ++i) {
@@ -137,23 +141,23 @@ QStringList AppModel::splitLine(const QString& line) {
     return out;
 }
 
-QCoro::Task<void> AppModel::enqueuePasted(QString text) {
+QCoro::Task<void> DownloadQueue::enqueuePasted(QString text) {
     const QStringList urls = splitURLs(text);
     if (urls.isEmpty())
         co_return;
-    QPointer<AppModel> self(this);
+    QPointer<DownloadQueue> self(this);
     // The text has left the field; the clipboard offer must not bring the same text back.
     ClipboardWatcher::markSeen();
     setIsResolving(true);
     setResolveNotes({});
-    const CookiePair cookies = co_await cookieParamsForAll(urls);
+    const AppModel::CookiePair cookies = co_await m_app.cookieParamsForAll(urls);
     if (!self)
         co_return;
     EngineMethods::QueueResolve::Params params;
     params.urls = urls;
     params.cookieSource = cookies.source;
     params.cookiesFile = cookies.file;
-    auto reply = co_await ask<EngineMethods::QueueResolve>(params, true);
+    auto reply = co_await m_app.ask<EngineMethods::QueueResolve>(params, true);
     if (!self)
         co_return;
     if (!reply) {
@@ -173,7 +177,7 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
         setBatchURLs(beforeTheField(notTaken.join(u'\n'), m_batchURLs));
     }
     setResolveNotes(reply->notes);
-    const FormatChoice chosen = compositionPart().format();
+    const FormatChoice chosen = m_app.compositionPart().format();
     // Hundreds of jobs join a hundred a turn, and each hundred's starts are written on the next: the
     // window answers in between.
     constexpr size_t jobsPerTurn = 100;
@@ -197,18 +201,17 @@ QCoro::Task<void> AppModel::enqueuePasted(QString text) {
     setIsResolving(false);
 }
 
-void AppModel::enqueueResolved(const ResolvedEntry& entry, const FormatChoice& format) {
+void DownloadQueue::enqueueResolved(const ResolvedEntry& entry, const FormatChoice& format) {
     auto job =
         std::make_shared<Job>(entry.url, format, entry.title.isEmpty() ? entry.url : entry.title, true);
     if (!entry.thumbnail.isEmpty())
         job->setThumbnailURL(entry.thumbnail);
     job->setChannel(entry.channel);
-    job->setState({Job::State::Queued, {}});
     insertJobs(int(m_jobs.size()), {job});
     startRun(job);
 }
 
-void AppModel::startWaiting() {
+void DownloadQueue::startWaiting() {
     for (const auto& job : m_jobs) {
         if (isParked(*job))
             startRun(job);
@@ -216,23 +219,25 @@ void AppModel::startWaiting() {
     persistQueue();
 }
 
-void AppModel::pause(const std::shared_ptr<Job>& job) {
+void DownloadQueue::pause(const std::shared_ptr<Job>& job) {
     if (!job)
         return;
     const QString id = job->id();
     spawn(this, [this, id]() -> QCoro::Task<void> {
         EngineMethods::DownloadPause::Params params;
         params.jobId = id;
-        co_await ping<EngineMethods::DownloadPause>(params, false);
+        // The answer to a pause comes back on the job's open "download.start": it ends with an error
+        // whose detail is "paused" (see Job::runEndOf); this request's own reply says nothing.
+        co_await m_app.ping<EngineMethods::DownloadPause>(params, false);
     });
 }
 
-void AppModel::resume(const std::shared_ptr<Job>& job) {
+void DownloadQueue::resume(const std::shared_ptr<Job>& job) {
     if (job && isParked(*job))
         startRun(job);
 }
 
-void AppModel::cancel(const std::shared_ptr<Job>& job) {
+void DownloadQueue::cancel(const std::shared_ptr<Job>& job) {
     if (!job)
         return;
     const bool paused = job->state().kind == Job::State::Paused;
@@ -242,7 +247,7 @@ void AppModel::cancel(const std::shared_ptr<Job>& job) {
         return;
     }
     if (isParked(*job)) {
-        job->setState({Job::State::Cancelled, {}});
+        job->cancel();
         persistQueue();
         // A job that never started has nothing at the engine; a paused one, or one restored from the
         // saved queue, may have a partial file and its resume record there, which only a cancel removes.
@@ -250,18 +255,18 @@ void AppModel::cancel(const std::shared_ptr<Job>& job) {
             return;
     } else if (job->keptForResume()) {
         // Its partial file goes with this cancel: nothing is left to resume.
-        job->setKeptForResume(false);
+        job->dropKeptPart();
         persistQueue();
     }
     const QString id = job->id();
     spawn(this, [this, id]() -> QCoro::Task<void> {
         EngineMethods::DownloadCancel::Params params;
         params.jobId = id;
-        co_await ping<EngineMethods::DownloadCancel>(params, false);
+        co_await m_app.ping<EngineMethods::DownloadCancel>(params, false);
     });
 }
 
-void AppModel::remove(const std::shared_ptr<Job>& given) {
+void DownloadQueue::remove(const std::shared_ptr<Job>& given) {
     if (!given)
         return;
     // The caller may pass a reference into jobs() itself: the job is held here, so removing its row
@@ -278,7 +283,7 @@ void AppModel::remove(const std::shared_ptr<Job>& given) {
     persistQueue();
 }
 
-void AppModel::clearQueue() {
+void DownloadQueue::clearQueue() {
     const auto jobs = m_jobs;
     for (const auto& job : jobs) {
         if (!job->state().isFinished() || job->keptForResume())
@@ -288,7 +293,7 @@ void AppModel::clearQueue() {
     persistQueue();
 }
 
-bool AppModel::appendBatchURL(const QString& url) {
+bool DownloadQueue::appendBatchURL(const QString& url) {
     const QString address = url.trimmed();
     if (address.isEmpty())
         return false;
@@ -300,97 +305,14 @@ bool AppModel::appendBatchURL(const QString& url) {
     return true;
 }
 
-std::vector<std::shared_ptr<Job>> AppModel::activeJobs() const {
-    std::vector<std::shared_ptr<Job>> out;
-    for (const auto& job : m_jobs) {
-        if (!job->state().isFinished() && job->state().kind != Job::State::Waiting)
-            out.push_back(job);
-    }
-    return out;
+void DownloadQueue::setBatchURLs(const QString& text) {
+    assign(this, m_batchURLs, text, &DownloadQueue::batchURLsChanged);
 }
 
-std::vector<std::shared_ptr<Job>> AppModel::allActiveJobs() const {
-    std::vector<std::shared_ptr<Job>> out;
-    if (m_currentDownload && !m_currentDownload->state().isFinished())
-        out.push_back(m_currentDownload);
-    for (auto& job : activeJobs())
-        out.push_back(std::move(job));
-    return out;
+void DownloadQueue::setResolveNotes(const std::vector<BatchNote>& notes) {
+    assign(this, m_resolveNotes, notes, &DownloadQueue::resolveNotesChanged);
 }
 
-std::vector<std::shared_ptr<Job>> AppModel::waitingJobs() const {
-    std::vector<std::shared_ptr<Job>> out;
-    for (const auto& job : m_jobs) {
-        if (job->state().kind == Job::State::Waiting)
-            out.push_back(job);
-    }
-    return out;
-}
-
-std::optional<double> AppModel::overallProgress() const {
-    const auto jobs = allActiveJobs();
-    if (jobs.empty())
-        return std::nullopt;
-    const bool unknownTotal =
-        std::any_of(jobs.begin(), jobs.end(), [](const auto& job) { return job->bytesTotal() <= 0; });
-    if (unknownTotal) {
-        double sum = 0;
-        for (const auto& job : jobs)
-            sum += job->fraction();
-        return sum / double(jobs.size());
-    }
-    double total = 0;
-    double done = 0;
-    for (const auto& job : jobs) {
-        total += double(job->bytesTotal());
-        done += double(job->bytesDone());
-    }
-    return std::min(done / total, 1.0);
-}
-
-void AppModel::setBatchURLs(const QString& text) {
-    assign(m_batchURLs, text, &AppModel::batchURLsChanged);
-}
-
-void AppModel::setResolveNotes(const std::vector<BatchNote>& notes) {
-    assign(m_resolveNotes, notes, &AppModel::resolveNotesChanged);
-}
-
-void AppModel::setIsResolving(bool resolving) {
-    assign(m_isResolving, resolving, &AppModel::isResolvingChanged);
-}
-
-void AppModel::watchActivity(Job* job) {
-    connect(job, &Job::stateChanged, this, [this, job] {
-        scheduleActivity(false);
-        Q_EMIT jobStateChanged(job);
-    });
-    connect(job, &Job::progressChanged, this, [this, job] {
-        scheduleActivity(true);
-        Q_EMIT jobProgressChanged(job);
-    });
-    connect(job, &Job::detailsChanged, this, [this, job] { Q_EMIT jobDetailsChanged(job); });
-}
-
-void AppModel::scheduleActivity(bool progressOnly) {
-    // State and membership changes are told on the next turn, once per burst; progress at most ten
-    // times a second.
-    if (progressOnly) {
-        if (!m_progressActivity) {
-            m_progressActivity = new QTimer(this);
-            m_progressActivity->setSingleShot(true);
-            m_progressActivity->setInterval(100);
-            connect(m_progressActivity, &QTimer::timeout, this, &AppModel::activityChanged);
-        }
-        if (!m_progressActivity->isActive())
-            m_progressActivity->start();
-        return;
-    }
-    if (m_activityScheduled)
-        return;
-    m_activityScheduled = true;
-    QTimer::singleShot(0, this, [this] {
-        m_activityScheduled = false;
-        Q_EMIT activityChanged();
-    });
+void DownloadQueue::setIsResolving(bool resolving) {
+    assign(this, m_isResolving, resolving, &DownloadQueue::isResolvingChanged);
 }

@@ -1,102 +1,33 @@
 // The saved batch queue.
-#include "AppModel.h"
+#include "DownloadQueue.h"
 
+#include "AppModel.h"
+#include "Job.h"
 #include "Spawn.h"
 
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QJsonDocument>
 #include <QPromise>
 #include <QThreadPool>
 
 #include <QCoro/QCoroFuture>
+#include <QCoro/QCoroTimer>
 
 #include <algorithm>
 
-void AppModel::insertJobs(int at, std::vector<std::shared_ptr<Job>> jobs) {
-    if (jobs.empty())
-        return;
-    at = std::clamp(at, 0, int(m_jobs.size()));
-    const int last = at + int(jobs.size()) - 1;
-    Q_EMIT jobsAboutToBeInserted(at, last);
-    for (const auto& job : jobs) {
-        m_jobIndex.insert(job->id(), job.get());
-        watchActivity(job.get());
-    }
-    m_jobs.insert(m_jobs.begin() + at, std::make_move_iterator(jobs.begin()),
-                  std::make_move_iterator(jobs.end()));
-    Q_EMIT jobsInserted(at, last);
-    Q_EMIT jobsChanged();
-    scheduleActivity(false);
-}
-
-void AppModel::removeJobs(int first, int count) {
-    first = std::max(first, 0);
-    count = std::min(count, int(m_jobs.size()) - first);
-    if (count <= 0)
-        return;
-    const int last = first + count - 1;
-    Q_EMIT jobsAboutToBeRemoved(first, last);
-    const auto begin = m_jobs.begin() + first;
-    for (auto it = begin; it != begin + count; ++it)
-        forgetJob(it->get());
-    m_jobs.erase(begin, begin + count);
-    Q_EMIT jobsRemoved(first, last);
-    Q_EMIT jobsChanged();
-    scheduleActivity(false);
-}
-
-void AppModel::moveJob(int from, int to) {
-    const int size = int(m_jobs.size());
-    if (from < 0 || from >= size || to < 0 || to >= size || from == to)
-        return;
-    Q_EMIT jobAboutToBeMoved(from, to);
-    auto job = std::move(m_jobs[from]);
-    m_jobs.erase(m_jobs.begin() + from);
-    m_jobs.insert(m_jobs.begin() + to, std::move(job));
-    Q_EMIT jobMoved(from, to);
-    Q_EMIT jobsChanged();
-    scheduleActivity(false);
-}
-
-void AppModel::resetJobs(std::vector<std::shared_ptr<Job>> jobs) {
-    Q_EMIT jobsAboutToBeReset();
-    for (const auto& job : m_jobs)
-        forgetJob(job.get());
-    m_jobs = std::move(jobs);
-    for (const auto& job : m_jobs) {
-        m_jobIndex.insert(job->id(), job.get());
-        watchActivity(job.get());
-    }
-    Q_EMIT jobsReset();
-    Q_EMIT jobsChanged();
-    scheduleActivity(false);
-}
-
-void AppModel::forgetJob(Job* job) {
-    m_jobIndex.remove(job->id());
-    m_unsavedJobs.remove(job);
-    if (job != m_currentDownload.get())
-        disconnect(job, nullptr, this, nullptr);
-}
-
-int AppModel::jobRow(const Job* job) const {
-    const auto it =
-        std::find_if(m_jobs.begin(), m_jobs.end(), [job](const auto& j) { return j.get() == job; });
-    return it == m_jobs.end() ? -1 : int(it - m_jobs.begin());
-}
-
-void AppModel::persistQueue() {
+void DownloadQueue::persistQueue() {
     m_queueSaveWanted = true;
     // Until the saved queue has been read, a save would write over rows that are not in memory yet; and
     // while one save is on its way, the next one waits for it and then carries the queue as it is then.
     // While the engine is down the save waits for the restart, which saves.
-    if (!m_didLoadSession || m_queueSaveInFlight || !m_sessionLive)
+    if (!m_didLoadSession || m_queueSaveInFlight || !m_app.sessionLive())
         return;
     m_queueSaveInFlight = true;
     spawn(this, [this]() -> QCoro::Task<void> { co_await sendQueueSaves(); });
 }
 
-EngineMethods::QueueSave::Params AppModel::queueSnapshot() const {
+EngineMethods::QueueSave::Params DownloadQueue::queueSnapshot() const {
     EngineMethods::QueueSave::Params params;
     for (const auto& job : m_jobs) {
         // A job that failed with its partial file kept (the engine stopped under it, or the disk was
@@ -140,9 +71,9 @@ QCoro::Task<QByteArray> encodeOffThread(EngineMethods::QueueSave::Params rows) {
 }
 } // namespace
 
-QCoro::Task<void> AppModel::sendQueueSaves() {
-    QPointer<AppModel> self(this);
-    while (m_queueSaveWanted && m_sessionLive) {
+QCoro::Task<void> DownloadQueue::sendQueueSaves() {
+    QPointer<DownloadQueue> self(this);
+    while (m_queueSaveWanted && m_app.sessionLive()) {
         m_queueSaveWanted = false;
         // The rows are taken now, the queue as it is at this moment; only their text is made elsewhere.
         const QByteArray params = co_await encodeOffThread(queueSnapshot());
@@ -150,40 +81,40 @@ QCoro::Task<void> AppModel::sendQueueSaves() {
             co_return;
         std::exception_ptr failure;
         try {
-            co_await m_engine->callEncoded(QString::fromLatin1(EngineMethods::QueueSave::name), params);
+            co_await m_app.engine().callEncoded(QString::fromLatin1(EngineMethods::QueueSave::name), params);
         } catch (...) {
             failure = std::current_exception();
         }
         if (!self)
             co_return;
-        if (failure && isTransportFailure(failure)) {
+        if (failure && AppModel::isTransportFailure(failure)) {
             // The engine went away: the start that follows saves the queue as it is then.
             m_queueSaveWanted = true;
             break;
         }
-        if (failure && !isCancellation(failure))
-            report(describe(failure));
+        if (failure && !AppModel::isCancellation(failure))
+            m_app.report(AppModel::describe(failure));
     }
     m_queueSaveInFlight = false;
     Q_EMIT queueSavesFinished();
 }
 
-QCoro::Task<bool> AppModel::restoreQueue() {
-    QPointer<AppModel> self(this);
+QCoro::Task<bool> DownloadQueue::restoreQueue() {
+    QPointer<DownloadQueue> self(this);
     std::optional<StoredQueue> stored;
     std::exception_ptr failure;
     try {
-        stored = co_await EngineMethods::send<EngineMethods::QueueLoad>(m_engine);
+        stored = co_await EngineMethods::send<EngineMethods::QueueLoad>(&m_app.engine());
     } catch (...) {
         failure = std::current_exception();
     }
     if (!self)
         co_return false;
     if (failure) {
-        if (!isCancellation(failure))
-            report(describe(failure));
+        if (!AppModel::isCancellation(failure))
+            m_app.report(AppModel::describe(failure));
         // Only an engine that answered has read its saved queue; a stopped one is asked again.
-        co_return !isTransportFailure(failure);
+        co_return !AppModel::isTransportFailure(failure);
     }
     std::vector<std::shared_ptr<Job>> restored;
     QSet<QString> ids;
@@ -212,19 +143,30 @@ QCoro::Task<bool> AppModel::restoreQueue() {
         if (!row.thumb_url.isEmpty())
             job->setThumbnailURL(row.thumb_url);
         job->setChannel(row.channel);
-        job->setRestored(true);
-        const bool paused = row.status == QLatin1String("paused");
-        job->setState({paused ? Job::State::Paused : Job::State::Waiting, {}});
+        job->restore(row.isPaused());
         restored.push_back(std::move(job));
     }
     insertJobs(int(m_jobs.size()), std::move(restored));
     co_return true;
 }
 
-void AppModel::markQueueLoaded() {
+void DownloadQueue::markQueueLoaded() {
     if (m_didLoadSession)
         return;
     m_didLoadSession = true;
+    persistQueueIfWanted();
+}
+
+void DownloadQueue::persistQueueIfWanted() {
     if (m_queueSaveWanted)
         persistQueue();
+}
+
+QCoro::Task<void> DownloadQueue::queueSavesSettled(std::chrono::milliseconds limit) {
+    QPointer<DownloadQueue> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    // Polled rather than awaited on a signal: the save may end in this very turn, or never.
+    while (self && m_queueSaveInFlight && clock.elapsed() < limit.count())
+        co_await QCoro::sleepFor(std::chrono::milliseconds(10));
 }

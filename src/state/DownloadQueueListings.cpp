@@ -1,21 +1,23 @@
 // Listings of a resolved batch: the picks waiting for the user, their further pages, and their entries
 // added to the batch queue.
-#include "AppModel.h"
+#include "DownloadQueue.h"
 
+#include "AppModel.h"
 #include "Composition.h"
+#include "ListingPick.h"
 #include "Spawn.h"
 
-void AppModel::setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks) {
+void DownloadQueue::setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks) {
     if (picks == m_pendingListings)
         return;
     m_pendingListings = std::move(picks);
     Q_EMIT pendingListingsChanged();
 }
 
-void AppModel::acceptListing(const std::shared_ptr<ListingPick>& pick) {
+void DownloadQueue::acceptListing(const std::shared_ptr<ListingPick>& pick) {
     if (!pick)
         return;
-    FormatChoice chosen = compositionPart().format();
+    FormatChoice chosen = m_app.compositionPart().format();
     chosen.audioOnly = pick->audioOnly();
     const auto& entries = pick->entries();
     for (int index : pick->checked()) {
@@ -30,7 +32,7 @@ void AppModel::acceptListing(const std::shared_ptr<ListingPick>& pick) {
     dismissListing(pick);
 }
 
-void AppModel::dismissListing(const std::shared_ptr<ListingPick>& pick) {
+void DownloadQueue::dismissListing(const std::shared_ptr<ListingPick>& pick) {
     if (!pick)
         return;
     std::vector<std::shared_ptr<ListingPick>> picks;
@@ -41,7 +43,7 @@ void AppModel::dismissListing(const std::shared_ptr<ListingPick>& pick) {
     setPendingListings(std::move(picks));
 }
 
-void AppModel::loadMoreSection(const std::shared_ptr<ListingPick>& pick) {
+void DownloadQueue::loadMoreSection(const std::shared_ptr<ListingPick>& pick) {
     if (!pick || pick->loading() || !pick->openSection())
         return;
     const QString name = *pick->openSection();
@@ -59,10 +61,10 @@ void AppModel::loadMoreSection(const std::shared_ptr<ListingPick>& pick) {
 }
 
 // The pick is held by this frame, so a page lands on it even after it was dismissed.
-QCoro::Task<void> AppModel::fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name, QString source,
-                                             qint64 offset) {
-    QPointer<AppModel> self(this);
-    const CookiePair cookies = co_await cookieParams(source);
+QCoro::Task<void> DownloadQueue::fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name,
+                                                  QString source, qint64 offset) {
+    QPointer<DownloadQueue> self(this);
+    const AppModel::CookiePair cookies = co_await m_app.cookieParams(source);
     if (!self) {
         pick->setLoading(false);
         co_return;
@@ -74,7 +76,7 @@ QCoro::Task<void> AppModel::fetchSectionPage(std::shared_ptr<ListingPick> pick, 
     params.section = name;
     params.cookieSource = cookies.source;
     params.cookiesFile = cookies.file;
-    const auto page = co_await ask<EngineMethods::ListingPage>(params, true);
+    const auto page = co_await m_app.ask<EngineMethods::ListingPage>(params, true);
     pick->setLoading(false);
     if (page)
         pick->appendPage(name, *page);
