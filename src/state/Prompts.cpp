@@ -1,43 +1,45 @@
 #include "Prompts.h"
 
+#include "Assign.h"
+
 #include <QTimer>
 
 Prompts::Prompts(AppModel&) {}
 
 void Prompts::setShowLogSheet(bool show) {
-    assign(m_showLogSheet, show, &Prompts::showLogSheetChanged);
+    assign(this, m_showLogSheet, show, &Prompts::showLogSheetChanged);
 }
 
 void Prompts::setShowReportSheet(bool show) {
-    assign(m_showReportSheet, show, &Prompts::showReportSheetChanged);
+    assign(this, m_showReportSheet, show, &Prompts::showReportSheetChanged);
 }
 
 void Prompts::setConfirmClearQueue(bool show) {
-    assign(m_confirmClearQueue, show, &Prompts::confirmClearQueueChanged);
+    assign(this, m_confirmClearQueue, show, &Prompts::confirmClearQueueChanged);
 }
 
 void Prompts::setBatchDuplicateNotice(bool show) {
-    assign(m_batchDuplicateNotice, show, &Prompts::batchDuplicateNoticeChanged);
+    assign(this, m_batchDuplicateNotice, show, &Prompts::batchDuplicateNoticeChanged);
 }
 
 void Prompts::setFileMissingNotice(bool show) {
-    assign(m_fileMissingNotice, show, &Prompts::fileMissingNoticeChanged);
+    assign(this, m_fileMissingNotice, show, &Prompts::fileMissingNoticeChanged);
 }
 
 void Prompts::setConfirmClearBrowserData(bool show) {
-    assign(m_confirmClearBrowserData, show, &Prompts::confirmClearBrowserDataChanged);
+    assign(this, m_confirmClearBrowserData, show, &Prompts::confirmClearBrowserDataChanged);
 }
 
 void Prompts::setBrowserDataCleared(bool show) {
-    assign(m_browserDataCleared, show, &Prompts::browserDataClearedChanged);
+    assign(this, m_browserDataCleared, show, &Prompts::browserDataClearedChanged);
 }
 
 void Prompts::setJsBannerDismissed(bool dismissed) {
-    assign(m_jsBannerDismissed, dismissed, &Prompts::jsBannerDismissedChanged);
+    assign(this, m_jsBannerDismissed, dismissed, &Prompts::jsBannerDismissedChanged);
 }
 
 void Prompts::setModelOptIn(const std::optional<ModelOptInRequest>& request) {
-    assign(m_modelOptIn, request, &Prompts::modelOptInChanged);
+    assign(this, m_modelOptIn, request, &Prompts::modelOptInChanged);
 }
 
 void Prompts::setTranscriptionRefusal(const std::optional<QString>& text) {
@@ -45,5 +47,5 @@ void Prompts::setTranscriptionRefusal(const std::optional<QString>& text) {
         m_refusedThisTurn = true;
         QTimer::singleShot(0, this, [this] { m_refusedThisTurn = false; });
     }
-    assign(m_transcriptionRefusal, text, &Prompts::transcriptionRefusalChanged);
+    assign(this, m_transcriptionRefusal, text, &Prompts::transcriptionRefusalChanged);
 }

@@ -75,13 +75,6 @@ Q_SIGNALS:
     void transcriptionRefusalChanged();
 
 private:
-    template <class T, class Signal> void assign(T& field, const T& value, Signal signal) {
-        if (field == value)
-            return;
-        field = value;
-        Q_EMIT(this->*signal)();
-    }
-
     bool m_showLogSheet = false;
     bool m_showReportSheet = false;
     bool m_confirmClearQueue = false;
