@@ -275,9 +275,9 @@ class ShapesTest(AdaptiveCase):
 
 class AudioChoiceTest(unittest.TestCase):
     def test_audio_sets_in_several_languages(self):
-        def sets(*specs):
+        def sets(*shapes):
             out = ""
-            for lang, role, bandwidths in specs:
+            for lang, role, bandwidths in shapes:
                 out += f'<AdaptationSet contentType="audio" mimeType="audio/mp4" lang="{lang}">'
                 out += f'<Role schemeIdUri="urn:mpeg:dash:role:2011" value="{role}"/>' if role else ""
                 out += "".join(f'<Representation id="{lang}{b}" bandwidth="{b}"><BaseURL>{lang}{b}.mp4</BaseURL>'
@@ -287,9 +287,9 @@ class AudioChoiceTest(unittest.TestCase):
                  ("fr-CA", [("de", "", [64]), ("fra", "", [96])], "fra96"),
                  ("en", [("de", "", [64]), ("fr", "main", [64]), ("es", "", [256])], "fr64"),
                  ("en", [("de", "", [32, 64]), ("fr", "alternate", [128]), ("es", "", [256])], "de64")]
-        for language, specs, wanted in table:
+        for language, shapes, wanted in table:
             with self.subTest(language=language, wanted=wanted):
-                manifest = manifests.parse_mpd(mpd("<Period>" + sets(*specs) + "</Period>"), "http://h/m.mpd")
+                manifest = manifests.parse_mpd(mpd("<Period>" + sets(*shapes) + "</Period>"), "http://h/m.mpd")
                 self.assertEqual(manifests.pick_audio(manifest, None, language).name, wanted)
 
 

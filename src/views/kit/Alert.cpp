@@ -16,23 +16,23 @@ void widenText(QMessageBox* box, int width) {
     }
 }
 
-QMessageBox* make(const Spec& spec, QWidget* parent) {
+QMessageBox* make(const Content& content, QWidget* parent) {
     auto* box = new QMessageBox(parent);
-    box->setObjectName(spec.titleKey);
-    box->setIcon(spec.icon);
+    box->setObjectName(content.titleKey);
+    box->setIcon(content.icon);
     box->setTextFormat(Qt::PlainText);
-    box->setText(Strings::text(spec.titleKey));
-    box->setWindowTitle(Strings::text(spec.titleKey));
-    if (spec.message) {
-        box->setInformativeText(*spec.message);
+    box->setText(Strings::text(content.titleKey));
+    box->setWindowTitle(Strings::text(content.titleKey));
+    if (content.message) {
+        box->setInformativeText(*content.message);
         // Engine text is never markup; the box does not pass its text format on to the message's label.
         for (QLabel* label : box->findChildren<QLabel*>()) {
-            if (label->text() == *spec.message)
+            if (label->text() == *content.message)
                 label->setTextFormat(Qt::PlainText);
         }
     }
-    widenText(box, spec.textWidth);
-    for (const Button& b : spec.buttons) {
+    widenText(box, content.textWidth);
+    for (const Button& b : content.buttons) {
         QPushButton* button = box->addButton(Strings::text(b.key), b.role);
         button->setObjectName(b.key);
         if (b.role == QMessageBox::RejectRole) {
@@ -40,7 +40,7 @@ QMessageBox* make(const Spec& spec, QWidget* parent) {
             box->setDefaultButton(button);
         }
     }
-    if (!box->escapeButton() && spec.buttons.size() == 1)
+    if (!box->escapeButton() && content.buttons.size() == 1)
         box->setEscapeButton(box->buttons().constFirst());
     box->setWindowModality(Qt::WindowModal);
     return box;

@@ -17,7 +17,7 @@ struct Button {
     QMessageBox::ButtonRole role;
 };
 
-struct Spec {
+struct Content {
     QString titleKey;
     QMessageBox::Icon icon = QMessageBox::Warning;
     std::optional<QString> message;
@@ -26,7 +26,7 @@ struct Spec {
     int textWidth = 320;
 };
 
-QMessageBox* make(const Spec& spec, QWidget* parent);
+QMessageBox* make(const Content& content, QWidget* parent);
 
 // Gives the title and the message of `box` at least `width` pixels each.
 void widenText(QMessageBox* box, int width);

@@ -611,12 +611,12 @@ void LibraryPane::openPlayer(const PlayerTarget& target) {
 }
 
 QMessageBox* LibraryPane::makeAlert(const QString& titleKey, const QString& message, bool offerListOnly) {
-    Alert::Spec spec{titleKey, QMessageBox::Warning, message, {}};
-    spec.buttons.push_back({QStringLiteral("button_move_to_trash"), QMessageBox::DestructiveRole});
+    Alert::Content content{titleKey, QMessageBox::Warning, message, {}};
+    content.buttons.push_back({QStringLiteral("button_move_to_trash"), QMessageBox::DestructiveRole});
     if (offerListOnly)
-        spec.buttons.push_back({QStringLiteral("button_remove_from_list"), QMessageBox::AcceptRole});
-    spec.buttons.push_back({QStringLiteral("button_cancel"), QMessageBox::RejectRole});
-    return Alert::make(spec, this);
+        content.buttons.push_back({QStringLiteral("button_remove_from_list"), QMessageBox::AcceptRole});
+    content.buttons.push_back({QStringLiteral("button_cancel"), QMessageBox::RejectRole});
+    return Alert::make(content, this);
 }
 
 void LibraryPane::confirmRemoveSelected() {

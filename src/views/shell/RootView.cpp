@@ -280,10 +280,10 @@ QDialog* RootView::makeSheet(Kind kind) {
 
 QMessageBox* RootView::makeAlert(int alert) {
     const AlertEntry& entry = alertTable()[alert];
-    Alert::Spec spec{entry.titleKey, entry.icon, entry.message(m_model), {}, alertTextWidth};
+    Alert::Content content{entry.titleKey, entry.icon, entry.message(m_model), {}, alertTextWidth};
     for (const AlertEntry::Button& b : entry.buttons)
-        spec.buttons.push_back({b.key, b.role});
-    return Alert::make(spec, this);
+        content.buttons.push_back({b.key, b.role});
+    return Alert::make(content, this);
 }
 
 void RootView::surfaceFinished(QDialog* dialog) {
