@@ -316,15 +316,7 @@ private Q_SLOTS:
         f.startEngine();
         QJsonArray rows;
         for (const QString url : {"http://q/one", "http://q/two"})
-            rows.append(QJsonObject{{"url", url},
-                                    {"title", url},
-                                    {"quality", "720p"},
-                                    {"container", "MP4"},
-                                    {"audio_only", false},
-                                    {"thumb_url", ""},
-                                    {"playlist", ""},
-                                    {"channel", ""},
-                                    {"status", "waiting"}});
+            rows.append(savedQueueRow(url, {{"title", url}}));
         f.control("queue.save", {{"items", rows}});
         f.boot();
         QCOMPARE(f.model->queuePart().jobs().size(), size_t(2));

@@ -19,6 +19,24 @@
 
 class Job;
 
+// A row of the engine's saved queue, waiting; `changes` replaces or adds fields.
+inline QJsonObject savedQueueRow(const QString& url, const QJsonObject& changes = {}) {
+    QJsonObject row{{"url", url},         {"title", ""},         {"quality", "720p"},
+                    {"container", "MP4"}, {"audio_only", false}, {"thumb_url", ""},
+                    {"playlist", ""},     {"channel", ""},       {"status", "waiting"}};
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        row.insert(it.key(), it.value());
+    return row;
+}
+
+// How many lines of `log` end with `text`.
+inline int countEndingWith(const QStringList& log, const QString& text) {
+    int n = 0;
+    for (const QString& line : log)
+        n += line.endsWith(text) ? 1 : 0;
+    return n;
+}
+
 struct LoggedRequest {
     QString method;
     bool hasParams = false;

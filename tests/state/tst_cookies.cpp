@@ -170,15 +170,7 @@ private slots:
         f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
         QJsonArray rows;
         for (const QString url : {"https://v.example/1", "https://v.example/2"})
-            rows.append(QJsonObject{{"url", url},
-                                    {"title", url},
-                                    {"quality", "720p"},
-                                    {"container", "MP4"},
-                                    {"audio_only", false},
-                                    {"thumb_url", ""},
-                                    {"playlist", ""},
-                                    {"channel", ""},
-                                    {"status", "waiting"}});
+            rows.append(savedQueueRow(url, {{"title", url}}));
         f.control("queue.save", {{"items", rows}});
         f.boot();
         f.scriptDownloads({{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/o.mp4"}, {"title", ""}}}});

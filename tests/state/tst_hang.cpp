@@ -14,12 +14,6 @@ using namespace std::chrono_literals;
 namespace {
 const QString restartNote = QStringLiteral("Relance du moteur\u2026");
 
-int count(const QStringList& log, const QString& text) {
-    int n = 0;
-    for (const QString& line : log)
-        n += line.endsWith(text) ? 1 : 0;
-    return n;
-}
 } // namespace
 
 class TestHang : public QObject {
@@ -71,7 +65,7 @@ private slots:
             QCOMPARE(methods.count("hello"), 1);
             QCOMPARE(f.model->engine().processId(), firstEngine);
             QCOMPARE(int(job->state().kind), int(Job::State::Downloading));
-            QCOMPARE(count(f.model->log(), restartNote), 0);
+            QCOMPARE(countEndingWith(f.model->log(), restartNote), 0);
             QVERIFY(f.model->sessionLive());
             f.scriptDownloads({{"error", QJsonObject{{"code", 1001}, {"message", "cancelled"}}}});
             f.control("test.release", {{"method", "download.start"}});
@@ -82,7 +76,7 @@ private slots:
         QVERIFY(f.waitForRequests("settings.get", asked + 1));
         const QString stopped = EngineLaunchError::stopped().text();
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), Job::State::failed(stopped), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(count(f.model->log(), restartNote), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(countEndingWith(f.model->log(), restartNote), 1, 10000);
         QVERIFY(f.waitForRequests("hello", 2));
         QTRY_VERIFY(f.model->sessionLive());
         QVERIFY(!f.model->engineFailure());

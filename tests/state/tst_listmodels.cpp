@@ -65,15 +65,7 @@ private slots:
         f.startEngine();
         QJsonArray rows;
         for (int i = 0; i < 1000; ++i)
-            rows.append(QJsonObject{{"url", QString("http://a/%1").arg(i)},
-                                    {"title", ""},
-                                    {"quality", ""},
-                                    {"container", ""},
-                                    {"audio_only", false},
-                                    {"thumb_url", ""},
-                                    {"playlist", ""},
-                                    {"channel", ""},
-                                    {"status", "waiting"}});
+            rows.append(savedQueueRow(QString("http://a/%1").arg(i), {{"quality", ""}, {"container", ""}}));
         f.script("queue.load", {{"result", QJsonObject{{"items", rows}}}});
         JobListModel model(&f.model->queuePart());
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);

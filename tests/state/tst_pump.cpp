@@ -12,9 +12,7 @@ const char* setupName(int s) {
 }
 
 QJsonObject storedRow(const QString& url, const QString& title) {
-    return {{"url", url},         {"title", title},      {"quality", "720p"},
-            {"container", "MKV"}, {"audio_only", false}, {"thumb_url", ""},
-            {"playlist", ""},     {"channel", "Chan"},   {"status", "waiting"}};
+    return savedQueueRow(url, {{"title", title}, {"container", "MKV"}, {"channel", "Chan"}});
 }
 
 EngineEvent stateEvent(const QString& id, const QString& state,

@@ -32,8 +32,19 @@ QString writeWrapper(const QString& folder) {
 }
 
 QJsonObject storedRow(const QString& url) {
-    return {{"url", url},      {"title", ""},    {"quality", ""}, {"container", ""},    {"audio_only", true},
-            {"thumb_url", ""}, {"playlist", ""}, {"channel", ""}, {"status", "waiting"}};
+    return savedQueueRow(url, {{"quality", ""}, {"container", ""}, {"audio_only", true}});
+}
+
+// Starts the engine with the saved queue holding video downloads of `urls` into the fixture's "out"
+// folder, then the application.
+void bootWithSavedVideos(StateFixture& f, const QStringList& urls, const QString& quality = QString()) {
+    f.startEngine();
+    f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
+    QJsonArray rows;
+    for (const QString& url : urls)
+        rows.append(savedQueueRow(url, {{"quality", quality}, {"container", ""}}));
+    f.control("queue.save", {{"items", rows}});
+    f.boot();
 }
 
 QString sha256Of(const QString& path) {
@@ -53,12 +64,6 @@ void relaunch(StateFixture& f) {
     f.boot();
 }
 
-int count(const QStringList& log, const QString& text) {
-    int n = 0;
-    for (const QString& line : log)
-        n += line.endsWith(text) ? 1 : 0;
-    return n;
-}
 } // namespace
 
 class TestRestart : public QObject {
@@ -104,7 +109,7 @@ private slots:
 
         f->control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
-        QTRY_COMPARE(count(f->model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f->model->log(), restartNote), 1);
         // The restarted engine gets the same download again, under the same id.
         QVERIFY(f->waitForRequests("download.start", 2));
         QCOMPARE(f->requestsOf("download.start")[1].params["jobId"].toString(), job->id());
@@ -143,7 +148,7 @@ private slots:
         QTRY_COMPARE(next->state(), Job::State::failed(stopped));
         QVERIFY(next->keptForResume());
         QVERIFY(f->waitForRequests("hello", 3));
-        QTRY_COMPARE(count(f->model->log(), restartNote), 2);
+        QTRY_COMPARE(countEndingWith(f->model->log(), restartNote), 2);
     }
 
     // The engine stops at each step of the first start (and, in one row, its restart dies too): the queue
@@ -240,12 +245,7 @@ private slots:
         MediaServerProcess server;
         QVERIFY(server.start());
         StateFixture f;
-        f.startEngine();
-        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
-        QJsonObject row = storedRow(server.heldVideo);
-        row["audio_only"] = false;
-        f.control("queue.save", {{"items", QJsonArray{row}}});
-        f.boot();
+        bootWithSavedVideos(f, {server.heldVideo});
         QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
         const auto job = f.model->queuePart().jobs()[0];
         f.model->queuePart().retry(job);
@@ -254,7 +254,7 @@ private slots:
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
 
         f.control("test.exit", {{"status", 1}});
-        QTRY_COMPARE(count(f.model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f.model->log(), restartNote), 1);
         QVERIFY(f.waitForRequests("queue.save", 2));
         QVERIFY(!f.model->engineFailure());
         QCOMPARE(int(job->state().kind), int(Job::State::Paused));
@@ -284,16 +284,10 @@ private slots:
         const QString sha = server.command("sha256");
         const qint64 half = server.size / 2;
         StateFixture f;
-        f.startEngine();
-        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
-        QJsonArray rows;
-        for (int n = 0; n < 10; ++n) {
-            QJsonObject row = storedRow(server.heldVideo + "?n=" + QString::number(n));
-            row["audio_only"] = false;
-            rows.append(row);
-        }
-        f.control("queue.save", {{"items", rows}});
-        f.boot();
+        QStringList urls;
+        for (int n = 0; n < 10; ++n)
+            urls.append(server.heldVideo + "?n=" + QString::number(n));
+        bootWithSavedVideos(f, urls);
         QCOMPARE(f.model->queuePart().jobs().size(), size_t(10));
         const auto jobs = f.model->queuePart().jobs();
         const auto countOf = [&](auto pred) {
@@ -313,7 +307,7 @@ private slots:
 
         f.control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
-        QTRY_COMPARE(count(f.model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f.model->log(), restartNote), 1);
         QVERIFY(f.waitForRequests("hello", 2));
         for (const auto& job : jobs) {
             if (transferring.contains(job->id())) {
@@ -382,13 +376,7 @@ private slots:
         MediaServerProcess server;
         QVERIFY(server.start());
         StateFixture f;
-        f.startEngine();
-        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
-        QJsonObject row = storedRow(server.heldVideo);
-        row["audio_only"] = false;
-        row["quality"] = "720p";
-        f.control("queue.save", {{"items", QJsonArray{row}}});
-        f.boot();
+        bootWithSavedVideos(f, {server.heldVideo}, "720p");
         const auto job = f.model->queuePart().jobs()[0];
         f.model->queuePart().startWaiting();
         QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
@@ -430,12 +418,7 @@ private slots:
         MediaServerProcess server;
         QVERIFY(server.start());
         StateFixture f;
-        f.startEngine();
-        f.control("settings.set", {{"values", QJsonObject{{"outputDir", f.path("out")}}}});
-        QJsonObject row = storedRow(server.heldVideo);
-        row["audio_only"] = false;
-        f.control("queue.save", {{"items", QJsonArray{row}}});
-        f.boot();
+        bootWithSavedVideos(f, {server.heldVideo});
         if (paused) {
             const auto job = f.model->queuePart().jobs()[0];
             f.model->queuePart().startWaiting();
@@ -505,7 +488,7 @@ private slots:
         QCOMPARE(*f->model->engineFailure(), stopped);
         QCOMPARE(int(job->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
-        QCOMPARE(count(f->model->log(), restartNote), 1);
+        QCOMPARE(countEndingWith(f->model->log(), restartNote), 1);
         QCOMPARE(f->methods().count("hello"), 1);
         QVERIFY(!f->methods().contains("queue.save"));
         // The download had not begun: it waits, and only the failed restart is an error.
@@ -552,7 +535,7 @@ private slots:
         QCOMPARE(int(f->model->queuePart().jobs()[0]->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(f->methods().count("hello"), 1);
-        QCOMPARE(count(f->model->log(), restartNote), 0);
+        QCOMPARE(countEndingWith(f->model->log(), restartNote), 0);
         QCOMPARE(f->model->lastError()->message, busy);
     }
 
@@ -562,7 +545,7 @@ private slots:
         f->boot();
         QCOMPARE(f->model->engineFailure().value_or(""), EngineLaunchError::stopped().text());
         QTest::qWait(200);
-        QCOMPARE(count(f->model->log(), restartNote), 0);
+        QCOMPARE(countEndingWith(f->model->log(), restartNote), 0);
         QCOMPARE(StateFixture::errorLines(f->model->log()).size(), 1);
         QCoro::waitFor(f->model->retryEngine());
         QVERIFY(!f->model->engineFailure());
