@@ -1,5 +1,6 @@
 #include "AppModel.h"
 
+#include "Assign.h"
 #include "BrowserSession.h"
 #include "ClipboardWatcher.h"
 #include "Clips.h"
@@ -83,7 +84,7 @@ std::optional<AppModel::Tab> AppModel::tabFromRaw(int raw) {
 }
 
 void AppModel::setTab(Tab tab) {
-    assign(m_tab, tab, &AppModel::tabChanged);
+    assign(this, m_tab, tab, &AppModel::tabChanged);
 }
 
 QString AppModel::describe(std::exception_ptr error) {
@@ -284,11 +285,11 @@ void AppModel::installStrings(const StringTable& table) {
 }
 
 void AppModel::setSettings(const std::optional<EngineSettings>& settings) {
-    assign(m_settings, settings, &AppModel::settingsChanged);
+    assign(this, m_settings, settings, &AppModel::settingsChanged);
 }
 
 void AppModel::setSessionLive(bool live) {
-    assign(m_sessionLive, live, &AppModel::sessionLiveChanged);
+    assign(this, m_sessionLive, live, &AppModel::sessionLiveChanged);
 }
 
 void AppModel::refreshDerived() {
@@ -300,7 +301,7 @@ void AppModel::refreshDerived() {
 }
 
 void AppModel::setEngineFailure(const std::optional<QString>& failure) {
-    assign(m_engineFailure, failure, &AppModel::engineFailureChanged);
+    assign(this, m_engineFailure, failure, &AppModel::engineFailureChanged);
 }
 
 // ---- the log ----
@@ -363,7 +364,7 @@ void AppModel::reportSetAside(const std::vector<SetAsideFile>& files) {
 }
 
 void AppModel::setLastError(const std::optional<AppError>& error) {
-    assign(m_lastError, error, &AppModel::lastErrorChanged);
+    assign(this, m_lastError, error, &AppModel::lastErrorChanged);
 }
 
 QString AppModel::status() const {

@@ -39,9 +39,11 @@ class Clips;
 class Composition;
 class Prompts;
 
-// The one state object of the application: its fields are what the views draw, its methods the user's
-// actions. Lives on the GUI thread. Actions that need the engine return at once or are coroutines; a
-// failed request never throws out of an action (see ask/ping).
+// The application's state, on the GUI thread: the front door that owns the parts (the download queue,
+// the library, ...; each with its own signals, reached through the accessors below), starts the engine
+// and hands each of its events to the part it concerns. What is not yet a part lives here. Actions that
+// need the engine return at once or are coroutines; a failed request never throws out of an action (see
+// ask/ping).
 class AppModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool stringsReady READ stringsReady NOTIFY stringsReadyChanged)
@@ -224,13 +226,6 @@ Q_SIGNALS:
     void sessionStartFinished();
 
 private:
-    template <class T, class Signal> void assign(T& field, const T& value, Signal signal) {
-        if (field == value)
-            return;
-        field = value;
-        Q_EMIT(this->*signal)();
-    }
-
     QCoro::Task<void> startSession();
     // Returns when no start is in flight (at once when none is).
     QCoro::Task<void> startFinished();

@@ -1,6 +1,7 @@
 // The script-runtime recheck and the browser favourites.
 #include "AppModel.h"
 
+#include "Assign.h"
 #include "Spawn.h"
 
 QCoro::Task<void> AppModel::refreshJSRuntime(bool recheck) {
@@ -14,7 +15,7 @@ QCoro::Task<void> AppModel::refreshJSRuntime(bool recheck) {
 }
 
 void AppModel::setFavourites(const std::vector<Favourite>& items) {
-    assign(m_favourites, items, &AppModel::favouritesChanged);
+    assign(this, m_favourites, items, &AppModel::favouritesChanged);
 }
 
 QCoro::Task<void> AppModel::reloadFavourites() {

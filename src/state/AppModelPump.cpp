@@ -1,8 +1,8 @@
 // The event pump: every engine event applied in wire order, completely, without suspending.
 #include "AppModel.h"
 
-#include "DownloadQueue.h"
 #include "Clips.h"
+#include "DownloadQueue.h"
 #include "Prompts.h"
 #include "Spawn.h"
 #include "SpeechModels.h"

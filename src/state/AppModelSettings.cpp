@@ -2,6 +2,7 @@
 #include "AppModel.h"
 
 #include "Appearance.h"
+#include "Assign.h"
 #include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"
@@ -77,7 +78,7 @@ QCoro::Task<void> AppModel::chooseOutputFolder() {
 }
 
 void AppModel::setSettingsSection(SettingsSection section) {
-    assign(m_settingsSection, section, &AppModel::settingsSectionChanged);
+    assign(this, m_settingsSection, section, &AppModel::settingsSectionChanged);
 }
 
 void AppModel::showSettings(SettingsSection section) {

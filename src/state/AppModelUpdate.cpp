@@ -1,6 +1,8 @@
 // The update check and the problem report, both through the engine.
 #include "AppModel.h"
 
+#include "Assign.h"
+
 QCoro::Task<void> AppModel::checkForUpdate(bool manual) {
     QPointer<AppModel> self(this);
     const auto info = co_await ask<EngineMethods::UpdateCheck>(EngineMethods::NoParams(), manual);
@@ -27,9 +29,9 @@ QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
 }
 
 void AppModel::setUpdate(const std::optional<UpdateInfo>& update) {
-    assign(m_update, update, &AppModel::updateChanged);
+    assign(this, m_update, update, &AppModel::updateChanged);
 }
 
 void AppModel::setUpToDate(bool upToDate) {
-    assign(m_upToDate, upToDate, &AppModel::upToDateChanged);
+    assign(this, m_upToDate, upToDate, &AppModel::upToDateChanged);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Assign.h"
 #include "EngineTypes.h"
 #include "FormatChoice.h"
 
@@ -72,9 +71,6 @@ Q_SIGNALS:
     void freshFailureChanged();
 
 private:
-    template <class T, class Signal> void assign(T& field, const T& value, Signal signal) {
-        ::assign(this, field, value, signal);
-    }
     // Recomputes freshAnalysis and freshFailure and signals those that changed.
     void refreshFresh();
     void scheduleClipboardRecheck(int generation, int delayMs, int left);

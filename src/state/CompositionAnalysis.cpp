@@ -2,6 +2,7 @@
 #include "Composition.h"
 
 #include "AppModel.h"
+#include "Assign.h"
 #include "ClipboardWatcher.h"
 #include "SettingFields.h"
 #include "Spawn.h"
@@ -15,7 +16,7 @@ void Composition::setPastedText(const QString& text) {
 }
 
 void Composition::setFormat(const FormatChoice& format) {
-    assign(m_format, format, &Composition::formatChanged);
+    assign(this, m_format, format, &Composition::formatChanged);
 }
 
 std::optional<Analysis> Composition::freshAnalysis() const {
@@ -35,9 +36,9 @@ QCoro::Task<void> Composition::analyzeCurrent() {
     if (address.isEmpty())
         co_return;
     const int token = ++m_analysisToken;
-    assign(m_isAnalyzing, true, &Composition::isAnalyzingChanged);
-    assign(m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
-    assign(m_analyzedURL, address, &Composition::analyzedURLChanged);
+    assign(this, m_isAnalyzing, true, &Composition::isAnalyzingChanged);
+    assign(this, m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
+    assign(this, m_analyzedURL, address, &Composition::analyzedURLChanged);
     refreshFresh();
 
     QPointer<Composition> self(this);
@@ -60,13 +61,13 @@ QCoro::Task<void> Composition::analyzeCurrent() {
     if (!self || token != m_analysisToken)
         co_return;
     if (reply) {
-        assign(m_analysis, reply, &Composition::analysisChanged);
+        assign(this, m_analysis, reply, &Composition::analysisChanged);
     } else {
-        assign(m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
-        assign(m_analysisFailure, std::optional<QString>(AppModel::describe(failure)),
+        assign(this, m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
+        assign(this, m_analysisFailure, std::optional<QString>(AppModel::describe(failure)),
                &Composition::analysisFailureChanged);
     }
-    assign(m_isAnalyzing, false, &Composition::isAnalyzingChanged);
+    assign(this, m_isAnalyzing, false, &Composition::isAnalyzingChanged);
     refreshFresh();
 }
 
@@ -74,10 +75,10 @@ void Composition::clearComposition() {
     ClipboardWatcher::markSeen();
     ++m_analysisToken;
     setPastedText(QString());
-    assign(m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
-    assign(m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
-    assign(m_analyzedURL, QString(), &Composition::analyzedURLChanged);
-    assign(m_isAnalyzing, false, &Composition::isAnalyzingChanged);
+    assign(this, m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
+    assign(this, m_analysisFailure, std::optional<QString>(), &Composition::analysisFailureChanged);
+    assign(this, m_analyzedURL, QString(), &Composition::analyzedURLChanged);
+    assign(this, m_isAnalyzing, false, &Composition::isAnalyzingChanged);
     refreshFresh();
 }
 
@@ -103,11 +104,11 @@ QCoro::Task<void> Composition::refreshAllowedOptions() {
     const EngineMethods::OptionsAllowed::Params params{m_format.container};
     const auto reply = co_await m_app.ask<EngineMethods::OptionsAllowed>(params, true);
     if (self && reply)
-        assign(m_allowedOptions, *reply, &Composition::allowedOptionsChanged);
+        assign(this, m_allowedOptions, *reply, &Composition::allowedOptionsChanged);
 }
 
 void Composition::toggleOptions() {
-    assign(m_optionsExpanded, !m_optionsExpanded, &Composition::optionsExpandedChanged);
+    assign(this, m_optionsExpanded, !m_optionsExpanded, &Composition::optionsExpandedChanged);
     m_app.saveSetting(Setting::downloadOptionsExpanded.with(m_optionsExpanded));
 }
 
@@ -132,7 +133,7 @@ void Composition::saveFormatChoices() {
 }
 
 void Composition::restore(const EngineSettings& settings) {
-    assign(m_optionsExpanded, settings.downloadOptionsExpanded, &Composition::optionsExpandedChanged);
+    assign(this, m_optionsExpanded, settings.downloadOptionsExpanded, &Composition::optionsExpandedChanged);
     // The subtitle mode has no setting: it stays as chosen.
     setFormat({.quality = settings.quality,
                .container = settings.container,

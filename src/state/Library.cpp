@@ -5,6 +5,7 @@
 #include "Library.h"
 
 #include "AppModel.h"
+#include "Assign.h"
 #include "Job.h"
 #include "Spawn.h"
 
@@ -195,5 +196,5 @@ void Library::revealPath(const QString& path) {
 }
 
 void Library::setLibraryLoading(bool loading) {
-    assign(m_libraryLoading, loading, &Library::libraryLoadingChanged);
+    assign(this, m_libraryLoading, loading, &Library::libraryLoadingChanged);
 }

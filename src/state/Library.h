@@ -82,13 +82,6 @@ Q_SIGNALS:
     void fileFoundMissing();
 
 private:
-    template <class T, class Signal> void assign(T& field, const T& value, Signal signal) {
-        if (field != value) {
-            field = value;
-            Q_EMIT(this->*signal)();
-        }
-    }
-
     void setLibraryLoading(bool loading);
     // Library paging (one pager at a time, see Library.cpp).
     void beginLibraryReading();

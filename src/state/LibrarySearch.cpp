@@ -2,6 +2,7 @@
 #include "Library.h"
 
 #include "AppModel.h"
+#include "Assign.h"
 #include "Clock.h"
 #include "Spawn.h"
 
@@ -32,7 +33,7 @@ bool tooShort(const QString& text) {
 } // namespace
 
 void Library::setSearchHits(const std::vector<SearchHit>& hits) {
-    assign(m_searchHits, hits, &Library::searchHitsChanged);
+    assign(this, m_searchHits, hits, &Library::searchHitsChanged);
 }
 
 void Library::scheduleSearch() {
@@ -40,7 +41,7 @@ void Library::scheduleSearch() {
     if (tooShort(searchText(m_librarySearch))) {
         setSearchHits({});
         ++m_searchRun; // a search still in flight leaves the flag alone
-        assign(m_isSearching, false, &Library::isSearchingChanged);
+        assign(this, m_isSearching, false, &Library::isSearchingChanged);
         return;
     }
     m_app.services().clock->singleShot(searchDebounceMs, this, [this, generation] {
@@ -59,7 +60,7 @@ QCoro::Task<void> Library::runSearch() {
     }
     // Only the latest search clears the flag: an older one ending first leaves it on.
     const int run = ++m_searchRun;
-    assign(m_isSearching, true, &Library::isSearchingChanged);
+    assign(this, m_isSearching, true, &Library::isSearchingChanged);
     EngineMethods::SearchQuery::Params params;
     params.text = text;
     const auto results = co_await m_app.ask<EngineMethods::SearchQuery>(params, false);
@@ -69,7 +70,7 @@ QCoro::Task<void> Library::runSearch() {
     if (results && results->query == searchText(m_librarySearch))
         setSearchHits(results->hits);
     if (run == m_searchRun)
-        assign(m_isSearching, false, &Library::isSearchingChanged);
+        assign(this, m_isSearching, false, &Library::isSearchingChanged);
 }
 
 QCoro::Task<void> Library::refreshSearchStatus() {
@@ -77,9 +78,9 @@ QCoro::Task<void> Library::refreshSearchStatus() {
     const auto status = co_await m_app.ask<EngineMethods::SearchStatus>(EngineMethods::NoParams(), true);
     if (!self || !status)
         co_return;
-    assign(m_searchStatus, std::optional<SearchStatus>(*status), &Library::searchStatusChanged);
+    assign(this, m_searchStatus, std::optional<SearchStatus>(*status), &Library::searchStatusChanged);
     const QSet<QString> paths(status->transcribed.cbegin(), status->transcribed.cend());
-    assign(m_transcribedPaths, paths, &Library::transcribedPathsChanged);
+    assign(this, m_transcribedPaths, paths, &Library::transcribedPathsChanged);
 }
 
 QCoro::Task<void> Library::reindexSearch() {
