@@ -84,8 +84,6 @@ protected:
     virtual void clicked(const QModelIndex& index, int part, Qt::KeyboardModifiers modifiers);
 
     bool isHovered(const QModelIndex& index, int part) const;
-    bool hoversRow(const QModelIndex& index) const { return m_hoverIndex == index; }
-    int hoveredPart() const { return m_hoverPart; }
     void press(const QModelIndex& index, int part);
     // Whether a release over `part` of `index` ends a click begun there; the press is forgotten.
     bool release(const QModelIndex& index, int part);
