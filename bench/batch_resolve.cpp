@@ -11,6 +11,7 @@
 #include "DownloadQueue.h"
 #include "FakeServices.h"
 #include "JobStates.h"
+#include "Session.h"
 #include "SourceDir.h"
 
 #include <QCoreApplication>
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
     FakeServices fakes;
     AppModel model(fakes.services(), locationsIn(dir));
     model.engine().start();
-    QCoro::waitFor(model.boot());
+    QCoro::waitFor(model.sessionPart().boot());
     // Nothing is downloaded: the starts are only counted.
     call(model, "test.hold", {{"method", "download.start"}});
 

@@ -13,6 +13,7 @@
 #include "AppModel.h"
 #include "DownloadQueue.h"
 #include "FakeServices.h"
+#include "Session.h"
 #include "SourceDir.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,7 @@ double measure(int size) {
     for (int i = 0; i < size; ++i)
         rows.append(storedRow(i));
     call(model, "test.script", {{"method", "queue.load"}, {"result", QJsonObject{{"items", rows}}}});
-    QCoro::waitFor(model.boot());
+    QCoro::waitFor(model.sessionPart().boot());
     if (model.queuePart().jobs().size() != size_t(size)) {
         std::fprintf(stderr, "restored %zu jobs instead of %d\n", model.queuePart().jobs().size(), size);
         std::exit(1);
@@ -132,7 +133,7 @@ void measureSaves(int size) {
     for (int i = 0; i < size; ++i)
         rows.append(storedRow(i));
     call(model, "test.script", {{"method", "queue.load"}, {"result", QJsonObject{{"items", rows}}}});
-    QCoro::waitFor(model.boot());
+    QCoro::waitFor(model.sessionPart().boot());
 
     const auto saves = [&] {
         QFile log(dir.filePath("requests.jsonl"));

@@ -10,6 +10,7 @@
 #include "FakeServices.h"
 #include "Library.h"
 #include "LibraryWait.h"
+#include "Session.h"
 #include "SourceDir.h"
 
 #include <QCoreApplication>
@@ -81,9 +82,9 @@ int main(int argc, char** argv) {
     locations.environment.remove("VAMBER_ENGINE_SERVER");
     locations.environment.remove("VAMBER_ENGINE_TEST");
     AppModel model(fakes.services(), locations);
-    QCoro::waitFor(model.boot());
-    if (model.engineFailure()) {
-        std::fprintf(stderr, "engine: %s\n", qPrintable(*model.engineFailure()));
+    QCoro::waitFor(model.sessionPart().boot());
+    if (model.sessionPart().engineFailure()) {
+        std::fprintf(stderr, "engine: %s\n", qPrintable(*model.sessionPart().engineFailure()));
         return 1;
     }
     if (!model.libraryPart().searchStatus() || model.libraryPart().searchStatus()->segments != segments) {

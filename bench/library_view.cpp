@@ -10,6 +10,7 @@
 #include "FakeServices.h"
 #include "Library.h"
 #include "LibraryWait.h"
+#include "Session.h"
 #include "SourceDir.h"
 
 #include "kit/Icons.h"
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
     locations.environment.remove("VAMBER_ENGINE_SERVER");
     locations.environment.remove("VAMBER_ENGINE_TEST");
     AppModel model(fakes.services(), locations);
-    QCoro::waitFor(model.boot());
+    QCoro::waitFor(model.sessionPart().boot());
     waitForLibrary(
         model, [&] { return !model.libraryPart().libraryHasMore() && !model.libraryPart().libraryLoading(); },
         600000);

@@ -5,6 +5,7 @@
 #include "AppActivity.h"
 #include "AppModel.h"
 #include "Composition.h"
+#include "Session.h"
 
 ActivationChecks::ActivationChecks(AppModel& model, AppActivity& activity, QObject* parent)
     : QObject(parent), m_model(model) {
@@ -16,8 +17,8 @@ ActivationChecks::ActivationChecks(AppModel& model, AppActivity& activity, QObje
 
 void ActivationChecks::activated() {
     m_model.compositionPart().offerClipboardOnActivation();
-    if (!m_model.jsRuntimeMissing())
+    if (!m_model.sessionPart().jsRuntimeMissing())
         return;
     AppModel* model = &m_model;
-    startNow([model]() -> QCoro::Task<void> { co_await model->refreshJSRuntime(true); });
+    startNow([model]() -> QCoro::Task<void> { co_await model->sessionPart().refreshJSRuntime(true); });
 }

@@ -9,6 +9,7 @@
 #include "ClipboardSource.h"
 #include "Composition.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QAction>
@@ -69,7 +70,7 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     account->addSeparator();
     connect(add(account, QStringLiteral("menu_check_updates")), &QAction::triggered, this, [this] {
         AppModel* model = &m_model;
-        startNow([model] { return model->checkForUpdate(true); });
+        startNow([model] { return model->sessionPart().checkForUpdate(true); });
     });
     account->addSeparator();
     connect(add(account, QStringLiteral("v2_menu_show_log"), QKeySequence(Qt::CTRL | Qt::Key_L)),
@@ -78,9 +79,9 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
         add(account, QStringLiteral("menu_report_problem"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     connect(report, &QAction::triggered, this, [this] { m_model.promptsPart().setShowReportSheet(true); });
     // The engine sends the report: it waits for a running one.
-    report->setEnabled(model.sessionLive());
-    connect(&model, &AppModel::sessionLiveChanged, report,
-            [report, &model] { report->setEnabled(model.sessionLive()); });
+    report->setEnabled(model.sessionPart().sessionLive());
+    connect(&model.sessionPart(), &Session::sessionLiveChanged, report,
+            [report, &model] { report->setEnabled(model.sessionPart().sessionLive()); });
 
     QMenu* help = addMenu(bar, QStringLiteral("v2_menu_help"));
     connect(add(help, QStringLiteral("menu_help_online")), &QAction::triggered, this,
@@ -88,7 +89,7 @@ Commands::Commands(AppModel& model, QMenuBar* bar, QObject* parent) : QObject(pa
     connect(add(help, QStringLiteral("menu_release_notes")), &QAction::triggered, this,
             [] { WebLink::open(releaseNotesPage()); });
 
-    connect(&model, &AppModel::stringsGenerationChanged, this, &Commands::retitle);
+    connect(&model.sessionPart(), &Session::stringsGenerationChanged, this, &Commands::retitle);
     retitle();
 }
 

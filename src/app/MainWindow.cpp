@@ -6,6 +6,7 @@
 #include "shell/StartNow.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QCloseEvent>
@@ -22,12 +23,13 @@ MainWindow::MainWindow(AppModel& model, ViewFactories views, QWidget* parent)
     // The window is named after the place it shows once the texts are there; the desktop adds the
     // application's name (its display name) after it.
     auto followPlace = [this] {
-        setWindowTitle(m_model.stringsReady() ? Strings::text(SidebarModel::titleKey(m_model.tab()))
-                                              : title());
+        setWindowTitle(m_model.sessionPart().stringsReady()
+                           ? Strings::text(SidebarModel::titleKey(m_model.tab()))
+                           : title());
     };
-    for (auto signal :
-         {&AppModel::tabChanged, &AppModel::stringsReadyChanged, &AppModel::stringsGenerationChanged})
-        connect(&model, signal, this, followPlace);
+    connect(&model, &AppModel::tabChanged, this, followPlace);
+    for (auto signal : {&Session::stringsReadyChanged, &Session::stringsGenerationChanged})
+        connect(&model.sessionPart(), signal, this, followPlace);
     followPlace();
 }
 
@@ -68,7 +70,7 @@ void MainWindow::startBoot() {
     QPointer<MainWindow> self(this);
     AppModel* model = &m_model;
     startNow([self, model]() -> QCoro::Task<void> {
-        co_await model->boot();
+        co_await model->sessionPart().boot();
         if (!self)
             co_return;
         self->m_booting = false;

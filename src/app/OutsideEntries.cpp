@@ -7,6 +7,7 @@
 #include "ClipboardWatcher.h"
 #include "Composition.h"
 #include "Job.h"
+#include "Session.h"
 #include "Strings.h"
 #include "VamberURL.h"
 
@@ -77,7 +78,7 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
         const std::optional<VamberURL::Target> target = VamberURL::parse(link);
         if (!target)
             continue;
-        co_await model->waitUntilReady();
+        co_await model->sessionPart().waitUntilReady();
         if (!model)
             co_return;
         if (!target->quality.isNull())
@@ -88,14 +89,14 @@ QCoro::Task<void> OutsideEntries::openLinks(QStringList links) {
 
 QCoro::Task<void> OutsideEntries::downloadText(QString text) {
     const QPointer<AppModel> model(&m_model);
-    co_await model->waitUntilReady();
+    co_await model->sessionPart().waitUntilReady();
     if (model)
         co_await model->queuePart().enqueue(text, true);
 }
 
 QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString quality) {
     const QPointer<AppModel> model(&m_model);
-    co_await model->waitUntilReady();
+    co_await model->sessionPart().waitUntilReady();
     if (!model)
         co_return goneAway();
     model->compositionPart().applyQuality(quality);
@@ -107,7 +108,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::download(QString address, QString qu
 
 QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
     const QPointer<AppModel> model(&m_model);
-    co_await model->waitUntilReady();
+    co_await model->sessionPart().waitUntilReady();
     if (!model)
         co_return goneAway();
     const std::optional<QString> link = ClipboardWatcher::currentLink();
@@ -120,7 +121,7 @@ QCoro::Task<InstanceAnswer> OutsideEntries::downloadClipboard(QString quality) {
 
 QCoro::Task<InstanceAnswer> OutsideEntries::refuseText(AppModel* model) {
     // Said in the interface's language, so after the texts have come.
-    co_await model->waitUntilReady();
+    co_await model->sessionPart().waitUntilReady();
     co_return noAddress();
 }
 

@@ -19,6 +19,7 @@
 #include "DesktopServices.h"
 #include "EngineLocations.h"
 #include "LanguageStore.h"
+#include "Session.h"
 
 #include <QApplication>
 #include <QDir>
@@ -148,7 +149,7 @@ int main(int argc, char* argv[]) {
 #ifdef VAMBER_WITH_WEB
     if (sandboxOff) {
         QTextStream(stderr) << "[browser] " << BrowserRuntime::sandboxOffNote() << Qt::endl;
-        model.note(BrowserRuntime::sandboxOffNote());
+        model.sessionPart().note(BrowserRuntime::sandboxOffNote());
     }
 #else
     Q_UNUSED(sandboxOff);

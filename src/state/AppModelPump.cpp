@@ -4,7 +4,7 @@
 #include "Clips.h"
 #include "DownloadQueue.h"
 #include "Prompts.h"
-#include "Spawn.h"
+#include "Session.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 #include "Transcriptions.h"
@@ -21,9 +21,9 @@ void AppModel::apply(const EngineEvent& event) {
                           std::is_same_v<T, EngineEvent::JobState>) {
                 m_queuePart->apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::JobLog>) {
-                note(e);
+                m_sessionPart->note(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::JsRuntime>) {
-                applyJSRuntime(e.present, e.reveal);
+                m_sessionPart->applyJSRuntime(e.present, e.reveal);
             } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeState>) {
                 transcriptionsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::TranscribeProgress>) {
@@ -37,19 +37,9 @@ void AppModel::apply(const EngineEvent& event) {
             } else if constexpr (std::is_same_v<T, EngineEvent::ClipProgress>) {
                 clipsPart().apply(e);
             } else if constexpr (std::is_same_v<T, EngineEvent::EngineStopped>) {
-                const bool busy = e.busy;
-                spawn(this, [this, busy]() -> QCoro::Task<void> { co_await handleEngineStopped(busy); });
+                m_sessionPart->engineStopped(e.busy);
             }
             // Ready, Unknown: nothing.
         },
         event.payload);
-}
-
-void AppModel::applyJSRuntime(bool present, bool reveal) {
-    if (present || reveal)
-        promptsPart().setJsBannerDismissed(false);
-    if (m_jsRuntimeMissing != !present) {
-        m_jsRuntimeMissing = !present;
-        Q_EMIT jsRuntimeChanged();
-    }
 }

@@ -2,6 +2,7 @@
 #include "Clips.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "Spawn.h"
 
 Clips::Clips(AppModel& app) : m_app(app) {}
@@ -9,7 +10,7 @@ Clips::Clips(AppModel& app) : m_app(app) {}
 QCoro::Task<std::optional<ClipSuggestion>> Clips::suggestClip(QString path, qint64 startMs, qint64 endMs,
                                                               bool audioOnly) {
     const EngineMethods::ClipSuggest::Params params{path, startMs, endMs, audioOnly};
-    co_return co_await m_app.ask<EngineMethods::ClipSuggest>(params, true);
+    co_return co_await m_app.sessionPart().ask<EngineMethods::ClipSuggest>(params, true);
 }
 
 std::shared_ptr<ClipJob> Clips::extractClip(const QString& path, qint64 startMs, qint64 endMs, ClipMode mode,
@@ -41,10 +42,10 @@ std::shared_ptr<ClipJob> Clips::extractClip(const QString& path, qint64 startMs,
                 job->cancel(e.message());
             } else {
                 job->fail(e.message());
-                m_app.report(e.message(), e.detail());
+                m_app.sessionPart().report(e.message(), e.detail());
             }
         } catch (...) {
-            job->fail(AppModel::describe(failure));
+            job->fail(Session::describe(failure));
         }
     });
     return job;
@@ -55,7 +56,7 @@ void Clips::cancelClip(const std::shared_ptr<ClipJob>& job) {
         return;
     const EngineMethods::ClipCancel::Params params{job->id()};
     spawn(this, [this, params]() -> QCoro::Task<void> {
-        co_await m_app.ping<EngineMethods::ClipCancel>(params, false);
+        co_await m_app.sessionPart().ping<EngineMethods::ClipCancel>(params, false);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "AppModel.h"
 #include "Assign.h"
 #include "ClipboardWatcher.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 
@@ -42,13 +43,14 @@ QCoro::Task<void> Composition::analyzeCurrent() {
     refreshFresh();
 
     QPointer<Composition> self(this);
-    const AppModel::CookiePair cookies = co_await m_app.cookieParams(address);
+    const Session::CookiePair cookies = co_await m_app.sessionPart().cookieParams(address);
     if (!self)
         co_return;
-    const EngineMethods::Analyze::Params params{.url = address,
-                                                .cookieSource = cookies.source,
-                                                .cookiesFile = cookies.file,
-                                                .forceGeneric = Setting::forceGeneric.read(m_app.settings())};
+    const EngineMethods::Analyze::Params params{
+        .url = address,
+        .cookieSource = cookies.source,
+        .cookiesFile = cookies.file,
+        .forceGeneric = Setting::forceGeneric.read(m_app.sessionPart().settings())};
 
     std::optional<Analysis> reply;
     std::exception_ptr failure;
@@ -64,7 +66,7 @@ QCoro::Task<void> Composition::analyzeCurrent() {
         assign(this, m_analysis, reply, &Composition::analysisChanged);
     } else {
         assign(this, m_analysis, std::optional<Analysis>(), &Composition::analysisChanged);
-        assign(this, m_analysisFailure, std::optional<QString>(AppModel::describe(failure)),
+        assign(this, m_analysisFailure, std::optional<QString>(Session::describe(failure)),
                &Composition::analysisFailureChanged);
     }
     assign(this, m_isAnalyzing, false, &Composition::isAnalyzingChanged);
@@ -102,20 +104,20 @@ void Composition::applyQuality(const QString& quality) {
 QCoro::Task<void> Composition::refreshAllowedOptions() {
     QPointer<Composition> self(this);
     const EngineMethods::OptionsAllowed::Params params{m_format.container};
-    const auto reply = co_await m_app.ask<EngineMethods::OptionsAllowed>(params, true);
+    const auto reply = co_await m_app.sessionPart().ask<EngineMethods::OptionsAllowed>(params, true);
     if (self && reply)
         assign(this, m_allowedOptions, *reply, &Composition::allowedOptionsChanged);
 }
 
 void Composition::toggleOptions() {
     assign(this, m_optionsExpanded, !m_optionsExpanded, &Composition::optionsExpandedChanged);
-    m_app.saveSetting(Setting::downloadOptionsExpanded.with(m_optionsExpanded));
+    m_app.sessionPart().saveSetting(Setting::downloadOptionsExpanded.with(m_optionsExpanded));
 }
 
 void Composition::saveFormatChoices() {
-    if (!m_app.settings())
+    if (!m_app.sessionPart().settings())
         return;
-    const EngineSettings& s = *m_app.settings();
+    const EngineSettings& s = *m_app.sessionPart().settings();
     SettingsPatch patch;
     const auto keep = [&](const auto& field, const auto& chosen) {
         if (chosen != s.*field.member)
@@ -129,7 +131,7 @@ void Composition::saveFormatChoices() {
     keep(Setting::saveThumbnail, m_format.saveThumbnail);
     keep(Setting::embedCover, m_format.embedCover);
     if (!patch.values.isEmpty())
-        m_app.saveSetting(patch);
+        m_app.sessionPart().saveSetting(patch);
 }
 
 void Composition::restore(const EngineSettings& settings) {

@@ -8,6 +8,7 @@
 #include "Composition.h"
 #include "Job.h"
 #include "ListingPick.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "TextTrim.h"
 
@@ -150,14 +151,14 @@ QCoro::Task<void> DownloadQueue::enqueuePasted(QString text) {
     ClipboardWatcher::markSeen();
     setIsResolving(true);
     setResolveNotes({});
-    const AppModel::CookiePair cookies = co_await m_app.cookieParamsForAll(urls);
+    const Session::CookiePair cookies = co_await m_app.sessionPart().cookieParamsForAll(urls);
     if (!self)
         co_return;
     EngineMethods::QueueResolve::Params params;
     params.urls = urls;
     params.cookieSource = cookies.source;
     params.cookiesFile = cookies.file;
-    auto reply = co_await m_app.ask<EngineMethods::QueueResolve>(params, true);
+    auto reply = co_await m_app.sessionPart().ask<EngineMethods::QueueResolve>(params, true);
     if (!self)
         co_return;
     if (!reply) {
@@ -228,7 +229,7 @@ void DownloadQueue::pause(const std::shared_ptr<Job>& job) {
         params.jobId = id;
         // The answer to a pause comes back on the job's open "download.start": it ends with an error
         // whose detail is "paused" (see Job::runEndOf); this request's own reply says nothing.
-        co_await m_app.ping<EngineMethods::DownloadPause>(params, false);
+        co_await m_app.sessionPart().ping<EngineMethods::DownloadPause>(params, false);
     });
 }
 
@@ -262,7 +263,7 @@ void DownloadQueue::cancel(const std::shared_ptr<Job>& job) {
     spawn(this, [this, id]() -> QCoro::Task<void> {
         EngineMethods::DownloadCancel::Params params;
         params.jobId = id;
-        co_await m_app.ping<EngineMethods::DownloadCancel>(params, false);
+        co_await m_app.sessionPart().ping<EngineMethods::DownloadCancel>(params, false);
     });
 }
 

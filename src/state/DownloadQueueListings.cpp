@@ -5,6 +5,7 @@
 #include "AppModel.h"
 #include "Composition.h"
 #include "ListingPick.h"
+#include "Session.h"
 #include "Spawn.h"
 
 void DownloadQueue::setPendingListings(std::vector<std::shared_ptr<ListingPick>> picks) {
@@ -64,7 +65,7 @@ void DownloadQueue::loadMoreSection(const std::shared_ptr<ListingPick>& pick) {
 QCoro::Task<void> DownloadQueue::fetchSectionPage(std::shared_ptr<ListingPick> pick, QString name,
                                                   QString source, qint64 offset) {
     QPointer<DownloadQueue> self(this);
-    const AppModel::CookiePair cookies = co_await m_app.cookieParams(source);
+    const Session::CookiePair cookies = co_await m_app.sessionPart().cookieParams(source);
     if (!self) {
         pick->setLoading(false);
         co_return;
@@ -76,7 +77,7 @@ QCoro::Task<void> DownloadQueue::fetchSectionPage(std::shared_ptr<ListingPick> p
     params.section = name;
     params.cookieSource = cookies.source;
     params.cookiesFile = cookies.file;
-    const auto page = co_await m_app.ask<EngineMethods::ListingPage>(params, true);
+    const auto page = co_await m_app.sessionPart().ask<EngineMethods::ListingPage>(params, true);
     pick->setLoading(false);
     if (page)
         pick->appendPage(name, *page);

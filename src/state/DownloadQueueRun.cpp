@@ -2,6 +2,7 @@
 #include "DownloadQueue.h"
 
 #include "AppModel.h"
+#include "Session.h"
 
 #include "Composition.h"
 #include "FileDialogs.h"
@@ -41,11 +42,11 @@ QCoro::Task<std::shared_ptr<Job>> DownloadQueue::enqueue(std::optional<QString> 
     if (matching)
         job->setThumbnailURL(matching->thumbnail);
 
-    const std::optional<EngineSettings>& settings = m_app.settings();
+    const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
     if (interactive && settings && settings->askWhereToSave && !m_app.services().fileDialogs) {
         // No way to ask here: the download goes to the output folder rather than nowhere.
         const QMap<QString, QString> values{{QStringLiteral("folder"), settings->outputDir}};
-        m_app.note(Strings::text(QStringLiteral("v2_save_panel_unavailable"), values));
+        m_app.sessionPart().note(Strings::text(QStringLiteral("v2_save_panel_unavailable"), values));
     } else if (interactive && settings && settings->askWhereToSave) {
         QPointer<DownloadQueue> self(this);
         std::optional<QString> suggested;
@@ -58,7 +59,7 @@ QCoro::Task<std::shared_ptr<Job>> DownloadQueue::enqueue(std::optional<QString> 
         job->setFileName(place->second);
     }
 
-    m_app.setLastError(std::nullopt);
+    m_app.sessionPart().setLastError(std::nullopt);
     // A download still under way is not stopped: it moves to the front of the queue, where its events
     // still reach it and it can be paused or cancelled. Like any current download it is never saved.
     const std::shared_ptr<Job> displaced =
@@ -75,7 +76,7 @@ QCoro::Task<std::shared_ptr<Job>> DownloadQueue::enqueue(std::optional<QString> 
 
 QCoro::Task<std::optional<std::pair<QString, QString>>>
 DownloadQueue::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
-    const std::optional<EngineSettings>& settings = m_app.settings();
+    const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
     const QString start = settings ? settings->outputDir : QString();
     QString stem = fileStem(suggested.value_or(QString()));
     stem.replace(u'/', u'-');
@@ -104,7 +105,7 @@ QString DownloadQueue::fileStem(const QString& name) const {
     if (dot < 0)
         return text;
     const QString ext = text.mid(dot).toLower();
-    if (m_app.hello() && m_app.hello()->mediaExtensions.contains(ext))
+    if (m_app.sessionPart().hello() && m_app.sessionPart().hello()->mediaExtensions.contains(ext))
         return text.left(dot);
     return text;
 }
@@ -144,7 +145,7 @@ QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
         m_queueDrainAnnounced = false;
 
     const QString url = job->url();
-    const AppModel::CookiePair cookies = co_await m_app.cookieParams(url);
+    const Session::CookiePair cookies = co_await m_app.sessionPart().cookieParams(url);
     if (!self) {
         job->closeRun();
         co_return;
@@ -161,7 +162,7 @@ QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
     request.subtitleMode = f.subtitleMode;
     request.saveThumbnail = f.saveThumbnail;
     request.embedCover = f.embedCover;
-    const std::optional<EngineSettings>& settings = m_app.settings();
+    const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
     request.outputDir = job->destination().value_or(settings ? settings->outputDir : QString());
     request.singleVideo = true;
     request.allowListing = job->allowsListing();
@@ -182,8 +183,8 @@ QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
     if (!self)
         co_return;
 
-    if (!result && AppModel::isTransportFailure(failure)) {
-        settleStoppedRun(job, AppModel::describe(failure));
+    if (!result && Session::isTransportFailure(failure)) {
+        settleStoppedRun(job, Session::describe(failure));
     } else if (result) {
         job->finish(result->path);
         if (!result->title.isEmpty())
@@ -228,11 +229,11 @@ void DownloadQueue::endRunWithError(const std::shared_ptr<Job>& job, std::except
             break;
         }
         if (!e.isCancelled())
-            m_app.report(job->title() + separator + end.text, e.detail());
+            m_app.sessionPart().report(job->title() + separator + end.text, e.detail());
     } catch (...) {
-        const QString text = AppModel::describe(failure);
+        const QString text = Session::describe(failure);
         job->fail(text);
-        m_app.report(job->title() + separator + text);
+        m_app.sessionPart().report(job->title() + separator + text);
     }
 }
 
@@ -284,7 +285,7 @@ void DownloadQueue::settleStoppedRun(const std::shared_ptr<Job>& job, const QStr
         m_returnedJobs.push_back(job);
     } else if (!job->state().isFinished() && kind != Job::State::Waiting) {
         job->failKeepingPart(message);
-        m_app.report(job->title() + QStringLiteral(" \u2014 ") + message);
+        m_app.sessionPart().report(job->title() + QStringLiteral(" \u2014 ") + message);
     } else {
         return;
     }

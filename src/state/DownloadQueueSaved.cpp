@@ -3,6 +3,7 @@
 
 #include "AppModel.h"
 #include "Job.h"
+#include "Session.h"
 #include "Spawn.h"
 
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ void DownloadQueue::persistQueue() {
     // Until the saved queue has been read, a save would write over rows that are not in memory yet; and
     // while one save is on its way, the next one waits for it and then carries the queue as it is then.
     // While the engine is down the save waits for the restart, which saves.
-    if (!m_didLoadSession || m_queueSaveInFlight || !m_app.sessionLive())
+    if (!m_didLoadSession || m_queueSaveInFlight || !m_app.sessionPart().sessionLive())
         return;
     m_queueSaveInFlight = true;
     spawn(this, [this]() -> QCoro::Task<void> { co_await sendQueueSaves(); });
@@ -73,7 +74,7 @@ QCoro::Task<QByteArray> encodeOffThread(EngineMethods::QueueSave::Params rows) {
 
 QCoro::Task<void> DownloadQueue::sendQueueSaves() {
     QPointer<DownloadQueue> self(this);
-    while (m_queueSaveWanted && m_app.sessionLive()) {
+    while (m_queueSaveWanted && m_app.sessionPart().sessionLive()) {
         m_queueSaveWanted = false;
         // The rows are taken now, the queue as it is at this moment; only their text is made elsewhere.
         const QByteArray params = co_await encodeOffThread(queueSnapshot());
@@ -87,13 +88,13 @@ QCoro::Task<void> DownloadQueue::sendQueueSaves() {
         }
         if (!self)
             co_return;
-        if (failure && AppModel::isTransportFailure(failure)) {
+        if (failure && Session::isTransportFailure(failure)) {
             // The engine went away: the start that follows saves the queue as it is then.
             m_queueSaveWanted = true;
             break;
         }
-        if (failure && !AppModel::isCancellation(failure))
-            m_app.report(AppModel::describe(failure));
+        if (failure && !Session::isCancellation(failure))
+            m_app.sessionPart().report(Session::describe(failure));
     }
     m_queueSaveInFlight = false;
     Q_EMIT queueSavesFinished();
@@ -111,10 +112,10 @@ QCoro::Task<bool> DownloadQueue::restoreQueue() {
     if (!self)
         co_return false;
     if (failure) {
-        if (!AppModel::isCancellation(failure))
-            m_app.report(AppModel::describe(failure));
+        if (!Session::isCancellation(failure))
+            m_app.sessionPart().report(Session::describe(failure));
         // Only an engine that answered has read its saved queue; a stopped one is asked again.
-        co_return !AppModel::isTransportFailure(failure);
+        co_return !Session::isTransportFailure(failure);
     }
     std::vector<std::shared_ptr<Job>> restored;
     QSet<QString> ids;

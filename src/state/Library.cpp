@@ -7,6 +7,7 @@
 #include "AppModel.h"
 #include "Assign.h"
 #include "Job.h"
+#include "Session.h"
 #include "Spawn.h"
 
 #include <QFileInfo>
@@ -85,7 +86,7 @@ QCoro::Task<bool> Library::readLibraryPage() {
     EngineMethods::LibraryList::Params params;
     params.offset = m_libraryOffset;
     params.cursor = m_libraryCursor;
-    auto page = co_await m_app.ask<EngineMethods::LibraryList>(params, true);
+    auto page = co_await m_app.sessionPart().ask<EngineMethods::LibraryList>(params, true);
     if (!self)
         co_return false;
     setLibraryLoading(false);
@@ -162,7 +163,7 @@ QCoro::Task<void> Library::removeLibrary(QStringList paths, bool deleteFiles) {
         EngineMethods::LibraryRemove::Params params;
         params.paths = paths;
         params.deleteFiles = deleteFiles;
-        co_await m_app.ping<EngineMethods::LibraryRemove>(params, true);
+        co_await m_app.sessionPart().ping<EngineMethods::LibraryRemove>(params, true);
         // Whatever the engine managed to remove, the list and the index status are read afresh.
         if (!self)
             co_return;
@@ -171,7 +172,7 @@ QCoro::Task<void> Library::removeLibrary(QStringList paths, bool deleteFiles) {
             co_return;
         co_await refreshSearchStatus();
     } catch (...) {
-        qWarning().noquote() << "[app] library removal:" << AppModel::describe(std::current_exception());
+        qWarning().noquote() << "[app] library removal:" << Session::describe(std::current_exception());
     }
 }
 
@@ -191,7 +192,7 @@ void Library::revealPath(const QString& path) {
     spawn(this, [this, path]() -> QCoro::Task<void> {
         EngineMethods::LibraryReveal::Params params;
         params.path = path;
-        co_await m_app.ping<EngineMethods::LibraryReveal>(params, true);
+        co_await m_app.sessionPart().ping<EngineMethods::LibraryReveal>(params, true);
     });
 }
 

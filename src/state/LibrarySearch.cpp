@@ -4,6 +4,7 @@
 #include "AppModel.h"
 #include "Assign.h"
 #include "Clock.h"
+#include "Session.h"
 #include "Spawn.h"
 
 #include <QCoreApplication>
@@ -63,7 +64,7 @@ QCoro::Task<void> Library::runSearch() {
     assign(this, m_isSearching, true, &Library::isSearchingChanged);
     EngineMethods::SearchQuery::Params params;
     params.text = text;
-    const auto results = co_await m_app.ask<EngineMethods::SearchQuery>(params, false);
+    const auto results = co_await m_app.sessionPart().ask<EngineMethods::SearchQuery>(params, false);
     if (!self)
         co_return;
     // An answer for a text the user has typed past is dropped; a failure keeps the hits shown.
@@ -75,7 +76,8 @@ QCoro::Task<void> Library::runSearch() {
 
 QCoro::Task<void> Library::refreshSearchStatus() {
     QPointer<Library> self(this);
-    const auto status = co_await m_app.ask<EngineMethods::SearchStatus>(EngineMethods::NoParams(), true);
+    const auto status =
+        co_await m_app.sessionPart().ask<EngineMethods::SearchStatus>(EngineMethods::NoParams(), true);
     if (!self || !status)
         co_return;
     assign(this, m_searchStatus, std::optional<SearchStatus>(*status), &Library::searchStatusChanged);
@@ -85,7 +87,7 @@ QCoro::Task<void> Library::refreshSearchStatus() {
 
 QCoro::Task<void> Library::reindexSearch() {
     QPointer<Library> self(this);
-    co_await m_app.ask<EngineMethods::SearchReindex>(EngineMethods::NoParams(), true);
+    co_await m_app.sessionPart().ask<EngineMethods::SearchReindex>(EngineMethods::NoParams(), true);
     if (!self)
         co_return;
     co_await refreshSearchStatus();
@@ -142,7 +144,7 @@ QCoro::Task<QString> Library::thumbnailPath(QString url, QString mediaPath, QStr
     QPointer<Library> self(this);
     QString path;
     try {
-        const AppModel::CookiePair cookies = co_await m_app.cookieParams(pageUrl);
+        const Session::CookiePair cookies = co_await m_app.sessionPart().cookieParams(pageUrl);
         if (self) {
             EngineMethods::ThumbnailResolve::Params params;
             params.url = url;
@@ -150,7 +152,8 @@ QCoro::Task<QString> Library::thumbnailPath(QString url, QString mediaPath, QStr
             params.cookieSource = cookies.source;
             params.cookiesFile = cookies.file;
             params.pageUrl = pageUrl;
-            const auto reply = co_await m_app.ask<EngineMethods::ThumbnailResolve>(params, false);
+            const auto reply =
+                co_await m_app.sessionPart().ask<EngineMethods::ThumbnailResolve>(params, false);
             if (reply)
                 path = reply->path;
         }

@@ -4,6 +4,7 @@
 
 #include "AppModel.h"
 #include "Fraction.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -15,7 +16,8 @@ bool SpeechModels::canTranscribe() const {
 
 QCoro::Task<void> SpeechModels::reloadModels() {
     QPointer<SpeechModels> self(this);
-    const auto info = co_await m_app.ask<EngineMethods::ModelsList>(EngineMethods::NoParams{}, true);
+    const auto info =
+        co_await m_app.sessionPart().ask<EngineMethods::ModelsList>(EngineMethods::NoParams{}, true);
     if (self)
         setModelsInfo(info);
 }
@@ -49,15 +51,15 @@ void SpeechModels::downloadModel(const QString& key) {
         // A refused download would otherwise show as running until an event that may never come. The
         // engine's own "failed" event usually came first and already ended it with its message.
         if (failure) {
-            if (!AppModel::isCancellation(failure))
-                m_app.report(AppModel::describe(failure));
+            if (!Session::isCancellation(failure))
+                m_app.sessionPart().report(Session::describe(failure));
             if (m_modelDownloads.contains(key)) {
                 setModelDownload(key, std::nullopt);
-                if (AppModel::isCancellation(failure))
+                if (Session::isCancellation(failure))
                     setModelNotice(
                         key, ModelNotice{Strings::text(QStringLiteral("status_model_cancelled")), false});
                 else
-                    setModelNotice(key, ModelNotice{AppModel::describe(failure), true});
+                    setModelNotice(key, ModelNotice{Session::describe(failure), true});
             }
         }
         co_await reloadModels();
@@ -69,7 +71,7 @@ void SpeechModels::cancelModelDownload(const QString& key) {
         m_modelCancelsAsked.insert(key);
     const EngineMethods::ModelParams params{key};
     spawn(this, [this, params]() -> QCoro::Task<void> {
-        co_await m_app.ping<EngineMethods::ModelsCancel>(params, false);
+        co_await m_app.sessionPart().ping<EngineMethods::ModelsCancel>(params, false);
     });
 }
 
@@ -77,7 +79,7 @@ void SpeechModels::deleteModel(const QString& key) {
     const EngineMethods::ModelParams params{key};
     spawn(this, [this, params]() -> QCoro::Task<void> {
         QPointer<SpeechModels> self(this);
-        co_await m_app.ping<EngineMethods::ModelsDelete>(params, true);
+        co_await m_app.sessionPart().ping<EngineMethods::ModelsDelete>(params, true);
         if (self)
             co_await reloadModels();
     });

@@ -6,6 +6,7 @@
 #include "FileDialogs.h"
 #include "MediaFilters.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 #include "SpeechModels.h"
@@ -48,7 +49,8 @@ std::shared_ptr<TranscriptionJob> Transcriptions::transcribeFile(const QUrl& fil
     const QString path = file.isLocalFile() ? file.toLocalFile() : file.path();
     const QString name = QFileInfo(path).fileName();
     const auto [extension, stem] = splitExtension(name);
-    const QStringList accepted = m_app.hello() ? m_app.hello()->mediaExtensions : QStringList();
+    const QStringList accepted =
+        m_app.sessionPart().hello() ? m_app.sessionPart().hello()->mediaExtensions : QStringList();
     if (!accepted.isEmpty() && !accepted.contains(QLatin1Char('.') + extension.toLower())) {
         m_app.promptsPart().setTranscriptionRefusal(
             Strings::text(QStringLiteral("transcribe_not_media"), {{QStringLiteral("name"), name}}));
@@ -91,10 +93,11 @@ void Transcriptions::startTranscription(std::shared_ptr<TranscriptionJob> job) {
             else
                 job->fail(e.message());
             if (!e.isCancelled())
-                m_app.report(job->title() + QStringLiteral(" \u2014 ") + e.message(), e.detail());
+                m_app.sessionPart().report(job->title() + QStringLiteral(" \u2014 ") + e.message(),
+                                           e.detail());
             detail = e.detail();
         } catch (...) {
-            job->fail(AppModel::describe(failure));
+            job->fail(Session::describe(failure));
             co_return;
         }
         if (detail != QLatin1String("model-missing"))
@@ -104,8 +107,8 @@ void Transcriptions::startTranscription(std::shared_ptr<TranscriptionJob> job) {
         if (!self)
             co_return;
         QString key;
-        if (m_app.settings() && !m_app.settings()->transcriptionModel.isEmpty())
-            key = m_app.settings()->transcriptionModel;
+        if (m_app.sessionPart().settings() && !m_app.sessionPart().settings()->transcriptionModel.isEmpty())
+            key = m_app.sessionPart().settings()->transcriptionModel;
         else if (models.modelsInfo())
             key = models.modelsInfo()->defaultModel;
         if (!key.isEmpty())
@@ -153,7 +156,7 @@ int Transcriptions::activeTranscriptionCount() const {
 void Transcriptions::cancelTranscription(const std::shared_ptr<TranscriptionJob>& job) {
     const EngineMethods::TranscribeCancel::Params params{job->id()};
     spawn(this, [this, params]() -> QCoro::Task<void> {
-        co_await m_app.ping<EngineMethods::TranscribeCancel>(params, false);
+        co_await m_app.sessionPart().ping<EngineMethods::TranscribeCancel>(params, false);
     });
 }
 
@@ -186,9 +189,9 @@ void Transcriptions::clearTranscriptions() {
 
 QStringList Transcriptions::mediaContentTypes() const {
     QStringList out;
-    if (!m_app.hello())
+    if (!m_app.sessionPart().hello())
         return out;
-    for (const QString& extension : m_app.hello()->mediaExtensions) {
+    for (const QString& extension : m_app.sessionPart().hello()->mediaExtensions) {
         const QString type = MediaFilters::typeOf(extension);
         if (!type.isEmpty() && !out.contains(type))
             out << type;
@@ -197,9 +200,9 @@ QStringList Transcriptions::mediaContentTypes() const {
 }
 
 QStringList Transcriptions::mediaFileFilters() const {
-    if (!m_app.hello())
+    if (!m_app.sessionPart().hello())
         return {};
-    return MediaFilters::nameFilters(MediaFilters::patterns(m_app.hello()->mediaExtensions),
+    return MediaFilters::nameFilters(MediaFilters::patterns(m_app.sessionPart().hello()->mediaExtensions),
                                      Strings::text(QStringLiteral("filter_media_files")),
                                      Strings::text(QStringLiteral("filter_audio_files")),
                                      Strings::text(QStringLiteral("filter_video_files")));
@@ -210,7 +213,7 @@ QCoro::Task<void> Transcriptions::chooseTranscriptFolder() {
         co_return;
     QPointer<Transcriptions> self(this);
     QString start;
-    const std::optional<EngineSettings>& settings = m_app.settings();
+    const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
     if (settings && !settings->transcriptDir.isEmpty())
         start = settings->transcriptDir;
     else if (settings && !settings->outputDir.isEmpty())
@@ -218,5 +221,5 @@ QCoro::Task<void> Transcriptions::chooseTranscriptFolder() {
     const QString message = Strings::text(QStringLiteral("v2_transcript_folder_prompt"));
     const std::optional<QString> folder = co_await m_app.services().fileDialogs->chooseFolder(message, start);
     if (self && folder)
-        m_app.saveSetting(Setting::transcriptDir.with(*folder));
+        m_app.sessionPart().saveSetting(Setting::transcriptDir.with(*folder));
 }

@@ -1,13 +1,14 @@
 #include "BrowserPane.h"
-#include "Composition.h"
 
 #include "BrowserPage.h"
+#include "Composition.h"
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
 #include "DownloadQueue.h"
 #include "LoadingSpinner.h"
 #include "PageView.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "WebPageView.h"
@@ -177,7 +178,7 @@ BrowserPane::BrowserPane(AppModel& model, BrowserProfile* profile, QString start
         refreshCounters();
     });
     connect(&session, &BrowserSession::currentChanged, this, &BrowserPane::currentChanged);
-    connect(&m_model, &AppModel::favouritesChanged, this, [this] {
+    connect(&m_model.sessionPart(), &Session::favouritesChanged, this, [this] {
         refreshCounters();
         refreshAddressControls();
     });
@@ -317,7 +318,7 @@ void BrowserPane::showEvent(QShowEvent* event) {
     QPointer<AppModel> model(&m_model);
     spawn(this, [model]() -> QCoro::Task<void> {
         if (model)
-            co_await model->reloadFavourites();
+            co_await model->sessionPart().reloadFavourites();
     });
 }
 
@@ -506,7 +507,7 @@ void BrowserPane::refreshCounters() {
     m_tabs->setText(countText(pages));
     m_tabs->setToolTip(
         Strings::text(QStringLiteral("browser_tabs_count"), {{QStringLiteral("n"), countText(pages)}}));
-    const qsizetype favourites = qsizetype(m_model.favourites().size());
+    const qsizetype favourites = qsizetype(m_model.sessionPart().favourites().size());
     m_favourites->setText(countText(favourites));
     m_favourites->setToolTip(Strings::text(QStringLiteral("browser_favourites_count"),
                                            {{QStringLiteral("n"), countText(favourites)}}));
@@ -549,7 +550,7 @@ void BrowserPane::fillTabsMenu() {
 
 void BrowserPane::fillFavouritesMenu() {
     m_favouritesMenu->clear();
-    for (const AppModel::Favourite& favourite : m_model.favourites()) {
+    for (const ::Favourite& favourite : m_model.sessionPart().favourites()) {
         const QString url = favourite.url;
         QAction* row =
             m_favouritesMenu->addAction(menuText(favourite.title.isEmpty() ? url : favourite.title), this,
@@ -578,7 +579,7 @@ bool BrowserPane::pageAddressIsFavourite() const {
     const QString address = pageAddress();
     if (address.isEmpty())
         return false;
-    for (const AppModel::Favourite& favourite : m_model.favourites()) {
+    for (const ::Favourite& favourite : m_model.sessionPart().favourites()) {
         if (favourite.url == address)
             return true;
     }
@@ -588,7 +589,7 @@ bool BrowserPane::pageAddressIsFavourite() const {
 void BrowserPane::submit() {
     if (!m_current)
         return;
-    const auto& settings = m_model.settings();
+    const auto& settings = m_model.sessionPart().settings();
     const QString typed = m_address->text();
     const bool loaded =
         m_current->load(typed, settings ? std::optional<QString>(settings->searchURL) : std::nullopt);
@@ -632,12 +633,12 @@ void BrowserPane::toggleFavourite() {
     AppModel* model = &m_model;
     spawn(model, [model, address, known]() -> QCoro::Task<void> {
         if (known) {
-            co_await model->removeFavourite(address);
+            co_await model->sessionPart().removeFavourite(address);
             co_return;
         }
         const BrowserPage* current = model->browser().current();
         const QString title = current ? current->title() : QString();
-        co_await model->addFavourite(address, title);
+        co_await model->sessionPart().addFavourite(address, title);
     });
 }
 
@@ -662,7 +663,7 @@ void BrowserPane::handTo(AppModel::Tab tab) {
         return;
     AppModel* model = &m_model;
     spawn(model, [model, tab, address]() -> QCoro::Task<void> {
-        model->noteBrowserSession(address);
+        model->sessionPart().noteBrowserSession(address);
         if (tab == AppModel::Tab::Batch) {
             const bool added = model->queuePart().appendBatchURL(address);
             model->promptsPart().setBatchDuplicateNotice(!added);
@@ -685,3 +686,4 @@ void BrowserPane::handTo(AppModel::Tab tab) {
 }
 
 #include "BrowserPane.moc"
+#include "Session.h"

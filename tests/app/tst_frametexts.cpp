@@ -209,7 +209,7 @@ private Q_SLOTS:
         QTest::mouseClick(showLog, Qt::LeftButton);
         QTRY_COMPARE(shownLogs(gate).size(), 1);
         QDialog* sheet = shownLogs(gate).first();
-        const QString failure = *w.f.model->engineFailure();
+        const QString failure = *w.f.model->sessionPart().engineFailure();
         QVERIFY(
             sheet->findChild<QPlainTextEdit*>(QStringLiteral("logLines"))->toPlainText().contains(failure));
         checkTexts(widgetTexts(sheet, keys), QStringLiteral("fr"), keys);

@@ -74,7 +74,7 @@ private Q_SLOTS:
         QVERIFY(w.showAndBoot());
         w.f.model->setTab(*AppModel::tabFromRaw(tab));
         if (language != QLatin1String("en"))
-            QCoro::waitFor(w.f.model->applyLanguage(language));
+            QCoro::waitFor(w.f.model->sessionPart().applyLanguage(language));
         QCOMPARE(w.window.windowTitle(), title);
         // Back to the first place: its name again.
         w.f.model->setTab(AppModel::Tab::Download);
@@ -121,7 +121,7 @@ private Q_SLOTS:
         w.window.show();
         QVERIFY(booted.wait(15000));
         // A later request proves nothing more of the start is on its way.
-        QCoro::waitFor(w.f.model->reloadSettings());
+        QCoro::waitFor(w.f.model->sessionPart().reloadSettings());
         QCOMPARE(w.f.methods().count(QStringLiteral("hello")), 1);
         QCOMPARE(w.f.methods().count(QStringLiteral("i18n.table")), 1);
         QCOMPARE(w.window.bootsStarted(), 1);
@@ -214,7 +214,7 @@ private Q_SLOTS:
         if (!confirmed) {
             // A request sent after the answer proves the answer has been dealt with.
             if (booted)
-                QCoro::waitFor(w.f.model->reloadSettings());
+                QCoro::waitFor(w.f.model->sessionPart().reloadSettings());
             QCoreApplication::processEvents();
             QCOMPARE(w.f.model->tab(), AppModel::Tab::Batch);
             QVERIFY(w.f.model->transcriptionsPart().activeTranscriptions().empty());
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(w.showAndBoot());
         QCOMPARE(w.commands.action(QStringLiteral("tab_download"))->text(), QStringLiteral("Download"));
         QCOMPARE(w.commands.action(QStringLiteral("menu_quit"))->text(), QStringLiteral("Quit Vamber"));
-        QCoro::waitFor(w.f.model->applyLanguage(QStringLiteral("fr")));
+        QCoro::waitFor(w.f.model->sessionPart().applyLanguage(QStringLiteral("fr")));
         const QStringList keys{"menu_clipboard_url", "menu_settings",           "tab_download",
                                "tab_batch",          "tab_transcription",       "tab_downloads",
                                "tab_browser",        "menu_clear_browser_data", "menu_check_updates",
@@ -306,7 +306,7 @@ private Q_SLOTS:
         QCOMPARE(finished.size(), 1);
         QCOMPARE(f.methods().count(QStringLiteral("shutdown")), 1);
         QVERIFY(!f.model->engine().isRunning());
-        QVERIFY(!f.model->engineFailure()); // a stop asked for is no failure
+        QVERIFY(!f.model->sessionPart().engineFailure()); // a stop asked for is no failure
     }
 
     // The last change of the queue reaches the engine even when Quit follows at once: started again,

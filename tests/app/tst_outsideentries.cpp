@@ -151,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(waitForAnswers(f.fakes.instanceGuard, 3));
         for (const InstanceAnswer& a : f.fakes.instanceGuard.answers)
             QCOMPARE(a, InstanceAnswer());
-        QVERIFY(!f.model->isReady());
+        QVERIFY(!f.model->sessionPart().isReady());
         QVERIFY(!f.model->queuePart().currentDownload());
         QVERIFY(f.fakes.fileDialogs.calls.isEmpty());
         QVERIFY(f.requestsOf("download.start").isEmpty());
@@ -387,25 +387,25 @@ private Q_SLOTS:
         StateFixture f;
         f.boot();
         ActivationChecks checks(*f.model, f.fakes.activity);
-        f.model->applyJSRuntime(!missing, false);
-        QCOMPARE(f.model->jsRuntimeMissing(), missing);
+        f.model->sessionPart().applyJSRuntime(!missing, false);
+        QCOMPARE(f.model->sessionPart().jsRuntimeMissing(), missing);
         if (!answer.isEmpty())
             f.script("js.runtime", answer);
         const qsizetype before = f.requestsOf("js.runtime").size();
-        const QStringList logBefore = f.model->log();
+        const QStringList logBefore = f.model->sessionPart().log();
 
         f.fakes.activity.setActive(false);
         f.fakes.activity.setActive(true);
         if (missing) {
             QVERIFY(f.waitForRequests("js.runtime", before + 1));
             QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", true}}));
-            QTRY_COMPARE(f.model->jsRuntimeMissing(), missingAfter);
+            QTRY_COMPARE(f.model->sessionPart().jsRuntimeMissing(), missingAfter);
         }
         // The engine answered a later call: any request of the activation was read before it.
         f.control("test.log");
         QCOMPARE(f.requestsOf("js.runtime").size(), before + (missing ? 1 : 0));
-        QCOMPARE(f.model->jsRuntimeMissing(), missingAfter);
-        QCOMPARE(f.model->log(), logBefore); // a failed recheck is silent
+        QCOMPARE(f.model->sessionPart().jsRuntimeMissing(), missingAfter);
+        QCOMPARE(f.model->sessionPart().log(), logBefore); // a failed recheck is silent
     }
 
     // Becoming active offers a newly copied link, and looks again a second later.

@@ -5,6 +5,7 @@
 
 #include "AppModel.h"
 #include "FakeServices.h"
+#include "Session.h"
 #include "SourceDir.h"
 
 #include <QCoro/QCoroTask>
@@ -118,7 +119,7 @@ public:
         script(method, QJsonObject{{QStringLiteral("error"), error}});
     }
 
-    void boot() { QCoro::waitFor(model->boot()); }
+    void boot() { QCoro::waitFor(model->sessionPart().boot()); }
 
     // Makes the engine write one notification.
     void emitEvent(const QString& name, const QJsonObject& params) {

@@ -74,20 +74,21 @@ private slots:
     void outputFolderWithAFailingDialog() {
         auto f = failingServices();
         const qsizetype before = f->requestsOf("settings.set").size();
-        QCoro::waitFor(f->model->chooseOutputFolder());
+        QCoro::waitFor(f->model->sessionPart().chooseOutputFolder());
         QCOMPARE(f->fakes.fileDialogs.calls.size(), 1);
-        QCoro::waitFor(f->model->reloadSettings()); // the next request: nothing was saved before it
+        QCoro::waitFor(
+            f->model->sessionPart().reloadSettings()); // the next request: nothing was saved before it
         QCOMPARE(f->requestsOf("settings.set").size(), before);
     }
 
     // Clearing the browser's data has no failure path: a failing wipe still ends the clearing.
     void clearingWithAFailingProfile() {
         auto f = failingServices();
-        f->model->noteBrowserSession(address);
-        QCoro::waitFor(f->model->clearBrowserData());
-        QVERIFY(f->model->browserSessionHosts().isEmpty());
+        f->model->sessionPart().noteBrowserSession(address);
+        QCoro::waitFor(f->model->sessionPart().clearBrowserData());
+        QVERIFY(f->model->sessionPart().browserSessionHosts().isEmpty());
         QVERIFY(f->model->promptsPart().browserDataCleared());
-        QTRY_COMPARE(f->model->settings()->cookieSource, QString("None"));
+        QTRY_COMPARE(f->model->sessionPart().settings()->cookieSource, QString("None"));
     }
 
     // Without an engine every other action still returns, reporting what failed.
@@ -96,14 +97,14 @@ private slots:
         QCoro::waitFor(f->model->engine().stop());
         QCoro::waitFor(f->model->libraryPart().reloadLibrary());
         QVERIFY(!QCoro::waitFor(f->model->libraryPart().loadMoreLibrary()));
-        QCoro::waitFor(f->model->reloadSettings());
-        QVERIFY(f->model->settings()); // the last good settings are kept
+        QCoro::waitFor(f->model->sessionPart().reloadSettings());
+        QVERIFY(f->model->sessionPart().settings()); // the last good settings are kept
         QCoro::waitFor(f->model->compositionPart().refreshAllowedOptions());
-        QCoro::waitFor(f->model->checkForUpdate(true));
-        QVERIFY(!QCoro::waitFor(f->model->sendReport("it broke", "")));
-        QCoro::waitFor(f->model->applyLanguage("fr"));
+        QCoro::waitFor(f->model->sessionPart().checkForUpdate(true));
+        QVERIFY(!QCoro::waitFor(f->model->sessionPart().sendReport("it broke", "")));
+        QCoro::waitFor(f->model->sessionPart().applyLanguage("fr"));
         QVERIFY(!QCoro::waitFor(f->model->queuePart().restoreQueue()));
-        QVERIFY(f->model->lastError());
+        QVERIFY(f->model->sessionPart().lastError());
         QVERIFY(!f->model->compositionPart().isAnalyzing());
     }
 };

@@ -53,15 +53,15 @@ private slots:
         StateFixture f;
         f.boot();
         f.scriptError("analyze", 1003, "No media found on this page.");
-        f.model->setLastError(std::nullopt);
-        const QStringList logBefore = f.model->log();
+        f.model->sessionPart().setLastError(std::nullopt);
+        const QStringList logBefore = f.model->sessionPart().log();
         f.model->compositionPart().setPastedText("https://a.example/page");
         QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
         QCOMPARE(f.model->compositionPart().freshFailure().value_or(""),
                  QString("No media found on this page."));
         QVERIFY(!f.model->compositionPart().analysis());
-        QVERIFY(!f.model->lastError());
-        QCOMPARE(f.model->log(), logBefore);
+        QVERIFY(!f.model->sessionPart().lastError());
+        QCOMPARE(f.model->sessionPart().log(), logBefore);
     }
 
     void theFirstAnswerArrivingLastChangesNothing() {
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(f.waitForRequests("settings.set", 1));
         const QJsonObject values = f.requestsOf("settings.set")[0].params.value("values").toObject();
         QCOMPARE(values, QJsonObject({{"quality", "720p"}, {"audioOnly", c.audioOnly}}));
-        QTRY_COMPARE(f.model->settings()->quality, QString("720p"));
+        QTRY_COMPARE(f.model->sessionPart().settings()->quality, QString("720p"));
     }
 };
 

@@ -55,7 +55,7 @@ QStringList jobIdsOf(const QList<LoggedRequest>& requests) {
 // request sent after them may overtake them), then for one request round trip more.
 void settle(StateFixture& f) {
     QTest::qWaitFor([&] { return !f.model->queuePart().isSavingQueue(); }, 10000);
-    QCoro::waitFor(f.model->reloadSettings());
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
 }
 } // namespace
 

@@ -152,64 +152,64 @@ private slots:
         QFETCH(bool, dismissed);
         StateFixture f;
         f.boot();
-        f.model->applyJSRuntime(false, true);
+        f.model->sessionPart().applyJSRuntime(false, true);
         f.model->promptsPart().setJsBannerDismissed(dismissedBefore);
         f.script("js.runtime", answer);
-        QCoro::waitFor(f.model->refreshJSRuntime(true));
+        QCoro::waitFor(f.model->sessionPart().refreshJSRuntime(true));
         QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", true}}));
-        QCOMPARE(f.model->jsRuntimeMissing(), missing);
+        QCOMPARE(f.model->sessionPart().jsRuntimeMissing(), missing);
         QCOMPARE(f.model->promptsPart().jsBannerDismissed(), dismissed);
-        QVERIFY(!f.model->lastError()); // silent
+        QVERIFY(!f.model->sessionPart().lastError()); // silent
     }
 
     // The real engine runs scripts on its own interpreter: a runtime is always there.
     void theEngineHasARuntime() {
         StateFixture f;
         f.boot();
-        f.model->applyJSRuntime(false, false);
-        QCoro::waitFor(f.model->refreshJSRuntime(false));
+        f.model->sessionPart().applyJSRuntime(false, false);
+        QCoro::waitFor(f.model->sessionPart().refreshJSRuntime(false));
         QCOMPARE(f.requestsOf("js.runtime").last().params, QJsonObject({{"recheck", false}}));
-        QVERIFY(!f.model->jsRuntimeMissing());
+        QVERIFY(!f.model->sessionPart().jsRuntimeMissing());
     }
 
     // Against the real engine's store; a failed list empties, a failed add or remove keeps.
     void favourites() {
         StateFixture f;
         f.boot();
-        QSignalSpy changed(f.model.get(), &AppModel::favouritesChanged);
-        QCoro::waitFor(f.model->addFavourite("https://a.example/", "A"));
-        QCoro::waitFor(f.model->addFavourite("https://b.example/", "B"));
-        QCOMPARE(f.model->favourites().size(), size_t(2));
+        QSignalSpy changed(&f.model->sessionPart(), &Session::favouritesChanged);
+        QCoro::waitFor(f.model->sessionPart().addFavourite("https://a.example/", "A"));
+        QCoro::waitFor(f.model->sessionPart().addFavourite("https://b.example/", "B"));
+        QCOMPARE(f.model->sessionPart().favourites().size(), size_t(2));
         QCOMPARE(f.requestsOf("favourites.add")[0].params,
                  QJsonObject({{"url", "https://a.example/"}, {"title", "A"}}));
-        const auto two = f.model->favourites();
+        const auto two = f.model->sessionPart().favourites();
 
         f.scriptError("favourites.add", 2, "store full");
-        QCoro::waitFor(f.model->addFavourite("https://c.example/", "C"));
-        QCOMPARE(f.model->favourites(), two);
-        QCOMPARE(f.model->lastError()->message, QString("store full"));
+        QCoro::waitFor(f.model->sessionPart().addFavourite("https://c.example/", "C"));
+        QCOMPARE(f.model->sessionPart().favourites(), two);
+        QCOMPARE(f.model->sessionPart().lastError()->message, QString("store full"));
 
         f.scriptError("favourites.remove", 2, "store locked");
-        QCoro::waitFor(f.model->removeFavourite("https://a.example/"));
-        QCOMPARE(f.model->favourites(), two);
+        QCoro::waitFor(f.model->sessionPart().removeFavourite("https://a.example/"));
+        QCOMPARE(f.model->sessionPart().favourites(), two);
 
-        QCoro::waitFor(f.model->removeFavourite("https://a.example/"));
+        QCoro::waitFor(f.model->sessionPart().removeFavourite("https://a.example/"));
         QCOMPARE(f.requestsOf("favourites.remove").last().params,
                  QJsonObject({{"url", "https://a.example/"}}));
-        QCOMPARE(f.model->favourites().size(), size_t(1));
-        QCOMPARE(f.model->favourites()[0].url, QString("https://b.example/"));
+        QCOMPARE(f.model->sessionPart().favourites().size(), size_t(1));
+        QCOMPARE(f.model->sessionPart().favourites()[0].url, QString("https://b.example/"));
 
         // The same list again notifies no one.
         const qsizetype notified = changed.size();
-        QCoro::waitFor(f.model->reloadFavourites());
-        QCOMPARE(f.model->favourites().size(), size_t(1));
+        QCoro::waitFor(f.model->sessionPart().reloadFavourites());
+        QCOMPARE(f.model->sessionPart().favourites().size(), size_t(1));
         QCOMPARE(changed.size(), notified);
 
-        f.model->setLastError(std::nullopt);
+        f.model->sessionPart().setLastError(std::nullopt);
         f.scriptError("favourites.list", 2, "unreadable");
-        QCoro::waitFor(f.model->reloadFavourites());
-        QVERIFY(f.model->favourites().empty());
-        QCOMPARE(f.model->lastError()->message, QString("unreadable"));
+        QCoro::waitFor(f.model->sessionPart().reloadFavourites());
+        QVERIFY(f.model->sessionPart().favourites().empty());
+        QCOMPARE(f.model->sessionPart().lastError()->message, QString("unreadable"));
     }
 };
 

@@ -88,8 +88,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Cancelled, 30000);
         QVERIFY(job->message().has_value());
         QCOMPARE(filesIn(m_media.path()), before);
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
-        QVERIFY(!f.model->lastError());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 
     void failureIsReportedAsIs() {
@@ -100,7 +100,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Failed, 30000);
         QVERIFY(job->message() && !job->message()->isEmpty());
         // The engine's message alone, no title in front of it.
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{*job->message()});
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{*job->message()});
         QCOMPARE(f.requestsOf("clip.extract").first().params["mode"].toString(), QStringLiteral("precise"));
     }
 
@@ -111,7 +111,7 @@ private slots:
         const auto job = f.model->clipsPart().extractClip(m_video, 0, 1000, ClipMode::fast, false);
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), ClipJob::State::Failed, 10000);
         QVERIFY(job->message() && !job->message()->isEmpty());
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
     }
 
     void secondExtractionReplacesFirst() {

@@ -25,7 +25,7 @@ private slots:
     void hosts() {
         QFETCH(QString, address);
         QFETCH(QString, host);
-        QCOMPARE(AppModel::host(address), host);
+        QCOMPARE(Session::host(address), host);
     }
 
     // source: the cookie source in the settings ("" means no settings yet); handedOver: the host was sent
@@ -70,13 +70,13 @@ private slots:
             f.startEngine();
             f.scriptSettings({{"cookieSource", source}, {"cookiesFile", "/user/cookies.txt"}});
             f.boot();
-            QCOMPARE(f.model->settings()->cookieSource, source);
+            QCOMPARE(f.model->sessionPart().settings()->cookieSource, source);
         }
         if (exported)
             f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/exported.txt");
         if (handedOver)
-            f.model->noteBrowserSession("  HTTPS://V.EXAMPLE/other ");
-        const auto pair = QCoro::waitFor(f.model->cookieParams(address));
+            f.model->sessionPart().noteBrowserSession("  HTTPS://V.EXAMPLE/other ");
+        const auto pair = QCoro::waitFor(f.model->sessionPart().cookieParams(address));
         QCOMPARE(pair.source, expectedSource);
         QCOMPARE(pair.file, expectedFile);
         QCOMPARE(!f.fakes.browserCookies.exportedFor.isEmpty(), exportAsked);
@@ -117,21 +117,21 @@ private slots:
         if (exported)
             f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/exported.txt");
         if (handedOver)
-            f.model->noteBrowserSession("https://v.example/");
+            f.model->sessionPart().noteBrowserSession("https://v.example/");
         f.fakes.browserCookies.holdExports = true;
-        std::optional<AppModel::CookiePair> pair;
+        std::optional<Session::CookiePair> pair;
         auto ask = [&]() -> QCoro::Task<void> {
-            pair = co_await f.model->cookieParams("https://v.example/w");
+            pair = co_await f.model->sessionPart().cookieParams("https://v.example/w");
         };
         auto task = ask();
         QTRY_COMPARE(f.fakes.browserCookies.exportedFor.size(), qsizetype(1));
         f.control("settings.setCookieSource", {{"browser", after}, {"file", "/user/cookies.txt"}});
-        QCoro::waitFor(f.model->reloadSettings());
-        QCOMPARE(f.model->settings()->cookieSource, after);
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCOMPARE(f.model->sessionPart().settings()->cookieSource, after);
         QVERIFY(!pair);
         f.fakes.browserCookies.release();
         QTRY_VERIFY(pair);
-        QCOMPARE(*pair, (AppModel::CookiePair{expectedSource, expectedFile}));
+        QCOMPARE(*pair, (Session::CookiePair{expectedSource, expectedFile}));
     }
 
     // The state object goes while a download's cookies are being exported: the run ends quietly, and
@@ -215,15 +215,15 @@ private slots:
         f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
         f.boot();
         f.fakes.browserCookies.filesByHost.insert("v.example", "/tmp/v.txt");
-        const auto mixed =
-            QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://other.example/2"}));
+        const auto mixed = QCoro::waitFor(
+            f.model->sessionPart().cookieParamsForAll({"https://v.example/1", "https://other.example/2"}));
         QCOMPARE(mixed.source, QString("Built-in Browser"));
         QVERIFY(f.fakes.browserCookies.exportedFor.isEmpty());
-        const auto same =
-            QCoro::waitFor(f.model->cookieParamsForAll({"https://v.example/1", "https://V.example/2"}));
-        QCOMPARE(same, (AppModel::CookiePair{"None", "/tmp/v.txt"}));
+        const auto same = QCoro::waitFor(
+            f.model->sessionPart().cookieParamsForAll({"https://v.example/1", "https://V.example/2"}));
+        QCOMPARE(same, (Session::CookiePair{"None", "/tmp/v.txt"}));
         QCOMPARE(f.fakes.browserCookies.exportedFor, QStringList{"https://v.example/1"});
-        const auto none = QCoro::waitFor(f.model->cookieParamsForAll({}));
+        const auto none = QCoro::waitFor(f.model->sessionPart().cookieParamsForAll({}));
         QCOMPARE(none.source, QString("Built-in Browser"));
     }
 
@@ -232,15 +232,15 @@ private slots:
         f.startEngine();
         f.control("settings.setCookieSource", {{"browser", "Built-in Browser"}, {"file", ""}});
         f.boot();
-        f.model->noteBrowserSession("https://v.example/1");
+        f.model->sessionPart().noteBrowserSession("https://v.example/1");
         f.model->browser().newTab(QStringLiteral("https://v.example/1"));
-        QCoro::waitFor(f.model->clearBrowserData());
+        QCoro::waitFor(f.model->sessionPart().clearBrowserData());
         QCOMPARE(f.fakes.browserCookies.discards, 1);
         QCOMPARE(f.fakes.browserCookies.clears, 1);
-        QVERIFY(f.model->browserSessionHosts().isEmpty());
+        QVERIFY(f.model->sessionPart().browserSessionHosts().isEmpty());
         QVERIFY(f.model->promptsPart().browserDataCleared());
         QCOMPARE(f.model->browser().pages().size(), qsizetype(1));
-        QTRY_COMPARE(f.model->settings()->cookieSource, QString("None"));
+        QTRY_COMPARE(f.model->sessionPart().settings()->cookieSource, QString("None"));
         const auto sent = f.requestsOf("settings.setCookieSource");
         QCOMPARE(sent.last().params, QJsonObject({{"browser", "None"}, {"file", ""}}));
     }

@@ -119,7 +119,7 @@ private slots:
         else
             f.scriptDownloads(answer);
         const qsizetype listsBefore = f.requestsOf("library.list").size();
-        const QStringList logBefore = f.model->log();
+        const QStringList logBefore = f.model->sessionPart().log();
 
         const auto job = f.enqueue(address);
         QVERIFY(job);
@@ -150,9 +150,9 @@ private slots:
         QStringList expectedErrors;
         for (const QString& e : errors)
             expectedErrors << expand(e);
-        QTRY_COMPARE(StateFixture::errorLines(f.model->log()), expectedErrors);
-        QCOMPARE(StateFixture::detailLines(f.model->log()), details);
-        QCOMPARE(bool(f.model->lastError()), !errors.isEmpty());
+        QTRY_COMPARE(StateFixture::errorLines(f.model->sessionPart().log()), expectedErrors);
+        QCOMPARE(StateFixture::detailLines(f.model->sessionPart().log()), details);
+        QCOMPARE(bool(f.model->sessionPart().lastError()), !errors.isEmpty());
         if (!reloaded)
             QCOMPARE(f.requestsOf("library.list").size(), listsBefore);
     }
@@ -186,7 +186,7 @@ private slots:
         const auto job = f.enqueue(std::nullopt, true);
         QVERIFY(job);
         QVERIFY(f.waitForRequests("download.start", 1));
-        const auto cookies = QCoro::waitFor(f.model->cookieParams(address));
+        const auto cookies = QCoro::waitFor(f.model->sessionPart().cookieParams(address));
         const QJsonObject expected{{"url", address},
                                    {"quality", "720p"},
                                    {"container", "MKV"},
@@ -289,7 +289,7 @@ private slots:
         }
         if (!answer.isEmpty())
             f.fakes.fileDialogs.saveAnswer = answer;
-        const auto errorBefore = f.model->lastError();
+        const auto errorBefore = f.model->sessionPart().lastError();
 
         const auto job = f.enqueue(std::nullopt, true);
         QCOMPARE(f.fakes.fileDialogs.calls.size(), 1);
@@ -430,15 +430,15 @@ private slots:
         QCOMPARE(int(job->state().kind), int(Job::State::Downloading));
         QCOMPARE(job->fraction(), 0.1);
         // Two round trips later any second request would be in the engine's log before the last one.
-        QCoro::waitFor(f.model->reloadSettings());
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.requestsOf("download.start").size(), 1);
         f.emitEvent("job.progress", progress(job->id(), 0.5));
         QTRY_COMPARE(job->fraction(), 0.5);
         f.script("download.start", downloaded("/tmp/out/a.mp4", "A"));
         f.control("test.release", {{"method", "download.start"}});
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
         // Once the request has ended, a retry runs the job again.
         f.script("download.start", downloaded("/tmp/out/a.mp4", "A"));
         f.model->queuePart().retry(job);
@@ -465,7 +465,7 @@ private slots:
                  QString("/tmp/vamber-out"));
         const QString note = Strings::text("v2_save_panel_unavailable", {{"folder", "/tmp/vamber-out"}});
         QVERIFY(note.contains("/tmp/vamber-out"));
-        QVERIFY(f.model->log().last().endsWith(note));
+        QVERIFY(f.model->sessionPart().log().last().endsWith(note));
     }
 
     // A permission request queued by a model that is gone before it runs never reaches that model's

@@ -26,7 +26,7 @@ private slots:
         f.startEngine();
         f.control("settings.set", {{"values", QJsonObject{{"outputDir", out}}}});
         f.boot();
-        QCOMPARE(f.model->settings()->outputDir, out);
+        QCOMPARE(f.model->sessionPart().settings()->outputDir, out);
 
         f.model->compositionPart().setPastedText(page);
         QCoro::waitFor(f.model->compositionPart().analyzeCurrent());
@@ -54,7 +54,7 @@ private slots:
         QTRY_VERIFY(std::any_of(f.model->libraryPart().library().begin(),
                                 f.model->libraryPart().library().end(),
                                 [&](const LibraryItem& i) { return i.path == path; }));
-        QVERIFY(!f.model->lastError());
+        QVERIFY(!f.model->sessionPart().lastError());
         QVERIFY(server.finish());
     }
 };

@@ -35,7 +35,7 @@ private slots:
         f.startEngine();
         // The answer's limit is the shorter one: a probe sent one period after an answer comes well after
         // the answered probe's deadline.
-        f.model->setHangLimits(400ms, 150ms);
+        f.model->sessionPart().setHangLimits(400ms, 150ms);
         f.boot();
         const qint64 firstEngine = f.model->engine().processId();
         const int asked = int(f.requestsOf("settings.get").size());
@@ -65,8 +65,8 @@ private slots:
             QCOMPARE(methods.count("hello"), 1);
             QCOMPARE(f.model->engine().processId(), firstEngine);
             QCOMPARE(int(job->state().kind), int(Job::State::Downloading));
-            QCOMPARE(countEndingWith(f.model->log(), restartNote), 0);
-            QVERIFY(f.model->sessionLive());
+            QCOMPARE(countEndingWith(f.model->sessionPart().log(), restartNote), 0);
+            QVERIFY(f.model->sessionPart().sessionLive());
             f.scriptDownloads({{"error", QJsonObject{{"code", 1001}, {"message", "cancelled"}}}});
             f.control("test.release", {{"method", "download.start"}});
             QTRY_VERIFY(job->state().isFinished());
@@ -76,16 +76,16 @@ private slots:
         QVERIFY(f.waitForRequests("settings.get", asked + 1));
         const QString stopped = EngineLaunchError::stopped().text();
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), Job::State::failed(stopped), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(countEndingWith(f.model->log(), restartNote), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(countEndingWith(f.model->sessionPart().log(), restartNote), 1, 10000);
         QVERIFY(f.waitForRequests("hello", 2));
-        QTRY_VERIFY(f.model->sessionLive());
-        QVERIFY(!f.model->engineFailure());
+        QTRY_VERIFY(f.model->sessionPart().sessionLive());
+        QVERIFY(!f.model->sessionPart().engineFailure());
         QVERIFY(f.model->engine().processId() != firstEngine);
         // Stopped by the application, not crashed: it was asked to shut down first.
         QCOMPARE(f.methods().count("shutdown"), 1);
         // The restarted engine answers and is live.
-        QCoro::waitFor(f.model->reloadSettings());
-        QVERIFY(f.model->settings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QVERIFY(f.model->sessionPart().settings());
     }
 };
 

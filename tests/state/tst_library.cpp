@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(offsets(f), QList<qint64>({0, 120}));
         QCOMPARE(f.model->libraryPart().library().size(), size_t(120));
         QVERIFY(f.model->libraryPart().libraryHasMore());
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"index locked"});
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{"index locked"});
         // The pane asks again when its last row shows.
         f.script("library.list", page(120, 10, false, 130));
         QVERIFY(QCoro::waitFor(f.model->libraryPart().loadMoreLibrary()));

@@ -148,7 +148,7 @@ private slots:
         QVERIFY(QFileInfo::exists(f.path("data/Trash/files/gone.mp4")));
         QVERIFY(QFileInfo::exists(f.path("data/Trash/info/gone.mp4.trashinfo")));
         QTRY_COMPARE(paths(f.model->libraryPart().library()), QStringList{kept});
-        QVERIFY(!f.model->lastError());
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 
     // Only the entry goes; the file stays where it is.
@@ -177,8 +177,8 @@ private slots:
         for (const LoggedRequest& r : f.requests().mid(before))
             methods << r.method;
         QCOMPARE(methods, QStringList({"library.remove", "library.list", "search.status"}));
-        QVERIFY(f.model->lastError());
-        QCOMPARE(f.model->lastError()->message, QString("disk says no"));
+        QVERIFY(f.model->sessionPart().lastError());
+        QCOMPARE(f.model->sessionPart().lastError()->message, QString("disk says no"));
     }
 
     // Reveal hands the engine a path only, after checking the file is there; revealPath checks nothing.

@@ -90,7 +90,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.model->modelsPart().modelNotices().contains("tiny"), 10000);
         const SpeechModels::ModelNotice deleted{Strings::text("status_model_deleted"), false};
         QCOMPARE(f.model->modelsPart().modelNotices().value("tiny"), deleted);
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
     }
 
     void modelStateEvents_data() {
@@ -158,7 +158,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelsPart().modelDownloads().contains("ghost"), 10000);
         QCOMPARE(f.model->modelsPart().modelNotices().value("ghost"),
                  (SpeechModels::ModelNotice{"No such model.", true}));
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"No such model."});
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{"No such model."});
         QVERIFY(f.waitForRequests("models.list", 2)); // reloaded whatever the outcome
     }
 
@@ -173,8 +173,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.model->modelsPart().modelDownloads().contains("ghost"), 10000);
         f.scriptError("models.download", 5, "The reply's words.");
         f.control("test.release", {{"method", "models.download"}});
-        QTRY_COMPARE_WITH_TIMEOUT(StateFixture::errorLines(f.model->log()), QStringList{"The reply's words."},
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(StateFixture::errorLines(f.model->sessionPart().log()),
+                                  QStringList{"The reply's words."}, 10000);
         QCOMPARE(f.model->modelsPart().modelNotices().value("ghost"),
                  (SpeechModels::ModelNotice{"The engine's own words.", true}));
     }
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(f.model->modelsPart().modelNotices().value("dropped"),
                  (SpeechModels::ModelNotice{Strings::text("status_model_cancelled"), false}));
         if (status == 1)
-            QTRY_VERIFY_WITH_TIMEOUT(f.model->sessionLive(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(f.model->sessionPart().sessionLive(), 10000);
 
         // Downloading again shows as started, without the old notice.
         f.model->modelsPart().downloadModel("kept");
@@ -225,8 +225,8 @@ private slots:
         f.model->modelsPart().cancelModelDownload("tiny-held");
         QVERIFY(f.waitForRequests("models.cancel", 1));
         QCOMPARE(f.requestsOf("models.cancel").first().params, (QJsonObject{{"key", "tiny-held"}}));
-        QCoro::waitFor(f.model->reloadSettings());
-        const QStringList errors = StateFixture::errorLines(f.model->log());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        const QStringList errors = StateFixture::errorLines(f.model->sessionPart().log());
         QVERIFY(!errors.contains("Nothing to cancel."));
     }
 
@@ -236,10 +236,10 @@ private slots:
         f.scriptError("models.offer", 1001, "Stopped.");
         QVERIFY(!QCoro::waitFor(f.model->modelsPart().fetchModelOffer("base")));
         QCoro::waitFor(f.model->engine().stop());
-        const int lines = f.model->log().size();
+        const int lines = f.model->sessionPart().log().size();
         QVERIFY(!QCoro::waitFor(f.model->modelsPart().fetchModelOffer("base")));
-        QCOMPARE(f.model->log().size(), lines);
-        QVERIFY(!f.model->lastError());
+        QCOMPARE(f.model->sessionPart().log().size(), lines);
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 
     void failedListMakesTranscriptionUnavailable() {
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(!f.model->modelsPart().modelsInfo());
         QVERIFY(!f.model->modelsPart().canTranscribe());
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"Catalogue broken."});
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{"Catalogue broken."});
     }
 
     void bytesOnDisk_data() {
@@ -298,20 +298,20 @@ private slots:
         QFETCH(bool, reloads);
         StateFixture f;
         f.boot();
-        const auto before = f.model->settings();
+        const auto before = f.model->sessionPart().settings();
         const int lists = f.requestsOf("models.list").size();
         if (fails)
             f.scriptError("settings.set", 5, "Read-only.");
         SettingsPatch patch;
         patch.values.insert(key, SettingValue::text(key == "appearance" ? QString("dark") : f.path("x")));
-        f.model->saveSetting(patch);
+        f.model->sessionPart().saveSetting(patch);
         QVERIFY(f.waitForRequests("settings.set", 1));
         if (reloads)
             QVERIFY(f.waitForRequests("models.list", lists + 1));
         QCoro::waitFor(f.model->modelsPart().reloadModels());
         QCOMPARE(f.requestsOf("models.list").size(), lists + (reloads ? 2 : 1));
         if (fails)
-            QCOMPARE(f.model->settings(), before);
+            QCOMPARE(f.model->sessionPart().settings(), before);
     }
 };
 

@@ -193,19 +193,19 @@ private slots:
         f.control("test.hold", {{"method", "download.start"}});
         const auto job = f.enqueue("http://q/current");
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Analyzing));
-        const QStringList logBefore = f.model->log();
+        const QStringList logBefore = f.model->sessionPart().log();
         const QString stranger = job->id().toLower(); // ids compare as exact strings
         for (const QString& e : {"started", "progress", "meta", "done", "failed", "cancelled"})
             f.model->apply(eventFor(e, stranger));
         QCOMPARE(int(job->state().kind), int(Job::State::Analyzing));
         QCOMPARE(job->title(), QString("http://q/current"));
-        QCOMPARE(f.model->log(), logBefore);
+        QCOMPARE(f.model->sessionPart().log(), logBefore);
         QTest::qWait(30);
         QVERIFY(f.requestsOf("queue.save").isEmpty());
 
         f.model->apply(EngineEvent{EngineEvent::JobLog{stranger, "status_done", "ok", {}}});
-        QCOMPARE(f.model->log().size(), logBefore.size() + 1);
-        QVERIFY(f.model->log().last().endsWith(Strings::text("status_done")));
+        QCOMPARE(f.model->sessionPart().log().size(), logBefore.size() + 1);
+        QVERIFY(f.model->sessionPart().log().last().endsWith(Strings::text("status_done")));
     }
 
     // Events written by the engine reach the job through the client, in order.
@@ -253,17 +253,17 @@ private slots:
     void scriptRuntimeEvents() {
         StateFixture f;
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, false}});
-        QVERIFY(f.model->jsRuntimeMissing());
+        QVERIFY(f.model->sessionPart().jsRuntimeMissing());
         f.model->promptsPart().setJsBannerDismissed(true);
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, false}});
         QVERIFY(f.model->promptsPart().jsBannerDismissed());
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{false, true}});
         QVERIFY(!f.model->promptsPart().jsBannerDismissed());
-        QVERIFY(f.model->jsRuntimeMissing());
+        QVERIFY(f.model->sessionPart().jsRuntimeMissing());
         f.model->promptsPart().setJsBannerDismissed(true);
         f.model->apply(EngineEvent{EngineEvent::JsRuntime{true, false}});
         QVERIFY(!f.model->promptsPart().jsBannerDismissed());
-        QVERIFY(!f.model->jsRuntimeMissing());
+        QVERIFY(!f.model->sessionPart().jsRuntimeMissing());
     }
 };
 

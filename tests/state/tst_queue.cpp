@@ -137,8 +137,9 @@ private slots:
         f.script("queue.load", engineError(5, "queue file unreadable"));
         f.boot();
         QVERIFY(f.model->queuePart().jobs().empty());
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"queue file unreadable"});
-        QVERIFY(!f.model->engineFailure());
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()),
+                 QStringList{"queue file unreadable"});
+        QVERIFY(!f.model->sessionPart().engineFailure());
     }
 
     // Rows are written with their job's id and whole format, unfinished jobs only, in queue order; a paused
@@ -213,12 +214,12 @@ private slots:
         QCOMPARE(f.requestsOf("queue.save")[0].params["items"].toArray().size(), 100);
         // The rest finish while that save is held by the engine: they wait for its answer.
         finish(100, 199);
-        QCoro::waitFor(f.model->reloadSettings());
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.requestsOf("queue.save").size(), 1);
         f.control("test.release", {{"method", "queue.save"}});
         QVERIFY(f.waitForRequests("queue.save", 2));
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         const auto saves = f.requestsOf("queue.save");
         QCOMPARE(saves.size(), 2);
         // The second save carries the queue as it stood when it was sent: the one job left.
@@ -226,7 +227,7 @@ private slots:
         QCOMPARE(last.size(), 1);
         QCOMPARE(last[0].toObject()["url"].toString(), QString("http://a/199"));
         // Nothing more is asked for: nothing more is sent.
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.requestsOf("queue.save").size(), 2);
     }
 
@@ -255,8 +256,8 @@ private slots:
         // Each run ends after its library reload: wait for that, then for one more round trip.
         if (count)
             QTRY_COMPARE(f.fakes.notifier.added.size(), 1);
-        QCoro::waitFor(f.model->reloadSettings());
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.fakes.notifier.added.size(), count ? 1 : 0);
         if (count) {
             QCOMPARE(f.fakes.notifier.added[0].title, Strings::text("notify_queue_done"));

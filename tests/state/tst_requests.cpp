@@ -43,30 +43,30 @@ private slots:
         f.startEngine();
         for (const QString& method : {QStringLiteral("options.allowed"), QStringLiteral("download.pause")})
             f.scriptError(method, code, "it broke", "engine detail");
-        const auto reply = QCoro::waitFor(
-            f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, reportFailure));
+        const auto reply = QCoro::waitFor(f.model->sessionPart().ask<EngineMethods::OptionsAllowed>(
+            {QStringLiteral("MP4")}, reportFailure));
         QVERIFY(!reply);
-        const bool ok =
-            QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({QStringLiteral("X")}, reportFailure));
+        const bool ok = QCoro::waitFor(
+            f.model->sessionPart().ping<EngineMethods::DownloadPause>({QStringLiteral("X")}, reportFailure));
         QVERIFY(!ok);
-        QCOMPARE(f.model->log().size(), shown ? 2 : 0);
-        QCOMPARE(bool(f.model->lastError()), shown);
+        QCOMPARE(f.model->sessionPart().log().size(), shown ? 2 : 0);
+        QCOMPARE(bool(f.model->sessionPart().lastError()), shown);
         if (shown) {
             // The engine's detail is not passed on by the wrappers.
-            QVERIFY(f.model->log().at(0).endsWith(QStringLiteral("  \u26A0\uFE0E  it broke")));
-            QVERIFY(!f.model->lastError()->detail);
-            QVERIFY(!f.model->log().join('\n').contains("engine detail"));
+            QVERIFY(f.model->sessionPart().log().at(0).endsWith(QStringLiteral("  \u26A0\uFE0E  it broke")));
+            QVERIFY(!f.model->sessionPart().lastError()->detail);
+            QVERIFY(!f.model->sessionPart().log().join('\n').contains("engine detail"));
         }
     }
 
     void aWrapperReturnsTheDecodedReply() {
         StateFixture f;
         f.startEngine();
-        const auto reply =
-            QCoro::waitFor(f.model->ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, true));
+        const auto reply = QCoro::waitFor(
+            f.model->sessionPart().ask<EngineMethods::OptionsAllowed>({QStringLiteral("MP4")}, true));
         QVERIFY(reply);
         QCOMPARE(reply->container, QString("MP4"));
-        QVERIFY(f.model->log().isEmpty());
+        QVERIFY(f.model->sessionPart().log().isEmpty());
     }
 
     // The one-line state of the current download: the first rule that matches wins.
@@ -130,10 +130,10 @@ private slots:
     void computedValuesSignalOnlyRealChanges() {
         StateFixture f;
         f.boot();
-        QVERIFY(f.model->sessionLive());
+        QVERIFY(f.model->sessionPart().sessionLive());
         QSignalSpy status(f.model.get(), &AppModel::statusChanged);
         QSignalSpy fresh(&f.model->compositionPart(), &Composition::freshFailureChanged);
-        QSignalSpy live(f.model.get(), &AppModel::sessionLiveChanged);
+        QSignalSpy live(&f.model->sessionPart(), &Session::sessionLiveChanged);
         QSignalSpy loading(&f.model->libraryPart(), &Library::libraryLoadingChanged);
 
         f.model->compositionPart().setPastedText("http://127.0.0.1:9/a");
@@ -182,19 +182,20 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(bool, setsError);
         StateFixture f;
-        f.model->report(message, detail.isNull() ? std::nullopt : std::optional<QString>(detail));
-        const QStringList log = f.model->log();
+        f.model->sessionPart().report(message,
+                                      detail.isNull() ? std::nullopt : std::optional<QString>(detail));
+        const QStringList log = f.model->sessionPart().log();
         QCOMPARE(log.size(), lines.size());
         for (int i = 0; i < log.size(); ++i) {
             QVERIFY2(log[i].contains(QRegularExpression(stampPattern)), qPrintable(log[i]));
             QCOMPARE(log[i].mid(8), lines[i]);
         }
-        QCOMPARE(bool(f.model->lastError()), setsError);
+        QCOMPARE(bool(f.model->sessionPart().lastError()), setsError);
         if (setsError) {
-            QCOMPARE(f.model->lastError()->message, message);
-            QCOMPARE(f.model->lastError()->detail.value_or(QString()), detail);
+            QCOMPARE(f.model->sessionPart().lastError()->message, message);
+            QCOMPARE(f.model->sessionPart().lastError()->detail.value_or(QString()), detail);
         } else {
-            QVERIFY(f.model->jsRuntimeMissing());
+            QVERIFY(f.model->sessionPart().jsRuntimeMissing());
             QVERIFY(!f.model->promptsPart().jsBannerDismissed());
         }
     }
@@ -202,10 +203,10 @@ private slots:
     void theLogKeepsTheLast500Lines() {
         StateFixture f;
         for (int i = 1; i <= 501; ++i)
-            f.model->note(QString::number(i));
-        QCOMPARE(f.model->log().size(), 500);
-        QVERIFY(f.model->log().first().endsWith("  \u00B7  2"));
-        QVERIFY(f.model->log().last().endsWith("  \u00B7  501"));
+            f.model->sessionPart().note(QString::number(i));
+        QCOMPARE(f.model->sessionPart().log().size(), 500);
+        QVERIFY(f.model->sessionPart().log().first().endsWith("  \u00B7  2"));
+        QVERIFY(f.model->sessionPart().log().last().endsWith("  \u00B7  501"));
     }
 
     void engineLogLines_data() {
@@ -237,14 +238,14 @@ private slots:
                                 {"info_key", "\tNote for {name} \u23F9"},
                                 {"marks_key", " \u2713 \u26A0 "}}));
         StateFixture f;
-        f.model->note(EngineEvent::JobLog{"J", key, level, {{"name", "clip.mp4"}}});
+        f.model->sessionPart().note(EngineEvent::JobLog{"J", key, level, {{"name", "clip.mp4"}}});
         if (expected.isEmpty()) {
-            QVERIFY(f.model->log().isEmpty());
+            QVERIFY(f.model->sessionPart().log().isEmpty());
         } else {
-            QCOMPARE(f.model->log().size(), 1);
-            QCOMPARE(f.model->log().first().mid(8), expected);
+            QCOMPARE(f.model->sessionPart().log().size(), 1);
+            QCOMPARE(f.model->sessionPart().log().first().mid(8), expected);
         }
-        QVERIFY(!f.model->lastError());
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 };
 

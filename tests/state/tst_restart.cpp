@@ -105,23 +105,23 @@ private slots:
         QCOMPARE(f->model->queuePart().jobs().size(), size_t(1));
         const auto saved = f->model->queuePart().jobs()[0];
         QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
-        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
+        const int errorsBefore = StateFixture::errorLines(f->model->sessionPart().log()).size();
 
         f->control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
-        QTRY_COMPARE(countEndingWith(f->model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f->model->sessionPart().log(), restartNote), 1);
         // The restarted engine gets the same download again, under the same id.
         QVERIFY(f->waitForRequests("download.start", 2));
         QCOMPARE(f->requestsOf("download.start")[1].params["jobId"].toString(), job->id());
         QVERIFY(f->waitForRequests("queue.save", 1));
-        QVERIFY(!f->model->engineFailure());
+        QVERIFY(!f->model->sessionPart().engineFailure());
         QCOMPARE(int(saved->state().kind), int(Job::State::Waiting));
         QVERIFY(!job->state().isFinished() || job->state() != Job::State::failed(stopped));
-        QVERIFY(!StateFixture::errorLines(f->model->log())
+        QVERIFY(!StateFixture::errorLines(f->model->sessionPart().log())
                      .mid(errorsBefore)
                      .contains("http://q/current \u2014 " + stopped));
         // The next request proves the restart sent nothing more meanwhile.
-        QCoro::waitFor(f->model->reloadSettings());
+        QCoro::waitFor(f->model->sessionPart().reloadSettings());
         const QStringList methods = f->methods();
         QCOMPARE(methods.count("hello"), 2);
         for (const LoggedRequest& save : f->requestsOf("queue.save")) {
@@ -148,7 +148,7 @@ private slots:
         QTRY_COMPARE(next->state(), Job::State::failed(stopped));
         QVERIFY(next->keptForResume());
         QVERIFY(f->waitForRequests("hello", 3));
-        QTRY_COMPARE(countEndingWith(f->model->log(), restartNote), 2);
+        QTRY_COMPARE(countEndingWith(f->model->sessionPart().log(), restartNote), 2);
     }
 
     // The engine stops at each step of the first start (and, in one row, its restart dies too): the queue
@@ -183,20 +183,20 @@ private slots:
         const QJsonArray rows{storedRow("http://q/one"), storedRow("http://q/two")};
         f->control("queue.save", {{"items", rows}});
         f->control("test.hold", {{"method", step}});
-        auto boot = f->model->boot();
+        auto boot = f->model->sessionPart().boot();
         QVERIFY(f->waitForRequests(step, 1));
         f->control("test.exit", {{"status", 1}});
         QCoro::waitFor(std::move(boot));
         if (restarts) {
-            QTRY_VERIFY_WITH_TIMEOUT(f->model->queuePart().jobs().size() == 2 && !f->model->engineFailure(),
-                                     20000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                f->model->queuePart().jobs().size() == 2 && !f->model->sessionPart().engineFailure(), 20000);
             // The restart saves the queue it loaded.
             QVERIFY(f->waitForRequests("queue.save", 2));
         } else {
-            QTRY_VERIFY(f->model->engineFailure());
+            QTRY_VERIFY(f->model->sessionPart().engineFailure());
             QVERIFY(f->model->queuePart().jobs().empty());
-            QCoro::waitFor(f->model->retryEngine());
-            QVERIFY(!f->model->engineFailure());
+            QCoro::waitFor(f->model->sessionPart().retryEngine());
+            QVERIFY(!f->model->sessionPart().engineFailure());
         }
         QCOMPARE(f->model->queuePart().jobs().size(), size_t(2));
         QCOMPARE(f->model->queuePart().jobs()[0]->url(), QString("http://q/one"));
@@ -218,7 +218,7 @@ private slots:
         f.startEngine();
         f.control("queue.save", {{"items", QJsonArray{storedRow("http://q/one")}}});
         f.control("test.hold", {{"method", "queue.load"}});
-        auto boot = f.model->boot();
+        auto boot = f.model->sessionPart().boot();
         QVERIFY(f.waitForRequests("queue.load", 1));
         f.script("download.start",
                  {{"result", QJsonObject{{"jobId", "x"}, {"path", "/tmp/a.mp4"}, {"title", "A"}}}});
@@ -226,8 +226,8 @@ private slots:
         QVERIFY(f.waitForRequests("download.start", 1));
         f.emitEvent("job.state", {{"jobId", job->id()}, {"state", "done"}, {"filename", "/tmp/a.mp4"}});
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Done));
-        QCoro::waitFor(f.model->reloadSettings());
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.requestsOf("queue.save").size(), 1); // the test's own
 
         f.control("test.release", {{"method", "queue.load"}});
@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(f.model->queuePart().jobs().size(), size_t(1));
         QVERIFY(f.waitForRequests("queue.save", 2));
         QCOMPARE(f.requestsOf("queue.save")[1].params["items"].toArray().size(), 1);
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         QCOMPARE(f.requestsOf("queue.save").size(), 2);
     }
 
@@ -250,13 +250,13 @@ private slots:
         const auto job = f.model->queuePart().jobs()[0];
         f.model->queuePart().retry(job);
         QTRY_VERIFY_WITH_TIMEOUT(job->bytesDone() >= server.size / 2, 30000);
-        QVERIFY(QCoro::waitFor(f.model->ping<EngineMethods::DownloadPause>({job->id()}, true)));
+        QVERIFY(QCoro::waitFor(f.model->sessionPart().ping<EngineMethods::DownloadPause>({job->id()}, true)));
         QTRY_COMPARE(int(job->state().kind), int(Job::State::Paused));
 
         f.control("test.exit", {{"status", 1}});
-        QTRY_COMPARE(countEndingWith(f.model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f.model->sessionPart().log(), restartNote), 1);
         QVERIFY(f.waitForRequests("queue.save", 2));
-        QVERIFY(!f.model->engineFailure());
+        QVERIFY(!f.model->sessionPart().engineFailure());
         QCOMPARE(int(job->state().kind), int(Job::State::Paused));
         const QJsonArray items = f.requestsOf("queue.save").last().params["items"].toArray();
         QCOMPARE(items.size(), 1);
@@ -307,7 +307,7 @@ private slots:
 
         f.control("test.exit", {{"status", 1}});
         const QString stopped = EngineLaunchError::stopped().text();
-        QTRY_COMPARE(countEndingWith(f.model->log(), restartNote), 1);
+        QTRY_COMPARE(countEndingWith(f.model->sessionPart().log(), restartNote), 1);
         QVERIFY(f.waitForRequests("hello", 2));
         for (const auto& job : jobs) {
             if (transferring.contains(job->id())) {
@@ -481,26 +481,26 @@ private slots:
     void aCrashDuringTheRestartEndsInFailure() {
         auto f = fixture("2");
         const auto job = bootWithDownload(*f);
-        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
+        const int errorsBefore = StateFixture::errorLines(f->model->sessionPart().log()).size();
         f->control("test.exit", {{"status", 1}});
-        QTRY_VERIFY(f->model->engineFailure());
+        QTRY_VERIFY(f->model->sessionPart().engineFailure());
         const QString stopped = EngineLaunchError::stopped().text();
-        QCOMPARE(*f->model->engineFailure(), stopped);
+        QCOMPARE(*f->model->sessionPart().engineFailure(), stopped);
         QCOMPARE(int(job->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
-        QCOMPARE(countEndingWith(f->model->log(), restartNote), 1);
+        QCOMPARE(countEndingWith(f->model->sessionPart().log(), restartNote), 1);
         QCOMPARE(f->methods().count("hello"), 1);
         QVERIFY(!f->methods().contains("queue.save"));
         // The download had not begun: it waits, and only the failed restart is an error.
-        const QStringList errors = StateFixture::errorLines(f->model->log()).mid(errorsBefore);
+        const QStringList errors = StateFixture::errorLines(f->model->sessionPart().log()).mid(errorsBefore);
         QCOMPARE(errors, QStringList({stopped}));
-        QCOMPARE(f->model->lastError()->message, stopped);
+        QCOMPARE(f->model->sessionPart().lastError()->message, stopped);
 
         // The user's retry with a working engine: the failure goes, the waiting download runs again.
         f->startEngine();
         f->control("test.hold", {{"method", "download.start"}});
-        QCoro::waitFor(f->model->retryEngine());
-        QVERIFY(!f->model->engineFailure());
+        QCoro::waitFor(f->model->sessionPart().retryEngine());
+        QVERIFY(!f->model->sessionPart().engineFailure());
         QCOMPARE(f->methods().count("hello"), 2);
         QVERIFY(f->waitForRequests("download.start", 2));
         QCOMPARE(f->requestsOf("download.start")[1].params["jobId"].toString(), job->id());
@@ -512,15 +512,15 @@ private slots:
         auto f = fixture("2 3");
         bootWithDownload(*f);
         f->control("test.exit", {{"status", 1}});
-        QTRY_VERIFY(f->model->engineFailure());
-        const int errorsBefore = StateFixture::errorLines(f->model->log()).size();
-        QCoro::waitFor(f->model->retryEngine());
-        QCOMPARE(f->model->engineFailure().value_or(""), EngineLaunchError::stopped().text());
-        QCOMPARE(StateFixture::errorLines(f->model->log()).size(), errorsBefore + 1);
+        QTRY_VERIFY(f->model->sessionPart().engineFailure());
+        const int errorsBefore = StateFixture::errorLines(f->model->sessionPart().log()).size();
+        QCoro::waitFor(f->model->sessionPart().retryEngine());
+        QCOMPARE(f->model->sessionPart().engineFailure().value_or(""), EngineLaunchError::stopped().text());
+        QCOMPARE(StateFixture::errorLines(f->model->sessionPart().log()).size(), errorsBefore + 1);
         QCOMPARE(f->methods().count("hello"), 1);
         // The next retry works.
-        QCoro::waitFor(f->model->retryEngine());
-        QVERIFY(!f->model->engineFailure());
+        QCoro::waitFor(f->model->sessionPart().retryEngine());
+        QVERIFY(!f->model->sessionPart().engineFailure());
         QCOMPARE(f->methods().count("hello"), 2);
     }
 
@@ -530,25 +530,25 @@ private slots:
         const auto job = bootWithDownload(*f);
         f->control("test.exit", {{"status", 2}});
         const QString busy = EngineLaunchError::supportBusy().text();
-        QTRY_COMPARE(f->model->engineFailure().value_or(""), busy);
+        QTRY_COMPARE(f->model->sessionPart().engineFailure().value_or(""), busy);
         QCOMPARE(int(job->state().kind), int(Job::State::Waiting)); // it had not begun: it waits
         QCOMPARE(int(f->model->queuePart().jobs()[0]->state().kind), int(Job::State::Waiting));
         QTest::qWait(300);
         QCOMPARE(f->methods().count("hello"), 1);
-        QCOMPARE(countEndingWith(f->model->log(), restartNote), 0);
-        QCOMPARE(f->model->lastError()->message, busy);
+        QCOMPARE(countEndingWith(f->model->sessionPart().log(), restartNote), 0);
+        QCOMPARE(f->model->sessionPart().lastError()->message, busy);
     }
 
     // A stop before any session was live changes nothing here: the start reports its own failure.
     void aStopBeforeHelloIsTheStartsFailure() {
         auto f = fixture("1");
         f->boot();
-        QCOMPARE(f->model->engineFailure().value_or(""), EngineLaunchError::stopped().text());
+        QCOMPARE(f->model->sessionPart().engineFailure().value_or(""), EngineLaunchError::stopped().text());
         QTest::qWait(200);
-        QCOMPARE(countEndingWith(f->model->log(), restartNote), 0);
-        QCOMPARE(StateFixture::errorLines(f->model->log()).size(), 1);
-        QCoro::waitFor(f->model->retryEngine());
-        QVERIFY(!f->model->engineFailure());
+        QCOMPARE(countEndingWith(f->model->sessionPart().log(), restartNote), 0);
+        QCOMPARE(StateFixture::errorLines(f->model->sessionPart().log()).size(), 1);
+        QCoro::waitFor(f->model->sessionPart().retryEngine());
+        QVERIFY(!f->model->sessionPart().engineFailure());
         QCOMPARE(f->methods().count("queue.load"), 1);
     }
 };

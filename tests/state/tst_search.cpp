@@ -135,8 +135,8 @@ private slots:
         QCoro::waitFor(f.model->libraryPart().runSearch());
         QCOMPARE(f.model->libraryPart().searchHits().size(), size_t(1));
         QVERIFY(!f.model->libraryPart().isSearching());
-        QVERIFY(!f.model->lastError());
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        QVERIFY(!f.model->sessionPart().lastError());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
     }
 
     // Against the real engine: subtitles saved beside a downloaded video are indexed and found, with the
@@ -177,8 +177,8 @@ private slots:
         f.scriptError("search.status", 7, "index unreadable");
         QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.model->libraryPart().searchStatus(), status);
-        QCOMPARE(f.model->lastError()->message, QString("index unreadable"));
-        f.model->setLastError(std::nullopt);
+        QCOMPARE(f.model->sessionPart().lastError()->message, QString("index unreadable"));
+        f.model->sessionPart().setLastError(std::nullopt);
         f.scriptError("search.reindex", 7, "no room");
         f.script("search.status",
                  {{"result", QJsonObject{{"documents", 1},
@@ -186,7 +186,7 @@ private slots:
                                          {"sizeBytes", 10},
                                          {"transcribed", QJsonArray{"/m/x.mp4", "/m/x.mp4", "/m/y.mp4"}}}}});
         QCoro::waitFor(f.model->libraryPart().reindexSearch());
-        QCOMPARE(f.model->lastError()->message, QString("no room"));
+        QCOMPARE(f.model->sessionPart().lastError()->message, QString("no room"));
         QCOMPARE(f.model->libraryPart().searchStatus()->segments, 4);
         QCOMPARE(f.model->libraryPart().transcribedPaths(), QSet<QString>({"/m/x.mp4", "/m/y.mp4"}));
     }
@@ -227,7 +227,7 @@ private slots:
                  QString());
         QCoro::waitFor(f.model->libraryPart().refreshSearchStatus());
         QCOMPARE(f.requestsOf("thumbnail.resolve").size(), 1);
-        QVERIFY(!f.model->lastError());
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 
     // The page's cookies travel with the request, and the request says which page it came from.

@@ -29,11 +29,11 @@ private slots:
     void bootSendsTheStartRequestsInOrder() {
         StateFixture f;
         f.boot();
-        QVERIFY(f.model->isReady());
-        QVERIFY(f.model->stringsReady());
-        QCOMPARE(f.model->stringsGeneration(), 1);
-        QVERIFY(!f.model->engineFailure());
-        QVERIFY(f.model->settings());
+        QVERIFY(f.model->sessionPart().isReady());
+        QVERIFY(f.model->sessionPart().stringsReady());
+        QCOMPARE(f.model->sessionPart().stringsGeneration(), 1);
+        QVERIFY(!f.model->sessionPart().engineFailure());
+        QVERIFY(f.model->sessionPart().settings());
         const QStringList expected{"hello",           "i18n.table",   "settings.get",
                                    "options.allowed", "library.list", "models.list",
                                    "search.status",   "queue.load",   "update.check"};
@@ -61,14 +61,14 @@ private slots:
             file.write(data);
         }
         f.boot();
-        QVERIFY(!f.model->engineFailure());
+        QVERIFY(!f.model->sessionPart().engineFailure());
         const QMap<QString, QString> files{{"files", "settings.json, queue.json"}};
         const QString notice = Strings::text("notice_files_set_aside", files);
         QVERIFY(!notice.contains("notice_files_set_aside"));
-        QVERIFY(f.model->lastError());
-        QCOMPARE(f.model->lastError()->message, notice);
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{notice});
-        const QStringList details = StateFixture::detailLines(f.model->log());
+        QVERIFY(f.model->sessionPart().lastError());
+        QCOMPARE(f.model->sessionPart().lastError()->message, notice);
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{notice});
+        const QStringList details = StateFixture::detailLines(f.model->sessionPart().log());
         QCOMPARE(details.size(), 2);
         for (const QString& name : {QString("settings.json"), QString("queue.json")}) {
             const QStringList aside = QDir(f.path("support")).entryList({name + ".corrupt-*"});
@@ -83,9 +83,9 @@ private slots:
         QCOMPARE(f.methods().count("hello"), 2);
         f.control("test.exit", {{"status", 1}});
         QVERIFY(f.waitForRequests("hello", 3));
-        QTRY_VERIFY(f.model->sessionLive());
-        QCoro::waitFor(f.model->reloadSettings());
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{notice});
+        QTRY_VERIFY(f.model->sessionPart().sessionLive());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{notice});
     }
 
     void aSecondBootSkipsTextsAndQueue() {
@@ -99,15 +99,15 @@ private slots:
         QCOMPARE(methods.count("queue.load"), 1);
         QCOMPARE(methods.count("update.check"), 2);
         QCOMPARE(methods.count("search.status"), 2);
-        QCOMPARE(f.model->stringsGeneration(), 1);
+        QCOMPARE(f.model->sessionPart().stringsGeneration(), 1);
     }
 
     void overlappingBootsShareOneStart() {
         StateFixture f;
         f.startEngine();
         f.control("test.hold", {{"method", "hello"}});
-        auto first = f.model->boot();
-        auto second = f.model->boot();
+        auto first = f.model->sessionPart().boot();
+        auto second = f.model->sessionPart().boot();
         QVERIFY(f.waitForRequests("hello", 1));
         QTest::qWait(100);
         f.control("test.release", {{"method", "hello"}});
@@ -117,14 +117,14 @@ private slots:
         QCOMPARE(methods.count("hello"), 1);
         QCOMPARE(methods.count("i18n.table"), 1);
         QCOMPARE(methods.count("queue.load"), 1);
-        QVERIFY(f.model->isReady());
+        QVERIFY(f.model->sessionPart().isReady());
     }
 
     void waitersAreReleasedByTheFirstBoot() {
         StateFixture f;
         bool released = false;
         auto waiter = [&]() -> QCoro::Task<void> {
-            co_await f.model->waitUntilReady();
+            co_await f.model->sessionPart().waitUntilReady();
             released = true;
         };
         auto parked = waiter();
@@ -134,7 +134,7 @@ private slots:
         // Once ready, waiting returns at once.
         bool again = false;
         auto after = [&]() -> QCoro::Task<void> {
-            co_await f.model->waitUntilReady();
+            co_await f.model->sessionPart().waitUntilReady();
             again = true;
         };
         auto t = after();
@@ -182,20 +182,20 @@ private slots:
         }
         bool released = false;
         auto waiter = [&]() -> QCoro::Task<void> {
-            co_await f.model->waitUntilReady();
+            co_await f.model->sessionPart().waitUntilReady();
             released = true;
         };
         auto parked = waiter();
         f.boot();
-        QVERIFY(f.model->engineFailure());
+        QVERIFY(f.model->sessionPart().engineFailure());
         if (!expectedText.isEmpty())
-            QCOMPARE(*f.model->engineFailure(), expectedText);
+            QCOMPARE(*f.model->sessionPart().engineFailure(), expectedText);
         else
-            QVERIFY(f.model->engineFailure()->contains(empty.filePath("missing-python")));
-        QCOMPARE(errorLines(f.model->log()), 1);
-        QVERIFY(f.model->lastError());
+            QVERIFY(f.model->sessionPart().engineFailure()->contains(empty.filePath("missing-python")));
+        QCOMPARE(errorLines(f.model->sessionPart().log()), 1);
+        QVERIFY(f.model->sessionPart().lastError());
         QTRY_VERIFY(released);
-        QVERIFY(f.model->isReady());
+        QVERIFY(f.model->sessionPart().isReady());
         QVERIFY(!f.methods().contains("update.check"));
     }
 
@@ -223,30 +223,31 @@ private slots:
             env.insert("VAMBER_ENGINE_SERVER", script);
         }
         StateFixture f(env);
-        f.model->setStartLimit(std::chrono::milliseconds(500));
+        f.model->sessionPart().setStartLimit(std::chrono::milliseconds(500));
         f.startEngine();
         const qint64 silent = f.model->engine().processId();
         QVERIFY(silent > 0);
         if (!silentOn.isEmpty())
             f.control("test.hold", {{"method", silentOn}});
-        auto boot = f.model->boot();
-        QTRY_VERIFY_WITH_TIMEOUT(f.model->isReady(), 15000);
+        auto boot = f.model->sessionPart().boot();
+        QTRY_VERIFY_WITH_TIMEOUT(f.model->sessionPart().isReady(), 15000);
         QCoro::waitFor(std::move(boot));
-        QCOMPARE(f.model->engineFailure().value_or(QString()), EngineLaunchError::stopped().text());
-        QVERIFY(!f.model->sessionLive());
+        QCOMPARE(f.model->sessionPart().engineFailure().value_or(QString()),
+                 EngineLaunchError::stopped().text());
+        QVERIFY(!f.model->sessionPart().sessionLive());
         QVERIFY(!f.model->engine().isRunning());
         QTRY_VERIFY(::kill(pid_t(silent), 0) != 0);
 
         // The retry's engine answers; on a busy machine its start may take longer than the short bound.
-        f.model->setStartLimit(std::chrono::seconds(20));
+        f.model->sessionPart().setStartLimit(std::chrono::seconds(20));
         EngineLocations good = f.locations();
         good.environment.remove("VAMBER_ENGINE_SERVER");
         f.model->engine().setLocations(good);
-        QCoro::waitFor(f.model->retryEngine());
-        QVERIFY(!f.model->engineFailure());
-        QVERIFY(f.model->sessionLive());
-        QVERIFY(f.model->stringsReady());
-        QVERIFY(f.model->settings());
+        QCoro::waitFor(f.model->sessionPart().retryEngine());
+        QVERIFY(!f.model->sessionPart().engineFailure());
+        QVERIFY(f.model->sessionPart().sessionLive());
+        QVERIFY(f.model->sessionPart().stringsReady());
+        QVERIFY(f.model->sessionPart().settings());
         QVERIFY(f.model->engine().processId() != silent);
     }
 
@@ -254,14 +255,15 @@ private slots:
         StateFixture f({{"VAMBER_ENGINE_SERVER", QStringLiteral(VAMBER_SOURCE_DIR "/Engine/server.py")}});
         f.fakes.instanceGuard.anotherCopy = true;
         f.boot();
-        QVERIFY(!f.model->engineFailure());
+        QVERIFY(!f.model->sessionPart().engineFailure());
     }
 
     void anEmptyEngineScriptVariableStillChecks() {
         StateFixture f({{"VAMBER_ENGINE_SERVER", ""}});
         f.fakes.instanceGuard.anotherCopy = true;
         f.boot();
-        QCOMPARE(f.model->engineFailure().value_or(QString()), EngineLaunchError::otherCopyRunning().text());
+        QCOMPARE(f.model->sessionPart().engineFailure().value_or(QString()),
+                 EngineLaunchError::otherCopyRunning().text());
     }
 
     void startRestoresFormatAndAppearance() {

@@ -176,7 +176,7 @@ private slots:
         QFETCH(QString, expected);
         StateFixture f;
         bootAvailable(f);
-        QCoro::waitFor(f.model->applyLanguage(language));
+        QCoro::waitFor(f.model->sessionPart().applyLanguage(language));
         QCOMPARE(Strings::language(), language);
         QVERIFY(!f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/notes.txt")));
         QCOMPARE(f.model->promptsPart().transcriptionRefusal(), std::optional<QString>(expected));
@@ -281,7 +281,7 @@ private slots:
         if (state == "queued") {
             // The reply changes nothing; the next request in order proves it was applied.
             QVERIFY(f.waitForRequests("transcribe.start", 1));
-            QCoro::waitFor(f.model->reloadSettings());
+            QCoro::waitFor(f.model->sessionPart().reloadSettings());
         } else {
             QTRY_COMPARE_WITH_TIMEOUT(job->state(), expected, 10000);
         }
@@ -289,7 +289,7 @@ private slots:
         if (state != "queued")
             QVERIFY(job->message().has_value());
         if (optInKey.isEmpty()) {
-            QCoro::waitFor(f.model->reloadSettings());
+            QCoro::waitFor(f.model->sessionPart().reloadSettings());
             QVERIFY(!f.model->promptsPart().modelOptIn());
             QCOMPARE(f.requestsOf("models.list").size(), listsBefore);
         } else {
@@ -297,13 +297,13 @@ private slots:
             QCOMPARE(f.model->promptsPart().modelOptIn()->key, optInKey);
             QVERIFY(f.requestsOf("models.list").size() > listsBefore);
         }
-        const QStringList errors = StateFixture::errorLines(f.model->log());
+        const QStringList errors = StateFixture::errorLines(f.model->sessionPart().log());
         if (reported.isEmpty()) {
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join('|')));
-            QVERIFY(!f.model->lastError());
+            QVERIFY(!f.model->sessionPart().lastError());
         } else {
             QCOMPARE(errors, QStringList{reported});
-            QCOMPARE(f.model->lastError()->message, reported);
+            QCOMPARE(f.model->sessionPart().lastError()->message, reported);
         }
     }
 
@@ -314,7 +314,7 @@ private slots:
         const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         QTRY_COMPARE_WITH_TIMEOUT(job->state(), TranscriptionJob::State::Failed, 10000);
         QVERIFY(job->message() && !job->message()->isEmpty());
-        QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+        QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
     }
 
     void eventsUpdateCreateAndFinish() {
@@ -456,8 +456,8 @@ private slots:
         QCOMPARE(f.fakes.fileDialogs.calls.first().startFolder, expectedStart);
         QCOMPARE(f.fakes.fileDialogs.calls.first().message,
                  Strings::text(QStringLiteral("v2_transcript_folder_prompt")));
-        QCoro::waitFor(f.model->reloadSettings());
-        QCoro::waitFor(f.model->reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
+        QCoro::waitFor(f.model->sessionPart().reloadSettings());
         const auto sets = f.requestsOf("settings.set");
         if (!confirm) {
             QVERIFY(sets.isEmpty());

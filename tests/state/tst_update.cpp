@@ -48,17 +48,17 @@ private slots:
         f.startEngine();
         f.script("update.check", offer(false)); // the start's own check
         f.boot();
-        QVERIFY(!f.model->update());
+        QVERIFY(!f.model->sessionPart().update());
         f.script("update.check", answer);
-        QCoro::waitFor(f.model->checkForUpdate(manual));
-        QCOMPARE(bool(f.model->update()), offered);
+        QCoro::waitFor(f.model->sessionPart().checkForUpdate(manual));
+        QCOMPARE(bool(f.model->sessionPart().update()), offered);
         if (offered) {
-            QCOMPARE(f.model->update()->version, QString("10.0"));
-            QCOMPARE(f.model->update()->url, QString("http://127.0.0.1:9/get"));
+            QCOMPARE(f.model->sessionPart().update()->version, QString("10.0"));
+            QCOMPARE(f.model->sessionPart().update()->url, QString("http://127.0.0.1:9/get"));
         }
-        QCOMPARE(f.model->upToDate(), upToDate);
-        QCOMPARE(StateFixture::errorLines(f.model->log()).size(), reported ? 1 : 0);
-        QCOMPARE(bool(f.model->lastError()), reported);
+        QCOMPARE(f.model->sessionPart().upToDate(), upToDate);
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size(), reported ? 1 : 0);
+        QCOMPARE(bool(f.model->sessionPart().lastError()), reported);
         QVERIFY(!f.requestsOf("update.check").last().hasParams);
     }
 
@@ -69,16 +69,17 @@ private slots:
         for (const bool manual : {false, true}) {
             StateFixture f;
             f.boot();
-            const qsizetype errors = StateFixture::errorLines(f.model->log()).size();
-            QCoro::waitFor(f.model->checkForUpdate(manual));
-            QVERIFY(!f.model->upToDate());
-            QVERIFY(!f.model->update());
-            QCOMPARE(bool(f.model->lastError()), manual);
+            const qsizetype errors = StateFixture::errorLines(f.model->sessionPart().log()).size();
+            QCoro::waitFor(f.model->sessionPart().checkForUpdate(manual));
+            QVERIFY(!f.model->sessionPart().upToDate());
+            QVERIFY(!f.model->sessionPart().update());
+            QCOMPARE(bool(f.model->sessionPart().lastError()), manual);
             if (manual) {
-                QVERIFY2(f.model->lastError()->message.contains("No update source is configured"),
-                         qPrintable(f.model->lastError()->message));
+                QVERIFY2(
+                    f.model->sessionPart().lastError()->message.contains("No update source is configured"),
+                    qPrintable(f.model->sessionPart().lastError()->message));
             }
-            QCOMPARE(StateFixture::errorLines(f.model->log()).size() - errors, manual ? 1 : 0);
+            QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size() - errors, manual ? 1 : 0);
         }
     }
 
@@ -87,22 +88,22 @@ private slots:
         StateFixture f;
         f.boot();
         f.script("report.send", {{"result", QJsonObject{{"sent", false}, {"savedTo", "/s/reports/r.json"}}}});
-        QVERIFY(!QCoro::waitFor(f.model->sendReport("x", "")));
-        QCOMPARE(f.model->reportSavedTo(), std::optional<QString>("/s/reports/r.json"));
+        QVERIFY(!QCoro::waitFor(f.model->sessionPart().sendReport("x", "")));
+        QCOMPARE(f.model->sessionPart().reportSavedTo(), std::optional<QString>("/s/reports/r.json"));
         f.script("report.send", {{"result", QJsonObject{{"sent", true}}}});
-        QVERIFY(QCoro::waitFor(f.model->sendReport("x", "")));
-        QCOMPARE(f.model->reportSavedTo(), std::optional<QString>());
+        QVERIFY(QCoro::waitFor(f.model->sessionPart().sendReport("x", "")));
+        QCOMPARE(f.model->sessionPart().reportSavedTo(), std::optional<QString>());
     }
 
     // A manual check that finds an update leaves an earlier "up to date" as it was.
     void anOfferLeavesUpToDateAlone() {
         StateFixture f;
         f.boot();
-        f.model->setUpToDate(true);
+        f.model->sessionPart().setUpToDate(true);
         f.script("update.check", offer(true));
-        QCoro::waitFor(f.model->checkForUpdate(true));
-        QVERIFY(f.model->update());
-        QVERIFY(f.model->upToDate());
+        QCoro::waitFor(f.model->sessionPart().checkForUpdate(true));
+        QVERIFY(f.model->sessionPart().update());
+        QVERIFY(f.model->sessionPart().upToDate());
     }
 
     void report_data() {
@@ -115,12 +116,12 @@ private slots:
         QFETCH(int, lines);
         StateFixture f;
         f.boot();
-        const qsizetype before = f.model->log().size();
+        const qsizetype before = f.model->sessionPart().log().size();
         QCOMPARE(before, 0);
         for (int i = 1; i <= lines; ++i)
-            f.model->appendLog(QString("line %1").arg(i));
+            f.model->sessionPart().appendLog(QString("line %1").arg(i));
         f.script("report.send", {{"result", QJsonObject{{"sent", true}}}});
-        QVERIFY(QCoro::waitFor(f.model->sendReport("It broke\nbadly", "me@example.org")));
+        QVERIFY(QCoro::waitFor(f.model->sessionPart().sendReport("It broke\nbadly", "me@example.org")));
         const LoggedRequest sent = f.requestsOf("report.send").last();
         QStringList expected;
         for (int i = std::max(1, lines - 199); i <= lines; ++i)
@@ -134,10 +135,10 @@ private slots:
         StateFixture f;
         f.boot();
         f.script("report.send", failure());
-        QVERIFY(!QCoro::waitFor(f.model->sendReport("x", "")));
-        QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"offline"});
+        QVERIFY(!QCoro::waitFor(f.model->sessionPart().sendReport("x", "")));
+        QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{"offline"});
         f.script("report.send", {{"result", QJsonObject{{"sent", false}}}});
-        QVERIFY(!QCoro::waitFor(f.model->sendReport("x", "")));
+        QVERIFY(!QCoro::waitFor(f.model->sessionPart().sendReport("x", "")));
         QCOMPARE(f.requestsOf("report.send").last().params["email"].toString(), QString(""));
     }
 };

@@ -5,6 +5,7 @@
 // booting in a language and switching the appearance.
 
 #include "FusionAppearance.h"
+#include "Session.h"
 #include "StateFixture.h"
 
 #include <QApplication>
@@ -21,7 +22,7 @@ public:
     void bootIn(const QString& language) {
         boot();
         if (language != QLatin1String("en"))
-            QCoro::waitFor(model->applyLanguage(language));
+            QCoro::waitFor(model->sessionPart().applyLanguage(language));
     }
 
     // The Fusion look with the light or dark palette, as the running application applies it.

@@ -51,12 +51,12 @@ void TestBanners::flags() {
     auto* banners = new Banners(f.model.get(), &holder);
     layout->addWidget(banners);
     layout->addStretch();
-    f.model->applyJSRuntime(!missing, false);
+    f.model->sessionPart().applyJSRuntime(!missing, false);
     f.model->promptsPart().setJsBannerDismissed(dismissed);
     if (error)
-        f.model->report(QStringLiteral("The engine could not do it"));
+        f.model->sessionPart().report(QStringLiteral("The engine could not do it"));
     if (update)
-        f.model->setUpdate(
+        f.model->sessionPart().setUpdate(
             UpdateInfo{true, QStringLiteral("2.0"), QStringLiteral("https://example.com/new"), {}});
     QVERIFY(showAt(&holder, QSize(700, 400)));
     const QList<NoticeFrame*> frames{banners->runtimeBanner(), banners->errorBanner(),
@@ -83,9 +83,10 @@ void TestBanners::flags() {
 
 void TestBanners::dismissing() {
     ViewFixture f;
-    f.model->applyJSRuntime(false, true);
-    f.model->report(QStringLiteral("Broken"));
-    f.model->setUpdate(UpdateInfo{true, QString(), QStringLiteral("https://example.com/new"), {}});
+    f.model->sessionPart().applyJSRuntime(false, true);
+    f.model->sessionPart().report(QStringLiteral("Broken"));
+    f.model->sessionPart().setUpdate(
+        UpdateInfo{true, QString(), QStringLiteral("https://example.com/new"), {}});
     // Two panes show the same banners: dismissing in one hides it in the other.
     Banners first(f.model.get()), second(f.model.get());
     QVERIFY(showAt(&first, QSize(700, 300)));
@@ -99,21 +100,21 @@ void TestBanners::dismissing() {
     QVERIFY(f.model->promptsPart().showLogSheet());
     QTest::mouseClick(first.errorBanner()->findChild<LinkButton*>(QStringLiteral("button_dismiss")),
                       Qt::LeftButton);
-    QVERIFY(!f.model->lastError());
+    QVERIFY(!f.model->sessionPart().lastError());
     QVERIFY(!second.errorBanner()->isVisible());
 
     QTest::mouseClick(first.runtimeBanner()->findChild<LinkButton*>(QStringLiteral("button_dismiss")),
                       Qt::LeftButton);
     QVERIFY(f.model->promptsPart().jsBannerDismissed());
-    QVERIFY(f.model->jsRuntimeMissing());
+    QVERIFY(f.model->sessionPart().jsRuntimeMissing());
     QVERIFY(!second.runtimeBanner()->isVisible());
     // A later report of the missing runtime brings it back.
-    f.model->applyJSRuntime(false, true);
+    f.model->sessionPart().applyJSRuntime(false, true);
     QVERIFY(second.runtimeBanner()->isVisible());
 
     QTest::mouseClick(second.updateBanner()->findChild<LinkButton*>(QStringLiteral("button_dismiss")),
                       Qt::LeftButton);
-    QVERIFY(!f.model->update());
+    QVERIFY(!f.model->sessionPart().update());
     QVERIFY(!first.updateBanner()->isVisible());
 }
 
@@ -139,7 +140,7 @@ void TestBanners::updateLink() {
         opened << u;
         return true;
     });
-    f.model->setUpdate(UpdateInfo{true, QStringLiteral("2.0"), url, {}});
+    f.model->sessionPart().setUpdate(UpdateInfo{true, QStringLiteral("2.0"), url, {}});
     Banners banners(f.model.get());
     QVERIFY(showAt(&banners, QSize(700, 200)));
     auto* view = banners.updateBanner()->findChild<LinkButton*>(QStringLiteral("button_view"));
@@ -154,4 +155,5 @@ void TestBanners::updateLink() {
 }
 
 QTEST_MAIN(TestBanners)
+#include "Session.h"
 #include "tst_banners.moc"

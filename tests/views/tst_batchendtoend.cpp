@@ -160,8 +160,9 @@ void TestBatchEndToEnd::pasteLinksAndAListingPickAndDownload() {
     QCOMPARE(int(job->state().kind), int(Job::State::Done));
     QCOMPARE(QFileInfo(job->outputPath().value_or(QString())).size(), server.size);
     QCOMPARE(f.requestsOf(QStringLiteral("download.pause")).size(), 1);
-    QVERIFY(!f.model->lastError());
+    QVERIFY(!f.model->sessionPart().lastError());
 }
 
 QTEST_MAIN(TestBatchEndToEnd)
+#include "Session.h"
 #include "tst_batchendtoend.moc"

@@ -88,7 +88,7 @@ QMessageBox* removeItem(ViewFixture& f, std::vector<std::unique_ptr<QWidget>>& v
 }
 
 bool sent(ViewFixture& f, const char* method) {
-    QCoro::waitFor(f.model->reloadSettings());
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
     return !f.requestsOf(QString::fromLatin1(method)).isEmpty();
 }
 
@@ -111,7 +111,7 @@ const std::vector<Case>& cases() {
                               [](AppModel& m) { m.promptsPart().setConfirmClearBrowserData(true); });
          },
          [](ViewFixture& f) {
-             QCoro::waitFor(f.model->reloadSettings());
+             QCoro::waitFor(f.model->sessionPart().reloadSettings());
              ViewFixture::settle();
              return f.fakes.browserCookies.clears > 0 || f.model->promptsPart().browserDataCleared();
          }},
@@ -197,4 +197,5 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestDestructiveAlerts)
+#include "Session.h"
 #include "tst_destructivealerts.moc"

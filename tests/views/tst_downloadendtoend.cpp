@@ -80,7 +80,7 @@ void TestDownloadEndToEnd::scanChooseDownloadReveal() {
     QCOMPARE(
         f.requestsOf(QStringLiteral("library.reveal")).last().params.value(QStringLiteral("path")).toString(),
         path);
-    QVERIFY(!f.model->lastError());
+    QVERIFY(!f.model->sessionPart().lastError());
     QVERIFY(server.finish());
 }
 
@@ -127,4 +127,5 @@ void TestDownloadEndToEnd::pauseResumeCancelFromTheRow() {
 }
 
 QTEST_MAIN(TestDownloadEndToEnd)
+#include "Session.h"
 #include "tst_downloadendtoend.moc"

@@ -356,11 +356,11 @@ void TestDownloadPane::optionsBlockAndActionRow() {
     QCOMPARE(row->folderLink()->text(),
              Strings::text(QStringLiteral("label_saved_in"),
                            {{QStringLiteral("folder"), QStringLiteral("Videos")}}));
-    QCOMPARE(row->folderLink()->toolTip(), f.model->settings()->outputDir);
+    QCOMPARE(row->folderLink()->toolTip(), f.model->sessionPart().settings()->outputDir);
     QVERIFY(row->folderLink()->toolTip().startsWith(QStringLiteral("/home/someone/Videos")));
     QVERIFY(row->statusLabel()->isVisible());
     QCOMPARE(row->statusLabel()->text(), f.model->status());
-    f.model->report(QStringLiteral("Something failed"));
+    f.model->sessionPart().report(QStringLiteral("Something failed"));
     QVERIFY(!row->statusLabel()->isVisible());
     QVERIFY(row->errorLink()->isVisible());
     QTest::mouseClick(row->errorLink(), Qt::LeftButton);
@@ -393,6 +393,7 @@ void TestDownloadPane::windowShowsThePaneOnTheDownloadTab() {
 }
 
 QTEST_MAIN(TestDownloadPane)
+#include "Session.h"
 #include "tst_downloadpane.moc"
 
 void TestDownloadPane::pausedDownloadSaysPaused_data() {

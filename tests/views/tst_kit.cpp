@@ -276,7 +276,7 @@ private Q_SLOTS:
             label.setText(Strings::text(QStringLiteral("tab_download")));
         });
         QCOMPARE(label.text(), QStringLiteral("Download"));
-        QCoro::waitFor(fixture.model->applyLanguage(QStringLiteral("fr")));
+        QCoro::waitFor(fixture.model->sessionPart().applyLanguage(QStringLiteral("fr")));
         QCOMPARE(label.text(), QStringLiteral("Télécharger"));
         QCOMPARE(applied, 2);
     }

@@ -58,7 +58,7 @@ private Q_SLOTS:
         if (expected == int(LaunchGate::Page::Failure)) {
             auto* text = gate->findChild<QLabel*>(QStringLiteral("failure.text"));
             QVERIFY(text->isVisible());
-            QCOMPARE(text->text(), *f.model->engineFailure()); // verbatim, never looked up
+            QCOMPARE(text->text(), *f.model->sessionPart().engineFailure()); // verbatim, never looked up
             QCOMPARE(text->textFormat(), Qt::PlainText);
             QVERIFY(text->maximumWidth() <= LaunchGate::failureTextWidth);
             QVERIFY(gate->findChild<QPushButton*>(QStringLiteral("v2_engine_retry"))->isVisible());
@@ -114,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(gate->page(), LaunchGate::Page::Root);
         // Another copy holds the support folder: a busy stop, no restart, a failure text.
         f.control(QStringLiteral("test.exit"), {{QStringLiteral("status"), 2}});
-        QTRY_VERIFY(f.model->engineFailure().has_value());
+        QTRY_VERIFY(f.model->sessionPart().engineFailure().has_value());
         QCOMPARE(gate->page(), LaunchGate::Page::Root);
         QVERIFY(gate->root()->isVisible());
         QCOMPARE(built, 1);

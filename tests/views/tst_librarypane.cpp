@@ -419,7 +419,7 @@ private Q_SLOTS:
         QCOMPARE(sent.params,
                  QJsonObject({{"paths", QJsonArray::fromStringList(chosen)}, {"deleteFiles", trash}}));
         QCOMPARE(f.requestsOf("library.list").last().params["offset"].toInt(), 0);
-        QCOMPARE(bool(f.model->lastError()), fails);
+        QCOMPARE(bool(f.model->sessionPart().lastError()), fails);
         for (const QString& path : chosen) {
             QCOMPARE(QFileInfo::exists(path), fails || !trash);
             QCOMPARE(QFileInfo::exists(f.path("data/Trash/files/" + QFileInfo(path).fileName())),
@@ -669,4 +669,5 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestLibraryPane)
+#include "Session.h"
 #include "tst_librarypane.moc"

@@ -328,7 +328,7 @@ void TestListingPicker::failedPageCanBeAskedAgain() {
     pick->open(QStringLiteral("Videos"));
     f.scriptError(QStringLiteral("listing.page"), 7, QStringLiteral("The page could not be read"));
     QTest::mouseClick(picker.loadMoreButton(), Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->lastError().has_value(); }));
+    QVERIFY(QTest::qWaitFor([&] { return f.model->sessionPart().lastError().has_value(); }));
     QTRY_VERIFY(!pick->loading());
     QVERIFY(picker.loadMoreButton());
     QVERIFY(picker.loadMoreButton()->isEnabled());
@@ -462,4 +462,5 @@ void TestListingPicker::fiveThousandEntries() {
 }
 
 QTEST_MAIN(TestListingPicker)
+#include "Session.h"
 #include "tst_listingpicker.moc"

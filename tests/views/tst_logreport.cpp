@@ -31,16 +31,16 @@ QStringList numbered(int count) {
 
 void fillLog(AppModel& model, const QStringList& lines) {
     for (const QString& line : lines)
-        model.appendLog(line);
+        model.sessionPart().appendLog(line);
 }
 
 QPushButton* buttonIn(QWidget* w, const char* name) {
     return w->findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
-AppModel::AppError error(const QString& message) {
-    return AppModel::AppError{QUuid::createUuid(), message, QStringLiteral("a detail"),
-                              QDateTime::currentDateTime()};
+Session::AppError error(const QString& message) {
+    return Session::AppError{QUuid::createUuid(), message, QStringLiteral("a detail"),
+                             QDateTime::currentDateTime()};
 }
 
 QDialog* visibleDialog(QWidget* root) {
@@ -102,12 +102,12 @@ void TestLogReport::logShowsErrorAndLines() {
     QFETCH(bool, withError);
     ViewFixture f;
     f.boot();
-    f.model->clearLog();
+    f.model->sessionPart().clearLog();
     fillLog(*f.model, numbered(lines));
     const QString message = QStringLiteral("The engine stopped while reading <b>the</b> queue, and a long "
                                            "message wraps onto as many lines as it needs without being cut.");
     if (withError)
-        f.model->setLastError(error(message));
+        f.model->sessionPart().setLastError(error(message));
     LogSheet sheet(*f.model);
     sheet.open();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
@@ -123,7 +123,7 @@ void TestLogReport::logShowsErrorAndLines() {
     QCOMPARE(buttonIn(&sheet, "button_clear_log")->isEnabled(), lines > 0);
     QCOMPARE(buttonIn(&sheet, "menu_copy")->isEnabled(), lines > 0);
     // Lines logged while it is open appear at once, and enable the buttons.
-    f.model->appendLog(QStringLiteral("late line"));
+    f.model->sessionPart().appendLog(QStringLiteral("late line"));
     QVERIFY(sheet.lines()->toPlainText().endsWith(QStringLiteral("late line")));
     QVERIFY(buttonIn(&sheet, "button_clear_log")->isEnabled());
 }
@@ -148,13 +148,13 @@ void TestLogReport::clearRemovesLinesAndError() {
     ViewFixture f;
     f.boot();
     fillLog(*f.model, numbered(5));
-    f.model->setLastError(error(QStringLiteral("Broken.")));
+    f.model->sessionPart().setLastError(error(QStringLiteral("Broken.")));
     LogSheet sheet(*f.model);
     sheet.open();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     buttonIn(&sheet, "button_clear_log")->click();
-    QVERIFY(f.model->log().isEmpty());
-    QVERIFY(!f.model->lastError());
+    QVERIFY(f.model->sessionPart().log().isEmpty());
+    QVERIFY(!f.model->sessionPart().lastError());
     QCOMPARE(sheet.lines()->toPlainText(), QString());
     QVERIFY(!sheet.errorBox()->isVisible());
     QVERIFY(!buttonIn(&sheet, "button_clear_log")->isEnabled());
@@ -164,7 +164,7 @@ void TestLogReport::clearRemovesLinesAndError() {
 void TestLogReport::copyPutsTheLinesOnTheClipboard() {
     ViewFixture f;
     f.boot();
-    f.model->clearLog();
+    f.model->sessionPart().clearLog();
     fillLog(*f.model, {QStringLiteral("a"), QStringLiteral("b")});
     QGuiApplication::clipboard()->setText(QStringLiteral("something older"));
     LogSheet sheet(*f.model);
@@ -238,7 +238,7 @@ void TestLogReport::previewShowsTheLast40Lines() {
     QFETCH(int, first);
     ViewFixture f;
     f.boot();
-    f.model->clearLog();
+    f.model->sessionPart().clearLog();
     fillLog(*f.model, numbered(lines));
     ReportSheet sheet(*f.model);
     sheet.open();
@@ -248,7 +248,7 @@ void TestLogReport::previewShowsTheLast40Lines() {
     QCOMPARE(preview->toPlainText(), expected);
     QVERIFY(preview->isReadOnly());
     // It follows lines logged while it is open.
-    f.model->appendLog(QStringLiteral("newest"));
+    f.model->sessionPart().appendLog(QStringLiteral("newest"));
     QVERIFY(preview->toPlainText().endsWith(QStringLiteral("\nnewest")) || lines == 0);
     QCOMPARE(preview->toPlainText().count(u'\n') + 1, std::min(lines + 1, 40));
 }
@@ -256,7 +256,7 @@ void TestLogReport::previewShowsTheLast40Lines() {
 void TestLogReport::sendCarriesTheLast200Lines() {
     ViewFixture f;
     f.boot();
-    f.model->clearLog();
+    f.model->sessionPart().clearLog();
     fillLog(*f.model, numbered(201));
     ReportSheet sheet(*f.model);
     QSignalSpy done(&sheet, &ReportSheet::sendFinished);
@@ -299,7 +299,7 @@ void TestLogReport::outcomes() {
         f.scriptError(QStringLiteral("report.send"), 1001, QStringLiteral("Cancelled."));
     f.control(QStringLiteral("test.hold"), QJsonObject{{"method", "report.send"}});
     f.boot();
-    const int errors = StateFixture::errorLines(f.model->log()).size();
+    const int errors = StateFixture::errorLines(f.model->sessionPart().log()).size();
     ReportSheet sheet(*f.model);
     QSignalSpy done(&sheet, &ReportSheet::sendFinished);
     QSignalSpy finished(&sheet, &QDialog::finished);
@@ -322,7 +322,7 @@ void TestLogReport::outcomes() {
     QCOMPARE(outcome->text(), Strings::text(sent ? "title_report_sent" : "title_report_failed"));
     QCOMPARE(send->text(), Strings::text("button_send"));
     QVERIFY(send->isEnabled());
-    QCOMPARE(StateFixture::errorLines(f.model->log()).size() - errors, errorsLogged);
+    QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size() - errors, errorsLogged);
     if (sent) {
         // Closes by itself, not at once.
         QCOMPARE(finished.size(), 0);
@@ -356,7 +356,7 @@ void TestLogReport::unsentReportSaysWhereItWasKept() {
     buttonIn(&sheet, "button_send")->click();
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 10000);
     QVERIFY(!done.first().first().toBool());
-    const std::optional<QString> savedTo = f.model->reportSavedTo();
+    const std::optional<QString> savedTo = f.model->sessionPart().reportSavedTo();
     QVERIFY(savedTo);
     QVERIFY2(QFile::exists(*savedTo), qPrintable(*savedTo));
     auto* outcome = sheet.findChild<QLabel*>(QStringLiteral("outcome"));
@@ -452,4 +452,5 @@ void TestLogReport::handOverNeverShowsBoth() {
 }
 
 QTEST_MAIN(TestLogReport)
+#include "Session.h"
 #include "tst_logreport.moc"

@@ -138,7 +138,7 @@ void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
     QVERIFY(f.waitForRequests(QStringLiteral("settings.set"), 1));
     QCOMPARE(paramsOf(f, QStringLiteral("settings.set")).first(),
              (QJsonObject{{"values", QJsonObject{{"transcriptionModel", "tiny"}}}}));
-    QTRY_COMPARE(f.model->settings()->transcriptionModel, QStringLiteral("tiny"));
+    QTRY_COMPARE(f.model->sessionPart().settings()->transcriptionModel, QStringLiteral("tiny"));
 
     // Opened again, the offer itself says installed; a delete asks first, keeps the sheet open, and the
     // offer is fetched again once the list says the model is gone.
@@ -161,7 +161,7 @@ void TestModelOptIn::offerDownloadInstallDeleteOfferAgain() {
     QCOMPARE(f.requestsOf(QStringLiteral("models.offer")).size(), offers + 1);
     QCOMPARE(visibleButtons(&again), (QStringList{"button_cancel", "button_download_model"}));
     QCOMPARE(again.findChild<QLabel*>("detail")->text(), offerText(CatalogueServer::modelSize, "127.0.0.1"));
-    QVERIFY(StateFixture::errorLines(f.model->log()).isEmpty());
+    QVERIFY(StateFixture::errorLines(f.model->sessionPart().log()).isEmpty());
 }
 
 void TestModelOptIn::progressAndFailures_data() {
@@ -267,7 +267,7 @@ void TestModelOptIn::withoutListOrOffer() {
              QJsonObject{{"error", QJsonObject{{"code", 3}, {"message", "no"}}}}, 0);
     f.boot();
     QVERIFY(!f.model->modelsPart().modelsInfo());
-    const int errors = StateFixture::errorLines(f.model->log()).size();
+    const int errors = StateFixture::errorLines(f.model->sessionPart().log()).size();
     ModelOptInSheet sheet(*f.model, QStringLiteral("large-v3-turbo"));
     QSignalSpy fetched(&sheet, &ModelOptInSheet::offerFetched);
     sheet.open();
@@ -279,7 +279,7 @@ void TestModelOptIn::withoutListOrOffer() {
              Strings::text("transcription_model_large_v3_turbo"));
     QCOMPARE(visibleButtons(&sheet), (QStringList{"button_cancel", "button_download_model"}));
     // A failed offer is neither logged nor reported.
-    QCOMPARE(StateFixture::errorLines(f.model->log()).size(), errors);
+    QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size(), errors);
 }
 
 // The engine says the model cannot run here: the sheet says what is missing and offers no download.
@@ -467,8 +467,8 @@ void TestModelOptIn::useChoosesTheModel() {
                                                   {QStringLiteral("base"), 2000, true}})}},
              0);
     f.boot();
-    f.model->saveSetting(Setting::transcriptionModel.with(chosen));
-    QTRY_COMPARE(f.model->settings()->transcriptionModel, chosen);
+    f.model->sessionPart().saveSetting(Setting::transcriptionModel.with(chosen));
+    QTRY_COMPARE(f.model->sessionPart().settings()->transcriptionModel, chosen);
     const int before = f.requestsOf(QStringLiteral("settings.set")).size();
     QWidget window;
     QVERIFY(showAt(&window, QSize(900, 620)));
@@ -491,7 +491,7 @@ void TestModelOptIn::useChoosesTheModel() {
     // A later request proves that nothing more was sent.
     QCoro::waitFor(f.model->modelsPart().reloadModels());
     QCOMPARE(f.requestsOf(QStringLiteral("settings.set")).size(), before + saves);
-    QCOMPARE(f.model->settings()->transcriptionModel, QStringLiteral("base"));
+    QCOMPARE(f.model->sessionPart().settings()->transcriptionModel, QStringLiteral("base"));
 }
 
 void TestModelOptIn::deleteAsksFirst_data() {
@@ -571,4 +571,5 @@ void TestModelOptIn::rootViewPresentsAndCloses() {
 }
 
 QTEST_MAIN(TestModelOptIn)
+#include "Session.h"
 #include "tst_modeloptin.moc"

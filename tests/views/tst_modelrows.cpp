@@ -159,7 +159,7 @@ void TestModelRows::actionsByState() {
     QFETCH(QString, click);
     QFETCH(QString, effect);
     Form t(settings);
-    QCOMPARE(t.f.model->settings().has_value(), settings);
+    QCOMPARE(t.f.model->sessionPart().settings().has_value(), settings);
     ModelRow* row = t.row(key);
     QVERIFY(row);
     if (progress >= 0) {
@@ -356,4 +356,5 @@ void TestModelRows::whatCannotRunHereIsNotOffered() {
 }
 
 QTEST_MAIN(TestModelRows)
+#include "Session.h"
 #include "tst_modelrows.moc"

@@ -164,7 +164,7 @@ private Q_SLOTS:
         QCOMPARE(expected,
                  (QStringList{"Download", "Batch", "Transcription", "Downloads", "Browser", "Settings"}));
         QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
-        QCoro::waitFor(f.model->applyLanguage(QStringLiteral("fr")));
+        QCoro::waitFor(f.model->sessionPart().applyLanguage(QStringLiteral("fr")));
         QCOMPARE(changed.size(), 1);
         QCOMPARE(rows->data(rows->index(0), Qt::DisplayRole).toString(), QStringLiteral("Télécharger"));
         QCOMPARE(rows->data(rows->index(5), Qt::DisplayRole).toString(),
@@ -254,11 +254,11 @@ private Q_SLOTS:
         QVERIFY(!root.surface());
 
         // The update notice is the session's; every other flag is a prompt.
-        QObject* holder = flag == QLatin1String("upToDate") ? static_cast<QObject*>(f.model.get())
+        QObject* holder = flag == QLatin1String("upToDate") ? static_cast<QObject*>(&f.model->sessionPart())
                                                             : &f.model->promptsPart();
         QVERIFY(holder->setProperty(flag.toLatin1(), true) || flag == QLatin1String("upToDate"));
         if (flag == QLatin1String("upToDate"))
-            f.model->setUpToDate(true);
+            f.model->sessionPart().setUpToDate(true);
         auto* box = qobject_cast<QMessageBox*>(waitSurface(root, title));
         QVERIFY(box);
         QCOMPARE(box->text(), Strings::text(title));
@@ -320,7 +320,7 @@ private Q_SLOTS:
         ViewFixture f;
         RootView root(*f.model, {});
         root.show();
-        f.model->setUpToDate(true);
+        f.model->sessionPart().setUpToDate(true);
         f.model->promptsPart().setFileMissingNotice(true);
         f.model->promptsPart().setShowLogSheet(true);
         QDialog* first = waitSurface(root, QStringLiteral("logSheet"));
@@ -329,12 +329,12 @@ private Q_SLOTS:
         QVERIFY(!f.model->promptsPart().showLogSheet());
         QDialog* second = waitSurface(root, QStringLiteral("title_file_missing"));
         QVERIFY(second);
-        QVERIFY(f.model->upToDate()); // still waiting its turn
+        QVERIFY(f.model->sessionPart().upToDate()); // still waiting its turn
         QTest::keyClick(second, Qt::Key_Escape);
         QVERIFY(!f.model->promptsPart().fileMissingNotice());
         QVERIFY(waitSurface(root, QStringLiteral("title_up_to_date")));
         // A flag cleared elsewhere closes its surface without writing anything else.
-        f.model->setUpToDate(false);
+        f.model->sessionPart().setUpToDate(false);
         QVERIFY(waitNoSurface(root));
     }
 
@@ -508,7 +508,7 @@ private Q_SLOTS:
         f.control(QStringLiteral("test.exit"), {{QStringLiteral("status"), 2}});
         auto* box = qobject_cast<QMessageBox*>(waitSurface(root, QStringLiteral("title_error")));
         QVERIFY(box);
-        const QString text = *f.model->engineFailure();
+        const QString text = *f.model->sessionPart().engineFailure();
         QCOMPARE(box->informativeText(), text);
         QCOMPARE(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))->textFormat(),
                  Qt::PlainText);
@@ -522,8 +522,8 @@ private Q_SLOTS:
         // Retry: the alert goes at once, the engine is started again; a new failure brings it back.
         const int hellos = f.methods().count(QStringLiteral("hello"));
         QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("v2_engine_retry")), Qt::LeftButton);
-        QVERIFY(!f.model->engineFailure());
-        QTRY_VERIFY(f.model->sessionLive());
+        QVERIFY(!f.model->sessionPart().engineFailure());
+        QTRY_VERIFY(f.model->sessionPart().sessionLive());
         QCOMPARE(f.methods().count(QStringLiteral("hello")), hellos + 1);
         QVERIFY(waitNoSurface(root));
 
@@ -532,11 +532,11 @@ private Q_SLOTS:
         QVERIFY(box);
         // Close: the text goes and nothing is started.
         QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("button_close")), Qt::LeftButton);
-        QVERIFY(!f.model->engineFailure());
+        QVERIFY(!f.model->sessionPart().engineFailure());
         QVERIFY(waitNoSurface(root));
         QTest::qWait(100);
         QVERIFY(!root.surface());
-        QVERIFY(!f.model->sessionLive());
+        QVERIFY(!f.model->sessionPart().sessionLive());
         QCOMPARE(f.methods().count(QStringLiteral("hello")), hellos + 1);
     }
 };

@@ -64,9 +64,9 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QCOMPARE(SettingsNames::languageName(code), name);
         // Written in its own language whatever the interface's.
-        QCoro::waitFor(m_fixture->model->applyLanguage(QStringLiteral("fr")));
+        QCoro::waitFor(m_fixture->model->sessionPart().applyLanguage(QStringLiteral("fr")));
         QCOMPARE(SettingsNames::languageName(code), name);
-        QCoro::waitFor(m_fixture->model->applyLanguage(QStringLiteral("en")));
+        QCoro::waitFor(m_fixture->model->sessionPart().applyLanguage(QStringLiteral("en")));
     }
 
     void cookieName_data() {

@@ -69,7 +69,7 @@ void TestSettingsPane::withoutSettingsEveryControlShowsItsDefault() {
     // The reload's second half, the allowed options, proves the failed read has been applied.
     QVERIFY(f.waitForRequests(QStringLiteral("options.allowed"), 1));
     QTRY_VERIFY(!f.model->compositionPart().allowedOptions().allCookieSources.isEmpty());
-    QVERIFY(!f.model->settings());
+    QVERIFY(!f.model->sessionPart().settings());
 
     auto* folder = child<QLabel>(&pane, QStringLiteral("folderName"));
     QCOMPARE(folder->text(), QStringLiteral("\u2014"));
@@ -130,11 +130,11 @@ void TestSettingsPane::showsTheSettingsRecord() {
                           Strings::text("appearance_sepia")}));
     QCOMPARE(appearance->selectedTag(), QStringLiteral("dark"));
     SettingPicker* search = picker(&pane, QStringLiteral("v2_label_search_engine"));
-    QCOMPARE(search->tags(), f.model->settings()->searchEngines);
-    QCOMPARE(texts(search), f.model->settings()->searchEngines);
+    QCOMPARE(search->tags(), f.model->sessionPart().settings()->searchEngines);
+    QCOMPARE(texts(search), f.model->sessionPart().settings()->searchEngines);
     QCOMPARE(search->selectedTag(), QStringLiteral("Qwant"));
     SettingPicker* speed = picker(&pane, QStringLiteral("menu_speed"));
-    QCOMPARE(speed->tags(), f.model->settings()->speedModes);
+    QCOMPARE(speed->tags(), f.model->sessionPart().settings()->speedModes);
     QCOMPARE(speed->itemText(speed->findData("fast")), Strings::text("speed_fast"));
     QCOMPARE(speed->selectedTag(), QStringLiteral("gentle"));
     SettingPicker* cookies = picker(&pane, QStringLiteral("label_cookies"));
@@ -251,7 +251,7 @@ void TestSettingsPane::cancelledFolderChooserSendsNothing() {
     child<QPushButton>(&pane, QStringLiteral("button_browse"))->click();
     QTRY_COMPARE(f.fakes.fileDialogs.calls.size(), 1);
     // A later request proves the moment for a save has passed.
-    QCoro::waitFor(f.model->reloadSettings());
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
     QVERIFY(f.waitForRequests(QStringLiteral("settings.get"), 3));
     QCOMPARE(requestCount(f), 0);
 }
@@ -281,19 +281,19 @@ void TestSettingsPane::resyncingSendsNothing() {
                       {QStringLiteral("speedMode"), QStringLiteral("fast")},
                       {QStringLiteral("cookieSource"), QStringLiteral("Built-in Browser")},
                       {QStringLiteral("transcriptionModel"), QStringLiteral("base")}});
-    QCoro::waitFor(f.model->reloadSettings());
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
     QVERIFY(child<Switch>(&pane, QStringLiteral("checkbox_force_generic"))->isChecked());
     QCOMPARE(picker(&pane, QStringLiteral("menu_speed"))->selectedTag(), QStringLiteral("fast"));
-    QCoro::waitFor(f.model->applyLanguage(QStringLiteral("fr")));
+    QCoro::waitFor(f.model->sessionPart().applyLanguage(QStringLiteral("fr")));
     QCOMPARE(picker(&pane, QStringLiteral("menu_speed"))->currentText(), Strings::text("speed_fast"));
     f.control(QStringLiteral("test.clear"));
     f.scriptError(QStringLiteral("settings.get"), 5, QStringLiteral("no"));
-    QCoro::waitFor(f.model->reloadSettings());
-    QCOMPARE(StateFixture::errorLines(f.model->log()), QStringList{"no"});
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
+    QCOMPARE(StateFixture::errorLines(f.model->sessionPart().log()), QStringList{"no"});
     QVERIFY(child<Switch>(&pane, QStringLiteral("checkbox_force_generic"))->isChecked());
     ViewFixture::settle();
     // The engine answers in order: once this later read is logged, any save made above would be too.
-    QCoro::waitFor(f.model->reloadSettings());
+    QCoro::waitFor(f.model->sessionPart().reloadSettings());
     QVERIFY(f.waitForRequests(QStringLiteral("options.allowed"), 4));
     QCOMPARE(requestCount(f), 0);
 }
@@ -321,10 +321,10 @@ void TestSettingsPane::refusedSaveKeepsTheLastGoodSettings() {
     f.scriptError(QStringLiteral("settings.set"), 9, QStringLiteral("Disk full."));
     Switch* ask = child<Switch>(&pane, QStringLiteral("v2_ask_where_to_save"));
     QTest::mouseClick(ask, Qt::LeftButton, {}, ask->rect().center());
-    QTRY_COMPARE(StateFixture::errorLines(f.model->log()).size(), 1);
+    QTRY_COMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size(), 1);
     QVERIFY(!ask->isChecked());
     QVERIFY(pickIn(picker(&pane, QStringLiteral("v2_label_search_engine")), QStringLiteral("Bing")));
-    QTRY_COMPARE(StateFixture::errorLines(f.model->log()).size(), 2);
+    QTRY_COMPARE(StateFixture::errorLines(f.model->sessionPart().log()).size(), 2);
     ViewFixture::settle();
     QCOMPARE(picker(&pane, QStringLiteral("v2_label_search_engine"))->selectedTag(), QStringLiteral("Qwant"));
     QVERIFY(child<Switch>(&pane, QStringLiteral("checkbox_save_thumbnail"))->isChecked());
@@ -363,4 +363,5 @@ void TestSettingsPane::sectionCanBeAskedForFromOutside() {
 }
 
 QTEST_MAIN(TestSettingsPane)
+#include "Session.h"
 #include "tst_settingspane.moc"

@@ -80,7 +80,7 @@ void TestTranscribeSwitch::clickSavesAndShowsTheSetting() {
     FormatControls controls(f.model.get());
     QVERIFY(showAt(&controls, QSize(760, 200)));
     QCheckBox* sw = controls.toggle(FormatControls::Transcribe);
-    const bool before = f.model->settings()->transcriptionEnabled;
+    const bool before = f.model->sessionPart().settings()->transcriptionEnabled;
     QCOMPARE(sw->isChecked(), before);
     const int saves = f.requestsOf(QStringLiteral("settings.set")).size();
     QTest::mouseClick(sw, Qt::LeftButton, {}, QPoint(10, sw->height() / 2));
@@ -90,11 +90,13 @@ void TestTranscribeSwitch::clickSavesAndShowsTheSetting() {
     const QJsonObject values =
         f.requestsOf(QStringLiteral("settings.set")).last().params.value(QStringLiteral("values")).toObject();
     QCOMPARE(values.value(QStringLiteral("transcriptionEnabled")).toBool(), !before);
-    QVERIFY(QTest::qWaitFor([&] { return f.model->settings()->transcriptionEnabled == !before; }));
+    QVERIFY(
+        QTest::qWaitFor([&] { return f.model->sessionPart().settings()->transcriptionEnabled == !before; }));
     QCOMPARE(sw->isChecked(), !before);
     // No format refresh comes of it: the switch is a setting of its own.
     QCOMPARE(values.contains(QStringLiteral("container")), false);
 }
 
 QTEST_MAIN(TestTranscribeSwitch)
+#include "Session.h"
 #include "tst_transcribeswitch.moc"

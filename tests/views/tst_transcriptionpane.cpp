@@ -338,7 +338,7 @@ private Q_SLOTS:
             f.boot();
             QCoro::waitFor(f.model->modelsPart().reloadModels());
         }
-        QCOMPARE(f.model->settings().has_value(), settingsLoaded);
+        QCOMPARE(f.model->sessionPart().settings().has_value(), settingsLoaded);
         QVERIFY(f.model->modelsPart().modelsInfo());
 
         TranscriptionPane pane(f.model.get());
@@ -356,7 +356,7 @@ private Q_SLOTS:
         const QString full = settings.value("transcriptDir").toString();
         const QString title = folder.isEmpty() ? Strings::text("v2_transcript_beside")
                                                : Strings::text("label_saved_in", {{"folder", folder}});
-        QCOMPARE(TranscriptionFooter::destination(f.model->settings()), title);
+        QCOMPARE(TranscriptionFooter::destination(f.model->sessionPart().settings()), title);
         QCOMPARE(footer->folderButton()->text(),
                  menuText.isEmpty() ? title : QString(title).replace(folder, menuText));
         QCOMPARE(footer->folderButton()->toolTip(),
@@ -512,7 +512,7 @@ private Q_SLOTS:
         const QString english = pane.clearButton()->text();
         const QString englishCaption =
             pane.rows()->index(0).data(TranscriptionListModel::CaptionRole).toString();
-        QCoro::waitFor(f.model->applyLanguage("fr"));
+        QCoro::waitFor(f.model->sessionPart().applyLanguage("fr"));
         QCOMPARE(Strings::language(), QStringLiteral("fr"));
         QCOMPARE(pane.clearButton()->text(), Strings::text("button_clear_list"));
         QVERIFY(pane.clearButton()->text() != english);
@@ -527,4 +527,5 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestTranscriptionPane)
+#include "Session.h"
 #include "tst_transcriptionpane.moc"

@@ -629,7 +629,7 @@ void TestTranscriptPlayer::controlsAreNamed() {
     QVERIFY(!widget->accessibleName().isEmpty());
     QVERIFY(widget->accessibleName() != key); // a text, never the key
     // In French too.
-    QCoro::waitFor(f->model->applyLanguage(QStringLiteral("fr")));
+    QCoro::waitFor(f->model->sessionPart().applyLanguage(QStringLiteral("fr")));
     QCOMPARE(Strings::language(), QStringLiteral("fr"));
     QCOMPARE(widget->accessibleName(), Strings::text(key));
     QVERIFY(widget->accessibleName() != key);
@@ -731,4 +731,5 @@ void TestTranscriptPlayer::realPlayerByKeyboard() {
 }
 
 QTEST_MAIN(TestTranscriptPlayer)
+#include "Session.h"
 #include "tst_transcriptplayer.moc"

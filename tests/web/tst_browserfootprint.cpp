@@ -100,7 +100,7 @@ private Q_SLOTS:
         // The home and every folder the web engine's defaults lie in (data, cache, config) up to the
         // application's own data folder, which holds the private folder.
         QStringList watched{m_base};
-        for (const QString& sub : {"home", "data", "cache", "config"})
+        for (const char* sub : {"home", "data", "cache", "config"})
             watched << m_base + QLatin1Char('/') + sub;
         for (QString folder = appData; folder.startsWith(data); folder = QFileInfo(folder).path())
             watched << folder;

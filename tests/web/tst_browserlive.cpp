@@ -247,7 +247,7 @@ private Q_SLOTS:
         QTRY_VERIFY(f.methods().contains("analyze"));
         QCOMPARE(f.model->compositionPart().pastedText(), watch);
         QCOMPARE(f.model->tab(), AppModel::Tab::Browser);
-        QVERIFY(f.model->browserSessionHosts().contains("127.0.0.1"));
+        QVERIFY(f.model->sessionPart().browserSessionHosts().contains("127.0.0.1"));
 
         LoggedRequest analyze;
         for (const LoggedRequest& r : f.requests()) {
@@ -293,7 +293,7 @@ private Q_SLOTS:
             QVERIFY(r["cookie"].toString().contains("session=open-sesame"));
         }
         QVERIFY(engineFetches > 0);
-        QVERIFY(!f.model->lastError());
+        QVERIFY(!f.model->sessionPart().lastError());
     }
 
     // Wiping the browser data while the pane shows a page: the page's web view goes, one blank tab is
@@ -305,7 +305,7 @@ private Q_SLOTS:
         BrowserPage* page = f.model->browser().current();
         QTRY_VERIFY_WITH_TIMEOUT(settled(page, one), 20000);
 
-        QCoro::waitFor(f.model->clearBrowserData());
+        QCoro::waitFor(f.model->sessionPart().clearBrowserData());
         QCOMPARE(f.model->browser().pages().size(), 1);
         BrowserPage* blank = f.model->browser().current();
         QVERIFY(blank != page);

@@ -367,7 +367,7 @@ private Q_SLOTS:
         QCOMPARE(star->toolTip(), Strings::text(lit ? "menu_remove_favourite" : "menu_add_favourite"));
         QVERIFY(star->isEnabled());
         if (failing == "favourites.list") {
-            QTRY_VERIFY(f.model->lastError());
+            QTRY_VERIFY(f.model->sessionPart().lastError());
             return;
         }
 
@@ -386,10 +386,10 @@ private Q_SLOTS:
         if (failing.isEmpty()) {
             QTRY_COMPARE(count->text(), QString::number(after.size()));
         } else {
-            QTRY_VERIFY(f.model->lastError());
+            QTRY_VERIFY(f.model->sessionPart().lastError());
             QCOMPARE(count->text(), QString::number(stored.size()));
         }
-        for (const auto& fav : f.model->favourites())
+        for (const auto& fav : f.model->sessionPart().favourites())
             urls << fav.url;
         QCOMPARE(urls, after);
         QCOMPARE(pane->pageAddressIsFavourite(), urls.contains(page));
@@ -410,7 +410,7 @@ private Q_SLOTS:
         QVERIFY(star->isEnabled());
         QVERIFY(send->isEnabled());
         QTest::mouseClick(star, Qt::LeftButton);
-        QTRY_COMPARE(f.model->favourites().size(), size_t(1));
+        QTRY_COMPARE(f.model->sessionPart().favourites().size(), size_t(1));
         const LoggedRequest sent = f.requests().last();
         QCOMPARE(sent.method, "favourites.add");
         QCOMPARE(sent.params, (QJsonObject{{"url", " https://v.example/typed "}, {"title", ""}}));
@@ -426,7 +426,7 @@ private Q_SLOTS:
         f.boot();
         const QList<FakePageView*> views = openTabs(*f.model, {"https://a.example/"});
         auto pane = showPane(*f.model);
-        QTRY_COMPARE(f.model->favourites().size(), size_t(2));
+        QTRY_COMPARE(f.model->sessionPart().favourites().size(), size_t(2));
         QMenu* favourites = menu(*pane, "browser_favourites_menu");
         QCOMPARE(texts(entries(favourites)), (QStringList{"Tom && Jerry", "https://v.example/untitled"}));
 
@@ -460,7 +460,7 @@ private Q_SLOTS:
         QTRY_COMPARE(f.model->tab(), AppModel::Tab::Batch);
         QCOMPARE(f.model->promptsPart().batchDuplicateNotice(), duplicate);
         QCOMPARE(f.model->queuePart().batchURLs(), batchAfter);
-        QVERIFY(f.model->browserSessionHosts().contains("v.example"));
+        QVERIFY(f.model->sessionPart().browserSessionHosts().contains("v.example"));
         QVERIFY(f.model->compositionPart().pastedText().isEmpty());
     }
 

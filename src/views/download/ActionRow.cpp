@@ -4,6 +4,7 @@
 #include "Composition.h"
 #include "DownloadQueue.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -47,7 +48,8 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     m_folder->setSymbol(QStringLiteral("folder"));
     connect(m_folder, &QPushButton::clicked, this, [this] {
         QPointer<AppModel> model(m_model);
-        spawn(m_model, [model]() -> QCoro::Task<void> { co_await model->chooseOutputFolder(); });
+        spawn(m_model,
+              [model]() -> QCoro::Task<void> { co_await model->sessionPart().chooseOutputFolder(); });
     });
     row->addWidget(m_folder);
     row->addStretch(1);
@@ -70,10 +72,10 @@ ActionRow::ActionRow(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     connect(&model->compositionPart(), &Composition::freshAnalysisChanged, this, &ActionRow::refresh);
     connect(&model->queuePart(), &DownloadQueue::currentDownloadChanged, this,
             &ActionRow::watchCurrentDownload);
-    connect(model, &AppModel::settingsChanged, this, &ActionRow::refresh);
-    connect(model, &AppModel::lastErrorChanged, this, &ActionRow::refresh);
+    connect(&model->sessionPart(), &Session::settingsChanged, this, &ActionRow::refresh);
+    connect(&model->sessionPart(), &Session::lastErrorChanged, this, &ActionRow::refresh);
     connect(model, &AppModel::statusChanged, this, &ActionRow::refresh);
-    connect(model, &AppModel::stringsGenerationChanged, this, &ActionRow::refresh);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &ActionRow::refresh);
     watchCurrentDownload();
 }
 
@@ -101,12 +103,12 @@ void ActionRow::refresh() {
     m_download->setEnabled(!trimSpacesAndTabs(m_model->compositionPart().pastedText()).isEmpty() &&
                            !(fresh && fresh->isListing));
 
-    const QString dir = Setting::outputDir.read(m_model->settings());
+    const QString dir = Setting::outputDir.read(m_model->sessionPart().settings());
     const QString folder = dir.isEmpty() ? QString() : QFileInfo(QDir::cleanPath(dir)).fileName();
     m_folder->setText(Strings::text(QStringLiteral("label_saved_in"), {{QStringLiteral("folder"), folder}}));
     m_folder->setToolTip(dir);
 
-    const bool error = m_model->lastError().has_value();
+    const bool error = m_model->sessionPart().lastError().has_value();
     m_error->setVisible(error);
     m_error->setText(Strings::text(QStringLiteral("status_error")));
     m_status->setVisible(!error);

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 #include "kit/LinkButton.h"
 #include "kit/NoticeFrame.h"
@@ -88,7 +89,8 @@ Banners::Banners(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mo
               errorTexts, m_errorView, m_errorDismiss);
     connect(m_errorView, &QPushButton::clicked, this,
             [this] { m_model->promptsPart().setShowLogSheet(true); });
-    connect(m_errorDismiss, &QPushButton::clicked, this, [this] { m_model->setLastError(std::nullopt); });
+    connect(m_errorDismiss, &QPushButton::clicked, this,
+            [this] { m_model->sessionPart().setLastError(std::nullopt); });
     stack->addWidget(m_error);
 
     // 3. An available update, neutral.
@@ -103,17 +105,18 @@ Banners::Banners(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mo
     bannerRow(m_update, 10, Qt::AlignVCenter, QStringLiteral("arrow.down.app"), Theme::Ink::Primary,
               updateTexts, m_updateView, m_updateDismiss);
     connect(m_updateView, &QPushButton::clicked, this, [this] {
-        if (m_model->update())
-            WebLink::open(m_model->update()->url);
+        if (m_model->sessionPart().update())
+            WebLink::open(m_model->sessionPart().update()->url);
     });
-    connect(m_updateDismiss, &QPushButton::clicked, this, [this] { m_model->setUpdate(std::nullopt); });
+    connect(m_updateDismiss, &QPushButton::clicked, this,
+            [this] { m_model->sessionPart().setUpdate(std::nullopt); });
     stack->addWidget(m_update);
 
-    connect(model, &AppModel::jsRuntimeChanged, this, &Banners::refresh);
+    connect(&model->sessionPart(), &Session::jsRuntimeChanged, this, &Banners::refresh);
     connect(&model->promptsPart(), &Prompts::jsBannerDismissedChanged, this, &Banners::refresh);
-    connect(model, &AppModel::lastErrorChanged, this, &Banners::refresh);
-    connect(model, &AppModel::updateChanged, this, &Banners::refresh);
-    connect(model, &AppModel::stringsGenerationChanged, this, &Banners::retranslate);
+    connect(&model->sessionPart(), &Session::lastErrorChanged, this, &Banners::refresh);
+    connect(&model->sessionPart(), &Session::updateChanged, this, &Banners::refresh);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &Banners::retranslate);
     retranslate();
 }
 
@@ -130,12 +133,13 @@ void Banners::retranslate() {
 }
 
 void Banners::refresh() {
-    m_runtime->setVisible(m_model->jsRuntimeMissing() && !m_model->promptsPart().jsBannerDismissed());
-    const auto& error = m_model->lastError();
+    m_runtime->setVisible(m_model->sessionPart().jsRuntimeMissing() &&
+                          !m_model->promptsPart().jsBannerDismissed());
+    const auto& error = m_model->sessionPart().lastError();
     m_error->setVisible(error.has_value());
     if (error)
         m_errorMessage->setText(error->message);
-    const auto& update = m_model->update();
+    const auto& update = m_model->sessionPart().update();
     m_update->setVisible(update.has_value());
     if (update) {
         m_updateText->setText(Strings::text(QStringLiteral("title_update_available")) +

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Job.h"
+#include "Session.h"
 #include "download/SpeedPanel.h"
 #include "rows/JobRow.h"
 
@@ -14,7 +15,7 @@ DownloadCard::DownloadCard(AppModel* model, QWidget* parent) : Card(14, parent),
     m_speed = new SpeedPanel(this);
     body()->addWidget(m_row);
     body()->addWidget(m_speed, 0, Qt::AlignLeft);
-    connect(model, &AppModel::stringsGenerationChanged, m_speed, &SpeedPanel::retranslate);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, m_speed, &SpeedPanel::retranslate);
     m_speed->hide();
 }
 

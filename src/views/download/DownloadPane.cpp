@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Composition.h"
 #include "DownloadQueue.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -169,7 +170,7 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent)
     connect(&m_composition, &Composition::freshFailureChanged, this, &DownloadPane::refreshStage);
     connect(&model->queuePart(), &DownloadQueue::currentDownloadChanged, this,
             &DownloadPane::watchCurrentDownload);
-    connect(model, &AppModel::stringsGenerationChanged, this, &DownloadPane::retranslate);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &DownloadPane::retranslate);
     retranslate();
     watchCurrentDownload();
 }

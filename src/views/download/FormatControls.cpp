@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -131,7 +132,7 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent)
         change(f);
     });
     connect(toggle(Transcribe), &QCheckBox::clicked, this, [this](bool on) {
-        m_model->saveSetting(Setting::transcriptionEnabled.with(on));
+        m_model->sessionPart().saveSetting(Setting::transcriptionEnabled.with(on));
         // The switch shows the state's value, not the click, until the engine's answer changes it.
         refresh();
     });
@@ -139,9 +140,9 @@ FormatControls::FormatControls(AppModel* model, QWidget* parent)
     connect(&m_composition, &Composition::formatChanged, this, &FormatControls::refresh);
     connect(&m_composition, &Composition::allowedOptionsChanged, this, &FormatControls::refresh);
     connect(&m_composition, &Composition::freshAnalysisChanged, this, &FormatControls::refresh);
-    connect(model, &AppModel::settingsChanged, this, &FormatControls::refresh);
+    connect(&model->sessionPart(), &Session::settingsChanged, this, &FormatControls::refresh);
     watchTranscribe(model, this, [this] { refresh(); });
-    connect(model, &AppModel::stringsGenerationChanged, this, &FormatControls::retranslate);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &FormatControls::retranslate);
     retranslate();
     layOut(true);
 }

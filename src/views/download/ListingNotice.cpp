@@ -1,6 +1,7 @@
 #include "download/ListingNotice.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "Strings.h"
 #include "kit/LinkButton.h"
 #include "kit/SymbolLabel.h"
@@ -35,7 +36,7 @@ ListingNotice::ListingNotice(AppModel* model, QWidget* parent)
     m_batch = new LinkButton(QStringLiteral("tab_batch"), this);
     connect(m_batch, &QPushButton::clicked, this, [this] { m_model->setTab(AppModel::Tab::Batch); });
     stack->addWidget(m_batch, 0, Qt::AlignLeft);
-    connect(model, &AppModel::stringsGenerationChanged, this, &ListingNotice::retranslate);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &ListingNotice::retranslate);
     retranslate();
 }
 

@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "Session.h"
 #include "Strings.h"
 #include "download/FormatControls.h"
 #include "kit/LinkButton.h"
@@ -33,7 +34,7 @@ OptionsBlock::OptionsBlock(AppModel* model, QWidget* parent) : Card(14, parent),
 
     connect(&model->compositionPart(), &Composition::optionsExpandedChanged, this, &OptionsBlock::refresh);
     connect(&model->compositionPart(), &Composition::formatChanged, this, &OptionsBlock::refresh);
-    connect(model, &AppModel::stringsGenerationChanged, this, &OptionsBlock::refresh);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &OptionsBlock::refresh);
     refresh();
 }
 

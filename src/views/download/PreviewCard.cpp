@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Composition.h"
 #include "Job.h"
+#include "Session.h"
 #include "Strings.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
@@ -71,7 +72,7 @@ PreviewCard::PreviewCard(AppModel* model, QWidget* parent) : Card(14, parent), m
 
     connect(&model->compositionPart(), &Composition::formatChanged, this, &PreviewCard::refresh);
     connect(&model->compositionPart(), &Composition::allowedOptionsChanged, this, &PreviewCard::refresh);
-    connect(model, &AppModel::stringsGenerationChanged, this, &PreviewCard::refresh);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &PreviewCard::refresh);
 }
 
 void PreviewCard::setAnalysis(const Analysis& analysis) {

@@ -1,13 +1,14 @@
 #include "download/FormatControls.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 
 FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel& model) {
     TranscribeOption option;
-    option.isOn = Setting::transcriptionEnabled.read(model.settings());
+    option.isOn = Setting::transcriptionEnabled.read(model.sessionPart().settings());
     option.enabled = model.modelsPart().canTranscribe();
     // The "unsupported" wording only once the engine has said so; until it answers, the usual help.
     const bool unsupported = model.modelsPart().modelsInfo() && !model.modelsPart().modelsInfo()->supported;
@@ -17,6 +18,6 @@ FormatControls::TranscribeOption FormatControls::transcribeOption(const AppModel
 }
 
 void FormatControls::watchTranscribe(AppModel* model, QObject* context, std::function<void()> refresh) {
-    QObject::connect(model, &AppModel::settingsChanged, context, refresh);
+    QObject::connect(&model->sessionPart(), &Session::settingsChanged, context, refresh);
     QObject::connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, context, refresh);
 }

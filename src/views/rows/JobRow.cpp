@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Job.h"
+#include "Session.h"
 #include "Strings.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
@@ -60,7 +61,7 @@ JobRow::JobRow(AppModel* model, QWidget* parent) : QWidget(parent), m_model(mode
     }
     row->addLayout(icons);
 
-    connect(model, &AppModel::stringsGenerationChanged, this, &JobRow::refresh);
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, &JobRow::refresh);
     refresh();
 }
 

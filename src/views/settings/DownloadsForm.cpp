@@ -9,6 +9,7 @@
 
 #include "AppModel.h"
 #include "Composition.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QVBoxLayout>
@@ -30,8 +31,8 @@ DownloadsForm::DownloadsForm(AppModel& model, QWidget* parent)
     m_cookies->setMinimumContentsLength(24);
     addWide(cookies, m_cookies);
     connect(m_cookies, &SettingPicker::picked, this, [this](const QString& source) {
-        if (source != Setting::cookieSource.read(m_model.settings()))
-            m_model.saveCookieSource(source);
+        if (source != Setting::cookieSource.read(m_model.sessionPart().settings()))
+            m_model.sessionPart().saveCookieSource(source);
         refresh();
     });
 
@@ -44,13 +45,13 @@ DownloadsForm::DownloadsForm(AppModel& model, QWidget* parent)
     bindFlag(model, generic, Setting::forceGeneric);
     addHint(options, QStringLiteral("hint_force_generic"));
 
-    connect(&model, &AppModel::settingsChanged, this, &DownloadsForm::refresh);
+    connect(&model.sessionPart(), &Session::settingsChanged, this, &DownloadsForm::refresh);
     connect(&model.compositionPart(), &Composition::allowedOptionsChanged, this, &DownloadsForm::refresh);
     followTexts(model, this, [this] { refresh(); });
 }
 
 void DownloadsForm::refresh() {
-    const std::optional<EngineSettings>& settings = m_model.settings();
+    const std::optional<EngineSettings>& settings = m_model.sessionPart().settings();
     QList<SettingPicker::Option> modes;
     for (const QString& mode : Setting::speedModes.read(settings))
         modes.append({mode, Strings::text(SettingsNames::speedKey(mode))});

@@ -9,6 +9,7 @@
 #include "settings/FolderLabel.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -41,7 +42,9 @@ GeneralForm::GeneralForm(AppModel& model, QWidget* parent)
     chooser->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     addRow(folder, QStringLiteral("label_download_folder"), chooser);
     connect(browse, &QPushButton::clicked, this, [this] {
-        spawn(this, [model = &m_model]() -> QCoro::Task<void> { co_await model->chooseOutputFolder(); });
+        spawn(this, [model = &m_model]() -> QCoro::Task<void> {
+            co_await model->sessionPart().chooseOutputFolder();
+        });
     });
 
     auto* ask = new Switch(QStringLiteral("v2_ask_where_to_save"));
@@ -59,12 +62,12 @@ GeneralForm::GeneralForm(AppModel& model, QWidget* parent)
     addRow(search, QStringLiteral("v2_label_search_engine"), m_searchEngine);
     savePicks(model, m_searchEngine, Setting::searchEngine, [this] { refresh(); });
 
-    connect(&model, &AppModel::settingsChanged, this, &GeneralForm::refresh);
+    connect(&model.sessionPart(), &Session::settingsChanged, this, &GeneralForm::refresh);
     followTexts(model, this, [this] { refresh(); });
 }
 
 void GeneralForm::refresh() {
-    const std::optional<EngineSettings>& settings = m_model.settings();
+    const std::optional<EngineSettings>& settings = m_model.sessionPart().settings();
     const QString dir = Setting::outputDir.read(settings);
     m_folder->setFullText(SettingsNames::folderName(dir));
     // The whole path, also when the name is not cut.

@@ -12,6 +12,7 @@
 #include "Fraction.h"
 #include "Job.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "SpeechModels.h"
 #include "Strings.h"
@@ -111,7 +112,7 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     installed->addWidget(m_delete);
     layout->addWidget(m_installed);
     connect(m_choose, &QPushButton::clicked, this,
-            [this] { m_model.saveSetting(Setting::transcriptionModel.with(m_whisper.key)); });
+            [this] { m_model.sessionPart().saveSetting(Setting::transcriptionModel.with(m_whisper.key)); });
     connect(m_delete, &QPushButton::clicked, this, &ModelRow::confirmDelete);
 
     followTexts(model, this, [this, readyText] {
@@ -128,7 +129,7 @@ ModelRow::ModelRow(AppModel& model, WhisperModel whisper, QWidget* parent)
     for (auto signal : {&SpeechModels::modelDownloadsChanged, &SpeechModels::modelNoticesChanged,
                         &SpeechModels::modelsInfoChanged})
         connect(&model.modelsPart(), signal, this, &ModelRow::refresh);
-    connect(&model, &AppModel::settingsChanged, this, &ModelRow::refresh);
+    connect(&model.sessionPart(), &Session::settingsChanged, this, &ModelRow::refresh);
 }
 
 void ModelRow::paintCancel() {
@@ -187,7 +188,8 @@ void ModelRow::refresh() {
     if (now == Actions::Downloading)
         m_progress->setValue(static_cast<int>(std::lround(
             unitFraction(m_model.modelsPart().modelDownloads().value(m_whisper.key)) * progressSteps)));
-    const bool chosen = m_model.settings() && m_model.settings()->transcriptionModel == m_whisper.key;
+    const bool chosen = m_model.sessionPart().settings() &&
+                        m_model.sessionPart().settings()->transcriptionModel == m_whisper.key;
     m_ready->setVisible(chosen && runnable);
     m_choose->setVisible(!chosen && runnable);
 }

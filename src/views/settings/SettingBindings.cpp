@@ -3,6 +3,7 @@
 #include "settings/SettingPicker.h"
 
 #include "AppModel.h"
+#include "Session.h"
 
 #include <QCheckBox>
 #include <QSignalBlocker>
@@ -14,13 +15,13 @@ void bindFlag(AppModel& model, QCheckBox* toggle, const Setting::Flag& setting) 
     const Setting::Flag* field = &setting;
     auto sync = [&model, toggle, field] {
         const QSignalBlocker quiet(toggle);
-        toggle->setChecked(field->read(model.settings()));
+        toggle->setChecked(field->read(model.sessionPart().settings()));
     };
     QObject::connect(toggle, &QCheckBox::clicked, toggle, [&model, field, sync](bool on) {
-        model.saveSetting(field->with(on));
+        model.sessionPart().saveSetting(field->with(on));
         sync();
     });
-    QObject::connect(&model, &AppModel::settingsChanged, toggle, sync);
+    QObject::connect(&model.sessionPart(), &Session::settingsChanged, toggle, sync);
     sync();
 }
 
@@ -28,8 +29,8 @@ void savePicks(AppModel& model, SettingPicker* picker, const Setting::Text& sett
                std::function<void()> refresh) {
     const Setting::Text* field = &setting;
     QObject::connect(picker, &SettingPicker::picked, picker, [&model, field, refresh](const QString& tag) {
-        if (tag != field->read(model.settings()))
-            model.saveSetting(field->with(tag));
+        if (tag != field->read(model.sessionPart().settings()))
+            model.sessionPart().saveSetting(field->with(tag));
         refresh();
     });
 }

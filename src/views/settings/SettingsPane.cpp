@@ -9,6 +9,7 @@
 #include "kit/Theme.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -79,5 +80,6 @@ void SettingsPane::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    spawn(this, [model = &m_model]() -> QCoro::Task<void> { co_await model->reloadSettings(); });
+    spawn(this,
+          [model = &m_model]() -> QCoro::Task<void> { co_await model->sessionPart().reloadSettings(); });
 }

@@ -9,6 +9,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QClipboard>
@@ -118,11 +119,11 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
-    connect(m_clear, &QPushButton::clicked, this, [this] { m_model.clearLog(); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { m_model.sessionPart().clearLog(); });
     connect(m_copy, &QPushButton::clicked, this, [this] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
-        clipboard->setText(m_model.log().join(u'\n'));
+        clipboard->setText(m_model.sessionPart().log().join(u'\n'));
     });
     // This sheet goes first, so the two are never up together.
     connect(report, &QPushButton::clicked, this, [this] {
@@ -131,9 +132,9 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
     });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     // The engine sends the report: it waits for a running one.
-    report->setEnabled(model.sessionLive());
-    connect(&model, &AppModel::sessionLiveChanged, report,
-            [report, &model] { report->setEnabled(model.sessionLive()); });
+    report->setEnabled(model.sessionPart().sessionLive());
+    connect(&model.sessionPart(), &Session::sessionLiveChanged, report,
+            [report, &model] { report->setEnabled(model.sessionPart().sessionLive()); });
 
     followTexts(model, this, [=, this] {
         setWindowTitle(Strings::text(QStringLiteral("v2_menu_show_log")));
@@ -144,14 +145,14 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
         report->setText(Strings::text(QStringLiteral("menu_report_problem")));
         close->setText(Strings::text(QStringLiteral("button_close")));
     });
-    connect(&model, &AppModel::logChanged, this, &LogSheet::refreshLines);
-    connect(&model, &AppModel::lastErrorChanged, this, &LogSheet::refreshError);
+    connect(&model.sessionPart(), &Session::logChanged, this, &LogSheet::refreshLines);
+    connect(&model.sessionPart(), &Session::lastErrorChanged, this, &LogSheet::refreshError);
     refreshLines();
     refreshError();
 }
 
 void LogSheet::refreshLines() {
-    const QStringList& log = m_model.log();
+    const QStringList& log = m_model.sessionPart().log();
     m_clear->setEnabled(!log.isEmpty());
     m_copy->setEnabled(!log.isEmpty());
     // New lines do not move the view: it stays where the reader left it.
@@ -162,7 +163,7 @@ void LogSheet::refreshLines() {
 }
 
 void LogSheet::refreshError() {
-    const std::optional<AppModel::AppError>& error = m_model.lastError();
+    const std::optional<Session::AppError>& error = m_model.sessionPart().lastError();
     m_errorBox->setVisible(error.has_value());
     m_errorMessage->setText(error ? error->message : QString());
 }

@@ -9,6 +9,7 @@
 
 #include "Fraction.h"
 #include "Job.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 #include "SpeechModels.h"
@@ -149,9 +150,9 @@ QString ModelOptInSheet::detail() const {
 
 // "Use" means this model transcribes from now on, so a model fetched here is the one used next.
 void ModelOptInSheet::use() {
-    const std::optional<EngineSettings>& settings = m_model.settings();
+    const std::optional<EngineSettings>& settings = m_model.sessionPart().settings();
     if (!settings || settings->transcriptionModel != m_key)
-        m_model.saveSetting(Setting::transcriptionModel.with(m_key));
+        m_model.sessionPart().saveSetting(Setting::transcriptionModel.with(m_key));
     accept();
 }
 

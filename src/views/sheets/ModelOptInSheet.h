@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppModel.h"
+#include "EngineTypes.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -7,6 +7,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Spawn.h"
 #include "Strings.h"
 #include "TextTrim.h"
@@ -122,7 +123,7 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
         m_model.promptsPart().setShowLogSheet(true);
     });
     connect(m_send, &QPushButton::clicked, this, &ReportSheet::send);
-    connect(&model, &AppModel::logChanged, this, &ReportSheet::refreshPreview);
+    connect(&model.sessionPart(), &Session::logChanged, this, &ReportSheet::refreshPreview);
 
     followTexts(model, this, [=, this] {
         setWindowTitle(Strings::text(QStringLiteral("dialog_title_report")));
@@ -166,7 +167,7 @@ void ReportSheet::refresh() {
 }
 
 void ReportSheet::refreshPreview() {
-    const QStringList& log = m_model.log();
+    const QStringList& log = m_model.sessionPart().log();
     m_preview->setPlainText(log.mid(std::max<qsizetype>(0, log.size() - previewLines)).join(u'\n'));
 }
 
@@ -180,12 +181,12 @@ void ReportSheet::send() {
     spawn(&m_model,
           [self, model = &m_model, what = m_what->toPlainText(),
            email = m_email->text()]() -> QCoro::Task<void> {
-              const bool sent = co_await model->sendReport(what, email);
+              const bool sent = co_await model->sessionPart().sendReport(what, email);
               // Closed meanwhile: the outcome has nowhere to show.
               if (!self)
                   co_return;
               // Kept by the engine when not sent: say where, so it can be attached by hand.
-              const std::optional<QString> savedTo = model->reportSavedTo();
+              const std::optional<QString> savedTo = model->sessionPart().reportSavedTo();
               if (sent)
                   self->m_outcome = Strings::text(QStringLiteral("title_report_sent"));
               else if (savedTo && !savedTo->isEmpty())

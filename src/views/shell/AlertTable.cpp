@@ -4,6 +4,7 @@
 #include "shell/StartNow.h"
 
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 
 namespace {
@@ -21,12 +22,6 @@ AlertEntry::Button cancel() {
 }
 
 } // namespace
-
-AlertEntry::Watch watchOf(void (AppModel::*signal)()) {
-    return [signal](AppModel& model, QObject* context, std::function<void()> slot) {
-        QObject::connect(&model, signal, context, std::move(slot));
-    };
-}
 
 const std::vector<AlertEntry>& alertTable() {
     static const std::vector<AlertEntry> table{
@@ -55,7 +50,7 @@ const std::vector<AlertEntry>& alertTable() {
          [](const AppModel& m) { return m.promptsPart().confirmClearBrowserData(); },
          keyed("msg_clear_browser_data"),
          {{QStringLiteral("button_clear_browser_data"), QMessageBox::DestructiveRole,
-           [](AppModel& m) { startNow([&m] { return m.clearBrowserData(); }); }},
+           [](AppModel& m) { startNow([&m] { return m.sessionPart().clearBrowserData(); }); }},
           cancel()},
          [](AppModel& m) { m.promptsPart().setConfirmClearBrowserData(false); },
          QMessageBox::Warning},
@@ -74,19 +69,19 @@ const std::vector<AlertEntry>& alertTable() {
          [](AppModel& m) { m.promptsPart().setBatchDuplicateNotice(false); },
          QMessageBox::Information},
         {QStringLiteral("title_up_to_date"),
-         watchOf(&AppModel::upToDateChanged),
-         [](const AppModel& m) { return m.upToDate(); },
+         watchOf(&AppModel::sessionPart, &Session::upToDateChanged),
+         [](const AppModel& m) { return m.sessionPart().upToDate(); },
          [](const AppModel&) { return std::optional<QString>(); },
-         {close([](AppModel& m) { m.setUpToDate(false); })},
-         [](AppModel& m) { m.setUpToDate(false); },
+         {close([](AppModel& m) { m.sessionPart().setUpToDate(false); })},
+         [](AppModel& m) { m.sessionPart().setUpToDate(false); },
          QMessageBox::Information},
         {QStringLiteral("title_error"),
-         watchOf(&AppModel::engineFailureChanged),
-         [](const AppModel& m) { return m.engineFailure().has_value(); },
-         [](const AppModel& m) { return m.engineFailure(); },
+         watchOf(&AppModel::sessionPart, &Session::engineFailureChanged),
+         [](const AppModel& m) { return m.sessionPart().engineFailure().has_value(); },
+         [](const AppModel& m) { return m.sessionPart().engineFailure(); },
          {{QStringLiteral("v2_engine_retry"), QMessageBox::AcceptRole,
-           [](AppModel& m) { startNow([&m] { return m.retryEngine(); }); }},
-          close([](AppModel& m) { m.clearEngineFailure(); })},
+           [](AppModel& m) { startNow([&m] { return m.sessionPart().retryEngine(); }); }},
+          close([](AppModel& m) { m.sessionPart().clearEngineFailure(); })},
          {},
          QMessageBox::Warning},
     };

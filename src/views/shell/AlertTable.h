@@ -34,8 +34,7 @@ struct AlertEntry {
     QMessageBox::Icon icon;
 };
 
-// The watch of a signal of the state object itself, or of one of its parts.
-AlertEntry::Watch watchOf(void (AppModel::*signal)());
+// The watch of a signal of one of the state's parts.
 template <class Part> AlertEntry::Watch watchOf(Part& (AppModel::*part)() const, void (Part::*signal)()) {
     return [part, signal](AppModel& model, QObject* context, std::function<void()> slot) {
         QObject::connect(&(model.*part)(), signal, context, std::move(slot));

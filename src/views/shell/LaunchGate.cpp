@@ -9,6 +9,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QDialog>
@@ -35,8 +36,8 @@ LaunchGate::LaunchGate(AppModel& model, std::function<QWidget*()> makeRoot, Make
     m_failure = makeFailure();
     m_pages->addWidget(m_splash);
     m_pages->addWidget(m_failure);
-    connect(&model, &AppModel::stringsReadyChanged, this, &LaunchGate::refresh);
-    connect(&model, &AppModel::engineFailureChanged, this, &LaunchGate::refresh);
+    connect(&model.sessionPart(), &Session::stringsReadyChanged, this, &LaunchGate::refresh);
+    connect(&model.sessionPart(), &Session::engineFailureChanged, this, &LaunchGate::refresh);
     connect(&model.promptsPart(), &Prompts::showLogSheetChanged, this, &LaunchGate::syncLog);
     refresh();
     syncLog();
@@ -93,7 +94,7 @@ QWidget* LaunchGate::makeFailure() {
     m_retry->setObjectName(QStringLiteral("v2_engine_retry"));
     connect(m_retry, &QPushButton::clicked, this, [this] {
         AppModel* model = &m_model;
-        startNow([model] { return model->retryEngine(); });
+        startNow([model] { return model->sessionPart().retryEngine(); });
     });
     // The log says why the start failed.
     m_showLog = new QPushButton(page);
@@ -105,7 +106,7 @@ QWidget* LaunchGate::makeFailure() {
         m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry")));
         m_showLog->setText(Strings::text(QStringLiteral("button_show_log")));
     };
-    connect(&m_model, &AppModel::stringsGenerationChanged, m_retry, retitle);
+    connect(&m_model.sessionPart(), &Session::stringsGenerationChanged, m_retry, retitle);
     retitle();
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
@@ -120,9 +121,9 @@ QWidget* LaunchGate::makeFailure() {
 
 void LaunchGate::refresh() {
     Page next = Page::Splash;
-    if (m_root || m_model.stringsReady())
+    if (m_root || m_model.sessionPart().stringsReady())
         next = Page::Root;
-    else if (m_model.engineFailure())
+    else if (m_model.sessionPart().engineFailure())
         next = Page::Failure;
 
     if (next == Page::Root && !m_root) {
@@ -142,7 +143,7 @@ void LaunchGate::refresh() {
         m_failureText = nullptr;
     }
     if (next == Page::Failure) {
-        m_failureText->setText(*m_model.engineFailure());
+        m_failureText->setText(*m_model.sessionPart().engineFailure());
         m_retry->setText(Strings::text(QStringLiteral("v2_engine_retry")));
         m_showLog->setText(Strings::text(QStringLiteral("button_show_log")));
     }

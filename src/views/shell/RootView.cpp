@@ -10,6 +10,7 @@
 #include "kit/Theme.h"
 
 #include "Prompts.h"
+#include "Session.h"
 #include "Strings.h"
 
 #include <QDialog>
@@ -104,7 +105,7 @@ RootView::RootView(AppModel& model, ViewFactories views, QWidget* parent)
     connect(&model.queuePart(), &DownloadQueue::pendingListingsChanged, this, &RootView::scheduleSync);
     for (const AlertEntry& alert : alertTable())
         alert.watch(model, this, [this] { scheduleSync(); });
-    connect(&model, &AppModel::stringsGenerationChanged, m_sidebar->viewport(),
+    connect(&model.sessionPart(), &Session::stringsGenerationChanged, m_sidebar->viewport(),
             qOverload<>(&QWidget::update));
     sync();
 }

@@ -1,18 +1,19 @@
 #include "shell/SidebarModel.h"
 
 #include "DownloadQueue.h"
+#include "Session.h"
 #include "SpeechModels.h"
 #include "Strings.h"
 #include "Transcriptions.h"
 
 SidebarModel::SidebarModel(AppModel& model, QObject* parent) : QAbstractListModel(parent), m_model(model) {
-    connect(&model, &AppModel::stringsGenerationChanged, this, &SidebarModel::refreshTitles);
+    connect(&model.sessionPart(), &Session::stringsGenerationChanged, this, &SidebarModel::refreshTitles);
     connect(&model.queuePart(), &DownloadQueue::jobsChanged, this, &SidebarModel::refreshCounts);
     connect(&model.queuePart(), &DownloadQueue::activityChanged, this, &SidebarModel::refreshCounts);
     connect(&model.transcriptionsPart(), &Transcriptions::transcriptionsChanged, this,
             &SidebarModel::refreshCounts);
     connect(&model.modelsPart(), &SpeechModels::modelsInfoChanged, this, &SidebarModel::refreshCounts);
-    connect(&model, &AppModel::helloChanged, this, &SidebarModel::refreshCounts);
+    connect(&model.sessionPart(), &Session::helloChanged, this, &SidebarModel::refreshCounts);
     refreshCounts();
 }
 

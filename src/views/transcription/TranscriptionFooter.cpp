@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "Prompts.h"
+#include "Session.h"
 #include "SettingFields.h"
 #include "Spawn.h"
 #include "SpeechModels.h"
@@ -97,7 +98,7 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
     m_folder->setMenu(m_menu);
     row->addWidget(m_folder);
     connect(m_beside, &QAction::triggered, this,
-            [this] { m_model->saveSetting(Setting::transcriptDir.with(QString())); });
+            [this] { m_model->sessionPart().saveSetting(Setting::transcriptDir.with(QString())); });
     connect(m_choose, &QAction::triggered, this, [this] {
         QPointer<AppModel> model(m_model);
         spawn(m_model, [model]() -> QCoro::Task<void> {
@@ -131,7 +132,7 @@ TranscriptionFooter::TranscriptionFooter(AppModel* model, QWidget* parent) : QWi
     connect(m_manage, &QPushButton::clicked, this,
             [this] { m_model->showSettings(AppModel::SettingsSection::Transcription); });
 
-    connect(model, &AppModel::settingsChanged, this, &TranscriptionFooter::refresh);
+    connect(&model->sessionPart(), &Session::settingsChanged, this, &TranscriptionFooter::refresh);
     connect(&model->modelsPart(), &SpeechModels::modelsInfoChanged, this, &TranscriptionFooter::refresh);
     connect(&model->promptsPart(), &Prompts::transcriptionRefusalChanged, this,
             &TranscriptionFooter::refresh);
@@ -145,7 +146,7 @@ void TranscriptionFooter::changeEvent(QEvent* event) {
 }
 
 void TranscriptionFooter::refresh() {
-    const auto& settings = m_model->settings();
+    const auto& settings = m_model->sessionPart().settings();
     const auto& models = m_model->modelsPart().modelsInfo();
     m_modelLine->setVisible(models.has_value());
     m_modelLine->setText(modelLine(settings, models));

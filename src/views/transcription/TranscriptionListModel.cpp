@@ -1,6 +1,7 @@
 #include "transcription/TranscriptionListModel.h"
 
 #include "AppModel.h"
+#include "Session.h"
 #include "TranscriptionJob.h"
 #include "Transcriptions.h"
 #include "transcription/TranscriptionRowContent.h"
@@ -23,7 +24,7 @@ TranscriptionListModel::TranscriptionListModel(AppModel* model, QObject* parent)
             m_syncLater.start();
     });
     // Captions are texts of the current language.
-    connect(model, &AppModel::stringsGenerationChanged, this, [this] {
+    connect(&model->sessionPart(), &Session::stringsGenerationChanged, this, [this] {
         if (!m_rows.empty())
             Q_EMIT dataChanged(index(0), index(rowCount() - 1),
                                {CaptionRole, Qt::DisplayRole, Qt::AccessibleDescriptionRole});

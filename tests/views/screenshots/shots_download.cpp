@@ -7,6 +7,7 @@
 #include "Shots.h"
 #include "Strings.h"
 
+#include "Session.h"
 #include "Spawn.h"
 #include "download/DownloadPane.h"
 
@@ -166,7 +167,8 @@ const ShotRegistration paused("download-paused", [](ShotContext& c) -> QWidget* 
 const ShotRegistration jobFailed("download-job-failed", [](ShotContext& c) -> QWidget* {
     auto job = running(c, 0.42);
     putInState(*job, Job::State::failed(QStringLiteral("The server closed the connection.")));
-    c.model().report(QStringLiteral("A talk about testing \u2014 The server closed the connection."));
+    c.model().sessionPart().report(
+        QStringLiteral("A talk about testing \u2014 The server closed the connection."));
     return pane(c);
 });
 
@@ -179,24 +181,25 @@ const ShotRegistration done("download-done", [](ShotContext& c) -> QWidget* {
 const ShotRegistration
     banners("download-banners",
             [](ShotContext& c) -> QWidget* {
-                c.model().applyJSRuntime(false, true);
-                c.model().report(QStringLiteral(
+                c.model().sessionPart().applyJSRuntime(false, true);
+                c.model().sessionPart().report(QStringLiteral(
                     "The engine could not read the settings: the file is damaged and was replaced."));
-                c.model().setUpdate(UpdateInfo{
+                c.model().sessionPart().setUpdate(UpdateInfo{
                     true, QStringLiteral("2.4.0"), QStringLiteral("https://example.org/download"), {}});
                 return pane(c);
             },
             {.size = {900, 620}});
 
 // The notice of stored files the engine set aside at its start, the longest text the error banner shows.
-const ShotRegistration
-    setAside("download-set-aside",
-             [](ShotContext& c) -> QWidget* {
-                 const QMap<QString, QString> files{
-                     {QStringLiteral("files"), QStringLiteral("settings.json, queue.json, library.sqlite3")}};
-                 c.model().report(Strings::text(QStringLiteral("notice_files_set_aside"), files));
-                 return pane(c);
-             },
-             {.size = {900, 620}});
+const ShotRegistration setAside("download-set-aside",
+                                [](ShotContext& c) -> QWidget* {
+                                    const QMap<QString, QString> files{
+                                        {QStringLiteral("files"),
+                                         QStringLiteral("settings.json, queue.json, library.sqlite3")}};
+                                    c.model().sessionPart().report(
+                                        Strings::text(QStringLiteral("notice_files_set_aside"), files));
+                                    return pane(c);
+                                },
+                                {.size = {900, 620}});
 
 } // namespace

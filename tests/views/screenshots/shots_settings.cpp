@@ -83,7 +83,7 @@ void settings(ShotContext& c) {
                               {"language", c.language},
                               {"transcriptionModel", "base"},
                               {"cookieSource", "Built-in Browser"}});
-    QCoro::waitFor(c.model().reloadSettings());
+    QCoro::waitFor(c.model().sessionPart().reloadSettings());
 }
 
 QWidget* pane(ShotContext& c, AppModel::SettingsSection section, bool supported = true) {
@@ -138,7 +138,7 @@ const ShotRegistration unsupported("settings-transcription-unsupported", [](Shot
 const ShotRegistration withoutWhisper("settings-transcription-without-whisper", [](ShotContext& c) {
     settings(c);
     c.fixture.scriptSettings({{"language", c.language}, {"transcriptionModel", "sphinx-en"}});
-    QCoro::waitFor(c.model().reloadSettings());
+    QCoro::waitFor(c.model().sessionPart().reloadSettings());
     c.fixture.script(QStringLiteral("models.list"), QJsonObject{{"result", modelsWithoutWhisper()}}, 0);
     QCoro::waitFor(c.model().modelsPart().reloadModels());
     c.model().showSettings(AppModel::SettingsSection::Transcription);
@@ -158,6 +158,7 @@ const ShotRegistration confirmDelete("settings-delete-model", [](ShotContext& c)
 
 // ---- the log, problem-report and model opt-in sheets, each over the window ----
 
+#include "Session.h"
 #include "sheets/ModelOptInSheet.h"
 #include "sheets/ReportSheet.h"
 
@@ -166,14 +167,15 @@ const ShotRegistration confirmDelete("settings-delete-model", [](ShotContext& c)
 namespace {
 
 void someLog(ShotContext& c) {
-    c.model().note(QStringLiteral("Engine started (stand-in engine 1.0)."));
+    c.model().sessionPart().note(QStringLiteral("Engine started (stand-in engine 1.0)."));
     for (int i = 1; i <= 30; ++i)
-        c.model().note(
+        c.model().sessionPart().note(
             QStringLiteral("Downloaded part %1 of https://media.example.org/watch/a-talk-about-testing")
                 .arg(i));
-    c.model().report(QStringLiteral("The download failed: the server answered 403 Forbidden for "
-                                    "https://media.example.org/watch/a-talk-about-testing."),
-                     QStringLiteral("HTTP Error 403: Forbidden\nat fetch (downloader.py:212)"));
+    c.model().sessionPart().report(
+        QStringLiteral("The download failed: the server answered 403 Forbidden for "
+                       "https://media.example.org/watch/a-talk-about-testing."),
+        QStringLiteral("HTTP Error 403: Forbidden\nat fetch (downloader.py:212)"));
 }
 
 QWidget* rootWith(ShotContext& c, const std::function<void()>& ask) {
@@ -186,7 +188,7 @@ template <class Sheet> Sheet* sheetOf(QWidget* root) {
 }
 
 const ShotRegistration logEmpty("sheet-log-empty", [](ShotContext& c) {
-    c.model().clearLog();
+    c.model().sessionPart().clearLog();
     return rootWith(c, [&] { c.model().promptsPart().setShowLogSheet(true); });
 });
 const ShotRegistration logFull("sheet-log-error", [](ShotContext& c) {

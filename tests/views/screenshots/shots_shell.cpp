@@ -5,6 +5,7 @@
 #include "Shots.h"
 
 #include "Prompts.h"
+#include "Session.h"
 #include "shell/LaunchGate.h"
 #include "shell/RootView.h"
 
@@ -59,8 +60,8 @@ const bool tabsRegistered = [] {
         static std::vector<ShotRegistration> keep;
         keep.emplace_back(QString::fromLatin1(t.name), [tab](ShotContext& c) -> QWidget* {
             c.model().queuePart().insertJobs(0, {job("http://q/1", Job::State::Waiting),
-                                     job("http://q/2", Job::State::Downloading),
-                                     job("http://q/3", Job::State::Done)});
+                                                 job("http://q/2", Job::State::Downloading),
+                                                 job("http://q/3", Job::State::Done)});
             c.model().setTab(tab);
             return root(c);
         });
@@ -69,7 +70,8 @@ const bool tabsRegistered = [] {
 }();
 
 const ShotRegistration clearQueue("alert-clear-queue", [](ShotContext& c) -> QWidget* {
-    c.model().queuePart().insertJobs(0, {job("http://q/1", Job::State::Waiting), job("http://q/2", Job::State::Done)});
+    c.model().queuePart().insertJobs(
+        0, {job("http://q/1", Job::State::Waiting), job("http://q/2", Job::State::Done)});
     c.model().promptsPart().setConfirmClearQueue(true);
     return root(c);
 });
@@ -90,12 +92,12 @@ const ShotRegistration duplicate("alert-batch-duplicate", [](ShotContext& c) -> 
     return root(c);
 });
 const ShotRegistration upToDate("alert-up-to-date", [](ShotContext& c) -> QWidget* {
-    c.model().setUpToDate(true);
+    c.model().sessionPart().setUpToDate(true);
     return root(c);
 });
 const ShotRegistration engineFailure("alert-error", [](ShotContext& c) -> QWidget* {
     c.fixture.control(QStringLiteral("test.exit"), {{QStringLiteral("status"), 2}});
-    c.waitFor([&c] { return c.model().engineFailure().has_value(); });
+    c.waitFor([&c] { return c.model().sessionPart().engineFailure().has_value(); });
     return root(c);
 });
 const ShotRegistration logSheet("sheet-log", [](ShotContext& c) -> QWidget* {

@@ -1,25 +1,26 @@
 // A hung engine: a request left open too long makes the application ask the engine something it answers
 // at once; no answer either, and the engine is stopped and restarted as after a crash.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "Spawn.h"
 
 #include <QDebug>
 
 using namespace std::chrono;
 
-void AppModel::setHangLimits(milliseconds openFor, milliseconds answerWithin) {
+void Session::setHangLimits(milliseconds openFor, milliseconds answerWithin) {
     m_hangOpenLimit = openFor;
     m_hangAnswerLimit = answerWithin;
 }
 
-void AppModel::watchForHang(milliseconds after) {
+void Session::watchForHang(milliseconds after) {
     m_hangCheck->start(std::max(after, milliseconds(0)));
 }
 
 // Wakes when the oldest open request turns old enough (or, with none open, once a request sent now
 // could have), so a request is noticed right when it has been open for the limit.
-void AppModel::checkForHang() {
+void Session::checkForHang() {
     // A stop or a start in flight has its own bounds; the next successful start watches again.
     if (!m_sessionLive || m_startInFlight || m_probing)
         return;
@@ -39,8 +40,8 @@ void AppModel::checkForHang() {
     spawn(this, [this, probe]() -> QCoro::Task<void> { co_await probeEngine(probe); });
 }
 
-QCoro::Task<void> AppModel::probeEngine(int probe) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::probeEngine(int probe) {
+    QPointer<Session> self(this);
     bool answered = true;
     try {
         co_await m_engine->call(QString::fromLatin1(EngineMethods::SettingsGet::name));
@@ -59,7 +60,7 @@ QCoro::Task<void> AppModel::probeEngine(int probe) {
         watchForHang(m_hangOpenLimit);
 }
 
-void AppModel::probeUnanswered() {
+void Session::probeUnanswered() {
     if (!m_probing)
         return;
     m_probing = false;
@@ -70,7 +71,7 @@ void AppModel::probeUnanswered() {
                          << "ms: it is stopped and started again";
     const qint64 hung = m_engine->processId();
     spawn(this, [this, hung]() -> QCoro::Task<void> {
-        QPointer<AppModel> self(this);
+        QPointer<Session> self(this);
         // A crash handled meanwhile has already restarted it: that engine is not the hung one.
         if (!m_sessionLive || m_engine->processId() != hung)
             co_return;

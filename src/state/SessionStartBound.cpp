@@ -1,12 +1,13 @@
 // The start's bound: an engine that leaves the start's requests unanswered is stopped, and the start fails
 // as any engine failure does, with its retry, instead of leaving the splash up for ever.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "Spawn.h"
 
 #include <QDebug>
 
-void AppModel::boundStart(bool running) {
+void Session::boundStart(bool running) {
     if (!running) {
         if (m_startBound)
             m_startBound->stop();
@@ -15,12 +16,12 @@ void AppModel::boundStart(bool running) {
     if (!m_startBound) {
         m_startBound = new QTimer(this);
         m_startBound->setSingleShot(true);
-        connect(m_startBound, &QTimer::timeout, this, &AppModel::startUnanswered);
+        connect(m_startBound, &QTimer::timeout, this, &Session::startUnanswered);
     }
     m_startBound->start(m_startLimit);
 }
 
-void AppModel::startUnanswered() {
+void Session::startUnanswered() {
     const std::shared_ptr<StartRun> run = m_startInFlight;
     if (!run || run->finished || run->unanswered)
         return;

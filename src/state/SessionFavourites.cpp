@@ -1,11 +1,13 @@
 // The script-runtime recheck and the browser favourites.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "Assign.h"
+#include "Prompts.h"
 #include "Spawn.h"
 
-QCoro::Task<void> AppModel::refreshJSRuntime(bool recheck) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::refreshJSRuntime(bool recheck) {
+    QPointer<Session> self(this);
     EngineMethods::JsRuntime::Params params;
     params.recheck = recheck;
     const auto reply = co_await ask<EngineMethods::JsRuntime>(params, false);
@@ -14,12 +16,12 @@ QCoro::Task<void> AppModel::refreshJSRuntime(bool recheck) {
     applyJSRuntime(reply->runtime.has_value(), false);
 }
 
-void AppModel::setFavourites(const std::vector<Favourite>& items) {
-    assign(this, m_favourites, items, &AppModel::favouritesChanged);
+void Session::setFavourites(const std::vector<Favourite>& items) {
+    assign(this, m_favourites, items, &Session::favouritesChanged);
 }
 
-QCoro::Task<void> AppModel::reloadFavourites() {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::reloadFavourites() {
+    QPointer<Session> self(this);
     const auto reply = co_await ask<EngineMethods::FavouritesList>(EngineMethods::NoParams(), true);
     if (!self)
         co_return;
@@ -27,8 +29,8 @@ QCoro::Task<void> AppModel::reloadFavourites() {
     setFavourites(reply ? reply->items : std::vector<Favourite>());
 }
 
-QCoro::Task<void> AppModel::addFavourite(QString url, QString title) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::addFavourite(QString url, QString title) {
+    QPointer<Session> self(this);
     EngineMethods::FavouritesAdd::Params params;
     params.url = url;
     params.title = title;
@@ -37,11 +39,20 @@ QCoro::Task<void> AppModel::addFavourite(QString url, QString title) {
         setFavourites(reply->items);
 }
 
-QCoro::Task<void> AppModel::removeFavourite(QString url) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::removeFavourite(QString url) {
+    QPointer<Session> self(this);
     EngineMethods::FavouritesRemove::Params params;
     params.url = url;
     const auto reply = co_await ask<EngineMethods::FavouritesRemove>(params, true);
     if (self && reply)
         setFavourites(reply->items);
+}
+
+void Session::applyJSRuntime(bool present, bool reveal) {
+    if (present || reveal)
+        m_app.promptsPart().setJsBannerDismissed(false);
+    if (m_jsRuntimeMissing != !present) {
+        m_jsRuntimeMissing = !present;
+        Q_EMIT jsRuntimeChanged();
+    }
 }

@@ -1,25 +1,27 @@
 // Engine loss, the one automatic restart, and the user's retry.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "DownloadQueue.h"
 #include "EngineLaunchError.h"
+#include "Spawn.h"
 #include "SpeechModels.h"
 
 // Only a live session reacts to a stop, and only an answered "hello" makes it live again: each stop of a
 // live session gets exactly one restart.
-QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
+QCoro::Task<void> Session::handleEngineStopped(bool busy) {
     if (!m_sessionLive)
         co_return;
     setSessionLive(false);
     const QString text = busy ? EngineLaunchError::supportBusy().text() : EngineLaunchError::stopped().text();
-    m_queuePart->failActiveJobs(text);
-    modelsPart().endModelDownloads(text);
+    m_app.queuePart().failActiveJobs(text);
+    m_app.modelsPart().endModelDownloads(text);
     if (busy) {
         showEngineFailure(text);
         co_return;
     }
     note(QStringLiteral("Relance du moteur\u2026"));
-    QPointer<AppModel> self(this);
+    QPointer<Session> self(this);
     // A start still running talks to the engine that just went: the restart is a start of its own.
     co_await startFinished();
     if (!self)
@@ -27,17 +29,21 @@ QCoro::Task<void> AppModel::handleEngineStopped(bool busy) {
     const bool restarted = co_await startSessionOrShowFailure();
     if (self && restarted) {
         setEngineFailure(std::nullopt);
-        m_queuePart->persistQueue();
-        m_queuePart->rerunReturnedJobs();
+        m_app.queuePart().persistQueue();
+        m_app.queuePart().rerunReturnedJobs();
     }
 }
 
-QCoro::Task<void> AppModel::retryEngine() {
+QCoro::Task<void> Session::retryEngine() {
     setEngineFailure(std::nullopt);
-    QPointer<AppModel> self(this);
+    QPointer<Session> self(this);
     const bool started = co_await startSessionOrShowFailure();
     if (!self || !started)
         co_return;
-    m_queuePart->persistQueueIfWanted();
-    m_queuePart->rerunReturnedJobs();
+    m_app.queuePart().persistQueueIfWanted();
+    m_app.queuePart().rerunReturnedJobs();
+}
+
+void Session::engineStopped(bool busy) {
+    spawn(this, [this, busy]() -> QCoro::Task<void> { co_await handleEngineStopped(busy); });
 }

@@ -1,6 +1,7 @@
 // The cookie pair handed to the engine, and the built-in browser's data.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "BrowserCookiesService.h"
 #include "BrowserSession.h"
 #include "Guarded.h"
@@ -13,19 +14,19 @@ const QString builtInBrowser = QStringLiteral("Built-in Browser");
 const QString noSource = QStringLiteral("None");
 } // namespace
 
-QString AppModel::host(const QString& address) {
+QString Session::host(const QString& address) {
     const QUrl url(address.trimmed());
     if (!url.isValid())
         return {};
     return url.host().toLower();
 }
 
-AppModel::CookiePair AppModel::settingsCookiePair() const {
+Session::CookiePair Session::settingsCookiePair() const {
     return m_settings ? CookiePair{m_settings->cookieSource, m_settings->cookiesFile}
                       : CookiePair{noSource, QString()};
 }
 
-QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
+QCoro::Task<Session::CookiePair> Session::cookieParams(QString address) {
     const QString h = host(address);
     const CookiePair base = settingsCookiePair();
     if (h.isEmpty())
@@ -34,10 +35,10 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
     if (!handedOver && !(m_settings && m_settings->cookieSource == builtInBrowser))
         co_return base;
 
-    QPointer<AppModel> self(this);
+    QPointer<Session> self(this);
     QString path;
-    if (m_services.browserCookies)
-        path = (co_await guarded(m_services.browserCookies->exportFor(address))).value_or(QString());
+    if (m_app.services().browserCookies)
+        path = (co_await guarded(m_app.services().browserCookies->exportFor(address))).value_or(QString());
     if (!self)
         co_return base;
     if (!path.isEmpty())
@@ -52,7 +53,7 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParams(QString address) {
     co_return base;
 }
 
-QCoro::Task<AppModel::CookiePair> AppModel::cookieParamsForAll(QStringList addresses) {
+QCoro::Task<Session::CookiePair> Session::cookieParamsForAll(QStringList addresses) {
     const CookiePair base = settingsCookiePair();
     if (addresses.isEmpty())
         co_return base;
@@ -67,7 +68,7 @@ QCoro::Task<AppModel::CookiePair> AppModel::cookieParamsForAll(QStringList addre
     co_return co_await cookieParams(firstAddress);
 }
 
-void AppModel::noteBrowserSession(const QString& address) {
+void Session::noteBrowserSession(const QString& address) {
     const QString h = host(address);
     if (h.isEmpty() || m_browserSessionHosts.contains(h))
         return;
@@ -75,11 +76,11 @@ void AppModel::noteBrowserSession(const QString& address) {
     Q_EMIT browserSessionHostsChanged();
 }
 
-QCoro::Task<void> AppModel::clearBrowserData() {
-    QPointer<AppModel> self(this);
-    if (m_services.browserCookies) {
-        m_services.browserCookies->discardExports();
-        co_await guarded(m_services.browserCookies->clearAll());
+QCoro::Task<void> Session::clearBrowserData() {
+    QPointer<Session> self(this);
+    if (m_app.services().browserCookies) {
+        m_app.services().browserCookies->discardExports();
+        co_await guarded(m_app.services().browserCookies->clearAll());
     }
     if (!self)
         co_return;
@@ -89,6 +90,6 @@ QCoro::Task<void> AppModel::clearBrowserData() {
         m_browserSessionHosts.clear();
         Q_EMIT browserSessionHostsChanged();
     }
-    m_browser->reset();
-    promptsPart().setBrowserDataCleared(true);
+    m_app.browser().reset();
+    m_app.promptsPart().setBrowserDataCleared(true);
 }

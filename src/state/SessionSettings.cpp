@@ -1,6 +1,7 @@
 // Settings: the engine owns them; the application mirrors its last answer.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "Appearance.h"
 #include "Assign.h"
 #include "Composition.h"
@@ -11,20 +12,20 @@
 #include "SpeechModels.h"
 #include "Strings.h"
 
-QCoro::Task<void> AppModel::reloadSettings() {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::reloadSettings() {
+    QPointer<Session> self(this);
     const auto reply = co_await ask<EngineMethods::SettingsGet>(EngineMethods::NoParams(), true);
     if (!self)
         co_return;
     // A failed read keeps the last good settings, so downloads keep their folder and cookie source.
     if (reply)
         setSettings(reply);
-    co_await m_compositionPart->refreshAllowedOptions();
+    co_await m_app.compositionPart().refreshAllowedOptions();
 }
 
-void AppModel::saveSetting(SettingsPatch patch) {
+void Session::saveSetting(SettingsPatch patch) {
     spawn(this, [this, patch]() -> QCoro::Task<void> {
-        QPointer<AppModel> self(this);
+        QPointer<Session> self(this);
         const auto reply = co_await ask<EngineMethods::SettingsSet>(patch, true);
         if (!self)
             co_return;
@@ -38,26 +39,26 @@ void AppModel::saveSetting(SettingsPatch patch) {
         }
         // The models depend on the folder and the chosen model; a failed save may still have moved them.
         if (self && (Setting::outputDir.isIn(patch) || Setting::transcriptionModel.isIn(patch)))
-            co_await modelsPart().reloadModels();
+            co_await m_app.modelsPart().reloadModels();
     });
 }
 
-QCoro::Task<void> AppModel::applyLanguage(QString language) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::applyLanguage(QString language) {
+    QPointer<Session> self(this);
     const EngineMethods::I18nTableInLanguage::Params params{language};
     const auto table = co_await ask<EngineMethods::I18nTableInLanguage>(params, true);
     if (self && table)
         installStrings(*table);
 }
 
-void AppModel::applyAppearance(const QString& name) {
-    if (m_services.appearance)
-        m_services.appearance->apply(name);
+void Session::applyAppearance(const QString& name) {
+    if (m_app.services().appearance)
+        m_app.services().appearance->apply(name);
 }
 
-void AppModel::saveCookieSource(const QString& source) {
+void Session::saveCookieSource(const QString& source) {
     spawn(this, [this, source]() -> QCoro::Task<void> {
-        QPointer<AppModel> self(this);
+        QPointer<Session> self(this);
         const EngineMethods::SettingsSetCookieSource::Params params{source, QString()};
         const auto reply = co_await ask<EngineMethods::SettingsSetCookieSource>(params, true);
         if (self && reply)
@@ -65,23 +66,14 @@ void AppModel::saveCookieSource(const QString& source) {
     });
 }
 
-QCoro::Task<void> AppModel::chooseOutputFolder() {
-    if (!m_services.fileDialogs)
+QCoro::Task<void> Session::chooseOutputFolder() {
+    if (!m_app.services().fileDialogs)
         co_return;
-    QPointer<AppModel> self(this);
+    QPointer<Session> self(this);
     const QString start = Setting::outputDir.read(m_settings);
     const QString message = Strings::text(QStringLiteral("label_download_folder"));
     const std::optional<QString> folder =
-        (co_await guarded(m_services.fileDialogs->chooseFolder(message, start))).value_or(std::nullopt);
+        (co_await guarded(m_app.services().fileDialogs->chooseFolder(message, start))).value_or(std::nullopt);
     if (self && folder && !folder->isEmpty())
         saveSetting(Setting::outputDir.with(*folder));
-}
-
-void AppModel::setSettingsSection(SettingsSection section) {
-    assign(this, m_settingsSection, section, &AppModel::settingsSectionChanged);
-}
-
-void AppModel::showSettings(SettingsSection section) {
-    setSettingsSection(section);
-    setTab(Tab::Settings);
 }

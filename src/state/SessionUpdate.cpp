@@ -1,10 +1,11 @@
 // The update check and the problem report, both through the engine.
-#include "AppModel.h"
+#include "Session.h"
 
+#include "AppModel.h"
 #include "Assign.h"
 
-QCoro::Task<void> AppModel::checkForUpdate(bool manual) {
-    QPointer<AppModel> self(this);
+QCoro::Task<void> Session::checkForUpdate(bool manual) {
+    QPointer<Session> self(this);
     const auto info = co_await ask<EngineMethods::UpdateCheck>(EngineMethods::NoParams(), manual);
     if (!self || !info)
         co_return;
@@ -14,8 +15,8 @@ QCoro::Task<void> AppModel::checkForUpdate(bool manual) {
         setUpToDate(true);
 }
 
-QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
-    QPointer<AppModel> self(this);
+QCoro::Task<bool> Session::sendReport(QString what, QString email) {
+    QPointer<Session> self(this);
     const qsizetype first = std::max<qsizetype>(0, m_log.size() - 200);
     EngineMethods::ReportSend::Params params;
     params.what = what;
@@ -28,10 +29,10 @@ QCoro::Task<bool> AppModel::sendReport(QString what, QString email) {
     co_return reply && reply->sent;
 }
 
-void AppModel::setUpdate(const std::optional<UpdateInfo>& update) {
-    assign(this, m_update, update, &AppModel::updateChanged);
+void Session::setUpdate(const std::optional<UpdateInfo>& update) {
+    assign(this, m_update, update, &Session::updateChanged);
 }
 
-void AppModel::setUpToDate(bool upToDate) {
-    assign(this, m_upToDate, upToDate, &AppModel::upToDateChanged);
+void Session::setUpToDate(bool upToDate) {
+    assign(this, m_upToDate, upToDate, &Session::upToDateChanged);
 }
