@@ -46,6 +46,7 @@ AppModel::AppModel(Services services, EngineLocations locations, QObject* parent
             &DownloadQueue::textsChanged);
     connect(m_transcriptionsPart.get(), &Transcriptions::transcribed, m_libraryPart.get(),
             &Library::noteTranscribed);
+    m_queuePart->setAfterSave([library = m_libraryPart.get()] { return library->reloadLibrary(); });
     connect(m_clipsPart.get(), &Clips::clipSaved, m_libraryPart.get(), [library = m_libraryPart.get()] {
         spawn(library, [library]() -> QCoro::Task<void> { co_await library->reloadLibrary(); });
     });
@@ -66,6 +67,28 @@ AppModel& AppModel::makeShared(Services services, EngineLocations locations) {
     if (!sharedInstance)
         sharedInstance = new AppModel(services, std::move(locations));
     return *sharedInstance;
+}
+
+QCoro::Task<void> AppModel::loadParts(EngineSettings settings) {
+    QPointer<AppModel> self(this);
+    m_compositionPart->restore(settings);
+    co_await m_compositionPart->refreshAllowedOptions();
+    if (!self)
+        co_return;
+    co_await m_libraryPart->reloadLibrary();
+    if (!self)
+        co_return;
+    co_await m_modelsPart->reloadModels();
+    if (!self)
+        co_return;
+    co_await m_libraryPart->refreshSearchStatus();
+    if (!self)
+        co_return;
+    if (!m_queuePart->queueLoaded()) {
+        const bool answered = co_await m_queuePart->restoreQueue();
+        if (self && answered)
+            m_queuePart->markQueueLoaded();
+    }
 }
 
 std::optional<AppModel::Tab> AppModel::tabFromRaw(int raw) {

@@ -7,10 +7,13 @@
 #include <QObject>
 #include <QString>
 
+#include <QCoro/QCoroTask>
+
 #include <memory>
 #include <optional>
 
 class BrowserSession;
+struct EngineSettings;
 class Session;
 class DownloadQueue;
 class Library;
@@ -50,6 +53,9 @@ public:
     Clips& clipsPart() const { return *m_clipsPart; }
     Composition& compositionPart() const { return *m_compositionPart; }
     Prompts& promptsPart() const { return *m_promptsPart; }
+
+    // What the parts load from a freshly started engine, in order; called by the session's start.
+    QCoro::Task<void> loadParts(EngineSettings settings);
 
     EngineClient& engine() { return *m_engine; }
     BrowserSession& browser() { return *m_browser; }

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -41,6 +42,8 @@ public:
     // Runs a finished job again; does nothing while its earlier run is still open.
     void retry(std::shared_ptr<Job> job);
     const std::shared_ptr<Job>& currentDownload() const { return m_currentDownload; }
+    // Awaited once a download's file is saved, before its run ends (the library reloads there).
+    void setAfterSave(std::function<QCoro::Task<void>()> step) { m_afterSave = std::move(step); }
 
     // ---- batch queue ----
     const std::vector<std::shared_ptr<Job>>& jobs() const { return m_jobs; }
@@ -178,6 +181,7 @@ private:
     QCoro::Task<void> sendQueueSaves();
 
     AppModel& m_app;
+    std::function<QCoro::Task<void>()> m_afterSave;
 
     // The saved queue has been read once; until then saves are held back.
     bool m_didLoadSession = false;

@@ -184,7 +184,7 @@ QCoro::Task<void> DownloadQueue::enqueuePasted(QString text) {
     constexpr size_t jobsPerTurn = 100;
     for (size_t i = 0; i < reply->singles.size(); ++i) {
         // The field refilled with thousands of lines is a turn's work of its own.
-        if ((i > 0 && i % jobsPerTurn == 0) || (i == 0 && notTaken.size() > jobsPerTurn)) {
+        if ((i > 0 && i % jobsPerTurn == 0) || (i == 0 && size_t(notTaken.size()) > jobsPerTurn)) {
             co_await NextTurn{this};
             if (!self)
                 co_return;

@@ -7,7 +7,6 @@
 #include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"
-#include "Library.h"
 #include "Notifications.h"
 #include "Spawn.h"
 #include "Strings.h"
@@ -189,9 +188,11 @@ QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
         job->finish(result->path);
         if (!result->title.isEmpty())
             job->setTitle(result->title);
-        co_await m_app.libraryPart().reloadLibrary();
-        if (!self)
-            co_return;
+        if (m_afterSave) {
+            co_await m_afterSave();
+            if (!self)
+                co_return;
+        }
     } else {
         endRunWithError(job, failure);
     }

@@ -1,15 +1,11 @@
-// The start of an engine session: the engine, its texts and settings, then what the parts load.
+// The start of an engine session: the engine, its texts and settings, then what each part loads.
 #include "Session.h"
 
 #include "AppModel.h"
 #include "Assign.h"
-#include "Composition.h"
-#include "DownloadQueue.h"
 #include "EngineLaunchError.h"
 #include "InstanceGuard.h"
-#include "Library.h"
 #include "SignalWait.h"
-#include "SpeechModels.h"
 #include "Strings.h"
 
 Session::Session(AppModel& app) : QObject(nullptr), m_app(app), m_engine(&app.engine()) {
@@ -120,29 +116,8 @@ QCoro::Task<void> Session::runSessionStart() {
     if (!self)
         co_return;
     setSettings(settings);
-    m_app.compositionPart().restore(settings);
     applyAppearance(settings.appearance);
-
-    co_await m_app.compositionPart().refreshAllowedOptions();
-    if (!self)
-        co_return;
-    co_await m_app.libraryPart().reloadLibrary();
-    if (!self)
-        co_return;
-    co_await m_app.modelsPart().reloadModels();
-    if (!self)
-        co_return;
-    co_await m_app.libraryPart().refreshSearchStatus();
-    if (!self)
-        co_return;
-
-    if (!m_app.queuePart().queueLoaded()) {
-        const bool answered = co_await m_app.queuePart().restoreQueue();
-        if (!self)
-            co_return;
-        if (answered)
-            m_app.queuePart().markQueueLoaded();
-    }
+    co_await m_app.loadParts(settings);
 }
 
 void Session::markReady() {

@@ -39,6 +39,12 @@ std::shared_ptr<Job> makeJob(const QString& url, Job::State::Kind kind) {
     putInState(*job, {kind, {}});
     return job;
 }
+ResolvedEntry sectionEntry(const QString& url, const QString& section) {
+    ResolvedEntry e;
+    e.url = url;
+    e.section = section;
+    return e;
+}
 QStringList savedURLs(const LoggedRequest& save) {
     QStringList out;
     for (const QJsonValue& row : save.params["items"].toArray())
@@ -54,7 +60,7 @@ QStringList jobIdsOf(const QList<LoggedRequest>& requests) {
 // Waits for the saves asked for so far to be answered (their text is made off the GUI thread, so a
 // request sent after them may overtake them), then for one request round trip more.
 void settle(StateFixture& f) {
-    QTest::qWaitFor([&] { return !f.model->queuePart().isSavingQueue(); }, 10000);
+    QVERIFY(QTest::qWaitFor([&] { return !f.model->queuePart().isSavingQueue(); }, 10000));
     QCoro::waitFor(f.model->sessionPart().reloadSettings());
 }
 } // namespace
@@ -501,9 +507,9 @@ private slots:
         QFETCH(bool, canLoadMore);
         ResolvedListing listing;
         for (int i = 0; i < sectionA; ++i)
-            listing.entries.push_back({.url = QString("http://a/%1").arg(i), .section = "A"});
+            listing.entries.push_back(sectionEntry(QString("http://a/%1").arg(i), "A"));
         for (int i = 0; i < 3; ++i)
-            listing.entries.push_back({.url = QString("http://b/%1").arg(i), .section = "B"});
+            listing.entries.push_back(sectionEntry(QString("http://b/%1").arg(i), "B"));
         listing.sections.push_back({.name = "A", .source = "http://a", .count = 0});
         if (sections > 1)
             listing.sections.push_back({.name = "B", .source = "http://b", .count = 0});
