@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
     LibraryPane pane(&model, {});
     pane.resize(1020, 700);
     pane.show();
-    QTest::qWaitForWindowExposed(&pane);
+    if (!QTest::qWaitForWindowExposed(&pane))
+        return 1;
     PaintCounter counter;
     pane.list()->viewport()->installEventFilter(&counter);
     QTest::qWait(100);
@@ -176,7 +177,8 @@ int main(int argc, char** argv) {
             QElapsedTimer s;
             s.start();
             QTest::mouseClick(categories->segment(QString::fromLatin1(raw)), Qt::LeftButton);
-            QTest::qWaitFor([&] { return counter.paints > paints; }, 10000);
+            if (!QTest::qWaitFor([&] { return counter.paints > paints; }, 10000))
+                return 1;
             switches.push_back(ms(s));
         }
     }
@@ -189,7 +191,8 @@ int main(int argc, char** argv) {
             QElapsedTimer s;
             s.start();
             QTest::keyClick(filter, key);
-            QTest::qWaitFor([&] { return counter.paints > paints; }, 10000);
+            if (!QTest::qWaitFor([&] { return counter.paints > paints; }, 10000))
+                return 1;
             keystrokes.push_back(ms(s));
         }
         filter->clear();

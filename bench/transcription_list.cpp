@@ -66,7 +66,8 @@ void measure(StateFixture& f, int round, int count) {
     auto pane = std::make_unique<TranscriptionPane>(f.model.get());
     pane->resize(810, 700);
     pane->show();
-    QTest::qWaitForWindowExposed(pane.get());
+    if (!QTest::qWaitForWindowExposed(pane.get()))
+        qWarning() << "the pane was not shown";
 
     QElapsedTimer t;
     t.start();
@@ -77,7 +78,8 @@ void measure(StateFixture& f, int round, int count) {
     auto second = std::make_unique<TranscriptionPane>(f.model.get());
     second->resize(810, 700);
     second->show();
-    QTest::qWaitForWindowExposed(second.get());
+    if (!QTest::qWaitForWindowExposed(second.get()))
+        qWarning() << "the second pane was not shown";
     const double build = msSince(t);
     second.reset();
 

@@ -1,5 +1,6 @@
 #include "ClipJob.h"
 
+#include "Assign.h"
 #include "Fraction.h"
 
 #include <QUuid>
@@ -8,29 +9,29 @@ ClipJob::ClipJob(QObject* parent)
     : QObject(parent), m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()) {}
 
 void ClipJob::follow(const EngineEvent::ClipState& event) {
-    assign(m_state, event.state);
+    assign(this, m_state, event.state, &ClipJob::changed);
     if (event.destination)
-        assign(m_destination, event.destination);
+        assign(this, m_destination, event.destination, &ClipJob::changed);
     if (event.message)
-        assign(m_message, event.message);
+        assign(this, m_message, event.message, &ClipJob::changed);
 }
 
 void ClipJob::finish(const QString& destination) {
-    assign(m_state, State::Done);
+    assign(this, m_state, State::Done, &ClipJob::changed);
     setFraction(1);
-    assign(m_destination, std::optional<QString>(destination));
+    assign(this, m_destination, std::optional<QString>(destination), &ClipJob::changed);
 }
 
 void ClipJob::fail(const QString& message) {
-    assign(m_state, State::Failed);
-    assign(m_message, std::optional<QString>(message));
+    assign(this, m_state, State::Failed, &ClipJob::changed);
+    assign(this, m_message, std::optional<QString>(message), &ClipJob::changed);
 }
 
 void ClipJob::cancel(const QString& message) {
-    assign(m_state, State::Cancelled);
-    assign(m_message, std::optional<QString>(message));
+    assign(this, m_state, State::Cancelled, &ClipJob::changed);
+    assign(this, m_message, std::optional<QString>(message), &ClipJob::changed);
 }
 
 void ClipJob::setFraction(double fraction) {
-    assign(m_fraction, unitFraction(fraction));
+    assign(this, m_fraction, unitFraction(fraction), &ClipJob::changed);
 }

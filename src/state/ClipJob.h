@@ -39,13 +39,6 @@ Q_SIGNALS:
     void changed();
 
 private:
-    template <class T> void assign(T& field, const T& value) {
-        if (field == value)
-            return;
-        field = value;
-        Q_EMIT changed();
-    }
-
     const QString m_id;
     State m_state = State::Running;
     double m_fraction = 0;

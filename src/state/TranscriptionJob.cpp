@@ -1,5 +1,6 @@
 #include "TranscriptionJob.h"
 
+#include "Assign.h"
 #include "Fraction.h"
 
 #include <cmath>
@@ -27,11 +28,11 @@ void TranscriptionJob::enter(State state, const QString& otherState) {
 void TranscriptionJob::follow(const EngineEvent::TranscribeState& event) {
     enter(event.state, event.otherState);
     if (event.title && !event.title->isEmpty())
-        assign(m_title, *event.title);
+        assign(this, m_title, *event.title, &TranscriptionJob::changed);
     if (event.estimateSeconds)
         setEstimateSeconds(*event.estimateSeconds);
     if (event.isLongJob)
-        assign(m_isLongJob, *event.isLongJob);
+        assign(this, m_isLongJob, *event.isLongJob, &TranscriptionJob::changed);
     if (event.message)
         setMessage(event.message);
     if (event.state == State::Done) {
@@ -51,17 +52,18 @@ void TranscriptionJob::cancel(const QString& message) {
 }
 
 void TranscriptionJob::setFraction(double fraction) {
-    assign(m_fraction, unitFraction(fraction));
+    assign(this, m_fraction, unitFraction(fraction), &TranscriptionJob::changed);
 }
 
 void TranscriptionJob::setMessage(const std::optional<QString>& message) {
-    assign(m_message, message);
+    assign(this, m_message, message, &TranscriptionJob::changed);
 }
 
 void TranscriptionJob::setEstimateSeconds(double seconds) {
-    assign(m_estimateSeconds, std::isfinite(seconds) && seconds > 0 ? seconds : 0.0);
+    assign(this, m_estimateSeconds, std::isfinite(seconds) && seconds > 0 ? seconds : 0.0,
+           &TranscriptionJob::changed);
 }
 
 void TranscriptionJob::setTranscriptPath(const std::optional<QString>& path) {
-    assign(m_transcriptPath, path);
+    assign(this, m_transcriptPath, path, &TranscriptionJob::changed);
 }

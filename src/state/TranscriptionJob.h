@@ -54,12 +54,6 @@ Q_SIGNALS:
     void stateChanged();
 
 private:
-    template <class T> void assign(T& field, const T& value) {
-        if (field == value)
-            return;
-        field = value;
-        Q_EMIT changed();
-    }
     void enter(State state, const QString& otherState = {});
 
     const QString m_id;

@@ -107,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(filters[0].startsWith(Strings::text("filter_media_files") + " ("));
         QVERIFY(filters[1].startsWith(Strings::text("filter_audio_files") + " ("));
         QVERIFY(filters[2].startsWith(Strings::text("filter_video_files") + " ("));
-        for (const QString& pattern : {"*.mp4", "*.mp3", "*.wav"})
+        for (const char* pattern : {"*.mp4", "*.mp3", "*.wav"})
             QVERIFY2(filters[0].contains(pattern), qPrintable(filters[0]));
         QVERIFY(filters[1].contains("*.mp3") && filters[1].contains("*.wav") &&
                 !filters[1].contains("*.mp4"));

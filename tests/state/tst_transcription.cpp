@@ -56,7 +56,8 @@ QJsonObject stateEvent(const QString& id, const QString& state, const QJsonObjec
 }
 // Waits for a job the engine announced, which proves every event written before it was applied.
 std::shared_ptr<TranscriptionJob> awaitJob(StateFixture& f, const QString& id) {
-    QTest::qWaitFor([&] { return f.model->transcriptionsPart().jobs().count(id) > 0; }, 10000);
+    if (!QTest::qWaitFor([&] { return f.model->transcriptionsPart().jobs().count(id) > 0; }, 10000))
+        return nullptr;
     const auto it = f.model->transcriptionsPart().jobs().find(id);
     return it == f.model->transcriptionsPart().jobs().end() ? nullptr : it->second;
 }

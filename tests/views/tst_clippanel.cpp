@@ -108,7 +108,8 @@ TranscriptPlayer* TestClipPanel::openSheet(qint64 start, qint64 end, qint64 dura
     if (!QTest::qWaitForWindowExposed(sheet) || !QTest::qWaitFor([&] { return finished.size() == 1; }))
         qWarning() << "the sheet did not open";
     QSignalSpy suggested(sheet->session(), &PlayerSession::suggestionChanged);
-    QTest::qWaitFor([&] { return suggests() > before && sheet->session()->suggestion(); });
+    if (!QTest::qWaitFor([&] { return suggests() > before && sheet->session()->suggestion(); }))
+        qWarning() << "no suggestion came";
     fake->take();
     if (port)
         *port = fake;

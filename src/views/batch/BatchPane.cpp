@@ -35,32 +35,23 @@ BatchPane::BatchPane(AppModel* model, QWidget* parent) : QWidget(parent), m_mode
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    m_scroll = new QScrollArea(this);
+    m_scroll = paneScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("batch_scroll"));
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     outer->addWidget(m_scroll, 1);
     outer->addWidget(new Divider(this));
     m_summary = new QueueSummary(&model->queuePart(), this);
     outer->addWidget(m_summary);
 
     auto* column = new QWidget;
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(PaneMetrics::sectionSpacing);
+    auto* stack = sectionStack(column);
 
     m_banners = new Banners(model, column);
     stack->addWidget(m_banners);
 
     // The paste field and its buttons.
     auto* input = new QWidget(column);
-    auto* inputStack = new QVBoxLayout(input);
-    inputStack->setContentsMargins(0, 0, 0, 0);
-    inputStack->setSpacing(10);
     m_label = new QLabel(input);
-    TextStyle::apply(m_label, TextStyle::Role::Subheadline, QFont::Medium);
-    inputStack->addWidget(m_label);
+    auto* inputStack = captionedStack(input, m_label);
     m_field = new PasteField(input);
     m_field->setObjectName(QStringLiteral("batch_urls"));
     m_field->setPlainText(model->queuePart().batchURLs());

@@ -67,28 +67,19 @@ DownloadPane::DownloadPane(AppModel* model, QWidget* parent)
     setAcceptDrops(true);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll = paneScrollArea(this);
     outer->addWidget(m_scroll);
 
     auto* column = new QWidget;
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(PaneMetrics::sectionSpacing);
+    auto* stack = sectionStack(column);
 
     m_banners = new Banners(model, column);
     stack->addWidget(m_banners);
 
     // The address row.
     auto* urlRow = new QWidget(column);
-    auto* urlStack = new QVBoxLayout(urlRow);
-    urlStack->setContentsMargins(0, 0, 0, 0);
-    urlStack->setSpacing(10);
     m_urlLabel = new QLabel(urlRow);
-    TextStyle::apply(m_urlLabel, TextStyle::Role::Subheadline, QFont::Medium);
-    urlStack->addWidget(m_urlLabel);
+    auto* urlStack = captionedStack(urlRow, m_urlLabel);
     auto* fieldRow = new QHBoxLayout;
     fieldRow->setSpacing(8);
     m_field = new QLineEdit(urlRow);

@@ -1,5 +1,9 @@
 #include "kit/PaneContent.h"
 
+#include "kit/TextStyle.h"
+
+#include <QLabel>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -22,4 +26,28 @@ QWidget* paneContent(QWidget* column) {
         layout->addStretch(1);
     }
     return frame;
+}
+
+QScrollArea* paneScrollArea(QWidget* parent) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return scroll;
+}
+
+QVBoxLayout* sectionStack(QWidget* column) {
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(PaneMetrics::sectionSpacing);
+    return stack;
+}
+
+QVBoxLayout* captionedStack(QWidget* section, QLabel* caption) {
+    auto* stack = new QVBoxLayout(section);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(10);
+    TextStyle::apply(caption, TextStyle::Role::Subheadline, QFont::Medium);
+    stack->addWidget(caption);
+    return stack;
 }

@@ -108,6 +108,12 @@ QRect RowDelegate::stripBox(const QRect& row, int inset, int count, int i) {
     return {left, row.center().y() - iconFrame.height() / 2, iconFrame.width(), iconFrame.height()};
 }
 
+void RowDelegate::beginRow(QPainter* painter) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+}
+
 QPixmap RowDelegate::symbol(const QString& name, int side, const QColor& colour, qreal ratio) {
     return Icons::cachedTinted(name, side, colour, ratio);
 }

@@ -34,6 +34,8 @@ public:
     // Box `i` of a strip of `count` icons ending `inset` inside the row's trailing edge.
     static QRect stripBox(const QRect& row, int inset, int count, int i);
 
+    // Saves the painter's state (the caller restores it) and turns on smooth edges and pictures.
+    static void beginRow(QPainter* painter);
     // A symbol tinted in `colour`, from the application's pixmap cache.
     static QPixmap symbol(const QString& name, int side, const QColor& colour, qreal ratio);
     // `pixmap` centred in `box` on whole pixels.

@@ -189,9 +189,7 @@ QString LibraryRowDelegate::spotLabel(int row, Spot spot) const {
 
 void LibraryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    beginRow(painter);
     const bool selected = index.data(LibraryPaneModel::SelectedRole).toBool();
     const Kind kind = Kind(index.data(LibraryPaneModel::KindRole).toInt());
     switch (kind) {

@@ -69,9 +69,7 @@ void JobRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const Job* job = jobOf(index);
     if (!job)
         return;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    beginRow(painter);
     const QPalette p = Theme::palette();
     const QRect row = option.rect;
     const JobRowContent c = JobRowContent::of(*job);

@@ -1,4 +1,5 @@
 #include "sheets/LogSheet.h"
+#include "sheets/SheetButton.h"
 
 #include "kit/Icons.h"
 #include "kit/NoticeFrame.h"
@@ -46,20 +47,13 @@ private:
     qreal m_radius;
 };
 
-QPushButton* button(const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 LogSheet::LogSheet(AppModel& model, QWidget* parent)
     : QDialog(parent), m_model(model), m_errorBox(new NoticeFrame(Theme::Ink::Warning, 8, this)),
       m_errorMessage(new QLabel), m_lines(new QPlainTextEdit),
-      m_clear(button(QStringLiteral("button_clear_log"), this)),
-      m_copy(button(QStringLiteral("menu_copy"), this)) {
+      m_clear(sheetButton(QStringLiteral("button_clear_log"), this)),
+      m_copy(sheetButton(QStringLiteral("menu_copy"), this)) {
     setFixedSize(size);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 18, 18, 18);
@@ -109,8 +103,8 @@ LogSheet::LogSheet(AppModel& model, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
-    auto* report = button(QStringLiteral("menu_report_problem"), this);
-    auto* close = button(QStringLiteral("button_close"), this);
+    auto* report = sheetButton(QStringLiteral("menu_report_problem"), this);
+    auto* close = sheetButton(QStringLiteral("button_close"), this);
     m_copy->setIcon(Icons::icon(QStringLiteral("doc.on.doc")));
     buttons->addWidget(m_clear);
     buttons->addWidget(m_copy);

@@ -1,4 +1,5 @@
 #include "sheets/ModelOptInSheet.h"
+#include "sheets/SheetButton.h"
 
 #include "settings/DeleteModelAlert.h"
 #include "settings/ModelRow.h"
@@ -26,24 +27,17 @@
 namespace {
 constexpr int progressSteps = 1000;
 
-QPushButton* button(const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(name);
-    // Return presses only the button made default for the stage, never the one that has focus.
-    b->setAutoDefault(false);
-    return b;
-}
 } // namespace
 
 ModelOptInSheet::ModelOptInSheet(AppModel& model, QString modelKey, QWidget* parent)
     : QDialog(parent), m_model(model), m_key(std::move(modelKey)), m_title(new QLabel(this)),
       m_name(new QLabel(this)), m_detail(new QLabel(this)), m_progress(new QProgressBar(this)),
-      m_caption(new QLabel(this)), m_delete(button(QStringLiteral("button_delete_model"), this)),
-      m_close(button(QStringLiteral("button_close"), this)),
-      m_done(button(QStringLiteral("button_done"), this)),
-      m_dismiss(button(QStringLiteral("button_cancel"), this)),
-      m_cancelDownload(button(QStringLiteral("cancelDownload"), this)),
-      m_download(button(QStringLiteral("button_download_model"), this)) {
+      m_caption(new QLabel(this)), m_delete(sheetButton(QStringLiteral("button_delete_model"), this)),
+      m_close(sheetButton(QStringLiteral("button_close"), this)),
+      m_done(sheetButton(QStringLiteral("button_done"), this)),
+      m_dismiss(sheetButton(QStringLiteral("button_cancel"), this)),
+      m_cancelDownload(sheetButton(QStringLiteral("cancelDownload"), this)),
+      m_download(sheetButton(QStringLiteral("button_download_model"), this)) {
     setFixedSize(size);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);

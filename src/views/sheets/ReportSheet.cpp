@@ -1,4 +1,5 @@
 #include "sheets/ReportSheet.h"
+#include "sheets/SheetButton.h"
 
 #include "kit/LinkButton.h"
 #include "kit/TextStyle.h"
@@ -25,14 +26,6 @@
 
 namespace {
 
-QPushButton* button(const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(name);
-    // No button has a keyboard shortcut: Return in the fields types, it does not send.
-    b->setAutoDefault(false);
-    return b;
-}
-
 QString rgba(const QColor& c) {
     return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
 }
@@ -42,7 +35,7 @@ QString rgba(const QColor& c) {
 ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
     : QDialog(parent), m_model(model), m_what(new QPlainTextEdit), m_email(new QLineEdit),
       m_preview(new QPlainTextEdit), m_outcomeLabel(new QLabel),
-      m_send(button(QStringLiteral("button_send"), this)) {
+      m_send(sheetButton(QStringLiteral("button_send"), this)) {
     setFixedWidth(width);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -108,7 +101,7 @@ ReportSheet::ReportSheet(AppModel& model, QWidget* parent)
     layout->addWidget(m_outcomeLabel);
 
     auto* buttons = new QHBoxLayout;
-    auto* close = button(QStringLiteral("button_close"), this);
+    auto* close = sheetButton(QStringLiteral("button_close"), this);
     buttons->addStretch(1);
     buttons->addWidget(close);
     buttons->addWidget(m_send);

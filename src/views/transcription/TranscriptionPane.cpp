@@ -40,9 +40,7 @@ TranscriptionPane::TranscriptionPane(AppModel* model, QWidget* parent) : QWidget
     // The pane proper: the list scrolls by itself, so 10,000 jobs cost what 20 do.
     auto* column = new QWidget;
     column->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    auto* stack = new QVBoxLayout(column);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(PaneMetrics::sectionSpacing);
+    auto* stack = sectionStack(column);
     m_dropZone = new DropZone(model, column);
     stack->addWidget(m_dropZone);
     stack->addWidget(new Divider(column));

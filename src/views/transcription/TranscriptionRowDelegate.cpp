@@ -83,9 +83,7 @@ void TranscriptionRowDelegate::paint(QPainter* painter, const QStyleOptionViewIt
     const std::shared_ptr<TranscriptionJob> job = m_rows->jobAt(index.row());
     if (!job)
         return;
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    beginRow(painter);
     const QPalette p = Theme::palette();
     const QRect row = option.rect;
     const TranscriptionRowContent c = TranscriptionRowContent::of(*job);
