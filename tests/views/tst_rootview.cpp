@@ -360,6 +360,8 @@ private Q_SLOTS:
         QTest::keyClick(dialog, Qt::Key_Escape);
         QVERIFY(!f.model->promptsPart().property(flag.toLatin1()).toBool());
         QVERIFY(waitNoSurface(root));
+        // The keys go back to the window, so its shortcuts work at once.
+        QTRY_COMPARE(QApplication::activeWindow(), root.window());
 
         // A fresh sheet at each presentation.
         f.model->promptsPart().setProperty(flag.toLatin1(), true);

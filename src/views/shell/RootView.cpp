@@ -322,6 +322,9 @@ void RootView::surfaceFinished(QDialog* dialog) {
     case Kind::None:
         break;
     }
+    // The keys go back to the window (a desktop without a window manager leaves them nowhere).
+    if (isVisible())
+        window()->activateWindow();
     // The next surface, or this one again while its state still asks for it.
     scheduleSync();
 }
