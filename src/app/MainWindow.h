@@ -12,7 +12,7 @@ class LaunchGate;
 
 // The one main window: its title (the application's until the texts arrive, then the place shown),
 // its sizes, the launch gate as its content, the engine started
-// (AppModel::boot) each time it is shown, and what closing it means: hidden while something (a tray)
+// (Session::boot) each time it is shown, and what closing it means: hidden while something (a tray)
 // can bring it back, otherwise the application quits.
 class MainWindow : public QMainWindow {
     Q_OBJECT
