@@ -1,28 +1,40 @@
 #include "EngineStates.h"
 
-#include <array>
+#include <initializer_list>
+#include <utility>
 
 namespace {
-// `words` in the order of the enumerators; a word not among them is Other.
-template <class Status, std::size_t N>
-Status statusOf(const QString& word, const std::array<const char*, N>& words) {
-    for (std::size_t i = 0; i < N; ++i) {
-        if (word == QLatin1String(words[i]))
-            return static_cast<Status>(i);
+// The status `word` names among `words`; a word not among them is Other.
+template <class Status>
+Status statusOf(const QString& word, std::initializer_list<std::pair<const char*, Status>> words) {
+    for (const auto& [name, status] : words) {
+        if (word == QLatin1String(name))
+            return status;
     }
     return Status::Other;
 }
 } // namespace
 
 TranscriptionStatus transcriptionStatusOf(const QString& word) {
-    return statusOf<TranscriptionStatus>(word,
-                                         std::array{"queued", "running", "done", "failed", "cancelled"});
+    using S = TranscriptionStatus;
+    return statusOf<S>(word, {{"queued", S::Queued},
+                              {"running", S::Running},
+                              {"done", S::Done},
+                              {"failed", S::Failed},
+                              {"cancelled", S::Cancelled}});
 }
 
 ModelStatus modelStatusOf(const QString& word) {
-    return statusOf<ModelStatus>(word, std::array{"installed", "deleted", "cancelled", "failed"});
+    using S = ModelStatus;
+    return statusOf<S>(word, {{"installed", S::Installed},
+                              {"deleted", S::Deleted},
+                              {"cancelled", S::Cancelled},
+                              {"failed", S::Failed}});
 }
 
 ClipStatus clipStatusOf(const QString& word) {
-    return statusOf<ClipStatus>(word, std::array{"running", "done", "failed", "cancelled"});
+    using S = ClipStatus;
+    return statusOf<S>(
+        word,
+        {{"running", S::Running}, {"done", S::Done}, {"failed", S::Failed}, {"cancelled", S::Cancelled}});
 }

@@ -3,10 +3,8 @@
 
 #include "Clips.h"
 #include "DownloadQueue.h"
-#include "Prompts.h"
 #include "Session.h"
 #include "SpeechModels.h"
-#include "Strings.h"
 #include "Transcriptions.h"
 
 #include <type_traits>

@@ -42,7 +42,8 @@ public:
     // Runs a finished job again; does nothing while its earlier run is still open.
     void retry(std::shared_ptr<Job> job);
     const std::shared_ptr<Job>& currentDownload() const { return m_currentDownload; }
-    // Awaited once a download's file is saved, before its run ends (the library reloads there).
+    // Awaited once a download's file is saved, before its run ends (the library reloads there): a step
+    // rather than a signal, so the download's done and drained notices still come after the reload.
     void setAfterSave(std::function<QCoro::Task<void>()> step) { m_afterSave = std::move(step); }
 
     // ---- batch queue ----

@@ -2,12 +2,12 @@
 #include "DownloadQueue.h"
 
 #include "AppModel.h"
-#include "Session.h"
-
 #include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"
 #include "Notifications.h"
+#include "Session.h"
+#include "SettingFields.h"
 #include "Spawn.h"
 #include "Strings.h"
 
@@ -76,7 +76,7 @@ QCoro::Task<std::shared_ptr<Job>> DownloadQueue::enqueue(std::optional<QString> 
 QCoro::Task<std::optional<std::pair<QString, QString>>>
 DownloadQueue::chooseSaveLocation(std::optional<QString> suggested, FormatChoice format) {
     const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
-    const QString start = settings ? settings->outputDir : QString();
+    const QString start = Setting::outputDir.read(settings);
     QString stem = fileStem(suggested.value_or(QString()));
     stem.replace(u'/', u'-');
     QString proposed;
@@ -162,13 +162,13 @@ QCoro::Task<void> DownloadQueue::run(std::shared_ptr<Job> job) {
     request.saveThumbnail = f.saveThumbnail;
     request.embedCover = f.embedCover;
     const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
-    request.outputDir = job->destination().value_or(settings ? settings->outputDir : QString());
+    request.outputDir = job->destination().value_or(Setting::outputDir.read(settings));
     request.singleVideo = true;
     request.allowListing = job->allowsListing();
     request.jobId = job->id();
     request.cookieSource = cookies.source;
     request.cookiesFile = cookies.file;
-    request.forceGeneric = settings ? settings->forceGeneric : false;
+    request.forceGeneric = Setting::forceGeneric.read(settings);
     request.fileName = job->fileName().value_or(QString());
 
     std::optional<DownloadResult> result;

@@ -4,6 +4,7 @@
 #include "AppModel.h"
 #include "Job.h"
 #include "Session.h"
+#include "SignalWait.h"
 #include "Spawn.h"
 
 #include <QElapsedTimer>
@@ -13,7 +14,6 @@
 #include <QThreadPool>
 
 #include <QCoro/QCoroFuture>
-#include <QCoro/QCoroTimer>
 
 #include <algorithm>
 
@@ -167,7 +167,9 @@ QCoro::Task<void> DownloadQueue::queueSavesSettled(std::chrono::milliseconds lim
     QPointer<DownloadQueue> self(this);
     QElapsedTimer clock;
     clock.start();
-    // Polled rather than awaited on a signal: the save may end in this very turn, or never.
-    while (self && m_queueSaveInFlight && clock.elapsed() < limit.count())
-        co_await QCoro::sleepFor(std::chrono::milliseconds(10));
+    // One save may follow another (asked for meanwhile): the wait lasts until none is on its way.
+    while (self && m_queueSaveInFlight && clock.elapsed() < limit.count()) {
+        const std::chrono::milliseconds left(limit.count() - clock.elapsed());
+        co_await nextSignal(this, &DownloadQueue::queueSavesFinished, left);
+    }
 }

@@ -45,8 +45,8 @@ Job::Job(QString url, FormatChoice format, QString title, bool allowsListing, QO
 Job::Job(QString id, QString url, FormatChoice format, QString title, bool allowsListing, QObject* parent)
     : QObject(parent),
       m_id(id.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() : std::move(id)),
-      m_url(std::move(url)), m_format(std::move(format)), m_startedAt(QDateTime::currentDateTime()),
-      m_allowsListing(allowsListing), m_title(std::move(title)) {}
+      m_url(std::move(url)), m_format(std::move(format)), m_allowsListing(allowsListing),
+      m_title(std::move(title)) {}
 
 bool Job::openRun() {
     // One run per job at a time: a second "download.start" for the same id would be refused by the

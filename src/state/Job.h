@@ -3,7 +3,6 @@
 #include "EngineEvent.h"
 #include "FormatChoice.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -66,7 +65,6 @@ public:
     const QString& id() const { return m_id; }
     const QString& url() const { return m_url; }
     const FormatChoice& format() const { return m_format; }
-    const QDateTime& startedAt() const { return m_startedAt; }
     bool allowsListing() const { return m_allowsListing; }
 
     const QString& title() const { return m_title; }
@@ -193,7 +191,6 @@ private:
     const QString m_id;
     const QString m_url;
     const FormatChoice m_format;
-    const QDateTime m_startedAt;
     const bool m_allowsListing;
 
     QString m_title;

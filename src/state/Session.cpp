@@ -8,7 +8,7 @@
 #include "SignalWait.h"
 #include "Strings.h"
 
-Session::Session(AppModel& app) : QObject(nullptr), m_app(app), m_engine(&app.engine()) {
+Session::Session(AppModel& app) : m_app(app), m_engine(&app.engine()) {
     m_hangCheck = new QTimer(this);
     m_hangCheck->setSingleShot(true);
     connect(m_hangCheck, &QTimer::timeout, this, &Session::checkForHang);

@@ -193,6 +193,7 @@ private:
     void setFavourites(const std::vector<Favourite>& items);
 
     AppModel& m_app;
+    // The application's engine client, held here so the request templates below need only this header.
     EngineClient* m_engine;
 
     bool m_sessionLive = false;

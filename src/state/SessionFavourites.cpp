@@ -4,7 +4,6 @@
 #include "AppModel.h"
 #include "Assign.h"
 #include "Prompts.h"
-#include "Spawn.h"
 
 QCoro::Task<void> Session::refreshJSRuntime(bool recheck) {
     QPointer<Session> self(this);

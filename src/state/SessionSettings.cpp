@@ -3,7 +3,6 @@
 
 #include "AppModel.h"
 #include "Appearance.h"
-#include "Assign.h"
 #include "Composition.h"
 #include "FileDialogs.h"
 #include "Guarded.h"

@@ -3,6 +3,7 @@
 #include "SpeechModels.h"
 
 #include "AppModel.h"
+#include "Assign.h"
 #include "Fraction.h"
 #include "Session.h"
 #include "Spawn.h"
@@ -95,10 +96,7 @@ qint64 SpeechModels::modelBytesOnDisk(const WhisperModel& model) const {
 }
 
 void SpeechModels::setModelsInfo(const std::optional<ModelsInfo>& info) {
-    if (m_modelsInfo == info)
-        return;
-    m_modelsInfo = info;
-    Q_EMIT modelsInfoChanged();
+    assign(this, m_modelsInfo, info, &SpeechModels::modelsInfoChanged);
 }
 
 void SpeechModels::setModelDownload(const QString& key, std::optional<double> fraction) {

@@ -106,10 +106,8 @@ void Transcriptions::startTranscription(std::shared_ptr<TranscriptionJob> job) {
         co_await models.reloadModels();
         if (!self)
             co_return;
-        QString key;
-        if (m_app.sessionPart().settings() && !m_app.sessionPart().settings()->transcriptionModel.isEmpty())
-            key = m_app.sessionPart().settings()->transcriptionModel;
-        else if (models.modelsInfo())
+        QString key = Setting::transcriptionModel.read(m_app.sessionPart().settings());
+        if (key.isEmpty() && models.modelsInfo())
             key = models.modelsInfo()->defaultModel;
         if (!key.isEmpty())
             m_app.promptsPart().setModelOptIn(Prompts::ModelOptInRequest{key});
@@ -212,12 +210,10 @@ QCoro::Task<void> Transcriptions::chooseTranscriptFolder() {
     if (!m_app.services().fileDialogs)
         co_return;
     QPointer<Transcriptions> self(this);
-    QString start;
     const std::optional<EngineSettings>& settings = m_app.sessionPart().settings();
-    if (settings && !settings->transcriptDir.isEmpty())
-        start = settings->transcriptDir;
-    else if (settings && !settings->outputDir.isEmpty())
-        start = settings->outputDir;
+    QString start = Setting::transcriptDir.read(settings);
+    if (start.isEmpty())
+        start = Setting::outputDir.read(settings);
     const QString message = Strings::text(QStringLiteral("v2_transcript_folder_prompt"));
     const std::optional<QString> folder = co_await m_app.services().fileDialogs->chooseFolder(message, start);
     if (self && folder)

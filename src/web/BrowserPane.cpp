@@ -1,9 +1,9 @@
 #include "BrowserPane.h"
 
 #include "BrowserPage.h"
-#include "Composition.h"
 #include "BrowserProfile.h"
 #include "BrowserSession.h"
+#include "Composition.h"
 #include "DownloadQueue.h"
 #include "LoadingSpinner.h"
 #include "PageView.h"
@@ -686,4 +686,3 @@ void BrowserPane::handTo(AppModel::Tab tab) {
 }
 
 #include "BrowserPane.moc"
-#include "Session.h"

@@ -1,6 +1,7 @@
 // The line protocol without a child: framing, dispatch of replies and notifications, the queued delivery
 // path and what the client does when its child goes.
 
+#include "EngineStates.h"
 #include "EngineTestSupport.h"
 
 #include <QRandomGenerator>
@@ -414,6 +415,35 @@ private Q_SLOTS:
             "[app] événement 'clip.state' indécodable : state: missing\n");
         ok("unknown name", R"({"event":"job.unknown","params":{}})", E{E::Unknown{"job.unknown"}});
         ok("name differing in case", R"({"event":"Ready"})", E{E::Unknown{"Ready"}});
+    }
+
+    // Each word the engine sends decodes to its own status; other words, and other cases, are Other.
+    void stateWordsDecodeToTheirOwnStatus() {
+        using T = TranscriptionStatus;
+        for (const auto& [word, status] : std::vector<std::pair<QString, T>>{{"queued", T::Queued},
+                                                                             {"running", T::Running},
+                                                                             {"done", T::Done},
+                                                                             {"failed", T::Failed},
+                                                                             {"cancelled", T::Cancelled},
+                                                                             {"Done", T::Other},
+                                                                             {"", T::Other}})
+            QVERIFY2(transcriptionStatusOf(word) == status, qPrintable(word));
+        using M = ModelStatus;
+        for (const auto& [word, status] : std::vector<std::pair<QString, M>>{{"installed", M::Installed},
+                                                                             {"deleted", M::Deleted},
+                                                                             {"cancelled", M::Cancelled},
+                                                                             {"failed", M::Failed},
+                                                                             {"running", M::Other},
+                                                                             {"", M::Other}})
+            QVERIFY2(modelStatusOf(word) == status, qPrintable(word));
+        using C = ClipStatus;
+        for (const auto& [word, status] : std::vector<std::pair<QString, C>>{{"running", C::Running},
+                                                                             {"done", C::Done},
+                                                                             {"failed", C::Failed},
+                                                                             {"cancelled", C::Cancelled},
+                                                                             {"queued", C::Other},
+                                                                             {"", C::Other}})
+            QVERIFY2(clipStatusOf(word) == status, qPrintable(word));
     }
 
     void events() {

@@ -39,15 +39,13 @@ EngineSettings decode(const QJsonObject& o) {
 class TestSettingFields : public QObject {
     Q_OBJECT
 private slots:
-    // A declaration whose key and member disagree reads another setting's value.
+    // No two declarations share a member: each reads back the value sent under its own key.
     void everyDeclarationReadsItsOwnKey() {
         const EngineSettings settings = decode(recordNaming(QString(), false));
-        int checked = 0;
         std::apply(
             [&](const auto&... field) {
                 const auto check = [&](const auto& f) {
                     using T = typename std::decay_t<decltype(f)>::Type;
-                    ++checked;
                     if constexpr (std::is_same_v<T, QString>)
                         QCOMPARE(f.read(settings), f.name());
                     else if constexpr (std::is_same_v<T, QStringList>)
@@ -56,7 +54,6 @@ private slots:
                 (check(field), ...);
             },
             Setting::all);
-        QCOMPARE(checked, int(std::tuple_size_v<std::decay_t<decltype(Setting::all)>>));
     }
 
     // Flags cannot be told apart by value: each is turned on alone, and only its declaration sees it.
@@ -68,7 +65,7 @@ private slots:
                         const EngineSettings settings = decode(recordNaming(on.name(), false));
                         const auto check = [&](const auto& f) {
                             if constexpr (std::is_same_v<typename std::decay_t<decltype(f)>::Type, bool>)
-                                QVERIFY2(f.read(settings) == (f.key == on.key), f.key);
+                                QVERIFY2(f.read(settings) == (f.name() == on.name()), f.key);
                         };
                         (check(field), ...);
                     }
@@ -76,6 +73,51 @@ private slots:
                 (flagOn(field), ...);
             },
             Setting::all);
+    }
+
+    // The code reads most settings straight from the record's members: each member holds the value of the
+    // key of the same name, so two declarations with their members swapped are caught here.
+    void membersHoldTheValueOfTheirOwnKey() {
+        const EngineSettings s = decode(recordNaming(QString(), false));
+        const std::vector<std::pair<QString, QString>> texts{
+            {"outputDir", s.outputDir},
+            {"quality", s.quality},
+            {"container", s.container},
+            {"videoCodec", s.videoCodec},
+            {"cookieSource", s.cookieSource},
+            {"cookiesFile", s.cookiesFile},
+            {"speedMode", s.speedMode},
+            {"language", s.language},
+            {"transcriptionModel", s.transcriptionModel},
+            {"transcriptDir", s.transcriptDir},
+            {"transcriptionLanguage", s.transcriptionLanguage},
+            {"appearance", s.appearance},
+            {"searchEngine", s.searchEngine},
+            {"searchURL", s.searchURL},
+        };
+        for (const auto& [key, value] : texts)
+            QCOMPARE(value, key);
+        QCOMPARE(s.searchEngines, QStringList{"searchEngines"});
+        QCOMPARE(s.speedModes, QStringList{"speedModes"});
+        QCOMPARE(s.languages, QStringList{"languages"});
+        QCOMPARE(s.appearances, QStringList{"appearances"});
+
+        const std::vector<std::pair<QString, bool EngineSettings::*>> flags{
+            {"outputDirIsDefault", &EngineSettings::outputDirIsDefault},
+            {"audioOnly", &EngineSettings::audioOnly},
+            {"saveThumbnail", &EngineSettings::saveThumbnail},
+            {"embedCover", &EngineSettings::embedCover},
+            {"transcriptionEnabled", &EngineSettings::transcriptionEnabled},
+            {"transcribeOverSubtitles", &EngineSettings::transcribeOverSubtitles},
+            {"forceGeneric", &EngineSettings::forceGeneric},
+            {"downloadOptionsExpanded", &EngineSettings::downloadOptionsExpanded},
+            {"askWhereToSave", &EngineSettings::askWhereToSave},
+        };
+        for (const auto& [on, member] : flags) {
+            const EngineSettings one = decode(recordNaming(on, false));
+            for (const auto& [key, other] : flags)
+                QVERIFY2(one.*other == (key == on), qPrintable(on + " on, " + key + " read"));
+        }
     }
 
     void keysAreNotShared() {

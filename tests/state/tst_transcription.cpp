@@ -222,7 +222,7 @@ private slots:
     void startOutcomes_data() {
         QTest::addColumn<QJsonObject>("answer");
         QTest::addColumn<QString>("settingsModel"); // null: settings left alone
-        QTest::addColumn<QString>("state");
+        QTest::addColumn<TranscriptionStatus>("state");
         QTest::addColumn<QString>("reported"); // the error line, empty for none
         QTest::addColumn<QString>("optInKey"); // empty: no offer
         const QJsonObject reply = result({{"jobId", "x"},
@@ -237,38 +237,32 @@ private slots:
                 e.insert("detail", detail);
             return QJsonObject{{"error", e}};
         };
-        QTest::newRow("reply") << reply << QString() << "queued"
-                               << ""
+        QTest::newRow("reply") << reply << QString() << TranscriptionStatus::Queued << ""
                                << "";
-        QTest::newRow("cancelled") << error(1001, "Stopped.") << QString() << "cancelled"
+        QTest::newRow("cancelled") << error(1001, "Stopped.") << QString() << TranscriptionStatus::Cancelled
                                    << ""
                                    << "";
-        QTest::newRow("other error") << error(5, "Disk full.", "ENOSPC") << QString() << "failed"
-                                     << "a \u2014 Disk full."
+        QTest::newRow("other error") << error(5, "Disk full.", "ENOSPC") << QString()
+                                     << TranscriptionStatus::Failed << "a \u2014 Disk full."
                                      << "";
         QTest::newRow("model missing, the settings' model")
-            << error(7, "No model.", "model-missing") << "small"
-            << "failed"
+            << error(7, "No model.", "model-missing") << "small" << TranscriptionStatus::Failed
             << "a \u2014 No model."
             << "small";
         QTest::newRow("model missing, settings name none: the default")
-            << error(7, "No model.", "model-missing") << ""
-            << "failed"
+            << error(7, "No model.", "model-missing") << "" << TranscriptionStatus::Failed
             << "a \u2014 No model."
             << "base";
         QTest::newRow("cancelled with model missing still offers")
-            << error(1001, "No model.", "model-missing") << ""
-            << "cancelled"
-            << ""
+            << error(1001, "No model.", "model-missing") << "" << TranscriptionStatus::Cancelled << ""
             << "base";
     }
     void startOutcomes() {
         QFETCH(QJsonObject, answer);
         QFETCH(QString, settingsModel);
-        QFETCH(QString, state);
+        QFETCH(TranscriptionStatus, state);
         QFETCH(QString, reported);
         QFETCH(QString, optInKey);
-        const TranscriptionJob::State expected = transcriptionStatusOf(state);
         StateFixture f;
         f.startEngine();
         if (!settingsModel.isNull())
@@ -279,15 +273,15 @@ private slots:
         const int listsBefore = f.requestsOf("models.list").size();
         const auto job = f.model->transcriptionsPart().transcribeFile(QUrl::fromLocalFile("/m/a.mp3"));
         QVERIFY(job);
-        if (state == "queued") {
+        if (state == TranscriptionStatus::Queued) {
             // The reply changes nothing; the next request in order proves it was applied.
             QVERIFY(f.waitForRequests("transcribe.start", 1));
             QCoro::waitFor(f.model->sessionPart().reloadSettings());
         } else {
-            QTRY_COMPARE_WITH_TIMEOUT(job->state(), expected, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(job->state(), state, 10000);
         }
-        QCOMPARE(job->state(), expected);
-        if (state != "queued")
+        QCOMPARE(job->state(), state);
+        if (state != TranscriptionStatus::Queued)
             QVERIFY(job->message().has_value());
         if (optInKey.isEmpty()) {
             QCoro::waitFor(f.model->sessionPart().reloadSettings());

@@ -5,7 +5,6 @@
 // booting in a language and switching the appearance.
 
 #include "FusionAppearance.h"
-#include "Session.h"
 #include "StateFixture.h"
 
 #include <QApplication>

@@ -106,10 +106,10 @@ TranscriptPlayer* TestClipPanel::openSheet(qint64 start, qint64 end, qint64 dura
     const int before = suggests();
     sheet->open();
     if (!QTest::qWaitForWindowExposed(sheet) || !QTest::qWaitFor([&] { return finished.size() == 1; }))
-        qWarning() << "the sheet did not open";
+        QTest::qFail("the sheet did not open", __FILE__, __LINE__);
     QSignalSpy suggested(sheet->session(), &PlayerSession::suggestionChanged);
-    if (!QTest::qWaitFor([&] { return suggests() > before && sheet->session()->suggestion(); }))
-        qWarning() << "no suggestion came";
+    // Only settles: a sheet whose start lies past the end asks for no suggestion.
+    (void)QTest::qWaitFor([&] { return suggests() > before && sheet->session()->suggestion(); });
     fake->take();
     if (port)
         *port = fake;

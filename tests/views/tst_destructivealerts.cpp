@@ -66,7 +66,8 @@ LibraryPane* libraryPane(ViewFixture& f, std::vector<std::unique_ptr<QWidget>>& 
     views.emplace_back(pane);
     if (!showAt(pane, QSize(1000, 700)))
         return nullptr;
-    (void)QTest::qWaitFor([&f] { return f.model->libraryPart().library().size() == 2; });
+    if (!QTest::qWaitFor([&f] { return f.model->libraryPart().library().size() == 2; }))
+        return nullptr;
     return pane;
 }
 
@@ -197,5 +198,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestDestructiveAlerts)
-#include "Session.h"
 #include "tst_destructivealerts.moc"

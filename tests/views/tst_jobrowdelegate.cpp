@@ -120,6 +120,9 @@ void TestJobRowDelegate::aClickBeginsAndEndsOnOneRow() {
     QTest::mousePress(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
     QTest::mouseMove(view.viewport(), iconCentre(1));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, iconCentre(1));
+    // A start or a pause is taken by the job at once, before anything is sent.
+    QVERIFY(!waiting->requestOpen());
+    QCOMPARE(running->state().kind, Kind::Downloading);
     // A whole click on the start afterwards proves the moment has passed.
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, iconCentre(0));
     QVERIFY(f.waitForRequests(QStringLiteral("download.start"), 1));

@@ -17,6 +17,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 
@@ -112,6 +113,11 @@ private Q_SLOTS:
         QVERIFY(writeSquareTheme(root.path(), QStringLiteral("vamber-squares")));
         const QStringList paths = QIcon::themeSearchPaths();
         const QString theme = QIcon::themeName();
+        // Put back even when a check below fails, for the tests that follow in this program.
+        auto restore = qScopeGuard([&] {
+            QIcon::setThemeName(theme);
+            QIcon::setThemeSearchPaths(paths);
+        });
         QIcon::setThemeSearchPaths(paths + QStringList{root.path()});
         QIcon::setThemeName(QStringLiteral("vamber-squares"));
         const QImage squares = paintRow(*delegate, index, size);
@@ -122,6 +128,7 @@ private Q_SLOTS:
             QVERIFY(!filledWith(before, glyph(i), ink));
         }
 
+        restore.dismiss();
         QIcon::setThemeName(theme);
         QIcon::setThemeSearchPaths(paths);
         QCOMPARE(paintRow(*delegate, index, size), before);

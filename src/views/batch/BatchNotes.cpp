@@ -183,7 +183,7 @@ void BatchNotesList::fitHeight() {
 // ---- the block ----
 
 BatchNotes::BatchNotes(DownloadQueue* queue, QWidget* parent)
-    : QWidget(parent), m_queue(queue), m_title(new QLabel(this)), m_rows(new BatchNotesModel(queue, this)) {
+    : QWidget(parent), m_title(new QLabel(this)), m_rows(new BatchNotesModel(queue, this)) {
     setObjectName(QStringLiteral("batch_notes"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

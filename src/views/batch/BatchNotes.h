@@ -85,7 +85,6 @@ public:
 private:
     void refresh();
 
-    DownloadQueue* m_queue;
     QLabel* m_title;
     BatchNotesModel* m_rows;
     BatchNotesList* m_list;

@@ -8,6 +8,7 @@
 #include "kit/Divider.h"
 #include "kit/LinkButton.h"
 #include "kit/RowListView.h"
+#include "kit/SheetButton.h"
 #include "kit/TextStyle.h"
 #include "kit/Theme.h"
 
@@ -119,13 +120,9 @@ ListingPicker::ListingPicker(DownloadQueue* queue, std::shared_ptr<ListingPick> 
     // Select all or none, and the count.
     auto* controls = new QWidget(this);
     auto* controlRow = barLayout(controls);
-    m_selectAll = new QPushButton(controls);
-    m_selectAll->setObjectName(QStringLiteral("button_select_all"));
-    m_selectAll->setAutoDefault(false);
+    m_selectAll = sheetButton(QStringLiteral("button_select_all"), controls);
     controlRow->addWidget(m_selectAll);
-    m_selectNone = new QPushButton(controls);
-    m_selectNone->setObjectName(QStringLiteral("button_select_none"));
-    m_selectNone->setAutoDefault(false);
+    m_selectNone = sheetButton(QStringLiteral("button_select_none"), controls);
     controlRow->addWidget(m_selectNone);
     controlRow->addStretch(1);
     m_count = new QLabel(controls);
@@ -149,9 +146,7 @@ ListingPicker::ListingPicker(DownloadQueue* queue, std::shared_ptr<ListingPick> 
     footerRow->addWidget(m_videoAudio);
     footerRow->addWidget(m_audioOnly);
     footerRow->addStretch(1);
-    m_cancel = new QPushButton(footer);
-    m_cancel->setObjectName(QStringLiteral("button_cancel"));
-    m_cancel->setAutoDefault(false);
+    m_cancel = sheetButton(QStringLiteral("button_cancel"), footer);
     footerRow->addWidget(m_cancel);
     m_add = new QPushButton(footer);
     m_add->setObjectName(QStringLiteral("button_add_to_queue"));

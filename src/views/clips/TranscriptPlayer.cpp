@@ -9,6 +9,7 @@
 #include "clips/PlayerSession.h"
 #include "clips/QtMediaPort.h"
 #include "clips/VideoView.h"
+#include "kit/SheetButton.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
@@ -71,9 +72,7 @@ TranscriptPlayer::TranscriptPlayer(AppModel* model, const PlayerTarget& target, 
     Theme::setForeground(m_time, Theme::Ink::Secondary);
     titles->addWidget(m_title);
     titles->addWidget(m_time);
-    m_close = new QPushButton(header);
-    m_close->setObjectName(QStringLiteral("button_close"));
-    m_close->setAutoDefault(false);
+    m_close = sheetButton(QStringLiteral("button_close"), header);
     headerLayout->addLayout(titles, 1);
     headerLayout->addWidget(m_close, 0, Qt::AlignTop);
     column->addWidget(header);
@@ -145,9 +144,7 @@ QWidget* TranscriptPlayer::makeUnavailable() {
     m_unsupportedHelp->setWordWrap(true);
     m_unsupportedHelp->setAlignment(Qt::AlignHCenter);
     m_unsupportedHelp->setContentsMargins(40, 0, 40, 0);
-    m_openExternal = new QPushButton(box);
-    m_openExternal->setObjectName(QStringLiteral("v2_player_open_external"));
-    m_openExternal->setAutoDefault(false);
+    m_openExternal = sheetButton(QStringLiteral("v2_player_open_external"), box);
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
     layout->addWidget(m_unsupported, 0, Qt::AlignHCenter);
     layout->addWidget(m_unsupportedHelp);

@@ -5,8 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace Alert {
+namespace {
 
+// Gives the title and the message of `box` at least `width` pixels each.
 void widenText(QMessageBox* box, int width) {
     // On the labels themselves: the box lays itself out anew whenever its icon or style changes.
     for (QLabel* label : box->findChildren<QLabel*>()) {
@@ -15,6 +16,10 @@ void widenText(QMessageBox* box, int width) {
             label->setMinimumWidth(width);
     }
 }
+
+} // namespace
+
+namespace Alert {
 
 QMessageBox* make(const Content& content, QWidget* parent) {
     auto* box = new QMessageBox(parent);

@@ -28,7 +28,4 @@ struct Content {
 
 QMessageBox* make(const Content& content, QWidget* parent);
 
-// Gives the title and the message of `box` at least `width` pixels each.
-void widenText(QMessageBox* box, int width);
-
 } // namespace Alert

@@ -188,8 +188,7 @@ void ModelRow::refresh() {
     if (now == Actions::Downloading)
         m_progress->setValue(static_cast<int>(std::lround(
             unitFraction(m_model.modelsPart().modelDownloads().value(m_whisper.key)) * progressSteps)));
-    const bool chosen = m_model.sessionPart().settings() &&
-                        m_model.sessionPart().settings()->transcriptionModel == m_whisper.key;
+    const bool chosen = Setting::transcriptionModel.read(m_model.sessionPart().settings()) == m_whisper.key;
     m_ready->setVisible(chosen && runnable);
     m_choose->setVisible(!chosen && runnable);
 }

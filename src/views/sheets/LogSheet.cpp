@@ -1,8 +1,8 @@
 #include "sheets/LogSheet.h"
-#include "sheets/SheetButton.h"
 
 #include "kit/Icons.h"
 #include "kit/NoticeFrame.h"
+#include "kit/SheetButton.h"
 #include "kit/SymbolLabel.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"

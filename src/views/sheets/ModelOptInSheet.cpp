@@ -1,9 +1,9 @@
 #include "sheets/ModelOptInSheet.h"
-#include "sheets/SheetButton.h"
 
 #include "settings/DeleteModelAlert.h"
 #include "settings/ModelRow.h"
 
+#include "kit/SheetButton.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"
@@ -144,8 +144,7 @@ QString ModelOptInSheet::detail() const {
 
 // "Use" means this model transcribes from now on, so a model fetched here is the one used next.
 void ModelOptInSheet::use() {
-    const std::optional<EngineSettings>& settings = m_model.sessionPart().settings();
-    if (!settings || settings->transcriptionModel != m_key)
+    if (Setting::transcriptionModel.read(m_model.sessionPart().settings()) != m_key)
         m_model.sessionPart().saveSetting(Setting::transcriptionModel.with(m_key));
     accept();
 }

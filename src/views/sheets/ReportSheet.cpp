@@ -1,7 +1,7 @@
 #include "sheets/ReportSheet.h"
-#include "sheets/SheetButton.h"
 
 #include "kit/LinkButton.h"
+#include "kit/SheetButton.h"
 #include "kit/TextStyle.h"
 #include "kit/TextsFollow.h"
 #include "kit/Theme.h"

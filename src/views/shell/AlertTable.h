@@ -1,7 +1,6 @@
 #pragma once
 
 #include "AppModel.h"
-#include "Prompts.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -178,6 +178,9 @@ void LaunchGate::syncLog() {
             m_log = nullptr;
             m_model.promptsPart().setShowLogSheet(false);
         }
+        // The keys go back to the window, as when a sheet over the main view closes.
+        if (isVisible())
+            window()->activateWindow();
     });
     sheet->open();
 }

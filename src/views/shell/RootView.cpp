@@ -15,7 +15,6 @@
 
 #include <QDialog>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QPainter>
@@ -281,7 +280,7 @@ QDialog* RootView::makeSheet(Kind kind) {
 
 QMessageBox* RootView::makeAlert(int alert) {
     const AlertEntry& entry = alertTable()[alert];
-    Alert::Content content{entry.titleKey, entry.icon, entry.message(m_model), {}, alertTextWidth};
+    Alert::Content content{entry.titleKey, entry.icon, entry.message(m_model), {}};
     for (const AlertEntry::Button& b : entry.buttons)
         content.buttons.push_back({b.key, b.role});
     return Alert::make(content, this);

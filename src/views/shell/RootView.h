@@ -35,7 +35,6 @@ public:
     static constexpr int sidebarMinimum = 190;
     static constexpr int sidebarIdeal = 210;
     static constexpr int sidebarMaximum = 280;
-    static constexpr int alertTextWidth = 320;
 
 Q_SIGNALS:
     // A new pane was built (each tab change).

@@ -3,6 +3,8 @@
 #include "EngineEvent.h"
 #include "Job.h"
 
+#include <QtGlobal>
+
 // Fixtures: brings a job that is not running to `state` through the moves a run makes, as the engine's
 // events and replies would. States only a running job reaches are applied inside a run opened for the
 // moment and closed again, so the job is left as a fixture expects: not running.
@@ -59,4 +61,7 @@ inline void putInState(Job& job, const Job::State& state) {
         job.fail(state.message);
         break;
     }
+    // A move that a later guard refuses would leave every fixture built on it in the wrong state.
+    if (!(job.state() == state))
+        qFatal("putInState: state %d not reached", int(state.kind));
 }

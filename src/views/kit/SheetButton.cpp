@@ -1,4 +1,4 @@
-#include "sheets/SheetButton.h"
+#include "kit/SheetButton.h"
 
 #include <QPushButton>
 
