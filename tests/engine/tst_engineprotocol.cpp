@@ -9,6 +9,13 @@
 
 namespace {
 
+// Each word decodes to the status beside it.
+template <class Status>
+void expectWords(Status (*decode)(const QString&), const std::vector<std::pair<QString, Status>>& words) {
+    for (const auto& [word, status] : words)
+        QVERIFY2(decode(word) == status, qPrintable(word));
+}
+
 // A small record for typed requests.
 struct Count {
     int n = 0;
@@ -420,30 +427,27 @@ private Q_SLOTS:
     // Each word the engine sends decodes to its own status; other words, and other cases, are Other.
     void stateWordsDecodeToTheirOwnStatus() {
         using T = TranscriptionStatus;
-        for (const auto& [word, status] : std::vector<std::pair<QString, T>>{{"queued", T::Queued},
-                                                                             {"running", T::Running},
-                                                                             {"done", T::Done},
-                                                                             {"failed", T::Failed},
-                                                                             {"cancelled", T::Cancelled},
-                                                                             {"Done", T::Other},
-                                                                             {"", T::Other}})
-            QVERIFY2(transcriptionStatusOf(word) == status, qPrintable(word));
+        expectWords(transcriptionStatusOf, {{"queued", T::Queued},
+                                            {"running", T::Running},
+                                            {"done", T::Done},
+                                            {"failed", T::Failed},
+                                            {"cancelled", T::Cancelled},
+                                            {"Done", T::Other},
+                                            {"", T::Other}});
         using M = ModelStatus;
-        for (const auto& [word, status] : std::vector<std::pair<QString, M>>{{"installed", M::Installed},
-                                                                             {"deleted", M::Deleted},
-                                                                             {"cancelled", M::Cancelled},
-                                                                             {"failed", M::Failed},
-                                                                             {"running", M::Other},
-                                                                             {"", M::Other}})
-            QVERIFY2(modelStatusOf(word) == status, qPrintable(word));
+        expectWords(modelStatusOf, {{"installed", M::Installed},
+                                    {"deleted", M::Deleted},
+                                    {"cancelled", M::Cancelled},
+                                    {"failed", M::Failed},
+                                    {"running", M::Other},
+                                    {"", M::Other}});
         using C = ClipStatus;
-        for (const auto& [word, status] : std::vector<std::pair<QString, C>>{{"running", C::Running},
-                                                                             {"done", C::Done},
-                                                                             {"failed", C::Failed},
-                                                                             {"cancelled", C::Cancelled},
-                                                                             {"queued", C::Other},
-                                                                             {"", C::Other}})
-            QVERIFY2(clipStatusOf(word) == status, qPrintable(word));
+        expectWords(clipStatusOf, {{"running", C::Running},
+                                   {"done", C::Done},
+                                   {"failed", C::Failed},
+                                   {"cancelled", C::Cancelled},
+                                   {"queued", C::Other},
+                                   {"", C::Other}});
     }
 
     void events() {
